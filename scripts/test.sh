@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Sets up, builds and runs every test: once in a release build, once with
+# AddressSanitizer and UndefinedBehaviorSanitizer. The long CPU conformance
+# runs (label "long") run in the release build only.
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+bash "$here/scripts/setup.sh"
+export QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy
+export ASAN_OPTIONS=halt_on_error=1:detect_leaks=0
+export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+jobs=$(nproc)
+status=0
+
+echo "== release build"
+bash "$here/scripts/build.sh" "$here/build/release" -DCMAKE_BUILD_TYPE=Release
+echo "== release tests"
+(cd "$here/build/release" && ctest --output-on-failure -j"$jobs") || status=1
+
+echo "== sanitizer build"
+bash "$here/scripts/build.sh" "$here/build/asan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUINTAR_SANITIZE=ON
+echo "== sanitizer tests"
+(cd "$here/build/asan" && ctest --output-on-failure -j"$jobs" -LE long) || status=1
+
+exit $status
