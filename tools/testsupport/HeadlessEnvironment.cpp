@@ -1,0 +1,15 @@
+// Linked into every test program: tests run headless unless the caller chose
+// otherwise, whether they are started by ctest or by hand.
+#include <cstdlib>
+
+namespace {
+
+struct HeadlessEnvironment {
+    HeadlessEnvironment()
+    {
+        setenv("QT_QPA_PLATFORM", "offscreen", 0);
+        setenv("SDL_AUDIODRIVER", "dummy", 0);
+    }
+} headlessEnvironment;
+
+} // namespace
