@@ -1,0 +1,71 @@
+#pragma once
+
+#include "platform/ondrel/Geometry.h"
+#include "platform/ondrel/PixelFormatConverter.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace Ondrel {
+
+class Surface;
+class SurfaceChain;
+
+// Draws into one surface: scaled, converting blits, fills, a clip rectangle,
+// blending of successive frames and copying of changed rows only.
+class DrawingContext {
+public:
+    explicit DrawingContext(Surface* target);
+
+    // Scales srcRect of src onto dst. The source rectangle is cut to the
+    // source surface (the target shrinks with it); the target is cut to the
+    // clip and the surface. A null converter uses the context's own.
+    // False when nothing could be drawn (no source, empty rectangle,
+    // unsupported pair of formats).
+    bool Blit(Rect const& dst, Surface const* src, Rect const& srcRect, PixelFormatConverter* converter);
+    // The same from the chain's current surface.
+    bool Blit(Rect const& dst, SurfaceChain const* chain, Rect const& srcRect, PixelFormatConverter* converter);
+
+    // Fills the rectangle (cut to the clip) with a 0x00RRGGBB colour.
+    void Fill(Rect const& rect, std::uint32_t rgb);
+
+    void SetClip(Rect const& clip);
+    void ClearClip();
+    Rect GetClip() const;
+
+    // Each blit averages with what the target already shows.
+    void UseBlend(bool on) { m_blend = on; }
+    bool IsBlending() const { return m_blend; }
+
+    // Rows whose source did not change since the last blit with the same
+    // geometry are not drawn again, as long as nothing else drew into the
+    // target in between.
+    void UseChangedBlit(bool on);
+    bool IsChangedBlit() const { return m_changedOnly; }
+
+    Surface* GetSurface() const { return m_target; }
+    Rect GetRect() const;
+
+private:
+    std::uint8_t const* ChangedRows(Surface const& src, Rect const& srcRect, Rect const& dst, Rect const& visible);
+
+    Surface* m_target;
+    Rect m_clip;
+    bool m_hasClip = false;
+    bool m_blend = false;
+    bool m_changedOnly = false;
+    PixelFormatConverter m_ownConverter;
+
+    // What the last blit drew, for changed-only blitting.
+    struct LastBlit {
+        bool valid = false;
+        Rect srcRect, dst, visible;
+        int format = 0;
+        unsigned paletteVersion = 0;
+        unsigned targetGeneration = 0;
+    } m_last;
+    std::vector<std::uint8_t> m_shadow;
+    std::vector<std::uint8_t> m_rowChanged;
+};
+
+} // namespace Ondrel
