@@ -25,6 +25,13 @@ enum Rotation : int {
 // back surface) in memory, shown in the window's widget. Presenting turns
 // the picture by the rotation; east and west surfaces are as wide as the
 // widget is high.
+//
+// The display paints over its widget through an event filter: a paint it
+// asked for itself (Refresh) shows only the picture; any other paint first
+// runs the widget's own paintEvent, then draws the picture on top. A
+// Refresh made inside that paintEvent is drawn right after it. A view that
+// needs its own paintEvent to run while frames are being presented asks
+// through Window::Refresh rather than QWidget::update.
 class Display {
 public:
     explicit Display(Window* window);
@@ -95,6 +102,7 @@ private:
     bool m_useBack = false;
     bool m_suspended = false;
     QImage m_presented;
+    QImage m_turned;
 };
 
 } // namespace Ondrel

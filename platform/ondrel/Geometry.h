@@ -24,13 +24,16 @@ struct Rect {
     // The common part of two rectangles (empty when they do not meet).
     Rect Intersected(Rect const& o) const
     {
-        int const left = x > o.x ? x : o.x;
-        int const top = y > o.y ? y : o.y;
-        int const right = Right() < o.Right() ? Right() : o.Right();
-        int const bottom = Bottom() < o.Bottom() ? Bottom() : o.Bottom();
+        // Edges in 64 bits: callers may pass rectangles far outside a surface.
+        long long const left = x > o.x ? x : o.x;
+        long long const top = y > o.y ? y : o.y;
+        long long const r1 = (long long)x + width, r2 = (long long)o.x + o.width;
+        long long const b1 = (long long)y + height, b2 = (long long)o.y + o.height;
+        long long const right = r1 < r2 ? r1 : r2;
+        long long const bottom = b1 < b2 ? b1 : b2;
         if (right <= left || bottom <= top)
-            return Rect{left, top, 0, 0};
-        return Rect{left, top, right - left, bottom - top};
+            return Rect{int(left), int(top), 0, 0};
+        return Rect{int(left), int(top), int(right - left), int(bottom - top)};
     }
 
     friend bool operator==(Rect const&, Rect const&) = default;

@@ -39,10 +39,11 @@ public:
     // Own key handling while no game runs (the button assignment dialog).
     virtual void Start();
     virtual void Stop();
-    // Opened for a running game; opens the controllers.
+    // Opened for a running game; opens the controllers. Opens nest, so a
+    // dialog that opens and closes the input leaves a game's input open.
     virtual void Open();
     virtual void Close();
-    bool IsOpen() const { return m_open; }
+    bool IsOpen() const { return m_openCount > 0; }
     bool IsStarted() const { return m_started; }
     // While paused, events are not taken and every key reads as up.
     virtual void Pause();
@@ -71,8 +72,8 @@ public:
     virtual int IsStylusDown() const;
     virtual Point GetStylusPoint() const;
 
-    // The 21 default key codes: Up, Down, Left, Right, Start, A, B, Select,
-    // L, R, then X, Y, C, Z and seven more.
+    // The 21 default key codes: Up, Down, Left, Right, Start (Enter), A (X),
+    // B (Z), Select (Space), L (A), R (S), then eleven spare keys.
     std::uint16_t const* GetDefaultKeys() const;
 
     // The mouse over this widget is the stylus (points in its coordinates).
@@ -86,13 +87,14 @@ private:
     class Watcher;
     friend class Watcher;
     void EnsureWatching();
+    bool Active() const;
     void OnQtKey(int virtualKey, bool down);
     void ReleaseAll();
 
     std::unique_ptr<Watcher> m_watcher;
     std::unique_ptr<Joysticks> m_joysticks;
     QPointer<QWidget> m_view;
-    bool m_open = false;
+    int m_openCount = 0;
     bool m_started = false;
     bool m_paused = false;
     bool m_keys[KeyCount] = {};

@@ -16,13 +16,17 @@ public:
 
     // Shows the widget's top-level window, raised and active.
     void ShowInFront();
-    // Schedules a repaint of the widget.
+    // Schedules a repaint of the widget that runs its own paintEvent, even
+    // when a display's present is pending at the same time.
     void Refresh();
+    // True once after Refresh (read by the display painting the widget).
+    bool TakeRefreshRequest();
     // The widget's client area: (0, 0, width, height); empty once it is gone.
     Rect GetClientRect() const;
 
 private:
     QPointer<QWidget> m_widget;
+    bool m_refreshRequested = false;
 };
 
 } // namespace Ondrel
