@@ -1,0 +1,277 @@
+// Interrupt entry, BRK, the B bit on the stack, the CLI/PLP delay, reset.
+#include "modules/cindrel/tests/TestMachine.h"
+
+#include <gtest/gtest.h>
+
+using namespace Cindrel;
+using namespace Cindrel::Test;
+
+namespace {
+
+void SetVectors()
+{
+    Poke(0xFFFA, {0x00, 0x90}); // NMI   -> $9000
+    Poke(0xFFFC, {0x00, 0xA0}); // reset -> $A000
+    Poke(0xFFFE, {0x00, 0xB0}); // IRQ   -> $B000
+}
+
+struct EntryCase {
+    const char *what;
+    int code;
+    uint8_t pIn;
+    bool taken;
+    uint16_t vector;
+    uint8_t pAfter;  // when taken
+    uint8_t pPushed; // when taken
+};
+
+TEST(Cpu6502Interrupt, EntryByCode)
+{
+    constexpr uint8_t R = FlagR, I = FlagI, D = FlagD, B = FlagB, C = FlagC;
+    const EntryCase cases[] = {
+        {"IRQ with I clear", IntIrq, R | D | C, true, 0xB000, R | I | C, R | D | C},
+        {"IRQ with I set is ignored", IntIrq, R | I | D, false, 0, 0, 0},
+        {"NMI with I clear masks IRQs", IntNmi, R | D | C, true, 0x9000, R | I | C, R | D | C},
+        {"NMI with I set", IntNmi, R | I, true, 0x9000, R | I, R | I},
+        {"IRQ pushes B clear even when P holds it", IntIrq, R | B, true, 0xB000, R | B | I, R},
+        {"code 0 does nothing", IntNone, R, false, 0, 0, 0},
+        {"code 3 does nothing", IntQuit, R, false, 0, 0, 0},
+        {"unknown code does nothing", 7, R, false, 0, 0, 0},
+    };
+    for (const EntryCase &c : cases) {
+        ResetMachine();
+        SetVectors();
+        Cpu6502State cpu = MakeCpu(0x1234, c.pIn, 0xFD);
+        cpu.cyclesLeft = 50;
+        Cpu6502Interrupt(cpu, c.code);
+        if (!c.taken) {
+            EXPECT_EQ(cpu.PC, 0x1234) << c.what;
+            EXPECT_EQ(cpu.P, c.pIn) << c.what;
+            EXPECT_EQ(cpu.S, 0xFD) << c.what;
+            EXPECT_EQ(cpu.cyclesLeft, 50) << c.what;
+            continue;
+        }
+        EXPECT_EQ(cpu.PC, c.vector) << c.what;
+        EXPECT_EQ(cpu.P, c.pAfter) << c.what;
+        EXPECT_EQ(cpu.S, 0xFA) << c.what;
+        EXPECT_EQ(cpu.cyclesLeft, 43) << c.what;
+        EXPECT_EQ(Ram[0x01FD], 0x12) << c.what;
+        EXPECT_EQ(Ram[0x01FC], 0x34) << c.what;
+        EXPECT_EQ(Ram[0x01FB], c.pPushed) << c.what;
+    }
+}
+
+TEST(Cpu6502Interrupt, BrkPushesBSetWhateverI)
+{
+    for (uint8_t p : {uint8_t(FlagR | FlagD), uint8_t(FlagR | FlagI | FlagN)}) {
+        ResetMachine();
+        SetVectors();
+        Poke(0x0400, {0x00, 0xEE});
+        Cpu6502State cpu = MakeCpu(0x0400, p, 0xFD);
+        EXPECT_EQ(Step(cpu), 7);
+        EXPECT_EQ(cpu.PC, 0xB000);
+        EXPECT_EQ(Ram[0x01FD], 0x04);
+        EXPECT_EQ(Ram[0x01FC], 0x02) << "the return skips the padding byte";
+        EXPECT_EQ(Ram[0x01FB], p | FlagB | FlagR);
+        EXPECT_EQ(cpu.P, (p & ~FlagD) | FlagI);
+    }
+}
+
+TEST(Cpu6502Interrupt, BBitThroughPhpPlpAndRti)
+{
+    ResetMachine();
+    // PHP ; PLP ; RTI
+    Poke(0x0400, {0x08, 0x28, 0x40});
+    Cpu6502State cpu = MakeCpu(0x0400, FlagR | FlagC, 0xFD);
+    Step(cpu);
+    EXPECT_EQ(Ram[0x01FD], FlagR | FlagB | FlagC) << "PHP pushes B and bit 5 set";
+
+    Ram[0x01FD] = FlagC; // PLP sets B and bit 5 in the register
+    Step(cpu);
+    EXPECT_EQ(cpu.P, FlagR | FlagB | FlagC);
+
+    // RTI: P as pulled plus bit 5, B as pulled; then the PC.
+    Poke(0x01FB, {FlagN, 0x78, 0x56});
+    cpu.S = 0xFA;
+    Step(cpu);
+    EXPECT_EQ(cpu.P, FlagR | FlagN);
+    EXPECT_EQ(cpu.PC, 0x5678);
+    EXPECT_EQ(cpu.S, 0xFD);
+}
+
+TEST(Cpu6502Interrupt, AutoClearAcknowledgesOnlyTheMatchingCode)
+{
+    struct Case {
+        uint8_t autoClear, pending;
+        int code;
+        uint8_t pendingAfter;
+    };
+    const Case cases[] = {
+        {1, IntIrq, IntIrq, IntNone},
+        {0, IntIrq, IntIrq, IntIrq},
+        {1, IntIrq, IntNmi, IntIrq},
+        {1, IntNmi, IntNmi, IntNone},
+        {1, IntIrq, IntNone, IntIrq},
+    };
+    for (const Case &c : cases) {
+        ResetMachine();
+        SetVectors();
+        Cpu6502State cpu = MakeCpu(0x0400);
+        cpu.autoClear = c.autoClear;
+        cpu.pendingInterrupt = c.pending;
+        Cpu6502Interrupt(cpu, c.code);
+        EXPECT_EQ(cpu.pendingInterrupt, c.pendingAfter)
+            << "autoClear " << int(c.autoClear) << " pending " << int(c.pending) << " code " << c.code;
+    }
+}
+
+// Runs from $0400 with an IRQ pending and I set. The handler at $B000 is a
+// run of NOPs; the first LineHook call records where the CPU is.
+struct DelayRun {
+    uint16_t hookPc;
+    int32_t hookCycles;
+    uint8_t x;
+};
+
+DelayRun RunWithPendingIrq(Cpu6502State &cpu, int32_t cycles)
+{
+    for (int i = 0; i < 0x100; ++i)
+        Ram[0xB000 + i] = 0xEA;
+    cpu.pendingInterrupt = IntIrq;
+    cpu.autoClear = 1;
+    cpu.cyclesLeft = cycles;
+    cpu.linePeriod = 1000;
+    DelayRun run{};
+    OnLineHook = [&](Cpu6502State &c) {
+        run.hookPc = c.PC;
+        run.hookCycles = c.cyclesLeft;
+        FrameDone = true;
+        return 0;
+    };
+    Cpu6502RunFrame(cpu);
+    run.x = cpu.X;
+    return run;
+}
+
+TEST(Cpu6502Interrupt, CliLetsExactlyOneInstructionRunBeforeThePendingIrq)
+{
+    ResetMachine();
+    SetVectors();
+    Poke(0x0400, {0x58, 0xE8, 0xE8, 0xE8}); // CLI ; INX ; INX ; INX
+    Cpu6502State cpu = MakeCpu(0x0400, FlagR | FlagI, 0xFD);
+    DelayRun run = RunWithPendingIrq(cpu, 100);
+    EXPECT_EQ(run.x, 1) << "one INX between CLI and the IRQ";
+    EXPECT_EQ(Ram[0x01FC], 0x02) << "the IRQ returns to the second INX";
+    EXPECT_EQ(Ram[0x01FB] & FlagI, 0);
+    // The countdown ran on as if nothing was parked: 100 - CLI 2 - INX 2 -
+    // entry 7 = 89, then 45 NOPs of 2 cycles.
+    EXPECT_EQ(run.hookPc, 0xB000 + 45);
+    EXPECT_EQ(run.hookCycles, -1);
+    EXPECT_EQ(cpu.cliDelay, 0);
+}
+
+TEST(Cpu6502Interrupt, PlpThatClearsIBehavesLikeCli)
+{
+    ResetMachine();
+    SetVectors();
+    Poke(0x0400, {0x28, 0xE8, 0xE8, 0xE8}); // PLP ; INX ; INX ; INX
+    Ram[0x01FE] = 0x00;
+    Cpu6502State cpu = MakeCpu(0x0400, FlagR | FlagI, 0xFD);
+    DelayRun run = RunWithPendingIrq(cpu, 100);
+    EXPECT_EQ(run.x, 1);
+    EXPECT_EQ(Ram[0x01FD], 0x02) << "the IRQ returns to the second INX";
+    EXPECT_EQ(Ram[0x01FC] & FlagI, 0);
+    // 100 - PLP 4 - INX 2 - entry 7 = 87, then 44 NOPs.
+    EXPECT_EQ(run.hookPc, 0xB000 + 44);
+    EXPECT_EQ(run.hookCycles, -1);
+}
+
+TEST(Cpu6502Interrupt, RtiThatClearsIWaitsForTheCountdown)
+{
+    ResetMachine();
+    SetVectors();
+    Poke(0x0300, {0x40});                  // RTI to $0400 with I clear
+    Poke(0x01FB, {FlagR, 0x00, 0x04});
+    for (int i = 0; i < 16; ++i)
+        Ram[0x0400 + i] = 0xE8;            // INX ...
+    Cpu6502State cpu = MakeCpu(0x0300, FlagR | FlagI, 0xFA);
+    cpu.pendingInterrupt = IntIrq;
+    cpu.autoClear = 1;
+    cpu.cyclesLeft = 20;
+    cpu.linePeriod = 1000;
+    Cpu6502RunFrame(cpu);
+    // 20 - RTI 6 = 14: seven INX run, then the line hook's turn takes the IRQ.
+    EXPECT_EQ(cpu.X, 7);
+    EXPECT_EQ(cpu.PC, 0xB000);
+    EXPECT_EQ(Ram[0x01FC], 0x07);
+    EXPECT_EQ(cpu.cyclesLeft, 1000 - 7);
+}
+
+TEST(Cpu6502Interrupt, CliWithoutPendingIrqOrWithIClearOnlyClearsI)
+{
+    struct Case {
+        const char *what;
+        uint8_t p, pending;
+    };
+    const Case cases[] = {
+        {"nothing pending", FlagR | FlagI, IntNone},
+        {"I already clear", FlagR, IntIrq},
+    };
+    for (const Case &c : cases) {
+        ResetMachine();
+        Poke(0x0400, {0x58});
+        Cpu6502State cpu = MakeCpu(0x0400, c.p);
+        cpu.pendingInterrupt = c.pending;
+        cpu.cyclesLeft = 2; // CLI alone uses up the countdown
+        OnLineHook = [](Cpu6502State &) { return int(IntQuit); };
+        EXPECT_EQ(Cpu6502RunFrame(cpu), 0) << c.what;
+        EXPECT_EQ(HookCalls, 1) << c.what;
+        EXPECT_EQ(cpu.PC, 0x0401) << c.what;
+        EXPECT_EQ(cpu.cliDelay, 0) << c.what;
+        EXPECT_EQ(cpu.P, FlagR) << c.what;
+    }
+}
+
+TEST(Cpu6502Interrupt, ResetSetsRegistersAndKeepsConfiguration)
+{
+    ResetMachine();
+    SetVectors();
+    Cpu6502State cpu;
+    cpu.A = cpu.X = cpu.Y = 0x55;
+    cpu.P = 0xFF;
+    cpu.S = 0x12;
+    cpu.linePeriod = 114;
+    cpu.cyclesLeft = -3;
+    cpu.pendingInterrupt = IntNmi;
+    cpu.cliDelay = 1;
+    cpu.savedCyclesLeft = 9;
+    cpu.autoClear = 1;
+    cpu.trapUnknownOpcodes = 1;
+    cpu.userWord = 7;
+    Cpu6502Reset(cpu);
+    EXPECT_EQ(cpu.A, 0);
+    EXPECT_EQ(cpu.X, 0);
+    EXPECT_EQ(cpu.Y, 0);
+    EXPECT_EQ(cpu.P, 0x22);
+    EXPECT_EQ(cpu.S, 0xFF);
+    EXPECT_EQ(cpu.PC, 0xA000);
+    EXPECT_EQ(cpu.cyclesLeft, 114);
+    EXPECT_EQ(cpu.pendingInterrupt, IntNone);
+    EXPECT_EQ(cpu.cliDelay, 0);
+    EXPECT_EQ(cpu.savedCyclesLeft, 9);
+    EXPECT_EQ(cpu.autoClear, 1);
+    EXPECT_EQ(cpu.trapUnknownOpcodes, 1);
+    EXPECT_EQ(cpu.userWord, 7u);
+
+    // I is clear after reset: an IRQ raised before the game's SEI is taken.
+    Poke(0xA000, {0xEA, 0x78}); // NOP ; SEI
+    cpu.cyclesLeft = 1;
+    cpu.pendingInterrupt = IntIrq;
+    OnLineHook = [](Cpu6502State &) { FrameDone = true; return 0; };
+    Cpu6502RunFrame(cpu);
+    EXPECT_EQ(cpu.PC, 0xB000);
+    EXPECT_EQ(Ram[0x01FF], 0xA0);
+    EXPECT_EQ(Ram[0x01FE], 0x01);
+}
+
+} // namespace
