@@ -145,6 +145,8 @@ int String::Replace(wchar_t const *oldText, wchar_t const *newText)
     int oldLen = SafeStrlen(oldText);
     if (oldLen == 0)
         return 0;
+    if (!newText)
+        newText = L"";
     int newLen = SafeStrlen(newText);
     int len = GetLength();
 

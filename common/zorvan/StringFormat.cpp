@@ -76,11 +76,14 @@ void appendPadded(std::wstring &out, wchar_t const *text, size_t n, Spec const &
 template <typename T>
 bool appendNumber(std::wstring &out, Spec const &spec, char const *lengthModifier, T value)
 {
-    std::string fmt = "%" + spec.flags;
+    std::string fmt(1, '%');
+    fmt += spec.flags;
     if (spec.width >= 0)
         fmt += std::to_string(spec.width);
-    if (spec.precision >= 0)
-        fmt += "." + std::to_string(spec.precision);
+    if (spec.precision >= 0) {
+        fmt += '.';
+        fmt += std::to_string(spec.precision);
+    }
     fmt += lengthModifier;
     fmt += char(spec.conv);
     int n = std::snprintf(nullptr, 0, fmt.c_str(), value);
