@@ -1,0 +1,194 @@
+#include "modules/tavrin/bus/MemoryBus.h"
+
+#include "modules/tavrin/bus/BusDevices.h"
+#include "modules/tavrin/cpu/ArmState.h"
+
+#include <bit>
+#include <cstdio>
+
+namespace Tavrin {
+
+namespace {
+
+alignas(8) uint8_t BuiltInDummyPage[PageSize];
+
+const int32_t PowerOnWait32[16] = {1, 1, 6, 1, 1, 2, 2, 1, 4, 4, 4, 4, 4, 4, 6, 1};
+const int32_t PowerOnWait16[16] = {1, 1, 3, 1, 1, 1, 1, 1, 2, 2, 2, 2, 2, 2, 6, 1};
+
+// The tables are valid before anyone maps anything.
+struct TablesAtStart {
+    TablesAtStart()
+    {
+        BusClearMap();
+        ResetWaitCycles();
+    }
+} tablesAtStart;
+
+inline uint32_t Region(uint32_t a28) { return a28 >> 24; }
+
+inline bool BiosProtectedRead(uint32_t a28) { return a28 < 0x4000 && ConsoleCpu.r[15] >= 0x4000; }
+
+} // namespace
+
+uint8_t *ReadPageTable[PageCount];
+uint8_t *WritePageTable[PageCount];
+uint8_t *DummyPage = BuiltInDummyPage;
+uint8_t *IoPage = nullptr;
+int32_t WaitCycles32[16];
+int32_t WaitCycles16[16];
+uint32_t LogFlags = 1;
+uint8_t RenderDirtyFlags = 0xFF;
+
+void BusClearMap()
+{
+    for (uint32_t i = 0; i < PageCount; ++i) {
+        ReadPageTable[i] = DummyPage;
+        WritePageTable[i] = DummyPage;
+    }
+}
+
+void MapPages(uint8_t *host, uint32_t hostSize, uint32_t address, uint32_t span, bool writable)
+{
+    uint32_t hostPages = hostSize / PageSize;
+    uint32_t first = address / PageSize;
+    for (uint32_t i = 0; i < span / PageSize; ++i) {
+        uint8_t *page = host + (i % hostPages) * PageSize;
+        ReadPageTable[first + i] = page;
+        WritePageTable[first + i] = writable ? page : DummyPage;
+    }
+}
+
+void ResetWaitCycles()
+{
+    std::memcpy(WaitCycles32, PowerOnWait32, sizeof WaitCycles32);
+    std::memcpy(WaitCycles16, PowerOnWait16, sizeof WaitCycles16);
+}
+
+void SetWaitStates(uint32_t value)
+{
+    WaitCycles16[8] = WaitCycles16[9] = (value & 0x10) ? 2 : 3;
+    WaitCycles16[10] = WaitCycles16[11] = (value & 0x80) ? 2 : 5;
+    WaitCycles16[12] = WaitCycles16[13] = (value & 0x400) ? 2 : 9;
+    static const int32_t sram[4] = {5, 4, 3, 9};
+    WaitCycles16[14] = sram[value & 3];
+    for (int k = 8; k <= 14; ++k)
+        WaitCycles32[k] = 2 * WaitCycles16[k];
+}
+
+uint32_t BusRead32(uint32_t address)
+{
+    uint32_t a28 = address & 0x0FFFFFFF;
+    ConsoleCpu.cyclesLeft -= WaitCycles32[Region(a28)];
+    if ((address & 3) && (LogFlags & 4))
+        std::printf("MEM: Unaligned qread [%08X] (PC=%08X)\n", a28, ConsoleCpu.r[15]);
+    uint32_t word = BiosProtectedRead(a28) ? BiosOpenBusWord
+                                           : HostWord(ReadPageTable[a28 >> PageShift] + (address & 0x3FFC));
+    // The CPU's word loads rotate a misaligned word; the bus does the same.
+    return std::rotr(word, 8 * (address & 3));
+}
+
+uint32_t BusRead16(uint32_t address)
+{
+    uint32_t a28 = address & 0x0FFFFFFF;
+    ConsoleCpu.cyclesLeft -= WaitCycles16[Region(a28)];
+    if ((address & 1) && (LogFlags & 4))
+        std::printf("MEM: Unaligned wread [%08X] (PC=%08X)\n", a28, ConsoleCpu.r[15]);
+    if ((a28 & 0x09000000) == 0x09000000)
+        return EepromReadBit();
+    uint32_t half = BiosProtectedRead(a28) ? (BiosOpenBusWord >> (8 * (address & 2))) & 0xFFFF
+                                           : HostHalf(ReadPageTable[a28 >> PageShift] + (address & 0x3FFE));
+    return (half >> (8 * (address & 1))) & 0xFFFF;
+}
+
+uint32_t BusRead8(uint32_t address)
+{
+    uint32_t a28 = address & 0x0FFFFFFF;
+    ConsoleCpu.cyclesLeft -= WaitCycles16[Region(a28)];
+    if (BiosProtectedRead(a28))
+        return (BiosOpenBusWord >> (8 * (address & 3))) & 0xFF;
+    return ReadPageTable[a28 >> PageShift][address & 0x3FFF];
+}
+
+void BusWrite32(uint32_t address, uint32_t value)
+{
+    uint32_t a28 = address & 0x0FFFFFFF;
+    uint32_t region = Region(a28);
+    ConsoleCpu.cyclesLeft -= WaitCycles32[region];
+    if ((address & 3) && (LogFlags & 4))
+        std::printf("MEM: Unaligned qwrite [%08X] = %08X (PC=%08X)\n", a28, value, ConsoleCpu.r[15]);
+    if (region == 4) {
+        WriteIo(a28 & ~3u, value & 0xFFFF);
+        WriteIo((a28 & ~3u) + 2, value >> 16);
+        return;
+    }
+    if (region == 7)
+        RenderDirtyFlags |= 4;
+    std::memcpy(WritePageTable[a28 >> PageShift] + (address & 0x3FFC), &value, 4);
+}
+
+void BusWrite16(uint32_t address, uint32_t value)
+{
+    uint32_t a28 = address & 0x0FFFFFFF;
+    uint32_t region = Region(a28);
+    ConsoleCpu.cyclesLeft -= WaitCycles16[region];
+    if ((address & 1) && (LogFlags & 4))
+        std::printf("MEM: Unaligned wwrite [%08X] = %04X (PC=%08X)\n", a28, value & 0xFFFF, ConsoleCpu.r[15]);
+    if ((a28 & 0x09000000) == 0x09000000) {
+        EepromWriteBit(value & 0xFF);
+        return;
+    }
+    if (region == 4) {
+        WriteIo(address & 0x0FFFFFFE, value & 0xFFFF);
+        return;
+    }
+    if ((address & 0x0FFFFFF0) == 0x080000C0) {
+        RtcWrite(a28 & ~1u, value & 0xFFFF);
+        return;
+    }
+    if (region == 7)
+        RenderDirtyFlags |= 4;
+    uint16_t half = uint16_t(value);
+    std::memcpy(WritePageTable[a28 >> PageShift] + (address & 0x3FFE), &half, 2);
+}
+
+void BusWrite8(uint32_t address, uint32_t value)
+{
+    uint32_t a28 = address & 0x0FFFFFFF;
+    uint32_t region = Region(a28);
+    ConsoleCpu.cyclesLeft -= WaitCycles16[region];
+    uint32_t offset = address & 0x3FFF;
+    uint8_t byte = uint8_t(value);
+    uint8_t *page = WritePageTable[a28 >> PageShift];
+    switch (region) {
+    case 2:
+    case 3:
+        page[offset] = byte;
+        break;
+    case 4:
+        if ((address & 0x03FFF000) == 0) {
+            uint32_t neighbour = IoPage ? IoPage[offset ^ 1] : 0;
+            if (address & 1)
+                WriteIo(a28 ^ 1, uint32_t(byte) << 8 | neighbour);
+            else
+                WriteIo(a28, byte | neighbour << 8);
+        }
+        break;
+    case 5:
+    case 6:
+        page[offset] = byte;
+        page[offset ^ 1] = byte;
+        break;
+    case 7:
+        RenderDirtyFlags |= 4;
+        page[offset] = byte;
+        break;
+    case 0xE:
+        if (uint8_t *bank = FlashWrite(address & 0xFFFF, byte))
+            MapPages(bank, 0x10000, 0x0E000000, 0x02000000, true);
+        break;
+    default:
+        break;
+    }
+}
+
+} // namespace Tavrin

@@ -1,0 +1,65 @@
+// The handheld's 32-bit address space: one host pointer per 16 KB page for
+// loads and one for stores, the wait-state tables, and the six bus functions
+// through which every store (and every load that is not inlined by the CPU)
+// passes.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+
+namespace Tavrin {
+
+inline constexpr uint32_t PageShift = 14;
+inline constexpr uint32_t PageSize = 1u << PageShift;
+inline constexpr uint32_t PageCount = 1u << (32 - PageShift);
+
+// Every entry always points at 16 KB of readable host memory: unmapped pages
+// point at DummyPage, so no access ever tests for null.
+extern uint8_t *ReadPageTable[PageCount];
+extern uint8_t *WritePageTable[PageCount];
+// Absorbs stores to read-only and unmapped pages. Starts as a built-in block
+// so the tables are valid from program start; the machine may replace it
+// with one of its own before mapping (BusClearMap then repoints everything).
+extern uint8_t *DummyPage;
+// The 16 KB I/O register block, or null before the machine maps it.
+extern uint8_t *IoPage;
+
+extern int32_t WaitCycles32[16];
+extern int32_t WaitCycles16[16];
+
+// Machine words the bus touches: LogFlags bit 2 switches the unaligned-access
+// trace; RenderDirtyFlags bit 2 asks the renderer to rebuild its sprite list.
+extern uint32_t LogFlags;
+extern uint8_t RenderDirtyFlags;
+
+// The BIOS area reads as this word, repeated, while code runs outside it.
+inline constexpr uint32_t BiosOpenBusWord = 0xFF00FF11;
+
+void BusClearMap();
+void MapPages(uint8_t *host, uint32_t hostSize, uint32_t address, uint32_t span, bool writable);
+void SetWaitStates(uint32_t value);
+// Puts both wait tables back to their power-on values.
+void ResetWaitCycles();
+
+uint32_t BusRead32(uint32_t address);
+uint32_t BusRead16(uint32_t address);
+uint32_t BusRead8(uint32_t address);
+void BusWrite32(uint32_t address, uint32_t value);
+void BusWrite16(uint32_t address, uint32_t value);
+void BusWrite8(uint32_t address, uint32_t value);
+
+// Plain little-endian reads of a host page.
+inline uint32_t HostWord(const uint8_t *p)
+{
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
+}
+inline uint32_t HostHalf(const uint8_t *p)
+{
+    uint16_t v;
+    std::memcpy(&v, p, 2);
+    return v;
+}
+
+} // namespace Tavrin

@@ -1,0 +1,42 @@
+#include "modules/tavrin/bus/MemoryMap.h"
+
+#include "modules/tavrin/bus/MemoryBus.h"
+
+#include <initializer_list>
+
+namespace Tavrin {
+
+void MapConsoleMemory(const ConsoleBlocks &b)
+{
+    constexpr uint32_t Region = 0x01000000;
+    BusClearMap();
+    if (b.bios)
+        MapPages(b.bios, BiosSize, 0x00000000, BiosSize, false);
+    if (b.ewram)
+        MapPages(b.ewram, EwramSize, 0x02000000, Region, true);
+    if (b.iwram)
+        MapPages(b.iwram, IwramSize, 0x03000000, Region, true);
+    if (b.io)
+        MapPages(b.io, IoSize, 0x04000000, IoSize, true);
+    IoPage = b.io;
+    if (b.palette)
+        MapPages(b.palette, PaletteSize, 0x05000000, Region, true);
+    if (b.vram) {
+        // Each 128 KB window shows the first 64 KB, then the last 32 KB twice.
+        for (uint32_t base = 0x06000000; base < 0x07000000; base += 0x20000) {
+            MapPages(b.vram, 0x10000, base, 0x10000, true);
+            MapPages(b.vram + 0x10000, 0x8000, base + 0x10000, 0x10000, true);
+        }
+    }
+    if (b.oam)
+        MapPages(b.oam, OamSize, 0x07000000, Region, true);
+    if (b.saveRam)
+        MapPages(b.saveRam, SaveBankSize, 0x0E000000, 2 * Region, true);
+    if (b.cart && b.cartSize) {
+        uint32_t size = b.cartSize > MaxCartSize ? MaxCartSize : b.cartSize & ~(PageSize - 1);
+        for (uint32_t base : {0x08000000u, 0x0A000000u, 0x0C000000u})
+            MapPages(b.cart, size, base, size, false);
+    }
+}
+
+} // namespace Tavrin

@@ -1,0 +1,119 @@
+// The arithmetic shared by the ARM handlers and the THUMB decoder: the
+// barrel shifter and the flag formulas.
+#pragma once
+
+#include "modules/tavrin/cpu/ArmState.h"
+
+#include <bit>
+#include <cstdint>
+
+namespace Tavrin {
+
+enum class ShiftKind : uint8_t { Lsl, Lsr, Asr, Ror };
+
+struct Shifted {
+    uint32_t value;
+    uint32_t carry; // 0 or 1
+};
+
+// Shift by an immediate amount 0-31; amount 0 means LSL #0 (no shift),
+// LSR #32, ASR #32 or RRX.
+template <ShiftKind Kind>
+inline Shifted ShiftByImmediate(uint32_t v, uint32_t n, uint32_t carryIn)
+{
+    if constexpr (Kind == ShiftKind::Lsl) {
+        if (n == 0)
+            return {v, carryIn};
+        return {v << n, (v >> (32 - n)) & 1};
+    } else if constexpr (Kind == ShiftKind::Lsr) {
+        if (n == 0)
+            return {0, v >> 31};
+        return {v >> n, (v >> (n - 1)) & 1};
+    } else if constexpr (Kind == ShiftKind::Asr) {
+        if (n == 0)
+            return {uint32_t(int32_t(v) >> 31), v >> 31};
+        return {uint32_t(int32_t(v) >> n), (v >> (n - 1)) & 1};
+    } else {
+        if (n == 0)
+            return {(carryIn << 31) | (v >> 1), v & 1};
+        return {std::rotr(v, int(n)), (v >> (n - 1)) & 1};
+    }
+}
+
+// Shift by the low byte of a register: 0 leaves value and carry alone.
+template <ShiftKind Kind>
+inline Shifted ShiftByRegister(uint32_t v, uint32_t n, uint32_t carryIn)
+{
+    if (n == 0)
+        return {v, carryIn};
+    if constexpr (Kind == ShiftKind::Lsl) {
+        if (n < 32)
+            return {v << n, (v >> (32 - n)) & 1};
+        return {0, n == 32 ? (v & 1) : 0};
+    } else if constexpr (Kind == ShiftKind::Lsr) {
+        if (n < 32)
+            return {v >> n, (v >> (n - 1)) & 1};
+        return {0, n == 32 ? (v >> 31) : 0};
+    } else if constexpr (Kind == ShiftKind::Asr) {
+        if (n < 32)
+            return {uint32_t(int32_t(v) >> n), (v >> (n - 1)) & 1};
+        return {uint32_t(int32_t(v) >> 31), v >> 31};
+    } else {
+        uint32_t k = n & 31;
+        if (k == 0)
+            return {v, v >> 31};
+        return {std::rotr(v, int(k)), (v >> (k - 1)) & 1};
+    }
+}
+
+inline uint32_t NzOf(uint32_t r)
+{
+    return (r & FlagN) | (r == 0 ? FlagZ : 0);
+}
+
+// a + b + carryIn, with the flags of the full 32-bit addition.
+inline uint32_t AddWithFlags(uint32_t a, uint32_t b, uint32_t carryIn, uint32_t &flags)
+{
+    uint64_t wide = uint64_t(a) + b + carryIn;
+    uint32_t r = uint32_t(wide);
+    flags = NzOf(r) | (uint32_t(wide >> 32) << 29) | ((((a ^ r) & (b ^ r)) >> 31) << 28);
+    return r;
+}
+
+// m - s - (1 - carryIn), C = NOT borrow, V = signed overflow of the whole
+// subtraction.
+inline uint32_t SubWithFlags(uint32_t m, uint32_t s, uint32_t carryIn, uint32_t &flags)
+{
+    uint32_t borrowIn = 1 - carryIn;
+    uint32_t r = m - s - borrowIn;
+    uint32_t noBorrow = uint64_t(m) >= uint64_t(s) + borrowIn ? 1 : 0;
+    flags = NzOf(r) | (noBorrow << 29) | ((((m ^ s) & (m ^ r)) >> 31) << 28);
+    return r;
+}
+
+inline void SetNzcv(ArmState *s, uint32_t flags)
+{
+    s->cpsr = (s->cpsr & 0x0FFFFFFF) | flags;
+}
+
+// Keeps C and V, sets N and Z.
+inline void SetNz(ArmState *s, uint32_t result)
+{
+    s->cpsr = (s->cpsr & 0x3FFFFFFF) | NzOf(result);
+}
+
+inline uint32_t CarryOf(const ArmState *s) { return (s->cpsr >> 29) & 1; }
+
+// r15 ignores bits that the current instruction set cannot address.
+inline uint32_t AlignPc(const ArmState *s, uint32_t v)
+{
+    return v & ((s->cpsr & FlagT) ? ~1u : ~3u);
+}
+
+// A register write from an ARM handler: r15 is kept aligned.
+inline void SetReg(ArmState *s, uint32_t n, uint32_t v)
+{
+    s->r[n] = n == 15 ? AlignPc(s, v) : v;
+}
+
+} // namespace Tavrin

@@ -1,0 +1,71 @@
+// Loads as the CPU performs them: straight from the page table, without
+// device side effects, under the BIOS read protection.
+#pragma once
+
+#include "modules/tavrin/bus/MemoryBus.h"
+#include "modules/tavrin/cpu/ArmState.h"
+
+#include <bit>
+
+namespace Tavrin {
+
+// While code runs outside the BIOS, the BIOS area reads as a fixed word.
+inline bool CpuBiosProtected(const ArmState *s, uint32_t address)
+{
+    return address < 0x4000 && s->r[15] >= 0x4000;
+}
+
+// The aligned word holding address.
+inline uint32_t CpuWordAt(const ArmState *s, uint32_t address)
+{
+    if (CpuBiosProtected(s, address))
+        return BiosOpenBusWord;
+    return HostWord(ReadPageTable[address >> PageShift] + (address & 0x3FFC));
+}
+
+// The aligned halfword holding address.
+inline uint32_t CpuHalfAt(const ArmState *s, uint32_t address)
+{
+    if (CpuBiosProtected(s, address))
+        return (BiosOpenBusWord >> (8 * (address & 2))) & 0xFFFF;
+    return HostHalf(ReadPageTable[address >> PageShift] + (address & 0x3FFE));
+}
+
+inline uint32_t CpuLoadByte(const ArmState *s, uint32_t address)
+{
+    if (CpuBiosProtected(s, address))
+        return (BiosOpenBusWord >> (8 * (address & 3))) & 0xFF;
+    return ReadPageTable[address >> PageShift][address & 0x3FFF];
+}
+
+// A misaligned word load rotates the aligned word so that the addressed byte
+// lands in bits 7-0, as the CPU's data path does.
+inline uint32_t CpuLoadWord(const ArmState *s, uint32_t address)
+{
+    return std::rotr(CpuWordAt(s, address), 8 * (address & 3));
+}
+
+// A misaligned halfword load rotates the aligned halfword by 8 within the
+// 32-bit register.
+inline uint32_t CpuLoadHalf(const ArmState *s, uint32_t address)
+{
+    return std::rotr(CpuHalfAt(s, address), 8 * (address & 1));
+}
+
+// A misaligned signed halfword load yields the addressed byte, sign-extended.
+inline uint32_t CpuLoadSignedHalf(const ArmState *s, uint32_t address)
+{
+    if (address & 1)
+        return uint32_t(int32_t(int8_t(CpuLoadByte(s, address))));
+    return uint32_t(int32_t(int16_t(CpuHalfAt(s, address))));
+}
+
+inline uint32_t CpuLoadSignedByte(const ArmState *s, uint32_t address)
+{
+    return uint32_t(int32_t(int8_t(CpuLoadByte(s, address))));
+}
+
+inline int32_t LoadWait32(uint32_t address) { return WaitCycles32[(address >> 24) & 15]; }
+inline int32_t LoadWait16(uint32_t address) { return WaitCycles16[(address >> 24) & 15]; }
+
+} // namespace Tavrin

@@ -1,0 +1,81 @@
+#include "modules/tavrin/cpu/ArmRun.h"
+
+#include "modules/tavrin/cpu/ArmCondition.h"
+#include "modules/tavrin/cpu/ArmHooks.h"
+#include "modules/tavrin/cpu/ArmOpcodeTable.h"
+#include "modules/tavrin/cpu/ThumbDecoder.h"
+
+namespace Tavrin {
+
+uint8_t FrameEnded = 0;
+
+namespace {
+
+inline void ArmStep(ArmState *s)
+{
+    const uint32_t pc = s->r[15];
+    s->cyclesLeft -= WaitCycles32[(pc >> 24) & 15];
+    const uint32_t op = HostWord(ReadPageTable[pc >> PageShift] + (pc & 0x3FFC));
+    s->r[15] = pc + 4;
+    if (ConditionPasses(op >> 28, s->cpsr))
+        ArmOpcodeTable[ArmTableIndex(op)](s, op);
+    else if ((op >> 28) == 0xF)
+        ReportUndefinedOpcode(s, op);
+}
+
+// The slice's cycles: those saved by an early exit come back.
+inline void FoldEarlyExit(ArmState *s)
+{
+    if (s->earlyExit) {
+        s->cyclesLeft += s->savedCycles;
+        s->earlyExit = 0;
+    }
+}
+
+} // namespace
+
+void ArmStepInstruction(ArmState *s)
+{
+    if (s->cpsr & FlagT)
+        ThumbStep(s);
+    else
+        ArmStep(s);
+}
+
+int ArmRunFrame(ArmState *s)
+{
+    for (;;) {
+        // The instruction set is chosen once per slice; anything that changes
+        // it cuts the slice short.
+        if (s->cpsr & FlagT) {
+            while (s->cyclesLeft > 0)
+                ThumbStep(s);
+        } else {
+            while (s->cyclesLeft > 0)
+                ArmStep(s);
+        }
+
+        if (s->earlyExit) {
+            FoldEarlyExit(s);
+        } else {
+            const uint32_t pending = LineHook(s);
+            if (pending == LineHookStop)
+                return 0;
+            // A store made while the line step ran (DMA into the interrupt
+            // registers) may have cut a slice that had already ended; fold
+            // it now so a mode or T change in the next slice still cuts it.
+            FoldEarlyExit(s);
+            s->cyclesLeft += s->sliceLength;
+            s->irqRequest = pending;
+        }
+
+        ArmEnterIrq(s);
+
+        if (FrameEnded) {
+            FrameEnded = 0;
+            return 1;
+        }
+    }
+}
+
+} // namespace Tavrin

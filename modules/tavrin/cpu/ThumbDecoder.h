@@ -1,0 +1,365 @@
+// The THUMB instruction set, decoded inline by the run loop: one dense switch
+// on the top five opcode bits, register numbers from fixed fields, and no call
+// except for stores, SWI and the unrecognized-opcode report.
+#pragma once
+
+#include "modules/tavrin/cpu/ArmAlu.h"
+#include "modules/tavrin/cpu/ArmCondition.h"
+#include "modules/tavrin/cpu/ArmHooks.h"
+#include "modules/tavrin/cpu/ArmMemory.h"
+
+#include <bit>
+#include <cstdio>
+
+namespace Tavrin {
+
+inline void ThumbReportUndefined(const ArmState *s, uint32_t op, uint32_t pc)
+{
+    if (s->reportUnknown)
+        std::printf("THUMB: Unrecognized opcode 0x%04X at 0x%08X\n", op, pc);
+}
+
+inline void ThumbSetC(ArmState *s, uint32_t carry)
+{
+    s->cpsr = (s->cpsr & ~FlagC) | (carry << 29);
+}
+
+// The sixteen operations of format 4 (Rd = Rd op Rs).
+inline void ThumbAlu(ArmState *s, uint32_t op)
+{
+    uint32_t *r = s->r;
+    const uint32_t rd = op & 7;
+    const uint32_t a = r[rd], b = r[(op >> 3) & 7];
+    uint32_t flags, result;
+    switch ((op >> 6) & 15) {
+    case 0x0: result = r[rd] = a & b; break;
+    case 0x1: result = r[rd] = a ^ b; break;
+    case 0x2: {
+        Shifted sh = ShiftByRegister<ShiftKind::Lsl>(a, b & 0xFF, CarryOf(s));
+        ThumbSetC(s, sh.carry);
+        result = r[rd] = sh.value;
+        s->cyclesLeft -= 1;
+        break;
+    }
+    case 0x3: {
+        Shifted sh = ShiftByRegister<ShiftKind::Lsr>(a, b & 0xFF, CarryOf(s));
+        ThumbSetC(s, sh.carry);
+        result = r[rd] = sh.value;
+        s->cyclesLeft -= 1;
+        break;
+    }
+    case 0x4: {
+        Shifted sh = ShiftByRegister<ShiftKind::Asr>(a, b & 0xFF, CarryOf(s));
+        ThumbSetC(s, sh.carry);
+        result = r[rd] = sh.value;
+        s->cyclesLeft -= 1;
+        break;
+    }
+    case 0x5: r[rd] = AddWithFlags(a, b, CarryOf(s), flags); SetNzcv(s, flags); return;
+    case 0x6: r[rd] = SubWithFlags(a, b, CarryOf(s), flags); SetNzcv(s, flags); return;
+    case 0x7: {
+        // A multiple of 32 keeps the value but shows bit 31 in C.
+        Shifted sh = ShiftByRegister<ShiftKind::Ror>(a, b & 0xFF, CarryOf(s));
+        ThumbSetC(s, sh.carry);
+        result = r[rd] = sh.value;
+        s->cyclesLeft -= 1;
+        break;
+    }
+    case 0x8: result = a & b; break;
+    case 0x9: r[rd] = SubWithFlags(0, b, 1, flags); SetNzcv(s, flags); return;
+    case 0xA: SubWithFlags(a, b, 1, flags); SetNzcv(s, flags); return;
+    case 0xB: AddWithFlags(a, b, 0, flags); SetNzcv(s, flags); return;
+    case 0xC: result = r[rd] = a | b; break;
+    case 0xD:
+        // C is cleared; V keeps its value.
+        result = r[rd] = a * b;
+        s->cpsr &= ~FlagC;
+        s->cyclesLeft -= 4;
+        break;
+    case 0xE: result = r[rd] = a & ~b; break;
+    default: result = r[rd] = ~b; break;
+    }
+    SetNz(s, result);
+}
+
+// Format 5: ADD, CMP, MOV over all sixteen registers, and BX.
+inline void ThumbHighRegister(ArmState *s, uint32_t op)
+{
+    uint32_t *r = s->r;
+    const uint32_t hd = ((op >> 4) & 8) | (op & 7), hs = (op >> 3) & 15;
+    const uint32_t source = hs == 15 ? r[15] + 2 : r[hs];
+    switch ((op >> 8) & 3) {
+    case 0:
+        r[hd] = (hd == 15 ? r[15] + 2 : r[hd]) + source;
+        r[15] &= ~1u;
+        break;
+    case 1: {
+        uint32_t flags;
+        SubWithFlags(hd == 15 ? r[15] + 2 : r[hd], source, 1, flags);
+        SetNzcv(s, flags);
+        break;
+    }
+    case 2:
+        r[hd] = source;
+        r[15] &= ~1u;
+        break;
+    default:
+        if (source & 1) {
+            r[15] = source & ~1u;
+        } else {
+            r[15] = source & ~3u;
+            s->cpsr &= ~FlagT;
+            ArmEarlyExit(s);
+        }
+        break;
+    }
+}
+
+// Format 7 and 8: loads and stores with a register offset.
+inline void ThumbRegisterOffset(ArmState *s, uint32_t op)
+{
+    uint32_t *r = s->r;
+    const uint32_t rd = op & 7;
+    const uint32_t address = r[(op >> 3) & 7] + r[(op >> 6) & 7];
+    switch ((op >> 9) & 7) {
+    case 0: BusWrite32(address, r[rd]); return;
+    case 1: BusWrite16(address, r[rd] & 0xFFFF); return;
+    case 2: BusWrite8(address, r[rd] & 0xFF); return;
+    case 3: s->cyclesLeft -= LoadWait16(address) + 1; r[rd] = CpuLoadSignedByte(s, address); return;
+    case 4: s->cyclesLeft -= LoadWait32(address) + 1; r[rd] = CpuLoadWord(s, address); return;
+    case 5: s->cyclesLeft -= LoadWait16(address) + 1; r[rd] = CpuLoadHalf(s, address); return;
+    case 6: s->cyclesLeft -= LoadWait16(address) + 1; r[rd] = CpuLoadByte(s, address); return;
+    default: s->cyclesLeft -= LoadWait16(address) + 1; r[rd] = CpuLoadSignedHalf(s, address); return;
+    }
+}
+
+// PUSH and POP keep the low two bits of SP; an empty list moves r15 and
+// steps SP by 0x40.
+inline void ThumbPush(ArmState *s, uint32_t op, uint32_t pc)
+{
+    uint32_t *r = s->r;
+    const uint32_t sp = r[13];
+    uint32_t address = sp & ~3u;
+    const uint32_t list = op & 0xFF;
+    if (!(op & 0x1FF)) {
+        address -= 0x40;
+        BusWrite32(address, pc + 6);
+        r[13] = (sp & 3) | address;
+        return;
+    }
+    if (op & 0x100) {
+        address -= 4;
+        BusWrite32(address, r[14]);
+    }
+    for (uint32_t bits = list; bits;) {
+        uint32_t n = 31 - uint32_t(std::countl_zero(bits));
+        bits &= ~(1u << n);
+        address -= 4;
+        BusWrite32(address, r[n]);
+    }
+    r[13] = (sp & 3) | address;
+}
+
+inline void ThumbPop(ArmState *s, uint32_t op)
+{
+    uint32_t *r = s->r;
+    const uint32_t sp = r[13];
+    uint32_t address = sp & ~3u;
+    if (!(op & 0x1FF)) {
+        s->cyclesLeft -= LoadWait32(address);
+        r[15] = CpuWordAt(s, address) & ~1u;
+        r[13] = (sp & 3) | (address + 0x40);
+        return;
+    }
+    for (uint32_t bits = op & 0xFF; bits; bits &= bits - 1) {
+        uint32_t n = uint32_t(std::countr_zero(bits));
+        s->cyclesLeft -= LoadWait32(address);
+        r[n] = CpuWordAt(s, address);
+        address += 4;
+    }
+    if (op & 0x100) {
+        s->cyclesLeft -= LoadWait32(address);
+        r[15] = CpuWordAt(s, address) & ~1u;
+        address += 4;
+    }
+    r[13] = (sp & 3) | address;
+}
+
+inline void ThumbStoreMultiple(ArmState *s, uint32_t op, uint32_t pc)
+{
+    uint32_t *r = s->r;
+    const uint32_t rb = (op >> 8) & 7, list = op & 0xFF;
+    const uint32_t base = r[rb];
+    uint32_t address = base & ~3u;
+    if (!list) {
+        BusWrite32(address, pc + 6);
+        r[rb] = (base & 3) | (address + 0x40);
+        return;
+    }
+    const uint32_t writtenBack = (base & 3) | (address + 4 * uint32_t(std::popcount(list)));
+    // The base goes out as it was only when it is the first register stored.
+    const bool baseFirst = !(list & ((1u << rb) - 1));
+    for (uint32_t bits = list; bits; bits &= bits - 1) {
+        uint32_t n = uint32_t(std::countr_zero(bits));
+        BusWrite32(address, n == rb && !baseFirst ? writtenBack : r[n]);
+        address += 4;
+    }
+    r[rb] = writtenBack;
+}
+
+inline void ThumbLoadMultiple(ArmState *s, uint32_t op)
+{
+    uint32_t *r = s->r;
+    const uint32_t rb = (op >> 8) & 7, list = op & 0xFF;
+    const uint32_t base = r[rb];
+    uint32_t address = base & ~3u;
+    if (!list) {
+        s->cyclesLeft -= LoadWait32(address);
+        r[15] = CpuWordAt(s, address) & ~1u;
+        r[rb] = (base & 3) | (address + 0x40);
+        return;
+    }
+    for (uint32_t bits = list; bits; bits &= bits - 1) {
+        uint32_t n = uint32_t(std::countr_zero(bits));
+        s->cyclesLeft -= LoadWait32(address);
+        r[n] = CpuWordAt(s, address);
+        address += 4;
+    }
+    if (!(list & (1u << rb)))
+        r[rb] = (base & 3) | address;
+}
+
+// Fetches and executes one THUMB instruction.
+inline void ThumbStep(ArmState *s)
+{
+    uint32_t *r = s->r;
+    const uint32_t pc = r[15];
+    s->cyclesLeft -= WaitCycles16[(pc >> 24) & 15];
+    const uint32_t op = HostHalf(ReadPageTable[pc >> PageShift] + (pc & 0x3FFE));
+    r[15] = pc + 2;
+    const uint32_t rd = op & 7, rs = (op >> 3) & 7, rd8 = (op >> 8) & 7, imm8 = op & 0xFF;
+    const uint32_t imm5 = (op >> 6) & 31;
+    uint32_t flags;
+
+    switch (op >> 11) {
+    case 0x00: { // LSL #imm5
+        uint32_t v = r[rs];
+        if (imm5) {
+            ThumbSetC(s, (v >> (32 - imm5)) & 1);
+            v <<= imm5;
+        }
+        r[rd] = v;
+        SetNz(s, v);
+        break;
+    }
+    case 0x01: { // LSR #imm5, 0 meaning 32
+        Shifted sh = ShiftByImmediate<ShiftKind::Lsr>(r[rs], imm5, 0);
+        ThumbSetC(s, sh.carry);
+        r[rd] = sh.value;
+        SetNz(s, sh.value);
+        break;
+    }
+    case 0x02: { // ASR #imm5, 0 meaning 32
+        Shifted sh = ShiftByImmediate<ShiftKind::Asr>(r[rs], imm5, 0);
+        ThumbSetC(s, sh.carry);
+        r[rd] = sh.value;
+        SetNz(s, sh.value);
+        break;
+    }
+    case 0x03: { // ADD/SUB register or 3-bit immediate
+        const uint32_t b = (op & 0x400) ? (op >> 6) & 7 : r[(op >> 6) & 7];
+        r[rd] = (op & 0x200) ? SubWithFlags(r[rs], b, 1, flags) : AddWithFlags(r[rs], b, 0, flags);
+        SetNzcv(s, flags);
+        break;
+    }
+    case 0x04: // MOV Rd8, #imm8
+        r[rd8] = imm8;
+        s->cpsr = (s->cpsr & 0x3FFFFFFF) | (imm8 ? 0 : FlagZ);
+        break;
+    case 0x05: SubWithFlags(r[rd8], imm8, 1, flags); SetNzcv(s, flags); break;
+    case 0x06: r[rd8] = AddWithFlags(r[rd8], imm8, 0, flags); SetNzcv(s, flags); break;
+    case 0x07: r[rd8] = SubWithFlags(r[rd8], imm8, 1, flags); SetNzcv(s, flags); break;
+    case 0x08:
+        if (op & 0x400)
+            ThumbHighRegister(s, op);
+        else
+            ThumbAlu(s, op);
+        break;
+    case 0x09: { // LDR Rd8, [PC, #imm8 * 4]
+        const uint32_t address = ((pc + 4) & ~3u) + imm8 * 4;
+        s->cyclesLeft -= LoadWait32(address) + 1;
+        r[rd8] = CpuLoadWord(s, address);
+        break;
+    }
+    case 0x0A:
+    case 0x0B: ThumbRegisterOffset(s, op); break;
+    case 0x0C: BusWrite32(r[rs] + imm5 * 4, r[rd]); break;
+    case 0x0D: {
+        const uint32_t address = r[rs] + imm5 * 4;
+        s->cyclesLeft -= LoadWait32(address) + 1;
+        r[rd] = CpuLoadWord(s, address);
+        break;
+    }
+    case 0x0E: BusWrite8(r[rs] + imm5, r[rd] & 0xFF); break;
+    case 0x0F: {
+        const uint32_t address = r[rs] + imm5;
+        s->cyclesLeft -= LoadWait16(address) + 1;
+        r[rd] = CpuLoadByte(s, address);
+        break;
+    }
+    case 0x10: BusWrite16(r[rs] + imm5 * 2, r[rd] & 0xFFFF); break;
+    case 0x11: {
+        const uint32_t address = r[rs] + imm5 * 2;
+        s->cyclesLeft -= LoadWait16(address) + 1;
+        r[rd] = CpuLoadHalf(s, address);
+        break;
+    }
+    case 0x12: BusWrite32(r[13] + imm8 * 4, r[rd8]); break;
+    case 0x13: {
+        const uint32_t address = r[13] + imm8 * 4;
+        s->cyclesLeft -= LoadWait32(address) + 1;
+        r[rd8] = CpuLoadWord(s, address);
+        break;
+    }
+    case 0x14: r[rd8] = ((pc + 4) & ~3u) + imm8 * 4; break;
+    case 0x15: r[rd8] = r[13] + imm8 * 4; break;
+    case 0x16: // 0xB0-0xB7
+        if ((op >> 8) == 0xB0)
+            r[13] = (op & 0x80) ? r[13] - (op & 0x7F) * 4 : r[13] + (op & 0x7F) * 4;
+        else if ((op >> 9) == 0x5A)
+            ThumbPush(s, op, pc);
+        else
+            ThumbReportUndefined(s, op, pc);
+        break;
+    case 0x17: // 0xB8-0xBF
+        if ((op >> 9) == 0x5E)
+            ThumbPop(s, op);
+        else
+            ThumbReportUndefined(s, op, pc);
+        break;
+    case 0x18: ThumbStoreMultiple(s, op, pc); break;
+    case 0x19: ThumbLoadMultiple(s, op); break;
+    case 0x1A:
+    case 0x1B: {
+        const uint32_t cond = (op >> 8) & 15;
+        if (cond == 0xF)
+            BiosCall(s, imm8);
+        else if (cond == 0xE)
+            ThumbReportUndefined(s, op, pc);
+        else if (ConditionPasses(cond, s->cpsr))
+            r[15] = pc + 4 + uint32_t(int32_t(int8_t(imm8)) * 2);
+        break;
+    }
+    case 0x1C: r[15] = pc + 4 + (uint32_t(int32_t(op << 21) >> 20)); break;
+    case 0x1D: ThumbReportUndefined(s, op, pc); break;
+    case 0x1E: r[14] = pc + 4 + (uint32_t(int32_t(op << 21) >> 9)); break;
+    default: { // BL, second half
+        const uint32_t target = r[14] + (op & 0x7FF) * 2;
+        r[14] = (pc + 2) | 1;
+        r[15] = target & ~1u;
+        break;
+    }
+    }
+}
+
+} // namespace Tavrin

@@ -1,0 +1,29 @@
+// Stand-ins for the machine parts that the CPU and the bus call but that
+// live elsewhere in the handheld module (scheduler, BIOS calls, I/O
+// registers, save devices). Tests and tools link them instead of the
+// machine and choose the behaviour of the two CPU hooks.
+#pragma once
+
+#include "modules/tavrin/cpu/ArmState.h"
+
+#include <cstdint>
+
+namespace Tavrin {
+
+using LineHookFn = uint32_t (*)(ArmState *);
+using BiosCallFn = void (*)(ArmState *, uint32_t);
+
+// With no function set, LineHook stops the run and BiosCall only records.
+void SetStandInLineHook(LineHookFn fn);
+void SetStandInBiosCall(BiosCallFn fn);
+
+struct StandInRecord {
+    uint32_t biosCalls = 0;
+    uint32_t lastComment = 0;
+    uint32_t ioWrites = 0;
+    uint32_t lastIoAddress = 0;
+    uint32_t lastIoValue = 0;
+};
+extern StandInRecord StandInLog;
+
+} // namespace Tavrin
