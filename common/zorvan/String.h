@@ -37,7 +37,7 @@ public:
     String(String const &src);
     String(wchar_t const *text);          // null gives empty; a value <= 0xFFFF is a resource id (none exist: empty)
     String(wchar_t const *text, int n);   // exactly n characters
-    String(wchar_t ch, int repeat = 1);   // repeat <= 0 gives empty
+    String(wchar_t ch, int repeat);       // repeat <= 0 gives empty
     String(char const *text);             // UTF-8
     String(char const *text, int nBytes); // the first nBytes bytes, UTF-8
     String(unsigned char const *text);

@@ -19,8 +19,10 @@ long standardOffset()
 
 } // namespace
 
+// Both functions read TZ afresh (tzset) so a zone change reaches them.
 time_t time(time_t *t)
 {
+    ::tzset();
     time_t now = ::time(nullptr);
     if (!g_bUseDST) {
         // The local wall clock read back with the standard offset only.
@@ -38,6 +40,7 @@ std::tm *localtime(time_t const *t)
     std::memset(&g_localTime, 0, sizeof g_localTime);
     if (!t)
         return &g_localTime;
+    ::tzset();
     std::tm fields;
     if (g_bUseDST) {
         if (!::localtime_r(t, &fields))
