@@ -110,6 +110,14 @@ inline uint32_t AlignPc(const ArmState *s, uint32_t v)
     return v & ((s->cpsr & FlagT) ? ~1u : ~3u);
 }
 
+// An operand register as the ARM pipeline shows it: r15 reads ahead of the
+// handler's view (the address + 4) by extra bytes.
+template <uint32_t Ahead>
+inline uint32_t ReadOperand(const ArmState *s, uint32_t n)
+{
+    return n == 15 ? s->r[15] + Ahead : s->r[n];
+}
+
 // A register write from an ARM handler: r15 is kept aligned.
 inline void SetReg(ArmState *s, uint32_t n, uint32_t v)
 {

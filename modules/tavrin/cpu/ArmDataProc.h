@@ -35,18 +35,14 @@ void ArmOp_DataProc(ArmState *s, uint32_t op)
     if constexpr (K.operand == Operand::Immediate) {
         uint32_t imm = ArmRotatedImmediate(op);
         op2 = {imm, (op & 0xF00) ? imm >> 31 : oldCarry};
-        const uint32_t n = (op >> 16) & 15;
-        rn = n == 15 ? s->r[15] + 4 : s->r[n];
+        rn = ReadOperand<4>(s, (op >> 16) & 15);
     } else if constexpr (K.operand == Operand::ShiftByImmediate) {
-        s->r[15] += 4;
-        op2 = ShiftByImmediate<K.shift>(s->r[op & 15], (op >> 7) & 31, oldCarry);
-        rn = s->r[(op >> 16) & 15];
-        s->r[15] -= 4;
+        op2 = ShiftByImmediate<K.shift>(ReadOperand<4>(s, op & 15), (op >> 7) & 31, oldCarry);
+        rn = ReadOperand<4>(s, (op >> 16) & 15);
     } else {
-        s->r[15] += 8;
-        op2 = ShiftByRegister<K.shift>(s->r[op & 15], s->r[(op >> 8) & 15] & 0xFF, oldCarry);
-        rn = s->r[(op >> 16) & 15];
-        s->r[15] -= 8;
+        op2 = ShiftByRegister<K.shift>(ReadOperand<8>(s, op & 15), ReadOperand<8>(s, (op >> 8) & 15) & 0xFF,
+                                       oldCarry);
+        rn = ReadOperand<8>(s, (op >> 16) & 15);
         s->cyclesLeft -= 1;
     }
 

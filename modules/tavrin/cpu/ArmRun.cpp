@@ -11,7 +11,7 @@ uint8_t FrameEnded = 0;
 
 namespace {
 
-inline void ArmStep(ArmState *s)
+[[gnu::always_inline]] inline void ArmStep(ArmState *s)
 {
     const uint32_t pc = s->r[15];
     s->cyclesLeft -= WaitCycles32[(pc >> 24) & 15];

@@ -31,19 +31,18 @@ void ArmOp_LoadStore(ArmState *s, uint32_t op)
     constexpr bool WriteBack = !Pre || (K.bits & W);
     const uint32_t rn = (op >> 16) & 15, rd = (op >> 12) & 15;
 
-    s->r[15] += 4;
-    const uint32_t base = s->r[rn];
+    // Base and offset read r15 as the address + 8; a stored r15 is + 12.
+    const uint32_t base = ReadOperand<4>(s, rn);
     uint32_t offset;
     if constexpr (K.operand == Operand::Immediate)
         offset = op & 0xFFF;
     else
-        offset = ShiftByImmediate<K.shift>(s->r[op & 15], (op >> 7) & 31, CarryOf(s)).value;
-    const uint32_t stored = rd == 15 ? s->r[15] + 4 : s->r[rd];
-    s->r[15] -= 4;
+        offset = ShiftByImmediate<K.shift>(ReadOperand<4>(s, op & 15), (op >> 7) & 31, CarryOf(s)).value;
 
     const uint32_t changed = Up ? base + offset : base - offset;
     const uint32_t address = Pre ? changed : base;
     if constexpr (!Load) {
+        const uint32_t stored = ReadOperand<8>(s, rd);
         if constexpr (Byte)
             BusWrite8(address, stored & 0xFF);
         else
@@ -71,16 +70,13 @@ void ArmOp_LoadStoreHalf(ArmState *s, uint32_t op)
     constexpr bool WriteBack = !Pre || (K.bits & W);
     const uint32_t rn = (op >> 16) & 15, rd = (op >> 12) & 15;
 
-    s->r[15] += 4;
-    const uint32_t base = s->r[rn];
-    const uint32_t offset = Imm ? (((op >> 4) & 0xF0) | (op & 0xF)) : s->r[op & 15];
-    const uint32_t stored = rd == 15 ? s->r[15] + 4 : s->r[rd];
-    s->r[15] -= 4;
+    const uint32_t base = ReadOperand<4>(s, rn);
+    const uint32_t offset = Imm ? (((op >> 4) & 0xF0) | (op & 0xF)) : ReadOperand<4>(s, op & 15);
 
     const uint32_t changed = Up ? base + offset : base - offset;
     const uint32_t address = Pre ? changed : base;
     if constexpr (K.half == HalfKind::Store) {
-        BusWrite16(address, stored & 0xFFFF);
+        BusWrite16(address, ReadOperand<8>(s, rd) & 0xFFFF);
         if constexpr (WriteBack)
             SetReg(s, rn, changed);
     } else {
