@@ -46,13 +46,6 @@ CSeException::CSeException(unsigned code, EXCEPTION_POINTERS *pointers) : m_seCo
     m_pointers.ContextRecord = pointers ? pointers->ContextRecord : nullptr;
 }
 
-CSeException::CSeException(unsigned code, void *address) : m_seCode(code)
-{
-    m_record.ExceptionCode = code;
-    m_record.ExceptionAddress = address;
-    m_pointers.ExceptionRecord = &m_record;
-}
-
 CSeException::CSeException(CSeException const &other)
     : m_seCode(other.m_seCode), m_record(other.m_record), m_pointers(other.m_pointers)
 {

@@ -47,7 +47,6 @@ public:
     // Keeps its own copy of the record (the one passed in may live on a
     // stack that is gone by the time the exception is reported).
     CSeException(unsigned code, EXCEPTION_POINTERS *pointers);
-    CSeException(unsigned code, void *address);
     CSeException(CSeException const &other);
     CSeException &operator=(CSeException const &other);
 

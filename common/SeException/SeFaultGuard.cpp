@@ -132,5 +132,7 @@ void CSeException::GuardCall(void (*fn)(void *), void *context)
         return;
     }
     t_guard = restore.previous;
-    throw new CSeException(t_faultCode, t_faultAddress);
+    EXCEPTION_RECORD record{t_faultCode, t_faultAddress};
+    EXCEPTION_POINTERS pointers{&record, nullptr};
+    SeTranslator(record.ExceptionCode, &pointers);
 }
