@@ -63,8 +63,10 @@ void ArmOp_DataProc(ArmState *s, uint32_t op)
     else result = SubWithFlags(b, rn, oldCarry, flags); // RSC
 
     if constexpr (!AluIsTest(Op)) {
+        // With S the status restore decides the instruction set, and so the
+        // alignment, of the new r15.
         if (rd == 15)
-            s->r[15] = result & ~3u;
+            s->r[15] = S ? result : result & ~3u;
         else
             s->r[rd] = result;
     }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "modules/tavrin/bus/MemoryBus.h"
+#include "modules/tavrin/cpu/ArmRun.h"
 #include "modules/tavrin/bus/MemoryMap.h"
 #include "modules/tavrin/cpu/ArmState.h"
 #include "modules/tavrin/standins/StandIns.h"
@@ -73,6 +74,49 @@ public:
     {
         for (size_t i = 0; i < halves.size(); ++i)
             Poke16(address + uint32_t(2 * i), halves[i]);
+    }
+
+    // Executes one instruction and returns the cycles it took; an early exit
+    // is folded back as the run loop would at the end of the slice.
+    int32_t Step()
+    {
+        constexpr int32_t Budget = 1 << 30;
+        ConsoleCpu.cyclesLeft = Budget;
+        ArmStepInstruction(&ConsoleCpu);
+        if (ConsoleCpu.earlyExit) {
+            ConsoleCpu.cyclesLeft += ConsoleCpu.savedCycles;
+            ConsoleCpu.earlyExit = 0;
+        }
+        return Budget - ConsoleCpu.cyclesLeft;
+    }
+
+    // Steps until r15 reaches done; returns the cycles used, or -1 when
+    // maxSteps ran out first.
+    int64_t RunUntil(uint32_t done, int64_t maxSteps = 10000000)
+    {
+        int64_t cycles = 0;
+        for (int64_t n = 0; n < maxSteps; ++n) {
+            if (ConsoleCpu.r[15] == done)
+                return cycles;
+            cycles += Step();
+        }
+        return -1;
+    }
+
+    // Runs one ARM opcode placed at address (in the cartridge by default).
+    int32_t ExecArm(uint32_t op, uint32_t address = 0x08000100)
+    {
+        Poke32(address, op);
+        ConsoleCpu.cpsr &= ~FlagT;
+        ConsoleCpu.r[15] = address;
+        return Step();
+    }
+    int32_t ExecThumb(uint16_t op, uint32_t address = 0x08000100)
+    {
+        Poke16(address, op);
+        ConsoleCpu.cpsr |= FlagT;
+        ConsoleCpu.r[15] = address;
+        return Step();
     }
 
     std::vector<uint8_t> bios, ewram, iwram, io, palette, vram, oam, save, cart;
