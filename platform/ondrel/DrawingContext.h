@@ -20,8 +20,9 @@ public:
     // Scales srcRect of src onto dst. The source rectangle is cut to the
     // source surface (the target shrinks with it); the target is cut to the
     // clip and the surface. A null converter uses the context's own.
-    // False when nothing could be drawn (no source, empty rectangle,
-    // unsupported pair of formats).
+    // False for a call that cannot draw (no source, an empty rectangle, a
+    // source rectangle wholly outside the source, an unsupported pair of
+    // formats); true when drawn, also when the clip left nothing to draw.
     bool Blit(Rect const& dst, Surface const* src, Rect const& srcRect, PixelFormatConverter* converter);
     // The same from the chain's current surface.
     bool Blit(Rect const& dst, SurfaceChain const* chain, Rect const& srcRect, PixelFormatConverter* converter);

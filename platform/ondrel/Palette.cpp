@@ -1,8 +1,15 @@
 #include "platform/ondrel/Palette.h"
 
+#include <atomic>
+
 namespace Ondrel {
 
-Palette::Palette()
+namespace {
+std::atomic<unsigned> lastVersion{0};
+unsigned NextVersion() { return ++lastVersion; }
+}
+
+Palette::Palette() : m_version(NextVersion())
 {
     // 3-3-2 cube: widen each field so that its top value is full intensity.
     for (int i = 0; i < Size; ++i) {
@@ -24,7 +31,7 @@ void Palette::Set(int index, PaletteEntry entry)
         return;
     entry.reserved = 0;
     m_entries[index] = entry;
-    ++m_version;
+    m_version = NextVersion();
 }
 
 int Palette::FindNearest(PaletteEntry colour) const

@@ -37,12 +37,13 @@ public:
 
     PaletteEntry const* Entries() const { return m_entries; }
 
-    // Changes whenever an entry changes, so converters can keep a table.
+    // Changes whenever an entry changes, and no two palettes share one, so
+    // converters can keep a table made from a palette.
     unsigned GetVersion() const { return m_version; }
 
 private:
     PaletteEntry m_entries[Size];
-    unsigned m_version = 1;
+    unsigned m_version;
 };
 
 } // namespace Ondrel
