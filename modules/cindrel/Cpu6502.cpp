@@ -43,6 +43,7 @@ void Save(const Regs &r, Cpu6502State &cpu)
     cpu.P = r.p;
     cpu.S = r.s;
     cpu.PC = r.pc;
+    cpu.cyclesLeft = r.cycles;
 }
 
 void Load(Regs &r, const Cpu6502State &cpu)
@@ -53,6 +54,7 @@ void Load(Regs &r, const Cpu6502State &cpu)
     r.p = cpu.P;
     r.s = cpu.S;
     r.pc = cpu.PC;
+    r.cycles = cpu.cyclesLeft;
 }
 
 } // namespace
@@ -87,11 +89,11 @@ void Cpu6502Interrupt(Cpu6502State &cpu, int code)
 
 int Cpu6502RunFrame(Cpu6502State &cpu)
 {
-    Regs r{0, 0, 0, 0, 0, 0, cpu};
+    Regs r{0, 0, 0, 0, 0, 0, 0, cpu};
     Load(r, cpu);
     for (;;) {
         const uint8_t opcode = FetchOperand(r);
-        cpu.cyclesLeft -= CycleTable[opcode];
+        r.cycles -= CycleTable[opcode];
         switch (opcode) {
         // Loads and stores
         case 0xA9: Apply<Lda, Imm>(r); break;
@@ -242,8 +244,8 @@ int Cpu6502RunFrame(Cpu6502State &cpu)
             // The pointer's high byte comes from the same page, as the real
             // CPU fetches it.
             uint16_t at = FetchWord(r);
-            uint16_t lo = ReadMemory(at);
-            r.pc = uint16_t(lo | (ReadMemory(uint16_t((at & 0xFF00) | ((at + 1) & 0xFF))) << 8));
+            uint16_t lo = ReadData(r, at);
+            r.pc = uint16_t(lo | (ReadData(r, uint16_t((at & 0xFF00) | ((at + 1) & 0xFF))) << 8));
             break;
         }
         case 0x20: {
@@ -271,8 +273,8 @@ int Cpu6502RunFrame(Cpu6502State &cpu)
             Push(r, uint8_t(r.pc));
             Push(r, r.p | FlagB | FlagR);
             r.p = uint8_t((r.p & ~FlagD) | FlagI);
-            uint16_t lo = ReadMemory(0xFFFE);
-            r.pc = uint16_t(lo | (ReadMemory(0xFFFF) << 8));
+            uint16_t lo = ReadData(r, 0xFFFE);
+            r.pc = uint16_t(lo | (ReadData(r, 0xFFFF) << 8));
             break;
         }
 
@@ -309,7 +311,7 @@ int Cpu6502RunFrame(Cpu6502State &cpu)
             break;
         }
 
-        if (cpu.cyclesLeft > 0)
+        if (r.cycles > 0)
             continue;
 
         Save(r, cpu);

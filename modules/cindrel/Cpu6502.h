@@ -16,6 +16,10 @@ class ByteReader;
 
 namespace Cindrel {
 
+// Everything here is private to the module library; hidden symbols let the
+// run loop reach the tables with PC-relative loads.
+#pragma GCC visibility push(hidden)
+
 // Interrupt codes shared by pendingInterrupt, LineHook's result and
 // Cpu6502Interrupt.
 enum : uint8_t {
@@ -92,5 +96,7 @@ void Cpu6502WriteImage(const Cpu6502State &cpu, Zorvan::ByteWriter &out);
 // reserved fields keep their live values. Returns false and leaves the
 // record untouched otherwise.
 bool Cpu6502ReadImage(Cpu6502State &cpu, Zorvan::ByteReader &in);
+
+#pragma GCC visibility pop
 
 } // namespace Cindrel

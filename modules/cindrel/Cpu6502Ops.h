@@ -12,13 +12,31 @@
 
 namespace Cindrel::Ops {
 
-// The registers the run loop keeps in locals, plus the record for the
-// fields that the machine also touches (cycle countdown, pending interrupt).
+#pragma GCC visibility push(hidden)
+
+// What the run loop keeps in locals: the registers and the cycle countdown,
+// plus the record for the fields the machine also touches. The countdown is
+// handed to the record around data accesses: ReadMemory sees it current,
+// WriteMemory may also change it (sprite DMA takes its cycles there).
 struct Regs {
     uint8_t a, x, y, p, s;
     uint16_t pc;
+    int32_t cycles;
     Cpu6502State &cpu;
 };
+
+CPU6502_INLINE uint8_t ReadData(Regs &r, uint16_t address)
+{
+    r.cpu.cyclesLeft = r.cycles;
+    return ReadMemory(address);
+}
+
+CPU6502_INLINE void WriteData(Regs &r, uint16_t address, uint8_t value)
+{
+    r.cpu.cyclesLeft = r.cycles;
+    WriteMemory(address, value);
+    r.cycles = r.cpu.cyclesLeft;
+}
 
 CPU6502_INLINE uint8_t Fetch(uint16_t address)
 {
@@ -44,7 +62,7 @@ CPU6502_INLINE uint16_t ZeroPagePointer(uint8_t at)
 
 CPU6502_INLINE void Push(Regs &r, uint8_t value)
 {
-    WriteMemory(uint16_t(0x100 | r.s), value);
+    WriteData(r, uint16_t(0x100 | r.s), value);
     --r.s;
 }
 
@@ -79,7 +97,7 @@ CPU6502_INLINE uint8_t Read(Regs &r)
     if constexpr (std::is_same_v<M, Imm>)
         return FetchOperand(r);
     else
-        return ReadMemory(M::Address(r));
+        return ReadData(r, M::Address(r));
 }
 
 // ---- Operations on a value. Register-targeted ones take the register.
@@ -154,14 +172,14 @@ template <ValueOp Op, class M>
 CPU6502_INLINE void Apply(Regs &r) { Op(r, Read<M>(r)); }
 
 template <class M>
-CPU6502_INLINE void Store(Regs &r, uint8_t value) { WriteMemory(M::Address(r), value); }
+CPU6502_INLINE void Store(Regs &r, uint8_t value) { WriteData(r, M::Address(r), value); }
 
 // Memory operand: one read, one write, no dummy accesses.
 template <ModifyOp Op, class M>
 CPU6502_INLINE void Modify(Regs &r)
 {
     uint16_t address = M::Address(r);
-    WriteMemory(address, Op(r, ReadMemory(address)));
+    WriteData(r, address, Op(r, ReadData(r, address)));
 }
 
 template <ModifyOp Op>
@@ -173,7 +191,7 @@ CPU6502_INLINE void Branch(Regs &r, bool taken)
     int8_t offset = int8_t(FetchOperand(r));
     if (taken) {
         r.pc = uint16_t(r.pc + offset);
-        r.cpu.cyclesLeft -= 1;
+        r.cycles -= 1;
     }
 }
 
@@ -183,9 +201,11 @@ CPU6502_INLINE void Unmask(Regs &r, uint8_t oldP)
 {
     if ((oldP & FlagI) && !(r.p & FlagI) && r.cpu.pendingInterrupt) {
         r.cpu.cliDelay = 1;
-        r.cpu.savedCyclesLeft = r.cpu.cyclesLeft;
-        r.cpu.cyclesLeft = 1;
+        r.cpu.savedCyclesLeft = r.cycles;
+        r.cycles = 1;
     }
 }
+
+#pragma GCC visibility pop
 
 } // namespace Cindrel::Ops

@@ -19,7 +19,9 @@ struct Cpu6502State;
 // read straight from it.
 extern uint8_t *FetchMap[8];
 
-// Data accesses of the CPU (also the reset and interrupt vectors).
+// Data accesses of the CPU (also the reset and interrupt vectors). While
+// the run loop calls them the record's cyclesLeft is current; WriteMemory
+// may lower it (sprite DMA), ReadMemory must leave it alone.
 uint8_t ReadMemory(uint16_t address);
 void WriteMemory(uint16_t address, uint8_t value);
 
