@@ -1,0 +1,244 @@
+// The CPU record (banking, early exit, IRQ entry, its stored image) and the
+// slice bookkeeping of the run loop.
+#include "common/zorvan/ByteStream.h"
+#include "modules/tavrin/cpu/ArmHooks.h"
+#include "modules/tavrin/tests/ArmAsm.h"
+#include "modules/tavrin/tests/TestMachine.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace Tavrin::Testing {
+namespace {
+
+using namespace Asm;
+
+TEST(ArmStateRecord, ModeSwitchBanksOnlyR13AndR14)
+{
+    TestMachine m;
+    ArmState &s = ConsoleCpu;
+    s.r[8] = 8;
+    s.r[13] = 0x100;
+    s.r[14] = 0x200;
+    ArmSwitchMode(&s, 0x10); // system to user: the same bank
+    EXPECT_EQ(s.r[13], 0x100u);
+    ArmSwitchMode(&s, 0x12);
+    s.r[13] = 0x1200;
+    ArmSwitchMode(&s, 0x13);
+    s.r[13] = 0x1300;
+    ArmSwitchMode(&s, 0x12);
+    EXPECT_EQ(s.r[13], 0x1200u);
+    ArmSwitchMode(&s, 0x11); // FIQ uses the undefined bank
+    s.r[13] = 0x1100;
+    s.r[8] = 88;
+    ArmSwitchMode(&s, 0x1B);
+    EXPECT_EQ(s.r[13], 0x1100u);
+    ArmSwitchMode(&s, 0x1F);
+    EXPECT_EQ(s.r[13], 0x100u);
+    EXPECT_EQ(s.r[14], 0x200u);
+    EXPECT_EQ(s.r[8], 88u); // r8-r12 are never banked
+}
+
+TEST(ArmStateRecord, EarlyExitOnlyForModeTAndI)
+{
+    TestMachine m;
+    ArmState &s = ConsoleCpu;
+    s.cyclesLeft = 70;
+    ArmSwitchMode(&s, 0xF000005F); // flags and F only
+    EXPECT_EQ(s.earlyExit, 0);
+    EXPECT_EQ(s.cyclesLeft, 70);
+    ArmSwitchMode(&s, 0xF00000DF); // I
+    EXPECT_EQ(s.earlyExit, 1);
+    EXPECT_EQ(s.savedCycles, 70);
+    s.cyclesLeft = -5;
+    ArmRequestIrq(&s); // a second exit keeps the first count
+    EXPECT_EQ(s.savedCycles, 70);
+    EXPECT_EQ(s.irqRequest, 1u);
+}
+
+TEST(ArmStateRecord, IrqEntry)
+{
+    TestMachine m;
+    ArmState &s = ConsoleCpu;
+    s.irqRequest = 1;
+    s.cpsr = 0x13; // supervisor: waits even with I clear
+    EXPECT_FALSE(ArmEnterIrq(&s));
+    s.cpsr = 0x9F;
+    EXPECT_FALSE(ArmEnterIrq(&s));
+    s.cpsr = 0x2000003F; // THUMB, system
+    s.r[15] = 0x08000102;
+    EXPECT_TRUE(ArmEnterIrq(&s));
+    EXPECT_EQ(s.cpsr, 0x20000092u);
+    EXPECT_EQ(s.spsrIrq, 0x2000003Fu);
+    EXPECT_EQ(s.r[14], 0x08000106u);
+    EXPECT_EQ(s.r[15], 0x18u);
+    EXPECT_EQ(s.r[13], 0x03007FA0u);
+    EXPECT_EQ(s.irqRequest, 1u);
+}
+
+TEST(ArmStateRecord, ImageIsWrittenFieldByFieldAndValidated)
+{
+    ArmState s{};
+    s.cpsr = 0x1F;
+    for (uint32_t i = 0; i < 16; ++i)
+        s.r[i] = 0x100 + i;
+    s.r14Und = 0xABCD;
+    s.spsrFiq = 0x11;
+    s.cp15[3] = 0x33;
+    s.irqRequest = 1;
+    s.sliceLength = 960;
+    s.cyclesLeft = -3;
+    s.savedCycles = 12;
+    s.earlyExit = 1;
+    s.reportUnknown = 0x10;
+    Zorvan::ByteWriter out;
+    ArmWriteImage(s, out);
+    ASSERT_EQ(out.size(), 316u);
+    auto word = [&](size_t at) {
+        Zorvan::ByteReader r(out.bytes().data() + at, 4);
+        return r.u32();
+    };
+    EXPECT_EQ(word(0), 0x1Fu);
+    EXPECT_EQ(word(4 + 15 * 4), 0x10Fu);
+    EXPECT_EQ(word(124), 0xABCDu);
+    EXPECT_EQ(word(128), 0x11u);
+    EXPECT_EQ(word(224 + 12), 0x33u);
+    EXPECT_EQ(word(292), 960u);
+    EXPECT_EQ(word(296), uint32_t(-3));
+    EXPECT_EQ(out.bytes()[304], 1);
+    EXPECT_EQ(out.bytes()[312], 0x10);
+
+    ArmState back{};
+    Zorvan::ByteReader in(out.bytes());
+    ASSERT_TRUE(ArmReadImage(back, in));
+    EXPECT_EQ(std::memcmp(&back, &s, sizeof s), 0);
+
+    // Short or inconsistent images leave the record untouched.
+    ArmState keep{};
+    keep.r[0] = 77;
+    Zorvan::ByteReader shortIn(out.bytes().data(), 315);
+    EXPECT_FALSE(ArmReadImage(keep, shortIn));
+    std::vector<uint8_t> bad = out.bytes();
+    bad[292] = bad[293] = bad[294] = bad[295] = 0; // slice length 0
+    Zorvan::ByteReader badIn(bad);
+    EXPECT_FALSE(ArmReadImage(keep, badIn));
+    EXPECT_EQ(keep.r[0], 77u);
+}
+
+// The run loop with a scripted line step.
+struct Script {
+    int calls = 0;
+    uint32_t result = 0;
+    int stopAfter = 1000;
+    int frameAt = 1000;
+    bool requestIrqDuringHook = false;
+};
+Script gScript;
+
+uint32_t ScriptedLineHook(ArmState *s)
+{
+    ++gScript.calls;
+    if (gScript.calls >= gScript.stopAfter)
+        return LineHookStop;
+    if (gScript.requestIrqDuringHook)
+        ArmRequestIrq(s);
+    if (gScript.calls == gScript.frameAt)
+        FrameEnded = 1;
+    s->sliceLength = 100;
+    return gScript.result;
+}
+
+class RunLoop : public ::testing::Test {
+protected:
+    TestMachine m;
+    ArmState &cpu = ConsoleCpu;
+    void SetUp() override
+    {
+        gScript = Script{};
+        FrameEnded = 0;
+        SetStandInLineHook(&ScriptedLineHook);
+        // Code in internal RAM: every instruction costs 1 cycle.
+        for (uint32_t a = 0x03000000; a < 0x03000400; a += 4)
+            m.Poke32(a, DpImm(ADD, false, 0, 0, 1));
+        cpu.r[15] = 0x03000000;
+        cpu.sliceLength = 100;
+        cpu.cyclesLeft = 10;
+    }
+};
+
+TEST_F(RunLoop, SlicesRunUntilTheFrameEnds)
+{
+    gScript.frameAt = 3;
+    EXPECT_EQ(ArmRunFrame(&cpu), 1);
+    EXPECT_EQ(cpu.r[0], 10u + 100 + 100);
+    EXPECT_EQ(cpu.cyclesLeft, 100);
+    EXPECT_EQ(FrameEnded, 0);
+}
+
+TEST_F(RunLoop, EmptySliceGoesStraightToTheLineStep)
+{
+    cpu.cyclesLeft = -4;
+    gScript.stopAfter = 2;
+    EXPECT_EQ(ArmRunFrame(&cpu), 0);
+    EXPECT_EQ(cpu.r[0], 96u);
+}
+
+TEST_F(RunLoop, StopReturnsAtOnceWithoutIrq)
+{
+    gScript.stopAfter = 1;
+    cpu.irqRequest = 1;
+    EXPECT_EQ(ArmRunFrame(&cpu), 0);
+    EXPECT_EQ(cpu.cpsr & ModeMask, 0x1Fu);
+}
+
+TEST_F(RunLoop, EarlyExitSkipsTheLineStepAndKeepsCycles)
+{
+    // MSR CPSR_c into IRQ mode after four instructions: the slice is cut,
+    // then continues in the new mode with the cycles it had left.
+    cpu.r[1] = 0x92;
+    m.Poke32(0x03000010, Msr(false, 1, 1));
+    gScript.stopAfter = 1;
+    EXPECT_EQ(ArmRunFrame(&cpu), 0);
+    EXPECT_EQ(gScript.calls, 1);
+    EXPECT_EQ(cpu.cpsr & ModeMask, 0x12u);
+    EXPECT_EQ(cpu.r[0], 9u); // 10 cycles: 4 adds, the MSR, 5 more adds
+}
+
+TEST_F(RunLoop, PendingIrqIsTakenAtTheSliceEnd)
+{
+    gScript.result = 1;
+    gScript.stopAfter = 2;
+    m.Poke32(0x18, SpinArm); // the BIOS vector spins
+    m.bios[0x18] = 0xFE;
+    m.bios[0x19] = 0xFF;
+    m.bios[0x1A] = 0xFF;
+    m.bios[0x1B] = 0xEA;
+    EXPECT_EQ(ArmRunFrame(&cpu), 0);
+    EXPECT_EQ(cpu.cpsr & ModeMask, 0x12u);
+    EXPECT_EQ(cpu.r[14], 0x03000000u + 40 + 4);
+    EXPECT_EQ(cpu.r[15], 0x18u);
+    EXPECT_EQ(cpu.r[0], 10u);
+}
+
+TEST_F(RunLoop, EarlyExitDuringTheLineStepIsFoldedBeforeTheNextSlice)
+{
+    // The line step raises an interrupt (a DMA store to IE). The next slice
+    // must still be cut by BX into THUMB code after ten adds, or the rest of
+    // the slice would decode THUMB halfwords as ARM words.
+    gScript.requestIrqDuringHook = true;
+    gScript.stopAfter = 2;
+    cpu.cpsr = 0x9F; // I set: the request is not taken
+    cpu.r[1] = 0x03000201;
+    m.Poke32(0x03000028 + 40, Bx(1));
+    for (uint32_t a = 0x03000200; a < 0x03000400; a += 2)
+        m.Poke16(a, 0x3201); // add r2, #1
+    EXPECT_EQ(ArmRunFrame(&cpu), 0);
+    EXPECT_TRUE(cpu.cpsr & FlagT);
+    EXPECT_EQ(cpu.r[0], 20u);
+    EXPECT_EQ(cpu.r[2], 89u); // the slice's remaining cycles, in THUMB
+    EXPECT_EQ(gScript.calls, 2);
+}
+
+} // namespace
+} // namespace Tavrin::Testing

@@ -1,0 +1,116 @@
+// The page tables, mirrors, wait states and bus functions.
+#include "modules/tavrin/tests/TestMachine.h"
+
+#include <gtest/gtest.h>
+
+namespace Tavrin::Testing {
+namespace {
+
+class MemoryBus : public ::testing::Test {
+protected:
+    TestMachine m;
+    ArmState &cpu = ConsoleCpu;
+    void SetUp() override { cpu.r[15] = 0x08000100; }
+};
+
+TEST_F(MemoryBus, MirrorsAndUnmappedPages)
+{
+    BusWrite32(0x02000010, 0x11111111);
+    EXPECT_EQ(BusRead32(0x02040010), 0x11111111u); // 256 KB mirror
+    BusWrite32(0x03000020, 0x22222222);
+    EXPECT_EQ(BusRead32(0x03FF8020), 0x22222222u); // 32 KB mirror
+    BusWrite16(0x06010000, 0x3333);                // VRAM: last 32 KB twice
+    EXPECT_EQ(BusRead16(0x06018000), 0x3333u);
+    EXPECT_EQ(BusRead16(0x06030000), 0x3333u);
+    EXPECT_EQ(BusRead16(0x06020000 + 0x10000), 0x3333u);
+    BusWrite16(0x06000000, 0x4444);
+    EXPECT_EQ(BusRead16(0x06020000), 0x4444u);
+    // Every page is mapped: unmapped ones share the dummy page, and stores
+    // to read-only pages land there too.
+    for (uint32_t page = 0; page < PageCount; page += 997) {
+        ASSERT_NE(ReadPageTable[page], nullptr);
+        ASSERT_NE(WritePageTable[page], nullptr);
+    }
+    EXPECT_EQ(ReadPageTable[0x01000000 >> PageShift], DummyPage);
+    EXPECT_EQ(WritePageTable[0x08000000 >> PageShift], DummyPage);
+    EXPECT_EQ(ReadPageTable[0xF0000000 >> PageShift], DummyPage);
+    BusWrite32(0x08000000, 0xDEADBEEF);
+    EXPECT_EQ(m.Peek32(0x08000000), 0u);
+}
+
+TEST_F(MemoryBus, ByteStoresByRegion)
+{
+    BusWrite8(0x05000001, 0x12); // palette and VRAM double the byte
+    EXPECT_EQ(BusRead16(0x05000000), 0x1212u);
+    BusWrite8(0x06000004, 0x34);
+    EXPECT_EQ(BusRead16(0x06000004), 0x3434u);
+    RenderDirtyFlags = 0;
+    BusWrite8(0x07000000, 0x56); // OAM: stored, sprite list dirty
+    EXPECT_EQ(BusRead8(0x07000000), 0x56u);
+    EXPECT_EQ(RenderDirtyFlags, 4);
+    RenderDirtyFlags = 0;
+    BusWrite16(0x07000010, 1);
+    BusWrite32(0x07000020, 1);
+    EXPECT_EQ(RenderDirtyFlags, 4);
+
+    // I/O bytes merge with their neighbour into one register write.
+    m.io[0x51] = 0xAB;
+    BusWrite8(0x04000050, 0xCD);
+    EXPECT_EQ(StandInLog.lastIoAddress, 0x04000050u);
+    EXPECT_EQ(StandInLog.lastIoValue, 0xABCDu);
+    m.io[0x52] = 0x01;
+    BusWrite8(0x04000053, 0xEF);
+    EXPECT_EQ(StandInLog.lastIoAddress, 0x04000052u);
+    EXPECT_EQ(StandInLog.lastIoValue, 0xEF01u);
+    const uint32_t writes = StandInLog.ioWrites;
+    BusWrite8(0x04001000, 1); // above the registers: ignored
+    EXPECT_EQ(StandInLog.ioWrites, writes);
+    // A word store to I/O is two halfword register writes, low half first.
+    BusWrite32(0x04000002, 0x87654321);
+    EXPECT_EQ(StandInLog.ioWrites, writes + 2);
+    EXPECT_EQ(StandInLog.lastIoAddress, 0x04000002u);
+    EXPECT_EQ(StandInLog.lastIoValue, 0x8765u);
+    EXPECT_EQ(BusRead16(0x04000000), 0x4321u);
+
+    BusWrite8(0x08000000, 0x99); // cartridge: ignored
+    EXPECT_EQ(BusRead8(0x08000000), 0u);
+}
+
+TEST_F(MemoryBus, BiosReadProtection)
+{
+    m.bios[0x10] = 0x78;
+    cpu.r[15] = 0x08000100;
+    EXPECT_EQ(BusRead32(0x10), 0xFF00FF11u);
+    EXPECT_EQ(BusRead16(0x10), 0xFF11u);
+    EXPECT_EQ(BusRead16(0x12), 0xFF00u);
+    EXPECT_EQ(BusRead8(0x11), 0xFFu);
+    EXPECT_EQ(BusRead32(0x11), 0x11FF00FFu);
+    cpu.r[15] = 0x100;
+    EXPECT_EQ(BusRead8(0x10), 0x78u);
+}
+
+TEST_F(MemoryBus, WaitStatesAndCharges)
+{
+    SetWaitStates(0);
+    const int32_t expected16[] = {3, 3, 5, 5, 9, 9, 5};
+    for (int k = 8; k <= 14; ++k) {
+        EXPECT_EQ(WaitCycles16[k], expected16[k - 8]);
+        EXPECT_EQ(WaitCycles32[k], 2 * expected16[k - 8]);
+    }
+    SetWaitStates(0x0497); // bits 4, 7, 10 and SRAM 3
+    EXPECT_EQ(WaitCycles16[8], 2);
+    EXPECT_EQ(WaitCycles16[11], 2);
+    EXPECT_EQ(WaitCycles16[13], 2);
+    EXPECT_EQ(WaitCycles16[14], 9);
+    ResetWaitCycles();
+
+    cpu.cyclesLeft = 100;
+    BusWrite32(0x02000000, 1);
+    BusWrite16(0x02000000, 1);
+    BusRead8(0x03000000);
+    BusRead32(0x18000000); // the charge uses bits 27-24 only: region 8
+    EXPECT_EQ(cpu.cyclesLeft, 100 - 6 - 3 - 1 - 4);
+}
+
+} // namespace
+} // namespace Tavrin::Testing
