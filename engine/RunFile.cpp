@@ -31,7 +31,7 @@ Zorvan::String CleanPath(Zorvan::String path)
     if (path.GetLength() > 0 && path[path.GetLength() - 1] == L'"')
         path = path.Left(path.GetLength() - 1);
     if (!path.IsEmpty() && path[0] != L'/')
-        path = Zorvan::String(QDir::current().absoluteFilePath(ToQt(path)).toUtf8().constData());
+        path = Zorvan::String(QDir::cleanPath(QDir::current().absoluteFilePath(ToQt(path))).toUtf8().constData());
     return path;
 }
 

@@ -1,0 +1,169 @@
+// Running a file: path clean-up, zip archives (written here with minizip),
+// the choice of module and what a failure leaves behind.
+#include "engine/Module.h"
+#include "engine/ModuleDesc.h"
+#include "engine/tests/EngineSandbox.h"
+
+#include <unistd.h>
+
+using namespace EngineTest;
+
+namespace {
+
+class RunFileTest : public Sandbox {
+protected:
+    void SetUp() override
+    {
+        Sandbox::SetUp();
+        library = InstallModule("libTestModule.so", programFolder);
+        probe = std::make_unique<ModuleProbe>(library);
+        MakeEngine().LoadModules();
+        ASSERT_EQ(engine->GetModuleCount(), 1);
+        probe->Reset();
+        games = root / "games";
+        WriteFile(games / "puzzle.qtm", "rom");
+    }
+    void TearDown() override
+    {
+        engine.reset();
+        probe.reset();
+        Sandbox::TearDown();
+    }
+
+    // A failed run leaves no module, nothing running and the path kept.
+    void ExpectNothingRuns(fs::path const &path)
+    {
+        EXPECT_EQ(engine->GetActiveModule(), nullptr);
+        EXPECT_FALSE(engine->IsRunning());
+        EXPECT_EQ(Narrow(engine->GetFileName()), path.string());
+    }
+
+    fs::path library;
+    fs::path games;
+    std::unique_ptr<ModuleProbe> probe;
+};
+
+TEST_F(RunFileTest, PathsAreUnquotedAndMadeAbsolute)
+{
+    fs::path const puzzle = games / "puzzle.qtm";
+    WriteFile(root / "My.Zipfiles/game.qtm", "rom");
+    struct Case {
+        std::string given;
+        fs::path runs;
+    } const cases[] = {
+        {puzzle.string(), puzzle},
+        {"\"" + puzzle.string() + "\"", puzzle},
+        {"puzzle.qtm", puzzle},                  // relative to the working folder
+        {"../games/./puzzle.qtm", puzzle},
+        // ".zip" inside a folder's name does not make a file an archive.
+        {(root / "My.Zipfiles/game.qtm").string(), root / "My.Zipfiles/game.qtm"},
+    };
+    fs::path const previous = fs::current_path();
+    fs::current_path(games);
+    for (Case const &c : cases) {
+        probe->Reset();
+        EXPECT_TRUE(engine->RunFile(Zorvan::String(c.given.c_str()))) << c.given;
+        EXPECT_TRUE(engine->IsRunning()) << c.given;
+        EXPECT_NE(engine->GetActiveModule(), nullptr) << c.given;
+        EXPECT_EQ(Narrow(engine->GetFileName()), c.runs.string()) << c.given;
+        EXPECT_EQ(probe->LastRom(), c.runs.string()) << c.given;
+        EXPECT_TRUE(engine->GetZippedFileName().IsEmpty()) << c.given;
+    }
+    fs::current_path(previous);
+}
+
+TEST_F(RunFileTest, ZipArchivesRunTheirFirstAcceptedMember)
+{
+    fs::path const named = games / "bundle.ZIP";
+    fs::path const unnamed = games / "bundle.dat"; // found by its signature
+    std::string const longName = std::string(300, 'x') + ".qtm";
+    fs::path const longNames = games / "long.zip";
+    WriteZip(named, {{"readme.txt", "hello"}, {"game.qtm", "rom"}, {"other.qtm", "rom"}});
+    fs::copy_file(named, unnamed);
+    WriteZip(longNames, {{longName, "rom"}});
+
+    struct Case {
+        fs::path archive;
+        std::string member;
+    } const cases[] = {{named, "game.qtm"}, {unnamed, "game.qtm"}, {longNames, longName}};
+    for (Case const &c : cases) {
+        probe->Reset();
+        EXPECT_TRUE(engine->RunFile(Wide(c.archive))) << c.archive;
+        EXPECT_EQ(Narrow(engine->GetZippedFileName()), c.member);
+        EXPECT_EQ(probe->LastZipped(), c.member);
+        EXPECT_EQ(probe->LastRom(), c.archive.string());
+        EXPECT_EQ(probe->Count("OpenRom"), 1);
+    }
+}
+
+TEST_F(RunFileTest, ArchivesWithoutAnAcceptedMemberOpenNoModule)
+{
+    fs::path const empty = games / "empty.zip";
+    fs::path const unrelated = games / "docs.zip";
+    fs::path const broken = games / "broken.zip";
+    fs::path const missing = games / "missing.zip";
+    WriteZip(empty, {});
+    WriteZip(unrelated, {{"readme.txt", "hello"}});
+    WriteFile(broken, "PK\x03\x04 but nothing more");
+    for (fs::path const &archive : {empty, unrelated, broken, missing}) {
+        EXPECT_FALSE(engine->RunFile(Wide(archive))) << archive;
+        ExpectNothingRuns(archive);
+    }
+    EXPECT_EQ(probe->Count("Construct"), 0);
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(RunFileTest, AFileNoModuleAcceptsRunsNothing)
+{
+    WriteFile(games / "notes.txt", "text");
+    EXPECT_FALSE(engine->RunFile(Wide(games / "notes.txt")));
+    ExpectNothingRuns(games / "notes.txt");
+    EXPECT_FALSE(engine->RunFile(Zorvan::String()));
+    EXPECT_EQ(probe->Count("Construct"), 0);
+}
+
+TEST_F(RunFileTest, ARefusedFileClosesTheModuleAtOnce)
+{
+    fs::path const refused = games / "refuse.qtm";
+    WriteFile(refused, "rom");
+    EXPECT_FALSE(engine->RunFile(Wide(refused)));
+    ExpectNothingRuns(refused);
+    EXPECT_EQ(probe->Count("OpenRom"), 1);
+    EXPECT_EQ(probe->Count("Destroy"), 1);
+}
+
+TEST_F(RunFileTest, RunningAnotherFileShutsTheFirstDown)
+{
+    ASSERT_TRUE(engine->RunFile(Wide(games / "puzzle.qtm")));
+    engine->UserPause();
+    engine->Pause();
+    WriteFile(games / "second.qtm", "rom");
+    ASSERT_TRUE(engine->RunFile(Wide(games / "second.qtm")));
+    EXPECT_EQ(probe->Count("Close"), 1);
+    EXPECT_EQ(probe->Count("Destroy"), 1);
+    EXPECT_EQ(probe->Count("OpenRom"), 2);
+    EXPECT_FALSE(engine->IsPaused());
+    EXPECT_FALSE(engine->IsUserPaused());
+
+    engine->Shutdown();
+    EXPECT_EQ(probe->Count("Close"), 2);
+    EXPECT_EQ(probe->Count("Destroy"), 2);
+    EXPECT_TRUE(engine->GetFileName().IsEmpty());
+    EXPECT_FALSE(engine->IsRunning());
+}
+
+TEST_F(RunFileTest, ACallersModuleTakesTheMatchingDescription)
+{
+    auto *accepting = new CallerModule(true); // the engine owns it once it runs
+    ASSERT_TRUE(engine->RunFile(Wide(games / "puzzle.qtm"), accepting));
+    EXPECT_EQ(engine->GetActiveModule(), accepting);
+    EXPECT_EQ(accepting->GetDesc(), engine->GetModuleDesc(0));
+    EXPECT_EQ(accepting->settingResets, 1);
+    EXPECT_EQ(probe->Count("Construct"), 0);
+
+    CallerModule refusing(false); // dropped, not deleted, when it refuses
+    EXPECT_FALSE(engine->RunFile(Wide(games / "puzzle.qtm"), &refusing));
+    EXPECT_EQ(engine->GetActiveModule(), nullptr);
+}
+
+} // namespace
