@@ -245,15 +245,15 @@ void String::AssignUtf8(char const *text, size_t nBytes)
         return;
     if (!AllocBeforeWrite(int(len)))
         return;
+    // The text may be this String's own narrow copy: decode it before that
+    // copy is freed.
+    if (len > 0)
+        utf8Decode(text, nBytes, m_pchData);
     FreeNarrow();
-    if (len == 0) {
-        if (GetData()->nRefs.load(std::memory_order_relaxed) != -1)
-            ReleaseBuffer(0);
-        return;
+    if (GetData()->nRefs.load(std::memory_order_relaxed) != -1) {
+        GetData()->nDataLength = int(len);
+        m_pchData[len] = 0;
     }
-    utf8Decode(text, nBytes, m_pchData);
-    GetData()->nDataLength = int(len);
-    m_pchData[len] = 0;
 }
 
 String &String::operator=(String const &src)

@@ -176,6 +176,11 @@ TEST(StringConvert, NarrowTextIsUtf8BothWays)
     EXPECT_EQ(s[7], wchar_t(0x1F3AE));
     EXPECT_STREQ(static_cast<char const *>(s), "gr\xC3\xBC\xC3\x9F \xE2\x82\xAC \xF0\x9F\x8E\xAE");
 
+    // Assigning a String its own narrow copy reads the copy before it goes.
+    s = static_cast<char const *>(s);
+    EXPECT_EQ(s.GetLength(), 8);
+    EXPECT_EQ(s[7], wchar_t(0x1F3AE));
+
     // A byte count that cuts a sequence takes the converted count as length.
     EXPECT_EQ(String("\xC3\xBC\xC3\xBC", 2).GetLength(), 1);
 }
