@@ -82,8 +82,9 @@ public:
     // (see the top of this file for what that leaves behind).
     template <class Fn> static void Guard(Fn &&fn)
     {
-        GuardCall([](void *context) { (*static_cast<std::remove_reference_t<Fn> *>(context))(); },
-                  const_cast<void *>(static_cast<void const volatile *>(&fn)));
+        using Callable = std::remove_reference_t<Fn>;
+        GuardCall([](void *context) { (*static_cast<Callable *>(context))(); },
+                  const_cast<void *>(static_cast<void const *>(&fn)));
     }
     static void GuardCall(void (*fn)(void *), void *context);
 

@@ -220,6 +220,20 @@ TEST_F(KeyStoreTest, ProcessesSeeEachOthersWrites)
     KeyStore fresh(File());
     EXPECT_EQ(DWordOf(fresh.GetValue("Software/Quintar", "Child")), 2u);
     EXPECT_EQ(DWordOf(fresh.GetValue("Software/Quintar", "Later")), 4u);
+
+    // So does a batch of changes, which reaches the file when it ends.
+    ASSERT_EQ(InChild([&] { return SetDWord(fresh, "Software/Quintar", "Child", 5) ? 0 : 1; }), 0);
+    {
+        KeyStore::Batch batch(store);
+        ASSERT_TRUE(SetDWord(store, "Software/Quintar", "B1", 6));
+        ASSERT_TRUE(SetDWord(store, "Software/Quintar", "B2", 7));
+        EXPECT_EQ(DWordOf(store.GetValue("Software/Quintar", "B1")), 6u);
+        EXPECT_FALSE(KeyStore(File()).GetValue("Software/Quintar", "B1"));
+    }
+    KeyStore after(File());
+    EXPECT_EQ(DWordOf(after.GetValue("Software/Quintar", "Child")), 5u);
+    EXPECT_EQ(DWordOf(after.GetValue("Software/Quintar", "B1")), 6u);
+    EXPECT_EQ(DWordOf(after.GetValue("Software/Quintar", "B2")), 7u);
 }
 
 TEST_F(KeyStoreTest, ConcurrentWritersLoseNothing)

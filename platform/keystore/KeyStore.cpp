@@ -255,11 +255,15 @@ bool KeyStore::WriteFile()
 KeyStore::Batch::Batch(KeyStore &store) : store_(store)
 {
     store_.mutex_.lock();
-    if (store_.batchDepth_++ == 0) {
-        store_.batchLock_ = store_.LockWriters();
-        store_.batchDirty_ = false;
+    if (store_.batchDepth_ == 0) {
+        int lock = store_.LockWriters();
+        // Read while batchLock_ is still unset: Refresh skips the reading
+        // inside a batch.
         store_.Refresh(true);
+        store_.batchLock_ = lock;
+        store_.batchDirty_ = false;
     }
+    ++store_.batchDepth_;
 }
 
 KeyStore::Batch::~Batch()
