@@ -41,13 +41,14 @@ Z80_INLINE void DisableInterrupts(Z80State &s)
     s.IFF &= uint8_t(~(Z80Iff1 | Z80Iff2 | Z80IffAfterEi));
 }
 
+// One update of the PC whether the jump is taken or not.
 Z80_INLINE void JumpRelative(Z80State &s, bool taken)
 {
-    const int8_t d = int8_t(Fetch8(s));
-    if (taken) {
-        s.PC.w = uint16_t(s.PC.w + d);
+    const uint16_t pc = s.PC.w;
+    const int8_t d = int8_t(Read8(pc));
+    s.PC.w = uint16_t(pc + 1 + (taken ? d : 0));
+    if (taken)
         s.cyclesLeft -= 5;
-    }
 }
 
 template <int op, int X>
@@ -61,8 +62,8 @@ Z80_INLINE void ExecLow(Z80State &s) // 0x00-0x3F
             s.BC.h = uint8_t(s.BC.h - 1);
             JumpRelative(s, s.BC.h != 0);
         } else if constexpr (y == 3) {
-            const int8_t d = int8_t(Fetch8(s));
-            s.PC.w = uint16_t(s.PC.w + d);
+            const uint16_t pc = s.PC.w;
+            s.PC.w = uint16_t(pc + 1 + int8_t(Read8(pc)));
         } else if constexpr (y >= 4) {
             JumpRelative(s, Condition<y - 4>(s));
         }

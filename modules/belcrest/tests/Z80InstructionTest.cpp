@@ -86,6 +86,17 @@ TEST_F(Z80InstructionTest, LdARChangesWithinOneSlice)
     EXPECT_NE(cpu.AF.h, cpu.BC.h);
 }
 
+TEST_F(Z80InstructionTest, LdRALeavesRAndLdIASetsI)
+{
+    Load({0xED, 0x4F, 0xED, 0x47});
+    cpu.AF.h = 0x99;
+    cpu.R = 0x12;
+    Step(cpu);
+    EXPECT_EQ(cpu.R, 0x12);
+    Step(cpu);
+    EXPECT_EQ(cpu.I, 0x99);
+}
+
 TEST_F(Z80InstructionTest, LdAIShowsIff2InParity)
 {
     for (uint8_t iff : {uint8_t(0), uint8_t(Z80Iff2)}) {

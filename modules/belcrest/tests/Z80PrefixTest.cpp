@@ -224,10 +224,11 @@ TEST_F(Z80IndexTest, BitOperationsOnIndexedMemory)
         {"SET 0", 0xC6, 0x00, 0x01, 0x01},
         {"unlisted form does nothing", 0x00, 0x81, 0x81, 0x01},
     };
+    for (int prefix : {0xDD, 0xFD})
     for (const auto &c : cases) {
         SetUp();
-        Load({0xFD, 0xCB, 0xFE, c.op});
-        cpu.IY.w = 0x9002;
+        Load({prefix, 0xCB, 0xFE, c.op});
+        (prefix == 0xDD ? cpu.IX : cpu.IY).w = 0x9002;
         cpu.AF.l = 0x01;
         Machine.at(0x9000) = c.before;
         const uint16_t bc = cpu.BC.w;
