@@ -152,12 +152,6 @@ void PadSkin::ReleaseImage()
     m_image = nullptr;
 }
 
-void PadSkin::SetImage(Ondrel::Surface *image)
-{
-    ReleaseImage();
-    m_image = image;
-}
-
 Ondrel::Point PadSkin::GetImageSize() const
 {
     if (!m_image)

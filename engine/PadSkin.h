@@ -91,9 +91,6 @@ public:
     // without an image, outside the pad or on a colour not in the table.
     unsigned CheckPad(int x, int y);
 
-    // Takes an image made elsewhere (the skin owns it from then on).
-    void SetImage(Ondrel::Surface *image);
-
 private:
     Zorvan::String m_bitmap;
     Zorvan::String m_name;

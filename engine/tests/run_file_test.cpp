@@ -3,6 +3,9 @@
 #include "engine/Module.h"
 #include "engine/ModuleDesc.h"
 #include "engine/tests/EngineSandbox.h"
+#include "platform/ondrel/Surface.h"
+
+#include <cstring>
 
 #include <unistd.h>
 
@@ -150,6 +153,24 @@ TEST_F(RunFileTest, RunningAnotherFileShutsTheFirstDown)
     EXPECT_EQ(probe->Count("Destroy"), 2);
     EXPECT_TRUE(engine->GetFileName().IsEmpty());
     EXPECT_FALSE(engine->IsRunning());
+}
+
+TEST_F(RunFileTest, TheTestModuleDrawsAFramePerRunFrame)
+{
+    ASSERT_TRUE(engine->RunFile(Wide(games / "puzzle.qtm")));
+    ASSERT_TRUE(engine->GetActiveModule()->RunFrame());
+    EXPECT_EQ(probe->Count("RunFrame"), 1);
+    Ondrel::Surface *surface = engine->GetDrawingSurface();
+    ASSERT_NE(surface, nullptr);
+    ASSERT_EQ(surface->GetPixelFormat(), Ondrel::PixelFormatRGB565);
+    auto pixel = [surface](int x, int y) {
+        uint16_t value;
+        std::memcpy(&value, surface->Row(y) + 2 * x, sizeof value);
+        return value;
+    };
+    int const right = surface->GetWidth() - 1;
+    EXPECT_EQ(pixel(right, 0), Ondrel::Rgb888To565(0x102040)); // the field
+    EXPECT_EQ(pixel(4, 0), Ondrel::Rgb888To565(0xF0C020));     // the bar, one step in
 }
 
 TEST_F(RunFileTest, ACallersModuleTakesTheMatchingDescription)
