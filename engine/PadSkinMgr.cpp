@@ -5,6 +5,7 @@
 #include "platform/ondrel/PixelFormat.h"
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <string>

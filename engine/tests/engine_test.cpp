@@ -179,9 +179,11 @@ TEST_F(EngineTest, UpdateSettingsSetsTheCallingThreadsPriorityAndTheThrottle)
     engine->GetSettings().Set(L"CPUThrottle", 2, false);
 
     // In a thread of its own, so the test program keeps its priority.
+    int start = 0;
     int lowered = 0;
     bool raisedOrRefused = false;
     std::thread worker([&] {
+        start = getpriority(PRIO_PROCESS, static_cast<id_t>(gettid()));
         app.AddMessageLoop(&loop);
         EXPECT_EQ(engine->GetGameLoop(), &loop);
         engine->GetSettings().Set(L"ThreadPriority", 1, false); // lowest
@@ -195,7 +197,8 @@ TEST_F(EngineTest, UpdateSettingsSetsTheCallingThreadsPriorityAndTheThrottle)
         app.RemoveMessageLoop();
     });
     worker.join();
-    EXPECT_EQ(lowered, 10);
+    if (start <= 10) // lowering is always allowed; raising may not be
+        EXPECT_EQ(lowered, 10);
     EXPECT_TRUE(raisedOrRefused) << Console();
     EXPECT_EQ(loop.m_throttleMode, 2);
     EXPECT_EQ(loop.m_frameCounter, 0);
