@@ -25,8 +25,10 @@ void ArmBlockTransferEmpty(ArmState *s, uint32_t rn)
     } else {
         s->cyclesLeft -= LoadWait32(address);
         s->r[15] = CpuWordAt(s, address);
+        // r15 is the register transferred, so as a base it keeps the load.
         if constexpr (WriteBack)
-            SetReg(s, rn, writtenBack);
+            if (rn != 15)
+                s->r[rn] = writtenBack;
         s->cyclesLeft -= 1;
         if constexpr (UserBank)
             ArmRestoreSpsr(s);
@@ -88,8 +90,13 @@ void ArmOp_BlockTransfer(ArmState *s, uint32_t op)
     } else {
         const bool withPc = list & 0x8000;
         const bool toUserBank = bankedUser && !withPc;
+        // A loaded r15 waits until the end: the BIOS read protection of the
+        // other words looks at the address of this instruction.
+        uint32_t loadedPc = 0;
         auto put = [&](uint32_t n, uint32_t v) {
-            if (toUserBank && (n == 13 || n == 14))
+            if (n == 15)
+                loadedPc = v;
+            else if (toUserBank && (n == 13 || n == 14))
                 (n == 13 ? s->r13Usr : s->r14Usr) = v;
             else
                 s->r[n] = v;
@@ -119,6 +126,7 @@ void ArmOp_BlockTransfer(ArmState *s, uint32_t op)
         }
         s->cyclesLeft -= 1;
         if (withPc) {
+            s->r[15] = loadedPc;
             if constexpr (UserBank)
                 ArmRestoreSpsr(s);
             s->r[15] = AlignPc(s, s->r[15]);
