@@ -4,14 +4,10 @@
 
 #include "common/zorvan/Console.h"
 #include "engine/AppModule.h"
+#include "engine/BaseVideo.h"
 #include "engine/Module.h"
 #include "engine/Registry.h"
 #include "platform/ondrel/Display.h"
-
-#if __has_include("engine/BaseVideo.h")
-#include "engine/BaseVideo.h"
-#define QUINTAR_HAVE_BASE_VIDEO 1
-#endif
 
 #include <QDir>
 #include <QGuiApplication>
@@ -167,10 +163,8 @@ void Engine::InitDisplay()
     Zorvan::printConsole("Display Driver: %s", name);
     m_system.SetDisplayDriver(driver);
 
-#ifdef QUINTAR_HAVE_BASE_VIDEO
     if (m_activeModule && m_activeModule->GetVideo())
         m_activeModule->GetVideo()->Close();
-#endif
     if (m_display) {
         m_display->Close();
         delete m_display;
@@ -188,10 +182,8 @@ void Engine::InitDisplay()
     m_display->Open();
     m_display->UseBackSurface(false);
 
-#ifdef QUINTAR_HAVE_BASE_VIDEO
     if (m_activeModule && m_activeModule->GetVideo())
         m_activeModule->GetVideo()->Open(0, 0, Ondrel::PixelFormatNone);
-#endif
 }
 
 int Engine::PlatformThreadPriority(int setting)

@@ -1,23 +1,11 @@
 #include "engine/Module.h"
 
+#include "engine/BaseInput.h"
+#include "engine/BaseSound.h"
+#include "engine/BaseVideo.h"
 #include "engine/Engine.h"
 #include "engine/ModuleDesc.h"
 #include "engine/Registry.h"
-
-// The media base classes come from their own files; the calls into them are
-// compiled once they exist.
-#if __has_include("engine/BaseVideo.h")
-#include "engine/BaseVideo.h"
-#define QUINTAR_HAVE_BASE_VIDEO 1
-#endif
-#if __has_include("engine/BaseInput.h")
-#include "engine/BaseInput.h"
-#define QUINTAR_HAVE_BASE_INPUT 1
-#endif
-#if __has_include("engine/BaseSound.h")
-#include "engine/BaseSound.h"
-#define QUINTAR_HAVE_BASE_SOUND 1
-#endif
 
 #include <filesystem>
 #include <system_error>
@@ -62,36 +50,24 @@ void Module::Pause()
     if (!ourEngine)
         return;
     m_paused = true;
-#ifdef QUINTAR_HAVE_BASE_VIDEO
     if (m_video)
         m_video->Pause();
-#endif
-#ifdef QUINTAR_HAVE_BASE_INPUT
     if (m_input)
         m_input->Pause();
-#endif
-#ifdef QUINTAR_HAVE_BASE_SOUND
     if (m_sound)
         m_sound->Pause();
-#endif
 }
 
 void Module::Resume()
 {
     if (!ourEngine)
         return;
-#ifdef QUINTAR_HAVE_BASE_VIDEO
     if (m_video)
         m_video->Resume();
-#endif
-#ifdef QUINTAR_HAVE_BASE_INPUT
     if (m_input)
         m_input->Resume();
-#endif
-#ifdef QUINTAR_HAVE_BASE_SOUND
     if (m_sound)
         m_sound->Resume();
-#endif
     m_paused = false;
 }
 
@@ -163,20 +139,14 @@ bool Module::CheckState()
 void Module::UpdateSettings()
 {
     CreateSavedGamePath();
-#ifdef QUINTAR_HAVE_BASE_VIDEO
     if (m_video) {
         m_video->ResetSyncTimer();
         m_video->SyncFrame();
     }
-#endif
-#ifdef QUINTAR_HAVE_BASE_INPUT
     if (m_input)
         m_input->UpdateSettings();
-#endif
-#ifdef QUINTAR_HAVE_BASE_SOUND
     if (m_sound)
         m_sound->UpdateSettings();
-#endif
 }
 
 void Module::LoadSettings()
@@ -212,10 +182,8 @@ void Module::LoadPad()
         return;
     PadSkinMgr &skins = ourEngine->GetPadSkinMgr();
     skins.SetActiveSkin(skins.GetSkin(m_settings.GetString(L"PadSkin")));
-#ifdef QUINTAR_HAVE_BASE_INPUT
     if (m_input)
         m_input->UpdateSettings();
-#endif
 }
 
 } // namespace ZorvanEngine
