@@ -364,6 +364,32 @@ TEST_F(ArmHandlers, UndefinedAndNeverConditionChangeNothingButR15)
     }
 }
 
+TEST_F(ArmHandlers, UnrecognizedOpcodesAreReportedOnlyWhenAsked)
+{
+    struct Case {
+        bool thumb;
+        uint32_t op;
+        const char *line;
+    } cases[] = {
+        {false, 0xE7F000F0, "ARM: Unrecognized opcode 0xE7F000F0 at 0x08000100\n"},
+        {false, 0xF3A00001, "ARM: Unrecognized opcode 0xF3A00001 at 0x08000100\n"}, // condition never
+        {false, 0xEE010F10, "ARM: Unrecognized opcode 0xEE010F10 at 0x08000100\n"}, // MCR
+        {true, 0xB100, "THUMB: Unrecognized opcode 0xB100 at 0x08000100\n"},
+        {true, 0xE800, "THUMB: Unrecognized opcode 0xE800 at 0x08000100\n"},
+    };
+    for (const Case &c : cases) {
+        for (uint8_t report : {0, 0x10}) {
+            cpu.reportUnknown = report;
+            ::testing::internal::CaptureStdout();
+            if (c.thumb)
+                m.ExecThumb(uint16_t(c.op));
+            else
+                m.ExecArm(c.op);
+            EXPECT_EQ(::testing::internal::GetCapturedStdout(), report ? c.line : "") << c.line;
+        }
+    }
+}
+
 TEST_F(ArmHandlers, SoftwareInterruptPassesTheComment)
 {
     m.ExecArm(0xEF123456);
