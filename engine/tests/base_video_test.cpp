@@ -1,0 +1,279 @@
+// The video base: where the picture goes on the screen, frame pacing and
+// skipping against the clock, the measured frame rates and the statistics
+// strip.
+#include "engine/BaseVideo.h"
+#include "engine/tests/BaseMediaFixture.h"
+#include "platform/ondrel/DrawingContext.h"
+
+using namespace EngineTest;
+using ZorvanEngine::BaseVideo;
+
+namespace {
+
+class BaseVideoTest : public MediaSandbox {
+protected:
+    // A 240 x 160 picture, opened on the engine's display.
+    std::unique_ptr<TestVideo> OpenVideo(int width = 240, int height = 160)
+    {
+        auto video = std::make_unique<TestVideo>(module.get(), width, height);
+        module->m_video = video.get();
+        EXPECT_TRUE(video->Open(0, 0, Ondrel::PixelFormatNone));
+        return video;
+    }
+
+    void TearDown() override
+    {
+        module->m_video = nullptr;
+        MediaSandbox::TearDown();
+    }
+};
+
+TEST_F(BaseVideoTest, RenderRectangleFollowsScreenSizeSetting)
+{
+    struct Case {
+        char const *what;
+        int screenW, screenH, desktopHeight;
+        wchar_t const *screenSize;
+        bool pad;
+        Ondrel::Rect expected;
+        bool unscaled;
+    } const cases[] = {
+        {"150% on 480x640: step 16, y 187 lowered", 480, 640, 640, L"150%", false, {40, 186, 400, 266}, false},
+        {"150% on 320x240: step 8, y 13 lowered", 320, 240, 240, L"150%", false, {0, 12, 320, 213}, false},
+        {"150% with step 16 steps down until it fits", 320, 240, 640, L"150%", false, {0, 12, 320, 213}, false},
+        {"105%: the last try counts as unscaled", 320, 240, 240, L"105%", false, {36, 36, 248, 165}, true},
+        {"200% larger than the screen", 320, 240, 240, L"200%", false, {-80, -40, 480, 320}, true},
+        {"Auto Scale fills the width", 480, 640, 640, L"Auto Scale", false, {0, 160, 480, 320}, false},
+        {"Window Size is the whole screen", 480, 640, 640, L"Window Size", false, {0, 0, 480, 640}, false},
+        {"150% above the pad", 480, 640, 640, L"150%", true, {40, 138, 400, 266}, false},
+        {"Window Size above the pad", 480, 640, 640, L"Window Size", true, {0, 0, 480, 544}, false},
+        {"no room to grow keeps the size", 240, 320, 320, L"150%", false, {0, 80, 240, 160}, true},
+        {"unknown text keeps the size", 480, 640, 640, L"100%", false, {120, 240, 240, 160}, true},
+    };
+    for (Case const &c : cases) {
+        SetScreen(c.screenW, c.screenH);
+        engine->GetSettings().Set(L"DesktopHeight", c.desktopHeight, true);
+        engine->GetSettings().Set(L"FullScreen", c.pad, true);
+        module->GetSettings().Set(L"ScreenSize", c.screenSize, false);
+        auto video = OpenVideo();
+        video->m_unscaled = !c.unscaled;
+        Ondrel::Rect rect;
+        video->UpdateRenderRect(240, 160, rect);
+        EXPECT_EQ(rect, c.expected) << c.what << ": got " << rect.x << "," << rect.y << " " << rect.width << "x"
+                                    << rect.height;
+        if (!video->m_windowSize) {
+            EXPECT_EQ(video->m_unscaled, c.unscaled) << c.what;
+        }
+    }
+}
+
+TEST_F(BaseVideoTest, SourceIsCroppedAroundItsCentreToFitAboveThePad)
+{
+    SetScreen(240, 320);
+    engine->GetSettings().Set(L"FullScreen", true, true); // pad 96 high: 224 rows above it
+    module->GetSettings().Set(L"ScreenSize", L"150%", false);
+    auto video = OpenVideo(256, 240);
+    Ondrel::Rect src{0, 0, 256, 240};
+    video->UpdateSrcRect(src);
+    EXPECT_EQ(src, (Ondrel::Rect{8, 8, 240, 224}));
+
+    module->GetSettings().Set(L"ScreenSize", L"Auto Scale", false);
+    video->UpdateSettings();
+    src = Ondrel::Rect{0, 0, 256, 240};
+    video->UpdateSrcRect(src);
+    EXPECT_EQ(src, (Ondrel::Rect{0, 0, 256, 240}));
+}
+
+TEST_F(BaseVideoTest, DrawFrameScalesTheCurrentSurfaceIntoTheRenderRectangle)
+{
+    SetScreen(480, 640);
+    engine->GetSettings().Set(L"DesktopHeight", 640, true);
+    module->GetSettings().Set(L"ScreenSize", L"150%", false);
+    auto video = OpenVideo();
+    video->PaintCurrent(0xF800);
+    video->DrawFrame(Ondrel::Rect{0, 0, 240, 160});
+    EXPECT_EQ(video->m_renderRect, (Ondrel::Rect{40, 186, 400, 266}));
+    EXPECT_EQ(ScreenPixel(40, 186), 0xF800);
+    EXPECT_EQ(ScreenPixel(439, 451), 0xF800);
+    EXPECT_NE(ScreenPixel(39, 186), 0xF800);
+    EXPECT_NE(ScreenPixel(40, 452), 0xF800);
+    EXPECT_EQ(video->m_lastSrc, (Ondrel::Rect{0, 0, 240, 160}));
+
+    // A new source size recomputes the rectangle; the same one keeps it.
+    video->m_renderRect = Ondrel::Rect{1, 1, 1, 1};
+    video->DrawFrame(Ondrel::Rect{0, 0, 240, 160});
+    EXPECT_EQ(video->m_renderRect, (Ondrel::Rect{1, 1, 1, 1}));
+    video->DrawFrame(Ondrel::Rect{0, 0, 120, 80});
+    EXPECT_NE(video->m_renderRect, (Ondrel::Rect{1, 1, 1, 1}));
+}
+
+TEST_F(BaseVideoTest, StatisticsStripSitsAboveAPictureThatReachesTheTop)
+{
+    SetScreen(480, 640);
+    engine->GetSettings().Set(L"Debug", true, false);
+    module->GetSettings().Set(L"ScreenSize", L"Window Size", false);
+    auto video = OpenVideo();
+    video->PaintCurrent(0x07E0);
+    video->DrawFrame(Ondrel::Rect{0, 0, 240, 160});
+
+    // Bands beside the strip are black, the picture starts below it.
+    EXPECT_EQ(ScreenPixel(0, 0), 0x0000);
+    EXPECT_EQ(ScreenPixel(479, 11), 0x0000);
+    EXPECT_EQ(ScreenPixel(0, 12), 0x07E0);
+    EXPECT_EQ(ScreenPixel(479, 639), 0x07E0);
+    // The strip carries red text on black.
+    int red = 0;
+    for (int y = 0; y < BaseVideo::kStatsHeight; ++y)
+        for (int x = 120; x < 360; ++x)
+            red += ScreenPixel(x, y) == 0xF800;
+    EXPECT_GT(red, 20);
+    EXPECT_STREQ(static_cast<char const *>(video->FormatStats()), "FPS: 60/60 (60)");
+}
+
+TEST_F(BaseVideoTest, SyncVideoSkipsTheFramesThatFellDue)
+{
+    FakeClock clock;
+    struct Case {
+        char const *what;
+        int frameSkip;
+        bool frameSync;
+        bool is60Hz;
+        uint64_t elapsedUs;
+        int skip, maxFrames;
+    } const cases[] = {
+        {"no sync: the setting", 2, false, true, 0, 2, 3},
+        {"no sync: negative counts as 0", -3, false, true, 0, 0, 1},
+        {"3 periods due", 4, true, true, 3 * 16667, 2, 5},
+        {"10 periods limited by FrameSkip 4", 4, true, true, 10 * 16667, 4, 5},
+        {"3 periods at 50 Hz", 4, true, false, 3 * 20000, 2, 5},
+        {"one period: no skip", 4, true, true, 16667, 0, 5},
+        {"negative FrameSkip never skips", -1, true, true, 10 * 16667, 0, 1},
+    };
+    engine->SetRunning(true);
+    for (Case const &c : cases) {
+        module->GetSettings().Set(L"FrameSkip", c.frameSkip, false);
+        module->GetSettings().Set(L"FrameSync", c.frameSync, false);
+        auto video = OpenVideo();
+        video->is60Hz = c.is60Hz;
+        video->ResetSyncTimer();
+        for (int call = 0; call < 2; ++call) {
+            FakeClock::AdvanceMicroseconds(c.elapsedUs);
+            int const gameFrames = video->m_gameFrames;
+            ASSERT_TRUE(video->SyncFrame()) << c.what;
+            EXPECT_EQ(video->skip, c.skip) << c.what;
+            EXPECT_EQ(video->maxFrames, c.maxFrames) << c.what;
+            EXPECT_EQ(video->m_gameFrames, gameFrames + c.skip + 1) << c.what;
+        }
+    }
+}
+
+TEST_F(BaseVideoTest, SyncVideoWaitsForTheNextFrameAndCarriesTheRest)
+{
+    FakeClock clock;
+    engine->SetRunning(true);
+    module->GetSettings().Set(L"FrameSkip", 4, false);
+    module->GetSettings().Set(L"FrameSync", true, false);
+    auto video = OpenVideo();
+    video->ResetSyncTimer();
+
+    // Nothing due yet: sleeps all but the last 2 ms of the 16.7 ms, then spins.
+    FakeClock::sleptMs = 0;
+    ASSERT_TRUE(video->SyncFrame());
+    EXPECT_EQ(video->skip, 0);
+    EXPECT_EQ(FakeClock::sleptMs, 14u);
+
+    // 2.5 periods: two due now, the half period counts towards the next.
+    FakeClock::AdvanceMicroseconds(5 * 16667 / 2);
+    ASSERT_TRUE(video->SyncFrame());
+    EXPECT_EQ(video->skip, 1);
+    FakeClock::sleptMs = 0;
+    FakeClock::AdvanceMicroseconds(16667 / 2 + 10);
+    ASSERT_TRUE(video->SyncFrame());
+    EXPECT_EQ(video->skip, 0);
+    EXPECT_EQ(FakeClock::sleptMs, 0u);
+}
+
+TEST_F(BaseVideoTest, SyncVideoStopsWhilePausedOrNotRunning)
+{
+    FakeClock clock;
+    module->GetSettings().Set(L"FrameSync", true, false);
+    module->GetSettings().Set(L"FrameSkip", 4, false);
+    auto video = OpenVideo();
+    FakeClock::AdvanceMicroseconds(5 * 16667);
+    EXPECT_FALSE(video->SyncFrame()); // engine not running
+    EXPECT_EQ(video->skip, 0);
+
+    engine->SetRunning(true);
+    module->m_paused = true;
+    FakeClock::AdvanceMicroseconds(5 * 16667);
+    EXPECT_FALSE(video->SyncFrame());
+    EXPECT_EQ(video->skip, 0);
+    EXPECT_EQ(video->m_remainder, 0);
+}
+
+TEST_F(BaseVideoTest, FrameRatesAreSmoothedOncePerSecond)
+{
+    FakeClock clock;
+    struct Case {
+        char const *what;
+        int rate, frames;
+        uint64_t elapsedMs;
+        int shown;
+    } const cases[] = {
+        {"57 stays 57", 57, 57, 1000, 57},
+        {"59 shows as 60", 59, 59, 1000, 60},
+        {"a slow second halves the gap", 60, 54, 1000, 57},
+        {"a stalled two seconds count as two", 30, 30, 2000, 22},
+        {"a zero rate starts over at the nominal", 0, 10, 1000, 60},
+    };
+    for (Case const &c : cases) {
+        auto video = OpenVideo();
+        video->m_drawnFps = video->m_gameFps = c.rate;
+        video->m_drawnFrames = 0; // Open drew the last frame once
+        video->m_fpsTimer.Begin();
+        for (int i = 1; i < c.frames; ++i)
+            video->UpdateStats();
+        EXPECT_EQ(video->m_drawnFrames, c.frames - 1) << c.what << ": counted before a second passed";
+        video->m_gameFrames = c.frames;
+        FakeClock::AdvanceMicroseconds(c.elapsedMs * 1000);
+        video->UpdateStats();
+        EXPECT_EQ(video->m_drawnFps, c.shown) << c.what;
+        EXPECT_EQ(video->m_gameFps, c.shown) << c.what;
+        EXPECT_EQ(video->GetGameFps(), c.shown) << c.what;
+        EXPECT_EQ(video->m_drawnFrames, 0) << c.what;
+        EXPECT_EQ(video->m_gameFrames, 0) << c.what;
+    }
+}
+
+TEST_F(BaseVideoTest, CloseReleasesEverythingAndClearsTheScreenOfTheActiveModule)
+{
+    SetScreen(240, 320);
+    auto video = OpenVideo();
+    video->Lock();
+    Ondrel::Surface *screen = engine->GetDrawingSurface();
+    Ondrel::DrawingContext(screen).Fill(screen->GetRect(), 0xFFFFFF);
+    video->Close();
+    EXPECT_FALSE(video->IsOpen());
+    EXPECT_EQ(video->m_surface0, nullptr);
+    EXPECT_EQ(video->m_context, nullptr);
+    EXPECT_EQ(video->m_chain.GetCount(), 0);
+    EXPECT_EQ(ScreenPixel(10, 10), 0x0000);
+
+    // Reopening works after a close.
+    EXPECT_TRUE(video->Open(0, 0, Ondrel::PixelFormatNone));
+    EXPECT_TRUE(video->IsOpen());
+}
+
+TEST_F(BaseVideoTest, PauseSuspendsTheDisplayAndDrawFrameResumesIt)
+{
+    auto video = OpenVideo();
+    video->Pause();
+    EXPECT_TRUE(engine->GetDisplay()->IsSuspended());
+    video->DrawFrame(Ondrel::Rect{0, 0, 240, 160});
+    EXPECT_FALSE(engine->GetDisplay()->IsSuspended());
+    video->Pause();
+    video->Resume();
+    EXPECT_FALSE(engine->GetDisplay()->IsSuspended());
+}
+
+} // namespace
