@@ -1,6 +1,7 @@
 // The CP/M instruction exercisers on the bare core. They take billions of
 // cycles, so this program is labelled long and runs in release builds only.
 #include "modules/belcrest/tests/TestMachine.h"
+#include "tools/testsupport/TestRoms.h"
 
 #include <gtest/gtest.h>
 
@@ -13,17 +14,6 @@
 
 namespace Belcrest::Test {
 namespace {
-
-std::optional<std::string> TestRomFolder()
-{
-    if (const char *env = std::getenv("QUINTAR_TESTROMS"))
-        return std::string(env);
-#ifdef QUINTAR_TESTROMS_DEFAULT
-    return std::string(QUINTAR_TESTROMS_DEFAULT);
-#else
-    return std::nullopt;
-#endif
-}
 
 std::optional<std::vector<uint8_t>> ReadFile(const std::string &path)
 {
@@ -79,11 +69,11 @@ class ZexTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        const auto folder = TestRomFolder();
-        if (!folder || !ReadFile(*folder + "/z80/zexdoc.com"))
+        const std::string folder = QuintarTest::TestRomFolder();
+        if (folder.empty() || !ReadFile(folder + "/z80/zexdoc.com"))
             GTEST_SKIP() << "test programs not found; set QUINTAR_TESTROMS to the folder of "
                             "the shared test ROMs";
-        folder_ = *folder + "/z80/";
+        folder_ = folder + "/z80/";
     }
     std::string folder_;
 };

@@ -1,6 +1,7 @@
 // The public CPU conformance program in its automation mode, compared line
 // by line with its reference trace over the documented-opcode section.
 #include "modules/cindrel/tests/TestMachine.h"
+#include "tools/testsupport/TestRoms.h"
 
 #include <gtest/gtest.h>
 
@@ -17,16 +18,7 @@ using namespace Cindrel::Test;
 
 namespace {
 
-std::string TestRomFolder()
-{
-    if (const char *env = std::getenv("QUINTAR_TESTROMS"); env && *env)
-        return env;
-#ifdef QUINTAR_TESTROMS_DEFAULT
-    return QUINTAR_TESTROMS_DEFAULT;
-#else
-    return {};
-#endif
-}
+using QuintarTest::TestRomFolder;
 
 struct TraceLine {
     uint16_t pc;
