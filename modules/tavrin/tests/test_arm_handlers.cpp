@@ -244,8 +244,9 @@ TEST_F(ArmHandlers, ShifterAndArithmeticFlags)
         cpu.r[2] = c.r2;
         cpu.cpsr = (c.flagsIn << 28) | 0x1F;
         m.ExecArm(c.op);
-        if (((c.op >> 21) & 15) != CMP)
+        if (((c.op >> 21) & 15) != CMP) {
             EXPECT_EQ(cpu.r[0], c.expected) << c.name;
+        }
         EXPECT_EQ(Flags(), c.flagsOut) << c.name;
     }
 }

@@ -108,8 +108,9 @@ TEST(OpcodeTableAudit, EverySlotHoldsItsFamily)
                                       : (block & 1) ? Operand::ShiftByRegister
                                                     : Operand::ShiftByImmediate;
                 EXPECT_EQ(int(key.operand), int(operand)) << where;
-                if (operand != Operand::Immediate)
+                if (operand != Operand::Immediate) {
                     EXPECT_EQ(int(key.shift), int(BlockShift[block])) << where;
+                }
                 // The test operations exist only with S.
                 EXPECT_FALSE(((slot >> 1) & 15) >= 8 && ((slot >> 1) & 15) <= 11 && !(slot & 1)) << where;
             }
@@ -119,8 +120,9 @@ TEST(OpcodeTableAudit, EverySlotHoldsItsFamily)
                 EXPECT_EQ(bool(key.bits & 2), pre && (slot & 2)) << where;
                 EXPECT_EQ(int(key.operand), int(slot >= 0x60 ? Operand::ShiftByImmediate : Operand::Immediate))
                     << where;
-                if (slot >= 0x60)
+                if (slot >= 0x60) {
                     EXPECT_EQ(int(key.shift), int(BlockShift[block])) << where;
+                }
             }
             if (expected == ArmKind::LoadStoreHalf) {
                 const HalfKind half = block == 0xB ? ((slot & 1) ? HalfKind::LoadUnsigned : HalfKind::Store)
@@ -129,10 +131,12 @@ TEST(OpcodeTableAudit, EverySlotHoldsItsFamily)
                 EXPECT_EQ(int(key.half), int(half)) << where;
                 EXPECT_EQ(key.bits & 0x1D, slot & 0x1D) << where; // P U I L
             }
-            if (expected == ArmKind::BlockTransfer)
+            if (expected == ArmKind::BlockTransfer) {
                 EXPECT_EQ(key.bits, slot & 0x1F) << where;
-            if (expected == ArmKind::Multiply || expected == ArmKind::MultiplyLong)
+            }
+            if (expected == ArmKind::Multiply || expected == ArmKind::MultiplyLong) {
                 EXPECT_EQ(key.setFlags, bool(slot & 1)) << where;
+            }
         }
     }
     EXPECT_EQ(undefined, 635);
@@ -145,23 +149,28 @@ TEST(OpcodeTableAudit, RepeatedSlotsShareOneHandler)
         // Blocks 8, A, C, E repeat 0, 2, 4, 6 (bar the PSR slots of block 0).
         const bool psr = slot == 0x10 || slot == 0x12 || slot == 0x14 || slot == 0x16;
         for (uint32_t block = 8; block < 16; block += 2)
-            if (!(block == 8 && psr))
+            if (!(block == 8 && psr)) {
                 EXPECT_EQ(at(block, slot), at(block - 8, slot)) << Where(block, slot);
+            }
         // Immediate data processing, MSR and immediate-offset transfers are the
         // same in every block.
         if (slot >= 0x20 && slot < 0x60)
-            for (uint32_t block = 1; block < 16; ++block)
+            for (uint32_t block = 1; block < 16; ++block) {
                 EXPECT_EQ(at(block, slot), at(0, slot)) << Where(block, slot);
+            }
         if (slot >= 0x80)
             for (uint32_t block = 1; block < 16; ++block)
-                if (!(slot >= 0xC0 && slot < 0xE0))
+                if (!(slot >= 0xC0 && slot < 0xE0)) {
                     EXPECT_EQ(at(block, slot), at(0, slot)) << Where(block, slot);
+                }
     }
     // The T forms are the plain post-indexed forms.
-    for (uint32_t slot : {0x40u, 0x45u, 0x48u, 0x4Du, 0x60u, 0x6Du})
+    for (uint32_t slot : {0x40u, 0x45u, 0x48u, 0x4Du, 0x60u, 0x6Du}) {
         EXPECT_EQ(at(0, slot | 2), at(0, slot)) << Where(0, slot);
-    for (uint32_t slot : {0x01u, 0x04u, 0x09u, 0x0Cu})
+    }
+    for (uint32_t slot : {0x01u, 0x04u, 0x09u, 0x0Cu}) {
         EXPECT_EQ(at(0xB, slot | 2), at(0xB, slot)) << Where(0xB, slot);
+    }
     // Different forms do not share.
     EXPECT_NE(at(0, 0x40), at(0, 0x41));
     EXPECT_NE(at(0, 0x50), at(0, 0x52));
