@@ -7,7 +7,7 @@
 #include "engine/tests/BaseSoundProbe.h"
 
 #include <chrono>
-#include <cmath>
+#include <cstring>
 #include <thread>
 
 using namespace EngineTest;
