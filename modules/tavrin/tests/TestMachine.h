@@ -10,7 +10,6 @@
 
 #include <cstdint>
 #include <cstring>
-#include <string>
 #include <vector>
 
 namespace Tavrin::Testing {
@@ -138,8 +137,5 @@ private:
         MapConsoleMemory(b);
     }
 };
-
-// Where the public test programs are, or empty.
-std::string TestRomDir();
 
 } // namespace Tavrin::Testing

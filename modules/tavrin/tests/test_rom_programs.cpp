@@ -3,6 +3,7 @@
 #include "modules/tavrin/cpu/ArmHooks.h"
 #include "modules/tavrin/cpu/ArmRun.h"
 #include "modules/tavrin/tests/TestMachine.h"
+#include "tools/testsupport/TestRoms.h"
 
 #include <gtest/gtest.h>
 
@@ -115,7 +116,7 @@ class PublicCpuPrograms : public ::testing::TestWithParam<RomCase> {};
 
 TEST_P(PublicCpuPrograms, EndSpinningWithNoFailedTest)
 {
-    const std::string dir = TestRomDir();
+    const std::string dir = QuintarTest::TestRomFolder();
     if (dir.empty())
         GTEST_SKIP() << "test programs not found: set QUINTAR_TESTROMS to the testroms folder";
     const std::string path = dir + "/gba/" + GetParam().file;
