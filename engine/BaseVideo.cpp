@@ -58,6 +58,8 @@ BaseVideo::BaseVideo(Module *owner)
 BaseVideo::~BaseVideo()
 {
     // Close is the subclass's to call; whatever it left is freed here.
+    delete m_surface0;
+    delete m_surface1;
     delete m_context;
     delete m_converter;
     delete m_statsConverter;

@@ -276,4 +276,30 @@ TEST_F(BaseVideoTest, PauseSuspendsTheDisplayAndDrawFrameResumesIt)
     EXPECT_FALSE(engine->GetDisplay()->IsSuspended());
 }
 
+TEST(PreciseTimer, CountsInItsUnitsWithoutOverflowingOverLongRuns)
+{
+    FakeClock clock;
+    struct Case {
+        uint64_t unitsPerSecond;
+        uint64_t elapsedUs;
+        uint64_t reading;
+    } const cases[] = {
+        // End's own reading of the fake clock adds 1 us.
+        {1000000, 16667, 16668},
+        {1000, 999998, 999},
+        {1000000, 6ULL * 3600 * 1000000, 6ULL * 3600 * 1000000 + 1}, // six hours in microseconds
+    };
+    for (Case const &c : cases) {
+        CPreciseTimer timer(c.unitsPerSecond);
+        ASSERT_TRUE(timer.IsValid());
+        ASSERT_TRUE(timer.Begin());
+        FakeClock::AdvanceMicroseconds(c.elapsedUs);
+        EXPECT_EQ(timer.End(), c.reading) << c.elapsedUs;
+        EXPECT_GE(timer.End(), c.reading) << "End does not restart the timer";
+    }
+    CPreciseTimer invalid(0);
+    EXPECT_FALSE(invalid.Begin());
+    EXPECT_EQ(invalid.End(), 0u);
+}
+
 } // namespace
