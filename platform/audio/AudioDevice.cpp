@@ -42,8 +42,12 @@ AudioDevice::Result AudioDevice::open(int rate, int bits, int channels, DoneCall
     SDL_AudioSpec have{};
     SDL_AudioDeviceID id = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
     if (id == 0) {
+        bool const outOfMemory = std::strstr(SDL_GetError(), "Out of memory") != nullptr;
+        int const devices = SDL_GetNumAudioDevices(0);
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
-        return SDL_GetNumAudioDevices(0) == 0 ? BadDeviceId : Unknown;
+        if (outOfMemory)
+            return NoMemory;
+        return devices == 0 ? BadDeviceId : Unknown;
     }
     {
         std::lock_guard lock(mutex_);
