@@ -4,7 +4,7 @@
 // narrow one, %c a wide character and %C a narrow one, whatever the C
 // library's own wide printf does with them. Strings and characters are
 // formatted here; numbers go through snprintf with a translated narrow
-// specification, measured first, so no result is ever cut or overrun.
+// conversion, measured first, so no result is ever cut or overrun.
 #include "common/zorvan/String.h"
 
 #include "common/zorvan/Utf8.h"
