@@ -3,6 +3,7 @@
 // minimal module video, and a clock the tests move by hand.
 #pragma once
 
+#include "engine/AppModule.h"
 #include "engine/BaseVideo.h"
 #include "engine/PreciseTimer.h"
 #include "engine/tests/EngineSandbox.h"
@@ -18,12 +19,14 @@ namespace EngineTest {
 struct FakeClock {
     static inline uint64_t now = 0;
     static inline uint64_t sleptMs = 0;
+    static inline int yields = 0;
 
     static uint64_t Read() { return now += 1000; }
     static void Sleep(unsigned ms)
     {
         now += uint64_t(ms) * 1000000;
         sleptMs += ms;
+        yields += ms == 0;
     }
     static void AdvanceMicroseconds(uint64_t us) { now += us * 1000; }
 
@@ -98,7 +101,8 @@ protected:
         Sandbox::SetUp();
         view = std::make_unique<QWidget>();
         view->resize(240, 320);
-        engine = std::make_unique<ZorvanEngine::Engine>(nullptr, nullptr, view.get(), Wide(programFolder));
+        app.AddMessageLoop(&loop);
+        engine = std::make_unique<ZorvanEngine::Engine>(&app, nullptr, view.get(), Wide(programFolder));
         module = std::make_unique<CallerModule>();
         engine->m_activeModule = module.get();
     }
@@ -108,6 +112,7 @@ protected:
         if (engine)
             engine->m_activeModule = nullptr;
         Sandbox::TearDown();
+        app.RemoveMessageLoop();
         module.reset();
         view.reset();
     }
@@ -124,6 +129,8 @@ protected:
         return reinterpret_cast<uint16_t const *>(surface->Row(y))[x];
     }
 
+    ZorvanEngine::AppModule app;
+    ZorvanEngine::GameLoop loop; // the throttle mode the pacing reads
     std::unique_ptr<QWidget> view;
     std::unique_ptr<CallerModule> module;
 };

@@ -191,6 +191,42 @@ TEST_F(BaseVideoTest, SyncVideoWaitsForTheNextFrameAndCarriesTheRest)
     ASSERT_TRUE(video->SyncFrame());
     EXPECT_EQ(video->skip, 0);
     EXPECT_EQ(FakeClock::sleptMs, 0u);
+
+    // The last short stretch spins, or yields when the loop throttles.
+    struct Case {
+        int throttle;
+        bool yields;
+    } const cases[] = {{0, false}, {1, true}, {3, true}};
+    for (Case const &c : cases) {
+        loop.m_throttleMode = c.throttle;
+        FakeClock::yields = 0;
+        FakeClock::AdvanceMicroseconds(16667 - 3000); // 3 ms short of the next frame
+        ASSERT_TRUE(video->SyncFrame());
+        EXPECT_EQ(FakeClock::yields > 0, c.yields) << "throttle " << c.throttle;
+    }
+}
+
+TEST_F(BaseVideoTest, ResumeRedrawsTheFrameShownLast)
+{
+    SetScreen(240, 320);
+    module->GetSettings().Set(L"ScreenSize", L"Window Size", false);
+    auto video = OpenVideo();
+    // The module's frame end: unlock, draw, flip, lock the next surface.
+    video->PaintCurrent(0xF800);
+    video->Unlock();
+    video->DrawFrame(Ondrel::Rect{0, 0, 240, 160});
+    video->Flip();
+    video->Lock();
+    video->PaintCurrent(0x001F); // the next frame, half drawn
+
+    Ondrel::Surface *screen = engine->GetDrawingSurface();
+    Ondrel::DrawingContext(screen).Fill(screen->GetRect(), 0xFFFFFF);
+    video->Pause();
+    video->Resume();
+    EXPECT_EQ(ScreenPixel(120, 160), 0xF800);
+    // The half-drawn surface is current and locked again.
+    EXPECT_EQ(video->m_chain.GetCurrent(), video->m_surface1);
+    EXPECT_TRUE(video->m_surface1->IsLocked());
 }
 
 TEST_F(BaseVideoTest, SyncVideoStopsWhilePausedOrNotRunning)
