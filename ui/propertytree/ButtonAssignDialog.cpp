@@ -166,8 +166,8 @@ void ButtonAssignDialog::OnUnbind()
 void ButtonAssignDialog::closeEvent(QCloseEvent* event)
 {
     // Closing the window is Cancel.
-    event->ignore();
     OnCancel();
+    event->accept();
 }
 
 void ButtonAssignDialog::Close()

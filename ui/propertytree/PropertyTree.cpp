@@ -67,6 +67,20 @@ void PropertyTree::SetNameColumnWidth(int width)
     PlaceEditorAgain();
 }
 
+void PropertyTree::FitNameColumn()
+{
+    int widest = 0;
+    int saved = m_nameColumnWidth;
+    m_nameColumnWidth = 0;
+    for (QTreeWidgetItemIterator it(this); *it; ++it) {
+        QRect name = LayoutRow(*it).name;
+        if (name.isValid())
+            widest = qMax(widest, name.right() + 1 + 12);
+    }
+    m_nameColumnWidth = saved;
+    SetNameColumnWidth(qMin(widest, viewport()->width() / 2));
+}
+
 int PropertyTree::RowHeight() const
 {
     return qMax(ImageSize + 4, fontMetrics().height() + 6);

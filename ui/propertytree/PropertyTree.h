@@ -49,6 +49,8 @@ public:
     void SetImageList(QList<QPixmap> const& images);
     // Values start at this x (viewport coordinates) when it is right of the name; 0 = none.
     void SetNameColumnWidth(int width);
+    // Lines the values up right of the widest name, using at most half the width.
+    void FitNameColumn();
 
     // Inserts a row for the item (the tree owns it from now on) under parent
     // (null = top level) after the given row (null = last); expands the parent.

@@ -86,6 +86,7 @@ void SettingsPage::Show(QWidget* owner)
     if (owner)
         owner->setEnabled(false);
     show();
+    m_tree->FitNameColumn();
     raise();
     activateWindow();
     m_tree->setFocus();
@@ -141,9 +142,10 @@ void SettingsPage::TearDown()
 
 void SettingsPage::closeEvent(QCloseEvent* event)
 {
-    // Closing the window is Cancel.
-    event->ignore();
+    // Closing the window is Cancel; the close itself goes ahead, so that
+    // quitting the application is never held up by an open page.
     OnCancel();
+    event->accept();
 }
 
 void SettingsPage::keyPressEvent(QKeyEvent* event)
