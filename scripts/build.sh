@@ -1,7 +1,13 @@
 #!/usr/bin/env bash
-# build.sh <build-dir> [cmake options...]: configure (once) and build.
+# build.sh <build-dir> [cmake options...]: configure and build, quietly; the
+# full log is printed only when something fails.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 dir=$1; shift
-cmake -S "$here" -B "$dir" -G Ninja "$@" >/dev/null
-cmake --build "$dir" -- -j"$(nproc)"
+mkdir -p "$dir"
+log="$dir/build.log"
+if ! { cmake -S "$here" -B "$dir" -G Ninja "$@" && cmake --build "$dir" -- -j"$(nproc)"; } >"$log" 2>&1; then
+  grep -E 'error|Error|FAILED' "$log" | head -50 >&2 || true
+  echo "build failed; the whole log is $log" >&2
+  exit 1
+fi
