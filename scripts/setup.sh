@@ -5,10 +5,10 @@ set -euo pipefail
 
 PACKAGES=(
   g++ cmake ninja-build pkg-config
-  qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev
+  qt6-base-dev qt6-base-dev-tools
   libsdl2-dev
   zlib1g-dev libminizip-dev
-  libgtest-dev
+  libgtest-dev libgmock-dev
   xvfb xauth
 )
 
