@@ -39,6 +39,8 @@ InplaceList::InplaceList(PropertyTree* tree, QWidget* parent, QRect const& rect,
 
 InplaceList::~InplaceList()
 {
+    m_list->viewport()->removeEventFilter(this);
+    m_list->removeEventFilter(this);
     delete m_list;
 }
 

@@ -285,9 +285,9 @@ TEST_F(PropertyTreeTest, ListEditorOpensAndTakesTheChosenOption)
     QListWidget* popup = editor->List();
     popup->setCurrentRow(2);
     QTest::keyClick(popup, Qt::Key_Return);
-    Flush();
-    EXPECT_EQ(tree.GetItem(list)->GetValue().toInt(), 2);
     EXPECT_FALSE(popup->isVisible());
+    Flush();  // the old editor and its popup are gone from here on
+    EXPECT_EQ(tree.GetItem(list)->GetValue().toInt(), 2);
 
     // Escape in the open list discards.
     editor = qobject_cast<InplaceList*>(tree.GetEditor());
