@@ -13,17 +13,24 @@ namespace {
 constexpr int ImageRole = Qt::UserRole + 1;          // + 0 normal, + 1 selected
 constexpr int ImageSize = 16;
 
-// A tree row that owns its item: deleting the row deletes the item.
-class PropertyTreeRow : public QTreeWidgetItem {
+} // namespace
+
+// A tree row that owns its item: deleting the row deletes the item, after
+// closing the editor when it belongs to this row.
+class PropertyTree::OwningRow : public QTreeWidgetItem {
 public:
-    explicit PropertyTreeRow(PropertyItem* item) : m_item(item) {}
+    explicit OwningRow(PropertyItem* item) : m_item(item) {}
+    ~OwningRow() override
+    {
+        auto* tree = dynamic_cast<PropertyTree*>(treeWidget());
+        if (tree && tree->m_editRow == this)
+            tree->CloseEditor(false);
+    }
     PropertyItem* Item() const { return m_item.get(); }
 
 private:
     std::unique_ptr<PropertyItem> m_item;
 };
-
-} // namespace
 
 PropertyTree::PropertyTree(QWidget* parent) : QTreeWidget(parent)
 {
@@ -97,7 +104,7 @@ QFont PropertyTree::RowFont(PropertyRow row) const
 PropertyRow PropertyTree::InsertItem(PropertyItem* item, int image, int selectedImage,
                                      PropertyRow parent, PropertyRow after)
 {
-    auto* row = new PropertyTreeRow(item);
+    auto* row = new OwningRow(item);
     row->setText(0, item->GetName());
     row->setSizeHint(0, QSize(0, RowHeight()));
     row->setData(0, ImageRole, image);
@@ -113,7 +120,7 @@ PropertyRow PropertyTree::InsertItem(PropertyItem* item, int image, int selected
 
 PropertyItem* PropertyTree::GetItem(PropertyRow row) const
 {
-    auto* r = dynamic_cast<PropertyTreeRow*>(row);
+    auto* r = dynamic_cast<OwningRow*>(row);
     return r ? r->Item() : nullptr;
 }
 
@@ -392,6 +399,8 @@ void PropertyTree::Reselect()
     PropertyRow row = currentItem();
     if (!row)
         return;
+    // The editor shows the old value; taking its text now would undo the change.
+    CloseEditor(false);
     setCurrentItem(nullptr);
     scrollToItem(row);
     setCurrentItem(row);

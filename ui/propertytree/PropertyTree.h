@@ -103,6 +103,7 @@ protected:
                  QModelIndex const& index) const override;
 
 private:
+    class OwningRow;
     void OnCurrentChanged(QTreeWidgetItem* current);
     void OpenEditor(PropertyRow row, bool focus);
     void RebuildEditor(PropertyRow row);

@@ -344,6 +344,20 @@ TEST_F(PropertyTreeTest, ExpandingAndCollapsingCanBeRefused)
     EXPECT_TRUE(category->isExpanded());
 }
 
+TEST_F(PropertyTreeTest, DeletingTheEditedRowClosesItsEditorUncommitted)
+{
+    Select(text);
+    Editor()->setText("/typed");
+    delete text;
+    Flush();
+    EXPECT_EQ(owner.Count(PTN_ITEMCHANGING), 0);
+    EXPECT_NE(tree.GetEditedRow(), text);
+    EXPECT_EQ(category->childCount(), 4);
+    // The tree goes on working with the row that took its place.
+    ASSERT_NE(tree.currentItem(), nullptr);
+    EXPECT_NE(tree.GetItem(tree.currentItem()), nullptr);
+}
+
 TEST_F(PropertyTreeTest, DeletingRowsClosesTheEditor)
 {
     Select(text);

@@ -5,6 +5,7 @@
 #include "ui/propertytree/ValueItem.h"
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <vector>
@@ -170,6 +171,21 @@ TEST_F(SettingsPageTest, EmptyStringIsAnEmptyTextValue)
     EXPECT_EQ(value.typeId(), QMetaType::QString);
     EXPECT_TRUE(value.toString().isEmpty());
     EXPECT_TRUE(page.GetItemString(page.name).IsEmpty());
+    page.OnCancel();
+}
+
+TEST_F(SettingsPageTest, RefreshRebuildsTheEditorFromTheRowsValue)
+{
+    page.Show(&owner);
+    page.GetTree().setCurrentItem(page.name);
+    // A value changed behind the tree's back shows once the page refreshes.
+    page.GetTree().GetItem(page.name)->SetValue(QString("changed"));
+    page.Refresh();
+    QCoreApplication::processEvents();
+    auto* editor = qobject_cast<QLineEdit*>(page.GetTree().GetEditor());
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->text(), "changed");
+    EXPECT_EQ(page.GetTree().currentItem(), page.name);
     page.OnCancel();
 }
 
