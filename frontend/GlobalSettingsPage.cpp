@@ -36,7 +36,7 @@ QString DocumentsFolder()
 
 enum class Kind { Check, List, Edit, Browse };
 
-struct RowSpec {
+struct RowDef {
     wchar_t const* name;
     Kind kind;
     int image;
@@ -44,10 +44,10 @@ struct RowSpec {
     PropertyRow GlobalSettingsPage::*row;
 };
 
-struct CategorySpec {
+struct CategoryDef {
     wchar_t const* name;
     int image;
-    std::initializer_list<RowSpec> rows;
+    std::initializer_list<RowDef> rows;
 };
 
 } // namespace
@@ -62,7 +62,7 @@ void GlobalSettingsPage::OnInitDialog()
     SettingsPage::OnInitDialog();
 
     using P = GlobalSettingsPage;
-    CategorySpec const categories[] = {
+    CategoryDef const categories[] = {
         {L"Display", 19, {
             {L"Driver", Kind::List, 30, Drivers, &P::m_driver},
             {L"Frame Rate Statistics", Kind::Check, 0, nullptr, &P::m_debug},
@@ -87,20 +87,20 @@ void GlobalSettingsPage::OnInitDialog()
 
     PropertyTree& tree = GetTree();
     PropertyRow display = nullptr;
-    for (CategorySpec const& category : categories) {
+    for (CategoryDef const& category : categories) {
         PropertyRow parent = tree.InsertItem(CategoryItem::Create(category.name, L""), category.image,
                                              category.image);
         if (!display)
             display = parent;
-        for (RowSpec const& spec : category.rows) {
+        for (RowDef const& def : category.rows) {
             PropertyItem* item = nullptr;
-            switch (spec.kind) {
-            case Kind::Check: item = CheckItem::Create(spec.name, false); break;
-            case Kind::List: item = ListItem::Create(spec.name, spec.choices, 0); break;
-            case Kind::Edit: item = EditItem::Create(spec.name, L""); break;
-            case Kind::Browse: item = BrowseItem::Create(spec.name, L""); break;
+            switch (def.kind) {
+            case Kind::Check: item = CheckItem::Create(def.name, false); break;
+            case Kind::List: item = ListItem::Create(def.name, def.choices, 0); break;
+            case Kind::Edit: item = EditItem::Create(def.name, L""); break;
+            case Kind::Browse: item = BrowseItem::Create(def.name, L""); break;
             }
-            this->*spec.row = tree.InsertItem(item, spec.image, spec.image, parent);
+            this->*def.row = tree.InsertItem(item, def.image, def.image, parent);
         }
     }
     tree.scrollToItem(display);
