@@ -11,7 +11,7 @@ Zorvan::String AboutView::BuildPage()
 
     Zorvan::String page(L"<html>\n");
     page += L"<head></head>\n";
-    page += L"<body style=\"font-family: arial, verdana, helvetica; font-size: 8pt;\" bgcolor=\"FFFFFF\">\n";
+    page += L"<body style=\"font-family: arial, verdana, helvetica; font-size: 8pt;\" bgcolor=\"#FFFFFF\">\n";
     page += L"Quintar Version " + version + L"<br>" + L"Linux";
     page += L"<br>Copyright \u00A9 2026 the Quintar developers<br>\n";
     page += L"<p>Quintar opens console games with the emulation modules it finds beside the program. "

@@ -23,6 +23,7 @@ QWidget *HTMLView::CreateView(QWidget *parent)
     html->setOpenLinks(false);
     html->setOpenExternalLinks(false);
     html->setFrameShape(QFrame::NoFrame);
+    html->document()->setDocumentMargin(8);
     auto *layout = new QVBoxLayout(window);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(html);

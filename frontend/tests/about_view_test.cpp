@@ -9,7 +9,7 @@
 namespace {
 
 std::string const kHead = "<html>\n<head></head>\n"
-                          "<body style=\"font-family: arial, verdana, helvetica; font-size: 8pt;\" bgcolor=\"FFFFFF\">\n"
+                          "<body style=\"font-family: arial, verdana, helvetica; font-size: 8pt;\" bgcolor=\"#FFFFFF\">\n"
                           "Quintar Version 2.4.0.9<br>Linux"
                           "<br>Copyright \u00A9 2026 the Quintar developers<br>\n";
 std::string const kTail = "</body>\n</html>";

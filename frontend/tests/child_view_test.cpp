@@ -386,9 +386,6 @@ void TouchUnmapped()
 
 TEST_F(ChildViewTest, ProcessorFaultInAFrameIsReportedAndShutsTheEngineDown)
 {
-#ifdef QUINTAR_SANITIZE
-    GTEST_SKIP() << "the sanitizer takes the fault before the guard does";
-#endif
     bool alive = false;
     FakeModule *module = StartGame(&alive);
     module->onFrame = TouchUnmapped;
