@@ -25,9 +25,11 @@ struct Owner : QWidget, ModelessDialogOwner {
 
 class ConsoleDialogTest : public ::testing::Test {
 protected:
+    // Before the fixture's widgets are made.
+    static void SetUpTestSuite() { ViewTest::EnsureApplication(); }
+
     void SetUp() override
     {
-        ViewTest::EnsureApplication();
         Zorvan::clearConsole();
         owner.resize(320, 400);
         owner.show();

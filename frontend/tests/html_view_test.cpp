@@ -40,9 +40,11 @@ struct Owner : QWidget, ModelessDialogOwner {
 
 class HtmlViewTest : public ::testing::Test {
 protected:
+    // Before the fixture's widgets are made.
+    static void SetUpTestSuite() { ViewTest::EnsureApplication(); }
+
     void SetUp() override
     {
-        ViewTest::EnsureApplication();
         parent.resize(240, 200);
         parent.show();
     }
