@@ -79,6 +79,8 @@ public:
     GameLoop *GetGameLoop() const;
     // The program's folder, without a trailing "/".
     Zorvan::String const &GetPath() const { return m_programFolder; }
+    // The user's documents folder, created when missing.
+    static Zorvan::String GetDocumentsFolder();
     // Documents folder (created when missing) + "/Saved Game Files".
     static Zorvan::String GetDefaultSavePath();
     // The engine's key in the key store.

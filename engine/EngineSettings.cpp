@@ -30,16 +30,6 @@ Zorvan::String FromQt(QString const &text)
     return Zorvan::String(text.toUtf8().constData());
 }
 
-// The user's documents folder, created when missing.
-Zorvan::String DocumentsFolder()
-{
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    if (folder.isEmpty())
-        folder = QDir::homePath();
-    QDir().mkpath(folder);
-    return FromQt(folder);
-}
-
 QSize ScreenSize()
 {
     // Without a screen (no application object yet, or none attached) a
@@ -74,9 +64,18 @@ constexpr int kNiceForPriority[] = {-20, -10, -5, 0, 5, 10, 15, 19};
 
 } // namespace
 
+Zorvan::String Engine::GetDocumentsFolder()
+{
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (folder.isEmpty())
+        folder = QDir::homePath();
+    QDir().mkpath(folder);
+    return FromQt(folder);
+}
+
 Zorvan::String Engine::GetDefaultSavePath()
 {
-    Zorvan::String path = DocumentsFolder();
+    Zorvan::String path = Engine::GetDocumentsFolder();
     if (path.GetLength() > 0 && path[0] == L'"')
         path = path.Mid(1);
     if (path.GetLength() > 0 && path[path.GetLength() - 1] == L'"')
@@ -102,7 +101,7 @@ void Engine::ResetSettings()
     s.Set(L"Sound", true, false);
     s.Set(L"Volume", 50, false);
     s.Set(L"DefaultExt", 1, false);
-    s.Set(L"ROMPath", DocumentsFolder(), false);
+    s.Set(L"ROMPath", Engine::GetDocumentsFolder(), false);
     s.Set(L"SavedGameRoot", GetDefaultSavePath(), false);
     s.Set(L"CustomFileDlg", true, false);
     s.Set(L"NoFullScreen", false, false);

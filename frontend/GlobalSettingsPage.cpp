@@ -10,7 +10,6 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
-#include <QStandardPaths>
 
 wchar_t const* const GlobalSettingsPage::Colors[] = {L"Black", L"White", nullptr};
 wchar_t const* const GlobalSettingsPage::Orientations[] = {L"North", L"South", L"West", L"East", nullptr};
@@ -23,16 +22,6 @@ namespace {
 
 constexpr int White = 0xFFFFFF;
 constexpr int OrientationCount = 4;
-
-// The user's documents folder, created when missing.
-QString DocumentsFolder()
-{
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    if (folder.isEmpty())
-        folder = QDir::homePath();
-    QDir().mkpath(folder);
-    return folder;
-}
 
 enum class Kind { Check, List, Edit, Browse };
 
@@ -151,7 +140,7 @@ void GlobalSettingsPage::SaveValues()
     // Switching between the dialogs starts the ROM folder afresh.
     bool custom = tree.GetCheck(m_customFileDlg);
     if (custom != s.GetBoolean(L"CustomFileDlg"))
-        s.Set(L"ROMPath", ToZorvanString(DocumentsFolder()), false);
+        s.Set(L"ROMPath", ZorvanEngine::Engine::GetDocumentsFolder(), false);
     s.Set(L"CustomFileDlg", custom, false);
 
     s.Set(L"AutoPause", tree.GetCheck(m_autoPause), false);
@@ -185,7 +174,7 @@ long GlobalSettingsPage::OnBrowse(PropertyItem* item)
     if (row != m_bgImage)
         return 1;
     QString const filter = QStringLiteral("Bitmap Files (*.bmp)");
-    QString const folder = DocumentsFolder();
+    QString const folder = ToQString(ZorvanEngine::Engine::GetDocumentsFolder());
     // The row as ticked on the page counts, not the stored setting.
     QString path;
     if (GetTree().GetCheck(m_customFileDlg) && m_customDialog)
