@@ -59,9 +59,13 @@ struct RomResult {
 };
 
 // Checks of behaviour this machine deliberately does not have: FIQ mode here
-// banks only r13/r14 (shared with undefined mode), never r8-r12. Each entry
-// turns the failing branch of one check into a no-op, after making sure the
-// image holds the expected instruction there.
+// banks only r13/r14 (shared with undefined mode), never r8-r12, so the five
+// checks of the ARM program that look for a separate FIQ r8 must fail. Each
+// entry turns the failing branch (a BNE to the failure report) of one such
+// check into a no-op, after making sure the image holds that BNE there. Run
+// without the patches, the program stops at test 223, then 234, 253, 511 and
+// 512 as they are added one by one: each patch hides its own check and no
+// other.
 struct ImagePatch {
     const char *file;
     uint32_t address;
@@ -107,6 +111,15 @@ RomResult RunRom(TestMachine &m, const std::string &file)
     return result;
 }
 
+std::string ProgramPath(const char *file)
+{
+    const std::string dir = QuintarTest::TestRomFolder();
+    if (dir.empty())
+        return {};
+    const std::string path = dir + "/gba/" + file;
+    return std::ifstream(path) ? path : std::string();
+}
+
 struct RomCase {
     const char *file;
     int resultRegister;
@@ -116,12 +129,9 @@ class PublicCpuPrograms : public ::testing::TestWithParam<RomCase> {};
 
 TEST_P(PublicCpuPrograms, EndSpinningWithNoFailedTest)
 {
-    const std::string dir = QuintarTest::TestRomFolder();
-    if (dir.empty())
-        GTEST_SKIP() << "test programs not found: set QUINTAR_TESTROMS to the testroms folder";
-    const std::string path = dir + "/gba/" + GetParam().file;
-    if (!std::ifstream(path))
-        GTEST_SKIP() << "test program missing: " << path;
+    const std::string path = ProgramPath(GetParam().file);
+    if (path.empty())
+        GTEST_SKIP() << "test program " << GetParam().file << " not found: set QUINTAR_TESTROMS";
     TestMachine m(0x4000);
     RomResult result = RunRom(m, path);
     ASSERT_TRUE(result.finished) << "no spin after " << result.frames << " frames, pc=0x" << std::hex
@@ -135,6 +145,24 @@ INSTANTIATE_TEST_SUITE_P(Jsmolka, PublicCpuPrograms,
                          [](const auto &info) {
                              return std::string(info.param.resultRegister == 12 ? "Arm" : "Thumb");
                          });
+
+// The memory program checks the mirrors of every region. This map gives the
+// palette its 16 KB block mirrored over the region, where the console repeats
+// 1 KB, so the program's third check (a word stored at 0x05000010 read back
+// at 0x05000410) is the first it cannot pass. The external and internal RAM
+// mirrors before it must pass.
+TEST(PublicMemoryProgram, StopsAtThePaletteMirrorCheck)
+{
+    const std::string path = ProgramPath("jsmolka_memory_memory.gba");
+    if (path.empty())
+        GTEST_SKIP() << "test program jsmolka_memory_memory.gba not found: set QUINTAR_TESTROMS";
+    TestMachine m(0x4000);
+    RomResult result = RunRom(m, path);
+    ASSERT_TRUE(result.finished) << "no spin after " << result.frames << " frames, pc=0x" << std::hex
+                                 << ConsoleCpu.r[15];
+    RecordProperty("first_failed_test", int(ConsoleCpu.r[12]));
+    EXPECT_EQ(ConsoleCpu.r[12], 3u) << "first failed test";
+}
 
 } // namespace
 } // namespace Tavrin::Testing
