@@ -3,7 +3,6 @@
 #include "modules/tavrin/bus/BusDevices.h"
 #include "modules/tavrin/cpu/ArmState.h"
 
-#include <bit>
 #include <cstdio>
 
 namespace Tavrin {
@@ -83,8 +82,9 @@ uint32_t BusRead32(uint32_t address)
         std::printf("MEM: Unaligned qread [%08X] (PC=%08X)\n", a28, ConsoleCpu.r[15]);
     uint32_t word = BiosProtectedRead(a28) ? BiosOpenBusWord
                                            : HostWord(ReadPageTable[a28 >> PageShift] + (address & 0x3FFC));
-    // The CPU's word loads rotate a misaligned word; the bus does the same.
-    return std::rotr(word, 8 * (address & 3));
+    // Unlike the CPU's own word loads, which rotate, the bus shifts a
+    // misaligned word down with zeros above.
+    return word >> (8 * (address & 3));
 }
 
 uint32_t BusRead16(uint32_t address)
@@ -166,7 +166,7 @@ void BusWrite8(uint32_t address, uint32_t value)
         break;
     case 4:
         if ((address & 0x03FFF000) == 0) {
-            uint32_t neighbour = IoPage ? IoPage[offset ^ 1] : 0;
+            uint32_t neighbour = page[offset ^ 1];
             if (address & 1)
                 WriteIo(a28 ^ 1, uint32_t(byte) << 8 | neighbour);
             else

@@ -84,9 +84,21 @@ TEST_F(MemoryBus, BiosReadProtection)
     EXPECT_EQ(BusRead16(0x10), 0xFF11u);
     EXPECT_EQ(BusRead16(0x12), 0xFF00u);
     EXPECT_EQ(BusRead8(0x11), 0xFFu);
-    EXPECT_EQ(BusRead32(0x11), 0x11FF00FFu);
+    EXPECT_EQ(BusRead32(0x11), 0x00FF00FFu); // shifted, not rotated as the CPU's loads are
     cpu.r[15] = 0x100;
     EXPECT_EQ(BusRead8(0x10), 0x78u);
+}
+
+TEST_F(MemoryBus, MisalignedReadsShiftInZeros)
+{
+    const uint8_t bytes[] = {0x11, 0x22, 0x33, 0x44};
+    std::memcpy(m.Host(0x03000000), bytes, 4);
+    const uint32_t words[] = {0x44332211, 0x00443322, 0x00004433, 0x00000044};
+    for (uint32_t offset = 0; offset < 4; ++offset)
+        EXPECT_EQ(BusRead32(0x03000000 + offset), words[offset]) << offset;
+    EXPECT_EQ(BusRead16(0x03000001), 0x22u);
+    EXPECT_EQ(BusRead16(0x03000003), 0x44u);
+    EXPECT_EQ(BusRead8(0x13000002), 0x33u); // bits 31-28 are dropped
 }
 
 TEST_F(MemoryBus, WaitStatesAndCharges)
