@@ -41,8 +41,17 @@ void WriteIo(uint32_t address, uint32_t value)
 }
 
 uint32_t EepromReadBit() { return 1; }
-void EepromWriteBit(uint32_t) {}
-void RtcWrite(uint32_t, uint32_t) {}
-uint8_t *FlashWrite(uint32_t, uint32_t) { return nullptr; }
+void EepromWriteBit(uint32_t) { ++StandInLog.eepromWrites; }
+void RtcWrite(uint32_t address, uint32_t)
+{
+    ++StandInLog.rtcWrites;
+    StandInLog.lastRtcAddress = address;
+}
+uint8_t *FlashWrite(uint32_t address, uint32_t)
+{
+    ++StandInLog.flashWrites;
+    StandInLog.lastFlashAddress = address;
+    return nullptr;
+}
 
 } // namespace Tavrin

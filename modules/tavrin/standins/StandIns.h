@@ -23,6 +23,12 @@ struct StandInRecord {
     uint32_t ioWrites = 0;
     uint32_t lastIoAddress = 0;
     uint32_t lastIoValue = 0;
+    // What reached the cartridge's devices.
+    uint32_t eepromWrites = 0;
+    uint32_t rtcWrites = 0;
+    uint32_t lastRtcAddress = 0;
+    uint32_t flashWrites = 0;
+    uint32_t lastFlashAddress = 0;
 };
 extern StandInRecord StandInLog;
 

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace Tavrin::Testing {
 namespace {
 
@@ -99,6 +101,61 @@ TEST_F(MemoryBus, MisalignedReadsShiftInZeros)
     EXPECT_EQ(BusRead16(0x03000001), 0x22u);
     EXPECT_EQ(BusRead16(0x03000003), 0x44u);
     EXPECT_EQ(BusRead8(0x13000002), 0x33u); // bits 31-28 are dropped
+}
+
+TEST_F(MemoryBus, CartridgeDevicesAndSaveMemory)
+{
+    // The EEPROM answers 16-bit reads and takes 16-bit stores in regions 9,
+    // B, D and F; nothing is stored where those pages point.
+    for (uint32_t address : {0x09000000u, 0x0D000000u, 0x0F000000u})
+        EXPECT_EQ(BusRead16(address), 1u) << std::hex << address;
+    const uint32_t dummyWord = HostWord(DummyPage);
+    BusWrite16(0x0D000000, 0xFFFF);
+    BusWrite16(0x09000000, 0xFFFF);
+    EXPECT_EQ(StandInLog.eepromWrites, 2u);
+    EXPECT_EQ(HostWord(DummyPage), dummyWord);
+
+    // The clock port takes the 16 bytes from 0x080000C0, and only them.
+    BusWrite16(0x080000C5, 0x1234);
+    EXPECT_EQ(StandInLog.rtcWrites, 1u);
+    EXPECT_EQ(StandInLog.lastRtcAddress, 0x080000C4u);
+    BusWrite16(0x080000D0, 0x1234);
+    EXPECT_EQ(StandInLog.rtcWrites, 1u);
+
+    // Byte stores to save memory go to the flash chip; wider stores write
+    // the mapped bank directly, and it shows through the whole region.
+    BusWrite8(0x0E005555, 0xAA);
+    EXPECT_EQ(StandInLog.flashWrites, 1u);
+    EXPECT_EQ(StandInLog.lastFlashAddress, 0x5555u);
+    EXPECT_EQ(m.save[0x5555], 0);
+    BusWrite16(0x0E005554, 0xBEEF);
+    EXPECT_EQ(BusRead16(0x0E015554), 0xBEEFu);
+    EXPECT_EQ(StandInLog.flashWrites, 1u);
+}
+
+TEST_F(MemoryBus, UnalignedTraceLines)
+{
+    struct Case {
+        std::function<void()> access;
+        const char *line;
+    } cases[] = {
+        {[] { BusRead32(0x13000001); }, "MEM: Unaligned qread [03000001] (PC=08000100)\n"},
+        {[] { BusRead16(0x03000003); }, "MEM: Unaligned wread [03000003] (PC=08000100)\n"},
+        {[] { BusWrite32(0x23000002, 0x12345678); },
+         "MEM: Unaligned qwrite [03000002] = 12345678 (PC=08000100)\n"},
+        {[] { BusWrite16(0x03000001, 0xABCDEF); }, "MEM: Unaligned wwrite [03000001] = CDEF (PC=08000100)\n"},
+        {[] { BusRead32(0x03000004); }, ""},
+        {[] { BusWrite8(0x03000001, 1); }, ""},
+    };
+    for (const Case &c : cases) {
+        for (uint32_t flags : {0u, 4u}) {
+            LogFlags = flags;
+            ::testing::internal::CaptureStdout();
+            c.access();
+            EXPECT_EQ(::testing::internal::GetCapturedStdout(), flags ? c.line : "") << c.line;
+        }
+    }
+    LogFlags = 0;
 }
 
 TEST_F(MemoryBus, WaitStatesAndCharges)
