@@ -1,12 +1,13 @@
 // Shared pieces of the video, sound and input base tests: an engine over a
-// game view of known size with a test module as the active module, a
-// minimal module video, and a clock the tests move by hand.
+// game view of known size with a test module as the active module, the
+// test module video, and a clock the tests move by hand.
 #pragma once
 
 #include "engine/AppModule.h"
 #include "engine/BaseVideo.h"
 #include "engine/PreciseTimer.h"
 #include "engine/tests/EngineSandbox.h"
+#include "engine/tests/TestVideo.h"
 #include "platform/ondrel/Display.h"
 #include "platform/ondrel/Surface.h"
 
@@ -35,62 +36,6 @@ struct FakeClock {
 
 private:
     static constexpr CPreciseTimer::Clock kClock{&FakeClock::Read, &FakeClock::Sleep};
-};
-
-// A module video with two RGB565 frame surfaces of the picture's size.
-class TestVideo : public ZorvanEngine::BaseVideo {
-public:
-    TestVideo(ZorvanEngine::Module *owner, int width, int height) : BaseVideo(owner), m_size{width, height} {}
-    ~TestVideo() override
-    {
-        if (m_open)
-            Close();
-    }
-
-    bool Open(int, int, Ondrel::PixelFormat) override
-    {
-        Ondrel::Display *display = ourEngine->GetDisplay();
-        m_surface0 = display->CreateSurface(m_size.x, m_size.y, Ondrel::PixelFormatRGB565);
-        m_surface1 = m_surface0->Clone();
-        m_chain.Add(m_surface0);
-        m_chain.Add(m_surface1);
-        return BaseVideo::Open(0, 0, Ondrel::PixelFormatNone);
-    }
-    void Close() override { BaseVideo::Close(); }
-    void Lock() override
-    {
-        if (Ondrel::Surface *surface = m_chain.GetCurrent())
-            surface->Lock(Ondrel::LockReadWrite);
-    }
-    Ondrel::Point GetScreenSize() override { return m_size; }
-    void SetColor(int, int, int, int) override {}
-    bool SyncFrame() override
-    {
-        lastResult = SyncVideo(skip, maxFrames);
-        return lastResult;
-    }
-    int Is60Hz() override { return is60Hz ? 1 : 0; }
-    void SetFastMode(bool) override {}
-
-    // Paints the whole current frame surface with one RGB565 colour.
-    void PaintCurrent(uint16_t colour)
-    {
-        Ondrel::Surface *surface = m_chain.GetCurrent();
-        for (int y = 0; y < surface->GetHeight(); ++y) {
-            auto *row = reinterpret_cast<uint16_t *>(surface->Row(y));
-            for (int x = 0; x < surface->GetWidth(); ++x)
-                row[x] = colour;
-        }
-        surface->MarkChanged();
-    }
-
-    bool is60Hz = true;
-    int skip = -1;
-    int maxFrames = -1;
-    bool lastResult = false;
-
-private:
-    Ondrel::Point m_size;
 };
 
 // An engine over a view of the given size, with a test module active.

@@ -168,9 +168,12 @@ TEST_F(RunFileTest, TheTestModuleDrawsAFramePerRunFrame)
         std::memcpy(&value, surface->Row(y) + 2 * x, sizeof value);
         return value;
     };
-    int const right = surface->GetWidth() - 1;
-    EXPECT_EQ(pixel(right, 0), Ondrel::Rgb888To565(0x102040)); // the field
-    EXPECT_EQ(pixel(4, 0), Ondrel::Rgb888To565(0xF0C020));     // the bar, one step in
+    // The 160 x 120 picture unscaled in the middle of the screen.
+    int const left = (surface->GetWidth() - 160) / 2;
+    int const top = (surface->GetHeight() - 120) / 2;
+    EXPECT_EQ(pixel(left + 159, top), Ondrel::Rgb888To565(0x102040)); // the field
+    EXPECT_EQ(pixel(left + 4, top), Ondrel::Rgb888To565(0xF0C020));   // the bar, one step in
+    EXPECT_EQ(pixel(left - 1, top), 0);                               // beside the picture
 }
 
 TEST_F(RunFileTest, ACallersModuleTakesTheMatchingDescription)

@@ -1,5 +1,6 @@
 // A module plug-in for tests: accepts files with its extension, counts every
-// call the engine makes on it, and draws a simple moving picture per frame.
+// call the engine makes on it, and draws a simple moving picture per frame
+// through a module video, as a real module does.
 // Name, version and extension are given at build time (see CMakeLists.txt).
 //
 // Tests read the counts through TestModuleCount("OpenRom") and friends. The
@@ -12,13 +13,11 @@
 #include "engine/ExtensionSet.h"
 #include "engine/Module.h"
 #include "engine/ModuleDesc.h"
-#include "platform/ondrel/Display.h"
-#include "platform/ondrel/DrawingContext.h"
-#include "platform/ondrel/Surface.h"
+#include "engine/tests/TestVideo.h"
+#include "platform/ondrel/PixelFormat.h"
 
 #include <fstream>
 #include <map>
-#include <memory>
 #include <string>
 
 using ZorvanEngine::Module;
@@ -30,6 +29,9 @@ std::map<std::string, int> counts;
 std::string lastRom;
 std::string lastZipped;
 
+constexpr unsigned kFieldColour = 0x102040;
+constexpr unsigned kBarColour = 0xF0C020;
+
 void Count(char const *what)
 {
     ++counts[what];
@@ -37,15 +39,28 @@ void Count(char const *what)
 
 class TestModule : public Module {
 public:
+    static constexpr int kPictureWidth = 160;
+    static constexpr int kPictureHeight = 120;
+
     TestModule() { Count("Construct"); }
-    ~TestModule() override { Count("Destroy"); }
+    ~TestModule() override
+    {
+        Count("Destroy");
+        delete m_video;
+    }
 
     bool OpenRom(Zorvan::String path) override
     {
         Count("OpenRom");
         lastRom = static_cast<char const *>(path);
         lastZipped = static_cast<char const *>(ourEngine->GetZippedFileName());
-        return path.Find(L"refuse") < 0;
+        if (path.Find(L"refuse") >= 0)
+            return false;
+        if (!m_video) {
+            m_video = new EngineTest::TestVideo(this, kPictureWidth, kPictureHeight);
+            m_video->Open(0, 0, Ondrel::PixelFormatNone);
+        }
+        return true;
     }
 
     bool RunFrame() override
@@ -66,7 +81,12 @@ public:
         Module::Resume();
     }
     void Reset() override { Count("Reset"); }
-    void Close() override { Count("Close"); }
+    void Close() override
+    {
+        Count("Close");
+        if (m_video)
+            m_video->Close();
+    }
 
     bool SaveState(int slot) override
     {
@@ -112,18 +132,15 @@ public:
 
 private:
     // A dark field with a bright bar that moves one step per frame.
-    static void DrawFrame(int frame)
+    void DrawFrame(int frame)
     {
-        Ondrel::Surface *surface = ourEngine->GetDrawingSurface();
-        if (!surface)
+        auto *video = static_cast<EngineTest::TestVideo *>(m_video);
+        if (!video || !video->IsOpen())
             return;
-        std::unique_ptr<Ondrel::DrawingContext> context(surface->CreateDrawingContext());
-        Ondrel::Rect const all = surface->GetRect();
-        context->Fill(all, 0x102040);
-        int const barWidth = all.width / 8 > 0 ? all.width / 8 : 1;
-        context->Fill(Ondrel::Rect{(frame * 4) % (all.width > 0 ? all.width : 1), 0, barWidth, all.height}, 0xF0C020);
-        if (Ondrel::Display *display = ourEngine->GetDisplay())
-            display->Refresh();
+        video->PaintCurrent(Ondrel::Rgb888To565(kFieldColour));
+        video->PaintCurrent(Ondrel::Rgb888To565(kBarColour),
+                            Ondrel::Rect{(frame * 4) % kPictureWidth, 0, kPictureWidth / 8, kPictureHeight});
+        video->PresentFrame();
     }
 };
 
