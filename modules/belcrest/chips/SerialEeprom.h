@@ -14,7 +14,9 @@ struct SerialEeprom {
     bool writePending;
     bool reading;
     bool writeEnabled;
-    uint16_t writeAddress; // word address of the pending WRITE
+    // Word address of the pending WRITE. Wider than a byte: the parts with
+    // 9 to 11 address bits would otherwise store into the wrong word.
+    uint16_t writeAddress;
     uint8_t addressBits;
     uint8_t wordBits; // 8 or 16
     uint8_t *data;    // 2^addressBits words
