@@ -47,7 +47,7 @@ void ArmOp_BranchExchange(ArmState *s, uint32_t op)
     const uint32_t rm = op & 15;
     if constexpr (K.kind == ArmKind::BranchExchange) {
         // BX r15 reads the address + 8, as every ARM operand does.
-        ArmExchange(s, rm == 15 ? s->r[15] + 4 : s->r[rm]);
+        ArmExchange(s, ReadOperand<4>(s, rm));
     } else {
         const uint32_t target = s->r[rm];
         s->r[14] = s->r[15] | ((s->cpsr & FlagT) ? 1 : 0);

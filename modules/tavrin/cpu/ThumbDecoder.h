@@ -24,6 +24,26 @@ inline void ThumbSetC(ArmState *s, uint32_t carry)
     s->cpsr = (s->cpsr & ~FlagC) | (carry << 29);
 }
 
+// Format 1: Rd = Rs shifted by imm5, with the ARM meaning of an amount of 0.
+template <ShiftKind Kind>
+inline void ThumbShiftByImmediate(ArmState *s, uint32_t rd, uint32_t v, uint32_t n)
+{
+    const Shifted sh = ShiftByImmediate<Kind>(v, n, CarryOf(s));
+    ThumbSetC(s, sh.carry);
+    s->r[rd] = sh.value;
+    SetNz(s, sh.value);
+}
+
+// Shifts of format 4 by the low byte of Rs; one internal cycle.
+template <ShiftKind Kind>
+inline uint32_t ThumbShiftByRegister(ArmState *s, uint32_t v, uint32_t amount)
+{
+    const Shifted sh = ShiftByRegister<Kind>(v, amount & 0xFF, CarryOf(s));
+    ThumbSetC(s, sh.carry);
+    s->cyclesLeft -= 1;
+    return sh.value;
+}
+
 // The sixteen operations of format 4 (Rd = Rd op Rs).
 inline void ThumbAlu(ArmState *s, uint32_t op)
 {
@@ -34,37 +54,13 @@ inline void ThumbAlu(ArmState *s, uint32_t op)
     switch ((op >> 6) & 15) {
     case 0x0: result = r[rd] = a & b; break;
     case 0x1: result = r[rd] = a ^ b; break;
-    case 0x2: {
-        Shifted sh = ShiftByRegister<ShiftKind::Lsl>(a, b & 0xFF, CarryOf(s));
-        ThumbSetC(s, sh.carry);
-        result = r[rd] = sh.value;
-        s->cyclesLeft -= 1;
-        break;
-    }
-    case 0x3: {
-        Shifted sh = ShiftByRegister<ShiftKind::Lsr>(a, b & 0xFF, CarryOf(s));
-        ThumbSetC(s, sh.carry);
-        result = r[rd] = sh.value;
-        s->cyclesLeft -= 1;
-        break;
-    }
-    case 0x4: {
-        Shifted sh = ShiftByRegister<ShiftKind::Asr>(a, b & 0xFF, CarryOf(s));
-        ThumbSetC(s, sh.carry);
-        result = r[rd] = sh.value;
-        s->cyclesLeft -= 1;
-        break;
-    }
+    case 0x2: result = r[rd] = ThumbShiftByRegister<ShiftKind::Lsl>(s, a, b); break;
+    case 0x3: result = r[rd] = ThumbShiftByRegister<ShiftKind::Lsr>(s, a, b); break;
+    case 0x4: result = r[rd] = ThumbShiftByRegister<ShiftKind::Asr>(s, a, b); break;
     case 0x5: r[rd] = AddWithFlags(a, b, CarryOf(s), flags); SetNzcv(s, flags); return;
     case 0x6: r[rd] = SubWithFlags(a, b, CarryOf(s), flags); SetNzcv(s, flags); return;
-    case 0x7: {
-        // A multiple of 32 keeps the value but shows bit 31 in C.
-        Shifted sh = ShiftByRegister<ShiftKind::Ror>(a, b & 0xFF, CarryOf(s));
-        ThumbSetC(s, sh.carry);
-        result = r[rd] = sh.value;
-        s->cyclesLeft -= 1;
-        break;
-    }
+    // A non-zero multiple of 32 keeps the value but shows bit 31 in C.
+    case 0x7: result = r[rd] = ThumbShiftByRegister<ShiftKind::Ror>(s, a, b); break;
     case 0x8: result = a & b; break;
     case 0x9: r[rd] = SubWithFlags(0, b, 1, flags); SetNzcv(s, flags); return;
     case 0xA: SubWithFlags(a, b, 1, flags); SetNzcv(s, flags); return;
@@ -87,15 +83,16 @@ inline void ThumbHighRegister(ArmState *s, uint32_t op)
 {
     uint32_t *r = s->r;
     const uint32_t hd = ((op >> 4) & 8) | (op & 7), hs = (op >> 3) & 15;
-    const uint32_t source = hs == 15 ? r[15] + 2 : r[hs];
+    // r15 reads as the instruction's address + 4.
+    const uint32_t source = ReadOperand<2>(s, hs);
     switch ((op >> 8) & 3) {
     case 0:
-        r[hd] = (hd == 15 ? r[15] + 2 : r[hd]) + source;
+        r[hd] = ReadOperand<2>(s, hd) + source;
         r[15] &= ~1u;
         break;
     case 1: {
         uint32_t flags;
-        SubWithFlags(hd == 15 ? r[15] + 2 : r[hd], source, 1, flags);
+        SubWithFlags(ReadOperand<2>(s, hd), source, 1, flags);
         SetNzcv(s, flags);
         break;
     }
@@ -243,30 +240,9 @@ inline void ThumbLoadMultiple(ArmState *s, uint32_t op)
     uint32_t flags;
 
     switch (op >> 11) {
-    case 0x00: { // LSL #imm5
-        uint32_t v = r[rs];
-        if (imm5) {
-            ThumbSetC(s, (v >> (32 - imm5)) & 1);
-            v <<= imm5;
-        }
-        r[rd] = v;
-        SetNz(s, v);
-        break;
-    }
-    case 0x01: { // LSR #imm5, 0 meaning 32
-        Shifted sh = ShiftByImmediate<ShiftKind::Lsr>(r[rs], imm5, 0);
-        ThumbSetC(s, sh.carry);
-        r[rd] = sh.value;
-        SetNz(s, sh.value);
-        break;
-    }
-    case 0x02: { // ASR #imm5, 0 meaning 32
-        Shifted sh = ShiftByImmediate<ShiftKind::Asr>(r[rs], imm5, 0);
-        ThumbSetC(s, sh.carry);
-        r[rd] = sh.value;
-        SetNz(s, sh.value);
-        break;
-    }
+    case 0x00: ThumbShiftByImmediate<ShiftKind::Lsl>(s, rd, r[rs], imm5); break;
+    case 0x01: ThumbShiftByImmediate<ShiftKind::Lsr>(s, rd, r[rs], imm5); break; // 0 means 32
+    case 0x02: ThumbShiftByImmediate<ShiftKind::Asr>(s, rd, r[rs], imm5); break; // 0 means 32
     case 0x03: { // ADD/SUB register or 3-bit immediate
         const uint32_t b = (op & 0x400) ? (op >> 6) & 7 : r[(op >> 6) & 7];
         r[rd] = (op & 0x200) ? SubWithFlags(r[rs], b, 1, flags) : AddWithFlags(r[rs], b, 0, flags);
