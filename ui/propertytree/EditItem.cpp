@@ -1,6 +1,5 @@
 #include "ui/propertytree/EditItem.h"
 
-#include "ui/propertytree/InplaceEdit.h"
 #include "ui/propertytree/PropertyTree.h"
 
 #include <QKeyEvent>
@@ -11,19 +10,6 @@ EditItem* EditItem::Create(wchar_t const* name, wchar_t const* text, intptr_t da
     auto* item = new EditItem(name, data);
     item->SetValue(WideToQString(text));
     return item;
-}
-
-int EditItem::SetValue(QVariant const& value)
-{
-    m_value = value;
-    return 1;
-}
-
-void EditItem::DrawValue(PropertyDrawInfo const& info)
-{
-    QString text;
-    if (GetDisplayText(text))
-        DrawValueText(info, text);
 }
 
 QWidget* EditItem::CreateInplaceControl(QWidget* parent, QRect const& rect)
@@ -57,28 +43,10 @@ int EditItem::UpdateFromEditor(QWidget* editor)
 
 InplaceTextEdit::InplaceTextEdit(PropertyTree* tree, QWidget* parent, QRect const& rect,
                                  QString const& text, bool digitsOnly)
-    : QLineEdit(text, parent), m_tree(tree)
+    : InplaceEdit(tree, parent, rect, text, {})
 {
-    setFrame(false);
-    setFont(tree->font());
-    setTextMargins(2, 0, 0, 0);
-    setGeometry(rect);
     if (digitsOnly)
         setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), this));
-    setCursorPosition(0);
-}
-
-bool InplaceTextEdit::event(QEvent* event)
-{
-    // The editor wants every key, Tab included.
-    if (event->type() == QEvent::KeyPress) {
-        auto* key = static_cast<QKeyEvent*>(event);
-        if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
-            keyPressEvent(key);
-            return true;
-        }
-    }
-    return QLineEdit::event(event);
 }
 
 void InplaceTextEdit::keyPressEvent(QKeyEvent* event)
@@ -93,13 +61,8 @@ void InplaceTextEdit::keyPressEvent(QKeyEvent* event)
         Leave();
         return;
     default:
-        break;
+        InplaceEdit::keyPressEvent(event);
     }
-    if (int vk = EditorNavigationKey(*this, *event)) {
-        m_tree->EditKey(vk);
-        return;
-    }
-    QLineEdit::keyPressEvent(event);
 }
 
 void InplaceTextEdit::Leave()
@@ -123,7 +86,7 @@ void InplaceTextEdit::Report()
 void InplaceTextEdit::focusInEvent(QFocusEvent* event)
 {
     m_cancel = false;
-    QLineEdit::focusInEvent(event);
+    InplaceEdit::focusInEvent(event);
 }
 
 void InplaceTextEdit::focusOutEvent(QFocusEvent* event)

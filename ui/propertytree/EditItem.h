@@ -2,39 +2,35 @@
 // A row whose value is typed as text in place. The typed text is converted to
 // the type of the row's current value; an unsigned value accepts digits only.
 
-#include "ui/propertytree/PropertyItem.h"
+#include "ui/propertytree/InplaceEdit.h"
+#include "ui/propertytree/ValueItem.h"
 
-#include <QLineEdit>
-
-class EditItem : public PropertyItemImpl {
+class EditItem : public ValueItem {
 public:
-    EditItem(wchar_t const* name, intptr_t data = 0) : PropertyItemImpl(name, data) {}
+    using ValueItem::ValueItem;
 
     static EditItem* Create(wchar_t const* name, wchar_t const* text, intptr_t data = 0);
 
     int GetKind() const override { return PIK_TEXTEDIT; }
-    bool GetDisplayText(QString& text) const override { return VariantToText(m_value, text); }
-    QVariant GetValue() const override { return m_value; }
-    int SetValue(QVariant const& value) override;
-    void DrawValue(PropertyDrawInfo const& info) override;
     QWidget* CreateInplaceControl(QWidget* parent, QRect const& rect) override;
     int Activate(int action, int position) override;
     // Fails, keeping the old value, when the text does not convert.
     int UpdateFromEditor(QWidget* editor) override;
 
 private:
-    QVariant m_value;
     QPointer<QWidget> m_editor;
 };
 
-class InplaceTextEdit : public QLineEdit {
+// The plain edit field of a text row: no buttons; Enter and Escape hand the
+// focus back to the tree, and losing the focus commits, or restores the
+// stored value after Escape.
+class InplaceTextEdit : public InplaceEdit {
     Q_OBJECT
 public:
     InplaceTextEdit(PropertyTree* tree, QWidget* parent, QRect const& rect, QString const& text,
                     bool digitsOnly);
 
 protected:
-    bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
@@ -44,6 +40,5 @@ private:
     void Leave();
     void Report();
 
-    PropertyTree* m_tree;
     bool m_cancel = false;
 };

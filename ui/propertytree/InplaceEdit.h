@@ -1,5 +1,5 @@
 #pragma once
-// The edit field with one or two square buttons at its right end that lies
+// The edit field with up to two square buttons at its right end that lies
 // over a row's value while the row is selected, and its browse-row flavour
 // with the "..." (browse) and "x" (reset) buttons.
 

@@ -44,13 +44,6 @@ int ListItem::SetValue(QVariant const& value)
     return 1;
 }
 
-void ListItem::DrawValue(PropertyDrawInfo const& info)
-{
-    QString text;
-    if (GetDisplayText(text))
-        DrawValueText(info, text);
-}
-
 QWidget* ListItem::CreateInplaceControl(QWidget* parent, QRect const& rect)
 {
     QString text;

@@ -22,7 +22,6 @@ public:
     // A text selects the equal option (0 and failure when there is none); any
     // other value is taken as an index, where one past the end wraps to 0.
     int SetValue(QVariant const& value) override;
-    void DrawValue(PropertyDrawInfo const& info) override;
     QWidget* CreateInplaceControl(QWidget* parent, QRect const& rect) override;
     int Activate(int action, int position) override;
     int UpdateFromEditor(QWidget* editor) override;

@@ -36,6 +36,13 @@ void PropertyItemImpl::DrawName(PropertyDrawInfo const& info)
                m_name);
 }
 
+void PropertyItemImpl::DrawValue(PropertyDrawInfo const& info)
+{
+    QString text;
+    if (GetDisplayText(text))
+        DrawValueText(info, text);
+}
+
 QString WideToQString(wchar_t const* text)
 {
     return text ? QString::fromWCharArray(text) : QString();

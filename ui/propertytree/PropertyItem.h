@@ -88,7 +88,8 @@ public:
     void SetItemData(intptr_t data) override { m_data = data; }
     intptr_t GetItemData() const override { return m_data; }
     void DrawName(PropertyDrawInfo const& info) override;
-    void DrawValue(PropertyDrawInfo const&) override {}
+    // The display text, when the item has one, as every value row shows it.
+    void DrawValue(PropertyDrawInfo const& info) override;
     QWidget* CreateInplaceControl(QWidget*, QRect const&) override { return nullptr; }
     int Activate(int, int) override { return 1; }
     bool GetDisplayText(QString&) const override { return false; }

@@ -11,13 +11,6 @@ int ValueItem::SetValue(QVariant const& value)
     return 1;
 }
 
-void ValueItem::DrawValue(PropertyDrawInfo const& info)
-{
-    QString text;
-    if (GetDisplayText(text))
-        DrawValueText(info, text);
-}
-
 CategoryItem* CategoryItem::Create(wchar_t const* name, wchar_t const* text, intptr_t data)
 {
     auto* item = new CategoryItem(name, data);
@@ -28,9 +21,7 @@ CategoryItem* CategoryItem::Create(wchar_t const* name, wchar_t const* text, int
 void CategoryItem::DrawValue(PropertyDrawInfo const& info)
 {
     info.painter->fillRect(info.rect, info.windowColor);
-    QString text;
-    if (GetDisplayText(text))
-        DrawValueText(info, text);
+    ValueItem::DrawValue(info);
 }
 
 BrowseItem* BrowseItem::Create(wchar_t const* name, wchar_t const* text, intptr_t data)

@@ -12,7 +12,6 @@ public:
     bool GetDisplayText(QString& text) const override { return VariantToText(m_value, text); }
     QVariant GetValue() const override { return m_value; }
     int SetValue(QVariant const& value) override;
-    void DrawValue(PropertyDrawInfo const& info) override;
 
 protected:
     QVariant m_value;
