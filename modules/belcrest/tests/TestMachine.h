@@ -6,6 +6,8 @@
 #include "modules/belcrest/cpu/Z80Bus.h"
 #include "modules/belcrest/cpu/Z80Cpu.h"
 
+#include <gtest/gtest.h>
+
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -67,6 +69,23 @@ private:
     std::vector<uint8_t> code_;
     std::map<std::string, uint16_t> labels_;
     std::vector<std::pair<size_t, std::string>> fixups_;
+};
+
+// The start the instruction tests share: a fresh machine and a CPU after
+// reset, about to run code loaded at 0x0100 with its stack at 0x8000.
+class Z80CpuTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ResetMachine();
+        cpu = FreshCpu();
+        cpu.PC.w = 0x0100;
+        cpu.SP.w = 0x8000;
+    }
+
+    void Load(std::initializer_list<int> code) { Program(0x0100)(code).loadInto(Machine); }
+
+    Z80State cpu;
 };
 
 } // namespace Belcrest::Test

@@ -14,20 +14,7 @@ namespace {
 
 constexpr uint8_t S = 0x80, Z = 0x40, H = 0x10, PV = 0x04, N = 0x02, C = 0x01;
 
-class Z80InstructionTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        ResetMachine();
-        cpu = FreshCpu();
-        cpu.PC.w = 0x0100;
-        cpu.SP.w = 0x8000;
-    }
-
-    void Load(std::initializer_list<int> code) { Program(0x0100)(code).loadInto(Machine); }
-
-    Z80State cpu;
-};
+using Z80InstructionTest = Z80CpuTest;
 
 TEST_F(Z80InstructionTest, ResetClearsRegistersAndKeepsTheMachineSettings)
 {

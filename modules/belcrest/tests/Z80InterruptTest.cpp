@@ -9,14 +9,11 @@ namespace {
 
 constexpr uint16_t VdpVector = 0x00FF;
 
-class Z80InterruptTest : public ::testing::Test {
+class Z80InterruptTest : public Z80CpuTest {
 protected:
     void SetUp() override
     {
-        ResetMachine();
-        cpu = FreshCpu();
-        cpu.PC.w = 0x0100;
-        cpu.SP.w = 0x8000;
+        Z80CpuTest::SetUp();
         // Interrupt handlers stop the run with the trap.
         for (uint16_t at : {0x0000, 0x0008, 0x0010, 0x0018, 0x0020, 0x0028, 0x0030, 0x0038,
                             0x0066, 0x4000})
@@ -30,7 +27,6 @@ protected:
 
     uint16_t ReturnAddress() const { return uint16_t(Machine.at(cpu.SP.w) | Machine.at(uint16_t(cpu.SP.w + 1)) << 8); }
 
-    Z80State cpu;
     int trapAt = -1;
     int32_t leftAtTrap = 0;
 };

@@ -144,18 +144,7 @@ TEST(Z80PrefixTransparency, EveryOpcodeBehindDdAndFdMatchesItsUnprefixedForm)
         }
 }
 
-class Z80IndexTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        ResetMachine();
-        cpu = FreshCpu();
-        cpu.PC.w = 0x0100;
-        cpu.SP.w = 0x8000;
-    }
-    void Load(std::initializer_list<int> code) { Program(0x0100)(code).loadInto(Machine); }
-    Z80State cpu;
-};
+using Z80IndexTest = Z80CpuTest;
 
 TEST_F(Z80IndexTest, LoadsThroughTheIndexRegisters)
 {

@@ -7,14 +7,11 @@
 namespace Belcrest::Test {
 namespace {
 
-class Z80TimingTest : public ::testing::Test {
+class Z80TimingTest : public Z80CpuTest {
 protected:
     void SetUp() override
     {
-        ResetMachine();
-        cpu = FreshCpu();
-        cpu.PC.w = 0x0100;
-        cpu.SP.w = 0x8000;
+        Z80CpuTest::SetUp();
         cpu.HL.w = cpu.IX.w = cpu.IY.w = 0x9000;
         cpu.DE.w = 0xA000;
         cpu.BC.w = 0x0001;
@@ -34,8 +31,6 @@ protected:
         Machine.at(0x8001) = uint8_t(end >> 8);
         return RunToTrap(cpu);
     }
-
-    Z80State cpu;
 };
 
 struct CostCase {
