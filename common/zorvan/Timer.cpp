@@ -17,9 +17,12 @@ int64_t ticksNow() { return Clock::now().time_since_epoch().count(); }
 
 uint32_t getms()
 {
+    // The wall clock as a file time: 100 ns units since 1601-01-01, which is
+    // this many of them before 1970-01-01.
+    constexpr int64_t FileTimeOf1970 = 116444736000000000;
     auto hundredNs = std::chrono::duration_cast<std::chrono::duration<int64_t, std::ratio<1, 10000000>>>(
-        Clock::now().time_since_epoch());
-    return uint32_t(hundredNs.count());
+        std::chrono::system_clock::now().time_since_epoch());
+    return uint32_t(uint64_t(hundredNs.count() + FileTimeOf1970));
 }
 
 void timerinit() { g_frequency = Clock::period::den / Clock::period::num; }

@@ -1,12 +1,12 @@
-// Interval timing over the monotonic clock.
+// Interval timing over the monotonic clock, and the wall clock's low bits.
 #pragma once
 
 #include <cstdint>
 
 namespace Zorvan {
 
-// The low 32 bits of the monotonic clock in 100-nanosecond units (not
-// milliseconds, whatever the name says): only differences mean anything.
+// The low 32 bits of the current UTC time as a file time (100-nanosecond
+// units since 1601-01-01; not milliseconds, whatever the name says).
 uint32_t getms();
 // Reads the clock's tick frequency; call once before timerstop.
 void timerinit();
