@@ -112,12 +112,53 @@ TEST(TimeOfDay, DaylightStartsOnTheLastSundayOfMarch)
     Zorvan::g_bUseDST = 0;
     time_t summer = utc(2024, 7, 1, 12, 0, 0);
     EXPECT_EQ(Zorvan::localtime(&summer)->tm_hour, 12);
-    time_t now = Zorvan::time(nullptr);
-    std::tm wall;
+}
+
+TEST(TimeOfDay, DaylightRuleOfTheZoneString)
+{
+    // The rule written out rather than taken from zone files: daylight time
+    // from the last Sunday of March at 02:00 standard time to the last
+    // Sunday of October at 03:00 daylight time, one hour ahead of UTC + 1.
+    ZoneGuard zone("CET-1CEST,M3.5.0/2,M10.5.0/3");
+    struct Case {
+        time_t when;
+        int mday, hour;
+    } const cases[] = {
+        {utc(2024, 3, 31, 0, 59, 59), 31, 1}, // 01:59:59 standard: not yet
+        {utc(2024, 3, 31, 1, 0, 0), 31, 3},   // 02:00 standard is 03:00 daylight
+        {utc(2024, 3, 24, 1, 0, 0), 24, 2},   // a week before: still standard
+        {utc(2023, 3, 26, 1, 0, 0), 26, 3},   // 2023: the last Sunday is the 26th
+        {utc(2024, 10, 27, 0, 59, 0), 27, 2}, // 02:59 daylight
+        {utc(2024, 10, 27, 1, 0, 0), 27, 2},  // 03:00 daylight is 02:00 standard again
+    };
+    for (auto const &c : cases) {
+        std::tm const *tm = Zorvan::localtime(&c.when);
+        EXPECT_EQ(tm->tm_mday, c.mday) << c.when;
+        EXPECT_EQ(tm->tm_hour, c.hour) << c.when;
+    }
+}
+
+TEST(TimeOfDay, WithoutDaylightSavingTimeAndLocaltimeKeepTheStandardClock)
+{
+    // A zone that is on daylight time the whole year, one hour ahead of its
+    // standard time (UTC), so the switch shows whatever the date today.
+    ZoneGuard zone("XST0XDT,0/0,J365/25");
     time_t real = ::time(nullptr);
+    time_t withDaylight = Zorvan::time(nullptr);
+    EXPECT_LE(std::llabs(static_cast<long long>(withDaylight - real)), 2);
+
+    Zorvan::g_bUseDST = 0;
+    real = ::time(nullptr);
+    time_t standard = Zorvan::time(nullptr);
+    // The daylight hour is no longer taken off the wall clock...
+    EXPECT_LE(std::llabs(static_cast<long long>(standard - real - 3600)), 2);
+    // ...and localtime adds no daylight hour, so the two together still
+    // give the wall clock.
+    std::tm wall;
     ::localtime_r(&real, &wall);
-    // time and localtime together still give the wall clock.
-    std::tm const *local = Zorvan::localtime(&now);
+    std::tm const *local = Zorvan::localtime(&standard);
     int apart = std::abs(local->tm_hour * 60 + local->tm_min - (wall.tm_hour * 60 + wall.tm_min));
     EXPECT_LE(std::min(apart, 24 * 60 - apart), 1);
+    time_t noon = utc(2024, 7, 1, 12, 0, 0);
+    EXPECT_EQ(Zorvan::localtime(&noon)->tm_hour, 12);
 }
