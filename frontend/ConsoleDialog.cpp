@@ -4,11 +4,11 @@
 #include "engine/Engine.h"
 #include "ui/propertytree/ModelessDialogOwner.h"
 #include "ui/propertytree/SettingsPage.h"
+#include "ui/propertytree/TitleBand.h"
 
 #include <QCloseEvent>
 #include <QFontDatabase>
 #include <QKeyEvent>
-#include <QPainter>
 #include <QPlainTextEdit>
 
 ConsoleDialog::ConsoleDialog() : QWidget(nullptr, Qt::Window), m_title(L"Console")
@@ -65,22 +65,13 @@ void ConsoleDialog::OnClose()
 void ConsoleDialog::resizeEvent(QResizeEvent *event)
 {
     // Below the title band, as wide as the window.
-    m_text->setGeometry(0, TitleHeight + 1, width(), height() - (TitleHeight + 2));
+    m_text->setGeometry(0, TitleBandHeight + 1, width(), height() - (TitleBandHeight + 2));
     QWidget::resizeEvent(event);
 }
 
 void ConsoleDialog::paintEvent(QPaintEvent *)
 {
-    // The title band of the settings pages.
-    QPainter p(this);
-    QFont bold = font();
-    bold.setWeight(QFont::Bold);
-    p.setFont(bold);
-    p.setPen(QColor(0x00, 0x00, 0x9C));
-    p.drawText(QRect(8, 0, width() - 8, TitleHeight), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-               ToQString(m_title));
-    p.setPen(Qt::black);
-    p.drawLine(0, TitleHeight, width(), TitleHeight);
+    DrawTitleBand(this, ToQString(m_title));
 }
 
 void ConsoleDialog::closeEvent(QCloseEvent *event)

@@ -16,7 +16,6 @@ class ConsoleDialog : public QWidget {
 public:
     static constexpr int DialogId = 258;
     static constexpr int TextBoxId = 1006;
-    static constexpr int TitleHeight = 24;
 
     ConsoleDialog();
     ~ConsoleDialog() override;

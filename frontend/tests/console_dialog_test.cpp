@@ -4,6 +4,7 @@
 #include "frontend/tests/ViewTestSupport.h"
 #include "ui/propertytree/ModelessDialogOwner.h"
 
+#include <QImage>
 #include <QPlainTextEdit>
 #include <QTest>
 #include <QTextBlock>
@@ -89,6 +90,9 @@ TEST_F(ConsoleDialogTest, TitleBandAboveTheTextBox)
     QRect const box = dialog.GetTextBox()->geometry();
     EXPECT_EQ(box, QRect(0, 25, dialog.width(), dialog.height() - 26));
     EXPECT_TRUE(dialog.GetTextBox()->isReadOnly());
+    // The band's line runs across the window right above the text box.
+    QImage const shot = dialog.grab().toImage();
+    EXPECT_EQ(shot.pixel(dialog.width() / 2, 24) & 0xFFFFFF, 0x000000u);
 }
 
 TEST_F(ConsoleDialogTest, OwnerWaitsWhileOpenAndIsToldAfterTheWindowIsGone)

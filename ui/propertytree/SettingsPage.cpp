@@ -7,7 +7,6 @@
 #include <QDialogButtonBox>
 #include <QKeyEvent>
 #include <QMessageBox>
-#include <QPainter>
 #include <QVBoxLayout>
 #include <string>
 
@@ -44,7 +43,7 @@ SettingsPage::SettingsPage(PropertyMap* settings) : QWidget(nullptr, Qt::Window)
     connect(m_buttons, &QDialogButtonBox::accepted, this, &SettingsPage::OnOK);
     connect(m_buttons, &QDialogButtonBox::rejected, this, &SettingsPage::OnCancel);
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, TitleHeight + 1, 0, 6);
+    layout->setContentsMargins(0, TitleBandHeight + 1, 0, 6);
     layout->setSpacing(6);
     layout->addWidget(m_tree, 1);
     auto* buttonRow = new QHBoxLayout;
@@ -159,16 +158,7 @@ void SettingsPage::keyPressEvent(QKeyEvent* event)
 
 void SettingsPage::paintEvent(QPaintEvent*)
 {
-    QPainter p(this);
-    QFont bold = font();
-    bold.setWeight(QFont::Bold);
-    p.setFont(bold);
-    // Dark blue title, the colour the pages have always used.
-    p.setPen(QColor(0x00, 0x00, 0x9C));
-    p.drawText(QRect(8, 0, width() - 8, TitleHeight), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-               ToQString(m_title));
-    p.setPen(Qt::black);
-    p.drawLine(0, TitleHeight, width(), TitleHeight);
+    DrawTitleBand(this, ToQString(m_title));
 }
 
 long SettingsPage::OnPropertyTreeNotify(int code, PropertyItem* item)

@@ -9,6 +9,7 @@
 #include "engine/PropertyMap.h"
 #include "ui/propertytree/ModelessDialogOwner.h"
 #include "ui/propertytree/PropertyTree.h"
+#include "ui/propertytree/TitleBand.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -32,7 +33,6 @@ class SettingsPage : public QWidget, public PropertyTreeOwner, public ModelessDi
 public:
     static constexpr int DialogId = 135;
     static constexpr int ButtonDialogId = 257;
-    static constexpr int TitleHeight = 24;
 
     explicit SettingsPage(PropertyMap* settings);
     ~SettingsPage() override;

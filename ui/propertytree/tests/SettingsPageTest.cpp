@@ -94,6 +94,9 @@ TEST_F(SettingsPageTest, ShowLoadsTheRowsAndDisablesTheOwner)
     EXPECT_EQ(page.GetItemInt(page.list), 3);
     EXPECT_EQ(page.GetItemInt(page.flag), 0);
     EXPECT_EQ(page.GetItemInt(nullptr), 0);
+    // The title band's line lies between the title and the tree.
+    EXPECT_EQ(page.grab().toImage().pixel(page.width() / 2, TitleBandHeight) & 0xFFFFFF, 0x000000u);
+    EXPECT_GT(page.GetTree().geometry().top(), TitleBandHeight);
     page.OnCancel();
 }
 
