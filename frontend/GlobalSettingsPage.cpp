@@ -1,13 +1,13 @@
 #include "frontend/GlobalSettingsPage.h"
 
 #include "engine/Engine.h"
+#include "frontend/FileDialog.h"
 #include "ui/propertytree/CheckItem.h"
 #include "ui/propertytree/EditItem.h"
 #include "ui/propertytree/ListItem.h"
 #include "ui/propertytree/ValueItem.h"
 
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
 
@@ -173,16 +173,12 @@ long GlobalSettingsPage::OnBrowse(PropertyItem* item)
     PropertyRow row = GetTree().FindRow(item);
     if (row != m_bgImage)
         return 1;
-    QString const filter = QStringLiteral("Bitmap Files (*.bmp)");
-    QString const folder = ToQString(ZorvanEngine::Engine::GetDocumentsFolder());
+    OpenFileRequest request;
+    request.filter = QStringLiteral("Bitmap Files (*.bmp)|*.bmp||");
+    request.initialFolder = ToQString(ZorvanEngine::Engine::GetDocumentsFolder());
     // The row as ticked on the page counts, not the stored setting.
-    QString path;
-    if (GetTree().GetCheck(m_customFileDlg) && m_customDialog)
-        path = m_customDialog(this, filter, folder);
-    else
-        path = QFileDialog::getOpenFileName(this, QString(), folder, filter);
-    if (!path.isEmpty())
-        SetItemString(row, ToZorvanString(path));
+    if (GetOpenFileName(this, request, GetTree().GetCheck(m_customFileDlg)))
+        SetItemString(row, ToZorvanString(request.path));
     return 1;
 }
 

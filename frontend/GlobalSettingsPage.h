@@ -5,15 +5,10 @@
 #include "ui/propertytree/SettingsPage.h"
 
 #include <QString>
-#include <functional>
 
 class GlobalSettingsPage : public SettingsPage {
     Q_OBJECT
 public:
-    // An external open-file dialog: (parent, filter, start folder) -> the
-    // chosen path, empty when cancelled.
-    using OpenFileDialog = std::function<QString(QWidget*, QString const&, QString const&)>;
-
     static wchar_t const* const Colors[];
     static wchar_t const* const Orientations[];
     static wchar_t const* const Throttle[];
@@ -21,10 +16,6 @@ public:
     static wchar_t const* const Drivers[];
 
     explicit GlobalSettingsPage(PropertyMap* settings);
-
-    // The dialog used for browsing while the "Custom File Dialog" row is
-    // ticked; without one, and while the row is clear, Qt's dialog is used.
-    void SetCustomFileDialog(OpenFileDialog dialog) { m_customDialog = std::move(dialog); }
 
 protected:
     void OnInitDialog() override;
@@ -38,7 +29,6 @@ private:
     // working folder; the default save path when that folder does not exist.
     static Zorvan::String SavePathFor(QString const& typed);
 
-    OpenFileDialog m_customDialog;
     PropertyRow m_driver = nullptr;
     PropertyRow m_debug = nullptr;
     PropertyRow m_noFullScreen = nullptr;

@@ -12,7 +12,6 @@
 #include "engine/Module.h"
 #include "engine/ModuleDesc.h"
 #include "frontend/ChildView.h"
-#include "frontend/FileDialog.h"
 #include "frontend/GameLoop.h"
 #include "frontend/GlobalSettingsPage.h"
 #include "platform/ondrel/Display.h"
@@ -115,12 +114,6 @@ bool MainFrame::OnCreate()
 
     m_engine->BringToFront();
     m_globalSettings = new GlobalSettingsPage(&m_engine->GetSettings());
-    m_globalSettings->SetCustomFileDialog([](QWidget *owner, QString const &filter, QString const &folder) {
-        OpenFileRequest request;
-        request.filter = filter;
-        request.initialFolder = folder;
-        return CustomGetOpenFileName(owner, request) ? request.path : QString();
-    });
     CreateDialogs();
 
     RefreshViewAndToolBar();

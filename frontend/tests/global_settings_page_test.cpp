@@ -1,6 +1,7 @@
 #include "frontend/GlobalSettingsPage.h"
 
 #include "engine/Engine.h"
+#include "frontend/FileDialog.h"
 #include "ui/propertytree/PropertyItem.h"
 
 #include <QApplication>
@@ -66,6 +67,7 @@ protected:
 
     void TearDown() override
     {
+        SetQtOpenFileDialog(nullptr);
         if (page.IsOpen())
             page.OnCancel();
         QCoreApplication::processEvents();
@@ -273,32 +275,35 @@ TEST_F(GlobalSettingsPageTest, TypedSaveGamePathIsTaken)
     EXPECT_EQ(ToQString(s.GetString(L"SavedGameRoot")), home.path() + "/Saves");
 }
 
-TEST_F(GlobalSettingsPageTest, BrowseUsesTheDialogTickedOnThePage)
+TEST_F(GlobalSettingsPageTest, BrowseAsksForABitmapFromTheDocumentsFolder)
 {
-    QString filter, folder;
-    int customCalls = 0;
-    page.SetCustomFileDialog([&](QWidget*, QString const& f, QString const& d) {
-        ++customCalls;
-        filter = f;
-        folder = d;
-        return home.path() + "/pictures/back.bmp";
+    // Without the plug-in both the ticked and the clear row end in Qt's dialog.
+    QStringList filters;
+    QString folder;
+    int calls = 0;
+    QString answer = home.path() + "/pictures/back.bmp";
+    SetQtOpenFileDialog([&](QWidget*, OpenFileRequest& request) {
+        ++calls;
+        filters = QtNameFilters(request.filter);
+        folder = request.initialFolder;
+        request.path = answer;
+        return !answer.isEmpty();
     });
     page.Show(&owner);
     PropertyItem* image = page.GetTree().GetItem(Row("Background Image"));
     EXPECT_EQ(Shown("Background Image"), "QuintarLogo.bmp");
 
     page.OnPropertyTreeNotify(PTN_BROWSE, image);
-    EXPECT_EQ(customCalls, 1);
-    EXPECT_EQ(filter, "Bitmap Files (*.bmp)");
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(filters, QStringList{"Bitmap Files (*.bmp)"});
     EXPECT_EQ(folder, Documents());
     EXPECT_EQ(Shown("Background Image"), "back.bmp");
 
-    // The stored setting is still on, but the row is clear: Qt's dialog,
-    // cancelled here, leaves the value alone.
+    // A cancelled dialog leaves the value alone.
     page.GetTree().SetCheck(Row("Custom File Dialog"), 0);
-    AnswerNextDialog(QMessageBox::Cancel);
+    answer.clear();
     page.OnPropertyTreeNotify(PTN_BROWSE, image);
-    EXPECT_EQ(customCalls, 1);
+    EXPECT_EQ(calls, 2);
     EXPECT_EQ(Shown("Background Image"), "back.bmp");
 
     page.OnOK();
