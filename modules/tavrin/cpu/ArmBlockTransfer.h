@@ -8,6 +8,29 @@
 
 namespace Tavrin {
 
+// Visits the listed registers in transfer order with the address of each:
+// the decrementing forms walk from r15 down to r0, the incrementing ones from
+// r0 up; the before forms step the address first.
+template <bool Pre, bool Up, class Visit>
+inline void ArmForEachListed(uint32_t list, uint32_t address, Visit visit)
+{
+    if constexpr (Up) {
+        for (uint32_t bits = list; bits; bits &= bits - 1) {
+            if constexpr (Pre) address += 4;
+            visit(uint32_t(std::countr_zero(bits)), address);
+            if constexpr (!Pre) address += 4;
+        }
+    } else {
+        for (uint32_t bits = list; bits;) {
+            const uint32_t n = 31 - uint32_t(std::countl_zero(bits));
+            bits &= ~(1u << n);
+            if constexpr (Pre) address -= 4;
+            visit(n, address);
+            if constexpr (!Pre) address -= 4;
+        }
+    }
+}
+
 // An empty list transfers r15 alone, but the base moves as if all sixteen
 // registers had been transferred, and r15 sits at the lowest address of that
 // block.
@@ -68,23 +91,7 @@ void ArmOp_BlockTransfer(ArmState *s, uint32_t op)
                 return s->r[15] + 8;
             return n == rn ? baseValue : s->r[n];
         };
-        uint32_t address = aligned;
-        if constexpr (Up) {
-            for (uint32_t bits = list; bits; bits &= bits - 1) {
-                uint32_t n = uint32_t(std::countr_zero(bits));
-                if constexpr (Pre) address += 4;
-                BusWrite32(address, value(n));
-                if constexpr (!Pre) address += 4;
-            }
-        } else {
-            for (uint32_t bits = list; bits;) {
-                uint32_t n = 31 - uint32_t(std::countl_zero(bits));
-                bits &= ~(1u << n);
-                if constexpr (Pre) address -= 4;
-                BusWrite32(address, value(n));
-                if constexpr (!Pre) address -= 4;
-            }
-        }
+        ArmForEachListed<Pre, Up>(list, aligned, [&](uint32_t n, uint32_t address) { BusWrite32(address, value(n)); });
         if constexpr (WriteBack)
             SetReg(s, rn, writtenBack);
     } else {
@@ -101,25 +108,10 @@ void ArmOp_BlockTransfer(ArmState *s, uint32_t op)
             else
                 s->r[n] = v;
         };
-        uint32_t address = aligned;
-        if constexpr (Up) {
-            for (uint32_t bits = list; bits; bits &= bits - 1) {
-                uint32_t n = uint32_t(std::countr_zero(bits));
-                if constexpr (Pre) address += 4;
-                s->cyclesLeft -= LoadWait32(address);
-                put(n, CpuWordAt(s, address));
-                if constexpr (!Pre) address += 4;
-            }
-        } else {
-            for (uint32_t bits = list; bits;) {
-                uint32_t n = 31 - uint32_t(std::countl_zero(bits));
-                bits &= ~(1u << n);
-                if constexpr (Pre) address -= 4;
-                s->cyclesLeft -= LoadWait32(address);
-                put(n, CpuWordAt(s, address));
-                if constexpr (!Pre) address -= 4;
-            }
-        }
+        ArmForEachListed<Pre, Up>(list, aligned, [&](uint32_t n, uint32_t address) {
+            s->cyclesLeft -= LoadWait32(address);
+            put(n, CpuWordAt(s, address));
+        });
         if constexpr (WriteBack) {
             if (!(list & (1u << rn)))
                 SetReg(s, rn, writtenBack);
