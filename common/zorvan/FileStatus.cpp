@@ -19,7 +19,8 @@ int stat(char const *path, FileStatus *out)
     struct ::stat st;
     int rc = ::fstat(fd, &st);
     ::close(fd);
-    if (rc != 0)
+    // A folder opens for reading here, but it is not a file to report on.
+    if (rc != 0 || S_ISDIR(st.st_mode))
         return -1;
     std::tm utc{};
     time_t written = st.st_mtime;

@@ -13,7 +13,7 @@ struct FileStatus {
 };
 
 // 0 with both fields filled, or -1 when the file cannot be opened for
-// reading (or out is null).
+// reading, is a folder, or out is null.
 int stat(char const *path, FileStatus *out);
 
 // Seeks to the start of the file.

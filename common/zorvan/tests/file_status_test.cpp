@@ -40,6 +40,7 @@ TEST(FileStatus, SizeAndPackedWriteTime)
     ::unlink(path.c_str());
     EXPECT_EQ(Zorvan::stat(path.c_str(), &st), -1);
     EXPECT_EQ(Zorvan::stat(nullptr, &st), -1);
+    EXPECT_EQ(Zorvan::stat("/tmp", &st), -1); // a folder is not a file
 }
 
 TEST(FileStatus, RewindReadsFromTheStartAgain)
