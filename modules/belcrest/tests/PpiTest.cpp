@@ -94,6 +94,7 @@ TEST(Ppi, StateRecordIsTenBytesInOrder)
     const Ppi p = Loaded(0x88);
     Zorvan::ByteWriter out;
     PpiWriteImage(p, out);
+    ASSERT_EQ(out.size(), PpiImageSize);
     EXPECT_EQ(out.bytes(), (std::vector<uint8_t>{0xA1, 0xB2, 0xC3, 0x88, 0xA1, 0xB2, 0x03, 0x1A,
                                                  0x2B, 0x3C}));
     Ppi back;
