@@ -5,6 +5,7 @@
 #include "frontend/GameLoop.h"
 #include "frontend/MainFrame.h"
 #include "frontend/SingleInstance.h"
+#include "ui/propertytree/QtString.h"
 
 #include <QMessageBox>
 #include <QPushButton>
@@ -14,11 +15,6 @@
 #include <vector>
 
 namespace {
-
-QString ToQt(Zorvan::String const &text)
-{
-    return QString::fromWCharArray(text, text.GetLength());
-}
 
 struct ButtonRole {
     QMessageBox::StandardButton button;
@@ -63,7 +59,7 @@ QMessageBox::Icon IconOf(unsigned style)
 
 int ShowMessageBox(Zorvan::String const &text, Zorvan::String const &caption, unsigned style)
 {
-    QMessageBox box(IconOf(style), ToQt(caption), ToQt(text), QMessageBox::NoButton, QApplication::activeWindow());
+    QMessageBox box(IconOf(style), ToQString(caption), ToQString(text), QMessageBox::NoButton, QApplication::activeWindow());
     std::vector<ButtonRole> const buttons = ButtonsOf(style);
     for (ButtonRole const &role : buttons)
         box.addButton(role.button);
@@ -151,8 +147,7 @@ int Application::Run(QString const &commandLine)
         instance.Listen(frame.get());
         try {
             if (!commandLine.isEmpty()) {
-                std::wstring const wide = commandLine.toStdWString();
-                ourEngine->RunFile(Zorvan::String(wide.c_str(), static_cast<int>(wide.size())));
+                ourEngine->RunFile(ToZorvanString(commandLine));
                 frame->UpdateCommandStates();
             }
             result = loop.Run();

@@ -16,6 +16,7 @@
 #include "frontend/GlobalSettingsPage.h"
 #include "platform/ondrel/Display.h"
 #include "platform/ondrel/Window.h"
+#include "ui/propertytree/QtString.h"
 
 #include <QCloseEvent>
 #include <QToolBar>
@@ -91,7 +92,7 @@ bool MainFrame::OnCreate()
 
     Zorvan::String version(ZorvanEngine::kModuleInterfaceVersion);
     version.Replace(L", ", L".");
-    setWindowTitle(QStringLiteral("Quintar ") + QString::fromWCharArray(version, version.GetLength()));
+    setWindowTitle(QStringLiteral("Quintar ") + ToQString(version));
     resize(kDefaultWidth, kDefaultHeight);
     show();
 

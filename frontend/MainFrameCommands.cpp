@@ -15,6 +15,7 @@
 #include "frontend/HtmlHostDialog.h"
 #include "frontend/StopDialog.h"
 #include "platform/ondrel/Window.h"
+#include "ui/propertytree/QtString.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -22,17 +23,6 @@
 #include <string>
 
 namespace {
-
-Zorvan::String ToZorvan(QString const &text)
-{
-    std::wstring const wide = text.toStdWString();
-    return Zorvan::String(wide.c_str(), static_cast<int>(wide.size()));
-}
-
-QString ToQt(Zorvan::String const &text)
-{
-    return QString::fromWCharArray(text, text.GetLength());
-}
 
 bool AskYesNo(wchar_t const *question)
 {
@@ -237,10 +227,10 @@ void MainFrame::OnFileOpen()
     PropertyMap &settings = m_engine->GetSettings();
     OpenFileRequest request;
     for (int i = 0; i < m_engine->GetModuleCount(); ++i)
-        request.filter += ToQt(m_engine->GetModuleDesc(i)->GetFileFilter());
+        request.filter += ToQString(m_engine->GetModuleDesc(i)->GetFileFilter());
     request.filter += QStringLiteral("All Files (*.*)|*.*|Zip Files (*.zip)|*.zip||");
     request.filterIndex = settings.GetInt(L"DefaultExt");
-    request.initialFolder = ToQt(settings.GetString(L"ROMPath"));
+    request.initialFolder = ToQString(settings.GetString(L"ROMPath"));
 
     m_engine->Pause();
     bool const custom = settings.GetBoolean(L"CustomFileDlg");
@@ -249,9 +239,9 @@ void MainFrame::OnFileOpen()
         // The whole folder, whichever dialog chose the file, so that the
         // next dialog opens where this one ended.
         QString const folder = QFileInfo(request.path).absolutePath();
-        settings.Set(L"ROMPath", ToZorvan(folder), false);
+        settings.Set(L"ROMPath", ToZorvanString(folder), false);
         settings.Set(L"DefaultExt", request.filterIndex, false);
-        if (!m_engine->RunFile(ToZorvan(request.path))) {
+        if (!m_engine->RunFile(ToZorvanString(request.path))) {
             Zorvan::presentMessage(Zorvan::String(L"Quintar was unable to open the file.  Most often this is due to "
                                                   L"insufficient memory.  The console will now be displayed."),
                                    Zorvan::String(), MB_OK);

@@ -5,6 +5,7 @@
 #include "engine/Module.h"
 #include "engine/ModuleDesc.h"
 #include "frontend/MainFrameIcons.h"
+#include "ui/propertytree/QtString.h"
 
 #include <QAction>
 #include <QMenu>
@@ -69,11 +70,6 @@ QAction *AddMenuCommand(QMenu &menu, QString const &text, int command)
     QAction *action = menu.addAction(text);
     action->setData(command);
     return action;
-}
-
-QString ToQt(Zorvan::String const &text)
-{
-    return QString::fromWCharArray(text, text.GetLength());
 }
 
 } // namespace
@@ -166,7 +162,7 @@ std::unique_ptr<QMenu> MainFrame::MakeToolsMenu()
         // others are listed but do nothing (their numbers would run into
         // the Console's).
         int const command = ID_SELECT_MODULE + i <= ID_SELECT_MODULE_LAST ? ID_SELECT_MODULE + i : ID_IGNORED;
-        AddMenuCommand(*menu, ToQt(m_engine->GetModuleDesc(i)->GetName()), command);
+        AddMenuCommand(*menu, ToQString(m_engine->GetModuleDesc(i)->GetName()), command);
     }
     menu->addSeparator();
     AddMenuCommand(*menu, QStringLiteral("Console"), ID_CONSOLE);

@@ -12,7 +12,7 @@
 #include "frontend/ChildView.h"
 #include "platform/ondrel/DrawingContext.h"
 #include "platform/ondrel/Surface.h"
-#include "ui/propertytree/SettingsPage.h"
+#include "ui/propertytree/QtString.h"
 
 #include <QApplication>
 #include <QDir>

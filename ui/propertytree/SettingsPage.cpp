@@ -8,7 +8,6 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QVBoxLayout>
-#include <string>
 
 wchar_t const* const SettingsPageChoices::Percent[] = {
     L"100%", L"90%", L"80%", L"70%", L"60%", L"50%", L"40%", L"30%", L"20%", L"10%", L"0%", nullptr};
@@ -21,17 +20,6 @@ wchar_t const* const SettingsPageChoices::ScreenScale[] = {
     L"150%", L"Auto Scale", L"Window Size", nullptr};
 wchar_t const* const SettingsPageChoices::Digits[] = {
     L"0", L"1", L"2", L"3", L"4", L"5", L"6", L"7", L"8", nullptr};
-
-QString ToQString(Zorvan::String const& text)
-{
-    return QString::fromWCharArray(text, text.GetLength());
-}
-
-Zorvan::String ToZorvanString(QString const& text)
-{
-    std::wstring wide = text.toStdWString();
-    return Zorvan::String(wide.c_str(), int(wide.size()));
-}
 
 SettingsPage::SettingsPage(PropertyMap* settings) : QWidget(nullptr, Qt::Window), m_settings(settings)
 {

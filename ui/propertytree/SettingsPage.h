@@ -9,6 +9,7 @@
 #include "engine/PropertyMap.h"
 #include "ui/propertytree/ModelessDialogOwner.h"
 #include "ui/propertytree/PropertyTree.h"
+#include "ui/propertytree/QtString.h"
 #include "ui/propertytree/TitleBand.h"
 
 #include <QPointer>
@@ -24,9 +25,6 @@ struct SettingsPageChoices {
     static wchar_t const* const ScreenScale[];
     static wchar_t const* const Digits[];
 };
-
-QString ToQString(Zorvan::String const& text);
-Zorvan::String ToZorvanString(QString const& text);
 
 class SettingsPage : public QWidget, public PropertyTreeOwner, public ModelessDialogOwner {
     Q_OBJECT
