@@ -9,6 +9,7 @@
 #include "common/zorvan/String.h"
 #include "engine/Engine.h"
 #include "engine/Module.h"
+#include "platform/ondrel/tests/TestApplication.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
@@ -30,16 +31,7 @@ namespace EngineTest {
 
 namespace fs = std::filesystem;
 
-inline void EnsureApplication()
-{
-    if (QCoreApplication::instance())
-        return;
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    static int argc = 1;
-    static char name[] = "engine_tests";
-    static char *argv[] = {name, nullptr};
-    new QApplication(argc, argv);
-}
+using Ondrel::Test::EnsureApplication;
 
 // The test module plug-ins, built next to the test program.
 inline fs::path TestModuleFolder()

@@ -185,8 +185,9 @@ TEST_F(BaseSoundTest, OpenBringsTheRateIntoRangeAndIgnoresZero)
         sound.Open(c.asked, 8, false);
         EXPECT_EQ(sound.m_rate, c.rate) << c.asked;
         EXPECT_EQ(sound.IsOpen(), c.rate != 0) << c.asked;
-        if (c.rate)
+        if (c.rate) {
             EXPECT_EQ(sound.m_blockSamples, 2 * c.rate / 60) << c.asked;
+        }
     }
 }
 

@@ -197,8 +197,9 @@ TEST_F(EngineTest, UpdateSettingsSetsTheCallingThreadsPriorityAndTheThrottle)
         app.RemoveMessageLoop();
     });
     worker.join();
-    if (start <= 10) // lowering is always allowed; raising may not be
+    if (start <= 10) { // lowering is always allowed; raising may not be
         EXPECT_EQ(lowered, 10);
+    }
     EXPECT_TRUE(raisedOrRefused) << Console();
     EXPECT_EQ(loop.m_throttleMode, 2);
     EXPECT_EQ(loop.m_frameCounter, 0);

@@ -1,6 +1,7 @@
 #include "platform/ondrel/Display.h"
 #include "platform/ondrel/DrawingContext.h"
 #include "platform/ondrel/Window.h"
+#include "platform/ondrel/tests/TestApplication.h"
 
 #include <QApplication>
 #include <QDir>
@@ -12,21 +13,11 @@
 #include <memory>
 #include <vector>
 
+// Ondrel::Display is written in full: QApplication also declares a Display.
 using namespace Ondrel;
-// Display alone would also name the X11 display type that QApplication declares.
-
+using Ondrel::Test::EnsureApplication;
 
 namespace {
-
-void EnsureApplication()
-{
-    if (!QCoreApplication::instance()) {
-        static int argc = 1;
-        static char name[] = "ondrel_tests";
-        static char* argv[] = {name, nullptr};
-        new QApplication(argc, argv);
-    }
-}
 
 std::vector<std::vector<std::uint16_t>> Rows16(QImage const& image)
 {

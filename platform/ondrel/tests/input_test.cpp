@@ -2,6 +2,7 @@
 #include "platform/ondrel/System.h"
 #include "platform/ondrel/VirtualKeys.h"
 #include "platform/ondrel/Window.h"
+#include "platform/ondrel/tests/TestApplication.h"
 
 #include <QApplication>
 #include <QTest>
@@ -13,18 +14,9 @@
 #include <set>
 
 using namespace Ondrel;
+using Ondrel::Test::EnsureApplication;
 
 namespace {
-
-void EnsureApplication()
-{
-    if (!QCoreApplication::instance()) {
-        static int argc = 1;
-        static char name[] = "ondrel_tests";
-        static char* argv[] = {name, nullptr};
-        new QApplication(argc, argv);
-    }
-}
 
 class InputTest : public testing::Test {
 protected:
