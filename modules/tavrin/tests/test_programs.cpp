@@ -140,6 +140,73 @@ TEST_F(Programs, MemcpyWithBlockTransfers)
     EXPECT_EQ(cycles, 33 * int64_t(words / 4));
 }
 
+TEST_F(Programs, ThumbMemcpyWithBlockTransfers)
+{
+    const uint32_t src = Data + 0x100, dst = P + 0x1000, words = 64;
+    for (uint32_t i = 0; i < words; ++i)
+        m.Poke32(src + 4 * i, 0x5A000000 | i * 0x030201);
+    const uint32_t done = P + 0x08;
+    m.LoadThumb(P, {
+        0xC878,                       // ldmia r0!, {r3-r6}
+        0xC178,                       // stmia r1!, {r3-r6}
+        0x3A04,                       // sub r2, #4
+        T::Bcond(NE, P + 0x06, P),
+        T::Spin,
+    });
+    m.ResetCpu(P);
+    cpu.cpsr |= FlagT;
+    cpu.r[0] = src;
+    cpu.r[1] = dst;
+    cpu.r[2] = words;
+    const int64_t cycles = m.RunUntil(done);
+    EXPECT_EQ(std::memcmp(m.Host(src), m.Host(dst), 4 * words), 0);
+    EXPECT_EQ(m.Peek32(dst + 4 * words), 0u);
+    EXPECT_EQ(cpu.r[0], src + 4 * words);
+    EXPECT_EQ(cpu.r[1], dst + 4 * words);
+    // Per four words: LDMIA 1 + 4 x 6 (no internal cycle, unlike the ARM
+    // form), STMIA 1 + 4 x 1, SUB, BNE.
+    EXPECT_EQ(cycles, 32 * int64_t(words / 4));
+}
+
+TEST_F(Programs, RecursiveArmRoutine)
+{
+    const uint32_t fib = P + 0x20, done = P + 0x08;
+    m.LoadArm(P, {DpImm(MOV, false, 0, 0, 10), Branch(P + 4, fib, true), SpinArm});
+    m.LoadArm(fib, {
+        Block(false, true, false, true, 13, List({4, 5, 14})),    // stmfd sp!, {r4, r5, lr}
+        DpImm(CMP, true, 0, 0, 1),                               // cmp r0, #1
+        Block(true, false, true, true, 13, List({4, 5, 15}), false, LE), // ldmlefd sp!, {r4, r5, pc}
+        DpReg(MOV, false, 4, 0, 0),                              // mov r4, r0
+        DpImm(SUB, false, 0, 0, 1),                              // sub r0, r0, #1
+        Branch(fib + 0x14, fib, true),                           // bl fib
+        DpReg(MOV, false, 5, 0, 0),                              // mov r5, r0
+        DpImm(SUB, false, 0, 4, 2),                              // sub r0, r4, #2
+        Branch(fib + 0x20, fib, true),                           // bl fib
+        DpReg(ADD, false, 0, 0, 5),                              // add r0, r0, r5
+        Block(true, false, true, true, 13, List({4, 5, 15})),    // ldmfd sp!, {r4, r5, pc}
+    });
+    m.ResetCpu(P);
+    cpu.r[4] = 0x44;
+    cpu.r[5] = 0x55;
+    const int64_t cycles = m.RunUntil(done);
+    EXPECT_EQ(cpu.r[0], 55u);
+    EXPECT_EQ(cpu.r[4], 0x44u);
+    EXPECT_EQ(cpu.r[5], 0x55u);
+    EXPECT_EQ(cpu.r[13], 0x03007F00u);
+    EXPECT_EQ(cpu.r[14], fib + 0x24); // the last BL; LDM {pc} leaves LR
+    EXPECT_FALSE(cpu.cpsr & FlagT);
+    // The outermost frame: saved r4, r5 and the return address.
+    EXPECT_EQ(m.Peek32(0x03007EF4), 0x44u);
+    EXPECT_EQ(m.Peek32(0x03007EF8), 0x55u);
+    EXPECT_EQ(m.Peek32(0x03007EFC), P + 8);
+    // A leaf costs STMFD 4, CMP, LDMLE 5; an inner call 18 besides its two
+    // children (the LDMLE not taken costs its fetch); the caller 2.
+    std::function<int64_t(int)> cost = [&](int n) -> int64_t {
+        return n <= 1 ? 10 : 18 + cost(n - 1) + cost(n - 2);
+    };
+    EXPECT_EQ(cycles, 2 + cost(10));
+}
+
 TEST_F(Programs, RecursiveThumbRoutine)
 {
     const uint32_t main = P + 0x20, fib = P + 0x40, done = P + 0x26;
