@@ -45,6 +45,30 @@ TEST_F(ArmHandlers, MisalignedWordLoadsRotateTheAlignedWord)
     EXPECT_EQ(cpu.r[0], 0xFF11FF00u);
 }
 
+TEST_F(ArmHandlers, BiosImageIsReadOnlyByCodeInsideIt)
+{
+    m.Poke32(0x10, 0x12345678);
+    struct Case {
+        const char *name;
+        uint32_t op, inside, outside;
+        int32_t cycles;
+    } cases[] = {
+        // BIOS fetches and reads cost 1; the swap's ignored store 1 more.
+        {"LDR", Mem(true, false, true, true, false, 0, 1, 0), 0x78123456, 0x11FF00FF, 1 + 1 + 1},
+        {"LDRB", Mem(true, true, true, true, false, 0, 1, 0), 0x56, 0xFF, 1 + 1 + 1},
+        {"LDRH", MemHalf(true, 1, true, true, false, 0, 1, 0), 0x78000056, 0x110000FF, 1 + 1 + 1},
+        {"SWPB", Swp(true, 0, 1, 1), 0x56, 0xFF, 1 + 1 + 1 + 1},
+    };
+    for (const Case &c : cases) {
+        cpu.r[1] = 0x11;
+        EXPECT_EQ(m.ExecArm(c.op, 0x200), c.cycles) << c.name;
+        EXPECT_EQ(cpu.r[0], c.inside) << c.name;
+        cpu.r[1] = 0x11;
+        m.ExecArm(c.op);
+        EXPECT_EQ(cpu.r[0], c.outside) << c.name;
+    }
+}
+
 TEST_F(ArmHandlers, HalfwordLoadsAtOddAddresses)
 {
     struct Case {
