@@ -17,6 +17,7 @@
 #include <iterator>
 #include <random>
 #include <string>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -428,6 +429,45 @@ TEST_F(KeyStoreTest, DamagedFileIsReportedOnceAndTreatedAsEmpty)
     WriteFile(File(), GoodImage());
     KeyStore good(File());
     EXPECT_EQ(DWordOf(good.GetValue("Software/Quintar", "Volume")), 80u);
+}
+
+TEST_F(KeyStoreTest, FailedSaveKeepsTheOldFileAndForgetsTheChange)
+{
+    KeyStore store(File());
+    ASSERT_EQ(store.OpenKey("K", true), KeyStore::OpenResult::Created);
+    ASSERT_TRUE(SetDWord(store, "K", "V", 1));
+    const auto saved = ReadFile(File());
+
+    // The temporary file cannot be made: a folder stands in its place.
+    ASSERT_EQ(mkdir((File() + ".tmp").c_str(), 0700), 0);
+    EXPECT_FALSE(SetDWord(store, "K", "V", 2));
+    EXPECT_EQ(DWordOf(store.GetValue("K", "V")), 1u);
+    {
+        KeyStore::Batch batch(store);
+        EXPECT_TRUE(SetDWord(store, "K", "V", 3));
+    }
+    EXPECT_EQ(DWordOf(store.GetValue("K", "V")), 1u);
+    EXPECT_EQ(ReadFile(File()), saved);
+    ASSERT_EQ(rmdir((File() + ".tmp").c_str()), 0);
+
+    // The disk fills up halfway through the temporary file.
+    ASSERT_EQ(InChild([&] {
+                  std::signal(SIGXFSZ, SIG_IGN);
+                  rlimit limit{saved.size() + 100, saved.size() + 100};
+                  if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
+                      return 2;
+                  KeyStore own(File());
+                  std::vector<uint8_t> big(64 * 1024, 0x5A);
+                  if (own.SetValue("K", "Big", ValueType::Binary, big.data(), big.size()))
+                      return 3;
+                  return own.GetValue("K", "Big") ? 4 : 0;
+              }),
+              0);
+    EXPECT_EQ(ReadFile(File()), saved);
+    struct stat st;
+    EXPECT_NE(stat((File() + ".tmp").c_str(), &st), 0) << "the partial file is left behind";
+    EXPECT_TRUE(SetDWord(store, "K", "V", 4));
+    EXPECT_EQ(DWordOf(KeyStore(File()).GetValue("K", "V")), 4u);
 }
 
 TEST_F(KeyStoreTest, UnreadablePathIsEmptyAndRefusesWrites)
