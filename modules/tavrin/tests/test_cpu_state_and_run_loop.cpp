@@ -119,11 +119,22 @@ TEST(ArmStateRecord, ImageIsWrittenFieldByFieldAndValidated)
     keep.r[0] = 77;
     Zorvan::ByteReader shortIn(out.bytes().data(), 315);
     EXPECT_FALSE(ArmReadImage(keep, shortIn));
-    std::vector<uint8_t> bad = out.bytes();
-    bad[292] = bad[293] = bad[294] = bad[295] = 0; // slice length 0
-    Zorvan::ByteReader badIn(bad);
-    EXPECT_FALSE(ArmReadImage(keep, badIn));
-    EXPECT_EQ(keep.r[0], 77u);
+    struct Corruption {
+        const char *name;
+        size_t at;
+        std::vector<uint8_t> bytes;
+    } corruptions[] = {
+        {"slice length 0", 292, {0, 0, 0, 0}},
+        {"negative slice length", 292, {0xFF, 0xFF, 0xFF, 0xFF}},
+        {"early-exit byte 2", 304, {2}},
+    };
+    for (const Corruption &c : corruptions) {
+        std::vector<uint8_t> bad = out.bytes();
+        std::copy(c.bytes.begin(), c.bytes.end(), bad.begin() + long(c.at));
+        Zorvan::ByteReader badIn(bad);
+        EXPECT_FALSE(ArmReadImage(keep, badIn)) << c.name;
+        EXPECT_EQ(keep.r[0], 77u) << c.name;
+    }
 }
 
 // The run loop with a scripted line step.
