@@ -113,12 +113,39 @@ TEST_F(Programs, ThumbCrc32)
     EXPECT_EQ(cycles, 2 + 42 * int64_t(bytes.size()) + CrcCarries(bytes));
 }
 
-TEST_F(Programs, MemcpyWithBlockTransfers)
+// The two memcpy programs copy 64 words from external to internal work RAM
+// four at a time (r0 source, r1 destination, r2 words left).
+class Memcpy : public Programs {
+protected:
+    static constexpr uint32_t Src = Data + 0x100, Dst = P + 0x1000, Words = 64;
+    void SetUp() override
+    {
+        Programs::SetUp();
+        for (uint32_t i = 0; i < Words; ++i)
+            m.Poke32(Src + 4 * i, 0xA5000000 | i * 0x010203);
+    }
+    // Runs the loaded program to done and checks the copy, the pointers and
+    // the cycle total.
+    void Run(bool thumb, uint32_t done, int64_t cyclesPerFourWords)
+    {
+        m.ResetCpu(P);
+        if (thumb)
+            cpu.cpsr |= FlagT;
+        cpu.r[0] = Src;
+        cpu.r[1] = Dst;
+        cpu.r[2] = Words;
+        const int64_t cycles = m.RunUntil(done);
+        EXPECT_EQ(std::memcmp(m.Host(Src), m.Host(Dst), 4 * Words), 0);
+        EXPECT_EQ(m.Peek32(Dst + 4 * Words), 0u);
+        EXPECT_EQ(cpu.r[0], Src + 4 * Words);
+        EXPECT_EQ(cpu.r[1], Dst + 4 * Words);
+        EXPECT_EQ(cpu.r[6], m.Peek32(Src + 4 * Words - 4));
+        EXPECT_EQ(cycles, cyclesPerFourWords * int64_t(Words / 4));
+    }
+};
+
+TEST_F(Memcpy, ArmBlockTransfers)
 {
-    const uint32_t src = Data + 0x100, dst = P + 0x1000, words = 64;
-    for (uint32_t i = 0; i < words; ++i)
-        m.Poke32(src + 4 * i, 0xA5000000 | i * 0x010203);
-    const uint32_t done = P + 0x10;
     m.LoadArm(P, {
         Block(true, false, true, true, 0, List({3, 4, 5, 6})),  // ldmia r0!, {r3-r6}
         Block(false, false, true, true, 1, List({3, 4, 5, 6})), // stmia r1!, {r3-r6}
@@ -126,46 +153,22 @@ TEST_F(Programs, MemcpyWithBlockTransfers)
         Branch(P + 0x0C, P, false, NE),
         SpinArm,
     });
-    m.ResetCpu(P);
-    cpu.r[0] = src;
-    cpu.r[1] = dst;
-    cpu.r[2] = words;
-    const int64_t cycles = m.RunUntil(done);
-    EXPECT_EQ(std::memcmp(m.Host(src), m.Host(dst), 4 * words), 0);
-    EXPECT_EQ(m.Peek32(dst + 4 * words), 0u);
-    EXPECT_EQ(cpu.r[0], src + 4 * words);
-    EXPECT_EQ(cpu.r[1], dst + 4 * words);
-    EXPECT_EQ(cpu.r[6], m.Peek32(src + 4 * words - 4));
     // Per four words: LDM 1 + 4 x 6 + 1, STM 1 + 4 x 1, SUBS, BNE.
-    EXPECT_EQ(cycles, 33 * int64_t(words / 4));
+    Run(false, P + 0x10, 33);
 }
 
-TEST_F(Programs, ThumbMemcpyWithBlockTransfers)
+TEST_F(Memcpy, ThumbBlockTransfers)
 {
-    const uint32_t src = Data + 0x100, dst = P + 0x1000, words = 64;
-    for (uint32_t i = 0; i < words; ++i)
-        m.Poke32(src + 4 * i, 0x5A000000 | i * 0x030201);
-    const uint32_t done = P + 0x08;
     m.LoadThumb(P, {
-        0xC878,                       // ldmia r0!, {r3-r6}
-        0xC178,                       // stmia r1!, {r3-r6}
-        0x3A04,                       // sub r2, #4
+        0xC878, // ldmia r0!, {r3-r6}
+        0xC178, // stmia r1!, {r3-r6}
+        0x3A04, // sub r2, #4
         T::Bcond(NE, P + 0x06, P),
         T::Spin,
     });
-    m.ResetCpu(P);
-    cpu.cpsr |= FlagT;
-    cpu.r[0] = src;
-    cpu.r[1] = dst;
-    cpu.r[2] = words;
-    const int64_t cycles = m.RunUntil(done);
-    EXPECT_EQ(std::memcmp(m.Host(src), m.Host(dst), 4 * words), 0);
-    EXPECT_EQ(m.Peek32(dst + 4 * words), 0u);
-    EXPECT_EQ(cpu.r[0], src + 4 * words);
-    EXPECT_EQ(cpu.r[1], dst + 4 * words);
     // Per four words: LDMIA 1 + 4 x 6 (no internal cycle, unlike the ARM
     // form), STMIA 1 + 4 x 1, SUB, BNE.
-    EXPECT_EQ(cycles, 32 * int64_t(words / 4));
+    Run(true, P + 0x08, 32);
 }
 
 TEST_F(Programs, RecursiveArmRoutine)
