@@ -403,26 +403,25 @@ bool KeyStore::DeleteKey(std::string_view path)
     });
 }
 
-std::vector<std::string> KeyStore::SubkeyNames(std::string_view path)
+template <auto Member> std::vector<std::string> KeyStore::NamesIn(std::string_view path)
 {
     std::lock_guard guard(mutex_);
     Refresh();
     std::vector<std::string> names;
     if (KeyNode *key = root_.Find(SplitKeyPath(path)))
-        for (const auto &entry : key->subkeys)
+        for (const auto &entry : key->*Member)
             names.push_back(entry.first);
     return names;
 }
 
+std::vector<std::string> KeyStore::SubkeyNames(std::string_view path)
+{
+    return NamesIn<&KeyNode::subkeys>(path);
+}
+
 std::vector<std::string> KeyStore::ValueNames(std::string_view path)
 {
-    std::lock_guard guard(mutex_);
-    Refresh();
-    std::vector<std::string> names;
-    if (KeyNode *key = root_.Find(SplitKeyPath(path)))
-        for (const auto &entry : key->values)
-            names.push_back(entry.first);
-    return names;
+    return NamesIn<&KeyNode::values>(path);
 }
 
 }  // namespace Platform

@@ -32,9 +32,9 @@
 #include <string>
 #include <string_view>
 #include <sys/types.h>
+#include <vector>
 
 struct stat;
-#include <vector>
 
 namespace Platform {
 
@@ -109,6 +109,8 @@ private:
     // Runs change on the freshly read tree under the writers' lock and writes
     // the result; change returns false to abandon without writing.
     template <class Change> bool Mutate(Change &&change);
+    // The names of the subkeys or values (Member) of the key at the path.
+    template <auto Member> std::vector<std::string> NamesIn(std::string_view path);
     bool WriteFile();
     int LockWriters();
 

@@ -2,6 +2,7 @@
 
 #include "common/zorvan/ByteStream.h"
 
+#include <cstring>
 #include <zlib.h>
 
 namespace Platform {

@@ -21,12 +21,6 @@ bool NameLess::operator()(std::string_view a, std::string_view b) const
     return a.size() < b.size();
 }
 
-bool SameName(std::string_view a, std::string_view b)
-{
-    NameLess less;
-    return !less(a, b) && !less(b, a);
-}
-
 KeyNode *KeyNode::Find(const std::vector<std::string> &path)
 {
     KeyNode *node = this;

@@ -34,8 +34,6 @@ struct NameLess {
     using is_transparent = void;
 };
 
-bool SameName(std::string_view a, std::string_view b);
-
 struct KeyNode {
     std::map<std::string, KeyValue, NameLess> values;
     std::map<std::string, std::unique_ptr<KeyNode>, NameLess> subkeys;
