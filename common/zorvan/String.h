@@ -152,6 +152,9 @@ protected:
     static bool _IsValidString(wchar_t const *text, int length) { return text != nullptr; }
 
 private:
+    // CopyBeforeWrite, then drops the narrow copy; false when the buffer
+    // is still shared (no memory for a private one).
+    bool Unshare();
     void FreeNarrow();
     void AssignUtf8(char const *text, size_t nBytes);
 

@@ -20,44 +20,39 @@ bool inSet(wchar_t ch, wchar_t const *set) { return ch != 0 && std::wcschr(set, 
 
 } // namespace
 
-void String::SetAt(int index, wchar_t ch)
+bool String::Unshare()
 {
-    if (index < 0 || index >= GetLength())
-        return;
     CopyBeforeWrite();
     if (isShared(GetData()))
-        return;
+        return false;
     FreeNarrow();
-    m_pchData[index] = ch;
+    return true;
+}
+
+void String::SetAt(int index, wchar_t ch)
+{
+    if (index >= 0 && index < GetLength() && Unshare())
+        m_pchData[index] = ch;
 }
 
 void String::MakeUpper()
 {
-    CopyBeforeWrite();
-    if (isShared(GetData()))
-        return;
-    FreeNarrow();
-    for (wchar_t *p = m_pchData; *p; ++p)
-        *p = wchar_t(std::towupper(wint_t(*p)));
+    if (Unshare())
+        for (wchar_t *p = m_pchData; *p; ++p)
+            *p = wchar_t(std::towupper(wint_t(*p)));
 }
 
 void String::MakeLower()
 {
-    CopyBeforeWrite();
-    if (isShared(GetData()))
-        return;
-    FreeNarrow();
-    for (wchar_t *p = m_pchData; *p; ++p)
-        *p = wchar_t(std::towlower(wint_t(*p)));
+    if (Unshare())
+        for (wchar_t *p = m_pchData; *p; ++p)
+            *p = wchar_t(std::towlower(wint_t(*p)));
 }
 
 void String::MakeReverse()
 {
-    CopyBeforeWrite();
-    if (isShared(GetData()))
-        return;
-    FreeNarrow();
-    std::reverse(m_pchData, m_pchData + GetLength());
+    if (Unshare())
+        std::reverse(m_pchData, m_pchData + GetLength());
 }
 
 void String::Empty()
@@ -86,10 +81,9 @@ int String::Insert(int index, wchar_t const *text)
     if (insert.GetLength() != insertLen || len > INT_MAX / 2 - insertLen)
         return -1;
     int newLen = len + insertLen;
-    CopyBeforeWrite();
-    StringData *data = GetData();
-    if (isShared(data))
+    if (!Unshare())
         return -1;
+    StringData *data = GetData();
     if (data->nAllocLength < newLen) {
         wchar_t *old = m_pchData;
         if (!AllocBuffer(newLen))
@@ -97,7 +91,6 @@ int String::Insert(int index, wchar_t const *text)
         std::memcpy(m_pchData, old, (size_t(len) + 1) * sizeof(wchar_t));
         Release(data);
     }
-    FreeNarrow();
     std::memmove(m_pchData + index + insertLen, m_pchData + index, size_t(len - index + 1) * sizeof(wchar_t));
     std::memcpy(m_pchData + index, insert.m_pchData, size_t(insertLen) * sizeof(wchar_t));
     GetData()->nDataLength = newLen;
@@ -112,10 +105,8 @@ int String::Delete(int index, int count)
     if (count <= 0 || index >= len)
         return len;
     count = std::min(count, len - index);
-    CopyBeforeWrite();
-    if (isShared(GetData()))
+    if (!Unshare())
         return len;
-    FreeNarrow();
     std::memmove(m_pchData + index, m_pchData + index + count, size_t(len - index - count + 1) * sizeof(wchar_t));
     GetData()->nDataLength = len - count;
     return len;
@@ -130,10 +121,8 @@ int String::Replace(wchar_t oldCh, wchar_t newCh)
         count += m_pchData[i] == oldCh;
     if (count == 0)
         return 0;
-    CopyBeforeWrite();
-    if (isShared(GetData()))
+    if (!Unshare())
         return -1;
-    FreeNarrow();
     for (int i = 0, len = GetLength(); i < len; ++i)
         if (m_pchData[i] == oldCh)
             m_pchData[i] = newCh;
@@ -185,12 +174,8 @@ int String::Replace(wchar_t const *oldText, wchar_t const *newText)
 int String::Remove(wchar_t ch)
 {
     int len = GetLength();
-    if (ch == 0 || !std::wmemchr(m_pchData, ch, size_t(len)))
+    if (ch == 0 || !std::wmemchr(m_pchData, ch, size_t(len)) || !Unshare())
         return 0;
-    CopyBeforeWrite();
-    if (isShared(GetData()))
-        return 0;
-    FreeNarrow();
     wchar_t *end = std::remove(m_pchData, m_pchData + len, ch);
     *end = 0;
     int newLen = int(end - m_pchData);
