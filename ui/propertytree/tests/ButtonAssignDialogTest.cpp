@@ -70,6 +70,10 @@ TEST_F(ButtonAssignDialogTest, ReservedKeysAreNeverCaptured)
     dialog.Poll();
     EXPECT_TRUE(dialog.IsOpen());
     EXPECT_EQ(dialog.m_key, 0);
+    // Typed keys follow the same rule: the left system key is code 91.
+    QTest::keyClick(&dialog, Qt::Key_Super_L);
+    EXPECT_TRUE(dialog.IsOpen());
+    EXPECT_EQ(dialog.m_key, 0);
     // Code 133 is not reserved.
     input.keys = {91, 133};
     dialog.Poll();
