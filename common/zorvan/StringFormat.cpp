@@ -95,33 +95,28 @@ bool appendNumber(std::wstring &out, Spec const &spec, char const *lengthModifie
     return true;
 }
 
+// One integer argument of the signed type S or the unsigned type U,
+// by the conversion.
+template <typename S, typename U>
+bool appendSized(std::wstring &out, Spec const &spec, char const *lengthModifier, Args &args)
+{
+    if (spec.conv == L'd' || spec.conv == L'i')
+        return appendNumber(out, spec, lengthModifier, va_arg(args.ap, S));
+    return appendNumber(out, spec, lengthModifier, va_arg(args.ap, U));
+}
+
 bool appendInteger(std::wstring &out, Spec const &spec, Args &args)
 {
-    bool isSigned = spec.conv == L'd' || spec.conv == L'i';
     switch (spec.size) {
-    case Size::Long:
-        return isSigned ? appendNumber(out, spec, "l", va_arg(args.ap, long))
-                        : appendNumber(out, spec, "l", va_arg(args.ap, unsigned long));
-    case Size::LongLong:
-        return isSigned ? appendNumber(out, spec, "ll", va_arg(args.ap, long long))
-                        : appendNumber(out, spec, "ll", va_arg(args.ap, unsigned long long));
-    case Size::IntMax:
-        return isSigned ? appendNumber(out, spec, "j", va_arg(args.ap, intmax_t))
-                        : appendNumber(out, spec, "j", va_arg(args.ap, uintmax_t));
-    case Size::SizeT:
-        return isSigned ? appendNumber(out, spec, "z", va_arg(args.ap, ssize_t))
-                        : appendNumber(out, spec, "z", va_arg(args.ap, size_t));
-    case Size::PtrDiff:
-        return appendNumber(out, spec, "t", va_arg(args.ap, ptrdiff_t));
-    case Size::Char:
-        return isSigned ? appendNumber(out, spec, "hh", va_arg(args.ap, int))
-                        : appendNumber(out, spec, "hh", va_arg(args.ap, unsigned));
-    case Size::Short:
-        return isSigned ? appendNumber(out, spec, "h", va_arg(args.ap, int))
-                        : appendNumber(out, spec, "h", va_arg(args.ap, unsigned));
-    default:
-        return isSigned ? appendNumber(out, spec, "", va_arg(args.ap, int))
-                        : appendNumber(out, spec, "", va_arg(args.ap, unsigned));
+    case Size::Long: return appendSized<long, unsigned long>(out, spec, "l", args);
+    case Size::LongLong: return appendSized<long long, unsigned long long>(out, spec, "ll", args);
+    case Size::IntMax: return appendSized<intmax_t, uintmax_t>(out, spec, "j", args);
+    case Size::SizeT: return appendSized<ssize_t, size_t>(out, spec, "z", args);
+    case Size::PtrDiff: return appendSized<ptrdiff_t, ptrdiff_t>(out, spec, "t", args);
+    // Narrower arguments arrive promoted to int.
+    case Size::Char: return appendSized<int, unsigned>(out, spec, "hh", args);
+    case Size::Short: return appendSized<int, unsigned>(out, spec, "h", args);
+    default: return appendSized<int, unsigned>(out, spec, "", args);
     }
 }
 
