@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 using Zorvan::CurrentException;
@@ -102,6 +103,18 @@ TEST(MessagePresenter, InstalledPresenterAnswers)
     EXPECT_EQ(Zorvan::presentMessage(L"Exit?", L"Quintar", MB_YESNO | MB_ICONQUESTION), IDNO);
     ASSERT_EQ(presenter.shown.size(), 1u);
     EXPECT_EQ(presenter.shown[0].style, 0x24u);
+}
+
+TEST(MessagePresenter, WithoutPresenterTheTextGoesToStandardError)
+{
+    auto previous = Zorvan::setMessagePresenter(nullptr);
+    int deaths = 0;
+    testing::internal::CaptureStderr();
+    (new CountedException(L"Cannot open caf\u00E9.gba.", deaths))->ReportError();
+    std::string shown = testing::internal::GetCapturedStderr();
+    Zorvan::setMessagePresenter(previous);
+    EXPECT_EQ(deaths, 1);
+    EXPECT_EQ(shown, "Error: Cannot open caf\xC3\xA9.gba.\n");
 }
 
 TEST(MessagePresenter, WithoutPresenterTheDefaultButtonAnswers)
