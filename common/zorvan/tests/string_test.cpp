@@ -191,6 +191,23 @@ TEST(StringConvert, BytesThatAreNotUtf8SurviveARoundTrip)
     String s(latin1);
     EXPECT_STREQ(static_cast<char const *>(s), latin1);
 
+    // Each byte of a sequence that is not UTF-8 is one character of its own.
+    struct Case {
+        char const *bytes;
+        int length;
+    } const cases[] = {
+        {"\xC0\xAF", 2},         // overlong '/'
+        {"\xED\xA0\x80", 3},     // an encoded surrogate
+        {"\xF4\x90\x80\x80", 4}, // beyond U+10FFFF
+        {"a\xE2\x82", 3},        // cut short at the end
+        {"\x80x", 2},            // a lone continuation byte
+    };
+    for (auto const &c : cases) {
+        String raw(c.bytes);
+        EXPECT_EQ(raw.GetLength(), c.length) << c.bytes;
+        EXPECT_STREQ(static_cast<char const *>(raw), c.bytes);
+    }
+
     // Code units UTF-8 cannot carry come out as U+FFFD.
     String bad;
     bad += wchar_t(0xD800);
