@@ -35,9 +35,19 @@ TEST(AudioDevice, RejectsFormatsItCannotPlay)
 
 TEST(AudioDevice, ErrorTextsKeepTheOldNames)
 {
-    EXPECT_STREQ(AudioDevice::errorText(AudioDevice::NoDriver), "Error opening waveOut: NODRIVER");
-    EXPECT_STREQ(AudioDevice::errorText(AudioDevice::BadFormat), "Error opening waveOut: BADFORMAT");
-    EXPECT_STREQ(AudioDevice::errorText(AudioDevice::Unknown), "Error opening waveOut: UNKNOWN");
+    struct Case {
+        AudioDevice::Result result;
+        char const *text;
+    } const cases[] = {
+        {AudioDevice::BadDeviceId, "Error opening waveOut: BADDEVICEID"},
+        {AudioDevice::NoDriver, "Error opening waveOut: NODRIVER"},
+        {AudioDevice::NoMemory, "Error opening waveOut: NOMEM"},
+        {AudioDevice::BadFormat, "Error opening waveOut: BADFORMAT"},
+        {AudioDevice::Sync, "Error opening waveOut: SYNC"},
+        {AudioDevice::Unknown, "Error opening waveOut: UNKNOWN"},
+    };
+    for (Case const &c : cases)
+        EXPECT_STREQ(AudioDevice::errorText(c.result), c.text) << int(c.result);
 }
 
 TEST(AudioDevice, PlaysEveryBlockOnceAndCountsFrames)
