@@ -52,6 +52,11 @@ TEST_F(PadSkinTest, ColourLinesGiveRgb565AndControlMasks)
         std::snprintf(expected, sizeof expected, "Color565: %04x", unsigned(c.colour));
         EXPECT_NE(Console().find(expected), std::string::npos) << Console();
     }
+
+    // The whole console line of a colour.
+    Zorvan::clearConsole();
+    ASSERT_TRUE(Read("Quintar.Skin.1\n0xff8000 a+b\n"));
+    EXPECT_EQ(Console(), "Color: 0xff8000  Color565: fc00  Control: a+b\n");
 }
 
 TEST_F(PadSkinTest, OnlyFilesWithASkinHeaderAreSkins)
