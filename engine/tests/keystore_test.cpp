@@ -470,6 +470,19 @@ TEST_F(KeyStoreTest, FailedSaveKeepsTheOldFileAndForgetsTheChange)
     EXPECT_EQ(DWordOf(KeyStore(File()).GetValue("K", "V")), 4u);
 }
 
+TEST_F(KeyStoreTest, FirstChangeMakesTheMissingFolders)
+{
+    const std::string nested = folder.path() + "/config/Quintar/keystore.dat";
+    KeyStore store(nested);
+    ASSERT_EQ(store.OpenKey("K", true), KeyStore::OpenResult::Created);
+    EXPECT_TRUE(KeyStore(nested).KeyExists("K"));
+
+    // A file where a folder should be: nothing can be saved.
+    WriteFile(folder.path() + "/plain", {1});
+    KeyStore blocked(folder.path() + "/plain/Quintar/keystore.dat");
+    EXPECT_EQ(blocked.OpenKey("K", true), KeyStore::OpenResult::Failed);
+}
+
 TEST_F(KeyStoreTest, UnreadablePathIsEmptyAndRefusesWrites)
 {
     ASSERT_EQ(mkdir(File().c_str(), 0700), 0);  // a folder where the file should be

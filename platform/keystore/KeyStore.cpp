@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <pwd.h>
@@ -35,17 +36,9 @@ std::string FolderOf(const std::string &path)
 
 bool MakeFolders(const std::string &folder)
 {
-    struct stat st;
-    if (stat(folder.c_str(), &st) == 0)
-        return S_ISDIR(st.st_mode);
-    for (size_t pos = 1; pos <= folder.size(); ++pos) {
-        if (pos == folder.size() || folder[pos] == '/') {
-            std::string part = folder.substr(0, pos);
-            if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
-                return false;
-        }
-    }
-    return stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    return std::filesystem::is_directory(folder, error);
 }
 
 bool WriteAll(int fd, const uint8_t *data, size_t size)
