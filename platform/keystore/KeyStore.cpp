@@ -360,40 +360,35 @@ bool KeyStore::SetValue(std::string_view path, std::string_view name, ValueType 
     });
 }
 
-bool KeyStore::DeleteValue(std::string_view path, std::string_view name)
+template <auto Member> bool KeyStore::EraseFrom(const std::vector<std::string> &keyNames, std::string_view name)
 {
     std::lock_guard guard(mutex_);
-    auto names = SplitKeyPath(path);
     return Mutate([&](KeyNode &root) {
-        KeyNode *key = root.Find(names);
+        KeyNode *key = root.Find(keyNames);
         if (!key)
             return false;
-        auto it = key->values.find(name);
-        if (it == key->values.end())
+        auto &entries = key->*Member;
+        auto it = entries.find(name);
+        if (it == entries.end())
             return false;
-        key->values.erase(it);
+        entries.erase(it);
         return true;
     });
 }
 
+bool KeyStore::DeleteValue(std::string_view path, std::string_view name)
+{
+    return EraseFrom<&KeyNode::values>(SplitKeyPath(path), name);
+}
+
 bool KeyStore::DeleteKey(std::string_view path)
 {
-    std::lock_guard guard(mutex_);
     auto names = SplitKeyPath(path);
     if (names.empty())
         return false;
     std::string last = names.back();
     names.pop_back();
-    return Mutate([&](KeyNode &root) {
-        KeyNode *parent = root.Find(names);
-        if (!parent)
-            return false;
-        auto it = parent->subkeys.find(last);
-        if (it == parent->subkeys.end())
-            return false;
-        parent->subkeys.erase(it);
-        return true;
-    });
+    return EraseFrom<&KeyNode::subkeys>(names, last);
 }
 
 template <auto Member> std::vector<std::string> KeyStore::NamesIn(std::string_view path)

@@ -109,6 +109,8 @@ private:
     // Runs change on the freshly read tree under the writers' lock and writes
     // the result; change returns false to abandon without writing.
     template <class Change> bool Mutate(Change &&change);
+    // Removes the named subkey or value (Member) of the key at keyNames.
+    template <auto Member> bool EraseFrom(const std::vector<std::string> &keyNames, std::string_view name);
     // The names of the subkeys or values (Member) of the key at the path.
     template <auto Member> std::vector<std::string> NamesIn(std::string_view path);
     bool WriteFile();
