@@ -9,7 +9,7 @@
 #include "common/zorvan/String.h"
 #include "engine/Engine.h"
 #include "engine/Module.h"
-#include "platform/ondrel/tests/TestApplication.h"
+#include "tools/testsupport/TestApplication.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
@@ -31,7 +31,7 @@ namespace EngineTest {
 
 namespace fs = std::filesystem;
 
-using Ondrel::Test::EnsureApplication;
+using QuintarTest::EnsureApplication;
 
 // The test module plug-ins, built next to the test program.
 inline fs::path TestModuleFolder()

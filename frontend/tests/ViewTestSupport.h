@@ -13,6 +13,7 @@
 #include "platform/ondrel/DrawingContext.h"
 #include "platform/ondrel/Surface.h"
 #include "ui/propertytree/QtString.h"
+#include "tools/testsupport/TestApplication.h"
 
 #include <QApplication>
 #include <QDir>
@@ -29,15 +30,7 @@
 
 namespace ViewTest {
 
-inline void EnsureApplication()
-{
-    if (QApplication::instance())
-        return;
-    static int argc = 1;
-    static char name[] = "frontend_tests";
-    static char *argv[] = {name, nullptr};
-    new QApplication(argc, argv);
-}
+using QuintarTest::EnsureApplication;
 
 inline std::string Narrow(Zorvan::String const &text)
 {

@@ -3,6 +3,7 @@
 #include "engine/Engine.h"
 #include "frontend/FileDialog.h"
 #include "ui/propertytree/PropertyItem.h"
+#include "tools/testsupport/TestApplication.h"
 
 #include <QApplication>
 #include <QAbstractButton>
@@ -25,15 +26,7 @@ struct OwnerWindow : QWidget, ModelessDialogOwner {
 // and working folders in a temporary folder.
 class GlobalSettingsPageTest : public testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
-        if (!QApplication::instance()) {
-            static int argc = 1;
-            static char name[] = "frontend_tests";
-            static char* argv[] = {name, nullptr};
-            new QApplication(argc, argv);
-        }
-    }
+    static void SetUpTestSuite() { QuintarTest::EnsureApplication(); }
 
     void SetUp() override
     {

@@ -1,7 +1,7 @@
 #include "platform/ondrel/Display.h"
 #include "platform/ondrel/DrawingContext.h"
 #include "platform/ondrel/Window.h"
-#include "platform/ondrel/tests/TestApplication.h"
+#include "tools/testsupport/TestApplication.h"
 
 #include <QApplication>
 #include <QDir>
@@ -15,7 +15,7 @@
 
 // Ondrel::Display is written in full: QApplication also declares a Display.
 using namespace Ondrel;
-using Ondrel::Test::EnsureApplication;
+using QuintarTest::EnsureApplication;
 
 namespace {
 

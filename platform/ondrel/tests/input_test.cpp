@@ -2,7 +2,7 @@
 #include "platform/ondrel/System.h"
 #include "platform/ondrel/VirtualKeys.h"
 #include "platform/ondrel/Window.h"
-#include "platform/ondrel/tests/TestApplication.h"
+#include "tools/testsupport/TestApplication.h"
 
 #include <QApplication>
 #include <QTest>
@@ -14,7 +14,7 @@
 #include <set>
 
 using namespace Ondrel;
-using Ondrel::Test::EnsureApplication;
+using QuintarTest::EnsureApplication;
 
 namespace {
 

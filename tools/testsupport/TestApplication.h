@@ -5,7 +5,7 @@
 
 #include <QApplication>
 
-namespace Ondrel::Test {
+namespace QuintarTest {
 
 inline void EnsureApplication()
 {
@@ -17,4 +17,4 @@ inline void EnsureApplication()
     new QApplication(argc, argv);
 }
 
-} // namespace Ondrel::Test
+} // namespace QuintarTest
