@@ -6,6 +6,7 @@
 #include "engine/AppModule.h"
 #include "engine/BaseVideo.h"
 #include "engine/Module.h"
+#include "engine/QtString.h"
 #include "engine/Registry.h"
 #include "platform/ondrel/Display.h"
 
@@ -24,11 +25,6 @@
 namespace ZorvanEngine {
 
 namespace {
-
-Zorvan::String FromQt(QString const &text)
-{
-    return Zorvan::String(text.toUtf8().constData());
-}
 
 QSize ScreenSize()
 {
@@ -70,7 +66,7 @@ Zorvan::String Engine::GetDocumentsFolder()
     if (folder.isEmpty())
         folder = QDir::homePath();
     QDir().mkpath(folder);
-    return FromQt(folder);
+    return ToZorvanString(folder);
 }
 
 Zorvan::String Engine::GetDefaultSavePath()
@@ -83,7 +79,7 @@ Zorvan::String Engine::GetDefaultSavePath()
     if (path.GetLength() > 0 && path[path.GetLength() - 1] == L'/')
         path = path.Left(path.GetLength() - 1);
     if (path.IsEmpty() || path[0] != L'/')
-        path = FromQt(QDir::current().absoluteFilePath(QString::fromUtf8(static_cast<char const *>(path))));
+        path = ToZorvanString(QDir::current().absoluteFilePath(ToQString(path)));
     return path + L"/Saved Game Files";
 }
 

@@ -5,6 +5,7 @@
 
 #include "engine/Module.h"
 #include "engine/ModuleDesc.h"
+#include "engine/QtString.h"
 
 #include <QDir>
 #include <QString>
@@ -18,11 +19,6 @@ namespace ZorvanEngine {
 
 namespace {
 
-QString ToQt(Zorvan::String const &text)
-{
-    return QString::fromUtf8(static_cast<char const *>(text));
-}
-
 // Without surrounding double quotes and absolute against the working folder.
 Zorvan::String CleanPath(Zorvan::String path)
 {
@@ -31,7 +27,7 @@ Zorvan::String CleanPath(Zorvan::String path)
     if (path.GetLength() > 0 && path[path.GetLength() - 1] == L'"')
         path = path.Left(path.GetLength() - 1);
     if (!path.IsEmpty() && path[0] != L'/')
-        path = Zorvan::String(QDir::cleanPath(QDir::current().absoluteFilePath(ToQt(path))).toUtf8().constData());
+        path = ToZorvanString(QDir::cleanPath(QDir::current().absoluteFilePath(ToQString(path))));
     return path;
 }
 

@@ -5,7 +5,7 @@
 #include "frontend/GameLoop.h"
 #include "frontend/MainFrame.h"
 #include "frontend/SingleInstance.h"
-#include "ui/propertytree/QtString.h"
+#include "engine/QtString.h"
 
 #include <QMessageBox>
 #include <QPushButton>

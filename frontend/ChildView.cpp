@@ -13,7 +13,7 @@
 #include "platform/ondrel/Surface.h"
 #include "platform/ondrel/VirtualKeys.h"
 #include "platform/ondrel/Window.h"
-#include "ui/propertytree/QtString.h"
+#include "engine/QtString.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -3,7 +3,7 @@
 #include "common/zorvan/Console.h"
 #include "engine/Engine.h"
 #include "ui/propertytree/ModelessDialogOwner.h"
-#include "ui/propertytree/QtString.h"
+#include "engine/QtString.h"
 #include "ui/propertytree/TitleBand.h"
 
 #include <QCloseEvent>

@@ -1,6 +1,6 @@
 #include "frontend/HTMLView.h"
 
-#include "ui/propertytree/QtString.h"
+#include "engine/QtString.h"
 
 #include <QTextBrowser>
 #include <QUrl>

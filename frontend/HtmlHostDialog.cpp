@@ -3,7 +3,7 @@
 #include "engine/Engine.h"
 #include "frontend/HTMLView.h"
 #include "ui/propertytree/ModelessDialogOwner.h"
-#include "ui/propertytree/QtString.h"
+#include "engine/QtString.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>

@@ -16,7 +16,7 @@
 #include "frontend/GlobalSettingsPage.h"
 #include "platform/ondrel/Display.h"
 #include "platform/ondrel/Window.h"
-#include "ui/propertytree/QtString.h"
+#include "engine/QtString.h"
 
 #include <QCloseEvent>
 #include <QToolBar>

@@ -15,7 +15,7 @@
 #include "frontend/HtmlHostDialog.h"
 #include "frontend/StopDialog.h"
 #include "platform/ondrel/Window.h"
-#include "ui/propertytree/QtString.h"
+#include "engine/QtString.h"
 
 #include <QApplication>
 #include <QFileInfo>

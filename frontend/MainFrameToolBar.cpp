@@ -5,7 +5,7 @@
 #include "engine/Module.h"
 #include "engine/ModuleDesc.h"
 #include "frontend/MainFrameIcons.h"
-#include "ui/propertytree/QtString.h"
+#include "engine/QtString.h"
 
 #include <QAction>
 #include <QMenu>

@@ -12,7 +12,7 @@
 #include "frontend/ChildView.h"
 #include "platform/ondrel/DrawingContext.h"
 #include "platform/ondrel/Surface.h"
-#include "ui/propertytree/QtString.h"
+#include "engine/QtString.h"
 #include "tools/testsupport/TestApplication.h"
 
 #include <QApplication>

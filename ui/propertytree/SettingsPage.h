@@ -9,7 +9,7 @@
 #include "engine/PropertyMap.h"
 #include "ui/propertytree/ModelessDialogOwner.h"
 #include "ui/propertytree/PropertyTree.h"
-#include "ui/propertytree/QtString.h"
+#include "engine/QtString.h"
 #include "ui/propertytree/TitleBand.h"
 
 #include <QPointer>

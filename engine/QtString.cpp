@@ -1,4 +1,4 @@
-#include "ui/propertytree/QtString.h"
+#include "engine/QtString.h"
 
 #include <string>
 
