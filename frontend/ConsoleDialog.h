@@ -5,39 +5,29 @@
 #pragma once
 
 #include "common/zorvan/String.h"
-
-#include <QPointer>
-#include <QWidget>
+#include "frontend/ModelessDialog.h"
 
 class QPlainTextEdit;
 
-class ConsoleDialog : public QWidget {
+class ConsoleDialog : public ModelessDialog {
     Q_OBJECT
 public:
     static constexpr int DialogId = 258;
     static constexpr int TextBoxId = 1006;
 
     ConsoleDialog();
-    ~ConsoleDialog() override;
 
     // Reads the console and shows the dialog over owner (null: the engine's
     // frame window), which is disabled until the dialog closes.
     void Show(QWidget *owner = nullptr);
-    bool IsOpen() const { return m_open; }
     Zorvan::String const &GetTitle() const { return m_title; }
     QPlainTextEdit *GetTextBox() const { return m_text; }
-    // Done: re-enables the owner and notifies it.
-    void OnClose();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
-    void closeEvent(QCloseEvent *event) override;
-    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     Zorvan::String m_title;
     QPlainTextEdit *m_text;
-    QPointer<QWidget> m_owner;
-    bool m_open = false;
 };

@@ -4,13 +4,11 @@
 #pragma once
 
 #include "common/zorvan/String.h"
-
-#include <QPointer>
-#include <QWidget>
+#include "frontend/ModelessDialog.h"
 
 class HTMLView;
 
-class HtmlHostDialog : public QWidget {
+class HtmlHostDialog : public ModelessDialog {
     Q_OBJECT
 public:
     static constexpr int DialogId = 259;
@@ -23,17 +21,12 @@ public:
     // the dialog closes. The title is empty until SetTitle.
     void Show(HTMLView *view, QWidget *owner = nullptr);
     void SetTitle(Zorvan::String const &title);
-    bool IsOpen() const { return m_open; }
     HTMLView *GetView() const { return m_view; }
-    // Done: destroys the view's window, re-enables the owner and notifies it.
-    void OnClose();
 
 protected:
-    void closeEvent(QCloseEvent *event) override;
-    void keyPressEvent(QKeyEvent *event) override;
+    // Destroys the view's window.
+    void OnClosing() override;
 
 private:
     HTMLView *m_view = nullptr;
-    QPointer<QWidget> m_owner;
-    bool m_open = false;
 };
