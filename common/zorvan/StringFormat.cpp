@@ -315,7 +315,7 @@ int readInsertNumber(wchar_t const *&p)
     return n;
 }
 
-// The printf specification of an insert: the text between '!' marks, or "s".
+// The printf conversion of an insert: the text between '!' marks, or "s".
 std::wstring readInsertSpec(wchar_t const *&p)
 {
     if (*p != L'!')
@@ -330,7 +330,7 @@ std::wstring readInsertSpec(wchar_t const *&p)
 
 bool formatMessage(std::wstring &out, wchar_t const *fmt, Args &args)
 {
-    // First pass: the specification of each insert, so the arguments can be
+    // First pass: the conversion of each insert, so the arguments can be
     // taken in the order of their numbers.
     std::wstring specs[MaxInsert + 1];
     int count = 0;
