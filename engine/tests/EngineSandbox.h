@@ -10,6 +10,7 @@
 #include "engine/Engine.h"
 #include "engine/Module.h"
 #include "tools/testsupport/TestApplication.h"
+#include "tools/testsupport/ScopedEnvironment.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
@@ -165,12 +166,7 @@ protected:
     {
         engine.reset();
         Zorvan::setMessagePresenter(m_savedPresenter);
-        for (auto const &[name, value] : m_savedEnv) {
-            if (value)
-                setenv(name.c_str(), value->c_str(), 1);
-            else
-                unsetenv(name.c_str());
-        }
+        m_environment.Restore();
     }
 
     // Copies a test module library into a folder (created when missing).
@@ -200,18 +196,11 @@ protected:
     std::unique_ptr<ZorvanEngine::Engine> engine;
 
 private:
-    void SetEnv(char const *name, fs::path const &value)
-    {
-        if (!m_savedEnv.count(name)) {
-            char const *old = getenv(name);
-            m_savedEnv[name] = old ? std::optional<std::string>(old) : std::nullopt;
-        }
-        setenv(name, value.c_str(), 1);
-    }
+    void SetEnv(char const *name, fs::path const &value) { m_environment.Set(name, value.string()); }
 
     QTemporaryDir m_temp;
     Zorvan::MessagePresenter m_savedPresenter;
-    std::map<std::string, std::optional<std::string>> m_savedEnv;
+    QuintarTest::ScopedEnvironment m_environment;
 };
 
 } // namespace EngineTest

@@ -11,6 +11,7 @@
 #include "frontend/Application.h"
 #include "frontend/GameLoop.h"
 #include "frontend/MainFrame.h"
+#include "tools/testsupport/ScopedEnvironment.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -128,12 +129,7 @@ protected:
     void TearDown() override
     {
         Zorvan::setMessagePresenter(m_savedPresenter);
-        for (auto const &[name, value] : m_savedEnv) {
-            if (value)
-                setenv(name.c_str(), value->c_str(), 1);
-            else
-                unsetenv(name.c_str());
-        }
+        m_environment.Restore();
     }
 
     fs::path WriteGame(std::string const &name)
@@ -161,18 +157,11 @@ protected:
     std::deque<int> answers; // given to the questions in order; then defaults
 
 private:
-    void SetEnv(char const *name, fs::path const &value)
-    {
-        if (!m_savedEnv.count(name)) {
-            char const *old = getenv(name);
-            m_savedEnv[name] = old ? std::optional<std::string>(old) : std::nullopt;
-        }
-        setenv(name, value.c_str(), 1);
-    }
+    void SetEnv(char const *name, fs::path const &value) { m_environment.Set(name, value.string()); }
 
     QTemporaryDir m_temp;
     Zorvan::MessagePresenter m_savedPresenter;
-    std::map<std::string, std::optional<std::string>> m_savedEnv;
+    QuintarTest::ScopedEnvironment m_environment;
 };
 
 // A main frame over the test module, with its game loop registered as the
