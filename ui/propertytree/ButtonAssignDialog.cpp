@@ -41,13 +41,7 @@ ButtonAssignDialog::~ButtonAssignDialog()
 {
     if (m_open) {
         qApp->removeEventFilter(this);
-        if (Ondrel::Input* input = Input()) {
-            input->Close();
-            if (!GameRunning())
-                input->Stop();
-        }
-        if (m_owner)
-            m_owner->setEnabled(true);
+        Release();
     }
 }
 
@@ -170,11 +164,8 @@ void ButtonAssignDialog::closeEvent(QCloseEvent* event)
     event->accept();
 }
 
-void ButtonAssignDialog::Close()
+void ButtonAssignDialog::Release()
 {
-    if (!m_open)
-        return;
-    m_open = false;
     if (Ondrel::Input* input = Input()) {
         input->Close();
         if (!GameRunning())
@@ -182,6 +173,14 @@ void ButtonAssignDialog::Close()
     }
     if (m_owner)
         m_owner->setEnabled(true);
+}
+
+void ButtonAssignDialog::Close()
+{
+    if (!m_open)
+        return;
+    m_open = false;
+    Release();
     killTimer(m_timer);
     m_timer = 0;
     qApp->removeEventFilter(this);

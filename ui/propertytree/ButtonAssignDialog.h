@@ -47,6 +47,9 @@ protected:
 
 private:
     void Close();
+    // Gives the input back (stopping it when no game runs) and re-enables
+    // the owner.
+    void Release();
     Ondrel::Input* Input() const;
     static bool GameRunning();
 
