@@ -80,8 +80,9 @@ TEST_F(ChildViewTest, PaintsBackgroundColourOrImageUnderTheLastFrameAndThePaused
         QImage const shot = Grab();
         EXPECT_TRUE(Near(shot.pixel(centre), c.atCentre)) << Describe(shot.pixel(centre));
         EXPECT_TRUE(Near(shot.pixel(frameInside), c.atFrame)) << Describe(shot.pixel(frameInside));
-        if (module)
+        if (module) {
             EXPECT_EQ(module->Video()->lastFrames, 1);
+        }
         engine->Shutdown();
     }
 }

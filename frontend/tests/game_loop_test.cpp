@@ -104,8 +104,9 @@ TEST_F(GameLoopTest, ThrottleSleepsAfterTheModesFrameCount)
         EXPECT_EQ(loop.Run(), 0);
         EXPECT_EQ(runner.framesRun, c.frames);
         EXPECT_EQ(sleeps, c.sleeps);
-        if (c.mode == 0)
+        if (c.mode == 0) {
             EXPECT_EQ(loop.m_frameCounter, 0) << "mode 0 never counts frames";
+        }
     }
     loop.SetGameRunner(nullptr);
 }
