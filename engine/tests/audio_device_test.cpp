@@ -1,4 +1,5 @@
 #include "platform/audio/AudioDevice.h"
+#include "tools/testsupport/ScopedEnvironment.h"
 
 #include <gtest/gtest.h>
 
@@ -85,10 +86,10 @@ TEST(AudioDevice, DiskCaptureHoldsTheBlocksInOrder)
 {
     auto path = std::filesystem::temp_directory_path() /
                 ("quintar-audio-" + std::to_string(::getpid()) + ".raw");
-    std::string oldDriver = std::getenv("SDL_AUDIODRIVER") ? std::getenv("SDL_AUDIODRIVER") : "";
-    setenv("SDL_AUDIODRIVER", "disk", 1);
-    setenv("SDL_DISKAUDIOFILE", path.c_str(), 1);
-    setenv("SDL_DISKAUDIODELAY", "1", 1);
+    QuintarTest::ScopedEnvironment environment;
+    environment.Set("SDL_AUDIODRIVER", "disk");
+    environment.Set("SDL_DISKAUDIOFILE", path.string());
+    environment.Set("SDL_DISKAUDIODELAY", "1");
     std::vector<std::vector<uint8_t>> blocks;
     for (int i = 0; i < 6; ++i)
         blocks.emplace_back(1000, uint8_t(0x10 + i));
@@ -101,7 +102,7 @@ TEST(AudioDevice, DiskCaptureHoldsTheBlocksInOrder)
         ASSERT_TRUE(waitFor(done, 6));
         device.close();
     }
-    setenv("SDL_AUDIODRIVER", oldDriver.empty() ? "dummy" : oldDriver.c_str(), 1);
+    environment.Restore();
 
     std::ifstream in(path, std::ios::binary);
     std::vector<uint8_t> captured((std::istreambuf_iterator<char>(in)), {});

@@ -4,6 +4,7 @@
 #include "engine/BaseSound.h"
 #include "engine/tests/BaseMediaFixture.h"
 #include "engine/tests/BaseSoundProbe.h"
+#include "tools/testsupport/ScopedEnvironment.h"
 
 #include <SDL.h>
 
@@ -20,16 +21,11 @@ protected:
     void SetUp() override
     {
         MediaSandbox::SetUp();
-        char const *driver = getenv("SDL_AUDIODRIVER");
-        m_savedDriver = driver ? driver : "";
-        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        environment.Set("SDL_AUDIODRIVER", "dummy");
     }
     void TearDown() override
     {
-        if (m_savedDriver.empty())
-            unsetenv("SDL_AUDIODRIVER");
-        else
-            setenv("SDL_AUDIODRIVER", m_savedDriver.c_str(), 1);
+        environment.Restore();
         MediaSandbox::TearDown();
     }
 
@@ -45,8 +41,7 @@ protected:
         return false;
     }
 
-private:
-    std::string m_savedDriver;
+    QuintarTest::ScopedEnvironment environment;
 };
 
 TEST(BaseSoundRateControl, EachFrameKeepsBetweenThreeAndSixFramesQueued)
@@ -249,7 +244,7 @@ TEST_F(BaseSoundTest, WithoutAnOutputDeviceTheModuleRunsSilently)
         {"no-such-driver", 16, "Error opening waveOut: NODRIVER"},
     };
     for (Case const &c : cases) {
-        setenv("SDL_AUDIODRIVER", c.driver, 1);
+        environment.Set("SDL_AUDIODRIVER", c.driver);
         Zorvan::clearConsole();
         SoundProbe sound(module.get());
         sound.Open(22050, c.bits, false);

@@ -5,6 +5,7 @@
 
 #include "common/zorvan/ByteStream.h"
 #include "common/zorvan/Console.h"
+#include "tools/testsupport/ScopedEnvironment.h"
 
 #include <gtest/gtest.h>
 
@@ -155,28 +156,23 @@ TEST_F(KeyStoreTest, ConfigFolderChoice)
         {nullptr, "relative", "/h", "/h/.config/Quintar"},
         {nullptr, nullptr, "/h", "/h/.config/Quintar"},
     };
-    auto keep = [](const char *name) {
-        const char *v = std::getenv(name);
-        return v ? std::optional<std::string>(v) : std::nullopt;
-    };
-    auto put = [](const char *name, const std::optional<std::string> &v) {
-        if (v)
-            setenv(name, v->c_str(), 1);
+    QuintarTest::ScopedEnvironment environment;
+    // A null entry in the table stands for a variable that is not set at all.
+    auto put = [&environment](const char *name, const char *value) {
+        if (value)
+            environment.Set(name, value);
         else
-            unsetenv(name);
+            environment.Unset(name);
     };
-    auto oldDir = keep("QUINTAR_CONFIG_DIR"), oldXdg = keep("XDG_CONFIG_HOME"), oldHome = keep("HOME");
     for (const auto &c : cases) {
-        put("QUINTAR_CONFIG_DIR", c.quintarDir ? std::optional<std::string>(c.quintarDir) : std::nullopt);
-        put("XDG_CONFIG_HOME", c.xdg ? std::optional<std::string>(c.xdg) : std::nullopt);
-        put("HOME", c.home ? std::optional<std::string>(c.home) : std::nullopt);
+        put("QUINTAR_CONFIG_DIR", c.quintarDir);
+        put("XDG_CONFIG_HOME", c.xdg);
+        put("HOME", c.home);
         EXPECT_EQ(KeyStore::ConfigFolder(), c.expected);
     }
-    put("QUINTAR_CONFIG_DIR", folder.path());
+    environment.Set("QUINTAR_CONFIG_DIR", folder.path());
     EXPECT_EQ(KeyStore::User().FilePath(), File());
-    put("QUINTAR_CONFIG_DIR", oldDir);
-    put("XDG_CONFIG_HOME", oldXdg);
-    put("HOME", oldHome);
+    environment.Restore();
 }
 
 // Runs body in a child process and returns its exit status.

@@ -2,11 +2,11 @@
 // loaded from it.
 #include "engine/PropertyMap.h"
 #include "engine/Registry.h"
+#include "tools/testsupport/ScopedEnvironment.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,23 +26,18 @@ protected:
     {
         char pattern[] = "/tmp/quintar-registry-XXXXXX";
         folder_ = mkdtemp(pattern);
-        if (const char *old = std::getenv("QUINTAR_CONFIG_DIR"))
-            oldDir_ = old;
-        setenv("QUINTAR_CONFIG_DIR", folder_.c_str(), 1);
+        environment_.Set("QUINTAR_CONFIG_DIR", folder_);
     }
     void TearDown() override
     {
-        if (oldDir_)
-            setenv("QUINTAR_CONFIG_DIR", oldDir_->c_str(), 1);
-        else
-            unsetenv("QUINTAR_CONFIG_DIR");
+        environment_.Restore();
         std::system(("rm -rf '" + folder_ + "'").c_str());
     }
     std::string StoreFile() const { return folder_ + "/keystore.dat"; }
 
 private:
     std::string folder_;
-    std::optional<std::string> oldDir_;
+    QuintarTest::ScopedEnvironment environment_;
 };
 
 PropertyMap EngineDefaults()

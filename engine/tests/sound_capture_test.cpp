@@ -5,6 +5,7 @@
 #include "engine/BaseSound.h"
 #include "engine/tests/BaseMediaFixture.h"
 #include "engine/tests/BaseSoundProbe.h"
+#include "tools/testsupport/ScopedEnvironment.h"
 
 #include <chrono>
 #include <cstring>
@@ -20,34 +21,21 @@ protected:
     {
         MediaSandbox::SetUp();
         capture = root / "capture.raw";
-        Save("SDL_AUDIODRIVER");
-        Save("SDL_DISKAUDIOFILE");
-        Save("SDL_DISKAUDIODELAY");
-        setenv("SDL_AUDIODRIVER", "disk", 1);
-        setenv("SDL_DISKAUDIOFILE", capture.c_str(), 1);
+        environment.Set("SDL_AUDIODRIVER", "disk");
+        environment.Set("SDL_DISKAUDIOFILE", capture.string());
         // The driver's own pace: one buffer's playing time per buffer.
-        unsetenv("SDL_DISKAUDIODELAY");
+        environment.Unset("SDL_DISKAUDIODELAY");
     }
     void TearDown() override
     {
-        for (auto const &[name, value] : m_saved) {
-            if (value)
-                setenv(name.c_str(), value->c_str(), 1);
-            else
-                unsetenv(name.c_str());
-        }
+        environment.Restore();
         MediaSandbox::TearDown();
     }
 
     fs::path capture;
 
 private:
-    void Save(char const *name)
-    {
-        char const *value = getenv(name);
-        m_saved[name] = value ? std::optional<std::string>(value) : std::nullopt;
-    }
-    std::map<std::string, std::optional<std::string>> m_saved;
+    QuintarTest::ScopedEnvironment environment;
 };
 
 TEST_F(SoundCaptureTest, SquareWaveComesOutAtItsPitchWithoutGaps)

@@ -13,6 +13,7 @@
 #include "platform/ondrel/DrawingContext.h"
 #include "platform/ondrel/Surface.h"
 #include "engine/QtString.h"
+#include "tools/testsupport/ScopedEnvironment.h"
 #include "tools/testsupport/TestApplication.h"
 
 #include <QApplication>
@@ -24,7 +25,6 @@
 
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -137,10 +137,10 @@ protected:
     {
         EnsureApplication();
         ASSERT_TRUE(m_home.isValid());
-        SaveAndSet("HOME", m_home.path());
-        SaveAndSet("QUINTAR_CONFIG_DIR", m_home.path() + "/config");
-        SaveAndSet("XDG_CONFIG_HOME", m_home.path() + "/config");
-        SaveAndSet("XDG_DATA_HOME", m_home.path() + "/data");
+        SetEnv("HOME", m_home.path());
+        SetEnv("QUINTAR_CONFIG_DIR", m_home.path() + "/config");
+        SetEnv("XDG_CONFIG_HOME", m_home.path() + "/config");
+        SetEnv("XDG_DATA_HOME", m_home.path() + "/data");
         programFolder = m_home.path() + "/bin";
         QDir().mkpath(programFolder);
         m_savedPresenter = Zorvan::setMessagePresenter([this](Zorvan::String const &text,
@@ -161,12 +161,7 @@ protected:
         engine.reset();
         view.reset();
         Zorvan::setMessagePresenter(m_savedPresenter);
-        for (auto const &[name, value] : m_savedEnv) {
-            if (value)
-                qputenv(name.constData(), *value);
-            else
-                qunsetenv(name.constData());
-        }
+        m_environment.Restore();
     }
 
     PropertyMap &settings() { return engine->GetSettings(); }
@@ -199,16 +194,11 @@ protected:
     std::vector<std::string> messages;
 
 private:
-    void SaveAndSet(char const *name, QString const &value)
-    {
-        m_savedEnv.emplace_back(name, qEnvironmentVariableIsSet(name) ? std::optional<QByteArray>(qgetenv(name))
-                                                                     : std::nullopt);
-        qputenv(name, value.toUtf8());
-    }
+    void SetEnv(char const *name, QString const &value) { m_environment.Set(name, value.toStdString()); }
 
     QTemporaryDir m_home;
     Zorvan::MessagePresenter m_savedPresenter;
-    std::vector<std::pair<QByteArray, std::optional<QByteArray>>> m_savedEnv;
+    QuintarTest::ScopedEnvironment m_environment;
 };
 
 } // namespace ViewTest

@@ -3,6 +3,7 @@
 #include "engine/Engine.h"
 #include "frontend/FileDialog.h"
 #include "ui/propertytree/PropertyItem.h"
+#include "tools/testsupport/ScopedEnvironment.h"
 #include "tools/testsupport/TestApplication.h"
 
 #include <QApplication>
@@ -31,11 +32,9 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(home.isValid());
-        oldHome = qgetenv("HOME");
-        oldConfig = qgetenv("XDG_CONFIG_HOME");
         oldCwd = QDir::currentPath();
-        qputenv("HOME", home.path().toUtf8());
-        qputenv("XDG_CONFIG_HOME", (home.path() + "/config").toUtf8());
+        environment.Set("HOME", home.path().toStdString());
+        environment.Set("XDG_CONFIG_HOME", (home.path() + "/config").toStdString());
         QDir::setCurrent(home.path());
 
         s.Set(L"CPUThrottle", 0, false);
@@ -65,11 +64,7 @@ protected:
             page.OnCancel();
         QCoreApplication::processEvents();
         QDir::setCurrent(oldCwd);
-        qputenv("HOME", oldHome);
-        if (oldConfig.isEmpty())
-            qunsetenv("XDG_CONFIG_HOME");
-        else
-            qputenv("XDG_CONFIG_HOME", oldConfig);
+        environment.Restore();
     }
 
     PropertyRow Row(char const* name)
@@ -102,7 +97,7 @@ protected:
     }
 
     QTemporaryDir home;
-    QByteArray oldHome, oldConfig;
+    QuintarTest::ScopedEnvironment environment;
     QString oldCwd;
     PropertyMap s;
     OwnerWindow owner;

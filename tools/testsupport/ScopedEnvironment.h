@@ -18,11 +18,15 @@ public:
 
     void Set(char const *name, std::string const &value)
     {
-        if (!m_saved.count(name)) {
-            char const *old = std::getenv(name);
-            m_saved[name] = old ? std::optional<std::string>(old) : std::nullopt;
-        }
+        Save(name);
         setenv(name, value.c_str(), 1);
+    }
+
+    // For tests whose set-up needs the variable absent, not merely empty.
+    void Unset(char const *name)
+    {
+        Save(name);
+        unsetenv(name);
     }
 
     void Restore()
@@ -37,6 +41,16 @@ public:
     }
 
 private:
+    // Only the first change keeps the value, so Restore() goes back to what
+    // the test started with however often the variable changes.
+    void Save(char const *name)
+    {
+        if (!m_saved.count(name)) {
+            char const *old = std::getenv(name);
+            m_saved[name] = old ? std::optional<std::string>(old) : std::nullopt;
+        }
+    }
+
     std::map<std::string, std::optional<std::string>> m_saved;
 };
 

@@ -1,4 +1,5 @@
 #include "common/zorvan/TimeOfDay.h"
+#include "tools/testsupport/ScopedEnvironment.h"
 
 #include <gtest/gtest.h>
 
@@ -10,30 +11,23 @@
 namespace {
 
 // Sets TZ for one test and puts the old value back afterwards.
+// tzset() follows each change because the C library reads TZ only then.
 class ZoneGuard {
 public:
     explicit ZoneGuard(char const *zone)
     {
-        if (char const *old = std::getenv("TZ")) {
-            hadOld_ = true;
-            old_ = old;
-        }
-        ::setenv("TZ", zone, 1);
+        environment_.Set("TZ", zone);
         ::tzset();
     }
     ~ZoneGuard()
     {
-        if (hadOld_)
-            ::setenv("TZ", old_.c_str(), 1);
-        else
-            ::unsetenv("TZ");
+        environment_.Restore();
         ::tzset();
         Zorvan::g_bUseDST = 1;
     }
 
 private:
-    bool hadOld_ = false;
-    std::string old_;
+    QuintarTest::ScopedEnvironment environment_;
 };
 
 time_t utc(int year, int month, int day, int hour, int minute, int second)
