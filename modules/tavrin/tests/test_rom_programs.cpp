@@ -125,6 +125,9 @@ struct RomCase {
     int resultRegister;
 };
 
+// Names the case in test listings (and so in ctest's test names).
+void PrintTo(const RomCase &c, std::ostream *out) { *out << c.file; }
+
 class PublicCpuPrograms : public ::testing::TestWithParam<RomCase> {};
 
 TEST_P(PublicCpuPrograms, EndSpinningWithNoFailedTest)
