@@ -6,7 +6,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 bash "$here/scripts/setup.sh"
 export QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy
-export ASAN_OPTIONS=halt_on_error=1:detect_leaks=0
+export ASAN_OPTIONS=halt_on_error=1:detect_leaks=1
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 jobs=$(nproc)
 status=0

@@ -13,3 +13,12 @@ struct HeadlessEnvironment {
 } headlessEnvironment;
 
 } // namespace
+
+#ifdef QUINTAR_SANITIZE
+// The system's font configuration library keeps caches it never frees; our
+// own leaks are still reported.
+extern "C" const char *__lsan_default_suppressions()
+{
+    return "leak:libfontconfig\n";
+}
+#endif
