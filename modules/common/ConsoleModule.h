@@ -1,8 +1,19 @@
 // The module glue shared by the console modules: the `Module` subclass body
 // that every console plug-in has in common, written once over a table of
-// the machine's plain functions (ConsoleMachine.h).
+// the machine's plain functions.
 //
-// A console module is
+// A console plug-in supplies
+//   - its machine as a ConsoleMachine table (ConsoleMachine.h): start,
+//     shutdown, reset, frame, state writer and reader, the quit flag and the
+//     battery-name buffer;
+//   - its video, derived from ConsoleVideo (ConsoleVideo.h), constructible
+//     from (Module *), giving the machine's two frame-skip counters;
+//   - its input, derived from ConsoleInput (ConsoleInput.h) with its button
+//     table and the machine's input pointer, constructible from (Module *);
+//   - its sound, a BaseSound constructible from (Module *);
+//   - its settings page, derived from ConsoleSettingsPage
+//     (ConsoleSettingsPage.h), constructible from (PropertyMap *);
+//   - its module class and exports:
 //
 //   class CindrelModule final
 //       : public ConsoleGlue::ConsoleModuleOf<CindrelSettingsPage, CindrelSound, CindrelVideo, CindrelInput> {
@@ -12,10 +23,10 @@
 //   };
 //   CONSOLE_MODULE_EXPORTS(CindrelModule, kCindrelTexts)   // ConsoleDesc.h
 //
-// where the page type is constructible from (PropertyMap *) and the sound,
-// video and input types from (Module *). A module whose OpenRom has steps of
-// its own (choosing the machine type, a BIOS path) overrides OpenRom, does
-// them and then calls ConsoleModule::OpenRom.
+// A module whose OpenRom has steps of its own (choosing the machine type,
+// a BIOS path, marking the sound off when SoundWanted() is false) overrides
+// OpenRom, does them, then returns ConsoleModule::OpenRom(path).
+// engine/tests/testmodule/TestConsoleModule.cpp is a whole small example.
 #pragma once
 
 #include "engine/Module.h"

@@ -34,7 +34,8 @@ public:
     Zorvan::String GetKeyName(int code) const { return GetKeyName(code, m_fallback); }
 
     ButtonAssignDialog &GetButtonDialog() { return m_buttonDialog; }
-    // The "Name" row of the skin rows; null before AddSkinItems.
+    // The "Name" row of the skin rows while the page is shown; null before
+    // the first AddSkinItems.
     PropertyRow GetSkinRow() const { return m_skinRow; }
 
     static constexpr int kSkinCategoryImage = 25;
