@@ -16,6 +16,7 @@
 #include "platform/ondrel/Surface.h"
 
 #include <cstring>
+#include <string>
 
 using ZorvanEngine::Module;
 
@@ -99,6 +100,11 @@ public:
         m_channelCount = 1;
     }
     ~Sound() override { Log("sound delete"); }
+    void Open(int rate, int bits, bool stereo) override
+    {
+        Log("sound Open " + std::to_string(rate));
+        BaseSound::Open(rate, bits, stereo);
+    }
     void Close() override
     {
         Log("sound Close");

@@ -201,6 +201,16 @@ TEST_F(RunRomTest, AWrongCommandLineOrKeyIsStatusTwo)
     EXPECT_THAT(result.err, HasSubstr("vkTurbo: not a key"));
 }
 
+TEST_F(RunRomTest, SoundIsOpenedOnlyWhenAskedFor)
+{
+    // The test console's own "Sound" is off; --sound turns on both the
+    // engine's and the module's.
+    ASSERT_EQ(Run({"--frames", "1", Path(Image("quiet.qtc"))}).status, 0);
+    EXPECT_TRUE(Log("sound Open").empty());
+    ASSERT_EQ(Run({"--sound", "--frames", "1", Path(Image("loud.qtc"))}).status, 0);
+    EXPECT_THAT(Log("sound Open"), ElementsAre("sound Open 22050"));
+}
+
 TEST_F(RunRomTest, AMachineThatQuitsEarlyIsRatedOverTheFramesItRan)
 {
     Result const result = Run({"--frames", "10", Path(Image("short.qtc", "quit:4\n"))});
