@@ -18,41 +18,35 @@
 namespace Belcrest {
 
 // Machine types: MachineWord AND MachineTypeMask.
-enum : uint32_t {
-    MachineTypeMask = 0x10003,
-    MachineSg1000 = 0x00001,
-    MachineMasterSystem = 0x00002,
-    MachineGameGear = 0x00003,
-    MachineSc3000 = 0x10000,
-    MachineSf7000 = 0x10001,
-};
+inline constexpr uint32_t MachineTypeMask = 0x10003;
+inline constexpr uint32_t MachineSg1000 = 0x00001;
+inline constexpr uint32_t MachineMasterSystem = 0x00002;
+inline constexpr uint32_t MachineGameGear = 0x00003;
+inline constexpr uint32_t MachineSc3000 = 0x10000;
+inline constexpr uint32_t MachineSf7000 = 0x10001;
 
 // Other bits of MachineWord.
-enum : uint32_t {
-    MachineHasMapper = 0x2,       // cartridge mapper and VDP registers 8-15
-    MachineCountryMask = 0x30,
-    MachineCountryExport = 0x10,
-    MachineCountryJapan = 0x20,
-    MachineAutofire1 = 0x40,
-    MachineAutofire2 = 0x80,
-    MachineReadSetupStays = 0x100, // a VRAM read setup leaves the address alone
-    MachineHasFm = 0x200,
-    MachinePsgMode80 = 0x400,
-    MachineHasEeprom = 0x800,
-    MachineAltMapper = 0x1000,
-};
+inline constexpr uint32_t MachineHasMapper = 0x2;       // cartridge mapper and VDP registers 8-15
+inline constexpr uint32_t MachineCountryMask = 0x30;
+inline constexpr uint32_t MachineCountryExport = 0x10;
+inline constexpr uint32_t MachineCountryJapan = 0x20;
+inline constexpr uint32_t MachineAutofire1 = 0x40;
+inline constexpr uint32_t MachineAutofire2 = 0x80;
+inline constexpr uint32_t MachineReadSetupStays = 0x100; // a VRAM read setup leaves the address alone
+inline constexpr uint32_t MachineHasFm = 0x200;
+inline constexpr uint32_t MachinePsgMode80 = 0x400;
+inline constexpr uint32_t MachineHasEeprom = 0x800;
+inline constexpr uint32_t MachineAltMapper = 0x1000;
 
 // Host buttons as ReadPadState returns them (1 = pressed).
-enum : uint32_t {
-    PadUp = 0x1,
-    PadDown = 0x2,
-    PadLeft = 0x4,
-    PadRight = 0x8,
-    PadButton1 = 0x10,
-    PadButton2 = 0x20,
-    PadStart = 0x2000,
-    PadPause = 0x10000,
-};
+inline constexpr uint32_t PadUp = 0x1;
+inline constexpr uint32_t PadDown = 0x2;
+inline constexpr uint32_t PadLeft = 0x4;
+inline constexpr uint32_t PadRight = 0x8;
+inline constexpr uint32_t PadButton1 = 0x10;
+inline constexpr uint32_t PadButton2 = 0x20;
+inline constexpr uint32_t PadStart = 0x2000;
+inline constexpr uint32_t PadPause = 0x10000;
 
 inline constexpr unsigned RomPageSize = 0x4000;
 inline constexpr unsigned MaxRomPages = 256;

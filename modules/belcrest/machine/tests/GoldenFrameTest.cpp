@@ -1,0 +1,85 @@
+// The three public Master System programs, run 30 frames through the
+// machine and the 32-bit renderers, against their author's pictures.
+#include "modules/belcrest/machine/tests/MachineStandIns.h"
+#include "modules/belcrest/vdp/Vdp.h"
+#include "tools/testsupport/TestRoms.h"
+
+#include <QImage>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace Belcrest::Test {
+namespace {
+
+struct GoldenCase {
+    const char *name;
+    int pictureX, pictureY; // where the 256 x 192 picture lies in the author's capture
+    // A region (in picture coordinates) where the capture is not the
+    // reference; width 0 for none.
+    int skipX0, skipY0, skipX1, skipY1;
+};
+
+constexpr int ShownWidth = 240, ShownHeight = 192;
+
+// The 240 x 192 window the Master System shows: emulated columns 8-247.
+QImage ShownWindow()
+{
+    QImage image(ShownWidth, ShownHeight, QImage::Format_RGB32);
+    for (int y = 0; y < ShownHeight; ++y)
+        for (int x = 0; x < ShownWidth; ++x)
+            image.setPixel(x, y, 0xFF000000u | Surface[size_t(y + 8) * VdpSurfaceWidth + size_t(x + 16)]);
+    return image;
+}
+
+class GoldenFrameTest : public ::testing::TestWithParam<GoldenCase> {};
+
+TEST_P(GoldenFrameTest, ShownWindowEqualsTheAuthorsPicture)
+{
+    const GoldenCase c = GetParam();
+    const std::string folder = QuintarTest::TestRomFolder();
+    if (folder.empty())
+        GTEST_SKIP() << "public test programs not found (set QUINTAR_TESTROMS)";
+    const std::string rom = folder + "/sms/" + c.name + ".sms";
+    QImage picture(QString::fromStdString(folder + "/sms/" + c.name + ".png"));
+    ASSERT_FALSE(picture.isNull());
+    picture = picture.convertToFormat(QImage::Format_RGB32);
+
+    ResetStandIns();
+    MachineWord = MachineMasterSystem;
+    ASSERT_EQ(MachineStart(rom), 1);
+    for (int frame = 0; frame < 30; ++frame)
+        ASSERT_EQ(MachineRunFrame(), 1);
+    const QImage shown = ShownWindow();
+    MachineShutdown();
+
+    int wrong = 0, firstX = -1, firstY = -1;
+    for (int y = 0; y < ShownHeight; ++y) {
+        for (int x = 0; x < ShownWidth; ++x) {
+            const int px = x + 8, py = y; // picture coordinates
+            if (px >= c.skipX0 && px <= c.skipX1 && py >= c.skipY0 && py <= c.skipY1)
+                continue;
+            const QRgb want = picture.pixel(c.pictureX + px, c.pictureY + py) & 0xFFFFFF;
+            const QRgb got = shown.pixel(x, y) & 0xFFFFFF;
+            if (want != got && wrong++ == 0) {
+                firstX = px;
+                firstY = py;
+            }
+        }
+    }
+    if (wrong) {
+        const auto out = std::filesystem::temp_directory_path() / (std::string(c.name) + "-frame.png");
+        shown.save(QString::fromStdString(out.string()));
+        ADD_FAILURE() << wrong << " pixels differ, the first at (" << firstX << ", " << firstY
+                      << ") of the picture; the frame is in " << out;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(PublicPrograms, GoldenFrameTest,
+                         ::testing::Values(GoldenCase{"HelloWorld", 0, 0, 0, 0, -1, -1},
+                                           GoldenCase{"SMSAudio", 2, 16, 0, 0, -1, -1},
+                                           GoldenCase{"Sprite", 0, 0, 116, 93, 140, 100}),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+} // namespace
+} // namespace Belcrest::Test
