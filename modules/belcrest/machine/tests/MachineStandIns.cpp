@@ -72,10 +72,13 @@ std::vector<uint8_t> ReadFile(const std::filesystem::path &path)
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
-TempFolder::TempFolder()
+TempFolder::TempFolder(bool inMemory)
 {
     std::random_device random;
-    path = std::filesystem::temp_directory_path() / ("belcrest-machine-" + std::to_string(random()));
+    std::error_code error;
+    const bool shm = inMemory && std::filesystem::is_directory("/dev/shm", error);
+    const std::filesystem::path base = shm ? std::filesystem::path("/dev/shm") : std::filesystem::temp_directory_path();
+    path = base / ("belcrest-machine-" + std::to_string(random()));
     std::filesystem::create_directories(path);
 }
 

@@ -36,10 +36,10 @@ std::vector<uint8_t> MakeImage(unsigned pages, const std::vector<uint8_t> &code 
 void WriteFile(const std::filesystem::path &path, const std::vector<uint8_t> &bytes);
 std::vector<uint8_t> ReadFile(const std::filesystem::path &path);
 
-// A folder of its own under the system's temporary folder, removed when the
-// object goes.
+// A folder of its own under the system's temporary folder (or, with
+// inMemory, under /dev/shm where there is one), removed when the object goes.
 struct TempFolder {
-    TempFolder();
+    explicit TempFolder(bool inMemory = false);
     ~TempFolder();
     std::filesystem::path operator/(const std::string &name) const { return path / name; }
     std::filesystem::path path;
