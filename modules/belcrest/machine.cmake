@@ -17,3 +17,8 @@ target_link_libraries(BelcrestMachine PUBLIC BelcrestCore SoundDriver ZorvanEngi
 if(QUINTAR_TESTS)
   add_subdirectory(machine/tests)
 endif()
+
+# Frames per second of the machine and renderers (no module around them).
+add_executable(bench_belcrest_machine machine/bench/MachineBench.cpp)
+target_link_libraries(bench_belcrest_machine PRIVATE BelcrestMachine)
+target_compile_definitions(bench_belcrest_machine PRIVATE QUINTAR_TESTROMS_DEFAULT="${CMAKE_SOURCE_DIR}/../shared/testroms")
