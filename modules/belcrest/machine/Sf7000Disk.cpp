@@ -25,7 +25,8 @@ constexpr uint8_t FlagCarry = 0x01, FlagZero = 0x40;
 
 void LoadDiskImage()
 {
-    std::printf("Allocating 160kB for SF7000 disk...OK\n");
+    Progress("Allocating 160kB for SF7000 disk...");
+    std::printf("OK\n");
     DiskImage.assign(DiskSize, 0xFF);
     std::vector<uint8_t> bytes;
     const Zorvan::ReadResult r = Zorvan::ReadFileBounded(DiskFileName, DiskSize, bytes);

@@ -61,6 +61,21 @@ TEST_F(PortsTest, PadBitsReachTheirPorts)
     EXPECT_EQ(ReadPort(0x00) & 0x80, 0) << "Game Gear Start on port $00 bit 7";
 }
 
+TEST_F(PortsTest, Sc3000KeyboardThroughPpi1)
+{
+    Start(MachineSc3000);
+    KeyboardRows[3] = 0xFE7F;
+    WritePort(0xDF, 0x92); // A and B inputs, C outputs
+    WritePort(0xDE, 0x03); // row 3
+    EXPECT_EQ(ReadPort(0xDC), 0x7F);
+    EXPECT_EQ(ReadPort(0xDD), 0xBE);
+    EXPECT_EQ(ReadPort(0xC1), 0xBE) << "$C0-$C3 mirror $DC-$DF";
+    KeyboardRows[7] = 0xFFFE; // the pad is row 7
+    WritePort(0xDE, 0x07);
+    EXPECT_EQ(ReadPort(0xDC), 0xFE);
+    EXPECT_EQ(ReadPort(0xE4), 0xFF) << "PPI 2 only on the SF-7000";
+}
+
 TEST_F(PortsTest, ThLinesFromPort3F)
 {
     struct Case {

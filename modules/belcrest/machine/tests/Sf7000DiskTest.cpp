@@ -97,6 +97,21 @@ TEST_F(Sf7000DiskTest, SectorReads)
     EXPECT_FALSE(Trap(0x0008, 0, 0, 0).AF.l & 0x01);
 }
 
+TEST_F(Sf7000DiskTest, Ppi2SwitchesRamAtZero)
+{
+    ASSERT_TRUE(StartWithDisk(Disk()));
+    WriteMemory(0x0100, 0x99);
+    EXPECT_EQ(Z80PageTable[0][0x100], rom[0x100]) << "ROM at reset";
+    WritePort(0xE7, 0x80); // every PPI 2 port an output
+    WritePort(0xE6, 0x40);
+    EXPECT_EQ(RegionWritable[0], 1);
+    WriteMemory(0x0100, 0x99);
+    EXPECT_EQ(Z80PageTable[0][0x100], 0x99);
+    EXPECT_EQ(ReadPort(0xE6), 0x40);
+    WritePort(0xE6, 0x00);
+    EXPECT_EQ(Z80PageTable[0][0x100], rom[0x100]);
+}
+
 TEST_F(Sf7000DiskTest, WrongSizedDiskReadsAsFF)
 {
     ASSERT_TRUE(StartWithDisk(std::vector<uint8_t>(DiskSize - 1, 0x11)));
