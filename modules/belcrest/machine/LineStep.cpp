@@ -93,7 +93,9 @@ uint16_t LineHook(Z80State &cpu)
         VdpLatchVScroll();
     if (line == 0 || line == 16)
         VdpLatchScroll();
-    if (FrameSkipCounter == 0 && line >= FirstVisibleLine && line <= LastVisibleLine)
+    // Drawn before the line's slice runs, so it shows what the previous
+    // line's code left; only while the video has a surface locked.
+    if (FrameSkipCounter == 0 && line >= FirstVisibleLine && line <= LastVisibleLine && VdpFrameBuffer)
         VdpModeTable[VdpMode].render(int(line));
 
     if (line == LastVisibleLine) {

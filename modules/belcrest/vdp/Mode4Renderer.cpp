@@ -101,17 +101,24 @@ template <class Pixel> void DrawMode4Sprites(int line, const uint8_t *mask)
     const unsigned table = VdpTableBase[VdpSpriteTable];
     const unsigned patterns = VdpTableBase[VdpSpritePatterns];
     const int h = SpriteHeight();
-    int n = 0;
-    while (n < 64 && Vram[table + n] != 0xD0)
-        ++n;
+    // The sprites on this line, up to the first Y byte of 0xD0.
+    uint8_t onLine[64];
+    int count = 0;
+    for (int i = 0; i < 64; ++i) {
+        const int y = Vram[table + i];
+        if (y == 0xD0)
+            break;
+        const int top = y >= 240 ? y + 1 - 256 : y + 1;
+        if (unsigned(line - top) < unsigned(h))
+            onLine[count++] = uint8_t(i);
+    }
     const Pixel *palette = HostColours<Pixel>() + SpritePaletteStart;
     Pixel *row = LineStart<Pixel>(line);
     // Lower-numbered sprites are drawn last, over higher-numbered ones.
-    for (int i = n - 1; i >= 0; --i) {
+    for (int s = count - 1; s >= 0; --s) {
+        const int i = onLine[s];
         const int y = Vram[table + i];
         const int top = y >= 240 ? y + 1 - 256 : y + 1;
-        if (line < top || line >= top + h)
-            continue;
         int x = Vram[table + 128 + 2 * i];
         if (VdpRegisters[0] & 0x08)
             x -= 8;
@@ -127,13 +134,11 @@ template <class Pixel> void DrawMode4Sprites(int line, const uint8_t *mask)
         const uint8_t shown = opaque & uint8_t(~behind);
         if (!shown)
             continue;
-        for (int bit = 7; bit >= 0; --bit) {
-            if (!(shown & (1u << bit)))
-                continue;
-            const unsigned index = ((planes[0] >> bit) & 1) | ((planes[1] >> bit) & 1) << 1 |
-                                   ((planes[2] >> bit) & 1) << 2 | ((planes[3] >> bit) & 1) << 3;
-            row[x + 7 - bit] = palette[index];
-        }
+        const uint32_t word = Spread[planes[0]] | Spread[planes[1]] << 1 | Spread[planes[2]] << 2 |
+                              Spread[planes[3]] << 3;
+        for (int bit = 7; bit >= 0; --bit)
+            if (shown & (1u << bit))
+                row[x + 7 - bit] = palette[(word >> (4 * bit)) & 15];
     }
 }
 
