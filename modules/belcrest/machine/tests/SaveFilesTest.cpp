@@ -157,6 +157,61 @@ TEST_F(SaveFilesTest, RefusedStatesLeaveTheGameUntouched)
     EXPECT_TRUE(Take() == before);
 }
 
+// A program that scrolls by one more pixel each frame: after a load, the
+// frames are those that followed the save.
+TEST_F(SaveFilesTest, LoadedStateReplaysTheSameFrames)
+{
+    const std::vector<uint8_t> code = {
+        0xF3,             // di
+        0xDB, 0x7E,       // loop: in a,($7E)
+        0xFE, 0xC0,       // cp 192
+        0x20, 0xFA,       // jr nz,loop
+        0x2A, 0x00, 0xC0, // ld hl,($C000)
+        0x23,             // inc hl
+        0x22, 0x00, 0xC0, // ld ($C000),hl
+        0x7D,             // ld a,l
+        0xD3, 0xBF,       // out ($BF),a
+        0x3E, 0x88,       // ld a,$88
+        0xD3, 0xBF,       // out ($BF),a: register 8
+        0xDB, 0x7E,       // wait: in a,($7E)
+        0xFE, 0xC0,       // cp 192
+        0x28, 0xFA,       // jr z,wait
+        0x18, 0xE4,       // jr loop
+    };
+    BatteryFileName.clear();
+    ASSERT_TRUE(StartWithImage(folder, MakeImage(2, code)));
+    for (unsigned i = 0; i < VramSize; ++i)
+        Vram[i] = uint8_t(i * 37 + i / 97);
+    for (unsigned i = 0; i < 32; ++i)
+        ColourRam[i] = uint8_t(i * 2 + 1);
+    VdpRefreshPalette();
+    for (int f = 0; f < 5; ++f)
+        MachineRunFrame();
+    const auto path = folder / "replay.sta";
+    ASSERT_EQ(SaveStateFile(path.string()), 1);
+    // The 256 emulated columns of lines 0-191 (the margins keep whatever
+    // earlier frames left there).
+    const auto picture = [] {
+        std::vector<uint32_t> out;
+        for (int line = 0; line < 192; ++line) {
+            const auto row = Surface.begin() + (line + 8) * VdpSurfaceWidth + 8;
+            out.insert(out.end(), row, row + 256);
+        }
+        return out;
+    };
+    std::vector<std::vector<uint32_t>> frames;
+    for (int f = 0; f < 10; ++f) {
+        MachineRunFrame();
+        frames.push_back(picture());
+    }
+    EXPECT_NE(frames[0], frames[1]) << "the picture moves";
+    ASSERT_EQ(LoadStateFile(path.string()), 1);
+    for (int f = 0; f < 10; ++f) {
+        MachineRunFrame();
+        ASSERT_EQ(picture(), frames[size_t(f)]) << "frame " << f << " after the load";
+    }
+}
+
 TEST_F(SaveFilesTest, GameGearStateRefusedByAMasterSystem)
 {
     Start(MachineGameGear);
