@@ -127,6 +127,33 @@ TEST_F(MachineMapTest, FirstKilobyteStaysOnPageZero)
     EXPECT_EQ(Peek(0x3FFF), 2);
 }
 
+TEST_F(MachineMapTest, EepromCartridge)
+{
+    ResetStandIns();
+    BatteryFileName.clear();
+    ASSERT_TRUE(StartWithImage(folder, MakeImage(4)));
+    MachineWord |= MachineHasEeprom;
+    MachineReset();
+    EXPECT_EQ(CpuSpace[0x4000], 0x03) << "RAM filled with the chip's idle data-out line";
+    EXPECT_EQ(CpuSpace[0x7F7F], 0x03);
+    WriteMemory(0xFFFC, 0x08);
+    WriteMemory(0x8000, 0x04); // select the chip: the store holds what it answers
+    EXPECT_EQ(CpuSpace[0x4000] & 0x02, 0x02);
+    EXPECT_NE(CpuSpace[0x4000], 0x04);
+}
+
+TEST_F(MachineMapTest, AlternativeMapperSwitchesOnRegionStarts)
+{
+    Start(8, MachineSg1000);
+    MachineWord |= MachineAltMapper;
+    WriteMemory(0x4000, 5);
+    EXPECT_EQ(Peek(0x4000), 5);
+    WriteMemory(0x0000, 3);
+    EXPECT_EQ(Peek(0x0000), 3);
+    WriteMemory(0x4001, 6); // not a region start: dropped
+    EXPECT_EQ(Peek(0x4000), 5);
+}
+
 TEST_F(MachineMapTest, EmptySlotMapsTheStartOfCpuSpace)
 {
     Start(3); // mask 3: page 3 has no slot
