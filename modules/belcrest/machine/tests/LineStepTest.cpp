@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 namespace Belcrest::Test {
@@ -137,6 +138,22 @@ TEST_F(LineStepTest, FrameSkipDrawsEveryThirdFrameButEndsEach)
     EXPECT_EQ(ended, 6);
     EXPECT_EQ(drawn, 2);
     EXPECT_EQ(Hooks.refreshes, 2);
+}
+
+TEST_F(LineStepTest, DrawnLinesPerMachine)
+{
+    for (auto [type, first, last] : {std::tuple{MachineMasterSystem, 0, 191}, std::tuple{MachineGameGear, 24, 167}}) {
+        ResetStandIns();
+        Start(type);
+        std::fill(Surface.begin(), Surface.end(), 0xDEADBEEF);
+        MachineRunFrame();
+        MachineRunFrame();
+        for (int line = 0; line < 192; ++line) {
+            const bool drawn = Surface[size_t(line + 8) * VdpSurfaceWidth + 100] != 0xDEADBEEF;
+            EXPECT_EQ(drawn, line >= first && line <= last) << "line " << line;
+        }
+        MachineShutdown();
+    }
 }
 
 TEST_F(LineStepTest, PauseGivesOneNmiPerPress)
