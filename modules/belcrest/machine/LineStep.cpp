@@ -95,17 +95,17 @@ uint16_t LineHook(Z80State &cpu)
         VdpLatchScroll();
     // Drawn before the line's slice runs, so it shows what the previous
     // line's code left; only while the video has a surface locked.
-    if (FrameSkipCounter == 0 && line >= FirstVisibleLine && line <= LastVisibleLine && VdpFrameBuffer)
+    if (FrameSkipCounter <= 0 && line >= FirstVisibleLine && line <= LastVisibleLine && VdpFrameBuffer)
         VdpModeTable[VdpMode].render(int(line));
 
     if (line == LastVisibleLine) {
         if (SpriteCollision())
             VdpStatus |= VdpStatusCollision;
         FrameDone = 1;
-        if (FrameSkipCounter) {
+        if (FrameSkipCounter > 0) {
             --FrameSkipCounter;
         } else {
-            FrameSkipCounter = FrameSkip ? FrameSkip - 1 : 0;
+            FrameSkipCounter = FrameSkip > 1 ? FrameSkip - 1 : 0;
             RefreshScreen();
         }
     }

@@ -14,8 +14,8 @@ namespace Belcrest {
 
 uint32_t MachineWord = 0x200;
 uint8_t VerboseFlags = 1;
-uint32_t FrameSkip = 3;
-uint32_t FrameSkipCounter;
+int32_t FrameSkip = 3;
+int32_t FrameSkipCounter;
 int32_t FramePeriod = 65232;
 int32_t LinePeriod = 216;
 std::string BatteryFileName;
@@ -37,7 +37,7 @@ uint8_t FirstVisibleLine;
 uint8_t LastVisibleLine = 191;
 uint8_t LineCounter;
 uint8_t AutofireCounter;
-uint8_t QuitFlag;
+int QuitFlag;
 
 Z80State MachineCpu;
 Ppi MachinePpi[2];

@@ -55,8 +55,8 @@ inline constexpr unsigned CpuSpaceSize = 0x10000;
 // Configuration, set by the module (or a test) before MachineStart.
 extern uint32_t MachineWord;
 extern uint8_t VerboseFlags;
-extern uint32_t FrameSkip;        // frames per shown frame (1 = every frame)
-extern uint32_t FrameSkipCounter; // frames still to skip before the next shown one
+extern int32_t FrameSkip;        // frames per shown frame (1 = every frame)
+extern int32_t FrameSkipCounter; // frames still to skip before the next shown one
 extern int32_t FramePeriod;       // CPU cycles per frame
 extern int32_t LinePeriod;        // CPU cycles per line
 extern std::string BatteryFileName; // empty: no battery file
@@ -80,7 +80,7 @@ extern uint8_t FirstVisibleLine;
 extern uint8_t LastVisibleLine;
 extern uint8_t LineCounter;
 extern uint8_t AutofireCounter;
-extern uint8_t QuitFlag;
+extern int QuitFlag; // set once the machine is shut down: the frame run then ends
 
 // Chips and the CPU.
 extern Z80State MachineCpu;
