@@ -59,14 +59,14 @@ uint32_t TypeFromName(const std::string &path)
 bool ReadImage(const std::string &path, const std::string &zipMember, std::vector<uint8_t> &image,
                const char *&message)
 {
-    if (!ZorvanEngine::IsZipArchive(Zorvan::String(path.c_str()))) {
+    const Zorvan::String archive(path.c_str());
+    if (!ZorvanEngine::IsZipArchive(archive)) {
         const Zorvan::ReadResult r = Zorvan::ReadFileBounded(path, ImageReadLimit, image);
         if (r == Zorvan::ReadResult::Ok || r == Zorvan::ReadResult::TooLarge)
             return true;
         message = "NOT FOUND";
         return false;
     }
-    const Zorvan::String archive(path.c_str());
     const std::vector<Zorvan::String> names = ZorvanEngine::ZipMemberNames(archive);
     if (names.empty()) {
         std::error_code error;
