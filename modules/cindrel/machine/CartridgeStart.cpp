@@ -236,6 +236,27 @@ std::string PaletteFileName(const std::string &path)
     return path.substr(0, dot) + ".pal";
 }
 
+// Three hexadecimal numbers separated by blanks, as "%02X %02X %02X"
+// writes them; longer numbers keep their low byte.
+bool ParseColour(const std::string &line, unsigned rgb[3])
+{
+    size_t at = 0;
+    for (int c = 0; c < 3; ++c) {
+        while (at < line.size() && std::isspace(static_cast<unsigned char>(line[at])))
+            ++at;
+        const size_t start = at;
+        unsigned value = 0;
+        while (at < line.size() && std::isxdigit(static_cast<unsigned char>(line[at]))) {
+            const char d = char(std::tolower(static_cast<unsigned char>(line[at++])));
+            value = ((value << 4) | unsigned(d <= '9' ? d - '0' : d - 'a' + 10)) & 0xFF;
+        }
+        if (at == start)
+            return false;
+        rgb[c] = value;
+    }
+    return true;
+}
+
 void LoadPalette(const std::string &path)
 {
     for (int i = 0; i < 64; ++i)
@@ -255,7 +276,7 @@ void LoadPalette(const std::string &path)
             end = text.size();
         const std::string line = text.substr(start, end - start);
         unsigned rgb[3];
-        if (std::sscanf(line.c_str(), "%x %x %x", &rgb[0], &rgb[1], &rgb[2]) != 3)
+        if (!ParseColour(line, rgb))
             break;
         for (int c = 0; c < 3; ++c)
             Palette[count][c] = uint8_t(rgb[c]);

@@ -81,7 +81,8 @@ bool ApuReadImage(SoundUnitState &unit, Zorvan::ByteReader &in)
     next.changed = in.u8();
     next.dutyChanged = in.u8();
     next.pushMode = in.u8();
-    if (!in.ok() || (next.framesPerSecond != 50 && next.framesPerSecond != 60))
+    // A unit never reset (the second one, off mapper 5) is all zero.
+    if (!in.ok() || (next.framesPerSecond != 0 && next.framesPerSecond != 50 && next.framesPerSecond != 60))
         return false;
     unit = next;
     return true;

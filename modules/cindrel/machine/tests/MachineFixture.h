@@ -2,6 +2,7 @@
 // machine's own tests.
 #pragma once
 
+#include "common/zorvan/ByteStream.h"
 #include "common/zorvan/Console.h"
 #include "modules/cindrel/machine/Machine.h"
 #include "modules/cindrel/machine/standins/ModuleStandIns.h"
@@ -58,6 +59,33 @@ protected:
 
     std::filesystem::path folder_;
 };
+
+// Everything a state load may change, as bytes, to show that a refused
+// load changed nothing.
+inline std::vector<uint8_t> MachineSnapshot()
+{
+    Zorvan::ByteWriter out;
+    Cpu6502WriteImage(Cpu, out);
+    out.raw(CpuSpace, CpuSpaceSize);
+    out.raw(VideoSpace, VideoSpaceSize);
+    out.raw(SpriteRam, sizeof SpriteRam);
+    out.raw(PpuRegisters, sizeof PpuRegisters);
+    ApuWriteImage(SoundUnit, out);
+    out.raw(MapperState.bytes, sizeof MapperState.bytes);
+    ApuWriteImage(MapperState.sound, out);
+    for (uint32_t v : {uint32_t(MirroringMode), uint32_t(CurrentLine), ScrollX, ScrollY, uint32_t(VramAddress),
+                       uint32_t(ReadBuffer), uint32_t(WriteToggle), uint32_t(DiskControl), DiskPosition,
+                       uint32_t(DiskSide), uint32_t(Latch9State), uint32_t(Latch10LowState),
+                       uint32_t(Latch10HighState)})
+        out.u32(v);
+    for (uint8_t *p : FetchMap)
+        out.u64(reinterpret_cast<uintptr_t>(p));
+    for (uint8_t *p : VideoPageMap)
+        out.u64(reinterpret_cast<uintptr_t>(p));
+    out.u64(reinterpret_cast<uintptr_t>(SpriteHalf));
+    out.u64(reinterpret_cast<uintptr_t>(BackgroundHalf));
+    return out.bytes();
+}
 
 // A cartridge whose reset code is an endless loop at $C000, with NMI and IRQ
 // handlers that return at once.
