@@ -174,6 +174,13 @@ int LoadStateFile(const std::string &name, std::string *reason)
     const Zorvan::ReadResult result = Zorvan::ReadFileBounded(name, StateFileSize + 1, bytes);
     if (result != Zorvan::ReadResult::Ok && result != Zorvan::ReadResult::TooLarge)
         return Refuse(reason, name, "cannot be read");
+    return LoadStateBytes(bytes, name, reason);
+}
+
+int LoadStateBytes(const std::vector<uint8_t> &bytes, const std::string &name, std::string *reason)
+{
+    if (!CpuSpace)
+        return Refuse(reason, name, "no cartridge");
     if (bytes.size() != StateFileSize)
         return Refuse(reason, name, "wrong size");
     Zorvan::ByteReader in(bytes);

@@ -3,7 +3,9 @@
 // bytes in all, little-endian.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace Cindrel {
 
@@ -29,6 +31,8 @@ int SaveStateFile(const std::string &name);
 // Reads the whole file, checks every block and applies it only then: 1 on
 // success; on 0 the machine is as it was and reason (when given) says why.
 int LoadStateFile(const std::string &name, std::string *reason = nullptr);
+// The same for a file already read whole; name is only for the console.
+int LoadStateBytes(const std::vector<uint8_t> &bytes, const std::string &name, std::string *reason = nullptr);
 
 #pragma GCC visibility pop
 

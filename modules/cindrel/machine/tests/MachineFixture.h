@@ -61,10 +61,11 @@ protected:
 };
 
 // Everything a state load may change, as bytes, to show that a refused
-// load changed nothing.
-inline std::vector<uint8_t> MachineSnapshot()
+// load changed nothing. The bytes stay valid until the next call.
+inline const std::vector<uint8_t> &MachineSnapshot()
 {
-    Zorvan::ByteWriter out;
+    static Zorvan::ByteWriter out;
+    out.bytes().clear();
     Cpu6502WriteImage(Cpu, out);
     out.raw(CpuSpace, CpuSpaceSize);
     out.raw(VideoSpace, VideoSpaceSize);

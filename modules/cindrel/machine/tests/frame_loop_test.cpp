@@ -210,3 +210,111 @@ TEST_F(FrameLoop, FrameStepIrqAndQuit)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(FrameLoop, LinesAreDrawnFromTheScrollAndAddress)
+{
+    ASSERT_TRUE(Start(IdleCartridge()));
+    const struct {
+        uint8_t control;
+        uint32_t scrollX, scrollY;
+        int line;
+        int x, y;
+    } cases[] = {
+        {0x00, 0x00, 0x00, 0, 0, 0},
+        {0x01, 0x45, 0x67, 0, 256 + 0x45, 0x67},
+        {0x01, 0x45, 0x67, 1, 256 + 0x45, 0x68},
+        {0x02, 0x00, 0x00, 0, 0, 256},
+        {0x00, 0x00, 0xEF, 0, 0, 0xEF},
+        {0x00, 0x00, 0xEF, 1, 0, 256},           // row 29 wraps into the next table
+        {0x00, 0x00, 0xF8, 0, 0, 256 + 29 * 8},  // Y 240-255 come back two rows
+        {0x00, 0x00, 0xF8, 1, 0, 256 + 29 * 8 + 1},
+        {0x00, 0x00, 0xF8, 8, 0, 0},             // and leave row 29 into the first table
+    };
+    for (const auto &c : cases) {
+        PpuRegisters[0] = c.control;
+        PpuRegisters[1] = 0x18;
+        ScrollX = c.scrollX;
+        ScrollY = c.scrollY;
+        ResetStandIns();
+        RunFrames(1);
+        EXPECT_EQ(StandIns.lineX[c.line], c.x) << c.line << " " << c.scrollY;
+        EXPECT_EQ(StandIns.lineY[c.line], c.y) << c.line << " " << c.scrollY;
+    }
+}
+
+TEST_F(FrameLoop, MidFrameSplitScrollsTheRestOfTheFrameAndTheNext)
+{
+    ASSERT_TRUE(Start(IdleCartridge()));
+    PpuRegisters[1] = 0x18;
+    RunFrames(1);
+    // At line 100: the split writes of the common game idiom.
+    while (CurrentLine != 100)
+        LineHook(Cpu);
+    WriteMemory(0x2006, 0x04);
+    WriteMemory(0x2005, 0x50);
+    WriteMemory(0x2005, 0x28);
+    WriteMemory(0x2006, 0x45);
+    ResetStandIns();
+    RunFrames(1);
+    // The address counts on from what the split wrote, a row at a time.
+    EXPECT_EQ(StandIns.lineX[100], 256 + 0x28);
+    EXPECT_EQ(StandIns.lineY[100], 0x50 + 1);
+    EXPECT_EQ(StandIns.lineY[101], 0x50 + 2);
+    RunFrames(1);
+    EXPECT_EQ(StandIns.lineX[0], 256 + 0x28);
+    EXPECT_EQ(StandIns.lineY[0], 0x50);
+}
+
+TEST_F(FrameLoop, BoardRegistersAnswerOnlyOnTheirBoard)
+{
+    const struct {
+        int mapper;
+        uint16_t address;
+        int value;
+    } cases[] = {
+        {19, 0x5000, 0x34}, {19, 0x5800, 0x12}, {0, 0x5000, 0x50}, {0, 0x5800, 0x58},
+        {5, 0x5205, (7 * 44) & 255}, {5, 0x5206, (7 * 44) >> 8}, {5, 0x5C10, 0x77}, {19, 0x5205, 0x52},
+        {0, 0x5C10, 0x5C}, {20, 0x4030, 0x0A}, {20, 0x4032, 7}, {20, 0x4033, 0}, {5, 0x4032, 0x40},
+        {0, 0x5015, 0x50},
+    };
+    for (const auto &c : cases) {
+        ASSERT_TRUE(Start(IdleCartridge().Mapper(c.mapper)));
+        MapperState.bytes[2] = 0x0A;
+        MapperState.bytes[4] = 0x34;
+        MapperState.bytes[5] = 0x92;
+        MapperState.bytes[21] = 7;
+        MapperState.bytes[22] = 44;
+        if (c.mapper == 5)
+            CpuSpace[0x5C10] = 0x77;
+        EXPECT_EQ(ReadMemory(c.address), c.value) << c.mapper << " " << std::hex << c.address;
+    }
+    // $5204 on mapper 5 acknowledges the IRQ and tells the IRQ line.
+    ASSERT_TRUE(Start(IdleCartridge().Mapper(5)));
+    Cpu.pendingInterrupt = IntIrq;
+    MapperState.bytes[20] = 0;
+    EXPECT_EQ(ReadMemory(0x5204), 0x40);
+    EXPECT_EQ(Cpu.pendingInterrupt, IntNone);
+    // $4031 on the disk system moves the disk on and raises an IRQ when asked.
+    ASSERT_TRUE(Start(IdleCartridge().Mapper(20)));
+    DiskControl = 0x80;
+    DiskPosition = DiskLength - 1;
+    EXPECT_EQ(ReadMemory(0x4031), 0);
+    EXPECT_EQ(DiskPosition, 0u);
+    EXPECT_EQ(Cpu.pendingInterrupt, IntIrq);
+}
+
+TEST_F(FrameLoop, VsBoardsSwitchPatternBanksThroughThePadPort)
+{
+    ASSERT_TRUE(Start(IdleCartridge(2, 2).VsSystem()));
+    WriteMemory(0x4016, 0x04);
+    EXPECT_EQ(VideoPageMap[0], VromBuffer + 0x2000);
+    WriteMemory(0x4016, 0x00);
+    EXPECT_EQ(VideoPageMap[0], VromBuffer);
+    ASSERT_TRUE(Start(IdleCartridge(2, 2), "plain.nes"));
+    WriteMemory(0x4016, 0x04);
+    EXPECT_EQ(VideoPageMap[0], VromBuffer);
+}
+
+} // namespace
