@@ -143,6 +143,17 @@ int Refuse(std::string *reason, const std::string &name, const char *why)
 
 } // namespace
 
+void WriteMachineBlocks(Zorvan::ByteWriter &out)
+{
+    out.raw(CpuSpace, CpuSpaceSize);
+    out.raw(VideoSpace, VideoSpaceSize);
+    out.raw(SpriteRam, sizeof SpriteRam);
+    out.raw(PpuRegisters, sizeof PpuRegisters);
+    ApuWriteImage(SoundUnit, out);
+    out.raw(MapperState.bytes, sizeof MapperState.bytes);
+    ApuWriteImage(MapperState.sound, out);
+}
+
 int SaveStateFile(const std::string &name)
 {
     if (name.empty() || !CpuSpace || !PagesSaveable())
@@ -154,13 +165,7 @@ int SaveStateFile(const std::string &name)
     out.zeros(9);
     Cpu6502WriteImage(Cpu, out);
     WriteHardwareBlock(out);
-    out.raw(CpuSpace, CpuSpaceSize);
-    out.raw(VideoSpace, VideoSpaceSize);
-    out.raw(SpriteRam, sizeof SpriteRam);
-    out.raw(PpuRegisters, sizeof PpuRegisters);
-    ApuWriteImage(SoundUnit, out);
-    out.raw(MapperState.bytes, sizeof MapperState.bytes);
-    ApuWriteImage(MapperState.sound, out);
+    WriteMachineBlocks(out);
     if (out.size() != StateFileSize)
         return 0;
     return Zorvan::WriteFileReplacing(name, out.bytes()) ? 1 : 0;
