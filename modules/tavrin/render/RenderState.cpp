@@ -13,6 +13,9 @@ uint16_t *ObjPalette;
 uint8_t *FrameBuffer;
 uint16_t ColorToHostTable[65536];
 uint32_t SpreadColorTable[65536];
+uint8_t WindowLine[LineBufferColumns];
+uint16_t SecondTargetLine[LineBufferColumns];
+SpriteRecord SpriteList[SpriteListCapacity] = {{-1, 0, 0, 0, 0, 0}};
 uint32_t FrameSkipCountdown = 1;
 uint32_t FrameSkipPeriod = 1;
 

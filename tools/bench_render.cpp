@@ -1,0 +1,183 @@
+// Milliseconds per 160-line frame of the handheld's line renderer, for a few
+// typical scenes: four scrolled 16-colour text layers with 128 32x32 sprites
+// (plain, then with alpha on two layers and both windows), rotated layers in
+// modes 1 and 2, and the mode-3 bitmap.
+#include "modules/tavrin/bus/MemoryBus.h"
+#include "modules/tavrin/bus/MemoryMap.h"
+#include "modules/tavrin/render/ColorTables.h"
+#include "modules/tavrin/render/RenderState.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <random>
+#include <vector>
+
+using namespace Tavrin;
+
+namespace {
+
+struct Memory {
+    std::vector<uint8_t> io = std::vector<uint8_t>(IoSize), palette = std::vector<uint8_t>(PaletteSize),
+                         vram = std::vector<uint8_t>(VramSize), oam = std::vector<uint8_t>(OamSize),
+                         frame = std::vector<uint8_t>(FrameBufferPitchBytes * 160);
+    Memory()
+    {
+        ConsoleBlocks b;
+        b.io = io.data();
+        b.palette = palette.data();
+        b.vram = vram.data();
+        b.oam = oam.data();
+        MapConsoleMemory(b);
+        BgPalette = reinterpret_cast<uint16_t *>(palette.data());
+        ObjPalette = BgPalette + 256;
+        FrameBuffer = frame.data();
+        FillColorTables();
+    }
+    void Io(uint32_t offset, uint32_t value)
+    {
+        uint16_t v = uint16_t(value);
+        std::memcpy(io.data() + offset, &v, 2);
+    }
+    void Oam(uint32_t offset, uint32_t value)
+    {
+        uint16_t v = uint16_t(value);
+        std::memcpy(oam.data() + offset, &v, 2);
+    }
+};
+
+// Opaque-ish tiles everywhere, maps naming tiles with all palette banks.
+void FillTilesAndMaps(Memory &m, std::mt19937 &rng)
+{
+    for (uint32_t i = 0; i < 0x8000; ++i)
+        m.vram[i] = uint8_t(rng() | 0x11);
+    for (uint32_t i = 0x10000; i < 0x18000; ++i)
+        m.vram[i] = uint8_t(rng() | 0x01);
+    for (uint32_t i = 0; i < 512; ++i) {
+        uint16_t c = uint16_t(rng() & 0x7FFF);
+        std::memcpy(m.palette.data() + i * 2, &c, 2);
+    }
+}
+
+void TextLayers(Memory &m, std::mt19937 &rng)
+{
+    // Maps in screen blocks 24-31 (VRAM 0xC000-0xFFFF), tiles from 0.
+    for (uint32_t n = 0; n < 4; ++n) {
+        m.Io(0x08 + 2 * n, (3 - n) | (24 + 2 * n) << 8);
+        m.Io(0x10 + 4 * n, 13 * n + 3);
+        m.Io(0x12 + 4 * n, 7 * n + 1);
+        BgOrder[n] = (3 - n) | (24 + 2 * n) << 8 | n << 28 | (3 - n) << 30;
+    }
+    for (uint32_t i = 0xC000; i < 0x10000; i += 2) {
+        uint16_t e = uint16_t((rng() & 0x3FF) % 512 | (rng() & 0xF000) | (rng() & 0xC00));
+        std::memcpy(m.vram.data() + i, &e, 2);
+    }
+}
+
+void Sprites(Memory &m, std::mt19937 &rng)
+{
+    for (uint32_t n = 0; n < 128; ++n) {
+        uint32_t x = rng() % 240, y = rng() % 160;
+        m.Oam(n * 8, y);                              // square, 16 colours
+        m.Oam(n * 8 + 2, x | 2u << 14);               // 32x32
+        m.Oam(n * 8 + 4, (rng() % 1024) | (rng() % 4) << 10 | (rng() % 16) << 12);
+    }
+}
+
+void AffineLayer(Memory &m, uint32_t n, uint32_t size)
+{
+    uint32_t cnt = (3 - n) | 1 << 2 | (16 + 8 * (n - 2)) << 8 | 1 << 13 | size << 14;
+    m.Io(0x08 + 2 * n, cnt);
+    uint32_t i = n - 2;
+    BgPa[i] = 200;
+    BgPb[i] = -90;
+    BgPc[i] = 90;
+    BgPd[i] = 200;
+    BgRefX[i] = 1000;
+    BgRefY[i] = -3000;
+    for (uint32_t k = 0; k < 4096; ++k)
+        m.vram[(16 + 8 * i) * 0x800 + k] = uint8_t(k * 7);
+}
+
+double TimeFrames(Memory &m, int frames)
+{
+    RenderDirtyFlags = 0xFF;
+    auto start = std::chrono::steady_clock::now();
+    for (int f = 0; f < frames; ++f) {
+        for (int i = 0; i < 2; ++i) {
+            BgCurX[i] = BgRefX[i];
+            BgCurY[i] = BgRefY[i];
+        }
+        for (uint32_t line = 0; line < 160; ++line) {
+            m.Io(0x006, line);
+            RenderLine();
+            for (int i = 0; i < 2; ++i) {
+                BgCurX[i] += BgPb[i];
+                BgCurY[i] += BgPd[i];
+            }
+        }
+    }
+    std::chrono::duration<double, std::milli> spent = std::chrono::steady_clock::now() - start;
+    return spent.count() / frames;
+}
+
+void Report(const char *scene, Memory &m)
+{
+    TimeFrames(m, 50);
+    std::printf("%s: %.4f ms/frame\n", scene, TimeFrames(m, 2000));
+}
+
+} // namespace
+
+int main()
+{
+    Memory m;
+    std::mt19937 rng(7);
+    FillTilesAndMaps(m, rng);
+    TextLayers(m, rng);
+    Sprites(m, rng);
+    m.Io(0x000, 0x1F00 | 0x40);
+    Report("mode0_text4_sprites128", m);
+
+    m.Io(0x000, 0x7F00 | 0x40);
+    m.Io(0x040, 20 << 8 | 200);
+    m.Io(0x044, 10 << 8 | 150);
+    m.Io(0x042, 100 << 8 | 30);  // wraps
+    m.Io(0x046, 40 << 8 | 120);
+    m.Io(0x048, 0x3F3F);
+    m.Io(0x04A, 0x1F);
+    m.Io(0x050, 0x0C43);  // BG0 and BG1 over BG2 and BG3
+    m.Io(0x052, 0x0A06);
+    BlendEva = 6;
+    BlendEvb = 10;
+    BgOrder[3] |= 1u << 24;  // BG0: alpha
+    BgOrder[2] |= 1u << 24;  // BG1: alpha
+    BgOrder[1] |= 4u << 24;  // BG2: second target
+    BgOrder[0] |= 4u << 24;  // BG3: second target
+    Report("mode0_alpha_windows", m);
+
+    m.Io(0x050, 0);
+    for (uint32_t &d : BgOrder)
+        d &= ~0x07000000u;
+    AffineLayer(m, 2, 1);
+    BgOrder[1] = (m.io[0x0C] | m.io[0x0D] << 8) | 2u << 28 | 1u << 30;
+    m.Io(0x000, 0x1700 | 1 | 0x40);
+    Report("mode1_rotated", m);
+
+    AffineLayer(m, 3, 2);
+    BgOrder[0] = (m.io[0x0E] | m.io[0x0F] << 8) | 3u << 28;
+    m.Io(0x000, 0x1C00 | 2 | 0x40);
+    Report("mode2_rotated", m);
+
+    for (uint32_t i = 0; i < 240 * 160 * 2; ++i)
+        m.vram[i] = uint8_t(rng());
+    BgRefX[0] = 0;
+    BgRefY[0] = 0;
+    BgPa[0] = 256;
+    BgPb[0] = 0;
+    BgPc[0] = 0;
+    BgPd[0] = 256;
+    m.Io(0x000, 0x0400 | 3);
+    Report("mode3_bitmap", m);
+    return 0;
+}
