@@ -2,6 +2,7 @@
 # through LayerRendererTable, the sprite list and the window line.
 add_library(TavrinRender STATIC
   render/ColorTables.cpp
+  render/HostPalette.cpp
   render/LayerRendererTable.cpp
   render/LineCompositor.cpp
   render/WindowLine.cpp

@@ -43,7 +43,7 @@ int32_t RenderAffineBgLine(uint32_t line, uint32_t d, uint32_t)
         uint32_t tile = map[((ty >> 3) << (sizeLog2 - 3)) + (tx >> 3)];
         uint32_t index = tiles[tile * 64 + (ty & 7) * 8 + (tx & 7)];
         if (index)
-            WriteLayerPixel<V>(row, col, BgPalette[index]);
+            WritePalettePixel<V>(row, col, index);
     }
     return 0;
 }

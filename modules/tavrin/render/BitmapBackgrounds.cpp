@@ -39,16 +39,12 @@ int32_t RenderBitmapLine(uint32_t line, uint32_t page)
         }
         if (tx >= Width || ty >= Height)
             continue;
-        uint32_t c;
         if constexpr (B == Bitmap::Indexed240) {
-            uint32_t index = bitmap[ty * Width + tx];
-            if (!index)
-                continue;
-            c = BgPalette[index];
+            if (uint32_t index = bitmap[ty * Width + tx])
+                WritePalettePixel<V>(row, col, index);
         } else {
-            c = HostHalf(bitmap + (ty * Width + tx) * 2);
+            WriteLayerPixel<V>(row, col, HostHalf(bitmap + (ty * Width + tx) * 2));
         }
-        WriteLayerPixel<V>(row, col, c);
     }
     return 0;
 }

@@ -5,6 +5,7 @@
 // template argument, so no pixel tests which effect or role applies.
 #pragma once
 
+#include "modules/tavrin/render/HostPalette.h"
 #include "modules/tavrin/render/RenderState.h"
 
 #include <cstdint>
@@ -72,6 +73,19 @@ template <unsigned V>
 inline void WriteLayerPixel(uint16_t *row, unsigned col, uint32_t c)
 {
     StorePixel<(V & 4) != 0>(row, col, ApplyEffect<V & 3>(col, c));
+}
+
+// The same for a palette entry (0-511, sprite colours from 256): without an
+// effect the host colour comes straight from HostPalette.
+template <unsigned V>
+inline void WritePalettePixel(uint16_t *row, unsigned col, uint32_t entry)
+{
+    if constexpr ((V & 3) == EffectNone) {
+        row[col] = HostPalette[entry];
+        SecondTargetLine[col] = (V & 4) ? uint16_t(BgPalette[entry] | SecondTargetMark) : 0;
+    } else {
+        WriteLayerPixel<V>(row, col, BgPalette[entry]);
+    }
 }
 
 } // namespace Tavrin

@@ -1,6 +1,7 @@
 #include "modules/tavrin/render/LineCompositor.h"
 
 #include "modules/tavrin/render/ColorEffects.h"
+#include "modules/tavrin/render/HostPalette.h"
 #include "modules/tavrin/render/RenderMemory.h"
 #include "modules/tavrin/render/RenderState.h"
 #include "modules/tavrin/render/SpriteList.h"
@@ -83,6 +84,7 @@ uint32_t ComposeLine(const LayerRenderer *table)
     if (line >= 160 || !BeginScanline(line, RenderDirtyFlags))
         return 0;
 
+    RefreshHostPalette(line == 0);
     const uint32_t dispcnt = RenderIo(IoDispcnt);
     const uint32_t bldcnt = RenderIo(IoBldcnt);
     if (!(dispcnt & 0xE000))

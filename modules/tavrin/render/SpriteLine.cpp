@@ -17,7 +17,12 @@ struct RegularPixel {
     void operator()(unsigned col, uint32_t index) const
     {
         if (WindowLine[col] & WindowObjBit)
-            WriteLayerPixel<V>(row, col, ObjPalette[index]);
+            WritePalettePixel<V>(row, col, 256 + index);
+    }
+    template <unsigned LaneBits>
+    void Row(unsigned col, TileRowBits<LaneBits> bits, uint32_t bank) const
+    {
+        WriteTileRow<V, LaneBits>(row, col, bits, 256 + bank, WindowObjBit);
     }
 };
 
@@ -34,6 +39,11 @@ struct SemiTransparentPixel {
         else if constexpr (Fallback != EffectNone)
             c = ApplyEffect<Fallback>(col, c);
         StorePixel<SecondTarget>(row, col, c);
+    }
+    template <unsigned LaneBits>
+    void Row(unsigned col, TileRowBits<LaneBits> bits, uint32_t bank) const
+    {
+        ForEachOpaqueLane<LaneBits>(bits, [&](unsigned k, uint32_t lane) { (*this)(col + k, bank + lane); });
     }
 };
 

@@ -2,13 +2,15 @@
 // and the OBJ-window builder: the tile walk with both flips for regular
 // sprites, the affine walk (double size, mosaic on texture coordinates) for
 // affine ones. Fetches wrap within the 32 KB sprite tile area. The plot
-// receives the buffer column and the non-zero palette index (16 * bank +
-// nibble for 16-colour sprites).
+// takes whole tile rows, Row<LaneBits>(buffer column, lanes left to right,
+// first palette index), and single affine texels, (buffer column, non-zero
+// palette index with the bank of a 16-colour sprite).
 #pragma once
 
 #include "modules/tavrin/render/RenderMemory.h"
 #include "modules/tavrin/render/RenderState.h"
 #include "modules/tavrin/render/SpriteList.h"
+#include "modules/tavrin/render/TileRow.h"
 
 #include <cstdint>
 #include <cstring>
@@ -17,7 +19,7 @@ namespace Tavrin {
 
 inline bool SpriteCoversLine(const SpriteRecord &r, uint32_t line)
 {
-    return r.y <= int32_t(line) && int32_t(line) < r.y + r.height;
+    return uint32_t(int32_t(line) - r.y) < uint32_t(r.height);
 }
 
 inline uint32_t SpriteAttribute(const SpriteRecord &r, uint32_t half)
@@ -26,7 +28,7 @@ inline uint32_t SpriteAttribute(const SpriteRecord &r, uint32_t half)
 }
 
 template <class Plot>
-inline void WalkSpriteLine(const SpriteRecord &r, uint32_t line, Plot &&plot)
+inline void WalkSpriteLine(const SpriteRecord &r, uint32_t line, Plot plot)
 {
     const uint8_t *oam = RenderOamBlock();
     const uint8_t *entry = oam + (r.entry & 127) * 8;
@@ -53,14 +55,10 @@ inline void WalkSpriteLine(const SpriteRecord &r, uint32_t line, Plot &&plot)
             if (c256) {
                 uint64_t bits;
                 std::memcpy(&bits, tiles + ((rowOff + t * 64) & SpriteTileMask), 8);
-                for (unsigned j = 0; bits; ++j, bits >>= 8)
-                    if (uint32_t index = uint32_t(bits & 0xFF))
-                        plot(flipX ? at + 7 - j : at + j, index);
+                plot.template Row<8>(at, flipX ? ReverseLanes(bits) : bits, 0);
             } else {
                 uint32_t bits = HostWord(tiles + ((rowOff + t * 32) & SpriteTileMask));
-                for (unsigned j = 0; bits; ++j, bits >>= 4)
-                    if (uint32_t index = bits & 15)
-                        plot(flipX ? at + 7 - j : at + j, bank + index);
+                plot.template Row<4>(at, flipX ? ReverseLanes(bits) : bits, bank);
             }
         }
         return;

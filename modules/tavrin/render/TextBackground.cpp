@@ -5,6 +5,7 @@
 #include "modules/tavrin/render/ColorEffects.h"
 #include "modules/tavrin/render/LayerRendererTable.h"
 #include "modules/tavrin/render/RenderMemory.h"
+#include "modules/tavrin/render/TileRow.h"
 
 namespace Tavrin {
 
@@ -28,7 +29,7 @@ struct TextLine {
 struct TileRow {
     uint32_t offset;  // VRAM byte of the tile row
     uint32_t flipX;   // 7 or 0
-    const uint16_t *palette;
+    uint32_t bank;     // first palette entry of the tile
 };
 
 // Columns 32-63 of a 512-wide map lie in the next screen block.
@@ -45,10 +46,10 @@ inline TileRow FetchTileRow(const TextLine &t, uint32_t entry)
     tr.flipX = (entry & 0x400) ? 7 : 0;
     if constexpr (Wide) {
         tr.offset = ((t.charBase + (entry & 0x3FF) * 64) & 0xFFFF) + r * 8;
-        tr.palette = BgPalette;
+        tr.bank = 0;
     } else {
         tr.offset = ((t.charBase + (entry & 0x3FF) * 32) & 0xFFFF) + r * 4;
-        tr.palette = BgPalette + (entry >> 12) * 16;
+        tr.bank = (entry >> 12) * 16;
     }
     return tr;
 }
@@ -71,21 +72,13 @@ void WalkTiles(const TextLine &t)
     for (int i = 0; i < TilesPerWalk; ++i, col += 8) {
         TileRow tr = FetchTileRow<Wide>(t, MapEntry(t, column));
         column = (column + 1) & t.columnMask;
-        uint64_t bits;
-        if constexpr (Wide) {
-            std::memcpy(&bits, t.vram + tr.offset, 8);
-        } else {
-            bits = HostWord(t.vram + tr.offset);
-        }
-        if (!bits)
-            continue;
-        constexpr unsigned Shift = Wide ? 8 : 4;
-        constexpr uint64_t Mask = Wide ? 0xFF : 0xF;
-        for (unsigned j = 0; j < 8; ++j) {
-            uint32_t index = uint32_t(bits >> (((j ^ tr.flipX)) * Shift)) & Mask;
-            if (index && (WindowLine[col + j] & t.layerBit))
-                WriteLayerPixel<V>(t.row, col + j, tr.palette[index]);
-        }
+        constexpr unsigned LaneBits = Wide ? 8 : 4;
+        TileRowBits<LaneBits> bits;
+        std::memcpy(&bits, t.vram + tr.offset, sizeof bits);
+        // Selected, not branched on: flips vary from tile to tile.
+        const TileRowBits<LaneBits> flip = TileRowBits<LaneBits>(0) - (tr.flipX & 1);
+        bits = (ReverseLanes(bits) & flip) | (bits & ~flip);
+        WriteTileRow<V, LaneBits>(t.row, col, bits, tr.bank, t.layerBit);
     }
 }
 
@@ -113,7 +106,7 @@ void WalkMosaic(const TextLine &t)
         }
         unsigned col = t.firstCol + k;
         if (index && (WindowLine[col] & t.layerBit))
-            WriteLayerPixel<V>(t.row, col, tr.palette[index]);
+            WritePalettePixel<V>(t.row, col, tr.bank + index);
     }
 }
 

@@ -66,7 +66,7 @@ struct RenderBlocks {
             BgPa[i] = BgPd[i] = 256;
             BgPb[i] = BgPc[i] = 0;
         }
-        std::memset(WindowLine, 0, sizeof WindowLine);
+        std::memset(WindowLine, 0xFF, sizeof WindowLine);
         std::memset(SecondTargetLine, 0, sizeof SecondTargetLine);
         SpriteList[0].priority = -1;
         RenderDirtyFlags = 0xFF;
