@@ -2,10 +2,7 @@
 // typical scenes: four scrolled 16-colour text layers with 128 32x32 sprites
 // (plain, then with alpha on two layers and both windows), rotated layers in
 // modes 1 and 2, and the mode-3 bitmap.
-#include "modules/tavrin/bus/MemoryBus.h"
-#include "modules/tavrin/bus/MemoryMap.h"
-#include "modules/tavrin/render/ColorTables.h"
-#include "modules/tavrin/render/RenderState.h"
+#include "modules/tavrin/render/tests/RenderFixture.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -19,34 +16,8 @@ using namespace Tavrin;
 
 namespace {
 
-struct Memory {
-    std::vector<uint8_t> io = std::vector<uint8_t>(IoSize), palette = std::vector<uint8_t>(PaletteSize),
-                         vram = std::vector<uint8_t>(VramSize), oam = std::vector<uint8_t>(OamSize),
-                         frame = std::vector<uint8_t>(FrameBufferPitchBytes * 160);
-    Memory()
-    {
-        ConsoleBlocks b;
-        b.io = io.data();
-        b.palette = palette.data();
-        b.vram = vram.data();
-        b.oam = oam.data();
-        MapConsoleMemory(b);
-        BgPalette = reinterpret_cast<uint16_t *>(palette.data());
-        ObjPalette = BgPalette + 256;
-        FrameBuffer = frame.data();
-        FillColorTables();
-    }
-    void Io(uint32_t offset, uint32_t value)
-    {
-        uint16_t v = uint16_t(value);
-        std::memcpy(io.data() + offset, &v, 2);
-    }
-    void Oam(uint32_t offset, uint32_t value)
-    {
-        uint16_t v = uint16_t(value);
-        std::memcpy(oam.data() + offset, &v, 2);
-    }
-};
+// The renderer's memory blocks, mapped as the machine maps them.
+using Memory = RenderTest::RenderBlocks;
 
 // Opaque background tiles, sprite tiles with a few transparent pixels.
 void FillTilesAndMaps(Memory &m, std::mt19937 &rng)
@@ -55,10 +26,8 @@ void FillTilesAndMaps(Memory &m, std::mt19937 &rng)
         m.vram[i] = uint8_t(rng() | 0x11);
     for (uint32_t i = 0x10000; i < 0x18000; ++i)
         m.vram[i] = uint8_t(rng() | 0x01);
-    for (uint32_t i = 0; i < 512; ++i) {
-        uint16_t c = uint16_t(rng() & 0x7FFF);
-        std::memcpy(m.palette.data() + i * 2, &c, 2);
-    }
+    for (int i = 0; i < 512; ++i)
+        m.BgColor(i, rng() & 0x7FFF);
 }
 
 void TextLayers(Memory &m, std::mt19937 &rng)
@@ -72,7 +41,7 @@ void TextLayers(Memory &m, std::mt19937 &rng)
     }
     for (uint32_t i = 0xC000; i < 0x10000; i += 2) {
         uint16_t e = uint16_t((rng() & 0x3FF) % 512 | (rng() & 0xF000) | (rng() & 0xC00));
-        std::memcpy(m.vram.data() + i, &e, 2);
+        std::memcpy(m.vram.get() + i, &e, 2);
     }
 }
 
@@ -80,9 +49,9 @@ void Sprites(Memory &m, std::mt19937 &rng)
 {
     for (uint32_t n = 0; n < 128; ++n) {
         uint32_t x = rng() % 240, y = rng() % 160;
-        m.Oam(n * 8, y);                              // square, 16 colours
-        m.Oam(n * 8 + 2, x | 2u << 14);               // 32x32
-        m.Oam(n * 8 + 4, (rng() % 1024) | (rng() % 4) << 10 | (rng() % 16) << 12);
+        m.Oam16(n * 8, y);                              // square, 16 colours
+        m.Oam16(n * 8 + 2, x | 2u << 14);               // 32x32
+        m.Oam16(n * 8 + 4, (rng() % 1024) | (rng() % 4) << 10 | (rng() % 16) << 12);
     }
 }
 
@@ -190,12 +159,12 @@ int main(int argc, char **argv)
     for (uint32_t &d : BgOrder)
         d &= ~0x07000000u;
     AffineLayer(m, 2, 1);
-    BgOrder[1] = (m.io[0x0C] | m.io[0x0D] << 8) | 2u << 28 | 1u << 30;
+    BgOrder[1] = m.Io(0x0C) | 2u << 28 | 1u << 30;
     m.Io(0x000, 0x1700 | 1 | 0x40);
     Report("mode1_rotated", m);
 
     AffineLayer(m, 3, 2);
-    BgOrder[0] = (m.io[0x0E] | m.io[0x0F] << 8) | 3u << 28;
+    BgOrder[0] = m.Io(0x0E) | 3u << 28;
     m.Io(0x000, 0x1C00 | 2 | 0x40);
     Report("mode2_rotated", m);
 

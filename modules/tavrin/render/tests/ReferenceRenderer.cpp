@@ -2,6 +2,8 @@
 
 #include "RenderFixture.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <vector>
 
@@ -363,6 +365,24 @@ void ReferenceLine(const RenderBlocks &blocks, uint32_t line, uint16_t out[240])
             }
         out[x] = ToHost(p.color);
     }
+}
+
+int CompareFrameWithReference(RenderBlocks &blocks, const std::string &what)
+{
+    int differing = 0;
+    DrawFrame(blocks, [&](uint32_t line) {
+        RenderDirtyFlags = 0xFF;
+        RenderLine();
+        uint16_t want[240];
+        ReferenceLine(blocks, line, want);
+        for (int x = 0; x < 240; ++x) {
+            uint16_t got = blocks.Pixel(x, int(line));
+            if (got != want[x] && ++differing <= 5)
+                ADD_FAILURE() << what << " line " << line << " column " << x << ": got " << std::hex << got
+                              << " want " << want[x];
+        }
+    });
+    return differing;
 }
 
 } // namespace RenderTest

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace RenderTest {
 
@@ -12,5 +13,10 @@ struct RenderBlocks;
 // The 240 host RGB565 pixels of line `line`, with the affine words as they
 // stand (BgCurX/BgCurY of this line).
 void ReferenceLine(const RenderBlocks &blocks, uint32_t line, uint16_t out[240]);
+
+// Draws a whole frame with every buffer rebuilt on every line and compares
+// each line with the reference; reports the first few differing pixels
+// under `what` and returns how many differ.
+int CompareFrameWithReference(RenderBlocks &blocks, const std::string &what);
 
 } // namespace RenderTest

@@ -197,16 +197,7 @@ TEST_F(LayerRules, HostileInputStaysInsideTheBlocks)
             BgPa[i] = BgPc[i] = int16_t(rng());
             BgPb[i] = BgPd[i] = int16_t(rng());
         }
-        int wrong = 0;
-        DrawFrame(b, [&](uint32_t line) {
-            RenderDirtyFlags = 0xFF;
-            RenderLine();
-            uint16_t want[240];
-            ReferenceLine(b, line, want);
-            for (int x = 0; x < 240; ++x)
-                wrong += b.Pixel(x, int(line)) != want[x];
-        });
-        EXPECT_EQ(wrong, 0) << "round " << round;
+        EXPECT_EQ(CompareFrameWithReference(b, "round " + std::to_string(round)), 0);
     }
 }
 

@@ -98,23 +98,6 @@ private:
     std::mt19937 rng;
 };
 
-void ExpectFrameMatches(RenderBlocks &b, uint32_t seed)
-{
-    int mismatches = 0;
-    DrawFrame(b, [&](uint32_t line) {
-        RenderDirtyFlags = 0xFF;
-        RenderLine();
-        uint16_t want[240];
-        ReferenceLine(b, line, want);
-        for (int x = 0; x < 240 && mismatches < 5; ++x)
-            if (b.Pixel(x, int(line)) != want[x]) {
-                ADD_FAILURE() << "seed " << seed << " line " << line << " column " << x << ": got " << std::hex
-                              << b.Pixel(x, int(line)) << " want " << want[x];
-                ++mismatches;
-            }
-    });
-}
-
 class ReferenceFrames : public ::testing::TestWithParam<uint32_t> {
 protected:
     RenderBlocks blocks;
@@ -127,8 +110,7 @@ TEST_P(ReferenceFrames, RandomScenesMatchTheReference)
         uint32_t seed = mode * 1000 + k;
         SceneMaker scene(seed);
         scene.Fill(blocks, mode);
-        ExpectFrameMatches(blocks, seed);
-        if (HasFailure())
+        if (CompareFrameWithReference(blocks, "seed " + std::to_string(seed)) != 0)
             return;
     }
 }
