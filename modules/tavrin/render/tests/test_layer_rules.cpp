@@ -167,6 +167,37 @@ TEST_F(LayerRules, LinesPastTheScreenDrawNothing)
         ASSERT_EQ(b.frame[i], 0xAB);
 }
 
+// The widest reaches of the walks, on the last line of the frame buffer:
+// text pixels from column -7 to 247, sprite boxes from -63 to 366, in every
+// depth and as window sprites. The buffers are exact-size, so the sanitizer
+// sees any write past a row or read past VRAM.
+TEST_F(LayerRules, WidestReachesStayInTheGuardBands)
+{
+    std::mt19937 rng(5);
+    for (uint32_t i = 0; i < VramSize; ++i)
+        b.vram[i] = uint8_t(rng() | 0x11);
+    for (int i = 0; i < 512; ++i)
+        BgPalette[i] = uint16_t(rng());
+    for (int n = 0; n < 128; ++n)
+        b.Sprite(n, 0x200, 0, 0);
+    for (uint32_t depth : {0u, 0x2000u})
+        for (uint32_t window : {0u, 0x0800u}) {
+            b.Sprite(0, 100 | 0x300 | depth | window, 239 | 3u << 14, 1023);       // 128 wide at 239
+            b.Sprite(1, 159 | depth | window, 449 | 3u << 14 | 3u << 12, 1023);     // 64 wide at -63
+            b.Sprite(2, 200 | depth | window, 449 | 3u << 14, 1000);               // from line -56
+            b.Sprite(3, 159 | 0x4000 | depth | window, 239 | 3u << 14, 1020);  // 64 wide at 239
+            for (uint32_t n = 0; n < 4; ++n) {
+                b.Io(0x08 + 2 * n, n | 3u << 14 | (n * 8) << 8 | (n & 1) << 7 | 3 << 2);
+                b.Io(0x10 + 4 * n, 7 + 512 * n);
+                b.Io(0x12 + 4 * n, 0xFFFF);
+            }
+            b.SortBgOrder();
+            b.Io(0x000, 0xFF40);
+            b.Io(0x04A, 0x3F3F);
+            EXPECT_EQ(CompareFrameWithReference(b, "depth " + std::to_string(depth)), 0);
+        }
+}
+
 // Any register and memory contents and any BgOrder word, with the machine's
 // words at the ends of their ranges: every read stays in its
 // block and every write in its row (the blocks are exact-size allocations,
