@@ -7,43 +7,69 @@
 
 namespace Tavrin {
 
-template <unsigned V>
-int32_t RenderAffineBgLine(uint32_t line, uint32_t d, uint32_t)
+namespace {
+
+struct AffineLine {
+    const uint8_t *map;
+    const uint8_t *tiles;
+    uint16_t *row;
+    uint32_t x, y, pa, pc;  // unsigned so the steps wrap instead of overflowing
+    uint32_t sizeLog2;
+    uint8_t layerBit;
+};
+
+// Wrap-around and mosaic are fixed per walk, so the column loop tests
+// neither.
+template <unsigned V, bool Wrap, bool Mosaic>
+void WalkAffine(AffineLine a)
 {
-    const uint32_t n = (d >> 28) & 3;
-    const uint32_t i = n & 1;  // BG2 or BG3
-    const uint32_t cnt = d & 0xFFFF;
-    const uint32_t sizeLog2 = 7 + (cnt >> 14);
-    const uint32_t size = 1u << sizeLog2;
-    const uint32_t mask = (cnt & 0x2000) ? size - 1 : ~0u;
-    const bool mosaic = cnt & 0x40;
+    const uint32_t size = 1u << a.sizeLog2;
+    const uint32_t mask = Wrap ? size - 1 : ~0u;
     const uint32_t blockW = (BgMosaicH & 15) + 1;
     const uint32_t blockH = (BgMosaicV & 15) + 1;
-    const uint8_t layerBit = uint8_t(1u << n);
-
-    const uint8_t *vram = RenderVramBlock();
-    const uint8_t *map = vram + ((cnt >> 8) & 31) * 0x800;
-    const uint8_t *tiles = vram + ((cnt >> 2) & 3) * 0x4000;
-    uint16_t *row = FrameRow(line);
-
-    // Unsigned so the steps wrap instead of overflowing.
-    uint32_t x = uint32_t(BgCurX[i]), y = uint32_t(BgCurY[i]);
-    const uint32_t pa = uint32_t(BgPa[i]), pc = uint32_t(BgPc[i]);
     for (unsigned col = PictureColumn; col < PictureColumn + 240; ++col) {
-        uint32_t tx = uint32_t(int32_t(x) >> 8) & mask;
-        uint32_t ty = uint32_t(int32_t(y) >> 8) & mask;
-        x += pa;
-        y += pc;
-        if (!(WindowLine[col] & layerBit) || tx >= size || ty >= size)
+        uint32_t tx = uint32_t(int32_t(a.x) >> 8) & mask;
+        uint32_t ty = uint32_t(int32_t(a.y) >> 8) & mask;
+        a.x += a.pa;
+        a.y += a.pc;
+        if (!(WindowLine[col] & a.layerBit))
             continue;
-        if (mosaic) {
+        if constexpr (!Wrap) {
+            if ((tx | ty) >= size)
+                continue;
+        }
+        if constexpr (Mosaic) {
             tx -= tx % blockW;
             ty -= ty % blockH;
         }
-        uint32_t tile = map[((ty >> 3) << (sizeLog2 - 3)) + (tx >> 3)];
-        uint32_t index = tiles[tile * 64 + (ty & 7) * 8 + (tx & 7)];
-        if (index)
-            WritePalettePixel<V>(row, col, index);
+        const uint32_t tile = a.map[((ty >> 3) << (a.sizeLog2 - 3)) + (tx >> 3)];
+        if (uint32_t index = a.tiles[tile * 64 + (ty & 7) * 8 + (tx & 7)])
+            WritePalettePixel<V>(a.row, col, index);
+    }
+}
+
+} // namespace
+
+template <unsigned V>
+int32_t RenderAffineBgLine(uint32_t line, uint32_t d, uint32_t)
+{
+    const uint32_t i = (d >> 28) & 1;  // BG2 or BG3
+    const uint32_t cnt = d & 0xFFFF;
+    const uint8_t *vram = RenderVramBlock();
+    const AffineLine a{vram + ((cnt >> 8) & 31) * 0x800,
+                       vram + ((cnt >> 2) & 3) * 0x4000,
+                       FrameRow(line),
+                       uint32_t(BgCurX[i]),
+                       uint32_t(BgCurY[i]),
+                       uint32_t(BgPa[i]),
+                       uint32_t(BgPc[i]),
+                       7 + (cnt >> 14),
+                       uint8_t(1u << ((d >> 28) & 3))};
+    switch ((cnt >> 12 & 2) | (cnt >> 6 & 1)) {
+    case 0: WalkAffine<V, false, false>(a); break;
+    case 1: WalkAffine<V, false, true>(a); break;
+    case 2: WalkAffine<V, true, false>(a); break;
+    default: WalkAffine<V, true, true>(a); break;
     }
     return 0;
 }
