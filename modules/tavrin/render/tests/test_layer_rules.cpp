@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <vector>
 
 namespace {
 
@@ -196,6 +197,34 @@ TEST_F(LayerRules, WidestReachesStayInTheGuardBands)
             b.Io(0x04A, 0x3F3F);
             EXPECT_EQ(CompareFrameWithReference(b, "depth " + std::to_string(depth)), 0);
         }
+}
+
+// Mosaic words past 15 (which the machine never writes) act as their low
+// four bits instead of dividing by zero.
+TEST_F(LayerRules, MosaicWordsUseTheirLowFourBits)
+{
+    std::mt19937 rng(3);
+    for (uint32_t i = 0; i < VramSize; ++i)
+        b.vram[i] = uint8_t(rng());
+    for (int i = 0; i < 512; ++i)
+        BgPalette[i] = uint16_t(rng());
+    for (uint32_t mode : {0u, 2u, 3u}) {
+        b.Io(0x000, 0x1F00 | mode);
+        for (uint32_t n = 0; n < 4; ++n)
+            b.Io(0x08 + 2 * n, 0x40 | n << 8 | 0x2000);
+        for (int n = 0; n < 128; ++n)
+            b.Oam16(n * 8, (HostHalf(b.oam.get() + n * 8) | 0x1100) & ~0x200u);  // affine, mosaic
+        b.SortBgOrder();
+        std::vector<uint8_t> frames[2];
+        for (uint32_t high : {0u, 0xFFFFFFF0u}) {
+            BgMosaicH = ObjMosaicH = high | 5;
+            BgMosaicV = ObjMosaicV = high | 6;
+            RenderDirtyFlags = 0xFF;
+            DrawFrame(b);
+            frames[high ? 1 : 0].assign(b.frame.get(), b.frame.get() + FrameBytes);
+        }
+        EXPECT_TRUE(frames[0] == frames[1]) << "mode " << mode;
+    }
 }
 
 // Any register and memory contents and any BgOrder word, with the machine's
