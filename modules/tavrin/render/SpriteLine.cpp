@@ -1,7 +1,8 @@
 // Sprites of one priority band on one line. Regular sprites take the
 // member's effect; semi-transparent ones blend with the second target below
 // them and, with none there, take BLDCNT's brighten or darken where the
-// window allows effects. Window sprites and mode-3 sprites draw nothing.
+// window allows effects. Window sprites and those of object mode 3 draw
+// nothing.
 
 #include "modules/tavrin/render/ColorEffects.h"
 #include "modules/tavrin/render/LayerRendererTable.h"
