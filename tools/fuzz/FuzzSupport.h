@@ -3,6 +3,8 @@
 // a private folder for readers that only take a path.
 #pragma once
 
+#include "common/zorvan/ByteStream.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -10,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 #include <unistd.h>
 
 namespace Fuzz {
@@ -74,6 +77,38 @@ inline std::filesystem::path WriteInputFile(const std::string &name, const uint8
     std::filesystem::path path = PrivateFolder() / name;
     std::ofstream(path, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char *>(data), std::streamsize(size));
     return path;
+}
+
+// The image a writer of the form write(record, ByteWriter &) makes.
+template <typename Record, typename Write>
+std::vector<uint8_t> ImageOf(const Record &record, Write write)
+{
+    Zorvan::ByteWriter out;
+    write(record, out);
+    return std::move(out.bytes());
+}
+
+// Reads a state image from the input with read(record, ByteReader &) and
+// checks the two properties of every image reader: a refused image leaves
+// the record as it was; an accepted one writes back the input's bytes,
+// except where keptLive(offset) says the reader keeps the record's own
+// value (padding, reserved fields). Returns whether it was accepted.
+template <typename Record, typename Read, typename Write>
+bool ReadImageChecked(Record &record, const uint8_t *data, size_t size, size_t imageSize, Read read,
+                      Write write, bool (*keptLive)(size_t) = nullptr)
+{
+    const std::vector<uint8_t> before = ImageOf(record, write);
+    Zorvan::ByteReader in(data, size);
+    if (!read(record, in)) {
+        FUZZ_CHECK(ImageOf(record, write) == before);
+        return false;
+    }
+    FUZZ_CHECK(size >= imageSize);
+    const std::vector<uint8_t> after = ImageOf(record, write);
+    FUZZ_CHECK(after.size() == imageSize);
+    for (size_t i = 0; i < imageSize; ++i)
+        FUZZ_CHECK(keptLive && keptLive(i) ? after[i] == before[i] : after[i] == data[i]);
+    return true;
 }
 
 } // namespace Fuzz

@@ -3,7 +3,6 @@
 // the same bytes; and the frame ends in reasonable time (a slice or a
 // countdown of minutes shows as a timeout, an overflowing fold as a
 // sanitizer report).
-#include "common/zorvan/ByteStream.h"
 #include "modules/tavrin/cpu/ArmHooks.h"
 #include "modules/tavrin/tests/TestMachine.h"
 #include "tools/fuzz/FuzzSupport.h"
@@ -13,13 +12,6 @@
 using namespace Tavrin;
 
 namespace {
-
-std::vector<uint8_t> ImageOf(const ArmState &cpu)
-{
-    Zorvan::ByteWriter out;
-    ArmWriteImage(cpu, out);
-    return out.bytes();
-}
 
 int Lines;
 uint8_t IrqPattern;
@@ -42,14 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     machine->ResetCpu();
     ArmState cpu = ConsoleCpu;
     cpu.r[0] = 0xCAFE;
-    const std::vector<uint8_t> before = ImageOf(cpu);
-    Zorvan::ByteReader in(data, size);
-    if (!ArmReadImage(cpu, in)) {
-        FUZZ_CHECK(ImageOf(cpu) == before);
+    if (!Fuzz::ReadImageChecked(cpu, data, size, ArmStateImageSize, ArmReadImage, ArmWriteImage))
         return 0;
-    }
-    FUZZ_CHECK(size >= ArmStateImageSize);
-    FUZZ_CHECK(ImageOf(cpu) == std::vector<uint8_t>(data, data + ArmStateImageSize));
 
     // The rest of the input is the cartridge; IRQs come as the input says.
     Fuzz::Input rest(data + ArmStateImageSize, size - ArmStateImageSize);

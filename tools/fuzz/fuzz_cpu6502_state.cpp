@@ -3,7 +3,6 @@
 // the same bytes (padding and the reserved fields, which keep their live
 // values, aside); and the frame ends (a run loop that never reaches its line
 // step shows as a timeout).
-#include "common/zorvan/ByteStream.h"
 #include "modules/cindrel/tests/TestMachine.h"
 #include "tools/fuzz/FuzzSupport.h"
 
@@ -12,13 +11,6 @@
 using namespace Cindrel;
 
 namespace {
-
-std::vector<uint8_t> ImageOf(const Cpu6502State &cpu)
-{
-    Zorvan::ByteWriter out;
-    Cpu6502WriteImage(cpu, out);
-    return out.bytes();
-}
 
 // Bytes of the image the reader does not take from the file.
 bool NotCarried(size_t at) { return at == 5 || at == 18 || at == 19 || (at >= 26 && at <= 31); }
@@ -33,16 +25,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     cpu.linePeriod = 114;
     cpu.reservedWord = 0x1234;
     cpu.reservedByte = 0x56;
-    const std::vector<uint8_t> before = ImageOf(cpu);
-    Zorvan::ByteReader in(data, size);
-    if (!Cpu6502ReadImage(cpu, in)) {
-        FUZZ_CHECK(ImageOf(cpu) == before);
+    if (!Fuzz::ReadImageChecked(cpu, data, size, Cpu6502ImageSize, Cpu6502ReadImage, Cpu6502WriteImage,
+                                NotCarried))
         return 0;
-    }
-    FUZZ_CHECK(size >= size_t(Cpu6502ImageSize));
-    const std::vector<uint8_t> after = ImageOf(cpu);
-    for (size_t i = 0; i < after.size(); ++i)
-        FUZZ_CHECK(NotCarried(i) ? after[i] == before[i] : after[i] == data[i]);
 
     // The rest of the input is the program, from $0000 and again at the
     // top of memory where the vectors are; the line step asks for the

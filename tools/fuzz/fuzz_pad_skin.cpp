@@ -4,6 +4,7 @@
 #include "engine/PadSkinMgr.h"
 #include "tools/fuzz/FuzzSupport.h"
 
+#include <algorithm>
 #include <memory>
 #include <string>
 
@@ -20,10 +21,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const std::string bitmap = static_cast<const char *>(skin->GetBitmap());
     if (!bitmap.empty()) {
         FUZZ_CHECK(bitmap.compare(0, skins.size() + 1, skins + "/") == 0);
-        const std::string inside = bitmap.substr(skins.size() + 1);
-        FUZZ_CHECK(!inside.starts_with("/") && inside.find("../") == std::string::npos &&
-                   inside.find("..\\") == std::string::npos && inside != ".." &&
-                   !inside.ends_with("/..") && !inside.ends_with("\\.."));
+        // Read with '\\' as a separator too, the path must not climb out.
+        std::string inside = bitmap.substr(skins.size() + 1);
+        std::replace(inside.begin(), inside.end(), '\\', '/');
+        const std::filesystem::path normal = std::filesystem::path(inside).lexically_normal();
+        FUZZ_CHECK(normal.is_relative() && (normal.empty() || *normal.begin() != ".."));
     }
     skin->GetID();
     return 0;

@@ -1,7 +1,6 @@
 // fuzz_seeds <folder>: writes the seed corpus of every fuzz target into
 // <folder>/<target>/, each seed made by the project's own writer of that
 // kind of data (never a copied file). Seeds already there are rewritten.
-#include "common/zorvan/ByteStream.h"
 #include "common/zorvan/SafeFile.h"
 #include "common/zorvan/Utf8.h"
 #include "modules/belcrest/chips/Ppi.h"
@@ -10,6 +9,7 @@
 #include "modules/cindrel/Cpu6502.h"
 #include "modules/tavrin/cpu/ArmState.h"
 #include "platform/keystore/KeyStoreFormat.h"
+#include "tools/fuzz/FuzzSupport.h"
 #include "tools/testsupport/TestZip.h"
 
 #include <cstdio>
@@ -104,14 +104,13 @@ std::vector<Bytes> SeedsCpu6502()
     cpu.linePeriod = 114;
     cpu.cyclesLeft = 114;
     cpu.autoClear = 1;
-    Zorvan::ByteWriter plain;
-    Cpu6502WriteImage(cpu, plain);
+    const Bytes plain = Fuzz::ImageOf(cpu, Cpu6502WriteImage);
     // An IRQ pending and a handler that starts with CLI.
     cpu.pendingInterrupt = IntIrq;
-    Zorvan::ByteWriter irq;
-    Cpu6502WriteImage(cpu, irq);
+    const Bytes irq = Fuzz::ImageOf(cpu, Cpu6502WriteImage);
+    // The first byte is the target's interrupt pattern.
     const Bytes program = {0x00, 0x58, 0xEA, 0xE8, 0xD0, 0xFC, 0x4C, 0x00, 0x00};
-    return {Joined(plain.bytes(), program), Joined(irq.bytes(), program)};
+    return {Joined(plain, program), Joined(irq, program)};
 }
 
 std::vector<Bytes> SeedsZ80()
@@ -123,14 +122,12 @@ std::vector<Bytes> SeedsZ80()
     cpu.SP.w = 0xDFF0;
     cpu.IFF = Z80Iff1 | Z80Iff2 | Z80IffIm1;
     cpu.pendingInterrupt = Z80VectorNone;
-    Zorvan::ByteWriter out;
-    Z80WriteImage(cpu, out);
+    const Bytes running = Fuzz::ImageOf(cpu, Z80WriteImage);
     cpu.pendingInterrupt = 0xFF;
     cpu.IFF = Z80IffIm1;
-    Zorvan::ByteWriter pending;
-    Z80WriteImage(cpu, pending);
+    const Bytes pending = Fuzz::ImageOf(cpu, Z80WriteImage);
     const Bytes program = {0x00, 0xFB, 0x00, 0x3C, 0x18, 0xFC, 0xED, 0x45, 0x76};
-    return {Joined(out.bytes(), program), Joined(pending.bytes(), program)};
+    return {Joined(running, program), Joined(pending, program)};
 }
 
 std::vector<Bytes> SeedsArm()
@@ -143,19 +140,17 @@ std::vector<Bytes> SeedsArm()
     cpu.r[13] = 0x03007F00;
     cpu.r13Irq = 0x03007FA0;
     cpu.r[15] = 0x08000000;
-    Zorvan::ByteWriter arm;
-    ArmWriteImage(cpu, arm);
+    const Bytes arm = Fuzz::ImageOf(cpu, ArmWriteImage);
     cpu.cpsr = ModeSystem | FlagT;
     cpu.earlyExit = 1;
     cpu.savedCycles = 100;
     cpu.cyclesLeft = 0;
-    Zorvan::ByteWriter thumb;
-    ArmWriteImage(cpu, thumb);
+    const Bytes thumb = Fuzz::ImageOf(cpu, ArmWriteImage);
     // ARM: MOV r0,#1; ADD r0,r0,#1; B .-8. THUMB: MOV r0,#1; ADD r0,#1; B .-2.
     // The first byte is the target's IRQ pattern.
     const Bytes armCode = {0x00, 0x01, 0x00, 0xA0, 0xE3, 0x01, 0x00, 0x80, 0xE2, 0xFD, 0xFF, 0xFF, 0xEA};
     const Bytes thumbCode = {0x00, 0x01, 0x20, 0x01, 0x30, 0xFE, 0xE7};
-    return {Joined(arm.bytes(), armCode), Joined(thumb.bytes(), thumbCode)};
+    return {Joined(arm, armCode), Joined(thumb, thumbCode)};
 }
 
 std::vector<Bytes> SeedsPpi()
@@ -163,9 +158,7 @@ std::vector<Bytes> SeedsPpi()
     using namespace Belcrest;
     Ppi ppi;
     PpiReset(ppi);
-    Zorvan::ByteWriter out;
-    PpiWriteImage(ppi, out);
-    return {Joined(out.bytes(), {0x83, 0x92, 0x80, 0x55, 0x00, 0x01, 0x02, 0x83, 0x0F})};
+    return {Joined(Fuzz::ImageOf(ppi, PpiWriteImage), {0x83, 0x92, 0x80, 0x55, 0x00, 0x01, 0x02, 0x83, 0x0F})};
 }
 
 // The line values that clock the bits of value (most significant first)
