@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test: once in a release build, once with
 # AddressSanitizer and UndefinedBehaviorSanitizer. The long CPU conformance
-# runs (label "long") run in the release build only.
+# runs (label "long") run in the release build only. Then every fuzz target
+# runs for 20 seconds.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 bash "$here/scripts/setup.sh"
@@ -20,5 +21,10 @@ echo "== sanitizer build"
 bash "$here/scripts/build.sh" "$here/build/asan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUINTAR_SANITIZE=ON
 echo "== sanitizer tests"
 (cd "$here/build/asan" && ctest --output-on-failure -j"$jobs" -LE long) || status=1
+
+# Every reader of outside data under the fuzzer for 20 s; a crash, leak,
+# hang or broken property fails the run (deeper runs: scripts/fuzz.sh 300).
+echo "== fuzz targets, 20 s each"
+bash "$here/scripts/fuzz.sh" 20 || status=1
 
 exit $status
