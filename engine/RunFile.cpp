@@ -6,11 +6,10 @@
 #include "engine/Module.h"
 #include "engine/ModuleDesc.h"
 #include "engine/QtString.h"
+#include "engine/ZipArchive.h"
 
 #include <QDir>
 #include <QString>
-
-#include <minizip/unzip.h>
 
 #include <cstdio>
 #include <vector>
@@ -29,45 +28,6 @@ Zorvan::String CleanPath(Zorvan::String path)
     if (!path.IsEmpty() && path[0] != L'/')
         path = ToZorvanString(QDir::cleanPath(QDir::current().absoluteFilePath(ToQString(path))));
     return path;
-}
-
-// A zip archive is named so, or begins with a zip member header; a folder
-// that merely has ".zip" in its name does not make a file an archive.
-bool IsZipArchive(Zorvan::String const &path)
-{
-    Zorvan::String lower = path;
-    lower.MakeLower();
-    if (lower.GetLength() >= 4 && lower.Right(4) == L".zip")
-        return true;
-    FILE *file = std::fopen(static_cast<char const *>(path), "rb");
-    if (!file)
-        return false;
-    unsigned char signature[4] = {};
-    size_t const read = std::fread(signature, 1, sizeof signature, file);
-    std::fclose(file);
-    return read == 4 && signature[0] == 'P' && signature[1] == 'K' && signature[2] == 3 && signature[3] == 4;
-}
-
-// The names of every member, in archive order; empty when the archive
-// cannot be read. Names are read at their full stored length, whatever it is.
-std::vector<Zorvan::String> ZipMemberNames(Zorvan::String const &path)
-{
-    std::vector<Zorvan::String> names;
-    unzFile zip = unzOpen(static_cast<char const *>(path));
-    if (!zip)
-        return names;
-    for (int status = unzGoToFirstFile(zip); status == UNZ_OK; status = unzGoToNextFile(zip)) {
-        unz_file_info info{};
-        if (unzGetCurrentFileInfo(zip, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK)
-            break;
-        std::vector<char> name(info.size_filename + 1, '\0');
-        if (unzGetCurrentFileInfo(zip, &info, name.data(), static_cast<uLong>(name.size()), nullptr, 0, nullptr,
-                                  0) != UNZ_OK)
-            break;
-        names.emplace_back(name.data(), static_cast<int>(info.size_filename));
-    }
-    unzClose(zip);
-    return names;
 }
 
 } // namespace

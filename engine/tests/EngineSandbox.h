@@ -11,12 +11,12 @@
 #include "engine/Module.h"
 #include "tools/testsupport/TestApplication.h"
 #include "tools/testsupport/ScopedEnvironment.h"
+#include "tools/testsupport/TestZip.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
-#include <minizip/zip.h>
 
 #include <cstdlib>
 #include <dlfcn.h>
@@ -54,23 +54,6 @@ inline void WriteFile(fs::path const &path, std::string const &content)
 {
     fs::create_directories(path.parent_path());
     std::ofstream(path, std::ios::binary) << content;
-}
-
-// Writes a zip archive with the given members (name, content).
-inline void WriteZip(fs::path const &path, std::vector<std::pair<std::string, std::string>> const &members)
-{
-    fs::create_directories(path.parent_path());
-    zipFile zip = zipOpen(path.c_str(), APPEND_STATUS_CREATE);
-    ASSERT_NE(zip, nullptr);
-    for (auto const &[name, content] : members) {
-        zip_fileinfo info{};
-        ASSERT_EQ(zipOpenNewFileInZip(zip, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
-                                      Z_DEFAULT_COMPRESSION),
-                  ZIP_OK);
-        ASSERT_EQ(zipWriteInFileInZip(zip, content.data(), static_cast<unsigned>(content.size())), ZIP_OK);
-        ASSERT_EQ(zipCloseFileInZip(zip), ZIP_OK);
-    }
-    ASSERT_EQ(zipClose(zip, nullptr), ZIP_OK);
 }
 
 // The counters of one copy of a test module library. Holding the library

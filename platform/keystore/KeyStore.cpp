@@ -3,6 +3,7 @@
 #include "platform/keystore/KeyStoreFormat.h"
 
 #include "common/zorvan/Console.h"
+#include "common/zorvan/SafeFile.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -26,34 +27,11 @@ void ReportDamage(const std::string &path, const std::string &why)
                          path.c_str(), why.c_str());
 }
 
-std::string FolderOf(const std::string &path)
-{
-    size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 bool MakeFolders(const std::string &folder)
 {
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     return std::filesystem::is_directory(folder, error);
-}
-
-bool WriteAll(int fd, const uint8_t *data, size_t size)
-{
-    while (size > 0) {
-        ssize_t n = write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data += n;
-        size -= size_t(n);
-    }
-    return true;
 }
 
 // Reads the whole file behind fd, refusing one above the format's bound.
@@ -196,7 +174,7 @@ void KeyStore::NoteDamage(const FileStamp &stamp, const std::string &why)
 
 int KeyStore::LockWriters()
 {
-    if (!MakeFolders(FolderOf(path_)))
+    if (!MakeFolders(Zorvan::FolderOfPath(path_)))
         return -1;
     std::string lockPath = path_ + ".lock";
     int fd = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
@@ -221,24 +199,9 @@ bool KeyStore::WriteFile()
         std::string keep = path_ + ".damaged";
         std::rename(path_.c_str(), keep.c_str());
     }
-    std::string temp = path_ + ".tmp";
-    int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0)
-        return false;
     struct stat st;
-    bool ok = WriteAll(fd, image.data(), image.size()) && fsync(fd) == 0 && fstat(fd, &st) == 0;
-    if (close(fd) != 0)
-        ok = false;
-    if (!ok || std::rename(temp.c_str(), path_.c_str()) != 0) {
-        unlink(temp.c_str());
+    if (!Zorvan::WriteFileReplacing(path_, image, 0600) || stat(path_.c_str(), &st) != 0)
         return false;
-    }
-    // Make the rename itself durable.
-    int dir = open(FolderOf(path_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        fsync(dir);
-        close(dir);
-    }
     loaded_ = StampOf(st);
     damaged_ = false;
     reportedDamage_.reset();

@@ -1,0 +1,40 @@
+// Whole-file reads and writes for saves that must never be lost.
+//
+// WriteFileReplacing writes "<path>.tmp" in the same folder, flushes it to
+// disk, renames it over path and makes the rename durable; on any failure
+// the old file stays byte for byte and no temporary file is left behind.
+// ReadFileBounded reads a whole file but never more than limit bytes, so a
+// size taken from a hostile or huge file is never trusted. KeepAsDamaged
+// moves a file that could not be used aside, never over an older one.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace Zorvan {
+
+// Folder part of a path: "." for a bare name, "/" for a file in the root.
+std::string FolderOfPath(const std::string &path);
+
+// Writes data to fd in full, retrying short and interrupted writes.
+bool WriteAllToFd(int fd, const uint8_t *data, size_t size);
+
+bool WriteFileReplacing(const std::string &path, const uint8_t *data, size_t size, unsigned mode = 0644);
+inline bool WriteFileReplacing(const std::string &path, const std::vector<uint8_t> &data, unsigned mode = 0644)
+{
+    return WriteFileReplacing(path, data.data(), data.size(), mode);
+}
+
+enum class ReadResult { Ok, Missing, NotAFile, TooLarge, Failed };
+
+// Reads up to limit bytes; a file longer than limit gives TooLarge with the
+// first limit bytes in out. Only regular files are read.
+ReadResult ReadFileBounded(const std::string &path, size_t limit, std::vector<uint8_t> &out);
+
+// Renames path to "<path>.damaged", or "<path>.damaged.1", ".2" ... when
+// those exist. Returns the new name, or an empty string when nothing moved.
+std::string KeepAsDamaged(const std::string &path);
+
+} // namespace Zorvan

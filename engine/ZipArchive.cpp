@@ -1,0 +1,113 @@
+#include "engine/ZipArchive.h"
+
+#include <minizip/unzip.h>
+
+#include <cstdio>
+
+namespace ZorvanEngine {
+
+bool IsZipArchive(Zorvan::String const &path)
+{
+    Zorvan::String lower = path;
+    lower.MakeLower();
+    if (lower.GetLength() >= 4 && lower.Right(4) == L".zip")
+        return true;
+    FILE *file = std::fopen(static_cast<char const *>(path), "rb");
+    if (!file)
+        return false;
+    unsigned char signature[4] = {};
+    size_t const read = std::fread(signature, 1, sizeof signature, file);
+    std::fclose(file);
+    return read == 4 && signature[0] == 'P' && signature[1] == 'K' && signature[2] == 3 && signature[3] == 4;
+}
+
+namespace {
+
+// The current member's name at its full stored length, or false.
+bool CurrentMemberName(unzFile zip, unz_file_info &info, Zorvan::String &name)
+{
+    if (unzGetCurrentFileInfo(zip, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK)
+        return false;
+    std::vector<char> bytes(info.size_filename + 1, '\0');
+    if (unzGetCurrentFileInfo(zip, &info, bytes.data(), static_cast<uLong>(bytes.size()), nullptr, 0, nullptr, 0) !=
+        UNZ_OK)
+        return false;
+    name = Zorvan::String(bytes.data(), static_cast<int>(info.size_filename));
+    return true;
+}
+
+} // namespace
+
+std::vector<Zorvan::String> ZipMemberNames(Zorvan::String const &path)
+{
+    std::vector<Zorvan::String> names;
+    unzFile zip = unzOpen(static_cast<char const *>(path));
+    if (!zip)
+        return names;
+    for (int status = unzGoToFirstFile(zip); status == UNZ_OK; status = unzGoToNextFile(zip)) {
+        unz_file_info info{};
+        Zorvan::String name;
+        if (!CurrentMemberName(zip, info, name))
+            break;
+        names.push_back(name);
+    }
+    unzClose(zip);
+    return names;
+}
+
+ZipReadStatus ReadZipMember(Zorvan::String const &path, Zorvan::String const &name, size_t limit,
+                            std::vector<uint8_t> &out)
+{
+    out.clear();
+    unzFile zip = unzOpen(static_cast<char const *>(path));
+    if (!zip)
+        return ZipReadStatus::OpenFailed;
+    ZipReadStatus status = ZipReadStatus::NoMember;
+    for (int at = unzGoToFirstFile(zip); at == UNZ_OK; at = unzGoToNextFile(zip)) {
+        unz_file_info info{};
+        Zorvan::String member;
+        if (!CurrentMemberName(zip, info, member)) {
+            status = ZipReadStatus::ReadFailed;
+            break;
+        }
+        if (!(member == name))
+            continue;
+        if (info.flag & 1) {
+            status = ZipReadStatus::Encrypted;
+            break;
+        }
+        if (unzOpenCurrentFile(zip) != UNZ_OK) {
+            status = ZipReadStatus::ReadFailed;
+            break;
+        }
+        status = ZipReadStatus::Ok;
+        uint8_t chunk[65536];
+        for (;;) {
+            int n = unzReadCurrentFile(zip, chunk, sizeof chunk);
+            if (n < 0) {
+                status = ZipReadStatus::ReadFailed;
+                break;
+            }
+            if (n == 0)
+                break;
+            out.insert(out.end(), chunk, chunk + n);
+            if (out.size() > limit) {
+                out.resize(limit);
+                status = ZipReadStatus::TooLarge;
+                break;
+            }
+        }
+        int const closed = unzCloseCurrentFile(zip);
+        if (status == ZipReadStatus::Ok && closed == UNZ_CRCERROR)
+            status = ZipReadStatus::CrcError;
+        else if (status == ZipReadStatus::Ok && closed != UNZ_OK)
+            status = ZipReadStatus::ReadFailed;
+        break;
+    }
+    unzClose(zip);
+    if (status != ZipReadStatus::Ok && status != ZipReadStatus::TooLarge)
+        out.clear();
+    return status;
+}
+
+} // namespace ZorvanEngine
