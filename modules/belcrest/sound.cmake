@@ -3,7 +3,8 @@
 # PSG's channels (BelcrestAudio).
 add_library(BelcrestSoundChips STATIC
   ${CMAKE_CURRENT_LIST_DIR}/sound/Psg.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/sound/Fm.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/sound/Fm.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/sound/MachineChips.cpp)
 target_include_directories(BelcrestSoundChips PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(BelcrestSoundChips PUBLIC SoundDriver)
 

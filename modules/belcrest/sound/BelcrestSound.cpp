@@ -1,6 +1,6 @@
 #include "modules/belcrest/sound/BelcrestSound.h"
 
-#include "modules/belcrest/sound/Psg.h"
+#include "modules/belcrest/sound/MachineChips.h"
 #include "modules/sounddriver/SoundDriver.h"
 
 #include <algorithm>
@@ -62,7 +62,7 @@ void BelcrestSound::Open(int rate, int bits, bool stereo)
     for (Channel &channel : m_channels)
         channel = Channel{0, 0, 0, SoundTypeTone};
     m_channels[3].type = SoundTypeNoise;
-    PsgRepushAll();
+    PsgRepushAll(MachinePsg);
 }
 
 void BelcrestSound::Close()

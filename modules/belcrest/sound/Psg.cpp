@@ -15,9 +15,6 @@ constexpr uint32_t kNoiseRates[3] = {6991, 3496, 1748};
 // The noise channel's kind for the driver's drum call.
 constexpr int kNoiseDrum = 0x100 + 28;
 
-// The PSG that PsgRepushAll marks: the one the machine reset last.
-Psg *pushingPsg = nullptr;
-
 void SetFrequency(Psg &psg, unsigned channel, uint32_t frequency)
 {
     if (psg.frequency[channel] != frequency) {
@@ -89,7 +86,6 @@ void PsgReset(Psg &psg, uint32_t firstChannel)
     for (uint32_t i = 0; i < 3; ++i)
         SetSound(int(firstChannel + i), SoundTypeTone);
     SetSound(int(firstChannel + 3), SoundTypeNoise);
-    pushingPsg = &psg;
 }
 
 void PsgWrite(Psg &psg, uint8_t value)
@@ -132,10 +128,9 @@ void PsgSync(Psg &psg, uint8_t mode)
     psg.dirty = 0;
 }
 
-void PsgRepushAll()
+void PsgRepushAll(Psg &psg)
 {
-    if (pushingPsg)
-        pushingPsg->dirty = 0x0F;
+    psg.dirty = 0x0F;
 }
 
 } // namespace Belcrest

@@ -31,17 +31,17 @@ inline constexpr uint32_t PsgMaxVolume = 240;
 // Tones above this are not played.
 inline constexpr uint32_t PsgHighestTone = 15000;
 
-// Silences the chip, sets up its four driver channels (square tones and
-// noise) and makes it the PSG that PsgRepushAll refers to.
+// Silences the chip and sets up its four driver channels (square tones
+// and noise).
 void PsgReset(Psg &psg, uint32_t firstChannel);
 // One byte written to the chip's port.
 void PsgWrite(Psg &psg, uint8_t value);
 // Pushes the changed channels. Mode 2 keeps the deferral; any other mode
 // (bit 7 aside, which first sends the noise as a drum hit) becomes it.
 void PsgSync(Psg &psg, uint8_t mode);
-// The sound output was opened anew and knows no channel: every channel of
-// the last reset PSG goes out again at its next sync.
-void PsgRepushAll();
+// The sound output was opened anew and knows no channel: every channel
+// goes out again at the next sync.
+void PsgRepushAll(Psg &psg);
 
 // The chip's conversions: a tone of period N in hertz (0 when silent), an
 // attenuation step (2 dB each, 15 = off) as a volume, and a noise rate

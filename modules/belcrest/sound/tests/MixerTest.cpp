@@ -1,7 +1,7 @@
 // The module sound's mixer: squares, noise, the channel switches and the
 // master volume, read back from the unsigned 8-bit samples it writes.
 #include "modules/belcrest/sound/BelcrestSound.h"
-#include "modules/belcrest/sound/Psg.h"
+#include "modules/belcrest/sound/MachineChips.h"
 #include "modules/sounddriver/SoundDriver.h"
 
 #include <gtest/gtest.h>
@@ -173,13 +173,13 @@ TEST_F(MixerTest, AMixNeverRunsPastOneBlock)
 
 TEST(MixerOpen, ReopeningHasThePsgSendEveryChannelAgain)
 {
-    Psg psg;
-    PsgReset(psg, 0);
-    PsgSync(psg, 1);
+    PsgReset(0);
+    PsgSync(1);
+    EXPECT_EQ(MachinePsg.dirty, 0);
     BelcrestSound sound(nullptr);
     sound.Open(22050, 16, true);
     ASSERT_TRUE(sound.IsOpen());
-    EXPECT_EQ(psg.dirty, 0x0F);
+    EXPECT_EQ(MachinePsg.dirty, 0x0F);
 }
 
 } // namespace

@@ -141,7 +141,7 @@ TEST_F(PsgTest, ANewSoundOutputGetsEveryChannelAgain)
     Write({0x8E, 0x0F, 0x90, 0xB5, 0xE2});
     PsgSync(psg, 2);
     driver.Take();
-    PsgRepushAll();
+    PsgRepushAll(psg);
     PsgSync(psg, 2);
     EXPECT_EQ(driver.Take(), (std::vector<DriverCall>{ToneCall(0, 440, 240), ToneCall(1, 0, 76), ToneCall(2, 0, 0),
                                                       ToneCall(3, 1748, 0)}));
