@@ -9,6 +9,7 @@
 #include "modules/belcrest/machine/Machine.h"
 #include "modules/belcrest/module/BelcrestModule.h"
 #include "modules/common/ConsoleDesc.h"
+#include "platform/ondrel/Surface.h"
 
 #include <QTest>
 #include <QWidget>

@@ -2,6 +2,7 @@
 // the machine type it chooses by name, and closing and saving without a game.
 #include "modules/belcrest/module/tests/BelcrestSandbox.h"
 #include "modules/belcrest/module/tests/TestImages.h"
+#include "modules/belcrest/sound/MachineChips.h"
 #include "platform/ondrel/Input.h"
 
 #include <memory>
@@ -111,6 +112,57 @@ TEST_F(BelcrestModuleTest, TheNameChoosesTheMachineAndCloseShutsItDownOnce)
     EXPECT_FALSE(Module().RunFrame());
     Module().Close();
     EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(BelcrestModuleTest, AZipArchiveRunsTheMemberTheEngineChose)
+{
+    Z80Code gameGear;
+    gameGear.Start().OutA(0x7F, 0x9A).Forever();
+    Z80Code masterSystem;
+    masterSystem.Start().OutA(0x7F, 0x9C).Forever();
+    auto image = [](Z80Code const &code) {
+        std::vector<uint8_t> const bytes = code.Image();
+        return std::string(bytes.begin(), bytes.end());
+    };
+    struct {
+        char const *archive;
+        std::vector<std::pair<std::string, std::string>> members;
+        uint32_t type;
+        uint8_t attenuation; // which program ran
+    } const cases[] = {
+        {"pack.zip", {{"readme.txt", "hello"}, {"inner/GAME.GG", image(gameGear)}}, MachineGameGear, 10},
+        {"x.gg.zip", {{"game.sms", image(masterSystem)}, {"later.gg", image(gameGear)}}, MachineMasterSystem, 12},
+    };
+    for (auto const &c : cases) {
+        WriteZip(root / c.archive, c.members);
+        ASSERT_TRUE(Run(root / c.archive)) << c.archive << Console();
+        EXPECT_EQ(MachineWord & MachineTypeMask, c.type) << c.archive;
+        Frames(2);
+        EXPECT_EQ(MachinePsg.attenuation[0], c.attenuation) << c.archive;
+    }
+}
+
+TEST_F(BelcrestModuleTest, HandEditedSettingsOutOfRangeAreHarmless)
+{
+    Z80Code code;
+    code.Start().Forever();
+    code.Write(root / "game.sms");
+    ASSERT_TRUE(Run(root / "game.sms")) << Console();
+    PropertyMap &s = Module().GetSettings();
+    s.Set(L"vkUp", 70000, false);
+    s.Set(L"vkDown", -3, false);
+    s.Set(L"jsLeft", 1000, false);
+    s.Set(L"jsRight", -40, false);
+    s.Set(L"SoundRate", 999999, false);
+    s.Set(L"FrameSkip", -7, false);
+    s.Set(L"Sound", true, false);
+    engine->GetSettings().Set(L"Sound", true, false);
+    Module().UpdateSettings();
+    Frames(5);
+    EXPECT_LE(Module().GetSound()->m_rate, ZorvanEngine::BaseSound::kMaxRate);
+    s.Set(L"FrameSkip", 1 << 30, false);
+    Module().UpdateSettings();
+    Frames(5);
 }
 
 TEST_F(BelcrestModuleTest, AnImageThatFailsToStartLeavesItsMessageAndNothingOpen)

@@ -2,6 +2,7 @@
 // among the modules, runs a public program with it, and the view shows the
 // program's picture (its author's screenshot), doubled by "ScreenSize" 200%.
 #include "engine/BaseVideo.h"
+#include "engine/ModuleDesc.h"
 #include "engine/tests/EngineSandbox.h"
 #include "platform/ondrel/PixelFormat.h"
 #include "tools/testsupport/TestRoms.h"

@@ -2,7 +2,9 @@
 // display depth, and the window of the frame it shows.
 #include "modules/belcrest/module/tests/BelcrestSandbox.h"
 #include "modules/belcrest/module/tests/TestImages.h"
+#include "modules/belcrest/machine/MachineHooks.h"
 #include "modules/belcrest/vdp/Vdp.h"
+#include "modules/common/HostColor.h"
 #include "platform/ondrel/Display.h"
 #include "platform/ondrel/Surface.h"
 
@@ -33,7 +35,7 @@ TEST_F(BelcrestVideoTest, FrameSurfacesArePackedInTheDisplaysFormat)
 {
     for (Ondrel::PixelFormat format : {Ondrel::PixelFormatRGB565, Ondrel::PixelFormatXRGB8888}) {
         RunOn(format);
-        ZorvanEngine::BaseVideo const *video = Module().GetVideo();
+        ZorvanEngine::BaseVideo *video = Module().GetVideo();
         for (Ondrel::Surface const *surface : {video->m_surface0, video->m_surface1}) {
             ASSERT_NE(surface, nullptr);
             EXPECT_EQ(surface->GetWidth(), 272);
