@@ -18,6 +18,24 @@ struct CheckRow {
 
 constexpr int kSoundRates[] = {44100, 22050, 11025};
 
+using P = BelcrestSettingsPage;
+constexpr CheckRow kCheckRows[] = {
+    {&P::m_smoothing, L"UseBlend"},
+    {&P::m_sound, L"Sound"},
+    {&P::m_noise, L"Noise"},
+    {&P::m_autoSync, L"FrameSync"},
+};
+
+wchar_t const *const kChannelSettings[] = {L"SoundChannel0", L"SoundChannel1", L"SoundChannel2", L"SoundChannel3"};
+
+int ChoiceCount(wchar_t const *const *choices)
+{
+    int count = 0;
+    while (choices[count])
+        ++count;
+    return count;
+}
+
 int QualityOfRate(int rate)
 {
     return rate == 11025 ? 2 : rate == 22050 ? 1 : 0;
@@ -67,28 +85,6 @@ void BelcrestSettingsPage::OnInitDialog()
     tree.scrollToItem(display);
     LoadValues();
 }
-
-namespace {
-
-using P = BelcrestSettingsPage;
-constexpr CheckRow kCheckRows[] = {
-    {&P::m_smoothing, L"UseBlend"},
-    {&P::m_sound, L"Sound"},
-    {&P::m_noise, L"Noise"},
-    {&P::m_autoSync, L"FrameSync"},
-};
-
-wchar_t const *const kChannelSettings[] = {L"SoundChannel0", L"SoundChannel1", L"SoundChannel2", L"SoundChannel3"};
-
-int ChoiceCount(wchar_t const *const *choices)
-{
-    int count = 0;
-    while (choices[count])
-        ++count;
-    return count;
-}
-
-} // namespace
 
 void BelcrestSettingsPage::LoadValues()
 {

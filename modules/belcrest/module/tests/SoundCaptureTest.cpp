@@ -70,34 +70,47 @@ TEST_F(BelcrestSoundCaptureTest, ATonePlaysAt440HzAndDrops12Decibels)
 
     engine->GetSettings().Set(L"Sound", true, false);
     engine->GetSettings().Set(L"Volume", 100, false);
-    ASSERT_TRUE(Run(root / "tone.sms")) << Console();
-    ASSERT_TRUE(Module().GetSound()->IsOpen()) << Console();
-    EXPECT_EQ(Module().GetSound()->m_rate, kRate);
-    // Two and a half seconds at the machine's own pace.
-    auto const start = std::chrono::steady_clock::now();
-    for (int frame = 0; frame < 150; ++frame) {
-        ASSERT_TRUE(Module().RunFrame());
-        std::this_thread::sleep_until(start + std::chrono::microseconds(16667) * (frame + 1));
-    }
-    engine->Shutdown();
 
-    std::ifstream in(capture, std::ios::binary);
-    std::vector<uint8_t> const samples((std::istreambuf_iterator<char>(in)), {});
-    size_t begin = 0;
-    while (begin < samples.size() && samples[begin] == 128)
-        ++begin;
-    size_t end = samples.size();
-    while (end > begin && samples[end - 1] == 128)
-        --end;
-    ASSERT_GT(end - begin, size_t(2 * kRate)) << "capture of " << samples.size() << " samples";
+    // A capture in which this thread fell far behind the clock may starve
+    // the device through no fault of the module's; such a run is repeated.
+    std::vector<uint8_t> samples;
+    size_t begin = 0, end = 0, longest = 0;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        ASSERT_TRUE(Run(root / "tone.sms")) << Console();
+        ASSERT_TRUE(Module().GetSound()->IsOpen()) << Console();
+        EXPECT_EQ(Module().GetSound()->m_rate, kRate);
+        // Two and a half seconds at the machine's own pace.
+        auto const start = std::chrono::steady_clock::now();
+        auto late = std::chrono::steady_clock::duration::zero();
+        for (int frame = 0; frame < 150; ++frame) {
+            auto const due = start + std::chrono::microseconds(16667) * frame;
+            late = std::max(late, std::chrono::steady_clock::now() - due);
+            ASSERT_TRUE(Module().RunFrame());
+            std::this_thread::sleep_until(due + std::chrono::microseconds(16667));
+        }
+        engine->Shutdown();
 
-    // No gap: the tone's only silent samples are its single edge samples.
-    size_t run = 0, longest = 0;
-    for (size_t i = begin; i < end; ++i) {
-        run = samples[i] == 128 ? run + 1 : 0;
-        longest = std::max(longest, run);
+        std::ifstream in(capture, std::ios::binary);
+        samples.assign(std::istreambuf_iterator<char>(in), {});
+        begin = 0;
+        while (begin < samples.size() && samples[begin] == 128)
+            ++begin;
+        end = samples.size();
+        while (end > begin && samples[end - 1] == 128)
+            --end;
+        ASSERT_GT(end - begin, size_t(2 * kRate)) << "capture of " << samples.size() << " samples";
+
+        // No gap: the tone's only silent samples are its single edge samples.
+        size_t run = 0;
+        longest = 0;
+        for (size_t i = begin; i < end; ++i) {
+            run = samples[i] == 128 ? run + 1 : 0;
+            longest = std::max(longest, run);
+        }
+        if (longest <= 2 || late < std::chrono::milliseconds(50))
+            break;
     }
-    EXPECT_LE(longest, 2u);
+    EXPECT_LE(longest, 2u) << "silent samples in a row";
 
     // The drop: the first 10 ms window whose level falls below half of the
     // first second's.
