@@ -16,9 +16,8 @@ constexpr ConsoleGlue::ExtensionText kExtensions[] = {
     {L"GameGear ROM", L".gg"},
 };
 
-// The battery file name the glue hands over, and its quit flag.
+// The battery file name the glue hands over.
 char saveName[ConsoleGlue::kSaveNameSize];
-int quitWord = 1;
 
 void Tell(Zorvan::String const &text)
 {
@@ -48,12 +47,12 @@ void Shutdown()
     std::string const battery = BatteryFileName;
     if (!MachineShutdown())
         Tell(L"The battery file " + Wide(battery) + L" could not be written; the old file is kept.");
-    QuitFlag = 1;
 }
 
+// A machine that was shut down is not run again.
 int RunFrame()
 {
-    return quitWord ? 0 : MachineRunFrame();
+    return QuitFlag ? 0 : MachineRunFrame();
 }
 
 bool WriteState(char const *path)
@@ -79,7 +78,7 @@ bool ReadState(char const *path)
 }
 
 ConsoleGlue::ConsoleMachine const kMachine{
-    &Start, &Shutdown, &MachineReset, &RunFrame, &WriteState, &ReadState, &quitWord, saveName,
+    &Start, &Shutdown, &MachineReset, &RunFrame, &WriteState, &ReadState, &QuitFlag, saveName,
 };
 
 bool EndsWithGg(Zorvan::String name)

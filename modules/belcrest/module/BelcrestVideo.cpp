@@ -14,25 +14,13 @@ namespace Belcrest {
 
 namespace {
 
-// The machine's frame-skip words, as the shared pacing code takes them
-// (int and uint32_t may stand for each other).
-int &SkipCountdown()
-{
-    return reinterpret_cast<int &>(FrameSkipCounter);
-}
-
-int &SkipPeriod()
-{
-    return reinterpret_cast<int &>(FrameSkip);
-}
-
 // The shown windows of the 272 x 208 surface.
 constexpr Ondrel::Rect kMasterSystemWindow{16, 8, 240, 192};
 constexpr Ondrel::Rect kGameGearWindow{56, 32, 160, 144};
 
 } // namespace
 
-BelcrestVideo::BelcrestVideo(ZorvanEngine::Module *owner) : ConsoleVideo(owner, SkipCountdown(), SkipPeriod())
+BelcrestVideo::BelcrestVideo(ZorvanEngine::Module *owner) : ConsoleVideo(owner, FrameSkipCounter, FrameSkip)
 {
     ConsoleGlue::ModuleVideo = this;
 }

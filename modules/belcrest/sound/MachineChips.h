@@ -3,6 +3,7 @@
 // (defined in MachineChips.cpp over these records).
 #pragma once
 
+#include "modules/belcrest/machine/MachineHooks.h"
 #include "modules/belcrest/sound/Fm.h"
 #include "modules/belcrest/sound/Psg.h"
 
@@ -10,14 +11,5 @@ namespace Belcrest {
 
 extern Psg MachinePsg;
 extern Fm MachineFm;
-
-// The machine's calls, on the records above.
-void PsgReset(int firstChannel);
-void PsgWrite(uint8_t value);
-void PsgSync(int mode);
-void FmReset(int firstChannel);
-void FmSelectRegister(uint8_t value);
-void FmWriteData(uint8_t value);
-void FmSync(int mode);
 
 } // namespace Belcrest
