@@ -102,6 +102,13 @@ bool ChildView::IsForeground() const
     return frame && active == frame->window();
 }
 
+void ChildView::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    if (m_frame)
+        m_frame->FitDisplayToView();
+}
+
 void ChildView::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);

@@ -15,7 +15,10 @@
 #include "frontend/GameLoop.h"
 #include "frontend/GlobalSettingsPage.h"
 #include "platform/ondrel/Display.h"
+#include "platform/ondrel/Surface.h"
 #include "platform/ondrel/Window.h"
+
+#include <utility>
 #include "engine/QtString.h"
 
 #include <QCloseEvent>
@@ -261,18 +264,43 @@ void MainFrame::ApplyOrientation()
     int const rotation = RotationOf(m_engine->GetSettings().GetString(L"Orientation"));
     if (!display || display->GetRotation() == rotation)
         return;
+    ReopenDisplay(rotation, true);
+}
+
+void MainFrame::ReopenDisplay(int rotation, bool tell)
+{
+    Ondrel::Display *display = m_engine->GetDisplay();
     ZorvanEngine::Module *active = m_engine->GetActiveModule();
     ZorvanEngine::BaseVideo *video = active ? active->GetVideo() : nullptr;
     if (video)
         video->Close();
-    Zorvan::printConsole("Closing Display...\n");
+    if (tell)
+        Zorvan::printConsole("Closing Display...\n");
     display->Close();
-    Zorvan::printConsole("Setting orientation...\n");
+    if (tell)
+        Zorvan::printConsole("Setting orientation...\n");
     display->SetRotation(rotation);
     if (auto *view = dynamic_cast<ChildView *>(m_view))
         view->ReleaseImages();
-    Zorvan::printConsole("Opening...\n");
+    if (tell)
+        Zorvan::printConsole("Opening...\n");
     display->Open();
     if (video)
         video->Open(0, 0, Ondrel::PixelFormatNone);
+}
+
+void MainFrame::FitDisplayToView()
+{
+    Ondrel::Display *display = m_engine ? m_engine->GetDisplay() : nullptr;
+    if (!display || !display->IsOpen() || !m_view || m_view->width() <= 0 || m_view->height() <= 0)
+        return;
+    int width = m_view->width();
+    int height = m_view->height();
+    int const rotation = display->GetRotation();
+    if (rotation == Ondrel::RotationEast || rotation == Ondrel::RotationWest)
+        std::swap(width, height);
+    Ondrel::Surface *screen = display->GetPrimarySurface();
+    if (screen->GetWidth() == width && screen->GetHeight() == height)
+        return;
+    ReopenDisplay(rotation, false);
 }

@@ -147,6 +147,17 @@ private:
     bool OnSlotCommand(int id);
     // Applies a changed "Orientation" to the display.
     void ApplyOrientation();
+    // Closes the running game's video and the display, turns the display
+    // to the given rotation, and opens both again at the view's size.
+    void ReopenDisplay(int rotation, bool tell);
+
+public:
+    // The display's screen follows the view's size (the old platform's
+    // full-screen window never changed size; a desktop window does), so a
+    // game's picture stays centred in the window.
+    void FitDisplayToView();
+
+private:
 
     ZorvanEngine::AppModule *m_app;
     CGameLoop *m_loop = nullptr;

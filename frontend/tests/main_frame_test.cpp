@@ -8,8 +8,10 @@
 #include "engine/Engine.h"
 #include "frontend/tests/FrontendSandbox.h"
 #include "platform/ondrel/Display.h"
+#include "platform/ondrel/Surface.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QMenu>
 #include <QTimer>
 #include <QToolBar>
@@ -210,6 +212,24 @@ TEST_F(MainFrameTest, ClosingTheGlobalSettingsTurnsTheDisplay)
     frame->OnDialogClosed(MainFrame::kSettingsPageId, ModelessDialogOwner::CloseCode);
     EXPECT_EQ(std::string(Zorvan::getConsole()).find("Closing Display"), std::string::npos);
     EXPECT_EQ(engine().m_pauseCount, 0);
+}
+
+TEST_F(MainFrameTest, TheDisplayFollowsTheViewsSizeWithAGameRunning)
+{
+    OpenGame();
+    QWidget *view = frame->GetView();
+    for (QSize const size : {QSize(300, 420), QSize(517, 233)}) {
+        frame->resize(frame->size() + size - view->size());
+        view->resize(size);
+        QCoreApplication::processEvents();
+        Ondrel::Surface *screen = engine().GetDisplay()->GetPrimarySurface();
+        ASSERT_NE(screen, nullptr);
+        EXPECT_EQ(screen->GetWidth(), view->width());
+        EXPECT_EQ(screen->GetHeight(), view->height());
+    }
+    // The game's video was opened again on the new screen and still draws.
+    EXPECT_TRUE(module()->RunFrame());
+    EXPECT_TRUE(engine().GetDisplay()->IsOpen());
 }
 
 // An object whose event handler fails as engine code fails.
