@@ -206,22 +206,22 @@ const char *LoadImage(const std::vector<uint8_t> &image)
             return "FAILED";
         std::memcpy(CpuSpace + 0x7000, image.data() + at - 512, 512);
     }
-    printConsole("OK\n  %d ROM pages...", Cartridge.romPages);
-    const size_t romLength = size_t(Cartridge.romPages) * 0x4000;
-    if (!take(romLength))
+    // Program and pattern ROM, each into its mirrored buffer.
+    auto part = [&](const char *label, int pages, size_t pageSize, size_t minimum, std::vector<uint8_t> &store,
+                    uint8_t *&buffer, size_t &bufferSize) {
+        printConsole("OK\n  %d %s pages...", pages, label);
+        const size_t length = size_t(pages) * pageSize;
+        if (!take(length))
+            return false;
+        FillMirrored(store, image.data() + at - length, length, minimum);
+        buffer = store.data();
+        bufferSize = store.size();
+        return true;
+    };
+    if (!part("ROM", Cartridge.romPages, 0x4000, 0x8000, RomStore, RomBuffer, RomBufferSize))
         return "FAILED";
-    FillMirrored(RomStore, image.data() + at - romLength, romLength, 0x8000);
-    RomBuffer = RomStore.data();
-    RomBufferSize = RomStore.size();
-    if (Cartridge.vromPages) {
-        printConsole("OK\n  %d VROM pages...", Cartridge.vromPages);
-        const size_t vromLength = size_t(Cartridge.vromPages) * 0x2000;
-        if (!take(vromLength))
-            return "FAILED";
-        FillMirrored(VromStore, image.data() + at - vromLength, vromLength, 0x2000);
-        VromBuffer = VromStore.data();
-        VromBufferSize = VromStore.size();
-    }
+    if (Cartridge.vromPages && !part("VROM", Cartridge.vromPages, 0x2000, 0x2000, VromStore, VromBuffer, VromBufferSize))
+        return "FAILED";
     return nullptr;
 }
 

@@ -23,7 +23,8 @@ struct MapperRow {
     void (*afterLoad)() = nullptr;
 };
 
-extern const std::array<MapperRow, 256> MapperTable;
+// Filled by the mapper families; tests may install rows of their own.
+extern std::array<MapperRow, 256> MapperTable;
 
 // Masks in pages of 16 KB (ROM), 8 KB (VROM) and 8 KB (RAM).
 extern uint32_t RomMask;

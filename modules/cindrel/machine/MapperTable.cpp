@@ -4,7 +4,7 @@
 
 namespace Cindrel {
 
-const std::array<MapperRow, 256> MapperTable = [] {
+std::array<MapperRow, 256> MapperTable = [] {
     std::array<MapperRow, 256> rows{};
     return rows;
 }();

@@ -143,9 +143,20 @@ int Refuse(std::string *reason, const std::string &name, const char *why)
 
 } // namespace
 
+void WriteMachineBlocks(Zorvan::ByteWriter &out)
+{
+    out.raw(CpuSpace, CpuSpaceSize);
+    out.raw(VideoSpace, VideoSpaceSize);
+    out.raw(SpriteRam, sizeof SpriteRam);
+    out.raw(PpuRegisters, sizeof PpuRegisters);
+    ApuWriteImage(SoundUnit, out);
+    out.raw(MapperState.bytes, sizeof MapperState.bytes);
+    ApuWriteImage(MapperState.sound, out);
+}
+
 int SaveStateFile(const std::string &name)
 {
-    if (name.empty() || !CpuSpace || !PagesSaveable())
+    if (name.empty() || !CartridgeStarted || !PagesSaveable())
         return 0;
     Zorvan::ByteWriter out;
     for (uint8_t b : {uint8_t('S'), uint8_t('T'), uint8_t('B'), uint8_t(0x1A), StateVersion})
@@ -154,13 +165,7 @@ int SaveStateFile(const std::string &name)
     out.zeros(9);
     Cpu6502WriteImage(Cpu, out);
     WriteHardwareBlock(out);
-    out.raw(CpuSpace, CpuSpaceSize);
-    out.raw(VideoSpace, VideoSpaceSize);
-    out.raw(SpriteRam, sizeof SpriteRam);
-    out.raw(PpuRegisters, sizeof PpuRegisters);
-    ApuWriteImage(SoundUnit, out);
-    out.raw(MapperState.bytes, sizeof MapperState.bytes);
-    ApuWriteImage(MapperState.sound, out);
+    WriteMachineBlocks(out);
     if (out.size() != StateFileSize)
         return 0;
     return Zorvan::WriteFileReplacing(name, out.bytes()) ? 1 : 0;
@@ -168,7 +173,7 @@ int SaveStateFile(const std::string &name)
 
 int LoadStateFile(const std::string &name, std::string *reason)
 {
-    if (name.empty() || !CpuSpace)
+    if (name.empty() || !CartridgeStarted)
         return Refuse(reason, name, "no cartridge");
     std::vector<uint8_t> bytes;
     const Zorvan::ReadResult result = Zorvan::ReadFileBounded(name, StateFileSize + 1, bytes);
@@ -179,7 +184,7 @@ int LoadStateFile(const std::string &name, std::string *reason)
 
 int LoadStateBytes(const std::vector<uint8_t> &bytes, const std::string &name, std::string *reason)
 {
-    if (!CpuSpace)
+    if (!CartridgeStarted)
         return Refuse(reason, name, "no cartridge");
     if (bytes.size() != StateFileSize)
         return Refuse(reason, name, "wrong size");

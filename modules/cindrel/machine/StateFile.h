@@ -7,6 +7,10 @@
 #include <string>
 #include <vector>
 
+namespace Zorvan {
+class ByteWriter;
+}
+
 namespace Cindrel {
 
 #pragma GCC visibility push(hidden)
@@ -24,6 +28,10 @@ enum StateOffset : size_t {
     StateSoundAt = 83260,
     StateMapperAt = 83496,
 };
+
+// The blocks that follow the hardware block, as the file holds them: the
+// address spaces, sprite RAM, registers, sound unit and mapper record.
+void WriteMachineBlocks(Zorvan::ByteWriter &out);
 
 // 1 when the whole file was written (through a temporary file: the old
 // file stays on failure), else 0.

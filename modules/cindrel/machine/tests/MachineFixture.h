@@ -5,6 +5,7 @@
 #include "common/zorvan/ByteStream.h"
 #include "common/zorvan/Console.h"
 #include "modules/cindrel/machine/Machine.h"
+#include "modules/cindrel/machine/StateFile.h"
 #include "modules/cindrel/machine/standins/ModuleStandIns.h"
 #include "modules/cindrel/machine/tests/support/CartridgeBuilder.h"
 #include "modules/cindrel/machine/tests/support/Harness.h"
@@ -67,13 +68,7 @@ inline const std::vector<uint8_t> &MachineSnapshot()
     static Zorvan::ByteWriter out;
     out.bytes().clear();
     Cpu6502WriteImage(Cpu, out);
-    out.raw(CpuSpace, CpuSpaceSize);
-    out.raw(VideoSpace, VideoSpaceSize);
-    out.raw(SpriteRam, sizeof SpriteRam);
-    out.raw(PpuRegisters, sizeof PpuRegisters);
-    ApuWriteImage(SoundUnit, out);
-    out.raw(MapperState.bytes, sizeof MapperState.bytes);
-    ApuWriteImage(MapperState.sound, out);
+    WriteMachineBlocks(out);
     for (uint32_t v : {uint32_t(MirroringMode), uint32_t(CurrentLine), ScrollX, ScrollY, uint32_t(VramAddress),
                        uint32_t(ReadBuffer), uint32_t(WriteToggle), uint32_t(DiskControl), DiskPosition,
                        uint32_t(DiskSide), uint32_t(Latch9State), uint32_t(Latch10LowState),

@@ -3,6 +3,8 @@
 #include "modules/cindrel/machine/MapperFramework.h"
 #include "modules/cindrel/machine/tests/MachineFixture.h"
 
+#include <zlib.h>
+
 using namespace Cindrel;
 using namespace Cindrel::Test;
 
@@ -229,6 +231,31 @@ TEST_F(CartridgeStart, ZipArchives)
             EXPECT_EQ(RomBuffer[0], c.mark) << c.file << " " << c.member;
         EXPECT_TRUE(Console().ends_with(c.ending)) << c.file << ":\n" << Console();
     }
+    // An encrypted member, and one whose data does not match its checksum.
+    const std::string image = marked(0x81).Text();
+    for (const char *name : {"locked.zip", "damaged.zip"}) {
+        const bool locked = name[0] == 'l';
+        zipFile zip = zipOpen(Path(name).c_str(), APPEND_STATUS_CREATE);
+        ASSERT_NE(zip, nullptr);
+        zip_fileinfo info{};
+        const uLong crc = crc32(0, reinterpret_cast<const Bytef *>(image.data()), uInt(image.size()));
+        ASSERT_EQ(zipOpenNewFileInZip3(zip, "g.nes", &info, nullptr, 0, nullptr, 0, nullptr, 0, 0, 0, -MAX_WBITS,
+                                       DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, locked ? "secret" : nullptr, crc),
+                  ZIP_OK);
+        ASSERT_EQ(zipWriteInFileInZip(zip, image.data(), unsigned(image.size())), ZIP_OK);
+        ASSERT_EQ(zipCloseFileInZip(zip), ZIP_OK);
+        ASSERT_EQ(zipClose(zip, nullptr), ZIP_OK);
+    }
+    std::string damaged = ReadFile(Path("damaged.zip"));
+    const size_t data = damaged.find(image.substr(0, 64));
+    ASSERT_NE(data, std::string::npos);
+    damaged[data + 20000] ^= 0x40; // stored, not compressed: the image lies as it is
+    WriteFile(Path("damaged.zip"), damaged);
+    EXPECT_FALSE(StartImage(Path("locked.zip")));
+    EXPECT_TRUE(Console().ends_with("...FAILED TO OPEN FIRST FILE\n")) << Console();
+    EXPECT_FALSE(StartImage(Path("damaged.zip")));
+    EXPECT_TRUE(Console().ends_with("...FAILED\n")) << Console();
+
     // A file named .zip that is no archive.
     WriteFile(Path("fake.zip"), IdleCartridge().Text());
     EXPECT_FALSE(StartImage(Path("fake.zip")));
