@@ -1,0 +1,121 @@
+#include "modules/cindrel/module/CindrelModule.h"
+
+#include "engine/Engine.h"
+#include "modules/cindrel/machine/Machine.h"
+#include "modules/cindrel/machine/StateFile.h"
+#include "platform/ondrel/Input.h"
+
+#include <string>
+
+namespace Cindrel {
+
+namespace {
+
+constexpr ConsoleGlue::ExtensionText kExtensions[] = {{L"NES ROM", L".nes"}};
+
+// The battery file name the glue hands over, and its quit flag.
+char saveName[ConsoleGlue::kSaveNameSize];
+int quitWord = 1;
+
+void Tell(Zorvan::String const &text)
+{
+    if (ourEngine)
+        ourEngine->Message(text);
+}
+
+Zorvan::String Wide(std::string const &text)
+{
+    return Zorvan::String(text.c_str());
+}
+
+bool Start(char const *path)
+{
+    std::string member;
+    if (ourEngine)
+        member = static_cast<char const *>(ourEngine->GetZippedFileName());
+    return MachineStart(path, member, saveName) != 0;
+}
+
+void Shutdown()
+{
+    MachineShutdown();
+    QuitFlag = true;
+}
+
+int RunFrame()
+{
+    if (quitWord)
+        return 0;
+    return Cpu6502RunFrame(Cpu);
+}
+
+bool WriteState(char const *path)
+{
+    if (SaveStateFile(path))
+        return true;
+    Tell(L"The state could not be saved to " + Zorvan::String(path) + L"; the old file is kept.");
+    return false;
+}
+
+bool ReadState(char const *path)
+{
+    std::string reason;
+    if (LoadStateFile(path, &reason))
+        return true;
+    Tell(L"The state " + Zorvan::String(path) + L" could not be loaded: " + Wide(reason));
+    return false;
+}
+
+ConsoleGlue::ConsoleMachine const kMachine{
+    &Start, &Shutdown, &MachineReset, &RunFrame, &WriteState, &ReadState, &quitWord, saveName,
+};
+
+} // namespace
+
+ConsoleGlue::ModuleTexts const CindrelTexts{
+    L"Cindrel (NES)",
+    L"NES",
+    L"Nintendo Entertainment System<br>Cindrel 3.0<br>"
+    L"<a href=\"https://quintar.example/cindrel\">Cindrel home page</a>",
+    kExtensions,
+};
+
+CindrelModule::CindrelModule() : ConsoleModuleOf(kMachine) {}
+
+void CindrelModule::ResetSettings()
+{
+    Module::ResetSettings();
+    PropertyMap &s = m_settings;
+    s.Set(L"UseBlend", false, false);
+    s.Set(L"DoubleWidth", false, false);
+    s.Set(L"ScreenSize", L"100%", false);
+    s.Set(L"FrameSync", true, false);
+    s.Set(L"FrameSkip", 3, false);
+    s.Set(L"SoundBuffers", 8, false);
+    s.Set(L"Sound", true, false);
+    s.Set(L"Noise", true, false);
+    for (wchar_t const *channel : {L"SoundChannel0", L"SoundChannel1", L"SoundChannel2", L"SoundChannel3",
+                                   L"SoundChannel4", L"SoundChannel5", L"SoundChannel6"})
+        s.Set(channel, true, false);
+    s.Set(L"SoundRate", 44100, false);
+    s.Set(L"SoundRefresh", 1, false);
+
+    // Keys: these entries of the platform's default key table; joystick
+    // buttons as listed.
+    static wchar_t const *const keys[] = {L"vkUp",    L"vkDown",   L"vkLeft", L"vkRight",
+                                          L"vkStart", L"vkSelect", L"vkA",    L"vkB"};
+    static constexpr int keyIndex[] = {0, 1, 2, 3, 4, 7, 5, 6};
+    static wchar_t const *const joystick[] = {L"jsUp",    L"jsDown",   L"jsLeft", L"jsRight",
+                                              L"jsStart", L"jsSelect", L"jsA",    L"jsB"};
+    static constexpr int joystickButton[] = {0, 1, 2, 3, 6, 7, 4, 5};
+    Ondrel::Input *input = ourEngine ? ourEngine->GetInput() : nullptr;
+    uint16_t const *defaults = input ? input->GetDefaultKeys() : nullptr;
+    for (int i = 0; i < 8; ++i)
+        s.Set(keys[i], defaults ? int(defaults[keyIndex[i]]) : 0, false);
+    for (int i = 0; i < 8; ++i)
+        s.Set(joystick[i], joystickButton[i], false);
+    s.Set(L"PadSkin", L"Quintar Default", false);
+    LoadPad();
+}
+
+} // namespace Cindrel

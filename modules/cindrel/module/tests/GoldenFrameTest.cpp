@@ -1,0 +1,49 @@
+// Golden frames: the shown picture of programs after a number of frames,
+// compared exactly through a hash of its host pixels (each looked at once
+// as a runrom PNG). The hashes hold for the 16-bit frames of the offscreen
+// display the tests run on.
+#include "modules/cindrel/module/tests/CindrelSandbox.h"
+#include "tools/testsupport/TestRoms.h"
+
+namespace Cindrel::Test {
+namespace {
+
+uint64_t Fnv1a(std::vector<uint32_t> const &pixels)
+{
+    uint64_t h = 1469598103934665603ull;
+    for (uint32_t p : pixels) {
+        h ^= p;
+        h *= 1099511628211ull;
+    }
+    return h;
+}
+
+struct Golden {
+    char const *file; // below nes/ of the public programs
+    int frames;
+    uint64_t hash;
+};
+
+Golden const kGolden[] = {
+    {"scrolltest/scroll.nes", 120, 13864558792940190656ull},
+    {"instr_test-v5/official_only.nes", 3000, 4153080042473678435ull},
+};
+
+class CindrelGoldenFrames : public CindrelSandbox {};
+
+TEST_F(CindrelGoldenFrames, PublicPrograms)
+{
+    std::string const folder = QuintarTest::TestRomFolder();
+    if (folder.empty())
+        GTEST_SKIP() << "public test programs not found";
+    for (Golden const &g : kGolden) {
+        ASSERT_TRUE(Run(fs::path(folder) / "nes" / g.file)) << Console();
+        Frames(g.frames);
+        if (Module().GetVideo()->m_surface0->GetBitsPerPixel() != 16)
+            GTEST_SKIP() << "the golden hashes are of 16-bit frames";
+        EXPECT_EQ(Fnv1a(ShownPixels()), g.hash) << g.file;
+    }
+}
+
+} // namespace
+} // namespace Cindrel::Test

@@ -1,0 +1,253 @@
+// The line renderers on hand-set machine records. Colour table entry n is n
+// at every depth, so a frame pixel is the colour number drawn there.
+#include "modules/cindrel/machine/Machine.h"
+#include "modules/cindrel/video/LineRenderers.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+namespace Cindrel {
+namespace {
+
+constexpr uint8_t Backdrop = 0x21;
+
+class LineRendererTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        video.assign(0x4000, 0);
+        vrom.assign(0x20000, 0);
+        for (int i = 0; i < 12; ++i)
+            VideoPageMap[i] = video.data() + i * 0x400;
+        BackgroundHalf = &VideoPageMap[0];
+        SpriteHalf = &VideoPageMap[4];
+        PpuBgPalette = video.data() + 0x3F00;
+        PpuSpritePalette = video.data() + 0x3F10;
+        for (int i = 0; i < 32; ++i)
+            video[0x3F00 + i] = uint8_t(0x30 + i); // palette byte i is colour ($30 + i) & 63...
+        video[0x3F00] = Backdrop;                  // ...but the backdrop
+        for (int i = 0; i < 64; ++i) {
+            PpuColorTable.c8[i] = uint8_t(i);
+            PpuColorTable.c16[i] = uint16_t(i);
+            PpuColorTable.c32[i] = uint32_t(i);
+        }
+        // Tile 1: pixel value 1 everywhere; tile 2: value 3; tile 3: value 2
+        // in its left half only.
+        for (int row = 0; row < 8; ++row) {
+            video[16 + row] = 0xFF;
+            video[32 + row] = 0xFF;
+            video[32 + row + 8] = 0xFF;
+            video[48 + row + 8] = 0xF0;
+        }
+        std::memset(PpuRegisters, 0, sizeof PpuRegisters);
+        PpuRegisters[1] = 0x1E;
+        std::memset(SpriteRam, 0, sizeof SpriteRam);
+        std::memset(SpriteLineTable.words, 0, sizeof SpriteLineTable.words);
+        SpriteLineTable.lastSprite = -1;
+        frame32.assign(FrameWidth * FrameHeight, 0xDEAD);
+        Install(PpuDepth::Bits32, frame32.data());
+    }
+
+    void TearDown() override { PpuFrameBuffer = nullptr; }
+
+    void Install(PpuDepth depth, void *frame)
+    {
+        PpuLineRenderers = LineRenderersFor(depth);
+        PpuFrameBuffer = frame;
+    }
+
+    // Tile number of table t (0-3), column, row.
+    uint8_t &Name(int table, int column, int row) { return video[0x2000 + table * 0x400 + row * 32 + column]; }
+    uint8_t &Attribute(int table, int index) { return video[0x2000 + table * 0x400 + 0x3C0 + index]; }
+
+    void Sprite(int s, int x, uint8_t attributes, uint8_t low, uint8_t high)
+    {
+        SpriteRam[s * 4 + 2] = attributes;
+        SpriteRam[s * 4 + 3] = uint8_t(x);
+        SpriteLineTable.words[s] = PixelPairWord(low, high);
+        SpriteLineTable.lastSprite = std::max(SpriteLineTable.lastSprite, s);
+    }
+
+    // Picture column c of line 0.
+    uint32_t At(int c) const { return frame32[8 + c]; }
+
+    std::vector<uint8_t> video;
+    std::vector<uint8_t> vrom;
+    std::vector<uint32_t> frame32;
+};
+
+TEST_F(LineRendererTest, PixelPairWordLayout)
+{
+    // Leftmost pixel in bits 15-14, then 7-6, 13-12, 5-4, 11-10, 3-2, 9-8, 1-0.
+    EXPECT_EQ(PixelPairWord(0x80, 0x00), 0x4000);
+    EXPECT_EQ(PixelPairWord(0x00, 0x80), 0x8000);
+    EXPECT_EQ(PixelPairWord(0x40, 0x40), 0x00C0);
+    EXPECT_EQ(PixelPairWord(0x01, 0x01), 0x0003);
+}
+
+TEST_F(LineRendererTest, FineScrollAndTheWrapIntoTheNeighbourTable)
+{
+    // Fine X = 3: tile 3's value-2 half shows as columns 0-0 (pixel 3), its
+    // transparent half from column 1; the 33rd tile spills into the guard.
+    Name(0, 0, 0) = 3;
+    Name(0, 1, 0) = 1;
+    Name(0, 0x20 & 31, 0) = 3;
+    PpuLineEntry(0, 3, 0);
+    EXPECT_EQ(At(0), 0x32u);             // pixel 3 of tile 3: value 2, group 0
+    EXPECT_EQ(At(1), uint32_t(Backdrop)); // its right half: value 0
+    EXPECT_EQ(At(5), 0x31u);             // tile 1 from column 5
+    EXPECT_EQ(frame32[8 - 3], 0x32u);    // pixel 0 of tile 3 in the left guard
+
+    // X = 504: column 31 of the right-hand table, then column 0 of the left.
+    Name(1, 31, 0) = 2;
+    Name(0, 0, 0) = 1;
+    PpuLineEntry(0, 504, 0);
+    EXPECT_EQ(At(0), 0x33u);
+    EXPECT_EQ(At(8), 0x31u);
+}
+
+TEST_F(LineRendererTest, ValueZeroShowsTheBackdropInEveryGroup)
+{
+    Name(0, 0, 0) = 3;
+    Attribute(0, 0) = 0x02; // group 2 for the top-left 16 x 16
+    PpuLineEntry(0, 0, 0);
+    EXPECT_EQ(At(0), 0x3Au); // palette byte 8 + 2
+    EXPECT_EQ(At(4), uint32_t(Backdrop));
+}
+
+TEST_F(LineRendererTest, BackgroundOffAndTheHiddenLeftColumns)
+{
+    Name(0, 0, 0) = 1;
+    Name(0, 1, 0) = 1;
+    // Sprite 0 with value 1 over columns 0-7, palette group 0: colour ($41 & 63).
+    Sprite(0, 0, 0x00, 0xFF, 0x00);
+
+    PpuRegisters[1] = 0x16; // background off
+    EXPECT_EQ(PpuLineEntry(0, 0, 0), 0);
+    EXPECT_EQ(At(2), 0x01u);
+    EXPECT_EQ(At(10), uint32_t(Backdrop));
+
+    PpuRegisters[1] = 0x1C; // left background hidden, left sprites shown
+    EXPECT_EQ(PpuLineEntry(0, 0, 0), 0); // columns 0-7 are transparent to sprite 0
+    EXPECT_EQ(At(2), 0x01u);
+    EXPECT_EQ(At(10), 0x31u);
+
+    PpuRegisters[1] = 0x1A; // left sprites hidden, left background shown
+    EXPECT_EQ(PpuLineEntry(0, 0, 0), 0);
+    EXPECT_EQ(At(2), 0x31u);
+
+    PpuRegisters[1] = 0x18; // both hidden
+    EXPECT_EQ(PpuLineEntry(0, 0, 0), 0);
+    EXPECT_EQ(At(2), uint32_t(Backdrop));
+
+    // A sprite at X = 3 with the left sprites hidden shows from column 8.
+    Sprite(0, 3, 0x00, 0xFF, 0x00);
+    PpuRegisters[1] = 0x1A;
+    EXPECT_EQ(PpuLineEntry(0, 0, 0), 1);
+    EXPECT_EQ(At(7), 0x31u);
+    EXPECT_EQ(At(8), 0x01u);
+}
+
+TEST_F(LineRendererTest, SpritePriorities)
+{
+    for (int c = 0; c < 4; ++c)
+        Name(0, c, 0) = 1;
+    // Sprite 0 behind an opaque background: the flag, but no pixel.
+    Sprite(0, 0, 0x20, 0xFF, 0x00);
+    EXPECT_EQ(PpuLineEntry(0, 0, 0), 1);
+    EXPECT_EQ(At(3), 0x31u);
+
+    // Sprite 1 behind the background hides sprite 3 in front of it.
+    SpriteLineTable.words[0] = 0;
+    Sprite(1, 8, 0x20, 0xFF, 0x00);
+    Sprite(3, 8, 0x01, 0xFF, 0xFF);
+    EXPECT_EQ(PpuLineEntry(0, 0, 0), 0);
+    EXPECT_EQ(At(10), 0x31u);
+
+    // A sprite at X = 250 shows columns 250-255, the rest in the guard band.
+    SpriteLineTable.words[1] = SpriteLineTable.words[3] = 0;
+    Sprite(2, 250, 0x01, 0xFF, 0xFF);
+    PpuLineEntry(0, 0, 0);
+    EXPECT_EQ(At(250), 0x07u);
+    EXPECT_EQ(At(255), 0x07u);
+    EXPECT_EQ(frame32[8 + 257], 0x07u);
+}
+
+TEST_F(LineRendererTest, LatchAndMmc5Kinds)
+{
+    // Mapper 9: $FD then $20 on the sprite half's pages: $20 comes from the
+    // latched pages, $FD from the pages mapped before it.
+    BackgroundHalf = &VideoPageMap[4];
+    std::vector<uint8_t> latched(0x1000, 0);
+    for (int row = 0; row < 8; ++row) {
+        latched[0x20 * 16 + row] = 0xFF;      // $20: value 1 in the latched pages
+        video[0x1000 + 0xFD * 16 + row] = 0xFF; // $FD: value 1 before the switch
+        video[0x1000 + 0xFD * 16 + row + 8] = 0xFF; // ... value 3
+    }
+    Latch9Pages[0] = latched.data();
+    Latch9Pages[1] = latched.data();
+    Name(0, 0, 0) = 0xFD;
+    Name(0, 1, 0) = 0x20;
+    PpuLineRenderers.latch9(0, 0, 0);
+    EXPECT_EQ(At(0), 0x33u);
+    EXPECT_EQ(At(8), 0x31u);
+    EXPECT_EQ(Latch9State, 0);
+    EXPECT_EQ(VideoPageMap[5], latched.data() + 0x400);
+
+    // MMC5 extended attributes: $C5 is group 3 and 4 KB bank 5 of 128 KB.
+    for (int i = 0; i < 12; ++i)
+        VideoPageMap[i] = video.data() + i * 0x400;
+    std::vector<uint8_t> extra(0x400, 0);
+    extra[0] = 0xC5;
+    Mmc5ExAttributes = extra.data();
+    Mmc5ChrBase = vrom.data();
+    Mmc5ChrMask = 0x1FFFF;
+    Name(0, 0, 0) = 0x07;
+    for (int row = 0; row < 8; ++row)
+        vrom[5 * 0x1000 + 0x07 * 16 + row] = 0xFF;
+    PpuRegisters[1] = 0x0E; // no sprites
+    PpuLineRenderers.mmc5(0, 0, 0);
+    EXPECT_EQ(At(0), 0x3Du);
+    Mmc5ExAttributes = nullptr;
+}
+
+TEST_F(LineRendererTest, OneSceneEqualAtEveryDepth)
+{
+    for (int c = 0; c < 32; ++c)
+        Name(0, c, 0) = uint8_t(c % 4);
+    Attribute(0, 1) = 0x01;
+    Attribute(0, 2) = 0x03;
+    Sprite(0, 20, 0x02, 0xAA, 0x55);
+    Sprite(1, 100, 0x21, 0xF0, 0x0F);
+    Sprite(2, 200, 0x03, 0x3C, 0x3C);
+    std::vector<uint8_t> frame8(FrameWidth * FrameHeight);
+    std::vector<uint16_t> frame16(FrameWidth * FrameHeight);
+    int flags[3];
+    flags[2] = PpuLineEntry(5, 3, 2);
+    Install(PpuDepth::Bits16, frame16.data());
+    flags[1] = PpuLineEntry(5, 3, 2);
+    Install(PpuDepth::Bits8, frame8.data());
+    flags[0] = PpuLineEntry(5, 3, 2);
+    EXPECT_EQ(flags[0], flags[2]);
+    EXPECT_EQ(flags[1], flags[2]);
+    for (int x = 0; x < FrameWidth; ++x) {
+        size_t const i = size_t(5 * FrameWidth + x);
+        if (x < 5 || x >= 264)
+            continue; // guard bands
+        ASSERT_EQ(uint32_t(frame8[i]), frame32[i]) << x;
+        ASSERT_EQ(uint32_t(frame16[i]), frame32[i]) << x;
+    }
+}
+
+TEST_F(LineRendererTest, NothingDrawnWithoutAFrame)
+{
+    PpuFrameBuffer = nullptr;
+    Name(0, 0, 0) = 1;
+    Sprite(0, 0, 0, 0xFF, 0);
+    EXPECT_EQ(PpuLineEntry(0, 0, 0), 0);
+}
+
+} // namespace
+} // namespace Cindrel
