@@ -6,7 +6,6 @@ if(TARGET ConsoleModule AND TARGET BelcrestMachine)
   add_library(BelcrestModuleParts STATIC
     ${CMAKE_CURRENT_LIST_DIR}/module/BelcrestVideo.cpp
     ${CMAKE_CURRENT_LIST_DIR}/module/BelcrestInput.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/module/BelcrestSettingsPage.cpp
     ${CMAKE_CURRENT_LIST_DIR}/module/BelcrestModule.cpp)
   target_include_directories(BelcrestModuleParts PUBLIC ${CMAKE_SOURCE_DIR})
   target_link_libraries(BelcrestModuleParts PUBLIC BelcrestMachine BelcrestAudio ConsoleModule PropertyTree)

@@ -5,7 +5,6 @@
 if(TARGET ConsoleModule AND TARGET CindrelMachine)
   add_library(CindrelModuleParts STATIC
     ${CMAKE_CURRENT_LIST_DIR}/module/CindrelInput.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/module/CindrelSettingsPage.cpp
     ${CMAKE_CURRENT_LIST_DIR}/module/CindrelModule.cpp)
   target_include_directories(CindrelModuleParts PUBLIC ${CMAKE_SOURCE_DIR})
   target_link_libraries(CindrelModuleParts PUBLIC ConsoleModule PropertyTree)

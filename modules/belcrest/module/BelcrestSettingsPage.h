@@ -1,29 +1,14 @@
-// The Z80 module's settings page, "MasterSystem and GameGear": display,
-// sound and speed settings, the eight button bindings and the pad skin.
+// The Z80 module's settings page, "MasterSystem and GameGear": the shared console page
+// under the module's title.
 #pragma once
 
-#include "modules/common/ButtonRowsPage.h"
+#include "modules/common/ConsoleRowsPage.h"
 
 namespace Belcrest {
 
-class BelcrestSettingsPage : public ConsoleGlue::ButtonRowsPage {
+class BelcrestSettingsPage : public ConsoleGlue::ConsoleRowsPage {
 public:
-    explicit BelcrestSettingsPage(PropertyMap *settings);
-
-    // The rows, for tests: null while the page is closed.
-    PropertyRow m_screenSize = nullptr;
-    PropertyRow m_smoothing = nullptr;
-    PropertyRow m_sound = nullptr;
-    PropertyRow m_quality = nullptr;
-    PropertyRow m_noise = nullptr;
-    PropertyRow m_channel[4] = {};
-    PropertyRow m_frameSkip = nullptr;
-    PropertyRow m_autoSync = nullptr;
-
-protected:
-    void OnInitDialog() override;
-    void LoadValues() override;
-    void SaveValues() override;
+    explicit BelcrestSettingsPage(PropertyMap *settings) : ConsoleRowsPage(settings, L"MasterSystem and GameGear") {}
 };
 
 } // namespace Belcrest

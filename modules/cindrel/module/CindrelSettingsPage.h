@@ -1,29 +1,14 @@
-// The 6502 module's settings page, "NES": display,
-// sound and speed settings, the eight button bindings and the pad skin.
+// The 6502 module's settings page, "NES": the shared console page
+// under the module's title.
 #pragma once
 
-#include "modules/common/ButtonRowsPage.h"
+#include "modules/common/ConsoleRowsPage.h"
 
 namespace Cindrel {
 
-class CindrelSettingsPage : public ConsoleGlue::ButtonRowsPage {
+class CindrelSettingsPage : public ConsoleGlue::ConsoleRowsPage {
 public:
-    explicit CindrelSettingsPage(PropertyMap *settings);
-
-    // The rows, for tests: null while the page is closed.
-    PropertyRow m_screenSize = nullptr;
-    PropertyRow m_smoothing = nullptr;
-    PropertyRow m_sound = nullptr;
-    PropertyRow m_quality = nullptr;
-    PropertyRow m_noise = nullptr;
-    PropertyRow m_channel[4] = {};
-    PropertyRow m_frameSkip = nullptr;
-    PropertyRow m_autoSync = nullptr;
-
-protected:
-    void OnInitDialog() override;
-    void LoadValues() override;
-    void SaveValues() override;
+    explicit CindrelSettingsPage(PropertyMap *settings) : ConsoleRowsPage(settings, L"NES") {}
 };
 
 } // namespace Cindrel

@@ -1,4 +1,4 @@
-#include "modules/cindrel/module/CindrelSettingsPage.h"
+#include "modules/common/ConsoleRowsPage.h"
 
 #include "ui/propertytree/CheckItem.h"
 #include "ui/propertytree/ListItem.h"
@@ -6,17 +6,35 @@
 
 #include <algorithm>
 
-namespace Cindrel {
+namespace ConsoleGlue {
 
 namespace {
 
 // The check rows and their bool settings.
 struct CheckRow {
-    PropertyRow CindrelSettingsPage::*row;
+    PropertyRow ConsoleRowsPage::*row;
     wchar_t const *setting;
 };
 
 constexpr int kSoundRates[] = {44100, 22050, 11025};
+
+using P = ConsoleRowsPage;
+constexpr CheckRow kCheckRows[] = {
+    {&P::m_smoothing, L"UseBlend"},
+    {&P::m_sound, L"Sound"},
+    {&P::m_noise, L"Noise"},
+    {&P::m_autoSync, L"FrameSync"},
+};
+
+wchar_t const *const kChannelSettings[] = {L"SoundChannel0", L"SoundChannel1", L"SoundChannel2", L"SoundChannel3"};
+
+int ChoiceCount(wchar_t const *const *choices)
+{
+    int count = 0;
+    while (choices[count])
+        ++count;
+    return count;
+}
 
 int QualityOfRate(int rate)
 {
@@ -30,11 +48,11 @@ int RateOfQuality(int index)
 
 } // namespace
 
-CindrelSettingsPage::CindrelSettingsPage(PropertyMap *settings) : ButtonRowsPage(settings) {}
+ConsoleRowsPage::ConsoleRowsPage(PropertyMap *settings, wchar_t const *title) : ButtonRowsPage(settings), m_title(title) {}
 
-void CindrelSettingsPage::OnInitDialog()
+void ConsoleRowsPage::OnInitDialog()
 {
-    SetTitle(L"NES");
+    SetTitle(m_title);
     ButtonRowsPage::OnInitDialog();
 
     PropertyTree &tree = GetTree();
@@ -68,29 +86,7 @@ void CindrelSettingsPage::OnInitDialog()
     LoadValues();
 }
 
-namespace {
-
-using P = CindrelSettingsPage;
-constexpr CheckRow kCheckRows[] = {
-    {&P::m_smoothing, L"UseBlend"},
-    {&P::m_sound, L"Sound"},
-    {&P::m_noise, L"Noise"},
-    {&P::m_autoSync, L"FrameSync"},
-};
-
-wchar_t const *const kChannelSettings[] = {L"SoundChannel0", L"SoundChannel1", L"SoundChannel2", L"SoundChannel3"};
-
-int ChoiceCount(wchar_t const *const *choices)
-{
-    int count = 0;
-    while (choices[count])
-        ++count;
-    return count;
-}
-
-} // namespace
-
-void CindrelSettingsPage::LoadValues()
+void ConsoleRowsPage::LoadValues()
 {
     PropertyMap const &s = *m_settings;
     PropertyTree &tree = GetTree();
@@ -108,7 +104,7 @@ void CindrelSettingsPage::LoadValues()
     LoadPadSkin();
 }
 
-void CindrelSettingsPage::SaveValues()
+void ConsoleRowsPage::SaveValues()
 {
     PropertyMap &s = *m_settings;
     PropertyTree &tree = GetTree();
@@ -127,4 +123,4 @@ void CindrelSettingsPage::SaveValues()
     SavePadSkin();
 }
 
-} // namespace Cindrel
+} // namespace ConsoleGlue
