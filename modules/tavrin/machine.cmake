@@ -27,3 +27,7 @@ set(TAVRIN_MACHINE_TEST_LIBS TavrinHarness ${TAVRIN_MACHINE_STANDINS})
 if(QUINTAR_TESTS AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/machine/tests/CMakeLists.txt)
   add_subdirectory(machine/tests)
 endif()
+
+# Benchmark of the machine around the CPU (prints "machine_frames: <n> frames/s").
+add_executable(bench_machine harness/bench_machine.cpp)
+target_link_libraries(bench_machine PRIVATE TavrinHarness ${TAVRIN_MACHINE_STANDINS})
