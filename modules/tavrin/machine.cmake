@@ -6,14 +6,15 @@ file(GLOB TAVRIN_MACHINE_SOURCES CONFIGURE_DEPENDS
 add_library(TavrinMachine STATIC ${TAVRIN_MACHINE_SOURCES})
 target_include_directories(TavrinMachine PUBLIC ${CMAKE_SOURCE_DIR})
 target_compile_features(TavrinMachine PUBLIC cxx_std_20)
-target_link_libraries(TavrinMachine PUBLIC SoundDriver ZorvanEngine Zorvan ZLIB::ZLIB)
+target_link_libraries(TavrinMachine PUBLIC TavrinCore TavrinRenderState SoundDriver ZorvanEngine Zorvan ZLIB::ZLIB)
 
 # The core calls the machine (line step, BIOS calls, I/O stores) and the
-# machine calls the core, so the archives are scanned as one group. Link
-# this, not TavrinMachine, plus the stand-ins of parts not yet built.
+# machine calls the core, so every object of the machine goes in, ahead of
+# the core. Link this, not TavrinMachine, plus the stand-ins of parts not
+# yet built.
 add_library(TavrinMachineLinked INTERFACE)
 target_link_libraries(TavrinMachineLinked INTERFACE
-  "$<LINK_GROUP:RESCAN,TavrinMachine,TavrinCore,TavrinRenderState>")
+  "$<LINK_LIBRARY:WHOLE_ARCHIVE,TavrinMachine>" TavrinCore TavrinRenderState)
 
 # Starts the machine on an image file without Qt and runs frames; shared by
 # the tests of the machine, renderer, cartridge and module.
