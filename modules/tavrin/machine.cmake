@@ -11,10 +11,11 @@ target_link_libraries(TavrinMachine PUBLIC TavrinCore TavrinRenderState SoundDri
 # The core calls the machine (line step, BIOS calls, I/O stores) and the
 # machine calls the core, so every object of the machine goes in, ahead of
 # the core. Link this, not TavrinMachine, plus the stand-ins of parts not
-# yet built.
+# yet built; the parts that are built come after the machine here.
 add_library(TavrinMachineLinked INTERFACE)
 target_link_libraries(TavrinMachineLinked INTERFACE
-  "$<LINK_LIBRARY:WHOLE_ARCHIVE,TavrinMachine>" TavrinCore TavrinRenderState)
+  "$<LINK_LIBRARY:WHOLE_ARCHIVE,TavrinMachine>" $<TARGET_NAME_IF_EXISTS:TavrinRender>
+  TavrinCore TavrinRenderState)
 
 # Starts the machine on an image file without Qt and runs frames; shared by
 # the tests of the machine, renderer, cartridge and module.
