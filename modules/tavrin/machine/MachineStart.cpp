@@ -81,6 +81,13 @@ void ReadBios(uint8_t *bios)
     Say((BiosLoaded & 1) ? "OK\n" : "FAILED\n");
 }
 
+bool AllocSaveRam()
+{
+    SaveRam = FlashSizeExp < 32 ? AllocKb("Allocating %dkB Cartridge SRAM/FlashROM...", uint64_t(1) << FlashSizeExp)
+                                : nullptr;
+    return SaveRam != nullptr;
+}
+
 bool CartridgeHeaderStep(const uint8_t *rom)
 {
     PrintHeaderSummary(rom);
@@ -148,9 +155,7 @@ int MachineStart(const char *path)
         !(b.vram = AllocStep("Allocating 96kB VRAM...", VramSize)) ||
         !(b.oam = AllocKb("Allocating %dkB Sprite RAM...", OamSize)))
         return 0;
-    SaveRam = FlashSizeExp < 32 ? AllocKb("Allocating %dkB Cartridge SRAM/FlashROM...", uint64_t(1) << FlashSizeExp)
-                                : nullptr;
-    if (!SaveRam)
+    if (!AllocSaveRam())
         return 0;
     b.saveRam = SaveRam;
     BgPalette = reinterpret_cast<uint16_t *>(b.palette);
@@ -169,8 +174,18 @@ int MachineStart(const char *path)
     MachineBlocks.cartSize = image.roundedSize;
     MapConsoleMemory(MachineBlocks);
 
+    const uint32_t flashSizeExp = FlashSizeExp;
     if (!CartridgeHeaderStep(image.data))
         return 0;
+    // A guess that changes the save memory's size gets a block of that size.
+    if (FlashSizeExp < 16)
+        FlashSizeExp = 16;
+    if (FlashSizeExp != flashSizeExp) {
+        if (!AllocSaveRam())
+            return 0;
+        MachineBlocks.saveRam = SaveRam;
+        MapConsoleMemory(MachineBlocks);
+    }
 
     EepromRam = AllocKb("Allocating %dkB Cartridge Serial EEPROM...", uint64_t(8) << EepromSizeExp);
     if (!EepromRam)
