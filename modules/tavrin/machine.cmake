@@ -14,8 +14,7 @@ target_link_libraries(TavrinMachine PUBLIC TavrinCore TavrinRenderState SoundDri
 # yet built; the parts that are built come after the machine here.
 add_library(TavrinMachineLinked INTERFACE)
 target_link_libraries(TavrinMachineLinked INTERFACE
-  "$<LINK_LIBRARY:WHOLE_ARCHIVE,TavrinMachine>" $<TARGET_NAME_IF_EXISTS:TavrinRender>
-  TavrinCore TavrinRenderState)
+  "$<LINK_LIBRARY:WHOLE_ARCHIVE,TavrinMachine>" TavrinRender TavrinCore TavrinRenderState)
 
 # Starts the machine on an image file without Qt and runs frames; shared by
 # the tests of the machine, renderer, cartridge and module.

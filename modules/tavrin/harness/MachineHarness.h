@@ -34,6 +34,10 @@ public:
     // Runs frames until the CPU sits on a branch to itself, at most maxFrames;
     // returns whether it got there.
     bool RunUntilSpin(int maxFrames);
+    // Applies the public programs' patches (PublicPrograms.h) meant for the
+    // named file to the running image; false when the image does not hold
+    // what a patch replaces.
+    bool ApplyDeliberateDifferences(const std::string &file);
     // Shuts the machine down (the battery file is saved if one is named).
     void Stop();
 
@@ -45,6 +49,10 @@ public:
     // The picture of the last drawn frame: 240 x 160 host pixels (RGB565),
     // row by row.
     std::vector<uint16_t> Picture() const;
+
+    // The 20 rows of 30 characters of a text screen on background 0 whose
+    // tile numbers are character codes, as the public test programs print.
+    static std::vector<std::string> TextScreen();
 
     static constexpr int FrameWidth = 500, FrameHeight = 160;
     static constexpr int PictureWidth = 240, PictureLeft = 130;

@@ -11,27 +11,11 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
 namespace Tavrin {
 namespace {
-
-std::vector<std::string> ScreenText()
-{
-    const uint32_t map = (IoGet(Io::Bg0Cnt) >> 8 & 31) * 0x800;
-    std::vector<std::string> lines;
-    for (uint32_t y = 0; y < 20; ++y) {
-        std::string line;
-        for (uint32_t x = 0; x < 30; ++x) {
-            const uint32_t tile = HostHalf(MachineBlocks.vram + map + (y * 32 + x) * 2) & 0x3FF;
-            line += tile >= 32 && tile < 127 ? char(tile) : ' ';
-        }
-        lines.push_back(line);
-    }
-    return lines;
-}
 
 struct BiosProgram {
     const char *file;
@@ -56,7 +40,7 @@ TEST_P(PublicBiosPrograms, ShowPassOnEveryResultLine)
     ASSERT_EQ(IoGet(Io::DispCnt) & 0x0107, 0x0100u) << "text mode with background 0";
     int results = 0;
     std::string screen;
-    for (const std::string &line : ScreenText()) {
+    for (const std::string &line : MachineHarness::TextScreen()) {
         screen += line + "\n";
         if (line.find("OUTPUT") == std::string::npos || line.find("TIMER") != std::string::npos)
             continue;
