@@ -1,15 +1,18 @@
 // The public BIOS test programs run without a BIOS image, so every call
 // they make is done by the machine. They print their results as text on
 // background 0, one character per tile whose number is the character's
-// code, so the screen is read from the map in video memory. Lines that
-// print a timer value measure the console BIOS's own speed and are left
-// out.
+// code, so the screen is read from the map in video memory; the drawn
+// picture must then match the author's, taken on the console, at its five
+// bits a channel. Lines that print a timer value measure the console BIOS's
+// own speed and are left out of both.
 #include "modules/tavrin/harness/MachineHarness.h"
 #include "modules/tavrin/harness/PublicPrograms.h"
 #include "modules/tavrin/machine/IoRegisters.h"
 #include "modules/tavrin/machine/Machine.h"
 
 #include <gtest/gtest.h>
+
+#include <QImage>
 
 #include <string>
 #include <vector>
@@ -49,6 +52,25 @@ TEST_P(PublicBiosPrograms, ShowPassOnEveryResultLine)
         EXPECT_NE(line.find(expectFail ? "FAIL" : "PASS"), std::string::npos) << line << "\n" << c.why;
     }
     EXPECT_EQ(results, c.results) << screen;
+
+    const std::vector<uint16_t> ours = machine.Picture();
+    const std::vector<std::string> text = MachineHarness::TextScreen();
+    const QImage theirs(QString::fromStdString(path.substr(0, path.size() - 4) + ".png"));
+    ASSERT_EQ(theirs.width(), MachineHarness::PictureWidth);
+    ASSERT_EQ(theirs.height(), MachineHarness::FrameHeight);
+    int differ = 0;
+    for (int y = 0; y < theirs.height(); ++y) {
+        const std::string &row = text[size_t(y / 8)];
+        if (row.find("TIMER") != std::string::npos || (c.failing && row.find(c.failing) != std::string::npos))
+            continue;
+        for (int x = 0; x < theirs.width(); ++x) {
+            const uint32_t p = ours[size_t(y * theirs.width() + x)];
+            const QRgb t = theirs.pixel(x, y);
+            differ += uint32_t(qRed(t) >> 3) != p >> 11 || uint32_t(qGreen(t) >> 3) != (p >> 6 & 31) ||
+                      uint32_t(qBlue(t) >> 3) != (p & 31);
+        }
+    }
+    EXPECT_EQ(differ, 0) << "pixels differ from the author's picture";
 }
 
 // The calls done here follow their high-level description, which computes
