@@ -56,6 +56,24 @@ bool ReadLine(std::istream &in, std::string &line)
     return true;
 }
 
+// A bitmap name stays inside the Skins folder: not absolute and without a
+// ".." step ('\' separates as well as '/', as in skins made elsewhere).
+bool StaysInFolder(std::string const &name)
+{
+    if (!name.empty() && (name[0] == '/' || name[0] == '\\'))
+        return false;
+    size_t start = 0;
+    while (start <= name.size()) {
+        size_t end = name.find_first_of("/\\", start);
+        if (end == std::string::npos)
+            end = name.size();
+        if (name.compare(start, end - start, "..") == 0)
+            return false;
+        start = end + 1;
+    }
+    return true;
+}
+
 Zorvan::String Value(std::string const &line, size_t keyLength)
 {
     return Zorvan::String(line.c_str() + keyLength, static_cast<int>(line.size() - keyLength));
@@ -96,6 +114,12 @@ PadSkin *PadSkinMgr::ReadSkinFile(Zorvan::String const &filePath, Zorvan::String
         if (line.starts_with("//"))
             continue;
         if (line.starts_with("Bitmap=")) {
+            if (!StaysInFolder(line.substr(7))) {
+                Zorvan::printConsole("\nSkin %s refused: its bitmap %s is outside the Skins folder\n",
+                                     static_cast<char const *>(filePath), line.c_str() + 7);
+                delete skin;
+                return nullptr;
+            }
             skin->SetBitmap(skinsFolder + L"/" + Value(line, 7));
         } else if (line.starts_with("Name=")) {
             skin->SetName(Value(line, 5));

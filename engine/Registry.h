@@ -24,7 +24,10 @@ struct RegistryKey {
 };
 using HKEY = RegistryKey *;
 
-inline constinit RegistryKey RegistryCurrentUserRoot{};
+// Not constinit: with some standard libraries std::string's default
+// constructor is no constant initializer, and nothing reads the root before
+// main runs.
+inline RegistryKey RegistryCurrentUserRoot{};
 inline constexpr HKEY HKEY_CURRENT_USER = &RegistryCurrentUserRoot;
 
 // Dispositions of a key opened with create.

@@ -3,6 +3,7 @@
 #include <minizip/unzip.h>
 
 #include <cstdio>
+#include <cstring>
 
 namespace ZorvanEngine {
 
@@ -23,7 +24,10 @@ bool IsZipArchive(Zorvan::String const &path)
 
 namespace {
 
-// The current member's name at its full stored length, or false.
+// The current member's name at its full stored length, or false. A name
+// that is empty or holds a zero byte comes back empty: it cannot be passed
+// on as text without turning into another member's name, so such a member
+// is never listed nor opened.
 bool CurrentMemberName(unzFile zip, unz_file_info &info, Zorvan::String &name)
 {
     if (unzGetCurrentFileInfo(zip, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK)
@@ -32,7 +36,8 @@ bool CurrentMemberName(unzFile zip, unz_file_info &info, Zorvan::String &name)
     if (unzGetCurrentFileInfo(zip, &info, bytes.data(), static_cast<uLong>(bytes.size()), nullptr, 0, nullptr, 0) !=
         UNZ_OK)
         return false;
-    name = Zorvan::String(bytes.data(), static_cast<int>(info.size_filename));
+    bool const usable = std::memchr(bytes.data(), 0, info.size_filename) == nullptr;
+    name = usable ? Zorvan::String(bytes.data(), static_cast<int>(info.size_filename)) : Zorvan::String();
     return true;
 }
 
@@ -49,7 +54,8 @@ std::vector<Zorvan::String> ZipMemberNames(Zorvan::String const &path)
         Zorvan::String name;
         if (!CurrentMemberName(zip, info, name))
             break;
-        names.push_back(name);
+        if (!name.IsEmpty())
+            names.push_back(name);
     }
     unzClose(zip);
     return names;
@@ -70,7 +76,7 @@ ZipReadStatus ReadZipMember(Zorvan::String const &path, Zorvan::String const &na
             status = ZipReadStatus::ReadFailed;
             break;
         }
-        if (!(member == name))
+        if (member.IsEmpty() || !(member == name))
             continue;
         if (info.flag & 1) {
             status = ZipReadStatus::Encrypted;

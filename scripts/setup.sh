@@ -9,6 +9,7 @@ PACKAGES=(
   libsdl2-dev
   zlib1g-dev libminizip-dev
   libgtest-dev libgmock-dev
+  clang-14 clang libclang-rt-14-dev
   xvfb xauth
 )
 

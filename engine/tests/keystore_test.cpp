@@ -125,6 +125,12 @@ TEST_F(KeyStoreTest, RefusedOperationsChangeNothing)
     EXPECT_FALSE(store.DeleteValue("", "absent"));
     EXPECT_FALSE(store.DeleteKey(""));
     EXPECT_FALSE(store.DeleteKey("Software/Missing"));
+    // Names the file could not hold are refused rather than written.
+    EXPECT_EQ(store.OpenKey("Software/Bad\xFF", true), KeyStore::OpenResult::Failed);
+    EXPECT_EQ(store.OpenKey("", false), KeyStore::OpenResult::Opened);
+    EXPECT_FALSE(SetDWord(store, "", "a/b", 1));
+    EXPECT_FALSE(SetDWord(store, "", "a\\b", 1));
+    EXPECT_FALSE(SetDWord(store, "", "\xC3(", 1));
     EXPECT_FALSE(store.KeyExists("Software"));
     // Nothing was ever written, so there is no file either.
     struct stat st;
@@ -368,6 +374,19 @@ std::vector<uint8_t> OneValueBody(uint32_t nameLength, const char *name, uint32_
     return std::move(w.bytes());
 }
 
+// A root holding one empty subkey of the given name.
+std::vector<uint8_t> OneKeyBody(std::string_view name)
+{
+    Zorvan::ByteWriter w;
+    w.u32(0);
+    w.u32(1);
+    w.u32(uint32_t(name.size()));
+    w.raw(name.data(), name.size());
+    w.u32(0);
+    w.u32(0);
+    return std::move(w.bytes());
+}
+
 std::vector<uint8_t> GoodImage()
 {
     Platform::KeyNode root;
@@ -417,6 +436,11 @@ TEST_F(KeyStoreTest, DamagedFileIsReportedOnceAndTreatedAsEmpty)
         {"short DWORD", ImageOf(OneValueBody(1, "a", 4, 3, 3))},
         {"same name twice", ImageOf(twice)},
         {"nested too deeply", ImageOf(NestedBody(100000))},
+        {"key name with a slash", ImageOf(OneKeyBody("Soft/ware"))},
+        {"key name with a backslash", ImageOf(OneKeyBody("Soft\\ware"))},
+        {"key name not UTF-8", ImageOf(OneKeyBody("Soft\xFFware"))},
+        {"value name with a slash", ImageOf(OneValueBody(3, "a/b", 3, 0, 0))},
+        {"value name not UTF-8", ImageOf(OneValueBody(2, "\xC3(", 3, 0, 0))},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);

@@ -1,5 +1,6 @@
 // Pad skins: the skin file format, the skin list and the hit test on the
 // built-in skin's bitmap.
+#include "common/zorvan/Console.h"
 #include "engine/PadSkin.h"
 #include "engine/PadSkinMgr.h"
 #include "engine/tests/EngineSandbox.h"
@@ -109,6 +110,32 @@ TEST_F(PadSkinTest, SkinFileFieldsAndLineEnds)
     EXPECT_TRUE(bare->GetName().IsEmpty());
     EXPECT_FALSE(bare->IsLandscape());
     EXPECT_EQ(Narrow(bare->GetID()), "|");
+}
+
+TEST_F(PadSkinTest, ABitmapOutsideTheSkinsFolderRefusesTheSkin)
+{
+    struct Case {
+        char const *bitmap;
+        bool accepted;
+    } const cases[] = {
+        {"pad.bmp", true},
+        {"sub/pad.bmp", true},
+        {"pad..bmp", true},
+        {"../pad.bmp", false},
+        {"sub/../../pad.bmp", false},
+        {"..\\pad.bmp", false},
+        {"..", false},
+        {"/etc/passwd", false},
+        {"\\server\\pad.bmp", false},
+    };
+    for (Case const &c : cases) {
+        Zorvan::clearConsole();
+        auto skin = Read(std::string("Quintar.Skin.1\nName=Pad\nBitmap=") + c.bitmap + "\n");
+        EXPECT_EQ(skin != nullptr, c.accepted) << c.bitmap;
+        std::string const console = Zorvan::getConsole();
+        EXPECT_EQ(console.find("outside the Skins folder") != std::string::npos, !c.accepted)
+            << c.bitmap << ": " << console;
+    }
 }
 
 TEST_F(PadSkinTest, ColourTableHoldsAtMostThirtyTwoEntries)

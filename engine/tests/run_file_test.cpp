@@ -6,6 +6,7 @@
 #include "platform/ondrel/Surface.h"
 
 #include <cstring>
+#include <fstream>
 
 #include <unistd.h>
 
@@ -97,6 +98,25 @@ TEST_F(RunFileTest, ZipArchivesRunTheirFirstAcceptedMember)
         EXPECT_EQ(probe->LastRom(), c.archive.string());
         EXPECT_EQ(probe->Count("OpenRom"), 1);
     }
+}
+
+TEST_F(RunFileTest, AMemberNameHoldingAZeroByteIsNeverChosen)
+{
+    // Chosen by its ending, "notes\0.qtm" would reach the module as "notes".
+    fs::path const archive = games / "tricky.zip";
+    WriteZip(archive, {{"notes", "text"}, {"notesZ.qtm", "rom"}, {"game.qtm", "rom"}});
+    std::string bytes;
+    {
+        std::ifstream in(archive, std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    for (size_t at = bytes.find("notesZ.qtm"); at != std::string::npos; at = bytes.find("notesZ.qtm", at))
+        bytes[at + 5] = '\0';
+    WriteFile(archive, bytes);
+
+    EXPECT_TRUE(engine->RunFile(Wide(archive)));
+    EXPECT_EQ(Narrow(engine->GetZippedFileName()), "game.qtm");
+    EXPECT_EQ(probe->LastZipped(), "game.qtm");
 }
 
 TEST_F(RunFileTest, ArchivesWithoutAnAcceptedMemberOpenNoModule)

@@ -81,4 +81,30 @@ TEST_F(ZipArchiveTest, MemberNamesAreReadAtFullLength)
     EXPECT_EQ(out, Bytes("rom"));
 }
 
+TEST_F(ZipArchiveTest, EmptyNamesAndNamesHoldingAZeroByteAreSkipped)
+{
+    // "game\0.nes" would be chosen by its ending and then opened as "game".
+    auto const zip = Path("tricky.zip");
+    WriteZip(zip, {{"game", "other"}, {"gameZ.nes", "tricked"}, {"", "nameless"}, {"real.nes", "rom"}});
+    std::string bytes;
+    {
+        std::ifstream in(zip, std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    for (size_t at = bytes.find("gameZ.nes"); at != std::string::npos; at = bytes.find("gameZ.nes", at))
+        bytes[at + 4] = '\0';
+    std::ofstream(zip, std::ios::binary | std::ios::trunc) << bytes;
+
+    auto const names = ZipMemberNames(Z(zip));
+    std::vector<std::string> got;
+    for (auto const &name : names)
+        got.emplace_back(static_cast<char const *>(name));
+    EXPECT_EQ(got, (std::vector<std::string>{"game", "real.nes"}));
+
+    std::vector<uint8_t> out;
+    EXPECT_EQ(ReadZipMember(Z(zip), L"game", 100, out), ZipReadStatus::Ok);
+    EXPECT_EQ(out, Bytes("other"));
+    EXPECT_EQ(ReadZipMember(Z(zip), L"", 100, out), ZipReadStatus::NoMember);
+}
+
 } // namespace

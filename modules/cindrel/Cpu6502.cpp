@@ -315,14 +315,22 @@ int Cpu6502RunFrame(Cpu6502State &cpu)
             continue;
 
         Save(r, cpu);
-        int code;
+        int code = IntNone;
+        bool lineDue = true;
         if (cpu.cliDelay) {
-            // The instruction after CLI/PLP has run: take the waiting IRQ
-            // and carry on with the countdown as if nothing had been parked.
+            // The instruction after CLI/PLP has run: carry on with the
+            // countdown as if nothing had been parked. The waiting IRQ is
+            // taken here only while the line still has cycles; otherwise the
+            // line step runs first, or a handler that starts with CLI under
+            // a line held asserted would never let the frame end.
             cpu.cliDelay = 0;
             cpu.cyclesLeft += cpu.savedCyclesLeft - 1;
-            code = cpu.pendingInterrupt;
-        } else {
+            if (cpu.cyclesLeft > 0) {
+                code = cpu.pendingInterrupt;
+                lineDue = false;
+            }
+        }
+        if (lineDue) {
             code = LineHook(cpu);
             cpu.cyclesLeft += cpu.linePeriod;
             if (code == IntNone)

@@ -62,7 +62,9 @@ bool Cpu6502ReadImage(Cpu6502State &cpu, Zorvan::ByteReader &in)
 
     if (!in.ok())
         return false;
-    if (next.pendingInterrupt > IntQuit || next.cliDelay > 1)
+    // A quit request belongs to the running session, never to a saved one:
+    // loaded, it would end the next frame at once.
+    if (next.pendingInterrupt > IntNmi || next.cliDelay > 1 || next.autoClear > 1)
         return false;
     if (next.linePeriod < 0 || !InSpan(next.linePeriod) || !InSpan(next.cyclesLeft) ||
         !InSpan(next.savedCyclesLeft))

@@ -53,11 +53,6 @@ bool ReadAll(int fd, size_t expected, std::vector<uint8_t> &out)
     return got == expected;
 }
 
-bool ValidName(std::string_view name)
-{
-    return name.size() <= KeyStoreMaxNameLength && name.find('\0') == std::string_view::npos;
-}
-
 }  // namespace
 
 KeyStore::KeyStore(std::string filePath) : path_(std::move(filePath)) {}
@@ -267,7 +262,7 @@ KeyStore::OpenResult KeyStore::OpenKey(std::string_view path, bool create)
     if (!create)
         return OpenResult::Failed;
     for (const auto &name : names)
-        if (!ValidName(name))
+        if (!KeyStoreNameAllowed(name))
             return OpenResult::Failed;
     bool created = false;
     bool ok = Mutate([&](KeyNode &root) {
@@ -302,7 +297,7 @@ std::optional<KeyValue> KeyStore::GetValue(std::string_view path, std::string_vi
 bool KeyStore::SetValue(std::string_view path, std::string_view name, ValueType type,
                         const void *data, size_t size)
 {
-    if (!ValidName(name) || (type == ValueType::DWord && size != 4) || (size && !data))
+    if (!KeyStoreNameAllowed(name) || (type == ValueType::DWord && size != 4) || (size && !data))
         return false;
     std::lock_guard guard(mutex_);
     auto names = SplitKeyPath(path);

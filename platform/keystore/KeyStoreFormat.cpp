@@ -1,7 +1,9 @@
 #include "platform/keystore/KeyStoreFormat.h"
 
 #include "common/zorvan/ByteStream.h"
+#include "common/zorvan/Utf8.h"
 
+#include <algorithm>
 #include <cstring>
 #include <zlib.h>
 
@@ -119,8 +121,8 @@ private:
         name.resize(length);
         if (length)
             in_.raw(name.data(), length);
-        if (name.find('\0') != std::string::npos)
-            return Fail("name holds a zero byte");
+        if (!KeyStoreNameAllowed(name))
+            return Fail("name not allowed (zero byte, separator or not UTF-8)");
         return true;
     }
 
@@ -129,6 +131,17 @@ private:
 };
 
 }  // namespace
+
+bool KeyStoreNameAllowed(std::string_view name)
+{
+    if (name.size() > KeyStoreMaxNameLength || name.find_first_of(std::string_view("\0/\\", 3)) != name.npos)
+        return false;
+    // Bytes that are not UTF-8 decode to the code units 0xDC80-0xDCFF, which
+    // well-formed UTF-8 never gives.
+    std::vector<wchar_t> wide(Zorvan::utf8DecodedLength(name.data(), name.size()));
+    Zorvan::utf8Decode(name.data(), name.size(), wide.data());
+    return std::none_of(wide.begin(), wide.end(), [](wchar_t c) { return c >= 0xDC80 && c <= 0xDCFF; });
+}
 
 std::vector<uint8_t> EncodeKeyStore(const KeyNode &root)
 {

@@ -16,7 +16,8 @@
 //   name  := u32 length, that many bytes of UTF-8
 //
 // Nothing read from a file is trusted: every count and size is checked
-// against the bytes that are left, names and nesting depth are bounded, types
+// against the bytes that are left, names are bounded and must be allowed
+// names (KeyStoreNameAllowed), nesting depth is bounded, types
 // must be known, a DWORD must be 4 bytes, and two names in one key may not
 // be equal (case-blind). Any failure rejects the whole file.
 #pragma once
@@ -25,6 +26,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace Platform {
@@ -33,6 +35,13 @@ constexpr uint32_t KeyStoreFormatVersion = 1;
 constexpr size_t KeyStoreMaxFileSize = 64u << 20;
 constexpr size_t KeyStoreMaxNameLength = 16383;
 constexpr int KeyStoreMaxDepth = 64;
+
+// Whether a key or value name may be stored: UTF-8 of at most
+// KeyStoreMaxNameLength bytes, without a zero byte and without '/' or '\'
+// (which separate the names of a path, so a key holding one could never be
+// reached by name). The store refuses to create others and the file may not
+// hold them.
+bool KeyStoreNameAllowed(std::string_view name);
 
 std::vector<uint8_t> EncodeKeyStore(const KeyNode &root);
 

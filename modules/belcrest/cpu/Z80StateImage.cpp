@@ -55,6 +55,11 @@ bool Z80ReadImage(Z80State &cpu, Zorvan::ByteReader &in)
             return false;
     if ((s.IFF & (Z80IffIm1 | Z80IffIm2)) == (Z80IffIm1 | Z80IffIm2))
         return false;
+    // A pending request is none, an NMI or an 8-bit vector. A quit request
+    // belongs to the running session: loaded, it would end the next frame.
+    if (s.pendingInterrupt > 0xFF && s.pendingInterrupt != Z80VectorNone &&
+        s.pendingInterrupt != Z80VectorNmi)
+        return false;
     cpu = s;
     return true;
 }

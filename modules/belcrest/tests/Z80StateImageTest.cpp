@@ -73,6 +73,16 @@ TEST(Z80StateImage, ReadsBackWhatWasWritten)
     Z80WriteImage(back, again);
     EXPECT_EQ(again.bytes(), out.bytes());
     EXPECT_EQ(in.remaining(), 0u);
+
+    // The requests a saved machine may have pending.
+    for (uint16_t pending : {uint16_t(Z80VectorNone), uint16_t(Z80VectorNmi), uint16_t(0x0000)}) {
+        Z80State s = Sample();
+        s.pendingInterrupt = pending;
+        Zorvan::ByteWriter one;
+        Z80WriteImage(s, one);
+        Zorvan::ByteReader oneIn(one.bytes());
+        EXPECT_TRUE(Z80ReadImage(back, oneIn)) << pending;
+    }
 }
 
 TEST(Z80StateImage, RefusesDamagedImagesWithoutTouchingTheCpu)
@@ -95,6 +105,8 @@ TEST(Z80StateImage, RefusesDamagedImagesWithoutTouchingTheCpu)
         {"cycles left far below zero", patched(32, {0x00, 0x00, 0x00, 0x80})},
         {"parked cycles far too many", patched(36, {0xFF, 0xFF, 0xFF, 0x7F})},
         {"both interrupt mode bits", patched(24, {0x06})},
+        {"quit request pending", patched(40, {0xFE, 0xFF})},
+        {"vector wider than 8 bits", patched(40, {0xFF, 0x01})},
     };
     for (const auto &c : cases) {
         Zorvan::ByteReader in(c.image);

@@ -78,6 +78,8 @@ TEST(Cpu6502Image, DamagedImagesAreRefusedAndLeaveTheRecordAlone)
         {"short image", 35, -1},
         {"empty image", 0, -1},
         {"interrupt code out of range", 16, 4},
+        {"quit request", 16, IntQuit},
+        {"auto-clear flag not 0 or 1", 24, 2},
         {"delay flag not 0 or 1", 17, 2},
         {"negative line period", 11, 0x80},
         {"countdown far beyond a frame", 15, 0x40},

@@ -2,6 +2,8 @@
 // writes that steal cycles, and unknown opcodes.
 #include "modules/cindrel/tests/TestMachine.h"
 
+#include "common/zorvan/ByteStream.h"
+
 #include <gtest/gtest.h>
 
 #include <set>
@@ -85,6 +87,41 @@ TEST(Cpu6502RunLoop, HookCodeTakesPrecedenceOverThePendingInterrupt)
     EXPECT_EQ(Cpu6502RunFrame(cpu), 1);
     EXPECT_EQ(cpu.PC, 0x9000);
     EXPECT_EQ(cpu.pendingInterrupt, IntIrq);
+}
+
+TEST(Cpu6502RunLoop, AnIrqHandlerStartingWithCliStillLetsTheFrameEnd)
+{
+    // An IRQ line left asserted and a handler that opens with CLI: each
+    // entry comes back through the CLI delay. The line step must still run
+    // when the countdown is used up. The record is loaded from its image as
+    // a state file would bring it.
+    const std::vector<uint8_t> image = {
+        0x00, 0x24, 0x00, 0x00, 0xFD, 0x00, 0x00, 0x00, // A P X Y S pad PC=$0000
+        0x72, 0x00, 0x00, 0x00, 0x72, 0x00, 0x00, 0x00, // linePeriod 114, cyclesLeft 114
+        0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, // IRQ pending
+        0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+    };
+    ResetMachine();
+    Poke(0x0000, {0x58, 0xEA}); // CLI ; NOP, and the IRQ vector ($FFFE) is $0000
+    Cpu6502State cpu;
+    Zorvan::ByteReader in(image);
+    ASSERT_TRUE(Cpu6502ReadImage(cpu, in));
+
+    // Without the line step the loop would spin for ever; give up after
+    // plenty of interrupt entries so the failure shows instead of a hang.
+    int pushes = 0;
+    bool gaveUp = false;
+    OnWrite = [&](uint16_t, uint8_t) {
+        if (++pushes == 30000) {
+            gaveUp = true;
+            FrameDone = true;
+        }
+    };
+    EXPECT_EQ(Cpu6502RunFrame(cpu), 1);
+    EXPECT_FALSE(gaveUp) << "the line step never ran";
+    EXPECT_EQ(HookCalls, 1);
+    EXPECT_GT(cpu.cyclesLeft, 0);
+    EXPECT_LE(cpu.cyclesLeft, 114);
 }
 
 TEST(Cpu6502RunLoop, CyclesTakenByAMachineWriteShortenTheLine)

@@ -58,6 +58,44 @@ bool ArmEnterIrq(ArmState *s)
     return true;
 }
 
+namespace {
+
+// One frame of the handheld: 228 lines of 1232 cycles. A running machine's
+// slices (960 or 272 cycles) and countdowns stay far within it; larger
+// values only come from a damaged file, and would freeze a frame for minutes
+// or overflow the countdown when an early exit is folded back.
+constexpr int32_t MaxCycleSpan = 228 * 1232;
+
+bool InSpan(int32_t v) { return v >= -MaxCycleSpan && v <= MaxCycleSpan; }
+
+bool ModeExists(uint32_t cpsr)
+{
+    switch (cpsr & ModeMask) {
+    case ModeUser:
+    case ModeFiq:
+    case ModeIrq:
+    case ModeSupervisor:
+    case ModeAbort:
+    case ModeUndefined:
+    case ModeSystem: return true;
+    default: return false;
+    }
+}
+
+bool ImageIsSane(const ArmState &t)
+{
+    // A slice that is not positive would never give the machine its next
+    // step; the flags are 0 or 1; r15 addresses whole instructions.
+    if (t.sliceLength <= 0 || t.sliceLength > MaxCycleSpan || !InSpan(t.cyclesLeft) ||
+        !InSpan(t.savedCycles))
+        return false;
+    if (t.earlyExit > 1 || t.highVectors > 1 || !ModeExists(t.cpsr))
+        return false;
+    return (t.r[15] & ((t.cpsr & FlagT) ? 1u : 3u)) == 0;
+}
+
+} // namespace
+
 void ArmWriteImage(const ArmState &s, Zorvan::ByteWriter &out)
 {
     out.u32(s.cpsr);
@@ -117,9 +155,7 @@ bool ArmReadImage(ArmState &s, Zorvan::ByteReader &in)
     in.raw(t.padding313, sizeof t.padding313);
     if (!in.ok())
         return false;
-    // A slice length that is not positive would never give the machine its
-    // next step; the early-exit byte is a flag.
-    if (t.sliceLength <= 0 || t.earlyExit > 1)
+    if (!ImageIsSane(t))
         return false;
     s = t;
     return true;

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <vector>
 
 namespace Tavrin::Testing {
@@ -82,7 +83,7 @@ TEST(ArmStateRecord, ImageIsWrittenFieldByFieldAndValidated)
     ArmState s{};
     s.cpsr = 0x1F;
     for (uint32_t i = 0; i < 16; ++i)
-        s.r[i] = 0x100 + i;
+        s.r[i] = 0x100 + i * 4;
     s.r14Und = 0xABCD;
     s.spsrFiq = 0x11;
     s.cp15[3] = 0x33;
@@ -100,7 +101,7 @@ TEST(ArmStateRecord, ImageIsWrittenFieldByFieldAndValidated)
         return r.u32();
     };
     EXPECT_EQ(word(0), 0x1Fu);
-    EXPECT_EQ(word(4 + 15 * 4), 0x10Fu);
+    EXPECT_EQ(word(4 + 15 * 4), 0x13Cu);
     EXPECT_EQ(word(124), 0xABCDu);
     EXPECT_EQ(word(128), 0x11u);
     EXPECT_EQ(word(224 + 12), 0x33u);
@@ -127,6 +128,13 @@ TEST(ArmStateRecord, ImageIsWrittenFieldByFieldAndValidated)
         {"slice length 0", 292, {0, 0, 0, 0}},
         {"negative slice length", 292, {0xFF, 0xFF, 0xFF, 0xFF}},
         {"early-exit byte 2", 304, {2}},
+        {"slice length of minutes", 292, {0xFF, 0xFF, 0xFF, 0x7F}},
+        {"countdown of minutes", 296, {0xFF, 0xFF, 0xFF, 0x7F}},
+        {"countdown far below zero", 296, {0x00, 0x00, 0x00, 0x80}},
+        {"saved countdown far below zero", 300, {0x00, 0x00, 0x00, 0x80}},
+        {"high-vectors byte 2", 305, {2}},
+        {"no such mode", 0, {0x00}},
+        {"ARM r15 not word-aligned", 4 + 15 * 4, {0x3E}},
     };
     for (const Corruption &c : corruptions) {
         std::vector<uint8_t> bad = out.bytes();
@@ -135,6 +143,40 @@ TEST(ArmStateRecord, ImageIsWrittenFieldByFieldAndValidated)
         EXPECT_FALSE(ArmReadImage(keep, badIn)) << c.name;
         EXPECT_EQ(keep.r[0], 77u) << c.name;
     }
+}
+
+TEST(ArmStateRecord, ImageWithAnOverflowingEarlyExitIsRefused)
+{
+    // Folding this early exit back would add INT32_MIN to -5.
+    ArmState s{};
+    s.cpsr = ModeSystem;
+    s.sliceLength = 960;
+    s.cyclesLeft = -5;
+    s.savedCycles = INT32_MIN;
+    s.earlyExit = 1;
+    Zorvan::ByteWriter out;
+    ArmWriteImage(s, out);
+    ArmState keep{};
+    keep.cyclesLeft = 123;
+    Zorvan::ByteReader in(out.bytes());
+    EXPECT_FALSE(ArmReadImage(keep, in));
+    EXPECT_EQ(keep.cyclesLeft, 123);
+
+    // A THUMB image with a halfword-aligned r15 and an unfolded early exit
+    // within a frame is a state a running machine leaves.
+    s.cpsr = ModeUser | FlagT;
+    s.r[15] = 0x08000002;
+    s.savedCycles = 272;
+    Zorvan::ByteWriter again;
+    ArmWriteImage(s, again);
+    Zorvan::ByteReader good(again.bytes());
+    EXPECT_TRUE(ArmReadImage(keep, good));
+
+    s.r[15] = 0x08000003;
+    Zorvan::ByteWriter odd;
+    ArmWriteImage(s, odd);
+    Zorvan::ByteReader oddIn(odd.bytes());
+    EXPECT_FALSE(ArmReadImage(keep, oddIn)) << "THUMB r15 odd";
 }
 
 // The run loop with a scripted line step.

@@ -1,0 +1,147 @@
+#include "modules/belcrest/module/BelcrestModule.h"
+
+#include "engine/Engine.h"
+#include "modules/belcrest/machine/Machine.h"
+#include "modules/belcrest/machine/MachineHooks.h"
+#include "platform/ondrel/Input.h"
+
+#include <string>
+
+namespace Belcrest {
+
+namespace {
+
+constexpr ConsoleGlue::ExtensionText kExtensions[] = {
+    {L"MasterSystem ROM", L".sms"},
+    {L"GameGear ROM", L".gg"},
+};
+
+// The battery file name the glue hands over.
+char saveName[ConsoleGlue::kSaveNameSize];
+
+void Tell(Zorvan::String const &text)
+{
+    if (ourEngine)
+        ourEngine->Message(text);
+}
+
+Zorvan::String Wide(std::string const &text)
+{
+    return Zorvan::String(text.c_str());
+}
+
+bool Start(char const *path)
+{
+    BatteryFileName = saveName;
+    std::string member;
+    if (ourEngine)
+        member = static_cast<char const *>(ourEngine->GetZippedFileName());
+    bool const started = MachineStart(path, member) != 0;
+    if (!BatteryKeptAs.empty())
+        Tell(L"The battery file was damaged and has been kept as " + Wide(BatteryKeptAs) + L".");
+    return started;
+}
+
+void Shutdown()
+{
+    std::string const battery = BatteryFileName;
+    if (!MachineShutdown())
+        Tell(L"The battery file " + Wide(battery) + L" could not be written; the old file is kept.");
+}
+
+// A machine that was shut down is not run again.
+int RunFrame()
+{
+    return QuitFlag ? 0 : MachineRunFrame();
+}
+
+bool WriteState(char const *path)
+{
+    std::string reason;
+    if (SaveStateFile(path, &reason))
+        return true;
+    Tell(L"The state could not be saved to " + Zorvan::String(path) + L": " + Wide(reason));
+    return false;
+}
+
+bool ReadState(char const *path)
+{
+    std::string reason;
+    if (!LoadStateFile(path, &reason)) {
+        Tell(L"The state " + Zorvan::String(path) + L" could not be loaded: " + Wide(reason));
+        return false;
+    }
+    // The file holds no sound chip: the PSG starts silent, as after a reset.
+    PsgReset(0);
+    PsgSync(1);
+    return true;
+}
+
+ConsoleGlue::ConsoleMachine const kMachine{
+    &Start, &Shutdown, &MachineReset, &RunFrame, &WriteState, &ReadState, &QuitFlag, saveName,
+};
+
+bool EndsWithGg(Zorvan::String name)
+{
+    name.MakeLower();
+    int const length = name.GetLength();
+    return length >= 3 && name.Mid(length - 3) == Zorvan::String(L".gg");
+}
+
+} // namespace
+
+ConsoleGlue::ModuleTexts const BelcrestTexts{
+    L"Belcrest (SMS-GG)",
+    L"Belcrest",
+    L"SEGA MasterSystem/GG<br>Belcrest 2.0<br>"
+    L"<a href=\"https://quintar.example/belcrest\">Belcrest home page</a>"
+    L"<br>Module Version: 1.01",
+    kExtensions,
+};
+
+uint32_t MachineTypeForName(Zorvan::String const &path, Zorvan::String const &zippedName)
+{
+    return EndsWithGg(zippedName.IsEmpty() ? path : zippedName) ? MachineGameGear : MachineMasterSystem;
+}
+
+BelcrestModule::BelcrestModule() : ConsoleModuleOf(kMachine) {}
+
+bool BelcrestModule::OpenRom(Zorvan::String path)
+{
+    MachineWord = MachineTypeForName(path, ourEngine ? ourEngine->GetZippedFileName() : Zorvan::String());
+    return ConsoleModule::OpenRom(path);
+}
+
+void BelcrestModule::ResetSettings()
+{
+    Module::ResetSettings();
+    PropertyMap &s = m_settings;
+    s.Set(L"UseBlend", false, false);
+    s.Set(L"DoubleWidth", false, false);
+    s.Set(L"ScreenSize", L"100%", false);
+    s.Set(L"FrameSync", true, false);
+    s.Set(L"FrameSkip", 3, false);
+    s.Set(L"SoundBuffers", 8, false);
+    s.Set(L"Sound", true, false);
+    s.Set(L"Noise", true, false);
+    for (wchar_t const *channel : {L"SoundChannel0", L"SoundChannel1", L"SoundChannel2", L"SoundChannel3"})
+        s.Set(channel, true, false);
+    s.Set(L"SoundRate", 44100, false);
+
+    // Keys: entries 0-7 of the platform's default key table; joystick
+    // buttons 0-7.
+    static wchar_t const *const keys[] = {L"vkUp", L"vkDown", L"vkLeft", L"vkRight",
+                                          L"vkStart", L"vkA", L"vkB", L"vkSelect"};
+    static wchar_t const *const joystick[] = {L"jsUp", L"jsDown", L"jsLeft", L"jsRight",
+                                              L"jsA", L"jsB", L"jsStart", L"jsSelect"};
+    Ondrel::Input *input = ourEngine ? ourEngine->GetInput() : nullptr;
+    uint16_t const *defaults = input ? input->GetDefaultKeys() : nullptr;
+    for (int i = 0; i < 8; ++i) {
+        s.Set(keys[i], defaults ? int(defaults[i]) : 0, false);
+        s.Set(joystick[i], i, false);
+    }
+    s.Set(L"PadSkin", L"Quintar Default", false);
+    LoadPad();
+}
+
+} // namespace Belcrest
