@@ -166,7 +166,9 @@ void BusWrite8(uint32_t address, uint32_t value)
         break;
     case 4:
         if ((address & 0x03FFF000) == 0) {
-            uint32_t neighbour = page[offset ^ 1];
+            // A byte store to the interrupt flags acknowledges only its own
+            // byte's flags: the other byte goes in as 0, not as its flags.
+            uint32_t neighbour = (offset & 0xFFE) == 0x202 ? 0 : page[offset ^ 1];
             if (address & 1)
                 WriteIo(a28 ^ 1, uint32_t(byte) << 8 | neighbour);
             else

@@ -2,6 +2,7 @@
 // step that only counts scanlines.
 #include "modules/tavrin/cpu/ArmHooks.h"
 #include "modules/tavrin/cpu/ArmRun.h"
+#include "modules/tavrin/harness/PublicPrograms.h"
 #include "modules/tavrin/tests/TestMachine.h"
 #include "tools/testsupport/TestRoms.h"
 
@@ -58,33 +59,6 @@ struct RomResult {
     uint32_t frames = 0;
 };
 
-// Checks of behaviour this machine deliberately does not have: FIQ mode here
-// banks only r13/r14 (shared with undefined mode), never r8-r12, so the five
-// checks of the ARM program that look for a separate FIQ r8 must fail. Each
-// entry turns the failing branch (a BNE to the failure report) of one such
-// check into a no-op, after making sure the image holds that BNE there. Run
-// without the patches, the program stops at test 223, then 234, 253, 511 and
-// 512 as they are added one by one: each patch hides its own check and no
-// other.
-struct ImagePatch {
-    const char *file;
-    uint32_t address;
-    uint32_t original;
-    uint32_t replacement;
-};
-const ImagePatch DeliberateDifferences[] = {
-    // Test 223: r8 written in FIQ mode must not be seen in system mode.
-    {"jsmolka_arm_arm.gba", 0x08000AF8, 0x1A000000, 0xE1A00000},
-    // Test 234: the same after a status restore by CMP with r15 as destination.
-    {"jsmolka_arm_arm.gba", 0x08000CF8, 0x1A000000, 0xE1A00000},
-    // Test 253: the same after MSR switches into FIQ mode and back.
-    {"jsmolka_arm_arm.gba", 0x08000DD0, 0x1A000000, 0xE1A00000},
-    // Test 511: STM^ from FIQ mode must store the user-mode r8.
-    {"jsmolka_arm_arm.gba", 0x08001968, 0x1A000001, 0xE1A00000},
-    // Test 512: LDM^ from FIQ mode must leave FIQ's own r8 alone.
-    {"jsmolka_arm_arm.gba", 0x0800199C, 0x1A000004, 0xE1A00000},
-};
-
 RomResult RunRom(TestMachine &m, const std::string &file)
 {
     m.LoadCart(ReadFile(file));
@@ -111,15 +85,6 @@ RomResult RunRom(TestMachine &m, const std::string &file)
     return result;
 }
 
-std::string ProgramPath(const char *file)
-{
-    const std::string dir = QuintarTest::TestRomFolder();
-    if (dir.empty())
-        return {};
-    const std::string path = dir + "/gba/" + file;
-    return std::ifstream(path) ? path : std::string();
-}
-
 struct RomCase {
     const char *file;
     int resultRegister;
@@ -132,7 +97,7 @@ class PublicCpuPrograms : public ::testing::TestWithParam<RomCase> {};
 
 TEST_P(PublicCpuPrograms, EndSpinningWithNoFailedTest)
 {
-    const std::string path = ProgramPath(GetParam().file);
+    const std::string path = PublicProgramPath(GetParam().file);
     if (path.empty())
         GTEST_SKIP() << "test program " << GetParam().file << " not found: set QUINTAR_TESTROMS";
     TestMachine m(0x4000);
@@ -156,7 +121,7 @@ INSTANTIATE_TEST_SUITE_P(Jsmolka, PublicCpuPrograms,
 // mirrors before it must pass.
 TEST(PublicMemoryProgram, StopsAtThePaletteMirrorCheck)
 {
-    const std::string path = ProgramPath("jsmolka_memory_memory.gba");
+    const std::string path = PublicProgramPath("jsmolka_memory_memory.gba");
     if (path.empty())
         GTEST_SKIP() << "test program jsmolka_memory_memory.gba not found: set QUINTAR_TESTROMS";
     TestMachine m(0x4000);

@@ -1,0 +1,26 @@
+// The console BIOS's software interrupts. With a BIOS image loaded a call
+// enters the image at its SWI vector; without one the calls are done here,
+// directly on the CPU's registers and, through the bus, on emulated memory.
+// BiosCall itself is declared in cpu/ArmHooks.h.
+#pragma once
+
+#include "modules/tavrin/cpu/ArmState.h"
+
+#include <cstdint>
+
+namespace Tavrin {
+
+// A pending IntrWait/VBlankIntrWait: the r15 of its SWI (0 = none) and the
+// game's r12 while it waits. Cleared by MachineReset and by a state load.
+extern uint32_t WaitCallPc;
+extern uint32_t WaitSavedR12;
+
+// Where the game's interrupt handler marks the interrupts it served, and the
+// soft reset's return flag (offsets in internal work RAM).
+inline constexpr uint32_t BiosIntrFlagsOffset = 0x7FF8;
+inline constexpr uint32_t SoftResetFlagOffset = 0x7FFA;
+
+// The call numbers' trace names and the "%s" tail of the trace line.
+void BiosTrace(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
+
+} // namespace Tavrin

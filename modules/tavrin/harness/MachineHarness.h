@@ -1,0 +1,48 @@
+// Runs the handheld machine on an image file without the module or Qt: start,
+// N frames, a look at the CPU, shutdown. Used by the tests of the machine,
+// renderer, cartridge and module.
+#pragma once
+
+#include "modules/tavrin/cpu/ArmState.h"
+
+#include <cstdint>
+#include <string>
+
+namespace Tavrin {
+
+class MachineHarness {
+public:
+    struct Options {
+        std::string biosPath;         // empty: start without a BIOS image
+        std::string saveFileName;     // empty: no battery file
+        uint32_t logFlags = 0;        // quiet by default
+        uint32_t frameSkipPeriod = 1; // every frame drawn
+        uint32_t headerCheck = 0;     // as the module starts every cartridge
+    };
+
+    MachineHarness() = default;
+    ~MachineHarness() { Stop(); }
+    MachineHarness(const MachineHarness &) = delete;
+    MachineHarness &operator=(const MachineHarness &) = delete;
+
+    // Starts the machine; on failure it is shut down again and false returned.
+    bool Start(const std::string &imagePath, const Options &options);
+    bool Start(const std::string &imagePath) { return Start(imagePath, Options{}); }
+    // Runs up to n frames; returns how many ended normally.
+    int RunFrames(int n);
+    // Runs frames until the CPU sits on a branch to itself, at most maxFrames;
+    // returns whether it got there.
+    bool RunUntilSpin(int maxFrames);
+    // Shuts the machine down (the battery file is saved if one is named).
+    void Stop();
+
+    bool Running() const { return running; }
+    static ArmState &Cpu() { return ConsoleCpu; }
+    // The CPU is on an instruction that branches to itself.
+    static bool SpinsOnItself();
+
+private:
+    bool running = false;
+};
+
+} // namespace Tavrin

@@ -1,0 +1,29 @@
+# The handheld machine: start-up, scheduler, timers, DMA, sound FIFOs, I/O
+# registers (machine/) and the BIOS calls (bios/), over TavrinCore.
+file(GLOB TAVRIN_MACHINE_SOURCES CONFIGURE_DEPENDS
+  ${CMAKE_CURRENT_SOURCE_DIR}/machine/*.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/bios/*.cpp)
+add_library(TavrinMachine STATIC ${TAVRIN_MACHINE_SOURCES})
+target_include_directories(TavrinMachine PUBLIC ${CMAKE_SOURCE_DIR})
+target_compile_features(TavrinMachine PUBLIC cxx_std_20)
+target_link_libraries(TavrinMachine PUBLIC SoundDriver ZorvanEngine Zorvan ZLIB::ZLIB)
+
+# The core calls the machine (line step, BIOS calls, I/O stores) and the
+# machine calls the core, so the archives are scanned as one group. Link
+# this, not TavrinMachine, plus the stand-ins of parts not yet built.
+add_library(TavrinMachineLinked INTERFACE)
+target_link_libraries(TavrinMachineLinked INTERFACE
+  "$<LINK_GROUP:RESCAN,TavrinMachine,TavrinCore,TavrinRenderState>")
+
+# Starts the machine on an image file without Qt and runs frames; shared by
+# the tests of the machine, renderer, cartridge and module.
+add_library(TavrinHarness STATIC harness/MachineHarness.cpp)
+target_include_directories(TavrinHarness PUBLIC ${CMAKE_SOURCE_DIR})
+target_link_libraries(TavrinHarness PUBLIC TavrinMachineLinked)
+# What a test program of the machine links: the harness, the machine and
+# the stand-ins' objects.
+set(TAVRIN_MACHINE_TEST_LIBS TavrinHarness ${TAVRIN_MACHINE_STANDINS})
+
+if(QUINTAR_TESTS AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/machine/tests/CMakeLists.txt)
+  add_subdirectory(machine/tests)
+endif()

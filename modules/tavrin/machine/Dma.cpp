@@ -1,0 +1,99 @@
+#include "modules/tavrin/machine/Dma.h"
+
+#include "common/zorvan/Console.h"
+#include "modules/tavrin/bus/MemoryBus.h"
+#include "modules/tavrin/machine/CartridgeServices.h"
+#include "modules/tavrin/machine/IoRegisters.h"
+#include "modules/tavrin/machine/SoundFifo.h"
+
+namespace Tavrin {
+
+namespace {
+
+// A transfer that stores into its own control register could start itself
+// again from inside its own run, without end; a running channel ignores
+// such starts.
+bool Running[4];
+
+int32_t Step(uint32_t control, uint32_t unit)
+{
+    switch (control & 3) {
+    case 1: return -int32_t(unit);
+    case 2: return 0;
+    default: return int32_t(unit);
+    }
+}
+
+bool IsEepromAddress(uint32_t address) { return (address & 0x09000000) == 0x09000000; }
+
+const char *const TimingNames[4] = {"Immediate", "VBlank", "HBlank", "Special"};
+
+} // namespace
+
+void RunDma(uint32_t channel)
+{
+    if (channel > 3 || Running[channel])
+        return;
+    Running[channel] = true;
+    const uint32_t c = IoGet(Io::DmaControl(channel));
+    const uint32_t unit = (c & 0x400) ? 4 : 2;
+    uint32_t src = IoGet32(Io::DmaSource(channel)) & (DmaSourceMask[channel] + 1 - unit);
+    uint32_t dst = IoGet32(Io::DmaDest(channel)) & (DmaDestMask[channel] + 1 - unit);
+    uint32_t count = IoGet(Io::DmaCount(channel)) & DmaCountMask[channel];
+    if (count == 0)
+        count = DmaCountMask[channel] + 1;
+    const int32_t dstStep = Step(c >> 5, unit); // 3 steps too, and reloads the destination
+    const int32_t srcStep = (c >> 7 & 3) == 3 ? 0 : Step(c >> 7, unit);
+
+    if (LogFlags & 8)
+        printConsole("DMA%d: %08X-%08X -> %08X-%08X (%dbit,%s%s%s) at line %d\n", int(channel), src,
+                     src + uint32_t(srcStep) * (count - 1), dst, dst + uint32_t(dstStep) * (count - 1),
+                     unit == 4 ? 32 : 16, TimingNames[c >> 12 & 3], (c & 0x4000) ? ",IRQ" : "",
+                     (c & 0x200) ? ",Repeat" : "", int(IoGet(Io::VCount)));
+    if (IsEepromAddress(src) || IsEepromAddress(dst))
+        EepromNoteDmaUnits(count);
+
+    for (uint32_t i = 0; i < count; ++i) {
+        if (unit == 4)
+            BusWrite32(dst, BusRead32(src));
+        else
+            BusWrite16(dst, BusRead16(src));
+        src = (src + uint32_t(srcStep)) & DmaSourceMask[channel];
+        dst = (dst + uint32_t(dstStep)) & DmaDestMask[channel];
+    }
+
+    if (c & 0x4000)
+        IoSet(Io::If, IoGet(Io::If) | 0x100u << channel);
+    IoSet(Io::DmaSource(channel), src);
+    IoSet(Io::DmaSource(channel) + 2, src >> 16);
+    if ((c >> 5 & 3) != 3) {
+        IoSet(Io::DmaDest(channel), dst);
+        IoSet(Io::DmaDest(channel) + 2, dst >> 16);
+    }
+    if (!(c & 0x200) || (c & 0x3000) == 0)
+        IoSet(Io::DmaControl(channel), IoGet(Io::DmaControl(channel)) & 0x7FFF);
+    Running[channel] = false;
+}
+
+void StartDmaOfTiming(uint32_t timing)
+{
+    for (uint32_t channel = 0; channel < 4; ++channel)
+        if ((IoGet(Io::DmaControl(channel)) & 0xB000) == timing)
+            RunDma(channel);
+}
+
+void WriteDmaControl(uint32_t channel, uint32_t value)
+{
+    const uint32_t old = IoGet(Io::DmaControl(channel));
+    IoSet(Io::DmaControl(channel), value);
+    if (old & value & 0x8000)
+        return;
+    if (channel == 1 || channel == 2)
+        UpdatePcmRates();
+    if ((value & 0xB000) == DmaImmediate)
+        RunDma(channel);
+    else if ((value & 0xB000) == DmaSpecial && (channel == 1 || channel == 2))
+        FifoSource[channel - 1] = IoGet32(Io::DmaSource(channel)) & 0x0FFFFFFC;
+}
+
+} // namespace Tavrin

@@ -1,0 +1,147 @@
+// The scanline scheduler: two slices a line (the visible part, then the
+// horizontal blank), 228 lines a frame, the frame ending for the run loop
+// when line 160 begins.
+#include "modules/tavrin/machine/LineHook.h"
+
+#include "modules/sounddriver/SoundDriver.h"
+#include "modules/tavrin/bus/MemoryBus.h"
+#include "modules/tavrin/cpu/ArmHooks.h"
+#include "modules/tavrin/machine/Dma.h"
+#include "modules/tavrin/machine/IoRegisters.h"
+#include "modules/tavrin/machine/Machine.h"
+#include "modules/tavrin/machine/ModuleServices.h"
+#include "modules/tavrin/machine/SoundFifo.h"
+#include "modules/tavrin/machine/Timers.h"
+#include "modules/tavrin/render/RenderState.h"
+
+namespace Tavrin {
+
+namespace {
+
+// Cycles a frame that the once-a-frame sound feed assumes.
+constexpr uint32_t FrameFeedCycles = 0x44971;
+
+void RaiseIf(uint32_t bits) { IoSet(Io::If, IoGet(Io::If) | bits); }
+
+void ReadKeys()
+{
+    const uint32_t k = ReadPadState();
+    const uint32_t input = ~k & 0x3FF;
+    IoSet(Io::KeyInput, input);
+    IoSet(Io::ExtraKeys, ((~k & 0xFFF) >> 10) | ((~k >> 6) & 0x40));
+    const uint32_t control = IoGet(Io::KeyCnt);
+    if ((control & 0x43FF) <= 0x4000)
+        return;
+    const uint32_t selected = control & 0x3FF;
+    const uint32_t pressed = ~input & selected;
+    const bool raise = (control & 0x8000) ? pressed == selected : pressed != 0;
+    if (raise)
+        RaiseIf(0x1000);
+}
+
+// Once a frame while sound is on: the generator's tick and the bulk feed of
+// the two direct-sound channels.
+void FrameSound()
+{
+    if (SoundState == 3)
+        return;
+    MidiTicks(16);
+    PsgTick(16);
+    IoSet(Io::SoundCntX, PsgOnFlags() & 0xFF);
+    PsgSync(2);
+    for (uint32_t channel = 0; channel < 2; ++channel) {
+        const uint32_t t = PcmTimerOf(channel);
+        if (TimerPeriod[t] == 0)
+            continue;
+        if (SoundState == 2) {
+            RefillSoundFifo(channel, ((FrameFeedCycles / uint32_t(TimerPeriod[t])) / (0x10000 - TimerReload[t])) >> 4);
+        } else if (SoundState == 0 && PcmSampleCount[channel] > 15) {
+            RefillSoundFifo(channel, PcmSampleCount[channel] >> 4);
+            PcmSampleCount[channel] &= 15;
+        }
+    }
+}
+
+// Returns false when the machine was stopped.
+bool FrameEnd()
+{
+    FrameEnded = 1;
+    if (FrameSkipCountdown == 0) {
+        FrameSkipCountdown = FrameSkipPeriod - 1;
+        PresentFrame();
+    } else {
+        --FrameSkipCountdown;
+    }
+    StartDmaOfTiming(DmaVBlank);
+    ReadKeys();
+    if (MachineStopped)
+        return false;
+    FrameSound();
+    return true;
+}
+
+void DrawLine(uint32_t line)
+{
+    if (FrameSkipCountdown == 0) {
+        if (line == 0) {
+            for (int i = 0; i < 2; ++i) {
+                BgCurX[i] = BgRefX[i];
+                BgCurY[i] = BgRefY[i];
+            }
+        }
+        RenderLine();
+        for (int i = 0; i < 2; ++i) {
+            BgCurX[i] += BgPb[i];
+            BgCurY[i] += BgPd[i];
+        }
+    }
+    StartDmaOfTiming(DmaHBlank);
+}
+
+} // namespace
+
+uint32_t LineHook(ArmState *cpu)
+{
+    StepTimers(cpu->sliceLength);
+
+    const uint32_t old = IoGet(Io::DispStat);
+    uint32_t s = old ^ 2;
+    const uint32_t v = IoGet(Io::VCount);
+    if (!(s & 2)) {
+        cpu->sliceLength = VisibleCycles;
+        const uint32_t line = (v + 1) % LinesPerFrame;
+        IoSet(Io::VCount, line);
+        s = (line == (s >> 8)) ? s | 4 : s & ~4u;
+        const uint32_t sio = IoGet(Io::SioCnt);
+        if (sio & 0x80) {
+            if (sio & 0x4000)
+                RaiseIf(0x80);
+            IoSet(Io::SioCnt, sio & ~0x80u);
+        }
+        if (line < VisibleLines) {
+            if (line == 0)
+                s &= ~1u;
+            if ((IoGet(Io::DmaControl(3)) & 0xB000) == DmaSpecial)
+                RunDma(3);
+        } else if (line == VisibleLines && !FrameEnd()) {
+            return LineHookStop;
+        }
+    } else {
+        cpu->sliceLength = HBlankCycles;
+        if (v == VisibleLines)
+            s |= 1;
+        if (v < VisibleLines)
+            DrawLine(v);
+    }
+
+    RaiseIf((old ^ s) & s & (s >> 3) & 7);
+    IoSet(Io::DispStat, s);
+
+    const uint32_t pending = PendingInterrupts();
+    if (pending && HaltState == 1)
+        HaltState = 2;
+    cpu->irqRequest = pending;
+    return pending;
+}
+
+} // namespace Tavrin

@@ -1,0 +1,213 @@
+// Start-up and shutdown: every block through the tracked allocator, the
+// BIOS and cartridge images, the header and guess, the battery file.
+#include "modules/tavrin/machine/Machine.h"
+
+#include "common/zorvan/Console.h"
+#include "modules/sounddriver/SoundDriver.h"
+#include "modules/tavrin/bus/MemoryBus.h"
+#include "modules/tavrin/machine/CartridgeImage.h"
+#include "modules/tavrin/machine/CartridgeServices.h"
+#include "modules/tavrin/machine/SoundFifo.h"
+#include "modules/tavrin/machine/TrackedAlloc.h"
+#include "modules/tavrin/render/RenderState.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace Tavrin {
+
+uint32_t HeaderCheckOn = 1;
+uint32_t HardwareGuessOn = 1;
+uint32_t FlashChipId = 0xD4BF;
+uint32_t FlashSizeExp = 17;
+uint32_t EepromSizeExp = 6;
+uint32_t PcmBufferSize = 1024;
+std::string MidiLogName = "LOG.MID";
+std::string BiosPath = "GBA.ROM";
+std::string SaveFileName;
+
+uint32_t MachineStopped = 0;
+uint32_t BiosLoaded = 0;
+uint32_t HaltState = 0;
+ConsoleBlocks MachineBlocks;
+uint8_t *SaveRam = nullptr;
+uint8_t *EepromRam = nullptr;
+
+uint64_t SaveRamSize() { return SaveRam && FlashSizeExp < 32 ? uint64_t(1) << FlashSizeExp : 0; }
+uint64_t EepromRamSize() { return EepromRam ? uint64_t(8) << EepromSizeExp : 0; }
+
+namespace {
+
+// Where the page tables point while no machine runs.
+alignas(16) uint8_t IdlePage[PageSize];
+
+void Say(const char *text)
+{
+    if (LogFlags)
+        printConsole("%s", text);
+}
+
+// One allocation step: its console line, the block, "OK" or "FAILED".
+uint8_t *AllocStep(const char *line, uint64_t size)
+{
+    Say(line);
+    uint8_t *block = size <= 0xFFFFFFFFu ? static_cast<uint8_t *>(TrackedAlloc(size_t(size))) : nullptr;
+    Say(block ? "OK\n" : "FAILED\n");
+    return block;
+}
+
+uint8_t *AllocKb(const char *fmt, uint64_t size)
+{
+    char line[128];
+    std::snprintf(line, sizeof line, fmt, int((size + 1023) / 1024));
+    return AllocStep(line, size);
+}
+
+void ReadBios(uint8_t *bios)
+{
+    std::FILE *in = std::fopen(BiosPath.c_str(), "rb");
+    if (!in)
+        return;
+    Say("Loading GBA.ROM...");
+    // Read into a side buffer: an image of the wrong size leaves nothing of
+    // itself in the block.
+    static uint8_t image[BiosSize + 1];
+    size_t got = std::fread(image, 1, sizeof image, in);
+    std::fclose(in);
+    if (got == BiosSize) {
+        std::memcpy(bios, image, BiosSize);
+        BiosLoaded |= 1;
+    }
+    Say((BiosLoaded & 1) ? "OK\n" : "FAILED\n");
+}
+
+bool CartridgeHeaderStep(const uint8_t *rom)
+{
+    PrintHeaderSummary(rom);
+    if (HeaderCheckOn && rom[0xBD] != GbaHeaderComplement(rom)) {
+        Say("CMP CHECK FAILED!\n");
+        return false;
+    }
+    if (HardwareGuessOn) {
+        Say("Guessing hardware...");
+        uint32_t code = uint32_t(rom[0xAC]) << 24 | rom[0xAD] << 16 | rom[0xAE] << 8 | rom[0xAF];
+        if (GuessHardware(code)) {
+            if (LogFlags)
+                printConsole("FlashID=0x%04X...OK\n", FlashChipId & 0xFFFF);
+        } else {
+            Say("FAILED\n");
+        }
+    }
+    return true;
+}
+
+bool IsZero(const uint8_t *block, uint64_t size)
+{
+    for (uint64_t i = 0; i < size; ++i)
+        if (block[i])
+            return false;
+    return true;
+}
+
+} // namespace
+
+int MachineStart(const char *path)
+{
+    MachineStopped = 0;
+    SaveRam = EepromRam = nullptr;
+    BiosLoaded = 0;
+    MachineBlocks = {};
+    DummyPage = IdlePage;
+    if (FlashSizeExp < 16)
+        FlashSizeExp = 16;
+    EepromSizeExp = EepromSizeExp < 6 ? 6 : EepromSizeExp > 16 ? 16 : EepromSizeExp;
+    // Until a dummy page of the machine's own exists, the tables keep the
+    // bus's built-in one.
+    MapConsoleMemory(MachineBlocks);
+
+    uint8_t *dummy = AllocKb("Allocating %dkB Dummy RAM...", PageSize);
+    if (!dummy)
+        return 0;
+    DummyPage = dummy;
+    for (int c = 0; c < 2; ++c) {
+        PcmBuffer[c] = AllocKb(c ? "Allocating %dkB buffer for sound channel B..."
+                                 : "Allocating %dkB buffer for sound channel A...",
+                               PcmBufferSize);
+        if (!PcmBuffer[c])
+            return 0;
+    }
+    ConsoleBlocks b;
+    if (!(b.bios = AllocStep("Allocating 16kB BIOS ROM...", BiosSize)))
+        return 0;
+    for (uint32_t i = 0; i < BiosSize; i += 4)
+        std::memcpy(b.bios + i, &BiosOpenBusWord, 4);
+    if (!(b.ewram = AllocKb("Allocating %dkB External Working RAM...", EwramSize)) ||
+        !(b.iwram = AllocStep("Allocating 32kB Internal Working RAM...", IwramSize)) ||
+        !(b.io = AllocKb("Allocating %dkB I/O...", IoSize)) ||
+        !(b.palette = AllocKb("Allocating %dkB Palette RAM...", PaletteSize)) ||
+        !(b.vram = AllocStep("Allocating 96kB VRAM...", VramSize)) ||
+        !(b.oam = AllocKb("Allocating %dkB Sprite RAM...", OamSize)))
+        return 0;
+    SaveRam = FlashSizeExp < 32 ? AllocKb("Allocating %dkB Cartridge SRAM/FlashROM...", uint64_t(1) << FlashSizeExp)
+                                : nullptr;
+    if (!SaveRam)
+        return 0;
+    b.saveRam = SaveRam;
+    BgPalette = reinterpret_cast<uint16_t *>(b.palette);
+    ObjPalette = reinterpret_cast<uint16_t *>(b.palette + 0x200);
+    MachineBlocks = b;
+    MapConsoleMemory(MachineBlocks);
+
+    ReadBios(b.bios);
+    if (!(BiosLoaded & 1))
+        std::memcpy(b.bios, BuiltInVectors, sizeof BuiltInVectors);
+
+    CartridgeImage image;
+    if (!ReadCartridgeImage(path, image))
+        return 0;
+    MachineBlocks.cart = image.data;
+    MachineBlocks.cartSize = image.roundedSize;
+    MapConsoleMemory(MachineBlocks);
+
+    if (!CartridgeHeaderStep(image.data))
+        return 0;
+
+    EepromRam = AllocKb("Allocating %dkB Cartridge Serial EEPROM...", uint64_t(8) << EepromSizeExp);
+    if (!EepromRam)
+        return 0;
+
+    if (LogFlags)
+        printConsole("Loading %s...", SaveFileName.c_str());
+    Say(LoadBatteryFile(SaveFileName.c_str()) ? "OK\n" : "FAILED\n");
+
+    Say("Initializing hardware and CPU...");
+    InitSoundDriver(MidiLogName.c_str());
+    MachineReset();
+    Say("OK\nStarting CPU...\n");
+    return 1;
+}
+
+void MachineShutdown()
+{
+    if (!SaveFileName.empty()) {
+        bool anything = SaveRam && !IsZero(SaveRam, SaveRamSize());
+        if (!anything && EepromRam)
+            anything = !IsZero(EepromRam, EepromRamSize());
+        if (anything) {
+            if (LogFlags)
+                printConsole("\nSaving %s...", SaveFileName.c_str());
+            Say(SaveBatteryFile(SaveFileName.c_str()) ? "OK\n" : "FAILED\n");
+        }
+    }
+    // Nothing may point into the blocks once they are gone.
+    MachineBlocks = {};
+    EepromRam = SaveRam = nullptr;
+    PcmBuffer[0] = PcmBuffer[1] = nullptr;
+    BgPalette = ObjPalette = nullptr;
+    SaveFileName.clear();
+    DummyPage = IdlePage;
+    MapConsoleMemory(MachineBlocks);
+    FreeAllTracked();
+}
+
+} // namespace Tavrin

@@ -1,0 +1,194 @@
+// DMA transfers and the direct-sound FIFOs they feed.
+#include "modules/tavrin/machine/tests/MachineFixture.h"
+
+#include "modules/sounddriver/SoundDriver.h"
+#include "modules/tavrin/machine/Dma.h"
+#include "modules/tavrin/machine/SoundFifo.h"
+#include "modules/tavrin/machine/Timers.h"
+
+namespace Tavrin {
+namespace {
+
+using DmaTest = MachineTest;
+
+constexpr uint32_t Ewram = 0x02000000;
+
+void SetChannel(uint32_t n, uint32_t src, uint32_t dst, uint32_t count)
+{
+    BusWrite32(0x040000B0 + 12 * n, src);
+    BusWrite32(0x040000B4 + 12 * n, dst);
+    BusWrite16(0x040000B8 + 12 * n, count);
+}
+
+TEST_F(DmaTest, CountZeroMovesTheWholeRange)
+{
+    struct Case {
+        uint32_t channel, units;
+    };
+    for (const Case c : {Case{3, 0x10000}, Case{0, 0x4000}, Case{1, 0x4000}, Case{2, 0x4000}}) {
+        std::memset(MachineBlocks.ewram, 0, EwramSize);
+        BusWrite16(0x03000000, 0x0101);
+        SetChannel(c.channel, 0x03000000, Ewram, 0);
+        BusWrite16(0x040000BA + 12 * c.channel, 0x8000 | 0x0100); // immediate, fixed source
+        uint32_t last = 0;
+        for (uint32_t i = 0; i < EwramSize; i += 2)
+            if (MachineBlocks.ewram[i] || MachineBlocks.ewram[i + 1])
+                last = i;
+        EXPECT_EQ(last / 2 + 1, c.units) << "channel " << c.channel;
+        EXPECT_EQ(IoGet(Io::DmaControl(c.channel)) & 0x8000, 0u);
+        EXPECT_EQ(IoGet(Io::DmaCount(c.channel)), 0u) << "count register left as it was";
+    }
+}
+
+TEST_F(DmaTest, StepsAndFinalAddresses)
+{
+    BusWrite32(0x02000100, 0x11111111);
+    BusWrite32(0x02000104, 0x22222222);
+    // Source decrements, destination increments, 32-bit units.
+    SetChannel(3, 0x02000104, 0x02000200, 2);
+    BusWrite16(0x040000DE, 0x8000 | 0x0400 | 0x0080);
+    EXPECT_EQ(BusRead32(0x02000200), 0x22222222u);
+    EXPECT_EQ(BusRead32(0x02000204), 0x11111111u);
+    EXPECT_EQ(IoGet32(Io::DmaSource(3)), 0x020000FCu);
+    EXPECT_EQ(IoGet32(Io::DmaDest(3)), 0x02000208u);
+    // Fixed destination: every unit lands on one address.
+    SetChannel(3, 0x02000100, 0x02000300, 2);
+    BusWrite16(0x040000DE, 0x8000 | 0x0400 | 0x0040);
+    EXPECT_EQ(BusRead32(0x02000300), 0x22222222u);
+    EXPECT_EQ(BusRead32(0x02000304), 0u);
+}
+
+TEST_F(DmaTest, ReloadedDestinationStaysAndImmediateRepeatRunsOnce)
+{
+    BusWrite32(0x02000100, 0xAABBCCDD);
+    SetChannel(0, 0x02000100, 0x02000400, 2);
+    BusWrite16(0x040000BA, 0x8000 | 0x0200 | 0x0060); // immediate, repeat, reload
+    EXPECT_EQ(IoGet32(Io::DmaDest(0)), 0x02000400u);
+    EXPECT_EQ(IoGet(Io::DmaControl(0)) & 0x8000, 0u) << "immediate repeat runs once";
+    EXPECT_EQ(BusRead32(0x02000400), 0xAABBCCDDu);
+
+    // HBlank with repeat and reload: the same place every line, still enabled.
+    SetChannel(1, 0x02000100, 0x02000500, 1);
+    BusWrite16(0x040000C6, 0xA000 | 0x0200 | 0x0060);
+    BusWrite32(0x02000500, 0);
+    Lines(1);
+    EXPECT_EQ(BusRead16(0x02000500), 0xCCDDu);
+    EXPECT_EQ(IoGet32(Io::DmaDest(1)), 0x02000500u);
+    EXPECT_NE(IoGet(Io::DmaControl(1)) & 0x8000, 0u);
+}
+
+TEST_F(DmaTest, RewritingAnEnabledChannelDoesNotStartIt)
+{
+    BusWrite32(0x02000100, 0x12345678);
+    SetChannel(3, 0x02000100, 0x02000600, 1);
+    BusWrite16(0x040000DE, 0xA400); // HBlank, waits
+    BusWrite16(0x040000DE, 0x8400); // enabled already: only stored
+    EXPECT_EQ(BusRead32(0x02000600), 0u);
+    EXPECT_EQ(IoGet(Io::DmaControl(3)), 0x8400u);
+}
+
+TEST_F(DmaTest, TimingsStartOnTheirLines)
+{
+    BusWrite32(0x02000100, 0x5555);
+    SetChannel(2, 0x02000100, 0x02000700, 1);
+    BusWrite16(0x040000D2, 0x9000 | 0x4000); // VBlank, interrupt
+    GoToLine(159);
+    Lines(1);
+    EXPECT_EQ(BusRead16(0x02000700), 0u);
+    Lines(1);
+    EXPECT_EQ(BusRead16(0x02000700), 0x5555u);
+    EXPECT_EQ(IoGet(Io::If) & 0x400, 0x400u);
+    // Capture timing on channel 3 runs at the start of lines 0-159.
+    SetChannel(3, 0x02000100, 0x02000800, 1);
+    BusWrite16(0x040000DE, 0xB000 | 0x0200);
+    GoToLine(200);
+    Lines(2 * 27);
+    EXPECT_EQ(BusRead16(0x02000800), 0u) << "line 227";
+    Lines(2);
+    EXPECT_EQ(BusRead16(0x02000800), 0x5555u) << "line 0";
+}
+
+TEST_F(DmaTest, TransferThatRestartsItselfEnds)
+{
+    // Halfwords 0x0000, 0x8000, ... stored into the channel's own control:
+    // each 0x8000 would start the running channel again.
+    for (uint32_t i = 0; i < 64; ++i)
+        BusWrite16(0x02000100 + 2 * i, (i & 1) ? 0x8000 : 0);
+    SetChannel(3, 0x02000100, 0x040000DE, 64);
+    BusWrite16(0x040000DE, 0x8000 | 0x0040); // fixed destination
+    EXPECT_EQ(IoGet32(Io::DmaSource(3)), 0x02000180u);
+}
+
+TEST_F(DmaTest, EepromTransfersTellTheirLength)
+{
+    SetChannel(3, 0x02000000, 0x0D000000, 9);
+    BusWrite16(0x040000DE, 0x8000);
+    EXPECT_EQ(CartridgeStandInLog.eepromDmaUnits, 9u);
+}
+
+// The mixer's play position, as a sound hook answers it.
+const signed char *PlayPosition = nullptr;
+const signed char *WavePosition(int) { return PlayPosition; }
+
+class SoundFifoTest : public MachineTest {
+protected:
+    void SetUp() override
+    {
+        MachineTest::SetUp();
+        saved = SoundHooks;
+        SoundHooks.wavePosition = &WavePosition;
+    }
+    void TearDown() override { SoundHooks = saved; }
+    SoundHookTable saved{};
+};
+
+TEST_F(SoundFifoTest, RefillTakesWordsUpToThePlayPosition)
+{
+    for (uint32_t i = 0; i < 64; ++i)
+        BusWrite32(Ewram + 4 * i, 0x01010101 * i);
+    BusWrite32(0x040000BC, Ewram);
+    BusWrite16(0x040000C6, 0xB600 | 0x4000); // special, repeat, 32-bit, interrupt
+    EXPECT_EQ(FifoSource[0], Ewram);
+    PlayPosition = reinterpret_cast<const signed char *>(PcmBuffer[0] + 40);
+    RefillSoundFifo(0, 4);
+    EXPECT_EQ(PcmWritePos[0], 40u) << "ten words of room";
+    EXPECT_EQ(PcmBuffer[0][36], 9);
+    EXPECT_EQ(FifoSource[0], Ewram + 40);
+    EXPECT_EQ(IoGet(Io::If) & 0x200, 0x200u);
+    PlayPosition = nullptr;
+    RefillSoundFifo(0, 4);
+    EXPECT_EQ(PcmWritePos[0], 40u) << "no play position: nothing moves";
+    PlayPosition = reinterpret_cast<const signed char *>(PcmBuffer[1]);
+    RefillSoundFifo(0, 4);
+    EXPECT_EQ(PcmWritePos[0], 40u) << "a position outside the buffer: nothing moves";
+}
+
+TEST_F(SoundFifoTest, FifoStoresFillTheRing)
+{
+    BusWrite32(0x040000A0, 0x44332211);
+    BusWrite16(0x040000A4, 0x6655);
+    EXPECT_EQ(PcmWritePos[0], 4u);
+    EXPECT_EQ(PcmBuffer[0][0], 0x11);
+    EXPECT_EQ(PcmBuffer[0][3], 0x44);
+    EXPECT_EQ(PcmWritePos[1], 0u);
+    EXPECT_EQ(PcmBuffer[1][1], 0x66);
+    PcmWritePos[0] = PcmBufferSize - 4;
+    BusWrite32(0x040000A0, 0x01020304);
+    EXPECT_EQ(PcmWritePos[0], 0u);
+}
+
+TEST_F(SoundFifoTest, RatesFollowTimerReloads)
+{
+    BusWrite16(0x04000082, 0x0B0F); // A full volume, both outputs, timer 0
+    BusWrite16(0x04000100, 0xFC00);
+    BusWrite16(0x04000102, 0x0080);
+    BusWrite16(0x040000C6, 0xB600);
+    EXPECT_EQ(PcmRate[0], 16780002u / 0x400);
+    BusWrite16(0x04000100, 0xFE00);
+    EXPECT_EQ(PcmRate[0], 16780002u / 0x200) << "a reload write changes the pitch";
+    BusWrite16(0x04000102, 0);
+    EXPECT_EQ(PcmRate[0], 0u);
+}
+
+} // namespace
+} // namespace Tavrin

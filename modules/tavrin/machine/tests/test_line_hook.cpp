@@ -1,0 +1,193 @@
+// The scanline scheduler: line and frame timing, status flags and their
+// interrupts, timers, keys, frame skip and the stop code.
+#include "modules/tavrin/machine/tests/MachineFixture.h"
+
+#include "modules/tavrin/machine/LineHook.h"
+#include "modules/tavrin/machine/SoundFifo.h"
+#include "modules/tavrin/machine/Timers.h"
+#include "modules/tavrin/render/RenderState.h"
+
+namespace Tavrin {
+namespace {
+
+using LineHookTest = MachineTest;
+
+TEST_F(LineHookTest, FrameEndsAtLine160AndVBlankFlagsOnTheNextStep)
+{
+    BusWrite16(0x04000004, 0x0008); // VBlank interrupt enable
+    Lines(319);
+    EXPECT_EQ(FrameEnded, 0);
+    EXPECT_EQ(IoGet(Io::VCount), 159u);
+    Lines(1);
+    EXPECT_EQ(FrameEnded, 1);
+    EXPECT_EQ(IoGet(Io::VCount), 160u);
+    EXPECT_EQ(IoGet(Io::If) & 1, 0u);
+    EXPECT_EQ(cpu.sliceLength, VisibleCycles);
+    Lines(1);
+    EXPECT_EQ(IoGet(Io::If) & 1, 1u);
+    EXPECT_EQ(IoGet(Io::DispStat) & 3, 3u);
+    EXPECT_EQ(cpu.sliceLength, HBlankCycles);
+    Lines(456 - 321);
+    EXPECT_EQ(IoGet(Io::VCount), 0u);
+    EXPECT_EQ(IoGet(Io::DispStat) & 3, 0u);
+}
+
+TEST_F(LineHookTest, LineMatchRaisesItsFlagOnceAFrame)
+{
+    BusWrite16(0x04000004, 100 << 8 | 0x0020);
+    int raised = 0;
+    for (int i = 0; i < 2 * 456; ++i) {
+        LineHook(&cpu);
+        if (IoGet(Io::If) & 4) {
+            ++raised;
+            EXPECT_EQ(IoGet(Io::VCount), 100u);
+            EXPECT_TRUE(IoGet(Io::DispStat) & 4);
+            BusWrite16(0x04000202, 4);
+        }
+    }
+    EXPECT_EQ(raised, 2);
+    // A status write clears the match flag and cannot set the blank flags.
+    GoToLine(100);
+    EXPECT_TRUE(IoGet(Io::DispStat) & 4);
+    BusWrite16(0x04000004, 0xFFFF);
+    EXPECT_EQ(IoGet(Io::DispStat) & 7, 0u);
+}
+
+TEST_F(LineHookTest, PendingWordNeedsMasterEnableAndWakesAHaltedCpu)
+{
+    BusWrite16(0x04000004, 0x0010); // HBlank interrupt
+    BusWrite16(0x04000200, 0x0002);
+    EXPECT_EQ(Lines(1), 0u) << "IME clear";
+    EXPECT_EQ(IoGet(Io::If), 2u);
+    BusWrite16(0x04000208, 1);
+    HaltState = 1;
+    EXPECT_EQ(Lines(1), 2u);
+    EXPECT_EQ(cpu.irqRequest, 2u);
+    EXPECT_EQ(HaltState, 2u);
+}
+
+TEST_F(LineHookTest, TimerRunsOverAndCountsItsSoundSamples)
+{
+    BusWrite16(0x04000100, 0xFFF0);
+    BusWrite16(0x04000102, 0x00C0); // running, interrupt, 1 cycle a count
+    StepTimers(272);
+    // 0xFFF0 + 272 = 0x10100: 0x100 past the top with a period of 16.
+    EXPECT_EQ(TimerCounter[0], 0xFFF0u);
+    EXPECT_EQ(IoGet(Io::TimerCounter(0)), 0xFFF0u);
+    EXPECT_EQ(PcmSampleCount[0], 17u) << "channel A runs on timer 0";
+    EXPECT_EQ(PcmSampleCount[1], 17u) << "so does channel B";
+    EXPECT_EQ(IoGet(Io::If) & 8, 8u);
+}
+
+TEST_F(LineHookTest, CountUpTimerCountsOncePerStepInWhichItsNeighbourRanOver)
+{
+    BusWrite16(0x04000100, 0xFFFF);
+    BusWrite16(0x04000102, 0x0080);
+    BusWrite16(0x04000104, 0x0000);
+    BusWrite16(0x04000106, 0x0084); // count-up
+    StepTimers(960);
+    EXPECT_EQ(TimerCounter[1], 1u) << "960 overflows of timer 0, one count";
+    StepTimers(1);
+    EXPECT_EQ(TimerCounter[1], 2u);
+    // A start bit does not reload; a reload write sets the counter at once.
+    BusWrite16(0x04000106, 0x0000);
+    BusWrite16(0x04000106, 0x0084);
+    EXPECT_EQ(TimerCounter[1], 2u);
+    BusWrite16(0x04000104, 0x1234);
+    EXPECT_EQ(TimerCounter[1], 0x1234u);
+}
+
+TEST_F(LineHookTest, PrescaledTimerCarriesItsRemainder)
+{
+    BusWrite16(0x04000108, 0);
+    BusWrite16(0x0400010A, 0x0081); // 64 cycles a count
+    StepTimers(960);
+    EXPECT_EQ(TimerCounter[2], 15u);
+    StepTimers(272);
+    EXPECT_EQ(TimerCounter[2], 19u) << "1232 cycles are 19 counts and 16 cycles";
+    EXPECT_EQ(TimerCountdown[2], 48);
+}
+
+TEST_F(LineHookTest, KeysAreReadOnceAFrameActiveLow)
+{
+    ModuleStandInLog.padState = 0x11; // A and Right
+    Lines(320);
+    EXPECT_EQ(ModuleStandInLog.padReads, 1u);
+    EXPECT_EQ(IoGet(Io::KeyInput), 0x3EEu);
+    Lines(456);
+    EXPECT_EQ(ModuleStandInLog.padReads, 2u);
+}
+
+TEST_F(LineHookTest, KeyInterruptInEitherMode)
+{
+    struct Case {
+        uint32_t control, pad;
+        bool raised;
+    };
+    const Case cases[] = {
+        {0x4011, 0x01, true},   // any of A, Right: A held
+        {0x4011, 0x00, false},  // none held
+        {0xC011, 0x01, false},  // all of A, Right: only A held
+        {0xC011, 0x11, true},   // both held
+        {0x0011, 0x11, false},  // interrupt not enabled
+        {0x4000, 0x3FF, false}, // no key selected
+    };
+    for (const Case &c : cases) {
+        BusWrite16(0x04000132, c.control);
+        BusWrite16(0x04000202, 0xFFFF);
+        ModuleStandInLog.padState = c.pad;
+        GoToLine(159);
+        Lines(2);
+        EXPECT_EQ((IoGet(Io::If) & 0x1000) != 0, c.raised) << std::hex << c.control << " pad " << c.pad;
+    }
+}
+
+TEST_F(LineHookTest, SkippedFramesDrawNothingButRunEverythingElse)
+{
+    FrameSkipPeriod = 2;
+    BusWrite16(0x04000026, 0x0100); // BG2 PD
+    BusWrite16(0x04000104, 0);
+    BusWrite16(0x04000106, 0x0080);
+    Lines(456);
+    EXPECT_EQ(RendererStandInLog.lines, 160u);
+    EXPECT_EQ(ModuleStandInLog.presented, 1u);
+    EXPECT_EQ(Bg2CurY, 160 * 0x100);
+    EXPECT_EQ(FrameSkipCountdown, 1u);
+
+    const uint32_t timerBefore = TimerCounter[1];
+    BusWrite16(0x04000004, 0x0010);
+    BusWrite16(0x04000202, 0xFFFF);
+    Lines(2);
+    EXPECT_EQ(Bg2CurY, 160 * 0x100) << "no affine step in a skipped frame";
+    EXPECT_EQ(IoGet(Io::If) & 2, 2u) << "interrupts as usual";
+    Lines(454);
+    EXPECT_EQ(RendererStandInLog.lines, 160u);
+    EXPECT_EQ(ModuleStandInLog.presented, 1u);
+    EXPECT_GT(TimerCounter[1], timerBefore);
+    EXPECT_EQ(FrameSkipCountdown, 0u);
+    Lines(2);
+    EXPECT_EQ(RendererStandInLog.lines, 161u);
+}
+
+TEST_F(LineHookTest, StopCodeComesBeforeAnySoundStep)
+{
+    MachineStopped = 1;
+    EXPECT_EQ(Lines(319), 0u);
+    EXPECT_EQ(LineHook(&cpu), LineHookStop);
+    EXPECT_EQ(ModuleStandInLog.psgTicks, 0u);
+    EXPECT_EQ(ModuleStandInLog.padReads, 1u);
+    MachineStopped = 0;
+    Lines(456);
+    EXPECT_EQ(ModuleStandInLog.psgTicks, 1u);
+}
+
+TEST_F(LineHookTest, FramesRunThroughTheCpu)
+{
+    EXPECT_EQ(machine.RunFrames(3), 3);
+    EXPECT_EQ(ModuleStandInLog.presented, 3u);
+    EXPECT_EQ(RendererStandInLog.lines, 3u * 160);
+    EXPECT_EQ(cpu.r[15], 0x08000000u);
+}
+
+} // namespace
+} // namespace Tavrin

@@ -1,0 +1,225 @@
+// Start-up on every kind of image, the start state, and shutdown.
+#include "modules/tavrin/machine/tests/MachineFixture.h"
+
+#include "common/zorvan/Console.h"
+#include "modules/tavrin/machine/CartridgeImage.h"
+#include "modules/tavrin/machine/TrackedAlloc.h"
+#include "tools/testsupport/TestZip.h"
+
+#include <zlib.h>
+
+#include <cstring>
+#include <string>
+
+namespace Tavrin {
+namespace {
+
+std::string AsText(const std::vector<uint8_t> &bytes) { return std::string(bytes.begin(), bytes.end()); }
+
+std::vector<uint8_t> Gzipped(const std::vector<uint8_t> &bytes, const std::string &path)
+{
+    gzFile out = gzopen(path.c_str(), "wb");
+    gzwrite(out, bytes.data(), unsigned(bytes.size()));
+    gzclose(out);
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+uint32_t CartWord(uint32_t address) { return HostWord(ReadPageTable[address >> PageShift] + (address & 0x3FFC)); }
+
+class MachineStartTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        CartridgeStandInLog = {};
+        clearConsole();
+    }
+    // Starts with the console lines on; a failed start must leave nothing.
+    bool Start(const std::string &path, MachineHarness::Options options = {})
+    {
+        options.logFlags = 1;
+        const bool started = machine.Start(path, options);
+        if (!started) {
+            EXPECT_EQ(TrackedCount(), 0u) << "a failed start frees every block";
+            EXPECT_EQ(ReadPageTable[0x08000000 >> PageShift], DummyPage) << "nothing half-read is mapped";
+            EXPECT_EQ(MachineBlocks.cart, nullptr);
+        }
+        return started;
+    }
+    std::string Console() const { return getConsole(); }
+
+    TestFolder folder;
+    MachineHarness machine;
+};
+
+TEST_F(MachineStartTest, SmallImageFillsOnePageWithZeros)
+{
+    ASSERT_TRUE(Start(folder.Write("small.gba", SpinningImage(5 * 1024))));
+    EXPECT_EQ(MachineBlocks.cartSize, PageSize);
+    EXPECT_EQ(CartWord(0x08000400), 0x100u);
+    EXPECT_EQ(CartWord(0x080013FC), 0x4FFu);
+    EXPECT_EQ(CartWord(0x08001400), 0u);
+    EXPECT_EQ(CartWord(0x08003FFC), 0u);
+    EXPECT_EQ(CartWord(0x0A000400), 0x100u) << "second mirror";
+    EXPECT_EQ(CartWord(0x0C000400), 0x100u) << "third mirror";
+    EXPECT_NE(Console().find("Allocating 5kB..."), std::string::npos);
+}
+
+TEST_F(MachineStartTest, ImagesThatCannotStart)
+{
+    std::vector<uint8_t> huge(MaxImageSize + 1024 * 1024);
+    const std::string bombPath = folder.Path("bomb.gba.gz");
+    Gzipped(huge, bombPath);
+    std::vector<uint8_t> damaged = Gzipped(SpinningImage(0x40000), folder.Path("damaged.gz"));
+    for (size_t i = damaged.size() / 2; i < damaged.size() / 2 + 64; ++i)
+        damaged[i] ^= 0x5A;
+    std::filesystem::create_directories(folder.Path("folder.gba"));
+    const std::string cases[] = {
+        folder.Write("empty.gba", {}),
+        folder.Write("huge.gba", huge),
+        bombPath,
+        folder.Write("damaged.gba", damaged),
+        folder.Path("missing.gba"),
+        folder.Path("folder.gba"),
+    };
+    for (const std::string &path : cases) {
+        clearConsole();
+        EXPECT_FALSE(Start(path)) << path;
+        EXPECT_NE(Console().find("FAILED\n"), std::string::npos) << path;
+    }
+}
+
+TEST_F(MachineStartTest, GzipImageEqualsThePlainOne)
+{
+    const std::vector<uint8_t> plain = SpinningImage(0x6000);
+    ASSERT_TRUE(Start(folder.Write("game.gba.gz", Gzipped(plain, folder.Path("tmp.gz")))));
+    EXPECT_EQ(MachineBlocks.cartSize, 0x8000u);
+    EXPECT_EQ(std::memcmp(MachineBlocks.cart, plain.data(), plain.size()), 0);
+    // A folder whose name holds "zip" is no archive.
+    ASSERT_TRUE(Start(folder.Write("zipped/game.gba", plain)));
+    EXPECT_EQ(std::memcmp(MachineBlocks.cart, plain.data(), plain.size()), 0);
+}
+
+TEST_F(MachineStartTest, ZipTakesTheFirstGbaMemberWhateverItsCase)
+{
+    const std::vector<uint8_t> image = SpinningImage(0x4000);
+    const std::string path = folder.Path("game.ZIP");
+    WriteZip(path, {{"readme.txt", "not a game"}, {"dir/GAME.GBA", AsText(image)}, {"other.gba", "x"}});
+    ASSERT_TRUE(Start(path));
+    EXPECT_EQ(std::memcmp(MachineBlocks.cart, image.data(), image.size()), 0);
+
+    const std::string signed_ = folder.Path("archive.bin");
+    WriteZip(signed_, {{"a.gba", AsText(image)}});
+    EXPECT_TRUE(Start(signed_)) << "a zip header makes an archive whatever the name";
+
+    const std::string none = folder.Path("none.zip");
+    WriteZip(none, {{"readme.txt", "no game here"}});
+    EXPECT_FALSE(Start(none));
+    EXPECT_FALSE(Start(folder.Write("broken.zip", {'P', 'K', 3, 4, 0, 0})));
+}
+
+TEST_F(MachineStartTest, BiosImageIsUsedOnlyAtItsExactSize)
+{
+    const std::string game = folder.Write("game.gba", SpinningImage(0x4000));
+    for (size_t size : {15 * 1024, 17 * 1024}) {
+        MachineHarness::Options options;
+        options.biosPath = folder.Write("bios.bin", std::vector<uint8_t>(size, 0xAB));
+        ASSERT_TRUE(Start(game, options));
+        EXPECT_EQ(BiosLoaded & 1, 0u) << size;
+        uint32_t first;
+        std::memcpy(&first, MachineBlocks.bios, 4);
+        EXPECT_EQ(first, BuiltInVectors[0]) << size;
+        EXPECT_EQ(MachineBlocks.bios[0x100], 0x11) << "nothing of a wrong-sized image stays";
+        EXPECT_EQ(ConsoleCpu.r[15], 0x08000000u);
+    }
+    MachineHarness::Options options;
+    options.biosPath = folder.Write("bios.bin", std::vector<uint8_t>(16 * 1024, 0xAB));
+    ASSERT_TRUE(Start(game, options));
+    EXPECT_EQ(BiosLoaded & 1, 1u);
+    EXPECT_EQ(MachineBlocks.bios[0], 0xAB);
+    EXPECT_EQ(ConsoleCpu.r[15], 0u);
+    EXPECT_EQ(ConsoleCpu.cpsr, 0xD3u);
+}
+
+TEST_F(MachineStartTest, StartStateWithoutBios)
+{
+    ASSERT_TRUE(Start(folder.Write("game.gba", SpinningImage(0x4000))));
+    const ArmState &cpu = ConsoleCpu;
+    EXPECT_EQ(cpu.cpsr, 0x1Fu);
+    EXPECT_EQ(cpu.r[13], 0x03007F00u);
+    EXPECT_EQ(cpu.r13Svc, 0x03007FE0u);
+    EXPECT_EQ(cpu.r13Irq, 0x03007FA0u);
+    EXPECT_EQ(cpu.r[14], 0x08000000u);
+    EXPECT_EQ(cpu.r[15], 0x08000000u);
+    EXPECT_EQ(cpu.sliceLength, 960);
+    EXPECT_EQ(HostWord(MachineBlocks.iwram + 0x7FFC), 0x28u);
+    // The vectors are seen only from code inside the BIOS area.
+    EXPECT_EQ(BusRead32(0), 0xFF00FF11u);
+    ConsoleCpu.r[15] = 0x100;
+    EXPECT_EQ(BusRead32(0), 0xE3A0F302u);
+    ConsoleCpu.r[15] = 0x08000000;
+
+    const std::pair<uint32_t, uint32_t> registers[] = {
+        {Io::DispCnt, 0x0080}, {Io::KeyInput, 0xFFFF}, {Io::SoundCntH, 0x880E}, {0x088, 0x0200},
+        {0x134, 0x8000},       {0x020, 0x0100},        {0x026, 0x0100},         {0x036, 0x0100},
+    };
+    for (auto [offset, value] : registers)
+        EXPECT_EQ(IoGet(offset), value) << std::hex << offset;
+    for (uint32_t entry : {0u, 1u, 127u}) {
+        EXPECT_EQ(HostHalf(MachineBlocks.oam + 8 * entry), 0x0200u);
+        EXPECT_EQ(HostHalf(MachineBlocks.oam + 8 * entry + 6), entry % 2 ? 0u : 0x0100u);
+    }
+    EXPECT_EQ(RenderDirtyFlags, 0xFF);
+    EXPECT_EQ(CartridgeStandInLog.flashResets, 1u);
+    EXPECT_EQ(CartridgeStandInLog.eepromResets, 1u);
+    EXPECT_EQ(CartridgeStandInLog.rtcResets, 1u);
+}
+
+TEST_F(MachineStartTest, WrongHeaderComplementFailsOnlyWhenChecked)
+{
+    const std::string game = folder.Write("game.gba", SpinningImage(0x4000));
+    MachineHarness::Options options;
+    options.headerCheck = 1;
+    EXPECT_FALSE(Start(game, options));
+    EXPECT_NE(Console().find("CMP CHECK FAILED!\n"), std::string::npos);
+    options.headerCheck = 0;
+    EXPECT_TRUE(Start(game, options));
+}
+
+TEST_F(MachineStartTest, BatteryIsSavedOnlyWhenSomethingWasWritten)
+{
+    const std::string game = folder.Write("game.gba", SpinningImage(0x4000));
+    MachineHarness::Options options;
+    options.saveFileName = folder.Path("game.sav");
+    ASSERT_TRUE(Start(game, options));
+    EXPECT_EQ(CartridgeStandInLog.batteryLoads, 1u);
+    machine.Stop();
+    EXPECT_EQ(CartridgeStandInLog.batterySaves, 0u) << "all-zero save memory";
+
+    ASSERT_TRUE(Start(game, options));
+    BusWrite8(0x0E001234, 0x5A);
+    machine.Stop();
+    EXPECT_EQ(CartridgeStandInLog.batterySaves, 1u);
+
+    ASSERT_TRUE(Start(game, options));
+    EepromRam[3] = 1;
+    machine.Stop();
+    EXPECT_EQ(CartridgeStandInLog.batterySaves, 2u) << "EEPROM contents count too";
+    EXPECT_EQ(TrackedCount(), 0u);
+    EXPECT_EQ(SaveRam, nullptr);
+}
+
+TEST(TrackedAllocTest, HoldsAtMost256Blocks)
+{
+    EXPECT_EQ(TrackedAlloc(0), nullptr);
+    for (uint32_t i = 0; i < MaxTrackedBlocks; ++i)
+        ASSERT_NE(TrackedAlloc(16), nullptr);
+    EXPECT_EQ(TrackedAlloc(16), nullptr);
+    FreeAllTracked();
+    EXPECT_EQ(TrackedCount(), 0u);
+    EXPECT_NE(TrackedAlloc(16), nullptr);
+    FreeAllTracked();
+}
+
+} // namespace
+} // namespace Tavrin
