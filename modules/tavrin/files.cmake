@@ -1,5 +1,6 @@
-# The handheld's battery and state files.
-add_library(TavrinFiles STATIC
+# The handheld's battery and state files (the cartridge's save memory and
+# the machine's snapshots). Objects, like the cartridge's.
+add_library(TavrinFiles OBJECT
   files/GzipImage.cpp
   files/BatteryFile.cpp
   files/WordBlock.cpp

@@ -1,5 +1,8 @@
 #include "modules/tavrin/cart/CartHeader.h"
 
+#include "common/zorvan/Console.h"
+#include "modules/tavrin/bus/MemoryBus.h"
+
 #include <cstdio>
 #include <cstring>
 
@@ -82,6 +85,12 @@ std::string CartHeaderSummary(const uint8_t *header)
                   c[0xB0], c[0xB1], region ? region : "", c[0xAF], header[0xBC], header[0xB3], header[0xB4],
                   ((branch & 0x00FFFFFF) << 2) + 0x08000008, header[0xBD], GbaHeaderComplement(header));
     return text;
+}
+
+void PrintHeaderSummary(const uint8_t *header)
+{
+    if (LogFlags)
+        printConsole("%s", CartHeaderSummary(header).c_str());
 }
 
 } // namespace Tavrin

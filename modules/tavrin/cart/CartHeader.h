@@ -3,6 +3,8 @@
 // at least 0xC0 bytes.
 #pragma once
 
+#include "modules/tavrin/machine/CartridgeServices.h"
+
 #include <cstdint>
 #include <string>
 
@@ -24,15 +26,14 @@ extern const MakerRow MakerTable[105];
 
 // The 12 title bytes, terminated, in a buffer the next call overwrites.
 const char *GbaHeaderTitle(const uint8_t *header);
-// (0xE7 - the sum of bytes 0xA0..0xBC) & 0xFF; byte 0xBD holds it.
-uint8_t GbaHeaderComplement(const uint8_t *header);
 // Null when the region letter (byte 0xAF) or the maker code has no row.
 const char *GbaRegionName(const uint8_t *header);
 const char *GbaMakerName(const uint8_t *header);
 // Bytes 0xAC-0xAF, the first character in the top byte.
 uint32_t GbaGameCode(const uint8_t *header);
 
-// The summary lines start-up prints while LogFlags is non-zero.
+// The summary lines that PrintHeaderSummary puts on the console while
+// LogFlags is non-zero.
 std::string CartHeaderSummary(const uint8_t *header);
 
 } // namespace Tavrin

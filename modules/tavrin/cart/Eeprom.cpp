@@ -2,7 +2,7 @@
 
 #include "common/zorvan/ByteStream.h"
 #include "modules/tavrin/bus/BusDevices.h"
-#include "modules/tavrin/cart/PendingMachineWords.h"
+#include "modules/tavrin/machine/Machine.h"
 
 #include <cstdio>
 #include <cstring>
@@ -68,21 +68,22 @@ void ServeRequest()
 uint32_t EepromAddressMask(uint32_t bits)
 {
     uint32_t size = 8u << ClampBits(bits);
-    return (size < EepromRamSize ? size : EepromRamSize) - 8;
+    return (size < EepromArraySize ? size : EepromArraySize) - 8;
 }
 
-void EepromReset(uint8_t *data, uint32_t bits, uint8_t *echo)
+void EepromReset(uint8_t *data, uint32_t bits, uint8_t *echo, uint8_t trace)
 {
     EepromState = EepromRecord{};
     EepromState.bits = uint8_t(ClampBits(bits));
     EepromState.data = data;
     EepromState.echo = echo;
+    EepromState.trace = trace;
     widthSettled = false;
 }
 
-void EepromNoteDma(uint32_t units)
+void EepromNoteDmaUnits(uint32_t units)
 {
-    if (widthSettled)
+    if (widthSettled || (units != 9 && units != 17 && units != 73 && units != 81))
         return;
     widthSettled = true;
     if ((units == 17 || units == 81) && EepromState.bits != 14) {

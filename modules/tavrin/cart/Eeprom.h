@@ -6,6 +6,7 @@
 #pragma once
 
 #include "modules/tavrin/bus/BusDevices.h"
+#include "modules/tavrin/machine/CartridgeServices.h"
 
 #include <cstdint>
 
@@ -18,14 +19,14 @@ namespace Tavrin {
 
 // EepromRam always holds the larger chip's 8 KB, so a switch of the address
 // width keeps the bytes; 6 address bits reach the first 512 of them.
-inline constexpr uint32_t EepromRamSize = 0x2000;
+inline constexpr uint32_t EepromArraySize = 0x2000;
 inline constexpr uint32_t EepromImageSize = 40;
 
 struct EepromRecord {
     uint64_t input = 0;       // newest bit in bit 0
     uint64_t output = ~0ull;  // next bit out in bit 63
     uint8_t bits = 6;         // address bits n
-    uint8_t *data = nullptr;  // EepromRamSize bytes
+    uint8_t *data = nullptr;  // EepromArraySize bytes
     uint8_t requestLeft = 0;  // request bits still to come
     uint8_t dataLeft = 0;     // write-data bits still to come
     uint8_t dummyLeft = 0;    // zero bits still to send before read data
@@ -36,16 +37,16 @@ struct EepromRecord {
 
 extern EepromRecord EepromState;
 
-// Address bits are clamped to 6..16; the EEPROM then reads 1 ("ready").
-void EepromReset(uint8_t *data, uint32_t bits, uint8_t *echo);
+// EepromReset (machine/CartridgeServices.h) clamps the address bits to
+// 6..16; the EEPROM then reads 1 ("ready").
 
 // Byte addresses wrap within the part of the array the address width reaches.
 uint32_t EepromAddressMask(uint32_t bits);
 
-// A 16-bit DMA is about to write units halfwords to the EEPROM. The first
-// transfer after a reset tells the address width: a 17-unit read request
-// or an 81-unit write is a 14-bit chip (9 or 73 units keep the width).
-void EepromNoteDma(uint32_t units);
+// EepromNoteDmaUnits: the first request a DMA sends after a reset tells
+// the address width: a 17-unit read request or an 81-unit write is a
+// 14-bit chip, 9 or 73 units keep the width; other counts (the 68-unit
+// reads) tell nothing.
 
 // The 40-byte record of the state file; the pointer slots are written as 0
 // and the reader keeps the live pointers. Reading checks every field

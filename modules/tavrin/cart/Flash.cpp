@@ -2,6 +2,7 @@
 
 #include "common/zorvan/ByteStream.h"
 #include "modules/tavrin/bus/BusDevices.h"
+#include "modules/tavrin/bus/MemoryBus.h"
 
 #include <cstdio>
 #include <cstring>
@@ -184,15 +185,18 @@ uint8_t *Step(uint32_t offset, uint8_t byte)
 
 } // namespace
 
-void FlashReset(uint16_t chipId, uint8_t *array, uint32_t sizeExp)
+void FlashReset(uint32_t chipId, uint8_t *array, uint32_t sizeExp, uint8_t trace)
 {
     if (F.idMode && F.bank)
         Uncover(F.bank);
     F = FlashRecord{};
-    F.chipId = chipId;
+    F.chipId = uint16_t(chipId);
     F.base = array;
     F.bank = array;
     F.sizeExp = uint8_t(sizeExp < 16 ? 16 : sizeExp);
+    F.trace = trace;
+    if (array)
+        MapPages(array, FlashBankSize, 0x0E000000, 0x02000000, true);
 }
 
 uint8_t *FlashWrite(uint32_t address, uint32_t byte)

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "modules/tavrin/bus/BusDevices.h"
+#include "modules/tavrin/machine/CartridgeServices.h"
 
 #include <cstdint>
 
@@ -32,9 +33,9 @@ struct FlashRecord {
 
 extern FlashRecord FlashState;
 
-// Leaves ID mode first, so the bytes it hid are back in the array; the
-// exponent is raised to 16. Bank 0 becomes current: the caller maps it.
-void FlashReset(uint16_t chipId, uint8_t *array, uint32_t sizeExp);
+// FlashReset (machine/CartridgeServices.h) leaves ID mode first, so the
+// bytes it hid are back in the array, raises the exponent to 16 and maps
+// bank 0 over the save-memory window again.
 
 // The 20-byte record of the state file: the base slot is 0 and the bank slot
 // holds the current bank's offset in the array. Reading checks every field

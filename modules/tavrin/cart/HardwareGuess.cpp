@@ -1,6 +1,6 @@
 #include "modules/tavrin/cart/HardwareGuess.h"
 
-#include "modules/tavrin/cart/PendingMachineWords.h"
+#include "modules/tavrin/machine/Machine.h"
 
 #include <cstring>
 #include <string_view>
@@ -57,5 +57,7 @@ int GuessHardware(uint32_t gameCode, const uint8_t *image, size_t size)
     }
     return 0;
 }
+
+int GuessHardware(uint32_t gameCode) { return GuessHardware(gameCode, MachineBlocks.cart, MachineBlocks.cartSize); }
 
 } // namespace Tavrin

@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "modules/tavrin/machine/CartridgeServices.h"
+
 namespace Tavrin {
 
 struct HardwareGuessRow {
@@ -20,6 +22,8 @@ extern const HardwareGuessRow HardwareGuessTable[10];
 // stays, then applies the first row that matches the game code. An image
 // that matches no row but names the 128 KB flash chip gets its ID, so the
 // game can switch banks. Returns 1 when a row or the chip name matched.
+// The one-argument form (machine/CartridgeServices.h) searches the
+// running machine's cartridge image.
 int GuessHardware(uint32_t gameCode, const uint8_t *image, size_t size);
 
 } // namespace Tavrin

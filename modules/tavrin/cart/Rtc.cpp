@@ -137,7 +137,7 @@ void RtcKeepPortBytes(const uint8_t *rom)
     portKept = true;
 }
 
-void RtcReset(uint8_t *rom)
+void RtcReset(uint8_t *rom, uint8_t trace)
 {
     if (rom && portKept)
         std::memcpy(rom, keptPort, sizeof keptPort);
@@ -151,6 +151,7 @@ void RtcReset(uint8_t *rom)
     R.savedC4 = kept.savedC4;
     R.savedC8 = kept.savedC8;
     R.rom = rom;
+    R.trace = trace;
 }
 
 void RtcRestorePort()

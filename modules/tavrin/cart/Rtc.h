@@ -6,6 +6,7 @@
 #pragma once
 
 #include "modules/tavrin/bus/BusDevices.h"
+#include "modules/tavrin/machine/CartridgeServices.h"
 
 #include <cstdint>
 #include <ctime>
@@ -41,11 +42,9 @@ extern RtcRecord RtcState;
 // Host time; the tests pin it. Fields come from Zorvan::localtime.
 extern time_t (*RtcHostTime)();
 
-// Keeps ROM bytes 0xC4-0xCB of the freshly loaded image (rom points at
-// 0xC4): the port writes its registers over them while it is enabled.
-void RtcKeepPortBytes(const uint8_t *rom);
-// Puts the kept bytes back and clears the clock.
-void RtcReset(uint8_t *rom);
+// RtcKeepPortBytes keeps the image's own bytes 0xC4-0xCB at start-up;
+// RtcReset (machine/CartridgeServices.h) puts the kept bytes back and
+// clears the clock.
 // Writes the port's words into the ROM image while the port is enabled,
 // else the kept bytes; the state loader calls it once the record is in.
 void RtcRestorePort();

@@ -3,7 +3,7 @@
 #include "common/zorvan/ByteStream.h"
 #include "common/zorvan/SafeFile.h"
 #include "modules/tavrin/cart/Eeprom.h"
-#include "modules/tavrin/cart/PendingMachineWords.h"
+#include "modules/tavrin/machine/Machine.h"
 #include "modules/tavrin/files/GzipImage.h"
 
 #include <cstring>
@@ -32,7 +32,7 @@ size_t EepromSize()
     if (!EepromRam)
         return 0;
     size_t reach = size_t(8) << (EepromSizeExp > 16 ? 16 : EepromSizeExp);
-    return reach < EepromRamSize ? reach : EepromRamSize;
+    return reach < EepromArraySize ? reach : EepromArraySize;
 }
 
 std::vector<uint8_t> Copy(const uint8_t *p, size_t size) { return p ? std::vector<uint8_t>(p, p + size) : std::vector<uint8_t>(); }
@@ -40,12 +40,12 @@ std::vector<uint8_t> Copy(const uint8_t *p, size_t size) { return p ? std::vecto
 void Remember()
 {
     startSave = Copy(SaveRam, SaveSize());
-    startEeprom = Copy(EepromRam, EepromRam ? EepromRamSize : 0);
+    startEeprom = Copy(EepromRam, EepromRam ? EepromArraySize : 0);
 }
 
 bool Changed()
 {
-    return startSave != Copy(SaveRam, SaveSize()) || startEeprom != Copy(EepromRam, EepromRam ? EepromRamSize : 0);
+    return startSave != Copy(SaveRam, SaveSize()) || startEeprom != Copy(EepromRam, EepromRam ? EepromArraySize : 0);
 }
 
 void Fill(uint8_t value)
@@ -53,7 +53,7 @@ void Fill(uint8_t value)
     if (SaveRam)
         std::memset(SaveRam, value, SaveSize());
     if (EepromRam)
-        std::memset(EepromRam, value, EepromRamSize);
+        std::memset(EepromRam, value, EepromArraySize);
 }
 
 // The smallest exponent x for which unit << x bytes hold every byte up to
@@ -104,7 +104,7 @@ void Apply(const Parsed &p)
         EepromSizeExp = 14;
     if (EepromRam && p.e) {
         size_t n = size_t(8) << p.e;
-        std::memcpy(EepromRam, p.eeprom, n < EepromRamSize ? n : EepromRamSize);
+        std::memcpy(EepromRam, p.eeprom, n < EepromArraySize ? n : EepromArraySize);
     }
 }
 

@@ -7,7 +7,9 @@
 #include "modules/tavrin/bus/MemoryMap.h"
 #include "modules/tavrin/cart/Eeprom.h"
 #include "modules/tavrin/cart/Flash.h"
-#include "modules/tavrin/cart/PendingMachineWords.h"
+#include "modules/tavrin/bios/BiosCall.h"
+#include "modules/tavrin/machine/Machine.h"
+#include "modules/tavrin/machine/SoundFifo.h"
 #include "modules/tavrin/cart/Rtc.h"
 #include "modules/tavrin/cpu/ArmState.h"
 #include "modules/tavrin/files/GzipImage.h"
@@ -50,7 +52,7 @@ size_t StateSize(uint32_t eepromExp) { return FixedSize + SaveSize() + EepromBlo
 size_t EepromBytesKept(uint32_t exp)
 {
     size_t size = EepromBlockSize(exp);
-    return size < EepromRamSize ? size : EepromRamSize;
+    return size < EepromArraySize ? size : EepromArraySize;
 }
 
 void WriteBlock(Zorvan::ByteWriter &out, const uint8_t *data, size_t size, size_t kept)

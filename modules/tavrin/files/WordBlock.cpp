@@ -1,7 +1,8 @@
 #include "modules/tavrin/files/WordBlock.h"
 
 #include "common/zorvan/ByteStream.h"
-#include "modules/tavrin/cart/PendingMachineWords.h"
+#include "modules/tavrin/machine/Machine.h"
+#include "modules/tavrin/machine/Timers.h"
 #include "modules/tavrin/render/RenderState.h"
 
 #include <cstring>
@@ -20,7 +21,7 @@ int32_t *AffineWord(int b, int i)
     return words[i];
 }
 
-bool ValidPeriod(uint32_t p) { return p == 0 || p == 1 || p == 64 || p == 256 || p == 1024; }
+bool ValidPeriod(int32_t p) { return p == 0 || p == 1 || p == 64 || p == 256 || p == 1024; }
 
 // Back to front, sorted descending by priority and then background number,
 // each background once, its priority bits a copy of its control's, and
@@ -74,8 +75,8 @@ void WriteWordBlock(const MachineWords &w, Zorvan::ByteWriter &out)
     out.u32(w.haltState);
     for (uint32_t v : w.bgOrder)
         out.u32(v);
-    for (uint32_t v : w.timerPeriod)
-        out.u32(v);
+    for (int32_t v : w.timerPeriod)
+        out.i32(v);
     for (int32_t v : w.timerCountdown)
         out.i32(v);
     for (uint32_t v : w.timerCounter)
@@ -94,8 +95,8 @@ const char *ReadWordBlock(MachineWords &w, Zorvan::ByteReader &in)
     t.haltState = in.u32();
     for (uint32_t &v : t.bgOrder)
         v = in.u32();
-    for (uint32_t &v : t.timerPeriod)
-        v = in.u32();
+    for (int32_t &v : t.timerPeriod)
+        v = in.i32();
     for (int32_t &v : t.timerCountdown)
         v = in.i32();
     for (uint32_t &v : t.timerCounter)
@@ -115,7 +116,7 @@ const char *ReadWordBlock(MachineWords &w, Zorvan::ByteReader &in)
     for (int n = 0; n < 4; ++n) {
         if (!ValidPeriod(t.timerPeriod[n]))
             return "timer period out of range";
-        if (t.timerCountdown[n] < 0 || uint32_t(t.timerCountdown[n]) > t.timerPeriod[n])
+        if (t.timerCountdown[n] < 0 || t.timerCountdown[n] > t.timerPeriod[n])
             return "timer countdown out of range";
         if (t.timerCounter[n] > 0xFFFF || t.timerReload[n] > 0xFFFF)
             return "timer value out of range";

@@ -17,7 +17,7 @@ inline constexpr uint32_t WordBlockSize = 1024;
 struct MachineWords {
     uint32_t haltState;
     uint32_t bgOrder[4];
-    uint32_t timerPeriod[4];
+    int32_t timerPeriod[4];
     int32_t timerCountdown[4];
     uint32_t timerCounter[4];
     uint32_t timerReload[4];

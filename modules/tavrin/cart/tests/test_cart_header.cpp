@@ -2,7 +2,7 @@
 // guess.
 #include "modules/tavrin/cart/CartHeader.h"
 #include "modules/tavrin/cart/HardwareGuess.h"
-#include "modules/tavrin/cart/PendingMachineWords.h"
+#include "modules/tavrin/machine/Machine.h"
 
 #include <gtest/gtest.h>
 

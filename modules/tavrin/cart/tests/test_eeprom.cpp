@@ -5,7 +5,7 @@
 #include "common/zorvan/ByteStream.h"
 #include "modules/tavrin/bus/BusDevices.h"
 #include "modules/tavrin/bus/MemoryBus.h"
-#include "modules/tavrin/cart/PendingMachineWords.h"
+#include "modules/tavrin/machine/Machine.h"
 
 #include <gtest/gtest.h>
 
@@ -23,7 +23,7 @@ protected:
         EepromSizeExp = 6;
         for (size_t i = 0; i < data.size(); ++i)
             data[i] = uint8_t(i * 7 + 3);
-        EepromReset(data.data(), 6, echo.data());
+        EepromReset(data.data(), 6, echo.data(), 0);
     }
 
     // What a game's DMA sends: start bit, read/write bit, the address from
@@ -79,7 +79,7 @@ protected:
         return v;
     }
 
-    std::vector<uint8_t> data = std::vector<uint8_t>(EepromRamSize);
+    std::vector<uint8_t> data = std::vector<uint8_t>(EepromArraySize);
     std::vector<uint8_t> echo = std::vector<uint8_t>(0x4000);
 };
 
@@ -114,7 +114,7 @@ TEST_F(EepromTest, BlockAddressesReachTheEndOfTheChipAndWrap)
         {14, 0x3FFF, 8184},
     };
     for (const Case &c : cases) {
-        EepromReset(data.data(), c.bits, echo.data());
+        EepromReset(data.data(), c.bits, echo.data(), 0);
         EXPECT_EQ(ReadBlock(c.block, c.bits), BlockAt(data, c.byteAddress)) << c.bits << " bits, block " << c.block;
     }
 }
@@ -160,9 +160,9 @@ TEST_F(EepromTest, TheFirstDmaTellsTheAddressWidth)
     };
     for (const Case &c : cases) {
         EepromSizeExp = 6;
-        EepromReset(data.data(), 6, echo.data());
+        EepromReset(data.data(), 6, echo.data(), 0);
         for (uint32_t units : c.transfers)
-            EepromNoteDma(units);
+            EepromNoteDmaUnits(units);
         EXPECT_EQ(EepromState.bits, c.bits) << c.transfers.front();
         EXPECT_EQ(EepromSizeExp, c.bits);
     }
@@ -171,7 +171,7 @@ TEST_F(EepromTest, TheFirstDmaTellsTheAddressWidth)
 TEST_F(EepromTest, SwitchingToFourteenBitsKeepsTheBytes)
 {
     WriteBlock(3, 6, 0x1122334455667788ull);
-    EepromNoteDma(17);
+    EepromNoteDmaUnits(17);
     EXPECT_EQ(ReadBlock(3, 14), 0x1122334455667788ull);
     WriteBlock(1000, 14, 0xA5A5A5A5A5A5A5A5ull);
     EXPECT_EQ(BlockAt(data, 8000), 0xA5A5A5A5A5A5A5A5ull);

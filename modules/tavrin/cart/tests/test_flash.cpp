@@ -28,7 +28,7 @@ protected:
             save[i] = uint8_t(i ^ (i >> 8) ^ (i >> 16));
         before = save;
         BusClearMap();
-        FlashReset(chipId, save.data(), sizeExp);
+        FlashReset(chipId, save.data(), sizeExp, 0);
         MapPages(save.data(), FlashBankSize, 0x0E000000, 0x02000000, true);
     }
     static void Write(const Writes &writes)
@@ -141,7 +141,7 @@ TEST_F(FlashTest, ResetInIdModeOnBankOnePutsTheBytesBack)
 {
     Write(Then(Command(0xB0), {{0x0000, 1}}));
     Write(Command(0x90));
-    FlashReset(0xD4BF, save.data(), 17);
+    FlashReset(0xD4BF, save.data(), 17, 0);
     EXPECT_EQ(save, before);
     EXPECT_EQ(FlashState.bank, save.data());
     EXPECT_EQ(FlashState.idMode, 0u);

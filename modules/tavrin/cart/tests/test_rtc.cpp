@@ -29,8 +29,7 @@ protected:
         for (size_t i = 0; i < rom.size(); ++i)
             rom[i] = uint8_t(i * 13 + 1);
         RtcKeepPortBytes(Port());
-        RtcReset(Port());
-        RtcState.trace = 0x40;
+        RtcReset(Port(), 0x40);
         clearConsole();
     }
     void TearDown() override { env.Restore(); }
@@ -130,7 +129,7 @@ TEST_F(RtcTest, ResetAndAStateWithThePortOffPutTheKeptBytesBack)
     Enable();
     SendCommand(0x65);
     ASSERT_NE(rom, before);
-    RtcReset(Port());
+    RtcReset(Port(), 0);
     EXPECT_EQ(rom, before);
 
     Enable();

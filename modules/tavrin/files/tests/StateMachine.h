@@ -7,7 +7,8 @@
 #include "modules/tavrin/bus/MemoryMap.h"
 #include "modules/tavrin/cart/Eeprom.h"
 #include "modules/tavrin/cart/Flash.h"
-#include "modules/tavrin/cart/PendingMachineWords.h"
+#include "modules/tavrin/machine/Machine.h"
+#include "modules/tavrin/machine/Timers.h"
 #include "modules/tavrin/cart/Rtc.h"
 #include "modules/tavrin/cpu/ArmState.h"
 #include "modules/tavrin/render/RenderState.h"
@@ -21,7 +22,7 @@ class StateMachine {
 public:
     explicit StateMachine(uint8_t complement = 0x5C, uint32_t flashExp = 17, uint32_t eepromExp = 6)
         : ewram(EwramSize), iwram(IwramSize), io(IoSize), palette(PaletteSize), vram(VramSize), oam(OamSize),
-          save(size_t(1) << flashExp), eeprom(EepromRamSize), cart(0x4000)
+          save(size_t(1) << flashExp), eeprom(EepromArraySize), cart(0x4000)
     {
         LogFlags = 0;
         FlashSizeExp = flashExp;
@@ -41,9 +42,9 @@ public:
         SaveRam = save.data();
         EepromRam = eeprom.data();
         RtcKeepPortBytes(cart.data() + 0xC4);
-        FlashReset(uint16_t(FlashChipId), SaveRam, FlashSizeExp);
-        EepromReset(EepromRam, EepromSizeExp, DummyPage);
-        RtcReset(cart.data() + 0xC4);
+        FlashReset(FlashChipId, SaveRam, FlashSizeExp, 0);
+        EepromReset(EepromRam, EepromSizeExp, DummyPage, 0);
+        RtcReset(cart.data() + 0xC4, 0);
         ConsoleCpu = ArmState{};
         ConsoleCpu.sliceLength = 960;
         ArmReset(&ConsoleCpu, 0);

@@ -3,7 +3,7 @@
 #include "modules/tavrin/files/BatteryFile.h"
 
 #include "modules/tavrin/cart/Eeprom.h"
-#include "modules/tavrin/cart/PendingMachineWords.h"
+#include "modules/tavrin/machine/Machine.h"
 #include "modules/tavrin/files/GzipImage.h"
 
 #include <gtest/gtest.h>
@@ -48,7 +48,7 @@ protected:
         FlashSizeExp = flashExp;
         EepromSizeExp = eepromExp;
         save.assign(size_t(1) << flashExp, 0x5A);
-        eeprom.assign(EepromRamSize, 0x5A);
+        eeprom.assign(EepromArraySize, 0x5A);
         SaveRam = save.data();
         EepromRam = eeprom.data();
     }
@@ -167,13 +167,13 @@ TEST_F(BatteryFileTest, ALargerMemorysFileFillsWhatFits)
     EXPECT_EQ(LoadBatteryFile(file.c_str()), 1);
     EXPECT_EQ(save, Bytes(big.begin(), big.begin() + 0x20000));
     EXPECT_EQ(Bytes(eeprom.begin(), eeprom.begin() + 512), eepromBlock) << "found at 16 + 262,144";
-    EXPECT_EQ(Bytes(eeprom.begin() + 512, eeprom.end()), Bytes(EepromRamSize - 512, 0));
+    EXPECT_EQ(Bytes(eeprom.begin() + 512, eeprom.end()), Bytes(EepromArraySize - 512, 0));
 
     // A smaller one leaves the rest zero.
     WriteRaw(file, Gz(File(2, 0, {1, 2, 3, 4})));
     EXPECT_EQ(LoadBatteryFile(file.c_str()), 1);
     EXPECT_EQ(Bytes(save.begin(), save.begin() + 5), (Bytes{1, 2, 3, 4, 0}));
-    EXPECT_EQ(eeprom, Bytes(EepromRamSize, 0));
+    EXPECT_EQ(eeprom, Bytes(EepromArraySize, 0));
 }
 
 TEST_F(BatteryFileTest, OnlyChangedMemoryIsWrittenAndAnEraseToZeroSurvivesARestart)

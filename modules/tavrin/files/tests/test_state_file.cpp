@@ -4,7 +4,9 @@
 
 #include "StateMachine.h"
 #include "common/zorvan/Console.h"
+#include "modules/tavrin/bios/BiosCall.h"
 #include "modules/tavrin/files/GzipImage.h"
+#include "modules/tavrin/machine/SoundFifo.h"
 #include "modules/tavrin/render/RenderState.h"
 
 #include <gtest/gtest.h>
@@ -154,8 +156,7 @@ TEST_F(StateFileTest, ALoadPutsBackWhatTheSaveSaw)
     std::memcpy(want16, WaitCycles16, sizeof want16);
     Scribble(m, 2);
     ResetWaitCycles();
-    FlashReset(0xD4BF, SaveRam, 17);
-    MapPages(SaveRam, FlashBankSize, 0x0E000000, 0x02000000, true);
+    FlashReset(0xD4BF, SaveRam, 17, 0);
     BlendEva = BlendEvb = BlendEvy = 0;
     RenderDirtyFlags = 0;
     PcmWritePos[0] = 99;
