@@ -136,7 +136,8 @@ int SaveBatteryFile(const char *name)
     uint32_t s = SaveRam ? TrimmedExp(SaveRam, SaveSize(), 1) : 0;
     uint32_t e = EepromRam ? TrimmedExp(EepromRam, EepromSize(), 8) : 0;
     Zorvan::ByteWriter out;
-    out.raw(Magic, sizeof Magic);
+    for (uint8_t b : Magic)
+        out.u8(b);
     out.u8(uint8_t(s));
     out.u8(uint8_t(e));
     out.zeros(HeaderSize - 7);

@@ -171,7 +171,8 @@ void Apply(const Parsed &p)
 int SaveStateFile(const char *name)
 {
     Zorvan::ByteWriter out;
-    out.raw(Magic, sizeof Magic);
+    for (uint8_t b : Magic)
+        out.u8(b);
     out.u8(RomHeader()[0xBD]);
     out.u8(uint8_t(FlashSizeExp));
     out.u8(uint8_t(EepromSizeExp));

@@ -5,6 +5,7 @@
 #include "common/zorvan/ByteStream.h"
 #include "modules/tavrin/bus/BusDevices.h"
 #include "modules/tavrin/bus/MemoryBus.h"
+#include "modules/tavrin/bus/MemoryMap.h"
 #include "modules/tavrin/machine/Machine.h"
 
 #include <gtest/gtest.h>
@@ -188,6 +189,26 @@ TEST_F(EepromTest, TheBusReachesTheChipWithHalfwordAccesses)
     for (int i = 0; i < 64; ++i)
         v = v << 1 | BusRead16(0x0DFFFF00);
     EXPECT_EQ(v, BlockAt(data, 32));
+}
+
+TEST_F(EepromTest, AnImageOver16MegabytesLeavesTheChipOnlyTheLast256Bytes)
+{
+    std::vector<uint8_t> cart(0x01004000, 0x11);
+    ConsoleBlocks blocks;
+    blocks.cart = cart.data();
+    blocks.cartSize = uint32_t(cart.size());
+    MapConsoleMemory(blocks);
+    EXPECT_EQ(BusRead16(0x0D000000), 0x1111u) << "the image";
+    BusWrite16(0x0D000000, 1);
+    BusWrite16(0x0DFFFEFE, 1);
+    EXPECT_EQ(EepromState.requestLeft, 0u) << "below the chip's 256 bytes";
+    EXPECT_EQ(ReadPageTable[0x0DFFFF00 >> PageShift], DummyPage) << "the echo page";
+    EXPECT_EQ(BusRead16(0x0DFFFF00), 1u) << "the idle chip";
+    BusWrite16(0x0DFFFF00, 1);
+    EXPECT_EQ(EepromState.requestLeft, 7u);
+
+    MapConsoleMemory(ConsoleBlocks{});
+    EXPECT_EQ(EepromWindowStart, 0x0D000000u);
 }
 
 TEST_F(EepromTest, TheRecordImageRoundTripsAndRefusesImpossibleFields)
