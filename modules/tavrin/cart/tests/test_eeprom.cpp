@@ -2,6 +2,7 @@
 // and its record in the state file.
 #include "modules/tavrin/cart/Eeprom.h"
 
+#include "RecordImageCases.h"
 #include "common/zorvan/ByteStream.h"
 #include "modules/tavrin/bus/BusDevices.h"
 #include "modules/tavrin/bus/MemoryBus.h"
@@ -229,30 +230,17 @@ TEST_F(EepromTest, TheRecordImageRoundTripsAndRefusesImpossibleFields)
     EXPECT_EQ(back.address, 0x1F8u);
     EXPECT_EQ(back.data, data.data()) << "the live pointer stays";
 
-    struct Bad {
-        size_t offset;
-        uint8_t value;
-        const char *why;
-    } bads[] = {
-        {16, 7, "address width other than 6 or 14"},
-        {24, 8, "request longer than 1 + n bits"},
-        {25, 65, "more than 64 data bits"},
-        {26, 5, "more than 4 dummy bits"},
-        {29, 0x02, "address past 512 bytes at 6 bits"},
-        {28, 0x04, "address not on a block"},
-    };
-    for (const Bad &b : bads) {
-        std::vector<uint8_t> image = out.bytes();
-        image[b.offset] = b.value;
-        EepromRecord target;
-        target.bits = 99;
-        Zorvan::ByteReader bad(image);
-        EXPECT_FALSE(EepromReadImage(target, bad)) << b.why;
-        EXPECT_EQ(target.bits, 99u) << b.why;
-    }
-    std::vector<uint8_t> shortImage(out.bytes().begin(), out.bytes().end() - 1);
-    Zorvan::ByteReader cut(shortImage);
-    EXPECT_FALSE(EepromReadImage(back, cut));
+    EepromRecord target;
+    target.address = 0x40;
+    Testing::ExpectEachRefused(out.bytes(), target, EepromReadImage, EepromWriteImage,
+                               {
+                                   {16, 7, "address width other than 6 or 14"},
+                                   {24, 8, "request longer than 1 + n bits"},
+                                   {25, 65, "more than 64 data bits"},
+                                   {26, 5, "more than 4 dummy bits"},
+                                   {29, 0x02, "address past 512 bytes at 6 bits"},
+                                   {28, 0x04, "address not on a block"},
+                               });
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // bus's byte stores as a game drives them, and its record in the state file.
 #include "modules/tavrin/cart/Flash.h"
 
+#include "RecordImageCases.h"
 #include "common/zorvan/ByteStream.h"
 #include "modules/tavrin/bus/MemoryBus.h"
 
@@ -167,23 +168,17 @@ TEST_F(FlashTest, TheRecordImageKeepsTheBankOffsetAndRefusesImpossibleFields)
     EXPECT_EQ(back.idMode, 1u);
     EXPECT_EQ(back.hidden[0], before[0x10000]);
 
-    struct Bad {
-        size_t offset;
-        uint8_t value;
-        const char *why;
-    } bads[] = {
-        {4, 8, "cycle past 7"},      {5, 2, "ID mode flag not 0/1"}, {12, 16, "another array size"},
-        {18, 2, "bank past the array"}, {17, 0x80, "bank not on 64 KB"},
-    };
-    for (const Bad &b : bads) {
-        std::vector<uint8_t> image = out.bytes();
-        image[b.offset] = b.value;
-        FlashRecord target = back;
-        target.cycle = 3;
-        Zorvan::ByteReader bad(image);
-        EXPECT_FALSE(FlashReadImage(target, bad)) << b.why;
-        EXPECT_EQ(target.cycle, 3u) << b.why;
-    }
+    FlashRecord target = back;
+    target.cycle = 3;
+    target.bank = target.base;
+    Testing::ExpectEachRefused(out.bytes(), target, FlashReadImage, FlashWriteImage,
+                               {
+                                   {4, 8, "cycle past 7"},
+                                   {5, 2, "ID mode flag not 0/1"},
+                                   {12, 16, "another array size"},
+                                   {18, 2, "bank past the array"},
+                                   {17, 0x80, "bank not on 64 KB"},
+                               });
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "modules/tavrin/cart/Rtc.h"
 
 #include "common/zorvan/ByteStream.h"
+#include "RecordImageCases.h"
 #include "common/zorvan/Console.h"
 #include "modules/tavrin/bus/MemoryBus.h"
 #include "tools/testsupport/ScopedEnvironment.h"
@@ -173,20 +174,11 @@ TEST_F(RtcTest, TheRecordImageRoundTripsAndRefusesImpossibleFields)
     EXPECT_EQ(0, std::memcmp(back.bytes, RtcState.bytes, sizeof back.bytes));
     EXPECT_EQ(back.savedC8, RtcState.savedC8);
 
-    struct Bad {
-        size_t offset;
-        uint8_t value;
-        const char *why;
-    } bads[] = {{6, 4, "state past 3"}, {5, 40, "transfer of 40 bits"}, {4, 57, "counter past the transfer"}};
-    for (const Bad &b : bads) {
-        std::vector<uint8_t> image = out.bytes();
-        image[b.offset] = b.value;
-        RtcRecord target;
-        target.command = 0x99;
-        Zorvan::ByteReader bad(image);
-        EXPECT_FALSE(RtcReadImage(target, bad)) << b.why;
-        EXPECT_EQ(target.command, 0x99u) << b.why;
-    }
+    RtcRecord target;
+    target.command = 0x99;
+    Testing::ExpectEachRefused(out.bytes(), target, RtcReadImage, RtcWriteImage,
+                               {{6, 4, "state past 3"}, {5, 40, "transfer of 40 bits"},
+                                {4, 57, "counter past the transfer"}});
 }
 
 } // namespace

@@ -2,19 +2,17 @@
 // write-only-on-change rule, damaged files kept aside and failed writes.
 #include "modules/tavrin/files/BatteryFile.h"
 
+#include "FileSizeLimit.h"
 #include "modules/tavrin/cart/Eeprom.h"
 #include "modules/tavrin/machine/Machine.h"
 #include "modules/tavrin/files/GzipImage.h"
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <random>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -258,17 +256,8 @@ TEST_F(BatteryFileTest, AWriteFailingHalfWayKeepsTheOldFile)
     std::mt19937 random(1);
     for (uint8_t &b : save)
         b = uint8_t(random());
-    pid_t child = fork();
-    if (child == 0) {
-        signal(SIGXFSZ, SIG_IGN);
-        rlimit limit{8192, 8192};
-        setrlimit(RLIMIT_FSIZE, &limit);
-        _exit(SaveBatteryFile(file.c_str()) == 0 ? 0 : 1);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "the failed write was reported as success";
+    EXPECT_EQ(Testing::ResultUnderFileSizeLimit(8192, [&] { return SaveBatteryFile(file.c_str()); }), 0)
+        << "the failed write was reported as success";
     EXPECT_EQ(ReadRaw(file), old);
     EXPECT_FALSE(fs::exists(file + ".tmp"));
 }

@@ -2,22 +2,29 @@
 // that a refused or failed file changes nothing.
 #include "modules/tavrin/files/StateFile.h"
 
-#include "StateMachine.h"
+#include "FileSizeLimit.h"
 #include "common/zorvan/Console.h"
 #include "modules/tavrin/bios/BiosCall.h"
+#include "modules/tavrin/bus/MemoryBus.h"
+#include "modules/tavrin/cart/Eeprom.h"
+#include "modules/tavrin/cart/Flash.h"
+#include "modules/tavrin/cart/Rtc.h"
 #include "modules/tavrin/files/GzipImage.h"
+#include "modules/tavrin/harness/MachineHarness.h"
+#include "modules/tavrin/harness/TestImage.h"
+#include "modules/tavrin/machine/Machine.h"
+#include "modules/tavrin/machine/Timers.h"
 #include "modules/tavrin/machine/SoundFifo.h"
 #include "modules/tavrin/render/RenderState.h"
 
 #include <gtest/gtest.h>
 
-#include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <string>
-#include <sys/resource.h>
-#include <sys/wait.h>
+#include <tuple>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -41,7 +48,24 @@ protected:
         file = (dir / "game.st1").string();
         clearConsole();
     }
-    void TearDown() override { fs::remove_all(dir); }
+    void TearDown() override
+    {
+        machine.Stop();
+        HardwareGuessOn = 1;
+        fs::remove_all(dir);
+    }
+
+    // The machine on a cartridge with this complement byte and these save
+    // memory sizes (no guess changes them).
+    void Start(uint8_t complement = 0x5C, uint32_t flashExp = 17, uint32_t eepromExp = 6)
+    {
+        HardwareGuessOn = 0;
+        FlashSizeExp = flashExp;
+        EepromSizeExp = eepromExp;
+        std::vector<uint8_t> image = SpinningImage(0x4000);
+        image[0xBD] = complement;
+        ASSERT_TRUE(machine.Start(images.Write("game.gba", image)));
+    }
 
     static Bytes ReadRaw(const std::string &path)
     {
@@ -102,15 +126,20 @@ protected:
     }
 
     // Puts something distinctive into every part a state carries.
-    static void Scribble(Testing::StateMachine &m, uint8_t seed)
+    static void Scribble(uint8_t seed)
     {
-        for (auto *block : {&m.ewram, &m.iwram, &m.palette, &m.vram, &m.oam, &m.save, &m.eeprom})
-            for (size_t i = 0; i < block->size(); ++i)
-                (*block)[i] = uint8_t(i * 7 + seed + (i >> 9));
+        const ConsoleBlocks &m = MachineBlocks;
+        const std::pair<uint8_t *, size_t> blocks[] = {
+            {m.ewram, EwramSize}, {m.iwram, IwramSize},          {m.palette, PaletteSize},          {m.vram, VramSize},
+            {m.oam, OamSize},     {SaveRam, size_t(SaveRamSize())}, {EepromRam, size_t(EepromRamSize())},
+        };
+        for (auto [block, size] : blocks)
+            for (size_t i = 0; i < size; ++i)
+                block[i] = uint8_t(i * 7 + seed + (i >> 9));
         uint16_t io[][2] = {{0x052, 0x0C13}, {0x054, 0x0007}, {0x04C, 0x4321}, {0x204, 0x4317}, {0x0BC, 0x1236},
                             {0x0BE, 0x0300}, {0x0C8, 0x5678}, {0x0CA, 0x0200}};
         for (auto [offset, value] : io)
-            std::memcpy(m.io.data() + offset, &value, 2);
+            std::memcpy(m.io + offset, &value, 2);
         ConsoleCpu.r[3] = 0x12345678u + seed;
         ConsoleCpu.r[15] = 0x08000100;
         ConsoleCpu.cpsr = 0x1F;
@@ -124,11 +153,10 @@ protected:
         TimerReload[1] = 0x8000 + seed;
         Bg2RefX = -1000 - seed;
         Bg3Pd = 77;
-        FlashWrite(0x5555, 0xAA);
-        FlashWrite(0x2AAA, 0x55);
-        FlashWrite(0x5555, 0xB0);
-        FlashWrite(0x0000, 1);
-        MapPages(FlashState.bank, FlashBankSize, 0x0E000000, 0x02000000, true);
+        BusWrite8(0x0E005555, 0xAA);
+        BusWrite8(0x0E002AAA, 0x55);
+        BusWrite8(0x0E005555, 0xB0);
+        BusWrite8(0x0E000000, 1);
         EepromWriteBit(1);
         EepromWriteBit(1);
         BusWrite16(0x080000C8, 1);
@@ -137,12 +165,14 @@ protected:
 
     fs::path dir;
     std::string file;
+    TestFolder images;
+    MachineHarness machine;
 };
 
 TEST_F(StateFileTest, ALoadPutsBackWhatTheSaveSaw)
 {
-    Testing::StateMachine m;
-    Scribble(m, 1);
+    Start();
+    Scribble(1);
     ASSERT_EQ(SaveStateFile(file.c_str()), 1);
     const Bytes saved = Inflate(ReadRaw(file));
     ASSERT_EQ(saved.size(), SaveAt + (1u << 17) + 512);
@@ -154,7 +184,7 @@ TEST_F(StateFileTest, ALoadPutsBackWhatTheSaveSaw)
     int32_t want16[16];
     SetWaitStates(0x4317);
     std::memcpy(want16, WaitCycles16, sizeof want16);
-    Scribble(m, 2);
+    Scribble(2);
     ResetWaitCycles();
     FlashReset(0xD4BF, SaveRam, 17, 0);
     BlendEva = BlendEvb = BlendEvy = 0;
@@ -180,31 +210,22 @@ TEST_F(StateFileTest, ALoadPutsBackWhatTheSaveSaw)
     EXPECT_EQ(RenderDirtyFlags, 0xFF);
     EXPECT_EQ(PcmWritePos[0], 0u);
     EXPECT_EQ(WaitCallPc, 0u);
-    EXPECT_EQ(BusRead8(0x0E000000), m.save[0x10000]) << "bank 1 mapped again";
-    EXPECT_EQ(RtcState.rom, m.cart.data() + 0xC4);
-    EXPECT_EQ(HostHalf(m.cart.data() + 0xC6), 7u) << "the enabled port's words in the ROM";
+    EXPECT_EQ(BusRead8(0x0E000000), SaveRam[0x10000]) << "bank 1 mapped again";
+    EXPECT_EQ(RtcState.rom, MachineBlocks.cart + 0xC4);
+    EXPECT_EQ(HostHalf(MachineBlocks.cart + 0xC6), 7u) << "the enabled port's words in the ROM";
 }
 
 TEST_F(StateFileTest, StatesOfAnotherCartridgeOrSaveMemoryAreRefused)
 {
     Bytes otherCart, smallerFlash, largerFlash;
-    {
-        Testing::StateMachine other(0x77);
+    for (auto [complement, flashExp, bytes] : {std::tuple{0x77, 17u, &otherCart}, std::tuple{0x5C, 16u, &smallerFlash},
+                                               std::tuple{0x5C, 18u, &largerFlash}}) {
+        Start(uint8_t(complement), flashExp);
         ASSERT_EQ(SaveStateFile(file.c_str()), 1);
-        otherCart = ReadRaw(file);
+        *bytes = ReadRaw(file);
     }
-    {
-        Testing::StateMachine smaller(0x5C, 16);
-        ASSERT_EQ(SaveStateFile(file.c_str()), 1);
-        smallerFlash = ReadRaw(file);
-    }
-    {
-        Testing::StateMachine larger(0x5C, 18);
-        ASSERT_EQ(SaveStateFile(file.c_str()), 1);
-        largerFlash = ReadRaw(file);
-    }
-    Testing::StateMachine m;
-    Scribble(m, 3);
+    Start();
+    Scribble(3);
     const Bytes before = Snapshot();
     EXPECT_TRUE(Refused(otherCart, "another cartridge"));
     EXPECT_TRUE(Refused(smallerFlash, "flash size"));
@@ -214,25 +235,23 @@ TEST_F(StateFileTest, StatesOfAnotherCartridgeOrSaveMemoryAreRefused)
 
 TEST_F(StateFileTest, AStatesEepromWidthIsAdopted)
 {
-    {
-        Testing::StateMachine wide(0x5C, 17, 14);
-        wide.eeprom[8000] = 0x99;
-        ASSERT_EQ(SaveStateFile(file.c_str()), 1);
-        EXPECT_EQ(Inflate(ReadRaw(file)).size(), SaveAt + (1u << 17) + (8u << 14));
-    }
-    Testing::StateMachine m;
+    Start(0x5C, 17, 14);
+    EepromRam[8000] = 0x99;
+    ASSERT_EQ(SaveStateFile(file.c_str()), 1);
+    EXPECT_EQ(Inflate(ReadRaw(file)).size(), SaveAt + (1u << 17) + (8u << 14));
+    Start();
     ASSERT_EQ(LoadStateFile(file.c_str()), 1) << getConsole();
     EXPECT_EQ(EepromSizeExp, 14u);
     EXPECT_EQ(EepromState.bits, 14u);
-    EXPECT_EQ(m.eeprom[8000], 0x99);
-    EXPECT_EQ(EepromState.data, m.eeprom.data());
+    EXPECT_EQ(EepromRam[8000], 0x99);
+    EXPECT_EQ(EepromState.data, EepromRam);
     EXPECT_EQ(EepromState.echo, DummyPage);
 }
 
 TEST_F(StateFileTest, FieldsTheMachineCannotHoldAreRefused)
 {
-    Testing::StateMachine m;
-    Scribble(m, 4);
+    Start();
+    Scribble(4);
     ASSERT_EQ(SaveStateFile(file.c_str()), 1);
     const Bytes good = Inflate(ReadRaw(file));
     const Bytes before = Snapshot();
@@ -281,12 +300,12 @@ TEST_F(StateFileTest, FieldsTheMachineCannotHoldAreRefused)
 
 TEST_F(StateFileTest, ACutFileIsRefusedWithTheMachineUntouched)
 {
-    Testing::StateMachine m;
-    Scribble(m, 5);
+    Start();
+    Scribble(5);
     ASSERT_EQ(SaveStateFile(file.c_str()), 1);
     const Bytes gz = ReadRaw(file);
     const Bytes good = Inflate(gz);
-    Scribble(m, 6);
+    Scribble(6);
     const Bytes before = Snapshot();
     std::vector<size_t> cuts{0, 15, 16, CpuAt + 315, FlashAt, EepromAt, RtcAt, WordsAt, IwramAt, SaveAt,
                              good.size() - 1};
@@ -304,8 +323,8 @@ TEST_F(StateFileTest, ACutFileIsRefusedWithTheMachineUntouched)
 
 TEST_F(StateFileTest, MutatedFilesLoadOrAreRefusedButNeverCrash)
 {
-    Testing::StateMachine m;
-    Scribble(m, 7);
+    Start();
+    Scribble(7);
     ASSERT_EQ(SaveStateFile(file.c_str()), 1);
     const Bytes gz = ReadRaw(file);
     const Bytes good = Inflate(gz);
@@ -331,25 +350,16 @@ TEST_F(StateFileTest, MutatedFilesLoadOrAreRefusedButNeverCrash)
 
 TEST_F(StateFileTest, AFailedSaveKeepsTheSlotsFile)
 {
-    Testing::StateMachine m;
-    Scribble(m, 8);
+    Start();
+    Scribble(8);
     ASSERT_EQ(SaveStateFile(file.c_str()), 1);
     const Bytes old = ReadRaw(file);
     // Noise in work RAM makes a file far larger than the limit.
     std::mt19937 random(9);
-    for (uint8_t &b : m.ewram)
-        b = uint8_t(random());
-    pid_t child = fork();
-    if (child == 0) {
-        signal(SIGXFSZ, SIG_IGN);
-        rlimit limit{65536, 65536};
-        setrlimit(RLIMIT_FSIZE, &limit);
-        _exit(SaveStateFile(file.c_str()) == 0 ? 0 : 1);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "the failed save was reported as success";
+    for (uint32_t i = 0; i < EwramSize; ++i)
+        MachineBlocks.ewram[i] = uint8_t(random());
+    EXPECT_EQ(Testing::ResultUnderFileSizeLimit(65536, [&] { return SaveStateFile(file.c_str()); }), 0)
+        << "the failed save was reported as success";
     EXPECT_EQ(ReadRaw(file), old);
     EXPECT_FALSE(fs::exists(file + ".tmp"));
 
