@@ -6,14 +6,16 @@ file(GLOB TAVRIN_MACHINE_SOURCES CONFIGURE_DEPENDS
 add_library(TavrinMachine STATIC ${TAVRIN_MACHINE_SOURCES})
 target_include_directories(TavrinMachine PUBLIC ${CMAKE_SOURCE_DIR})
 target_compile_features(TavrinMachine PUBLIC cxx_std_20)
-target_link_libraries(TavrinMachine PUBLIC SoundDriver ZorvanEngine Zorvan ZLIB::ZLIB)
+target_link_libraries(TavrinMachine PUBLIC TavrinCore TavrinRenderState SoundDriver ZorvanEngine Zorvan ZLIB::ZLIB)
 
 # The core calls the machine (line step, BIOS calls, I/O stores) and the
-# machine calls the core, so the archives are scanned as one group. Link
-# this, not TavrinMachine, plus the stand-ins of parts not yet built.
+# machine calls the core, so every object of the machine goes in, ahead of
+# the core. Link this, not TavrinMachine, plus the stand-ins of parts not
+# yet built; the parts that are built come after the machine here.
 add_library(TavrinMachineLinked INTERFACE)
 target_link_libraries(TavrinMachineLinked INTERFACE
-  "$<LINK_GROUP:RESCAN,TavrinMachine,TavrinCore,TavrinRenderState>")
+  "$<LINK_LIBRARY:WHOLE_ARCHIVE,TavrinMachine>" $<TARGET_NAME_IF_EXISTS:TavrinRender>
+  TavrinCore TavrinRenderState)
 
 # Starts the machine on an image file without Qt and runs frames; shared by
 # the tests of the machine, renderer, cartridge and module.
@@ -27,3 +29,7 @@ set(TAVRIN_MACHINE_TEST_LIBS TavrinHarness ${TAVRIN_MACHINE_STANDINS})
 if(QUINTAR_TESTS AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/machine/tests/CMakeLists.txt)
   add_subdirectory(machine/tests)
 endif()
+
+# Benchmark of the machine around the CPU (prints "machine_frames: <n> frames/s").
+add_executable(bench_machine harness/bench_machine.cpp)
+target_link_libraries(bench_machine PRIVATE TavrinHarness ${TAVRIN_MACHINE_STANDINS})

@@ -20,7 +20,8 @@ extern uint32_t WaitSavedR12;
 inline constexpr uint32_t BiosIntrFlagsOffset = 0x7FF8;
 inline constexpr uint32_t SoftResetFlagOffset = 0x7FFA;
 
-// The call numbers' trace names and the "%s" tail of the trace line.
+// The trace line of the call being made ("BIOS #0x%02X: " and the call's
+// name and arguments), printed while LogFlags bit 5 is set.
 void BiosTrace(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
 
 } // namespace Tavrin

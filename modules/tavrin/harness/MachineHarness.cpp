@@ -17,6 +17,7 @@ bool MachineHarness::Start(const std::string &imagePath, const Options &options)
     HeaderCheckOn = options.headerCheck;
     FrameSkipCountdown = 0;
     MachineStopped = 0;
+    FrameBuffer = reinterpret_cast<uint8_t *>(frame.data());
     running = true;
     if (MachineStart(imagePath.c_str()))
         return true;
@@ -49,7 +50,19 @@ void MachineHarness::Stop()
         return;
     MachineStopped = 1;
     MachineShutdown();
+    FrameBuffer = nullptr;
     running = false;
+}
+
+std::vector<uint16_t> MachineHarness::Picture() const
+{
+    std::vector<uint16_t> picture;
+    picture.reserve(PictureWidth * FrameHeight);
+    for (int y = 0; y < FrameHeight; ++y) {
+        const uint16_t *row = frame.data() + y * FrameWidth + PictureLeft;
+        picture.insert(picture.end(), row, row + PictureWidth);
+    }
+    return picture;
 }
 
 bool MachineHarness::SpinsOnItself()

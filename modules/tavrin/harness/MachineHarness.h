@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace Tavrin {
 
@@ -41,8 +42,17 @@ public:
     // The CPU is on an instruction that branches to itself.
     static bool SpinsOnItself();
 
+    // The picture of the last drawn frame: 240 x 160 host pixels (RGB565),
+    // row by row.
+    std::vector<uint16_t> Picture() const;
+
+    static constexpr int FrameWidth = 500, FrameHeight = 160;
+    static constexpr int PictureWidth = 240, PictureLeft = 130;
+
 private:
     bool running = false;
+    // What the video would lock for the renderer.
+    std::vector<uint16_t> frame = std::vector<uint16_t>(FrameWidth * FrameHeight);
 };
 
 } // namespace Tavrin

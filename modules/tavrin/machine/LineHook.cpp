@@ -67,7 +67,8 @@ bool FrameEnd()
 {
     FrameEnded = 1;
     if (FrameSkipCountdown == 0) {
-        FrameSkipCountdown = FrameSkipPeriod - 1;
+        // A period of 0 would skip for ever; it draws every frame instead.
+        FrameSkipCountdown = FrameSkipPeriod ? FrameSkipPeriod - 1 : 0;
         PresentFrame();
     } else {
         --FrameSkipCountdown;

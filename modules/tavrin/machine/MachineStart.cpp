@@ -193,7 +193,11 @@ void MachineShutdown()
             printConsole("\nSaving %s...", SaveFileName.c_str());
         Say(SaveBatteryFile(SaveFileName.c_str()) ? "OK\n" : "FAILED\n");
     }
-    // Nothing may point into the blocks once they are gone.
+    // Nothing may point into the blocks once they are gone: the mixer stops
+    // playing the direct-sound rings before they are freed.
+    SetTone(4, 0, 0);
+    SetTone(5, 0, 0);
+    PcmRate[0] = PcmRate[1] = 0;
     MachineBlocks = {};
     EepromRam = SaveRam = nullptr;
     PcmBuffer[0] = PcmBuffer[1] = nullptr;

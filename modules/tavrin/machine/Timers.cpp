@@ -35,8 +35,10 @@ void CountSamples(uint32_t timer, uint32_t samples)
 
 void ResetTimers()
 {
-    for (int n = 0; n < 4; ++n)
-        TimerCountdown[n] = TimerPeriod[n] = 0, TimerCounter[n] = TimerReload[n] = 0;
+    for (int n = 0; n < 4; ++n) {
+        TimerCountdown[n] = TimerPeriod[n] = 0;
+        TimerCounter[n] = TimerReload[n] = 0;
+    }
 }
 
 void StepTimers(int32_t cycles)

@@ -126,9 +126,12 @@ TEST_F(DmaTest, EepromTransfersTellTheirLength)
     EXPECT_EQ(CartridgeStandInLog.eepromDmaUnits, 9u);
 }
 
-// The mixer's play position, as a sound hook answers it.
+// The mixer's play position, as a sound hook answers it, and the tones it
+// was last given.
 const signed char *PlayPosition = nullptr;
 const signed char *WavePosition(int) { return PlayPosition; }
+int ToneOn[8];
+void RecordTone(int channel, int frequency, int) { ToneOn[channel & 7] = frequency; }
 
 class SoundFifoTest : public MachineTest {
 protected:
@@ -137,6 +140,7 @@ protected:
         MachineTest::SetUp();
         saved = SoundHooks;
         SoundHooks.wavePosition = &WavePosition;
+        SoundHooks.setTone = &RecordTone;
     }
     void TearDown() override { SoundHooks = saved; }
     SoundHookTable saved{};
@@ -188,6 +192,18 @@ TEST_F(SoundFifoTest, RatesFollowTimerReloads)
     EXPECT_EQ(PcmRate[0], 16780002u / 0x200) << "a reload write changes the pitch";
     BusWrite16(0x04000102, 0);
     EXPECT_EQ(PcmRate[0], 0u);
+}
+
+TEST_F(SoundFifoTest, ShutdownStopsTheRingsBeforeFreeingThem)
+{
+    BusWrite16(0x04000082, 0x0B0F);
+    BusWrite16(0x04000100, 0xFC00);
+    BusWrite16(0x04000102, 0x0080);
+    BusWrite16(0x040000C6, 0xB600);
+    EXPECT_EQ(ToneOn[4], 1);
+    machine.Stop();
+    EXPECT_EQ(ToneOn[4], 0);
+    EXPECT_EQ(ToneOn[5], 0);
 }
 
 } // namespace

@@ -167,6 +167,13 @@ TEST_F(LineHookTest, SkippedFramesDrawNothingButRunEverythingElse)
     EXPECT_EQ(FrameSkipCountdown, 0u);
     Lines(2);
     EXPECT_EQ(RendererStandInLog.lines, 161u);
+
+    // A period of 0 draws every frame rather than none.
+    FrameSkipPeriod = 0;
+    Lines(454 + 456);
+    EXPECT_EQ(FrameSkipCountdown, 0u);
+    EXPECT_EQ(RendererStandInLog.lines, 161u + 2 * 160 - 1);
+    FrameSkipPeriod = 1;
 }
 
 TEST_F(LineHookTest, StopCodeComesBeforeAnySoundStep)

@@ -112,6 +112,24 @@ TEST_F(MachineStartTest, ZipTakesTheFirstGbaMemberWhateverItsCase)
     WriteZip(signed_, {{"a.gba", AsText(image)}});
     EXPECT_TRUE(Start(signed_)) << "a zip header makes an archive whatever the name";
 
+    // Headers that understate the member's size: the data read up to the
+    // stated size fails its checksum, so the start fails rather than map a
+    // part of the image.
+    const std::string lying = folder.Path("lying.zip");
+    WriteZip(lying, {{"game.gba", AsText(image)}});
+    std::vector<uint8_t> bytes;
+    {
+        std::ifstream in(lying, std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    for (size_t i = 0; i + 30 < bytes.size(); ++i) {
+        const bool local = bytes[i] == 'P' && bytes[i + 1] == 'K' && bytes[i + 2] == 3 && bytes[i + 3] == 4;
+        const bool central = bytes[i] == 'P' && bytes[i + 1] == 'K' && bytes[i + 2] == 1 && bytes[i + 3] == 2;
+        if (local || central)
+            bytes[i + (local ? 22 : 24)] = 0x10, bytes[i + (local ? 23 : 25)] = 0;
+    }
+    EXPECT_FALSE(Start(folder.Write("lying.zip", bytes)));
+
     const std::string none = folder.Path("none.zip");
     WriteZip(none, {{"readme.txt", "no game here"}});
     EXPECT_FALSE(Start(none));
