@@ -115,7 +115,9 @@ int LoadBatteryFile(const char *name)
     LastBatteryLoad = {};
     Fill(0xFF);
     std::vector<uint8_t> gz, file;
-    Zorvan::ReadResult read = Zorvan::ReadFileBounded(name, GzipSizeBound(LargestFile), gz);
+    // No name: no battery file, and nothing to keep aside.
+    Zorvan::ReadResult read = *name ? Zorvan::ReadFileBounded(name, GzipSizeBound(LargestFile), gz)
+                                    : Zorvan::ReadResult::Missing;
     Parsed parsed;
     if (read == Zorvan::ReadResult::Ok && GunzipBounded(gz, LargestFile, file) == GunzipResult::Ok &&
         Parse(file, parsed)) {
