@@ -37,9 +37,8 @@ void RunDma(uint32_t channel)
     const uint32_t unit = (c & 0x400) ? 4 : 2;
     uint32_t src = IoGet32(Io::DmaSource(channel)) & (DmaSourceMask[channel] + 1 - unit);
     uint32_t dst = IoGet32(Io::DmaDest(channel)) & (DmaDestMask[channel] + 1 - unit);
-    uint32_t count = IoGet(Io::DmaCount(channel)) & DmaCountMask[channel];
-    if (count == 0)
-        count = DmaCountMask[channel] + 1;
+    const uint32_t countRegister = IoGet(Io::DmaCount(channel));
+    const uint32_t count = countRegister ? countRegister & DmaCountMask[channel] : DmaCountMask[channel] + 1;
     const int32_t dstStep = Step(c >> 5, unit); // 3 steps too, and reloads the destination
     const int32_t srcStep = (c >> 7 & 3) == 3 ? 0 : Step(c >> 7, unit);
 

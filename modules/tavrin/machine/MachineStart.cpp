@@ -82,6 +82,13 @@ void ReadBios(uint8_t *bios)
     Say((BiosLoaded & 1) ? "OK\n" : "FAILED\n");
 }
 
+bool AllocSaveRam()
+{
+    SaveRam = FlashSizeExp < 32 ? AllocKb("Allocating %dkB Cartridge SRAM/FlashROM...", uint64_t(1) << FlashSizeExp)
+                                : nullptr;
+    return SaveRam != nullptr;
+}
+
 bool CartridgeHeaderStep(const uint8_t *rom)
 {
     PrintHeaderSummary(rom);
@@ -141,9 +148,7 @@ int MachineStart(const char *path)
         !(b.vram = AllocStep("Allocating 96kB VRAM...", VramSize)) ||
         !(b.oam = AllocKb("Allocating %dkB Sprite RAM...", OamSize)))
         return 0;
-    SaveRam = FlashSizeExp < 32 ? AllocKb("Allocating %dkB Cartridge SRAM/FlashROM...", uint64_t(1) << FlashSizeExp)
-                                : nullptr;
-    if (!SaveRam)
+    if (!AllocSaveRam())
         return 0;
     b.saveRam = SaveRam;
     BgPalette = reinterpret_cast<uint16_t *>(b.palette);
@@ -164,8 +169,18 @@ int MachineStart(const char *path)
     // The clock port writes over these bytes while it is enabled.
     RtcKeepPortBytes(image.data + 0xC4);
 
+    const uint32_t flashSizeExp = FlashSizeExp;
     if (!CartridgeHeaderStep(image.data))
         return 0;
+    // A guess that changes the save memory's size gets a block of that size.
+    if (FlashSizeExp < 16)
+        FlashSizeExp = 16;
+    if (FlashSizeExp != flashSizeExp) {
+        if (!AllocSaveRam())
+            return 0;
+        MachineBlocks.saveRam = SaveRam;
+        MapConsoleMemory(MachineBlocks);
+    }
 
     // Always the larger chip's 8 KB: a game can still turn out to use 14
     // address bits after the guess, and the bytes must stay.

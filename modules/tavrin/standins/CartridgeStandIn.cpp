@@ -26,7 +26,13 @@ uint8_t GbaHeaderComplement(const uint8_t *header)
         sum += header[i];
     return uint8_t(0xE7 - sum);
 }
-int GuessHardware(uint32_t) { return 0; }
+int GuessHardware(uint32_t)
+{
+    if (!CartridgeStandInLog.guessFlashSizeExp)
+        return 0;
+    FlashSizeExp = CartridgeStandInLog.guessFlashSizeExp;
+    return 1;
+}
 
 void FlashReset(uint32_t, uint8_t *, uint32_t, uint8_t) { ++CartridgeStandInLog.flashResets; }
 void EepromReset(uint8_t *, uint32_t, uint8_t *, uint8_t) { ++CartridgeStandInLog.eepromResets; }

@@ -14,6 +14,7 @@ struct CartridgeStandInRecord {
     uint32_t batteryLoads = 0;
     uint32_t batterySaves = 0;
     int loadResult = 0; // what LoadBatteryFile answers
+    uint32_t guessFlashSizeExp = 0; // non-zero: the guess matches and sets FlashSizeExp
 };
 extern CartridgeStandInRecord CartridgeStandInLog;
 

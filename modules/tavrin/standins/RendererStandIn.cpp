@@ -1,16 +1,8 @@
-#include "modules/tavrin/standins/RendererStandIn.h"
-
-#include "modules/tavrin/bus/MemoryBus.h"
+// Stand-in for the line renderer until it lands: draws nothing.
 #include "modules/tavrin/render/RenderState.h"
 
 namespace Tavrin {
 
-RendererStandInRecord RendererStandInLog;
-
-void RenderLine()
-{
-    ++RendererStandInLog.lines;
-    RendererStandInLog.lastLine = IoPage ? IoPage[6] : 0;
-}
+void RenderLine() {}
 
 } // namespace Tavrin

@@ -11,7 +11,6 @@
 #include "modules/tavrin/machine/Machine.h"
 #include "modules/tavrin/standins/CartridgeStandIn.h"
 #include "modules/tavrin/standins/ModuleStandIn.h"
-#include "modules/tavrin/standins/RendererStandIn.h"
 
 #include <gtest/gtest.h>
 
@@ -22,7 +21,6 @@ protected:
     void SetUp() override
     {
         ModuleStandInLog = {};
-        RendererStandInLog = {};
         CartridgeStandInLog = {};
         ASSERT_TRUE(machine.Start(folder.Write("spin.gba", SpinningImage(0x4000))));
         FrameEnded = 0;

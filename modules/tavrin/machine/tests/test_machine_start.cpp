@@ -223,6 +223,23 @@ TEST_F(MachineStartTest, EveryShutdownWithAFileNameHandsItToTheBatteryFile)
     EXPECT_EQ(SaveRam, nullptr);
 }
 
+TEST_F(MachineStartTest, GuessedSaveSizeGetsItsOwnBlock)
+{
+    const uint32_t exp = FlashSizeExp;
+    CartridgeStandInLog.guessFlashSizeExp = 18;
+    MachineHarness::Options options;
+    options.saveFileName = folder.Path("game.sav");
+    ASSERT_TRUE(Start(folder.Write("game.gba", SpinningImage(0x4000)), options));
+    EXPECT_EQ(SaveRamSize(), 0x40000u);
+    EXPECT_NE(Console().find("Allocating 256kB Cartridge SRAM/FlashROM..."), std::string::npos);
+    SaveRam[0x3FFFF] = 1;
+    BusWrite8(0x0E000010, 2);
+    EXPECT_EQ(SaveRam[0x10], 2) << "the new block is the one mapped";
+    machine.Stop();
+    EXPECT_EQ(CartridgeStandInLog.batterySaves, 1u);
+    FlashSizeExp = exp;
+}
+
 TEST(TrackedAllocTest, HoldsAtMost256Blocks)
 {
     EXPECT_EQ(TrackedAlloc(0), nullptr);
