@@ -3,6 +3,7 @@
 // running machine, and the public save programs.
 #include "modules/tavrin/bus/MemoryBus.h"
 #include "modules/tavrin/cart/Eeprom.h"
+#include "modules/tavrin/cart/Flash.h"
 #include "common/zorvan/SafeFile.h"
 #include "modules/tavrin/files/BatteryFile.h"
 #include "modules/tavrin/files/GzipImage.h"
@@ -146,6 +147,18 @@ TEST_F(SavesOnMachine, AStateOfARunningMachineComesBackWhole)
     ASSERT_EQ(GunzipBounded(gz, 1u << 24, again), GunzipResult::Ok);
     EXPECT_TRUE(first == again) << "every record, word and block as saved";
     EXPECT_EQ(machine.RunFrames(2), 2) << "the loaded machine runs on";
+}
+
+TEST_F(SavesOnMachine, TheGuessSeesTheWholeImageAndNothingCarriesToTheNextCartridge)
+{
+    std::vector<uint8_t> image = SpinningImage(0x8000);
+    std::memcpy(image.data() + 0x6000, "FLASH1M_V103", 12);
+    ASSERT_TRUE(machine.Start(folder.Write("large.gba", image)));
+    EXPECT_EQ(FlashChipId, 0x09C2u);
+    EXPECT_EQ(FlashState.chipId, 0x09C2u);
+    Start();
+    EXPECT_EQ(FlashChipId, 0xD4BFu);
+    EXPECT_EQ(FlashState.chipId, 0xD4BFu);
 }
 
 struct SaveProgram {
