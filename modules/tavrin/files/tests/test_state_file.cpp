@@ -163,6 +163,16 @@ protected:
         BusWrite16(0x080000C6, 7);
     }
 
+    // Starts the machine, fills it from seed and saves it to the slot;
+    // returns the file as written.
+    Bytes StartAndSave(uint8_t seed)
+    {
+        Start();
+        Scribble(seed);
+        EXPECT_EQ(SaveStateFile(file.c_str()), 1);
+        return ReadRaw(file);
+    }
+
     fs::path dir;
     std::string file;
     TestFolder images;
@@ -171,10 +181,7 @@ protected:
 
 TEST_F(StateFileTest, ALoadPutsBackWhatTheSaveSaw)
 {
-    Start();
-    Scribble(1);
-    ASSERT_EQ(SaveStateFile(file.c_str()), 1);
-    const Bytes saved = Inflate(ReadRaw(file));
+    const Bytes saved = Inflate(StartAndSave(1));
     ASSERT_EQ(saved.size(), SaveAt + (1u << 17) + 512);
     EXPECT_EQ(saved[5], 0x5C);
     EXPECT_EQ(saved[FlashAt + 18], 1u) << "the flash bank as an offset";
@@ -250,10 +257,7 @@ TEST_F(StateFileTest, AStatesEepromWidthIsAdopted)
 
 TEST_F(StateFileTest, FieldsTheMachineCannotHoldAreRefused)
 {
-    Start();
-    Scribble(4);
-    ASSERT_EQ(SaveStateFile(file.c_str()), 1);
-    const Bytes good = Inflate(ReadRaw(file));
+    const Bytes good = Inflate(StartAndSave(4));
     const Bytes before = Snapshot();
     auto put32 = [](Bytes &b, size_t at, uint32_t v) { std::memcpy(b.data() + at, &v, 4); };
     struct Case {
@@ -300,10 +304,7 @@ TEST_F(StateFileTest, FieldsTheMachineCannotHoldAreRefused)
 
 TEST_F(StateFileTest, ACutFileIsRefusedWithTheMachineUntouched)
 {
-    Start();
-    Scribble(5);
-    ASSERT_EQ(SaveStateFile(file.c_str()), 1);
-    const Bytes gz = ReadRaw(file);
+    const Bytes gz = StartAndSave(5);
     const Bytes good = Inflate(gz);
     Scribble(6);
     const Bytes before = Snapshot();
@@ -323,10 +324,7 @@ TEST_F(StateFileTest, ACutFileIsRefusedWithTheMachineUntouched)
 
 TEST_F(StateFileTest, MutatedFilesLoadOrAreRefusedButNeverCrash)
 {
-    Start();
-    Scribble(7);
-    ASSERT_EQ(SaveStateFile(file.c_str()), 1);
-    const Bytes gz = ReadRaw(file);
+    const Bytes gz = StartAndSave(7);
     const Bytes good = Inflate(gz);
     std::mt19937 random(15);
     int loaded = 0, refused = 0;
@@ -350,10 +348,7 @@ TEST_F(StateFileTest, MutatedFilesLoadOrAreRefusedButNeverCrash)
 
 TEST_F(StateFileTest, AFailedSaveKeepsTheSlotsFile)
 {
-    Start();
-    Scribble(8);
-    ASSERT_EQ(SaveStateFile(file.c_str()), 1);
-    const Bytes old = ReadRaw(file);
+    const Bytes old = StartAndSave(8);
     // Noise in work RAM makes a file far larger than the limit.
     std::mt19937 random(9);
     for (uint32_t i = 0; i < EwramSize; ++i)
