@@ -33,6 +33,7 @@ uint8_t *ReadPageTable[PageCount];
 uint8_t *WritePageTable[PageCount];
 uint8_t *DummyPage = BuiltInDummyPage;
 uint8_t *IoPage = nullptr;
+uint32_t EepromWindowStart = 0x0D000000;
 int32_t WaitCycles32[16];
 int32_t WaitCycles16[16];
 uint32_t LogFlags = 1;
@@ -93,7 +94,7 @@ uint32_t BusRead16(uint32_t address)
     ConsoleCpu.cyclesLeft -= WaitCycles16[Region(a28)];
     if ((address & 1) && (LogFlags & 4))
         std::printf("MEM: Unaligned wread [%08X] (PC=%08X)\n", a28, ConsoleCpu.r[15]);
-    if ((a28 & 0x09000000) == 0x09000000)
+    if (IsEepromAddress(a28))
         return EepromReadBit();
     uint32_t half = BiosProtectedRead(a28) ? (BiosOpenBusWord >> (8 * (address & 2))) & 0xFFFF
                                            : HostHalf(ReadPageTable[a28 >> PageShift] + (address & 0x3FFE));
@@ -133,7 +134,7 @@ void BusWrite16(uint32_t address, uint32_t value)
     ConsoleCpu.cyclesLeft -= WaitCycles16[region];
     if ((address & 1) && (LogFlags & 4))
         std::printf("MEM: Unaligned wwrite [%08X] = %04X (PC=%08X)\n", a28, value & 0xFFFF, ConsoleCpu.r[15]);
-    if ((a28 & 0x09000000) == 0x09000000) {
+    if (IsEepromAddress(a28)) {
         EepromWriteBit(value & 0xFF);
         return;
     }

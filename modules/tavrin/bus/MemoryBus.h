@@ -24,6 +24,16 @@ extern uint8_t *DummyPage;
 // The 16 KB I/O register block, or null before the machine maps it.
 extern uint8_t *IoPage;
 
+// 16-bit accesses from this address (bits 31-28 cleared) to the end of
+// region 0xD reach the serial EEPROM: the whole region, or only its last
+// 256 bytes when the cartridge image reaches into it (over 16 MB).
+extern uint32_t EepromWindowStart;
+inline bool IsEepromAddress(uint32_t address)
+{
+    uint32_t a28 = address & 0x0FFFFFFF;
+    return a28 >= EepromWindowStart && a28 < 0x0E000000;
+}
+
 extern int32_t WaitCycles32[16];
 extern int32_t WaitCycles16[16];
 

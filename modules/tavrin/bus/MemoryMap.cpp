@@ -32,10 +32,17 @@ void MapConsoleMemory(const ConsoleBlocks &b)
         MapPages(b.oam, OamSize, 0x07000000, Region, true);
     if (b.saveRam)
         MapPages(b.saveRam, SaveBankSize, 0x0E000000, 2 * Region, true);
+    EepromWindowStart = 0x0D000000;
     if (b.cart && b.cartSize) {
         uint32_t size = b.cartSize > MaxCartSize ? MaxCartSize : b.cartSize & ~(PageSize - 1);
         for (uint32_t base : {0x08000000u, 0x0A000000u, 0x0C000000u})
             MapPages(b.cart, size, base, size, false);
+        // An image over 16 MB leaves the EEPROM only the last 256 bytes of
+        // region 0xD; their page shows the EEPROM's echo, not the image.
+        if (size > 0x01000000) {
+            EepromWindowStart = 0x0DFFFF00;
+            MapPages(DummyPage, PageSize, 0x0DFFC000, PageSize, false);
+        }
     }
 }
 

@@ -19,6 +19,9 @@ int GuessHardware(uint32_t gameCode);
 void FlashReset(uint32_t chipId, uint8_t *saveRam, uint32_t sizeExp, uint8_t trace);
 void EepromReset(uint8_t *data, uint32_t addressBits, uint8_t *echoBuffer, uint8_t trace);
 void RtcReset(uint8_t *rom, uint8_t trace);
+// Keeps ROM bytes 0xC4-0xCB of the image just read (rom points at 0xC4):
+// the clock port writes over them while it is enabled.
+void RtcKeepPortBytes(const uint8_t *rom);
 // A DMA is about to move units halfwords through the EEPROM port; the
 // EEPROM learns the length of the request from it.
 void EepromNoteDmaUnits(uint32_t units);

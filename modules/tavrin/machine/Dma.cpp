@@ -24,8 +24,6 @@ int32_t Step(uint32_t control, uint32_t unit)
     }
 }
 
-bool IsEepromAddress(uint32_t address) { return (address & 0x09000000) == 0x09000000; }
-
 const char *const TimingNames[4] = {"Immediate", "VBlank", "HBlank", "Special"};
 
 } // namespace

@@ -20,7 +20,7 @@ extern uint32_t HeaderCheckOn;   // 1: a wrong header complement fails the start
 extern uint32_t HardwareGuessOn; // 1: the start guesses the save hardware
 extern uint32_t FlashChipId;     // 16-bit flash chip ID
 extern uint32_t FlashSizeExp;    // SaveRam holds 1 << FlashSizeExp bytes (16 or more)
-extern uint32_t EepromSizeExp;   // EepromRam holds 8 << EepromSizeExp bytes (6..16)
+extern uint32_t EepromSizeExp;   // the EEPROM's address bits (6..16; 6 or 14 in use)
 extern uint32_t PcmBufferSize;   // bytes of each direct-sound ring buffer
 extern std::string MidiLogName;
 extern std::string BiosPath;
@@ -36,7 +36,7 @@ extern uint32_t HaltState;      // 0 running, 1 halted, 2 woken by an interrupt
 // image size rounded up to 16 KB.
 extern ConsoleBlocks MachineBlocks;
 extern uint8_t *SaveRam;   // 1 << FlashSizeExp bytes
-extern uint8_t *EepromRam; // 8 << EepromSizeExp bytes
+extern uint8_t *EepromRam; // always 8 KB (cart/Eeprom.h: EepromArraySize)
 
 // Saved size of the two save memories, in bytes (0 when absent).
 uint64_t SaveRamSize();

@@ -5,6 +5,7 @@
 #include "common/zorvan/Console.h"
 #include "modules/sounddriver/SoundDriver.h"
 #include "modules/tavrin/bus/MemoryBus.h"
+#include "modules/tavrin/cart/Eeprom.h"
 #include "modules/tavrin/machine/CartridgeImage.h"
 #include "modules/tavrin/machine/CartridgeServices.h"
 #include "modules/tavrin/machine/SoundFifo.h"
@@ -34,7 +35,7 @@ uint8_t *SaveRam = nullptr;
 uint8_t *EepromRam = nullptr;
 
 uint64_t SaveRamSize() { return SaveRam && FlashSizeExp < 32 ? uint64_t(1) << FlashSizeExp : 0; }
-uint64_t EepromRamSize() { return EepromRam ? uint64_t(8) << EepromSizeExp : 0; }
+uint64_t EepromRamSize() { return EepromRam ? EepromArraySize : 0; }
 
 namespace {
 
@@ -108,14 +109,6 @@ bool CartridgeHeaderStep(const uint8_t *rom)
     return true;
 }
 
-bool IsZero(const uint8_t *block, uint64_t size)
-{
-    for (uint64_t i = 0; i < size; ++i)
-        if (block[i])
-            return false;
-    return true;
-}
-
 } // namespace
 
 int MachineStart(const char *path)
@@ -173,6 +166,8 @@ int MachineStart(const char *path)
     MachineBlocks.cart = image.data;
     MachineBlocks.cartSize = image.roundedSize;
     MapConsoleMemory(MachineBlocks);
+    // The clock port writes over these bytes while it is enabled.
+    RtcKeepPortBytes(image.data + 0xC4);
 
     const uint32_t flashSizeExp = FlashSizeExp;
     if (!CartridgeHeaderStep(image.data))
@@ -187,7 +182,9 @@ int MachineStart(const char *path)
         MapConsoleMemory(MachineBlocks);
     }
 
-    EepromRam = AllocKb("Allocating %dkB Cartridge Serial EEPROM...", uint64_t(8) << EepromSizeExp);
+    // Always the larger chip's 8 KB: a game can still turn out to use 14
+    // address bits after the guess, and the bytes must stay.
+    EepromRam = AllocKb("Allocating %dkB Cartridge Serial EEPROM...", EepromArraySize);
     if (!EepromRam)
         return 0;
 
@@ -204,15 +201,12 @@ int MachineStart(const char *path)
 
 void MachineShutdown()
 {
+    // The battery file decides itself whether save memory changed since
+    // start-up; memory erased to zero must reach the file too.
     if (!SaveFileName.empty()) {
-        bool anything = SaveRam && !IsZero(SaveRam, SaveRamSize());
-        if (!anything && EepromRam)
-            anything = !IsZero(EepromRam, EepromRamSize());
-        if (anything) {
-            if (LogFlags)
-                printConsole("\nSaving %s...", SaveFileName.c_str());
-            Say(SaveBatteryFile(SaveFileName.c_str()) ? "OK\n" : "FAILED\n");
-        }
+        if (LogFlags)
+            printConsole("\nSaving %s...", SaveFileName.c_str());
+        Say(SaveBatteryFile(SaveFileName.c_str()) ? "OK\n" : "FAILED\n");
     }
     // Nothing may point into the blocks once they are gone: the mixer stops
     // playing the direct-sound rings before they are freed.

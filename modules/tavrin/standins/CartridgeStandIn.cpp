@@ -37,6 +37,7 @@ int GuessHardware(uint32_t)
 void FlashReset(uint32_t, uint8_t *, uint32_t, uint8_t) { ++CartridgeStandInLog.flashResets; }
 void EepromReset(uint8_t *, uint32_t, uint8_t *, uint8_t) { ++CartridgeStandInLog.eepromResets; }
 void RtcReset(uint8_t *, uint8_t) { ++CartridgeStandInLog.rtcResets; }
+void RtcKeepPortBytes(const uint8_t *) {}
 void EepromNoteDmaUnits(uint32_t units) { CartridgeStandInLog.eepromDmaUnits = units; }
 
 int LoadBatteryFile(const char *)

@@ -1,0 +1,365 @@
+// The state file: what a save and a load carry, what a load refuses, and
+// that a refused or failed file changes nothing.
+#include "modules/tavrin/files/StateFile.h"
+
+#include "FileSizeLimit.h"
+#include "common/zorvan/Console.h"
+#include "modules/tavrin/bios/BiosCall.h"
+#include "modules/tavrin/bus/MemoryBus.h"
+#include "modules/tavrin/cart/Eeprom.h"
+#include "modules/tavrin/cart/Flash.h"
+#include "modules/tavrin/cart/Rtc.h"
+#include "modules/tavrin/files/GzipImage.h"
+#include "modules/tavrin/harness/MachineHarness.h"
+#include "modules/tavrin/harness/TestImage.h"
+#include "modules/tavrin/machine/Machine.h"
+#include "modules/tavrin/machine/Timers.h"
+#include "modules/tavrin/machine/SoundFifo.h"
+#include "modules/tavrin/render/RenderState.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <tuple>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace Tavrin {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+// Offsets of the inflated file.
+constexpr size_t CpuAt = 16, FlashAt = 332, EepromAt = 352, RtcAt = 392, WordsAt = 432, IwramAt = 1456;
+constexpr size_t SaveAt = 443824;
+
+class StateFileTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char name[] = "/tmp/tavrinstateXXXXXX";
+        ASSERT_NE(mkdtemp(name), nullptr);
+        dir = name;
+        file = (dir / "game.st1").string();
+        clearConsole();
+    }
+    void TearDown() override
+    {
+        machine.Stop();
+        HardwareGuessOn = 1;
+        fs::remove_all(dir);
+    }
+
+    // The machine on a cartridge with this complement byte and these save
+    // memory sizes (no guess changes them).
+    void Start(uint8_t complement = 0x5C, uint32_t flashExp = 17, uint32_t eepromExp = 6)
+    {
+        HardwareGuessOn = 0;
+        FlashSizeExp = flashExp;
+        EepromSizeExp = eepromExp;
+        std::vector<uint8_t> image = SpinningImage(0x4000);
+        image[0xBD] = complement;
+        ASSERT_TRUE(machine.Start(images.Write("game.gba", image)));
+    }
+
+    static Bytes ReadRaw(const std::string &path)
+    {
+        std::ifstream in(path, std::ios::binary);
+        return Bytes(std::istreambuf_iterator<char>(in), {});
+    }
+    static void WriteRaw(const std::string &path, const Bytes &bytes)
+    {
+        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char *>(bytes.data()), bytes.size());
+    }
+    static Bytes Inflate(const Bytes &gz)
+    {
+        Bytes out;
+        EXPECT_EQ(GunzipBounded(gz, 1u << 24, out), GunzipResult::Ok);
+        return out;
+    }
+    static Bytes Gz(const Bytes &raw)
+    {
+        Bytes gz;
+        EXPECT_TRUE(GzipBytes(raw, gz));
+        return gz;
+    }
+    // Everything the machine holds, as the state file would carry it, plus
+    // the derived words a load rebuilds.
+    Bytes Snapshot()
+    {
+        std::string probe = (dir / "probe").string();
+        EXPECT_EQ(SaveStateFile(probe.c_str()), 1);
+        Bytes s = Inflate(ReadRaw(probe));
+        fs::remove(probe);
+        auto put = [&](const void *p, size_t n) {
+            const auto *b = static_cast<const uint8_t *>(p);
+            s.insert(s.end(), b, b + n);
+        };
+        put(WaitCycles16, sizeof WaitCycles16);
+        put(WaitCycles32, sizeof WaitCycles32);
+        for (uint32_t v : {BlendEva, BlendEvb, BlendEvy, BgMosaicH, BgMosaicV, ObjMosaicH, ObjMosaicV, FifoSource[0],
+                           FifoSource[1], uint32_t(EepromSizeExp)})
+            put(&v, 4);
+        put(&RenderDirtyFlags, 1);
+        for (uint32_t page = 0x0E000000 >> PageShift; page < 0x10000000 >> PageShift; page += 0x40)
+            put(&ReadPageTable[page], sizeof(uint8_t *));
+        return s;
+    }
+    bool Refused(const Bytes &gz, const char *why = nullptr)
+    {
+        WriteRaw(file, gz);
+        clearConsole();
+        bool refused = LoadStateFile(file.c_str()) == 0;
+        std::string console = getConsole();
+        if (refused) {
+            EXPECT_EQ(std::count(console.begin(), console.end(), '\n'), 1) << console;
+            if (why) {
+                EXPECT_NE(console.find(why), std::string::npos) << console;
+            }
+        }
+        return refused;
+    }
+
+    // Puts something distinctive into every part a state carries.
+    static void Scribble(uint8_t seed)
+    {
+        const ConsoleBlocks &m = MachineBlocks;
+        const std::pair<uint8_t *, size_t> blocks[] = {
+            {m.ewram, EwramSize}, {m.iwram, IwramSize},          {m.palette, PaletteSize},          {m.vram, VramSize},
+            {m.oam, OamSize},     {SaveRam, size_t(SaveRamSize())}, {EepromRam, size_t(EepromRamSize())},
+        };
+        for (auto [block, size] : blocks)
+            for (size_t i = 0; i < size; ++i)
+                block[i] = uint8_t(i * 7 + seed + (i >> 9));
+        uint16_t io[][2] = {{0x052, 0x0C13}, {0x054, 0x0007}, {0x04C, 0x4321}, {0x204, 0x4317}, {0x0BC, 0x1236},
+                            {0x0BE, 0x0300}, {0x0C8, 0x5678}, {0x0CA, 0x0200}};
+        for (auto [offset, value] : io)
+            std::memcpy(m.io + offset, &value, 2);
+        ConsoleCpu.r[3] = 0x12345678u + seed;
+        ConsoleCpu.r[15] = 0x08000100;
+        ConsoleCpu.cpsr = 0x1F;
+        ConsoleCpu.cyclesLeft = -17;
+        HaltState = 1;
+        const uint32_t order[4] = {0xC0000003u | 1u << 28, 0x80000002u | 2u << 28, 3u << 28, 0x04000000};
+        std::memcpy(BgOrder, order, sizeof order);
+        TimerPeriod[1] = 64;
+        TimerCountdown[1] = 13;
+        TimerCounter[1] = 0xFFF0;
+        TimerReload[1] = 0x8000 + seed;
+        Bg2RefX = -1000 - seed;
+        Bg3Pd = 77;
+        BusWrite8(0x0E005555, 0xAA);
+        BusWrite8(0x0E002AAA, 0x55);
+        BusWrite8(0x0E005555, 0xB0);
+        BusWrite8(0x0E000000, 1);
+        EepromWriteBit(1);
+        EepromWriteBit(1);
+        BusWrite16(0x080000C8, 1);
+        BusWrite16(0x080000C6, 7);
+    }
+
+    // Starts the machine, fills it from seed and saves it to the slot;
+    // returns the file as written.
+    Bytes StartAndSave(uint8_t seed)
+    {
+        Start();
+        Scribble(seed);
+        EXPECT_EQ(SaveStateFile(file.c_str()), 1);
+        return ReadRaw(file);
+    }
+
+    fs::path dir;
+    std::string file;
+    TestFolder images;
+    MachineHarness machine;
+};
+
+TEST_F(StateFileTest, ALoadPutsBackWhatTheSaveSaw)
+{
+    const Bytes saved = Inflate(StartAndSave(1));
+    ASSERT_EQ(saved.size(), SaveAt + (1u << 17) + 512);
+    EXPECT_EQ(saved[5], 0x5C);
+    EXPECT_EQ(saved[FlashAt + 18], 1u) << "the flash bank as an offset";
+    EXPECT_EQ(Bytes(saved.begin() + WordsAt + 37 * 4, saved.begin() + IwramAt), Bytes(1024 - 37 * 4, 0));
+
+    // The load rebuilds the derived words from what it loaded.
+    int32_t want16[16];
+    SetWaitStates(0x4317);
+    std::memcpy(want16, WaitCycles16, sizeof want16);
+    Scribble(2);
+    ResetWaitCycles();
+    FlashReset(0xD4BF, SaveRam, 17, 0);
+    BlendEva = BlendEvb = BlendEvy = 0;
+    RenderDirtyFlags = 0;
+    PcmWritePos[0] = 99;
+    WaitCallPc = 5;
+    ASSERT_EQ(LoadStateFile(file.c_str()), 1) << getConsole();
+
+    std::string again = (dir / "again").string();
+    ASSERT_EQ(SaveStateFile(again.c_str()), 1);
+    EXPECT_EQ(Inflate(ReadRaw(again)), saved);
+    EXPECT_EQ(ConsoleCpu.r[3], 0x12345679u);
+    EXPECT_EQ(Bg2RefX, -1001);
+    EXPECT_EQ(0, std::memcmp(want16, WaitCycles16, sizeof want16)) << "wait tables from WAITCNT";
+    EXPECT_EQ(WaitCycles16[14], 9) << "WAITCNT 0x4317";
+    EXPECT_EQ(BlendEva, 16u);
+    EXPECT_EQ(BlendEvb, 12u);
+    EXPECT_EQ(BlendEvy, 7u);
+    EXPECT_EQ(BgMosaicH, 1u);
+    EXPECT_EQ(ObjMosaicV, 4u);
+    EXPECT_EQ(FifoSource[0], 0x03001234u);
+    EXPECT_EQ(FifoSource[1], 0x02005678u);
+    EXPECT_EQ(RenderDirtyFlags, 0xFF);
+    EXPECT_EQ(PcmWritePos[0], 0u);
+    EXPECT_EQ(WaitCallPc, 0u);
+    EXPECT_EQ(BusRead8(0x0E000000), SaveRam[0x10000]) << "bank 1 mapped again";
+    EXPECT_EQ(RtcState.rom, MachineBlocks.cart + 0xC4);
+    EXPECT_EQ(HostHalf(MachineBlocks.cart + 0xC6), 7u) << "the enabled port's words in the ROM";
+}
+
+TEST_F(StateFileTest, StatesOfAnotherCartridgeOrSaveMemoryAreRefused)
+{
+    Bytes otherCart, smallerFlash, largerFlash;
+    for (auto [complement, flashExp, bytes] : {std::tuple{0x77, 17u, &otherCart}, std::tuple{0x5C, 16u, &smallerFlash},
+                                               std::tuple{0x5C, 18u, &largerFlash}}) {
+        Start(uint8_t(complement), flashExp);
+        ASSERT_EQ(SaveStateFile(file.c_str()), 1);
+        *bytes = ReadRaw(file);
+    }
+    Start();
+    Scribble(3);
+    const Bytes before = Snapshot();
+    EXPECT_TRUE(Refused(otherCart, "another cartridge"));
+    EXPECT_TRUE(Refused(smallerFlash, "flash size"));
+    EXPECT_TRUE(Refused(largerFlash, "too large")) << "never inflated past the largest valid size";
+    EXPECT_EQ(Snapshot(), before);
+}
+
+TEST_F(StateFileTest, AStatesEepromWidthIsAdopted)
+{
+    Start(0x5C, 17, 14);
+    EepromRam[8000] = 0x99;
+    ASSERT_EQ(SaveStateFile(file.c_str()), 1);
+    EXPECT_EQ(Inflate(ReadRaw(file)).size(), SaveAt + (1u << 17) + (8u << 14));
+    Start();
+    ASSERT_EQ(LoadStateFile(file.c_str()), 1) << getConsole();
+    EXPECT_EQ(EepromSizeExp, 14u);
+    EXPECT_EQ(EepromState.bits, 14u);
+    EXPECT_EQ(EepromRam[8000], 0x99);
+    EXPECT_EQ(EepromState.data, EepromRam);
+    EXPECT_EQ(EepromState.echo, DummyPage);
+}
+
+TEST_F(StateFileTest, FieldsTheMachineCannotHoldAreRefused)
+{
+    const Bytes good = Inflate(StartAndSave(4));
+    const Bytes before = Snapshot();
+    auto put32 = [](Bytes &b, size_t at, uint32_t v) { std::memcpy(b.data() + at, &v, 4); };
+    struct Case {
+        const char *why;
+        size_t at;
+        uint32_t value;
+        int width;
+    } cases[] = {
+        {"not a state file", 4, 4, 1},
+        {"EEPROM size", 7, 10, 1},
+        {"CPU time slice", CpuAt + 292, 500, 4},
+        {"CPU time slice", CpuAt + 296, 961, 4},
+        {"CPU time slice", CpuAt + 296, uint32_t(-(1 << 24) - 1), 4},
+        {"CPU record", CpuAt + 304, 2, 1},
+        {"flash record", FlashAt + 4, 8, 1},
+        {"flash record", FlashAt + 5, 2, 1},
+        {"flash record", FlashAt + 12, 16, 1},
+        {"flash record", FlashAt + 16, 0x20000, 4},
+        {"flash record", FlashAt + 16, 0x8000, 4},
+        {"EEPROM record", EepromAt + 16, 14, 1},
+        {"EEPROM record", EepromAt + 24, 9, 1},
+        {"EEPROM record", EepromAt + 28, 0x200, 4},
+        {"clock record", RtcAt + 6, 4, 1},
+        {"clock record", RtcAt + 5, 16, 1},
+        {"halt state", WordsAt, 3, 4},
+        {"background order", WordsAt + 4, 0, 4},
+        {"background order", WordsAt + 8, 0xC0000000u | 2u << 28, 4},
+        {"timer period", WordsAt + 20, 3, 4},
+        {"timer countdown", WordsAt + 40, 65, 4},
+        {"timer countdown", WordsAt + 40, uint32_t(-1), 4},
+        {"timer value", WordsAt + 56, 0x10000, 4},
+        {"timer value", WordsAt + 72, 0x10000, 4},
+    };
+    for (const Case &c : cases) {
+        Bytes bad = good;
+        if (c.width == 1)
+            bad[c.at] = uint8_t(c.value);
+        else
+            put32(bad, c.at, c.value);
+        EXPECT_TRUE(Refused(Gz(bad), c.why)) << c.why << " at " << c.at;
+        ASSERT_EQ(Snapshot(), before) << c.why << " at " << c.at;
+    }
+}
+
+TEST_F(StateFileTest, ACutFileIsRefusedWithTheMachineUntouched)
+{
+    const Bytes gz = StartAndSave(5);
+    const Bytes good = Inflate(gz);
+    Scribble(6);
+    const Bytes before = Snapshot();
+    std::vector<size_t> cuts{0, 15, 16, CpuAt + 315, FlashAt, EepromAt, RtcAt, WordsAt, IwramAt, SaveAt,
+                             good.size() - 1};
+    for (size_t at = 4096; at < good.size(); at += 4096)
+        cuts.push_back(at);
+    for (size_t at : cuts)
+        EXPECT_TRUE(Refused(Gz(Bytes(good.begin(), good.begin() + at)))) << "inflated cut at " << at;
+    for (size_t at = 0; at < gz.size(); at += std::max<size_t>(1, gz.size() / 64))
+        EXPECT_TRUE(Refused(Bytes(gz.begin(), gz.begin() + at))) << "compressed cut at " << at;
+    Bytes longer = good;
+    longer.push_back(0);
+    EXPECT_TRUE(Refused(Gz(longer), "wrong size"));
+    EXPECT_EQ(Snapshot(), before);
+}
+
+TEST_F(StateFileTest, MutatedFilesLoadOrAreRefusedButNeverCrash)
+{
+    const Bytes gz = StartAndSave(7);
+    const Bytes good = Inflate(gz);
+    std::mt19937 random(15);
+    int loaded = 0, refused = 0;
+    for (int round = 0; round < 300; ++round) {
+        Bytes bad = round % 3 == 0 ? gz : good;
+        int flips = 1 + int(random() % 4);
+        for (int i = 0; i < flips; ++i) {
+            // Most flips go where the checks are: the header and records.
+            size_t at = round % 3 == 0 ? random() % bad.size() : random() % (random() % 2 ? IwramAt : bad.size());
+            bad[at] ^= uint8_t(1u << (random() % 8));
+        }
+        WriteRaw(file, round % 3 == 0 ? bad : Gz(bad));
+        if (LoadStateFile(file.c_str()))
+            ++loaded;
+        else
+            ++refused;
+    }
+    EXPECT_GT(refused, 0);
+    EXPECT_GT(loaded, 0);
+}
+
+TEST_F(StateFileTest, AFailedSaveKeepsTheSlotsFile)
+{
+    const Bytes old = StartAndSave(8);
+    // Noise in work RAM makes a file far larger than the limit.
+    std::mt19937 random(9);
+    for (uint32_t i = 0; i < EwramSize; ++i)
+        MachineBlocks.ewram[i] = uint8_t(random());
+    EXPECT_EQ(Testing::ResultUnderFileSizeLimit(65536, [&] { return SaveStateFile(file.c_str()); }), 0)
+        << "the failed save was reported as success";
+    EXPECT_EQ(ReadRaw(file), old);
+    EXPECT_FALSE(fs::exists(file + ".tmp"));
+
+    EXPECT_EQ(SaveStateFile((dir / "no" / "such" / "folder").c_str()), 0);
+}
+
+} // namespace
+} // namespace Tavrin
