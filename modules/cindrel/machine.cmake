@@ -1,0 +1,29 @@
+# The 6502 machine: memory map and frame loop, picture-processor registers,
+# cartridge start, state and battery files, mapper framework. It calls the
+# module's sound unit, renderers, video and input (machine/ModuleParts.h);
+# until those land, CindrelModuleStandIns records what reaches them.
+add_library(CindrelMachine STATIC
+  machine/MemoryMap.cpp
+  machine/PpuRegisters.cpp
+  machine/CartridgeStart.cpp
+  machine/BatteryFile.cpp
+  machine/StateFile.cpp
+  machine/MapperFramework.cpp
+  machine/MapperTable.cpp)
+target_include_directories(CindrelMachine PUBLIC ${CMAKE_SOURCE_DIR})
+target_link_libraries(CindrelMachine PUBLIC CindrelCore Zorvan ZorvanEngine SoundDriver)
+
+# Objects, not an archive, so every stand-in is linked in.
+add_library(CindrelModuleStandIns OBJECT machine/standins/ModuleStandIns.cpp)
+target_link_libraries(CindrelModuleStandIns PUBLIC CindrelMachine)
+
+if(QUINTAR_TESTS)
+  add_subdirectory(machine/tests)
+endif()
+
+# Frames per second of the machine (benchmark, prints figures).
+if(QUINTAR_TESTS)
+  add_executable(bench_6502_machine machine/bench/MachineBench.cpp)
+  target_link_libraries(bench_6502_machine PRIVATE CindrelMachineTestSupport CindrelModuleStandIns CindrelMachine)
+  set_target_properties(bench_6502_machine PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+endif()

@@ -1,0 +1,164 @@
+// The 6502 console's machine: the module-wide records every part of the
+// machine shares, and its entry points. One machine per process; every
+// MachineStart sets the records afresh for its cartridge and
+// MachineShutdown releases and nulls what the start allocated.
+#pragma once
+
+#include "modules/cindrel/Cpu6502.h"
+#include "modules/cindrel/CpuBus.h"
+#include "modules/cindrel/machine/ModuleParts.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace Cindrel {
+
+#pragma GCC visibility push(hidden)
+
+// What the cartridge header says, kept for the rest of the module.
+struct CartridgeFacts {
+    int mapper = 0;
+    int mirroring = 0;
+    bool battery = false;
+    bool trainer = false;
+    bool vsSystem = false;
+    int romPages = 0;  // 16 KB each, as loaded
+    int vromPages = 0; // 8 KB each, as loaded
+    int ramPages = 1;  // 8 KB each, 1-4
+    bool pal = false;
+};
+extern CartridgeFacts Cartridge;
+
+// The CPU record the machine runs.
+extern Cpu6502State Cpu;
+
+// 64 KB image of the CPU's address space: work RAM and its mirrors, the I/O
+// register copies, cartridge RAM from $6000 (up to four pages).
+extern uint8_t *CpuSpace;
+// 16 KB image of the picture processor's space: pattern RAM, four name
+// tables, palette RAM at $3F00.
+extern uint8_t *VideoSpace;
+// Program and pattern ROM, each rounded up to a power of two (program ROM
+// to at least 32 KB) and filled with mirror copies, so every bank formula
+// stays inside. VromBuffer is null without pattern ROM.
+extern uint8_t *RomBuffer;
+extern size_t RomBufferSize;
+extern uint8_t *VromBuffer;
+extern size_t VromBufferSize;
+
+inline constexpr size_t CpuSpaceSize = 0x10000;
+inline constexpr size_t VideoSpaceSize = 0x4000;
+
+// One pointer per 1 KB of the picture processor's $0000-$3FFF: 0-7 pattern
+// tables, 8-11 name tables, 12-15 repeat 8-11.
+extern uint8_t *VideoPageMap[16];
+extern uint8_t SpriteRam[256];
+// $2000 control, $2001 mask, $2002 status, 3 sprite-RAM address,
+// 6 the high byte latched by the first $2006 write.
+extern uint8_t PpuRegisters[8];
+extern uint32_t ScrollX;
+extern uint32_t ScrollY;
+// Shared by $2005 and $2006: 0 idle, 1 after a first $2006 write, 2 after a
+// first $2005 write.
+extern uint8_t WriteToggle;
+extern uint16_t VramAddress;
+extern uint8_t ReadBuffer;
+extern int MirroringMode;
+
+// The sprite and background pattern halves: entries 0-3 or 4-7 of the map.
+extern uint8_t **SpriteHalf;
+extern uint8_t **BackgroundHalf;
+// Where the renderers find the background and sprite palettes.
+extern uint8_t *PpuBgPalette;
+extern uint8_t *PpuSpritePalette;
+
+// One pixel-pair word per sprite for the prepared line; lastSprite is -1
+// when no sprite draws on it.
+struct SpriteLine {
+    uint16_t words[64];
+    int lastSprite;
+};
+extern SpriteLine SpriteLineTable;
+
+// The 64 colours as red, green, blue.
+extern uint8_t Palette[64][3];
+
+// Pads: bit 0 A, 1 B, 2 Select, 3 Start, 4 Up, 5 Down, 6 Left, 7 Right.
+extern uint8_t PadState[2];
+extern uint8_t PadMask[2];
+extern uint8_t PadStrobe;
+
+// Frame loop.
+extern int HPeriod;
+extern int VPeriod;
+extern int LineStep;
+extern uint8_t CurrentLine;
+extern uint8_t SpriteZeroLine;
+extern int FrameSkip;        // frames per shown frame, from the settings
+extern int FrameSkipCounter; // 0 while the frame is drawn
+extern int32_t CycleTotal;
+extern bool QuitFlag;
+
+// Disk system (mapper 20) and the pattern latches of mappers 9 and 10.
+extern uint8_t DiskControl;
+extern uint32_t DiskPosition;
+extern uint8_t DiskSide;
+inline constexpr uint32_t DiskLength = 65500;
+extern uint8_t Latch9State;
+extern uint8_t Latch10LowState;
+extern uint8_t Latch10HighState;
+extern uint8_t *Latch9Pages[2];
+extern uint8_t *Latch10LowPages[2];
+extern uint8_t *Latch10HighPages[2];
+extern uint8_t *Mmc5BgPages[4];
+extern uint8_t *Mmc5ExAttributes;
+extern uint8_t *Mmc5ChrBase;
+extern uint32_t Mmc5ChrMask;
+
+// The mapper's registers and counters (24 bytes, laid out per mapper) and
+// the second sound unit of mapper 5; saved whole in state files.
+struct MapperStateRecord {
+    uint8_t bytes[24];
+    SoundUnitState sound;
+};
+extern MapperStateRecord MapperState;
+inline constexpr int MapperStateSize = 24 + SoundUnitImageSize;
+
+// Installed by SetupMapper; null means none.
+using MapperWriteFn = int (*)(uint16_t address, uint8_t value);
+using MapperLineFn = int32_t (*)(int32_t cycles);
+extern MapperWriteFn MapperWrite;
+extern MapperLineFn MapperLine;
+extern LineRendererFn LineRenderer;
+
+// The picture processor's registers and video pages.
+uint8_t ReadPpuRegister(int reg);
+void WritePpuRegister(int reg, uint8_t value);
+void SetMirroring(int mode);
+void SelectPatternTables();
+void MapVideoPages(int first, int last, uint8_t *pointer);
+int PrepareSpriteLine(int line);
+// Hands all 64 colours to the video, grey when $2001 bit 0 is set.
+void HandOnPalette();
+
+// Reset of the emulated hardware, then the CPU.
+void MachineReset();
+
+// Starts the cartridge at path; for a zip archive, zipMember is the member
+// the engine chose (empty: the first ".nes" one). saveName is the battery
+// file. Returns 1 on success, 0 on failure with the reason on the console.
+int MachineStart(const std::string &path, const std::string &zipMember, const std::string &saveName);
+// Saves the battery RAM of a started cartridge and frees the records.
+void MachineShutdown();
+// Whether the last MachineStart succeeded (the battery is saved only then).
+extern bool CartridgeStarted;
+
+// 16-bit sum of the bytes.
+uint16_t RomChecksum(const uint8_t *bytes, size_t length);
+// The checksum the state file carries for the running cartridge.
+uint16_t CartridgeChecksum();
+
+#pragma GCC visibility pop
+
+} // namespace Cindrel

@@ -1,0 +1,12 @@
+// The supported mapper numbers. Number 0 and every number without a row
+// run on the default mapping of SetupMapper with no handlers.
+#include "modules/cindrel/machine/MapperFramework.h"
+
+namespace Cindrel {
+
+std::array<MapperRow, 256> MapperTable = [] {
+    std::array<MapperRow, 256> rows{};
+    return rows;
+}();
+
+} // namespace Cindrel

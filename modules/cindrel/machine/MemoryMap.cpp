@@ -1,0 +1,302 @@
+// The CPU's view of memory, the per-line event step and the hardware reset.
+#include "modules/cindrel/machine/Machine.h"
+#include "modules/cindrel/machine/MapperFramework.h"
+#include "modules/sounddriver/SoundDriver.h"
+
+#include <cstring>
+
+namespace Cindrel {
+
+uint8_t *FetchMap[8];
+bool FrameDone;
+
+Cpu6502State Cpu;
+uint8_t PadState[2];
+uint8_t PadMask[2];
+uint8_t PadStrobe;
+int HPeriod = 114;
+int VPeriod = 29829;
+int LineStep;
+uint8_t CurrentLine;
+uint8_t SpriteZeroLine = 255;
+int FrameSkip = 1;
+int FrameSkipCounter;
+int32_t CycleTotal;
+bool QuitFlag;
+uint8_t DiskControl;
+uint32_t DiskPosition;
+uint8_t DiskSide;
+MapperStateRecord MapperState;
+MapperWriteFn MapperWrite;
+MapperLineFn MapperLine;
+LineRendererFn LineRenderer;
+
+namespace {
+
+constexpr int VisibleCycles(int h) { return h * 256 / 341; }
+
+// The I/O space $2000-$5FFF, off the one-look-up path.
+uint8_t ReadIo(uint16_t address)
+{
+    if (address < 0x4000)
+        return ReadPpuRegister(address & 7);
+    if (address == 0x4016) {
+        uint8_t v = uint8_t(0x40 | ((PadState[0] & PadMask[0]) ? 1 : 0));
+        PadMask[0] = uint8_t(PadMask[0] << 1);
+        return v;
+    }
+    if (address == 0x4017) {
+        uint8_t v = 0x40;
+        if ((PpuRegisters[2] & 0xC0) != 0x40)
+            v |= 8;
+        if (PadState[1] & PadMask[1])
+            v |= 1;
+        PadMask[1] = uint8_t(PadMask[1] << 1);
+        return v;
+    }
+    const int mapper = Cartridge.mapper;
+    if (mapper == 20 && address >= 0x4030 && address <= 0x4033) {
+        switch (address) {
+        case 0x4030: return MapperState.bytes[2];
+        case 0x4031:
+            if (DiskControl & 0x80)
+                Cpu.pendingInterrupt = IntIrq;
+            DiskPosition = (DiskPosition + 1) % DiskLength;
+            return 0;
+        case 0x4032: return 7;
+        default: return 0;
+        }
+    }
+    if (mapper == 19 && (address == 0x5000 || address == 0x5800)) {
+        const uint8_t *c = MapperState.bytes + 4;
+        uint32_t counter = uint32_t(c[0] | c[1] << 8 | c[2] << 16 | uint32_t(c[3]) << 24);
+        return address == 0x5000 ? uint8_t(counter) : uint8_t((counter >> 8) & 0x7F);
+    }
+    if (address == 0x5015)
+        return CpuSpace[0x5015];
+    if (mapper == 5) {
+        if (address == 0x5204) {
+            Cpu.pendingInterrupt = IntNone;
+            return CurrentLine == MapperState.bytes[20] ? 0x40 : 0;
+        }
+        if (address == 0x5205 || address == 0x5206) {
+            unsigned product = unsigned(MapperState.bytes[21]) * MapperState.bytes[22];
+            return uint8_t(address == 0x5205 ? product : product >> 8);
+        }
+        if (address >= 0x5C00)
+            return CpuSpace[address];
+    }
+    if (address <= 0x4017)
+        return CpuSpace[address];
+    return uint8_t(address >> 8);
+}
+
+void WriteIo(uint16_t address, uint8_t value)
+{
+    if (address < 0x4000) {
+        WritePpuRegister(address & 7, value);
+        return;
+    }
+    if (address == 0x4014) {
+        const uint8_t start = PpuRegisters[3];
+        for (int i = 0; i < 256; ++i)
+            SpriteRam[uint8_t(start + i)] = ReadMemory(uint16_t((value << 8) + i));
+        Cpu.cyclesLeft -= 512;
+        return;
+    }
+    if (address == 0x4016) {
+        // The VS boards switch pattern banks here; boards with a mapper of
+        // their own decode it themselves.
+        if (Cartridge.vsSystem && VromBuffer && !MapperWrite)
+            MapVideoPages(0, 7, VromBuffer + (value & ((VromMask & 1) ? 4 : 0)) * 0x800);
+        if (PadStrobe && !(value & 1))
+            PadMask[0] = PadMask[1] = 1;
+        PadStrobe = value & 1;
+        return;
+    }
+    if (address <= 0x4015) {
+        CpuSpace[0x4015] = ApuWrite(SoundUnit, address & 255, value);
+        return;
+    }
+    if (MapperWrite)
+        MapperWrite(address, value);
+}
+
+// Moves VramAddress to the line about to be drawn, as the hardware's
+// address counter does at the end of each line.
+void AdvanceAddress(int line)
+{
+    uint32_t a = VramAddress;
+    if (line == 0) {
+        a = ((ScrollY & 0xF8) << 2) | ((PpuRegisters[0] & 3u) << 10) | ((ScrollY & 7) << 12) | (ScrollX >> 3);
+        if (((a >> 5) & 31) >= 30)
+            a = (a - 0x40) ^ 0x800;
+    } else {
+        if (((a >> 5) & 31) >= 30)
+            a = (a - 0x40) ^ 0x800;
+        a += 0x1000;
+        if (a & 0x8000) {
+            a &= 0x7FFF;
+            if (((a >> 5) & 31) >= 29)
+                a = (a & ~0x3E0u) ^ 0x800;
+            else
+                a += 0x20;
+        }
+        a = (a & 0xFBE0) | ((PpuRegisters[0] & 1u) << 10) | (ScrollX >> 3);
+    }
+    VramAddress = uint16_t(a);
+}
+
+int StartOfLine(Cpu6502State &cpu)
+{
+    const int line = CurrentLine;
+    if (FrameSkipCounter == 0) {
+        if (PpuRegisters[1] & 0x18)
+            AdvanceAddress(line);
+        const uint32_t a = VramAddress;
+        const int x = int(((a >> 10) & 1) * 256 + (a & 31) * 8 + (ScrollX & 7));
+        const int y = int(((a >> 11) & 1) * 256 + ((a >> 5) & 31) * 8 + ((a >> 12) & 7));
+        if (LineRenderer && LineRenderer(line, x, y) && SpriteZeroLine == 255)
+            SpriteZeroLine = uint8_t(line);
+    }
+    if (line == SpriteZeroLine)
+        PpuRegisters[2] |= 0x40;
+    if (MapperLine)
+        CycleTotal = MapperLine(CycleTotal);
+    LineStep = 1;
+    cpu.linePeriod = VisibleCycles(HPeriod);
+    return cpu.pendingInterrupt;
+}
+
+void SetOverflow(int overflow)
+{
+    PpuRegisters[2] = uint8_t(overflow ? (PpuRegisters[2] | 0x20) : (PpuRegisters[2] & ~0x20));
+}
+
+int StartOfVerticalBlank(Cpu6502State &cpu)
+{
+    const int ms = Cartridge.pal ? 20 : 17;
+    ApuSync(SoundUnit, 0x82);
+    if (Cartridge.mapper == 5)
+        ApuSync(MapperState.sound, 0x82);
+    MidiTicks(ms);
+    CpuSpace[0x4015] = ApuFrameStep(SoundUnit, ms);
+    if (CpuSpace[0x4015] & 0x80)
+        cpu.pendingInterrupt = IntIrq;
+    if (Cartridge.mapper == 5)
+        CpuSpace[0x5015] = ApuFrameStep(MapperState.sound, ms);
+    ReadPadState();
+    TriggerSound();
+    for (uint8_t &pad : PadState) {
+        if (pad & 0x10)
+            pad &= uint8_t(~0x20);
+        if (pad & 0x80)
+            pad &= uint8_t(~0x40);
+    }
+    FrameDone = true;
+    if (FrameSkipCounter) {
+        --FrameSkipCounter;
+    } else {
+        FrameSkipCounter = FrameSkip - 1;
+        PresentFrame();
+    }
+    if (FrameSkipCounter == 0)
+        SpriteZeroLine = 255;
+    PpuRegisters[2] = uint8_t((PpuRegisters[2] & 0x5F) | 0x80);
+    LineStep = 2;
+    cpu.linePeriod = 4;
+    return QuitFlag ? int(IntQuit) : int(cpu.pendingInterrupt);
+}
+
+} // namespace
+
+uint8_t ReadMemory(uint16_t address)
+{
+    if (uint16_t(address - 0x2000) >= 0x4000)
+        return FetchMap[address >> 13][address & 0x1FFF];
+    return ReadIo(address);
+}
+
+void WriteMemory(uint16_t address, uint8_t value)
+{
+    if (address < 0x2000) {
+        uint8_t *ram = CpuSpace + (address & 0x7FF);
+        ram[0] = ram[0x800] = ram[0x1000] = ram[0x1800] = value;
+        return;
+    }
+    if (address >= 0x6000 && address < 0x8000) {
+        if (MapperWrite && MapperWrite(address, value))
+            return;
+        // Cartridge RAM is written where it is read from; ROM mapped
+        // there ignores the write.
+        uint8_t *page = FetchMap[3];
+        if (page >= CpuSpace && page < CpuSpace + CpuSpaceSize)
+            page[address & 0x1FFF] = value;
+        return;
+    }
+    if (address >= 0x8000) {
+        if (MapperWrite)
+            MapperWrite(address, value);
+        return;
+    }
+    WriteIo(address, value);
+}
+
+int LineHook(Cpu6502State &cpu)
+{
+    CycleTotal += cpu.linePeriod;
+    switch (LineStep) {
+    case 0:
+        if (CurrentLine < 240)
+            return StartOfLine(cpu);
+        return StartOfVerticalBlank(cpu);
+    case 1:
+        LineStep = 0;
+        ++CurrentLine;
+        SetOverflow(PrepareSpriteLine(CurrentLine));
+        cpu.linePeriod = HPeriod - VisibleCycles(HPeriod);
+        return cpu.pendingInterrupt;
+    case 2:
+        cpu.linePeriod = VPeriod - 240 * HPeriod - VisibleCycles(HPeriod) - 4;
+        LineStep = 3;
+        if ((PpuRegisters[0] & 0x80) && (PpuRegisters[2] & 0x80))
+            return IntNmi;
+        return cpu.pendingInterrupt;
+    default:
+        PpuRegisters[2] &= 0x3F;
+        LineStep = 0;
+        CurrentLine = 0;
+        SetOverflow(PrepareSpriteLine(0));
+        cpu.linePeriod = HPeriod - VisibleCycles(HPeriod);
+        return cpu.pendingInterrupt;
+    }
+}
+
+void MachineReset()
+{
+    SetupMapper(Cartridge.mapper);
+    PadState[0] = PadState[1] = 0;
+    PadMask[0] = PadMask[1] = 1;
+    std::memset(SpriteRam, 0, sizeof SpriteRam);
+    PpuRegisters[0] = 0;
+    PpuRegisters[1] = 0x18;
+    SetMirroring(MirroringMode | 128);
+    PpuBgPalette = VideoSpace + 0x3F00;
+    PpuSpritePalette = VideoSpace + 0x3F10;
+    SelectPatternTables();
+    SpriteLineTable.lastSprite = -1;
+    PadStrobe = 0;
+    WriteToggle = 0;
+    CurrentLine = 0;
+    ScrollX = 0;
+    SpriteZeroLine = 255;
+    VramAddress = 0;
+    ReadBuffer = 0;
+    DiskControl = 0;
+    DiskPosition = 0;
+    DiskSide = 255;
+    CpuSpace[0x4015] = ApuReset(SoundUnit, Cartridge.pal ? 0x10000 : 0);
+    Cpu6502Reset(Cpu);
+}
+
+} // namespace Cindrel

@@ -1,0 +1,255 @@
+// The picture processor's CPU-visible registers, the 1 KB page map, the
+// name-table mirroring and the per-line sprite pre-pass.
+#include "modules/cindrel/machine/Machine.h"
+
+namespace Cindrel {
+
+uint8_t *VideoPageMap[16];
+uint8_t SpriteRam[256];
+uint8_t PpuRegisters[8];
+uint32_t ScrollX;
+uint32_t ScrollY;
+uint8_t WriteToggle;
+uint16_t VramAddress;
+uint8_t ReadBuffer;
+int MirroringMode;
+uint8_t **SpriteHalf = VideoPageMap;
+uint8_t **BackgroundHalf = VideoPageMap;
+uint8_t *PpuBgPalette;
+uint8_t *PpuSpritePalette;
+SpriteLine SpriteLineTable{{}, -1};
+uint8_t Palette[64][3];
+
+namespace {
+
+// Which 1 KB of name-table space each of $2000, $2400, $2800, $2C00 uses.
+constexpr uint16_t MirrorTable[5][4] = {
+    {0x2000, 0x2000, 0x2400, 0x2400},
+    {0x2000, 0x2400, 0x2000, 0x2400},
+    {0x2000, 0x2000, 0x2000, 0x2000},
+    {0x2400, 0x2400, 0x2400, 0x2400},
+    {0x2000, 0x2400, 0x2800, 0x2C00},
+};
+
+bool InVrom(const uint8_t *page)
+{
+    return VromBuffer && page >= VromBuffer && page < VromBuffer + VromBufferSize;
+}
+
+uint8_t VideoRead(uint32_t address)
+{
+    const uint32_t a = address & 0x3FFF;
+    if (a < 0x3F00)
+        return VideoPageMap[a >> 10][a & 0x3FF];
+    return VideoSpace[0x3F00 + (a & 0x1F)];
+}
+
+void StepAddress()
+{
+    VramAddress = uint16_t((VramAddress + ((PpuRegisters[0] & 4) ? 32 : 1)) & 0x7FFF);
+}
+
+void WriteVideo(uint8_t value)
+{
+    const uint32_t a = VramAddress & 0x3FFFu;
+    if (a < 0x3F00) {
+        uint8_t *page = VideoPageMap[a >> 10];
+        if (!InVrom(page))
+            page[a & 0x3FF] = value;
+    } else if ((a & 0x0F) == 0) {
+        VideoSpace[0x3F00] = VideoSpace[0x3F10] = value;
+    } else {
+        VideoSpace[0x3F00 + (a & 0x1F)] = value;
+    }
+    StepAddress();
+    ReadBuffer = VideoRead(VramAddress);
+}
+
+// The first $2006 write: the high six address bits, as the temporary
+// address also sets fine row, coarse row bits 3-4 and the name table
+// (address bit 14, fine row bit 2, is cleared).
+void FirstAddressWrite(uint8_t value)
+{
+    PpuRegisters[6] = value & 0x3F;
+    PpuRegisters[0] = uint8_t((PpuRegisters[0] & ~3) | ((value >> 2) & 3));
+    ScrollY = (ScrollY & 0x38) | ((value >> 4) & 3) | ((value & 3u) << 6);
+}
+
+// The second $2006 write: coarse column and coarse row bits 0-2, then the
+// whole temporary address becomes the address.
+void SecondAddressWrite(uint8_t value)
+{
+    ScrollX = (ScrollX & 7) | ((value & 31u) << 3);
+    ScrollY = (ScrollY & 0xC7) | ((value >> 5) << 3);
+    const uint32_t t = (ScrollX >> 3) | ((ScrollY >> 3) << 5) | ((PpuRegisters[0] & 3u) << 10) | ((ScrollY & 7) << 12);
+    VramAddress = uint16_t(t);
+    PpuRegisters[6] = uint8_t(t >> 8);
+}
+
+} // namespace
+
+void HandOnPalette()
+{
+    const bool grey = PpuRegisters[1] & 1;
+    for (int i = 0; i < 64; ++i) {
+        const int r = Palette[i][0], g = Palette[i][1], b = Palette[i][2];
+        if (grey) {
+            const int level = (r + 2 * g + b) >> 2;
+            SetPaletteColor(i, level, level, level);
+        } else {
+            SetPaletteColor(i, r, g, b);
+        }
+    }
+}
+
+void MapVideoPages(int first, int last, uint8_t *pointer)
+{
+    for (int i = first; i <= last; ++i, pointer += 0x400)
+        VideoPageMap[i] = pointer;
+}
+
+void SetMirroring(int mode)
+{
+    const bool force = mode & 128;
+    mode &= 127;
+    // Four-screen boards have no mirroring control.
+    if (Cartridge.mirroring == 4 && mode != 4)
+        return;
+    if (mode == MirroringMode && !force)
+        return;
+    MirroringMode = mode;
+    if (mode > 4)
+        return;
+    for (int i = 0; i < 4; ++i)
+        VideoPageMap[8 + i] = VideoPageMap[12 + i] = VideoSpace + MirrorTable[mode][i];
+}
+
+void SelectPatternTables()
+{
+    SpriteHalf = VideoPageMap + ((PpuRegisters[0] & 0x08) ? 4 : 0);
+    BackgroundHalf = VideoPageMap + ((PpuRegisters[0] & 0x10) ? 4 : 0);
+}
+
+void WritePpuRegister(int reg, uint8_t value)
+{
+    PpuRegisters[2] = uint8_t((PpuRegisters[2] & 0xE0) | (value & 0x1F));
+    switch (reg) {
+    case 0:
+        PpuRegisters[0] = value;
+        SelectPatternTables();
+        break;
+    case 1: {
+        const bool changed = (PpuRegisters[1] ^ value) & 1;
+        PpuRegisters[1] = value;
+        if (changed)
+            HandOnPalette();
+        break;
+    }
+    case 2:
+        WriteToggle = 0;
+        PpuRegisters[2] &= 0x7F;
+        break;
+    case 3:
+        PpuRegisters[3] = value;
+        break;
+    case 4:
+        SpriteRam[PpuRegisters[3]++] = value;
+        break;
+    case 5:
+        if (WriteToggle == 0) {
+            ScrollX = value;
+            WriteToggle = 2;
+        } else {
+            ScrollY = value;
+            WriteToggle = 0;
+        }
+        break;
+    case 6:
+        if (WriteToggle == 0) {
+            FirstAddressWrite(value);
+            WriteToggle = 1;
+        } else {
+            SecondAddressWrite(value);
+            WriteToggle = 0;
+        }
+        break;
+    default:
+        WriteVideo(value);
+        break;
+    }
+}
+
+uint8_t ReadPpuRegister(int reg)
+{
+    if (reg == 4)
+        return SpriteRam[PpuRegisters[3]++];
+    if (reg == 7) {
+        const uint8_t v = ReadBuffer;
+        ReadBuffer = VideoRead(VramAddress);
+        StepAddress();
+        return v;
+    }
+    const uint8_t v = PpuRegisters[2];
+    PpuRegisters[2] &= 0x7F;
+    WriteToggle = 0;
+    return v;
+}
+
+namespace {
+
+uint8_t Reverse(uint8_t b)
+{
+    b = uint8_t((b & 0xF0) >> 4 | (b & 0x0F) << 4);
+    b = uint8_t((b & 0xCC) >> 2 | (b & 0x33) << 2);
+    return uint8_t((b & 0xAA) >> 1 | (b & 0x55) << 1);
+}
+
+} // namespace
+
+int PrepareSpriteLine(int line)
+{
+    SpriteLineTable.lastSprite = -1;
+    if (!(PpuRegisters[1] & 0x10))
+        return 0;
+    const bool tall = PpuRegisters[0] & 0x20;
+    const int height = tall ? 16 : 8;
+    const bool leftColumn = PpuRegisters[1] & 0x04;
+    int count = 0;
+    for (int s = 0; s < 64; ++s) {
+        const uint8_t *sprite = SpriteRam + s * 4;
+        const int row = line - sprite[0] - 1;
+        const bool shown = row >= 0 && row < height && (sprite[3] != 0 || leftColumn);
+        // The hardware draws at most eight sprites a line; a ninth only
+        // raises the overflow flag.
+        if (shown && count == 8)
+            return 1;
+        SpriteLineTable.words[s] = 0;
+        if (!shown)
+            continue;
+        ++count;
+        const uint8_t tile = sprite[1], attributes = sprite[2];
+        const bool flipV = attributes & 0x80;
+        const uint8_t *pattern;
+        int source;
+        if (tall) {
+            pattern = VideoPageMap[(tile & 1) * 4 + (tile >> 6)] + (tile & 0x3E) * 16;
+            source = row < 8 ? (flipV ? 23 - row : row) : (flipV ? 15 - row : row + 8);
+        } else {
+            pattern = SpriteHalf[tile >> 6] + (tile & 0x3F) * 16;
+            source = flipV ? 7 - row : row;
+        }
+        uint8_t low = pattern[source], high = pattern[source + 8];
+        if (!(low | high))
+            continue;
+        if (attributes & 0x40) {
+            low = Reverse(low);
+            high = Reverse(high);
+        }
+        const unsigned h2 = unsigned(high) * 2;
+        SpriteLineTable.words[s] = uint16_t((h2 & 0xAAA) | (((h2 & 0x555) | (low & 0xAAu)) * 128) | (low & 0x55u));
+        SpriteLineTable.lastSprite = s;
+    }
+    return 0;
+}
+
+} // namespace Cindrel

@@ -1,0 +1,128 @@
+#include "modules/cindrel/machine/standins/ModuleStandIns.h"
+
+#include "common/zorvan/ByteStream.h"
+#include "modules/cindrel/machine/Machine.h"
+
+#include <cstring>
+
+namespace Cindrel {
+
+StandInRecord StandIns;
+SoundUnitState SoundUnit;
+
+void ResetStandIns() { StandIns = StandInRecord(); }
+
+uint8_t ApuReset(SoundUnitState &unit, int setup)
+{
+    ++StandIns.apuResets;
+    std::memset(&unit, 0, sizeof unit);
+    unit.firstChannel = setup & 0xFFFF;
+    unit.framesPerSecond = (setup & 0x10000) ? 50 : 60;
+    unit.enableMask = 0x1F;
+    unit.changed = 0x7F;
+    unit.pushMode = 1;
+    return unit.status;
+}
+
+uint8_t ApuWrite(SoundUnitState &unit, int reg, uint8_t value)
+{
+    ++StandIns.apuWrites;
+    StandIns.lastApuRegister = reg;
+    StandIns.lastApuValue = value;
+    if (reg < 0x15)
+        unit.registers[reg] = value;
+    else if (reg >= 0x80 && reg <= 0x83)
+        unit.waveRegisters[reg - 0x80] = value;
+    if (reg == 0x15)
+        unit.enableMask = value & 0x1F;
+    return unit.status;
+}
+
+void ApuSync(SoundUnitState &, int) {}
+
+uint8_t ApuFrameStep(SoundUnitState &unit, int)
+{
+    unit.status = StandIns.frameStepStatus;
+    return unit.status;
+}
+
+void ApuWriteImage(const SoundUnitState &unit, Zorvan::ByteWriter &out)
+{
+    out.raw(unit.registers, sizeof unit.registers);
+    out.u8(unit.status);
+    out.raw(unit.waveRegisters, sizeof unit.waveRegisters);
+    out.zeros(2);
+    for (const int32_t *field : {unit.frequency, unit.volume, unit.length, unit.sweepTimer, unit.envelopeTimer,
+                                 unit.timer, unit.envelopeLevel})
+        for (int c = 0; c < 7; ++c)
+            out.i32(field[c]);
+    out.i32(unit.firstChannel);
+    out.i32(unit.framesPerSecond);
+    out.u8(unit.enableMask);
+    out.u8(unit.changed);
+    out.u8(unit.dutyChanged);
+    out.u8(unit.pushMode);
+}
+
+bool ApuReadImage(SoundUnitState &unit, Zorvan::ByteReader &in)
+{
+    SoundUnitState next = unit;
+    in.raw(next.registers, sizeof next.registers);
+    next.status = in.u8();
+    in.raw(next.waveRegisters, sizeof next.waveRegisters);
+    in.skip(2);
+    for (int32_t *field : {next.frequency, next.volume, next.length, next.sweepTimer, next.envelopeTimer,
+                           next.timer, next.envelopeLevel})
+        for (int c = 0; c < 7; ++c)
+            field[c] = in.i32();
+    next.firstChannel = in.i32();
+    next.framesPerSecond = in.i32();
+    next.enableMask = in.u8();
+    next.changed = in.u8();
+    next.dutyChanged = in.u8();
+    next.pushMode = in.u8();
+    // A unit never reset (the second one, off mapper 5) is all zero.
+    if (!in.ok() || (next.framesPerSecond != 0 && next.framesPerSecond != 50 && next.framesPerSecond != 60))
+        return false;
+    unit = next;
+    return true;
+}
+
+namespace {
+
+int RecordLine(int kind, int line, int x, int y)
+{
+    ++StandIns.renderCalls;
+    StandIns.lastRenderer = kind;
+    StandIns.lineX[line & 255] = x;
+    StandIns.lineY[line & 255] = y;
+    return line == StandIns.spriteZeroHitLine;
+}
+
+} // namespace
+
+int PpuLineEntry(int line, int x, int y) { return RecordLine(1, line, x, y); }
+int PpuLineEntryLatch9(int line, int x, int y) { return RecordLine(2, line, x, y); }
+int PpuLineEntryLatch10(int line, int x, int y) { return RecordLine(3, line, x, y); }
+int PpuLineEntryMmc5(int line, int x, int y) { return RecordLine(4, line, x, y); }
+
+void PresentFrame() { ++StandIns.presents; }
+
+void SetPaletteColor(int index, int red, int green, int blue)
+{
+    ++StandIns.paletteCalls;
+    StandIns.colors[index & 63][0] = uint8_t(red);
+    StandIns.colors[index & 63][1] = uint8_t(green);
+    StandIns.colors[index & 63][2] = uint8_t(blue);
+}
+
+void ReadPadState()
+{
+    ++StandIns.padReads;
+    PadState[0] = StandIns.pad;
+    PadState[1] = 0;
+}
+
+void TriggerSound() { ++StandIns.soundTriggers; }
+
+} // namespace Cindrel

@@ -1,0 +1,250 @@
+// The saved-state file: its layout, save-load-save round trips, refusals
+// that leave the machine as it was, and saves that never lose the old file.
+#include "modules/cindrel/machine/StateFile.h"
+#include "modules/cindrel/machine/tests/MachineFixture.h"
+
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace Cindrel;
+using namespace Cindrel::Test;
+
+namespace {
+
+constexpr size_t Hw = StateHardwareAt;
+
+uint32_t Word(const std::string &bytes, size_t at)
+{
+    uint32_t v = 0;
+    for (int i = 3; i >= 0; --i)
+        v = (v << 8) | uint8_t(bytes[at + size_t(i)]);
+    return v;
+}
+
+void PutWord(std::string &bytes, size_t at, uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        bytes[at + size_t(i)] = char(v >> (8 * i));
+}
+
+class StateFileTest : public MachineFixture {
+protected:
+    // A running cartridge with pattern ROM, a few frames in, its program
+    // banks partly in ROM and partly in RAM, ROM at $6000.
+    void StartBusyMachine()
+    {
+        CartridgeBuilder cart(4, 2);
+        cart.Code(0xC000, {0xE6, 0x20, 0x4C, 0x00, 0xC0}).Code(0xC100, {0x40}).Vectors(0xC100, 0xC000, 0xC100);
+        ASSERT_TRUE(Start(cart));
+        RunFrames(3);
+        FetchMap[3] = RomBuffer + 0x2000;
+        FetchMap[5] = CpuSpace + 0x8000;
+        VideoPageMap[2] = VromBuffer + 0x2C00;
+        ScrollX = 0x45;
+        ScrollY = 0x67;
+        VramAddress = 0x2345;
+        WriteToggle = 2;
+        SpriteRam[3] = 0x99;
+        MapperState.bytes[5] = 0xA5;
+    }
+};
+
+TEST_F(StateFileTest, BlocksLieAtTheirOffsets)
+{
+    StartBusyMachine();
+    Cpu.A = 0x3C;
+    CpuSpace[0x0123] = 0x5E;
+    VideoSpace[0x2001] = 0x6F;
+    PpuRegisters[1] = 0x1E;
+    SoundUnit.registers[2] = 0x7A;
+    MirroringMode = 1;
+    ASSERT_EQ(SaveStateFile(Path("s.st")), 1);
+    const std::string f = ReadFile(Path("s.st"));
+    ASSERT_EQ(f.size(), StateFileSize);
+    EXPECT_EQ(f.substr(0, 5), std::string("STB\x1A\x03"));
+    EXPECT_EQ(uint8_t(f[5]) | uint8_t(f[6]) << 8, CartridgeChecksum());
+    EXPECT_EQ(f.substr(7, 9), std::string(9, '\0'));
+    EXPECT_EQ(uint8_t(f[StateCpuAt]), 0x3C);
+    EXPECT_EQ(uint8_t(f[StateCpuSpaceAt + 0x123]), 0x5E);
+    EXPECT_EQ(uint8_t(f[StateVideoSpaceAt + 0x2001]), 0x6F);
+    EXPECT_EQ(uint8_t(f[StateSpriteRamAt + 3]), 0x99);
+    EXPECT_EQ(uint8_t(f[StatePpuRegistersAt + 1]), 0x1E);
+    EXPECT_EQ(uint8_t(f[StateSoundAt + 2]), 0x7A);
+    EXPECT_EQ(uint8_t(f[StateMapperAt + 5]), 0xA5);
+    const struct {
+        size_t at;
+        uint32_t value;
+    } words[] = {
+        {0, 1}, {8, 0x45}, {12, 0x67}, {16, 0x67}, {20, 0x2345}, {28, 2}, {32, 2}, {44, 255},
+        {60, 0},                                          // $8000: ROM offset 0
+        {64, uint32_t(-0x8000 - 1)},                      // $A000: RAM at CpuSpace $8000
+        {68, uint32_t(RomBufferSize - 0x4000)},           // $C000: the last 16 KB
+        {76, 0}, {84, 0x2C00},                            // pattern pages in VROM
+        {76 + 4 * 8, uint32_t(-0x2000 - 1)},              // name table in VideoSpace
+        {124, 0x2000}, {128, 1},                          // $6000 on ROM, marked
+    };
+    for (const auto &w : words)
+        EXPECT_EQ(Word(f, Hw + w.at), w.value) << "hardware block +" << w.at;
+    EXPECT_EQ(f.substr(Hw + 132, 1024 - 132), std::string(1024 - 132, '\0'));
+}
+
+TEST_F(StateFileTest, SaveLoadSaveIsByteIdentical)
+{
+    StartBusyMachine();
+    ASSERT_EQ(SaveStateFile(Path("a.st")), 1);
+    const std::vector<uint8_t> saved = MachineSnapshot();
+    // Move everything on.
+    RunFrames(5);
+    FetchMap[3] = CpuSpace + 0x6000;
+    FetchMap[5] = RomBuffer;
+    VideoPageMap[12] = VideoSpace;
+    ScrollX = 1;
+    WriteMemory(0x2001, 0x19); // grey
+    ResetStandIns();
+    ASSERT_EQ(LoadStateFile(Path("a.st")), 1);
+    EXPECT_EQ(MachineSnapshot(), saved);
+    EXPECT_EQ(FetchMap[3], RomBuffer + 0x2000);
+    EXPECT_EQ(FetchMap[5], CpuSpace + 0x8000);
+    for (int n = 0; n < 4; ++n)
+        EXPECT_EQ(VideoPageMap[12 + n], VideoPageMap[8 + n]);
+    EXPECT_EQ(StandIns.paletteCalls, 64); // colours handed on for $2001 bit 0
+    EXPECT_EQ(StandIns.colors[2][2], 0xB0);
+    ASSERT_EQ(SaveStateFile(Path("b.st")), 1);
+    EXPECT_EQ(ReadFile(Path("a.st")), ReadFile(Path("b.st")));
+    // The machine carries on from there.
+    EXPECT_EQ(RunFrames(2), 2);
+}
+
+TEST_F(StateFileTest, UnmarkedFilesKeepCartridgeRamAtSixThousand)
+{
+    StartBusyMachine();
+    ASSERT_EQ(SaveStateFile(Path("a.st")), 1);
+    std::string f = ReadFile(Path("a.st"));
+    PutWord(f, Hw + 124, 0);
+    PutWord(f, Hw + 128, 0);
+    WriteFile(Path("old.st"), f);
+    ASSERT_EQ(LoadStateFile(Path("old.st")), 1);
+    EXPECT_EQ(FetchMap[3], CpuSpace + 0x6000);
+}
+
+TEST_F(StateFileTest, HostileFilesAreRefusedAndChangeNothing)
+{
+    StartBusyMachine();
+    ASSERT_EQ(SaveStateFile(Path("good.st")), 1);
+    const std::string good = ReadFile(Path("good.st"));
+    RunFrames(1);
+    const std::vector<uint8_t> before = MachineSnapshot();
+    using Edit = void (*)(std::string &);
+    const struct {
+        const char *what;
+        Edit edit;
+    } cases[] = {
+        {"empty", [](std::string &f) { f.clear(); }},
+        {"one short", [](std::string &f) { f.pop_back(); }},
+        {"one long", [](std::string &f) { f.push_back(0); }},
+        {"much longer", [](std::string &f) { f.append(100000, '\0'); }},
+        {"magic", [](std::string &f) { f[0] = 'X'; }},
+        {"version", [](std::string &f) { f[4] = 2; }},
+        {"checksum", [](std::string &f) { f[5] ^= 1; }},
+        {"pending interrupt", [](std::string &f) { f[StateCpuAt + 16] = 9; }},
+        {"cycle countdown", [](std::string &f) { PutWord(f, StateCpuAt + 12, 0x40000000); }},
+        {"mirroring 5", [](std::string &f) { PutWord(f, Hw + 0, 5); }},
+        {"line 256", [](std::string &f) { PutWord(f, Hw + 4, 256); }},
+        {"scroll X 256", [](std::string &f) { PutWord(f, Hw + 8, 256); }},
+        {"address $8000", [](std::string &f) { PutWord(f, Hw + 20, 0x8000); }},
+        {"toggle 3", [](std::string &f) { PutWord(f, Hw + 28, 3); }},
+        {"disk position 65500", [](std::string &f) { PutWord(f, Hw + 40, 65500); }},
+        {"latch 9 is 2", [](std::string &f) { PutWord(f, Hw + 48, 2); }},
+        {"latch 10 high is 2", [](std::string &f) { PutWord(f, Hw + 56, 2); }},
+        {"ROM page past the end", [](std::string &f) { PutWord(f, Hw + 60, 0x10000); }},
+        {"ROM page not whole", [](std::string &f) { PutWord(f, Hw + 60, 0x10000 - 0x1000); }},
+        {"RAM page past the end", [](std::string &f) { PutWord(f, Hw + 64, uint32_t(-0x10000 - 1)); }},
+        {"RAM page not whole", [](std::string &f) { PutWord(f, Hw + 64, uint32_t(-0xF000 - 1)); }},
+        {"most negative", [](std::string &f) { PutWord(f, Hw + 64, 0x80000000u); }},
+        {"VROM page past the end", [](std::string &f) { PutWord(f, Hw + 76, 0x4000); }},
+        {"video page not whole", [](std::string &f) { PutWord(f, Hw + 108, uint32_t(-0x3E00 - 1)); }},
+        {"entry 3 past the end", [](std::string &f) { PutWord(f, Hw + 124, 0x7FFFFFFF); }},
+        {"entry 3 mark 2", [](std::string &f) { PutWord(f, Hw + 128, 2); }},
+        {"sound block", [](std::string &f) { PutWord(f, StateSoundAt + 228, 7); }},
+        {"second sound unit", [](std::string &f) { PutWord(f, StateMapperAt + 24 + 228, 7); }},
+    };
+    for (const auto &c : cases) {
+        std::string f = good;
+        c.edit(f);
+        WriteFile(Path("bad.st"), f);
+        clearConsole();
+        std::string reason;
+        EXPECT_EQ(LoadStateFile(Path("bad.st"), &reason), 0) << c.what;
+        EXPECT_FALSE(reason.empty()) << c.what;
+        EXPECT_NE(std::string(getConsole()).find(reason), std::string::npos) << c.what;
+        EXPECT_TRUE(MachineSnapshot() == before) << c.what;
+    }
+    std::string reason;
+    EXPECT_EQ(LoadStateFile(Path("missing.st"), &reason), 0);
+    EXPECT_EQ(LoadStateFile("", &reason), 0);
+    EXPECT_TRUE(MachineSnapshot() == before);
+}
+
+TEST_F(StateFileTest, AnotherCartridgeWithTheSameSumIsAccepted)
+{
+    StartBusyMachine();
+    ASSERT_EQ(SaveStateFile(Path("a.st")), 1);
+    // Two bytes swapped keep the sum.
+    CartridgeBuilder other(4, 2);
+    other.Code(0xC000, {0x20, 0xE6, 0x4C, 0x00, 0xC0}).Code(0xC100, {0x40}).Vectors(0xC100, 0xC000, 0xC100);
+    ASSERT_TRUE(Start(other, "other.nes"));
+    EXPECT_EQ(LoadStateFile(Path("a.st")), 1);
+    // One byte more does not.
+    other.Code(0xC100, {0x41});
+    ASSERT_TRUE(Start(other, "third.nes"));
+    EXPECT_EQ(LoadStateFile(Path("a.st")), 0);
+}
+
+TEST_F(StateFileTest, SavesThatCannotBeMadeKeepTheOldFile)
+{
+    StartBusyMachine();
+    WriteFile(Path("s.st"), "old");
+    // A page pointer outside every buffer: refused before any file is made.
+    static uint8_t elsewhere[0x2000];
+    uint8_t *const kept = FetchMap[4];
+    FetchMap[4] = elsewhere;
+    EXPECT_EQ(SaveStateFile(Path("s.st")), 0);
+    FetchMap[4] = kept;
+    EXPECT_EQ(ReadFile(Path("s.st")), "old");
+    // A write that fails keeps the old file and leaves no temporary one.
+    std::filesystem::create_directories(Path("s.st.tmp") + "/blocker");
+    EXPECT_EQ(SaveStateFile(Path("s.st")), 0);
+    EXPECT_EQ(ReadFile(Path("s.st")), "old");
+    std::filesystem::remove_all(Path("s.st.tmp"));
+    EXPECT_EQ(SaveStateFile(""), 0);
+    EXPECT_EQ(SaveStateFile(Path("s.st")), 1);
+    EXPECT_FALSE(std::filesystem::exists(Path("s.st.tmp")));
+}
+
+TEST_F(StateFileTest, AChildKilledWhileSavingLeavesTheOldOrTheNewFile)
+{
+    StartBusyMachine();
+    ASSERT_EQ(SaveStateFile(Path("s.st")), 1);
+    const std::string old = ReadFile(Path("s.st"));
+    CpuSpace[0x0200] ^= 0xFF;
+    ASSERT_EQ(SaveStateFile(Path("new.st")), 1);
+    const std::string fresh = ReadFile(Path("new.st"));
+    for (int round = 0; round < 5; ++round) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            for (;;)
+                SaveStateFile(Path("s.st"));
+        }
+        usleep(useconds_t(2000 + round * 3000));
+        kill(child, SIGKILL);
+        int status = 0;
+        waitpid(child, &status, 0);
+        const std::string now = ReadFile(Path("s.st"));
+        EXPECT_TRUE(now == old || now == fresh) << "round " << round << ": " << now.size() << " bytes";
+        std::filesystem::remove(Path("s.st.tmp"));
+    }
+}
+
+} // namespace
