@@ -1,0 +1,24 @@
+// The handheld's module: the glue's module body over the handheld machine,
+// with its own start-up steps (BIOS path, header check off, sound state)
+// and its settings' defaults.
+#pragma once
+
+#include "modules/common/ConsoleModule.h"
+#include "modules/tavrin/module/TavrinInput.h"
+#include "modules/tavrin/module/TavrinSettingsPage.h"
+#include "modules/tavrin/module/TavrinSound.h"
+#include "modules/tavrin/module/TavrinVideo.h"
+
+namespace Tavrin {
+
+class TavrinModule final
+    : public ConsoleGlue::ConsoleModuleOf<TavrinSettingsPage, TavrinSound, TavrinVideo, TavrinInput> {
+public:
+    TavrinModule();
+
+    bool OpenRom(Zorvan::String path) override;
+    void ResetSettings() override;
+    TavrinSettingsPage &GetTavrinPage() const { return GetConsolePage(); }
+};
+
+} // namespace Tavrin
