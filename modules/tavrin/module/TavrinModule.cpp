@@ -1,16 +1,21 @@
 #include "modules/tavrin/module/TavrinModule.h"
 
+#include "common/zorvan/Console.h"
 #include "engine/Engine.h"
 #include "modules/common/ConsoleDesc.h"
 #include "modules/tavrin/cpu/ArmRun.h"
 #include "modules/tavrin/cpu/ArmState.h"
+#include "modules/tavrin/files/BatteryFile.h"
 #include "modules/tavrin/files/StateFile.h"
 #include "modules/tavrin/machine/Machine.h"
 #include "modules/tavrin/machine/SoundFifo.h"
 #include "platform/ondrel/Input.h"
 
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <iterator>
+#include <string>
 
 namespace Tavrin {
 
@@ -22,6 +27,7 @@ char SaveNameBuffer[ConsoleGlue::kSaveNameSize];
 bool StartMachine(char const *path)
 {
     SaveFileName = SaveNameBuffer;
+    LastBatteryLoad = BatteryLoadReport{};
     return MachineStart(path) != 0;
 }
 
@@ -61,6 +67,23 @@ bool FileExists(Zorvan::String const &path)
     return std::filesystem::is_regular_file(static_cast<char const *>(path), error);
 }
 
+// The last line the console gained since `mark` characters, without its end.
+std::string LastConsoleLine(size_t mark)
+{
+    std::string text = Zorvan::getConsole();
+    text.erase(0, std::min(mark, text.size()));
+    while (!text.empty() && text.back() == '\n')
+        text.pop_back();
+    const size_t start = text.rfind('\n');
+    return start == std::string::npos ? text : text.substr(start + 1);
+}
+
+void Tell(std::string const &text)
+{
+    if (ourEngine)
+        ourEngine->Message(Zorvan::String(text.c_str()));
+}
+
 } // namespace
 
 TavrinModule::TavrinModule() : ConsoleModuleOf(kMachine) {}
@@ -80,7 +103,19 @@ bool TavrinModule::OpenRom(Zorvan::String path)
             }
         }
     }
-    return ConsoleModule::OpenRom(path);
+    const bool started = ConsoleModule::OpenRom(path);
+    if (started && !LastBatteryLoad.keptAs.empty())
+        Tell("The battery file could not be used and was kept as " + LastBatteryLoad.keptAs + ".");
+    return started;
+}
+
+bool TavrinModule::LoadState(int slot)
+{
+    const size_t mark = std::strlen(Zorvan::getConsole());
+    const bool loaded = ConsoleModule::LoadState(slot);
+    if (!loaded)
+        Tell("Saved game " + std::to_string(slot) + " was not loaded. " + LastConsoleLine(mark));
+    return loaded;
 }
 
 void TavrinModule::ResetSettings()

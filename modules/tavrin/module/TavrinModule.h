@@ -16,7 +16,12 @@ class TavrinModule final
 public:
     TavrinModule();
 
+    // A damaged battery file found at the start: one message naming where
+    // it was kept.
     bool OpenRom(Zorvan::String path) override;
+    // A refused state file: one message naming the slot and the reason;
+    // the game runs on as it was.
+    bool LoadState(int slot) override;
     void ResetSettings() override;
     TavrinSettingsPage &GetTavrinPage() const { return GetConsolePage(); }
 };

@@ -206,10 +206,30 @@ TEST_F(TavrinModuleTest, NineSlotsEachLoadTheFrameAfterTheirSave)
         ASSERT_TRUE(Active().LoadState(slot)) << slot << Console();
         EXPECT_TRUE(Frame() == after[size_t(slot)]) << slot;
     }
-    // A refused file leaves the game running on.
+    // A refused file: one message naming the slot and the reason, and the
+    // game runs on untouched.
     WriteFile(Narrow(Active().GetStateName(4)), "damaged");
+    messages.clear();
     EXPECT_FALSE(Active().LoadState(4));
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_THAT(messages[0], testing::HasSubstr("Saved game 4 was not loaded"));
+    EXPECT_THAT(messages[0], testing::HasSubstr("refused: not a state file"));
     EXPECT_TRUE(Active().RunFrame());
+}
+
+TEST_F(TavrinModuleTest, ADamagedBatteryFileIsKeptAsideWithOneMessage)
+{
+    NEEDS_ROMS();
+    StoreRunSettings(false);
+    ASSERT_TRUE(engine->RunFile(Wide(fs::path(roms) / "gba/jsmolka_save_flash64.gba")));
+    std::string const battery = Narrow(Active().GetSaveName());
+    engine->Shutdown();
+    WriteFile(battery, "not a battery file");
+    messages.clear();
+    ASSERT_TRUE(engine->RunFile(Wide(fs::path(roms) / "gba/jsmolka_save_flash64.gba")));
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_THAT(messages[0], testing::HasSubstr(battery + ".damaged"));
+    EXPECT_TRUE(fs::exists(battery + ".damaged"));
 }
 
 } // namespace
