@@ -22,3 +22,7 @@ quintar_module_output(Tavrin)
 if(QUINTAR_TESTS)
   add_subdirectory(module/tests)
 endif()
+
+# The benchmark image's generator (prints nothing; writes the image).
+add_executable(make_bench_image module/bench/make_bench_image.cpp)
+target_include_directories(make_bench_image PRIVATE ${CMAKE_SOURCE_DIR})
