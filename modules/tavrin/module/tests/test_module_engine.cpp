@@ -222,8 +222,13 @@ TEST_F(TavrinModuleTest, ADamagedBatteryFileIsKeptAsideWithOneMessage)
     NEEDS_ROMS();
     StoreRunSettings(false);
     ASSERT_TRUE(engine->RunFile(Wide(fs::path(roms) / "gba/jsmolka_save_flash64.gba")));
+    for (int i = 0; i < 30; ++i)
+        Active().RunFrame();
     std::string const battery = Narrow(Active().GetSaveName());
     engine->Shutdown();
+    // The program wrote flash: closing saved it.
+    ASSERT_TRUE(fs::exists(battery));
+    EXPECT_GT(fs::file_size(battery), 0u);
     WriteFile(battery, "not a battery file");
     messages.clear();
     ASSERT_TRUE(engine->RunFile(Wide(fs::path(roms) / "gba/jsmolka_save_flash64.gba")));
