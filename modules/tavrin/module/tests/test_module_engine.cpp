@@ -6,6 +6,12 @@
 #include "engine/BaseVideo.h"
 #include "engine/tests/EngineSandbox.h"
 #include "platform/ondrel/Input.h"
+#include "ui/propertytree/PropertyItem.h"
+#include "ui/propertytree/PropertyTree.h"
+
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QPushButton>
 #include "tools/testsupport/TestRoms.h"
 
 #include <gmock/gmock.h>
@@ -159,6 +165,44 @@ TEST_F(TavrinModuleTest, OpenWithSoundOffThenCloseTwice)
     EXPECT_FALSE(Active().RunFrame()); // a closed machine is not touched
     Active().Close();
     EXPECT_EQ(words->MachineStopped(), 1u);
+}
+
+// The text a row of the shown settings page displays.
+QString RowText(PropertyTree *tree, QString const &name)
+{
+    QTreeWidgetItemIterator it(tree);
+    for (; *it; ++it) {
+        if ((*it)->text(0) == name) {
+            QString text;
+            if (PropertyItem *item = tree->GetItem(*it))
+                item->GetDisplayText(text);
+            return text;
+        }
+    }
+    return QStringLiteral("(no row)");
+}
+
+TEST_F(TavrinModuleTest, SettingsPageShowsAndSavesTheSettings)
+{
+    ZorvanEngine::Module *module = engine->OpenModule(0);
+    module->GetSettings().Set(L"SoundRate", 32000, false);
+    module->GetSettings().Set(L"vkA", 13, false);
+    module->GetSettings().Set(L"vkB", 300, false);
+    module->ShowProperties();
+    QWidget *page = nullptr;
+    for (QWidget *widget : QApplication::topLevelWidgets())
+        if (widget->isVisible() && widget->findChild<QTreeWidget *>("tree"))
+            page = widget;
+    ASSERT_NE(page, nullptr);
+    auto *tree = static_cast<PropertyTree *>(page->findChild<QTreeWidget *>("tree"));
+    EXPECT_EQ(RowText(tree, "Quality"), "High (44khz)");
+    EXPECT_EQ(RowText(tree, "A"), "Enter");
+    EXPECT_EQ(RowText(tree, "B"), "44"); // 300 read on its low byte
+    EXPECT_EQ(RowText(tree, "Frame Skip"), "3");
+    page->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+    EXPECT_EQ(module->GetSettings().GetInt(L"SoundRate"), 44100);
+    EXPECT_EQ(module->GetSettings().GetInt(L"vkA"), 13);
+    engine->CloseModule(module);
 }
 
 TEST_F(TavrinModuleTest, SaveStateWithoutAFileIsRefused)
