@@ -1,0 +1,28 @@
+# The handheld plug-in libTavrin.so: the module classes on the shared module
+# glue over the CPU, machine, renderer, cartridge, files and sound generator.
+# The machine's module stand-in stays out; the module supplies those calls.
+if(NOT TARGET ConsoleModule)
+  return()
+endif()
+
+# The mixer without the engine, for its tests and the plug-in.
+add_library(TavrinMixer OBJECT module/SoundMixer.cpp)
+target_include_directories(TavrinMixer PUBLIC ${CMAKE_SOURCE_DIR})
+target_link_libraries(TavrinMixer PUBLIC SoundDriver)
+
+add_library(Tavrin MODULE
+  module/TavrinModule.cpp
+  module/TavrinVideo.cpp
+  module/TavrinSound.cpp
+  module/TavrinInput.cpp
+  module/TavrinSettingsPage.cpp)
+target_link_libraries(Tavrin PRIVATE ConsoleModule TavrinCart TavrinFiles TavrinMachineLinked TavrinPsg TavrinMixer)
+quintar_module_output(Tavrin)
+
+if(QUINTAR_TESTS)
+  add_subdirectory(module/tests)
+endif()
+
+# The benchmark image's generator (prints nothing; writes the image).
+add_executable(make_bench_image module/bench/make_bench_image.cpp)
+target_include_directories(make_bench_image PRIVATE ${CMAKE_SOURCE_DIR})

@@ -1,0 +1,147 @@
+#include "modules/tavrin/module/TavrinModule.h"
+
+#include "common/zorvan/Console.h"
+#include "engine/Engine.h"
+#include "modules/common/ConsoleDesc.h"
+#include "modules/tavrin/cpu/ArmRun.h"
+#include "modules/tavrin/cpu/ArmState.h"
+#include "modules/tavrin/files/BatteryFile.h"
+#include "modules/tavrin/files/StateFile.h"
+#include "modules/tavrin/machine/Machine.h"
+#include "modules/tavrin/machine/SoundFifo.h"
+#include "platform/ondrel/Input.h"
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <iterator>
+#include <string>
+
+namespace Tavrin {
+
+namespace {
+
+// The glue fills this before each start; the machine keeps its own copy.
+char SaveNameBuffer[ConsoleGlue::kSaveNameSize];
+
+bool StartMachine(char const *path)
+{
+    SaveFileName = SaveNameBuffer;
+    LastBatteryLoad = BatteryLoadReport{};
+    return MachineStart(path) != 0;
+}
+
+// A machine that was shut down is not touched again.
+int RunMachineFrame()
+{
+    if (MachineStopped)
+        return 0;
+    return ArmRunFrame(&ConsoleCpu) == 1;
+}
+
+bool WriteState(char const *path) { return SaveStateFile(path) == 1; }
+bool ReadState(char const *path) { return LoadStateFile(path) == 1; }
+
+ConsoleGlue::ConsoleMachine const kMachine{
+    StartMachine, MachineShutdown, MachineReset, RunMachineFrame, WriteState, ReadState,
+    reinterpret_cast<int *>(&MachineStopped), SaveNameBuffer,
+};
+
+constexpr ConsoleGlue::ExtensionText kExtensions[] = {{L"GameBoy Advance ROM", L".gba"}};
+constexpr ConsoleGlue::ModuleTexts kTexts{
+    L"Tavrin (GameBoy Advance)", L"GameBoyAdvance",
+    L"Nintendo GameBoy Advance<br>Tavrin 3.0<br><a href=\"https://quintar.invalid/\">Quintar home page</a>",
+    kExtensions, L"2, 4, 0, 9"};
+
+// Index of each button's key in the platform's default key table, and its
+// default joystick button, in the settings' order Up, Down, Left, Right,
+// Start, Select, A, B, L, R.
+constexpr wchar_t const *kKeyNames[] = {L"Up", L"Down", L"Left", L"Right", L"Start",
+                                        L"Select", L"A", L"B", L"L", L"R"};
+constexpr int kDefaultKeyIndex[] = {0, 1, 2, 3, 4, 7, 5, 6, 8, 9};
+constexpr int kDefaultJoystickButton[] = {0, 1, 2, 3, 6, 7, 4, 5, 8, 9};
+
+bool FileExists(Zorvan::String const &path)
+{
+    std::error_code error;
+    return std::filesystem::is_regular_file(static_cast<char const *>(path), error);
+}
+
+// The last line the console gained since `mark` characters, without its end.
+std::string LastConsoleLine(size_t mark)
+{
+    std::string text = Zorvan::getConsole();
+    text.erase(0, std::min(mark, text.size()));
+    while (!text.empty() && text.back() == '\n')
+        text.pop_back();
+    const size_t start = text.rfind('\n');
+    return start == std::string::npos ? text : text.substr(start + 1);
+}
+
+void Tell(std::string const &text)
+{
+    if (ourEngine)
+        ourEngine->Message(Zorvan::String(text.c_str()));
+}
+
+} // namespace
+
+TavrinModule::TavrinModule() : ConsoleModuleOf(kMachine) {}
+
+bool TavrinModule::OpenRom(Zorvan::String path)
+{
+    // Cartridges with a wrong header complement run as on the console.
+    HeaderCheckOn = 0;
+    if (!SoundWanted())
+        SoundState = 3;
+    if (ourEngine) {
+        Zorvan::String const folder = ourEngine->GetPath();
+        for (Zorvan::String const &bios : {folder + L"/Emu/GBA.ROM", folder + L"/GBA.ROM"}) {
+            if (FileExists(bios)) {
+                BiosPath = static_cast<char const *>(bios);
+                break;
+            }
+        }
+    }
+    const bool started = ConsoleModule::OpenRom(path);
+    if (started && !LastBatteryLoad.keptAs.empty())
+        Tell("The battery file could not be used and was kept as " + LastBatteryLoad.keptAs + ".");
+    return started;
+}
+
+bool TavrinModule::LoadState(int slot)
+{
+    const size_t mark = std::strlen(Zorvan::getConsole());
+    const bool loaded = ConsoleModule::LoadState(slot);
+    if (!loaded)
+        Tell("Saved game " + std::to_string(slot) + " was not loaded. " + LastConsoleLine(mark));
+    return loaded;
+}
+
+void TavrinModule::ResetSettings()
+{
+    Module::ResetSettings();
+    m_settings.Set(L"UseBlend", false, false);
+    m_settings.Set(L"DoubleWidth", false, false);
+    m_settings.Set(L"ScreenSize", L"100%", false);
+    m_settings.Set(L"FrameSync", true, false);
+    m_settings.Set(L"FrameSkip", 3, false);
+    m_settings.Set(L"SoundBuffers", 8, false);
+    m_settings.Set(L"Sound", false, false);
+    m_settings.Set(L"Noise", true, false);
+    for (int c = 0; c < 16; ++c)
+        m_settings.Set(Zorvan::String(L"SoundChannel") + Zorvan::String(std::to_wstring(c).c_str()), c < 6, false);
+    m_settings.Set(L"SoundRate", 44100, false);
+    Ondrel::Input const *input = ourEngine ? ourEngine->GetInput() : nullptr;
+    uint16_t const *keys = input ? input->GetDefaultKeys() : nullptr;
+    for (size_t i = 0; i < std::size(kKeyNames); ++i)
+        m_settings.Set(Zorvan::String(L"vk") + kKeyNames[i], keys ? int(keys[kDefaultKeyIndex[i]]) : 0, false);
+    for (size_t i = 0; i < std::size(kKeyNames); ++i)
+        m_settings.Set(Zorvan::String(L"js") + kKeyNames[i], kDefaultJoystickButton[i], false);
+    m_settings.Set(L"PadSkin", L"Quintar Default", false);
+    LoadPad();
+}
+
+} // namespace Tavrin
+
+CONSOLE_MODULE_EXPORTS(Tavrin::TavrinModule, Tavrin::kTexts)

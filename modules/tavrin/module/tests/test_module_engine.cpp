@@ -1,0 +1,284 @@
+// The real plug-in loaded by the engine in this process (offscreen): the
+// settings' defaults, sound off, the BIOS folders, closing twice, states
+// without a file, the colour table, fast mode, the pad, and the nine save
+// slots. The plug-in's own words are read through its exports.
+#include "engine/BaseSound.h"
+#include "engine/BaseVideo.h"
+#include "engine/tests/EngineSandbox.h"
+#include "platform/ondrel/Input.h"
+#include "ui/propertytree/PropertyItem.h"
+#include "ui/propertytree/PropertyTree.h"
+
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QPushButton>
+#include "tools/testsupport/TestRoms.h"
+
+#include <gmock/gmock.h>
+
+#include <cstring>
+
+using namespace EngineTest;
+
+namespace {
+
+// The plug-in's words, by their exported names.
+class PluginWords {
+public:
+    explicit PluginWords(fs::path const &library) : m_handle(dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL))
+    {
+        EXPECT_NE(m_handle, nullptr) << dlerror();
+    }
+    ~PluginWords()
+    {
+        if (m_handle)
+            dlclose(m_handle);
+    }
+    template <typename T>
+    T &Word(char const *mangled) const
+    {
+        void *address = dlsym(m_handle, mangled);
+        EXPECT_NE(address, nullptr) << mangled;
+        return *static_cast<T *>(address);
+    }
+    uint32_t &SoundState() const { return Word<uint32_t>("_ZN6Tavrin10SoundStateE"); }
+    uint32_t &MachineStopped() const { return Word<uint32_t>("_ZN6Tavrin14MachineStoppedE"); }
+    uint32_t &SkipCountdown() const { return Word<uint32_t>("_ZN6Tavrin18FrameSkipCountdownE"); }
+    uint32_t &SkipPeriod() const { return Word<uint32_t>("_ZN6Tavrin15FrameSkipPeriodE"); }
+    uint16_t *HostColors() const { return &Word<uint16_t>("_ZN6Tavrin16ColorToHostTableE"); }
+    uint8_t *&FrameBuffer() const { return Word<uint8_t *>("_ZN6Tavrin11FrameBufferE"); }
+    std::string &BiosPath() const { return Word<std::string>("_ZN6Tavrin8BiosPathB5cxx11E"); }
+    uint32_t ReadPad() const { return reinterpret_cast<uint32_t (*)()>(dlsym(m_handle, "_ZN6Tavrin12ReadPadStateEv"))(); }
+
+private:
+    void *m_handle;
+};
+
+class TavrinModuleTest : public Sandbox {
+protected:
+    void SetUp() override
+    {
+        Sandbox::SetUp();
+        roms = QuintarTest::TestRomFolder();
+        fs::create_directories(programFolder / "ZorvanModules");
+        library = programFolder / "ZorvanModules/libTavrin.so";
+        fs::copy_file(fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "bin/ZorvanModules/libTavrin.so",
+                      library, fs::copy_options::overwrite_existing);
+        words = std::make_unique<PluginWords>(library);
+        MakeEngine().LoadModules();
+        ASSERT_EQ(engine->GetModuleCount(), 1);
+    }
+    void TearDown() override
+    {
+        Sandbox::TearDown();
+        words.reset();
+    }
+    fs::path Hello() const { return fs::path(roms) / "gba/jsmolka_ppu_hello.gba"; }
+    // Every frame drawn and nothing waited for, as runrom runs.
+    void StoreRunSettings(bool sound)
+    {
+        ZorvanEngine::Module *module = engine->OpenModule(0);
+        module->GetSettings().Set(L"FrameSync", false, false);
+        module->GetSettings().Set(L"FrameSkip", 0, false);
+        module->GetSettings().Set(L"Sound", sound, false);
+        module->SaveSettings();
+        engine->CloseModule(module);
+    }
+    ZorvanEngine::Module &Active() { return *engine->GetActiveModule(); }
+    // One frame; the picture it drew (the 500 x 160 surface it drew into).
+    std::vector<uint8_t> Frame()
+    {
+        uint8_t *drawn = words->FrameBuffer();
+        EXPECT_TRUE(Active().RunFrame());
+        return drawn ? std::vector<uint8_t>(drawn, drawn + 1000 * 160) : std::vector<uint8_t>();
+    }
+
+    std::string roms;
+    fs::path library;
+    std::unique_ptr<PluginWords> words;
+};
+
+#define NEEDS_ROMS()                                                                                                  \
+    if (roms.empty())                                                                                                 \
+    GTEST_SKIP() << "public test programs not found (QUINTAR_TESTROMS)"
+
+TEST_F(TavrinModuleTest, SettingsDefaults)
+{
+    ZorvanEngine::Module *module = engine->OpenModule(0);
+    module->ResetSettings();
+    PropertyMap &s = module->GetSettings();
+    struct Flag {
+        wchar_t const *key;
+        bool value;
+    } const flags[] = {{L"UseBlend", false}, {L"DoubleWidth", false}, {L"FrameSync", true}, {L"Sound", false},
+                       {L"Noise", true},     {L"SoundChannel0", true}, {L"SoundChannel5", true},
+                       {L"SoundChannel6", false}, {L"SoundChannel15", false}};
+    for (Flag const &f : flags)
+        EXPECT_EQ(s.GetBoolean(f.key), f.value) << Narrow(f.key);
+    struct Number {
+        wchar_t const *key;
+        int value;
+    } const numbers[] = {{L"FrameSkip", 3}, {L"SoundBuffers", 8}, {L"SoundRate", 44100}, {L"jsUp", 0},
+                         {L"jsStart", 6},   {L"jsSelect", 7},     {L"jsA", 4},            {L"jsR", 9}};
+    for (Number const &n : numbers)
+        EXPECT_EQ(s.GetInt(n.key), n.value) << Narrow(n.key);
+    uint16_t const *keys = engine->GetInput()->GetDefaultKeys();
+    EXPECT_EQ(s.GetInt(L"vkStart"), keys[4]);
+    EXPECT_EQ(s.GetInt(L"vkSelect"), keys[7]);
+    EXPECT_EQ(s.GetInt(L"vkA"), keys[5]);
+    EXPECT_EQ(Narrow(s.GetString(L"ScreenSize")), "100%");
+    EXPECT_EQ(Narrow(s.GetString(L"PadSkin")), "Quintar Default");
+    engine->CloseModule(module);
+}
+
+TEST_F(TavrinModuleTest, OpenWithSoundOffThenCloseTwice)
+{
+    NEEDS_ROMS();
+    engine->GetSettings().Set(L"Sound", true, false);
+    StoreRunSettings(false);
+    // The BIOS image in the "Emu" folder wins over the program folder's.
+    WriteFile(programFolder / "GBA.ROM", std::string(16384, '\0'));
+    WriteFile(programFolder / "Emu/GBA.ROM", std::string(16384, '\0'));
+    ASSERT_TRUE(engine->RunFile(Wide(Hello())));
+    EXPECT_EQ(words->SoundState(), 3u);
+    EXPECT_FALSE(Active().GetSound()->IsOpen());
+    EXPECT_THAT(words->BiosPath(), testing::EndsWith("/Emu/GBA.ROM"));
+
+    // Colours: white, full green, full red, and bit 15 ignored.
+    uint16_t const *host = words->HostColors();
+    EXPECT_EQ(host[0x7FFF], 0xFFFF);
+    EXPECT_EQ(host[0x03E0], 0x07E0);
+    EXPECT_EQ(host[0x001F], 0xF800);
+    EXPECT_EQ(host[0x801F], 0xF800);
+    EXPECT_EQ(Active().GetVideo()->GetScreenSize().x, 240);
+
+    // Fast mode counters.
+    Active().GetVideo()->SetFastMode(true);
+    EXPECT_EQ(words->SkipCountdown(), 0u);
+    EXPECT_EQ(words->SkipPeriod(), 1u);
+    Active().GetVideo()->SetFastMode(false);
+    EXPECT_EQ(words->SkipCountdown(), 5u);
+    EXPECT_EQ(words->SkipPeriod(), 5u);
+
+    Active().Close();
+    EXPECT_EQ(words->MachineStopped(), 1u);
+    EXPECT_FALSE(Active().RunFrame()); // a closed machine is not touched
+    Active().Close();
+    EXPECT_EQ(words->MachineStopped(), 1u);
+}
+
+// The text a row of the shown settings page displays.
+QString RowText(PropertyTree *tree, QString const &name)
+{
+    QTreeWidgetItemIterator it(tree);
+    for (; *it; ++it) {
+        if ((*it)->text(0) == name) {
+            QString text;
+            if (PropertyItem *item = tree->GetItem(*it))
+                item->GetDisplayText(text);
+            return text;
+        }
+    }
+    return QStringLiteral("(no row)");
+}
+
+TEST_F(TavrinModuleTest, SettingsPageShowsAndSavesTheSettings)
+{
+    ZorvanEngine::Module *module = engine->OpenModule(0);
+    module->GetSettings().Set(L"SoundRate", 32000, false);
+    module->GetSettings().Set(L"vkA", 13, false);
+    module->GetSettings().Set(L"vkB", 300, false);
+    module->ShowProperties();
+    QWidget *page = nullptr;
+    for (QWidget *widget : QApplication::topLevelWidgets())
+        if (widget->isVisible() && widget->findChild<QTreeWidget *>("tree"))
+            page = widget;
+    ASSERT_NE(page, nullptr);
+    auto *tree = static_cast<PropertyTree *>(page->findChild<QTreeWidget *>("tree"));
+    EXPECT_EQ(RowText(tree, "Quality"), "High (44khz)");
+    EXPECT_EQ(RowText(tree, "A"), "Enter");
+    EXPECT_EQ(RowText(tree, "B"), "44"); // 300 read on its low byte
+    EXPECT_EQ(RowText(tree, "Frame Skip"), "3");
+    page->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+    EXPECT_EQ(module->GetSettings().GetInt(L"SoundRate"), 44100);
+    EXPECT_EQ(module->GetSettings().GetInt(L"vkA"), 13);
+    engine->CloseModule(module);
+}
+
+TEST_F(TavrinModuleTest, SaveStateWithoutAFileIsRefused)
+{
+    ZorvanEngine::Module *module = engine->OpenModule(0);
+    EXPECT_FALSE(module->SaveState(1));
+    engine->CloseModule(module);
+}
+
+TEST_F(TavrinModuleTest, AAndRightGive0x011)
+{
+    NEEDS_ROMS();
+    StoreRunSettings(false);
+    ASSERT_TRUE(engine->RunFile(Wide(Hello())));
+    PropertyMap &s = Active().GetSettings();
+    Ondrel::Input *input = engine->GetInput();
+    input->KeyEvent(s.GetInt(L"vkA"), true);
+    input->KeyEvent(s.GetInt(L"vkRight"), true);
+    EXPECT_EQ(words->ReadPad(), 0x011u);
+    input->KeyEvent(s.GetInt(L"vkA"), false);
+    input->KeyEvent(s.GetInt(L"vkRight"), false);
+    EXPECT_EQ(words->ReadPad(), 0u);
+}
+
+TEST_F(TavrinModuleTest, NineSlotsEachLoadTheFrameAfterTheirSave)
+{
+    NEEDS_ROMS();
+    StoreRunSettings(false);
+    ASSERT_TRUE(engine->RunFile(Wide(fs::path(roms) / "gba/peterlemon/BGRotZoomMode3.gba")));
+    // The demo turns and zooms its picture while keys are held (pressed
+    // again after each save, as the engine's pause lets them go).
+    PropertyMap &s = Active().GetSettings();
+    std::vector<std::vector<uint8_t>> after(10);
+    for (int slot = 1; slot <= 9; ++slot) {
+        for (wchar_t const *key : {L"vkL", L"vkRight", L"vkA"})
+            engine->GetInput()->KeyEvent(s.GetInt(key), true);
+        for (int i = 0; i < 9; ++i)
+            Frame();
+        ASSERT_TRUE(Active().SaveState(slot)) << slot;
+        after[size_t(slot)] = Frame();
+    }
+    // The picture moves, so a wrong slot would show.
+    EXPECT_FALSE(after[1] == after[9]);
+    for (int slot = 9; slot >= 1; --slot) {
+        ASSERT_TRUE(Active().LoadState(slot)) << slot << Console();
+        EXPECT_TRUE(Frame() == after[size_t(slot)]) << slot;
+    }
+    // A refused file: one message naming the slot and the reason, and the
+    // game runs on untouched.
+    WriteFile(Narrow(Active().GetStateName(4)), "damaged");
+    messages.clear();
+    EXPECT_FALSE(Active().LoadState(4));
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_THAT(messages[0], testing::HasSubstr("Saved game 4 was not loaded"));
+    EXPECT_THAT(messages[0], testing::HasSubstr("refused: not a state file"));
+    EXPECT_TRUE(Active().RunFrame());
+}
+
+TEST_F(TavrinModuleTest, ADamagedBatteryFileIsKeptAsideWithOneMessage)
+{
+    NEEDS_ROMS();
+    StoreRunSettings(false);
+    ASSERT_TRUE(engine->RunFile(Wide(fs::path(roms) / "gba/jsmolka_save_flash64.gba")));
+    for (int i = 0; i < 30; ++i)
+        Active().RunFrame();
+    std::string const battery = Narrow(Active().GetSaveName());
+    engine->Shutdown();
+    // The program wrote flash: closing saved it.
+    ASSERT_TRUE(fs::exists(battery));
+    EXPECT_GT(fs::file_size(battery), 0u);
+    WriteFile(battery, "not a battery file");
+    messages.clear();
+    ASSERT_TRUE(engine->RunFile(Wide(fs::path(roms) / "gba/jsmolka_save_flash64.gba")));
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_THAT(messages[0], testing::HasSubstr(battery + ".damaged"));
+    EXPECT_TRUE(fs::exists(battery + ".damaged"));
+}
+
+} // namespace
