@@ -65,6 +65,29 @@ extern uint16_t ColorToHostTable[65536];
 // 10-14 and 20-24, so three components add and scale in one word.
 extern uint32_t SpreadColorTable[65536];
 
+// Per-pixel side buffers of the line being drawn, laid out like a frame-buffer
+// row (console column x is element 130 + x). WindowLine: bits 0-3 BG0-BG3 may
+// draw, bit 4 sprites may draw, bit 5 colour effects apply. SecondTargetLine:
+// 0, or the colour of the topmost pixel | 0x8000 when that pixel is a second
+// blend target.
+inline constexpr int LineBufferColumns = 500;
+inline constexpr int PictureColumn = 130;
+extern uint8_t WindowLine[LineBufferColumns];
+extern uint16_t SecondTargetLine[LineBufferColumns];
+
+// One sprite of the drawing list: priority 0-3 (-1 ends the list), the box's
+// screen position and size, and its attribute entry number 0-127.
+struct SpriteRecord {
+    int32_t priority;
+    int32_t x;
+    int32_t y;
+    int32_t width;
+    int32_t height;
+    int32_t entry;
+};
+inline constexpr int SpriteListCapacity = 129;
+extern SpriteRecord SpriteList[SpriteListCapacity];
+
 // Frames still to skip before the next drawn one, and frames per drawn frame.
 extern uint32_t FrameSkipCountdown;
 extern uint32_t FrameSkipPeriod;

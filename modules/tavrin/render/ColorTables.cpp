@@ -1,0 +1,16 @@
+#include "modules/tavrin/render/ColorTables.h"
+
+#include "modules/tavrin/render/RenderState.h"
+
+namespace Tavrin {
+
+void FillColorTables()
+{
+    for (uint32_t i = 0; i < 65536; ++i) {
+        SpreadColorTable[i] = SpreadColor(i);
+        HostColorParts p = HostPartsOf(i);
+        ColorToHostTable[i] = PackHostColor(p.r, p.g, p.b);
+    }
+}
+
+} // namespace Tavrin

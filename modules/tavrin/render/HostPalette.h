@@ -1,0 +1,17 @@
+// The 512 palette entries already converted to host colours, so a pixel
+// without an effect takes one lookup instead of two dependent ones. Kept in
+// step with palette RAM by comparing it with the copy converted last.
+#pragma once
+
+#include <cstdint>
+
+namespace Tavrin {
+
+// Entries 0-255 the background colours, 256-511 the sprite colours.
+extern uint16_t HostPalette[512];
+
+// Converts the entries that changed since the last call, or all of them when
+// asked (once a frame, so a refilled ColorToHostTable is picked up too).
+void RefreshHostPalette(bool whole);
+
+} // namespace Tavrin

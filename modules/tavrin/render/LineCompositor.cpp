@@ -1,0 +1,137 @@
+#include "modules/tavrin/render/LineCompositor.h"
+
+#include "modules/tavrin/render/ColorEffects.h"
+#include "modules/tavrin/render/HostPalette.h"
+#include "modules/tavrin/render/RenderMemory.h"
+#include "modules/tavrin/render/RenderState.h"
+#include "modules/tavrin/render/SpriteList.h"
+#include "modules/tavrin/render/WindowLine.h"
+
+namespace Tavrin {
+
+namespace {
+
+constexpr uint32_t NoLayer = 0xFF;
+
+// The kind that draws background n in modes 0-2.
+constexpr uint32_t TiledModeKinds[3][4] = {
+    {KindTextBg, KindTextBg, KindTextBg, KindTextBg},
+    {KindTextBg, KindTextBg, KindAffineBg, NoLayer},
+    {NoLayer, NoLayer, KindAffineBg, KindAffineBg},
+};
+
+constexpr uint32_t HostWhite = 0x7FFF;
+
+void FillRow(uint16_t *row, uint16_t value)
+{
+    for (unsigned col = PictureColumn; col < PictureColumn + 240; ++col)
+        row[col] = value;
+}
+
+// The variant of a layer whose first-target bit is firstBit and second-target
+// bit firstBit << 8.
+inline uint32_t LayerVariant(uint32_t bldcnt, uint32_t firstBit)
+{
+    return ((bldcnt & firstBit) ? (bldcnt >> 6) & 3 : 0) + ((bldcnt & (firstBit << 8)) ? 4 : 0);
+}
+
+void PaintBackdrop(uint16_t *row, uint32_t bldcnt)
+{
+    const uint32_t backdrop = BgPalette[0];
+    const uint16_t plain = ColorToHostTable[backdrop];
+    const uint32_t effect = (bldcnt >> 6) & 3;
+    // Under alpha the backdrop has nothing beneath it to blend with.
+    if (!(bldcnt & 0x20) || effect == EffectNone || effect == EffectAlpha) {
+        FillRow(row, plain);
+        return;
+    }
+    const uint16_t changed = ColorToHostTable[effect == EffectBrighten ? Brighten(backdrop) : Darken(backdrop)];
+    for (unsigned col = PictureColumn; col < PictureColumn + 240; ++col)
+        row[col] = (WindowLine[col] & WindowEffectBit) ? changed : plain;
+}
+
+} // namespace
+
+uint32_t BeginScanline(uint32_t line, uint32_t dirty)
+{
+    const uint32_t dispcnt = RenderIo(IoDispcnt);
+    uint16_t *row = FrameRow(line);
+    if (dispcnt & 0x80) {
+        FillRow(row, ColorToHostTable[HostWhite]);
+        return 0;
+    }
+    const uint32_t bldcnt = RenderIo(IoBldcnt);
+    if (dirty & 4)
+        BuildObjList();
+    if (dirty & 2)
+        BuildWindowLine(line);
+    if (dirty & 1) {
+        const uint16_t entry = (bldcnt & 0x2000) ? uint16_t(BgPalette[0] | SecondTargetMark) : 0;
+        for (unsigned col = PictureColumn; col < PictureColumn + 240; ++col)
+            SecondTargetLine[col] = entry;
+    }
+    PaintBackdrop(row, bldcnt);
+    return 1;
+}
+
+uint32_t ComposeLine(const LayerRenderer *table)
+{
+    // Nothing to draw into or from before the machine has mapped its memory.
+    if (!FrameBuffer || !BgPalette || !ObjPalette || RenderVramBlock() == DummyPage ||
+        RenderOamBlock() == DummyPage)
+        return 0;
+    const uint32_t line = RenderIo(IoVcount) & 0xFF;
+    if (line >= 160 || !BeginScanline(line, RenderDirtyFlags))
+        return 0;
+
+    RefreshHostPalette(line == 0);
+    const uint32_t dispcnt = RenderIo(IoDispcnt);
+    const uint32_t bldcnt = RenderIo(IoBldcnt);
+    if (!(dispcnt & 0xE000))
+        RenderDirtyFlags &= uint8_t(~2u);
+    if (!(bldcnt & 0x3F00))
+        RenderDirtyFlags &= uint8_t(~1u);
+    RenderDirtyFlags &= uint8_t(~4u);
+
+    const uint32_t mode = dispcnt & 7;
+    if (mode >= 6)
+        return 1;
+
+    const LayerRenderer drawObj = table[KindObj * 8 + LayerVariant(bldcnt, 0x10)];
+    const bool objOn = dispcnt & 0x1000;
+    int32_t cursor = -1;
+
+    if (mode <= 2) {
+        if (objOn)
+            cursor = drawObj(line, 0, (BgOrder[0] & 3) + 1);
+        for (int i = 0; i < 4; ++i) {
+            const uint32_t d = BgOrder[i];
+            const uint32_t n = (d >> 28) & 3;
+            const uint32_t kind = TiledModeKinds[mode][n];
+            if (kind != NoLayer && (dispcnt & (0x100u << n))) {
+                const uint32_t v = (d >> 24) & 7;
+                table[kind * 8 + v](line, d, v * 4);
+            }
+            const uint32_t bound = i < 3 ? (BgOrder[i + 1] & 3) + 1 : 0;
+            if (cursor != -1 && bound <= (d & 3))
+                cursor = drawObj(line, uint32_t(cursor), bound);
+        }
+        return 1;
+    }
+
+    if (objOn)
+        cursor = drawObj(line, 0, (RenderIo(IoBg2cnt) & 3) + 1);
+    if (dispcnt & 0x400) {
+        const uint32_t v = LayerVariant(bldcnt, 0x04);
+        const uint32_t kind = mode == 3 ? KindBitmap16 : mode == 4 ? KindBitmap8 : KindBitmapSmall;
+        const uint32_t page = (mode != 3 && (dispcnt & 0x10)) ? 0xA000 : 0;
+        table[kind * 8 + v](line, page, v * 4);
+    }
+    if (cursor != -1)
+        drawObj(line, uint32_t(cursor), 0);
+    return 1;
+}
+
+void RenderLine() { ComposeLine(LayerRendererTable); }
+
+} // namespace Tavrin

@@ -1,0 +1,91 @@
+// Sprites of one priority band on one line. Regular sprites take the
+// member's effect; semi-transparent ones blend with the second target below
+// them and, with none there, take BLDCNT's brighten or darken where the
+// window allows effects. Window sprites and those of object mode 3 draw
+// nothing.
+
+#include "modules/tavrin/render/ColorEffects.h"
+#include "modules/tavrin/render/LayerRendererTable.h"
+#include "modules/tavrin/render/SpriteWalk.h"
+
+namespace Tavrin {
+
+namespace {
+
+template <unsigned V>
+struct RegularPixel {
+    uint16_t *row;
+    void operator()(unsigned col, uint32_t index) const
+    {
+        if (WindowLine[col] & WindowObjBit)
+            WritePalettePixel<V>(row, col, 256 + index);
+    }
+    template <unsigned LaneBits>
+    void Row(unsigned col, TileRowBits<LaneBits> bits, uint32_t bank) const
+    {
+        WriteTileRow<V, LaneBits>(row, col, bits, 256 + bank, WindowObjBit);
+    }
+};
+
+template <bool SecondTarget, unsigned Fallback>
+struct SemiTransparentPixel {
+    uint16_t *row;
+    void operator()(unsigned col, uint32_t index) const
+    {
+        if (!(WindowLine[col] & WindowObjBit))
+            return;
+        uint32_t c = ObjPalette[index];
+        if (uint32_t second = SecondTargetLine[col])
+            c = AlphaBlend(c, second);
+        else if constexpr (Fallback != EffectNone)
+            c = ApplyEffect<Fallback>(col, c);
+        StorePixel<SecondTarget>(row, col, c);
+    }
+    template <unsigned LaneBits>
+    void Row(unsigned col, TileRowBits<LaneBits> bits, uint32_t bank) const
+    {
+        ForEachOpaqueLane<LaneBits>(bits, [&](unsigned k, uint32_t lane) { (*this)(col + k, bank + lane); });
+    }
+};
+
+template <bool SecondTarget>
+void DrawSemiTransparent(const SpriteRecord &r, uint32_t line, uint16_t *row, uint32_t effect)
+{
+    if (effect == EffectBrighten)
+        WalkSpriteLine(r, line, SemiTransparentPixel<SecondTarget, EffectBrighten>{row});
+    else if (effect == EffectDarken)
+        WalkSpriteLine(r, line, SemiTransparentPixel<SecondTarget, EffectDarken>{row});
+    else
+        WalkSpriteLine(r, line, SemiTransparentPixel<SecondTarget, EffectNone>{row});
+}
+
+} // namespace
+
+template <unsigned V>
+int32_t RenderObjLine(uint32_t line, uint32_t first, uint32_t bound)
+{
+    const int32_t lowest = int32_t(bound > 4 ? 4 : bound);
+    const uint32_t effect = (RenderIo(IoBldcnt) >> 6) & 3;
+    uint16_t *row = FrameRow(line);
+    uint32_t i = first;
+    for (; i < SpriteListCapacity && SpriteList[i].priority >= lowest; ++i) {
+        const SpriteRecord &r = SpriteList[i];
+        if (!SpriteCoversLine(r, line))
+            continue;
+        switch ((SpriteAttribute(r, 0) >> 10) & 3) {
+        case 0:
+            WalkSpriteLine(r, line, RegularPixel<V>{row});
+            break;
+        case 1:
+            DrawSemiTransparent<(V & 4) != 0>(r, line, row, effect);
+            break;
+        default:
+            break;
+        }
+    }
+    return (i < SpriteListCapacity && SpriteList[i].priority >= 0) ? int32_t(i) : -1;
+}
+
+TAVRIN_LAYER_VARIANTS(RenderObjLine)
+
+} // namespace Tavrin

@@ -1,0 +1,33 @@
+#include "modules/tavrin/render/SpriteWindow.h"
+
+#include "modules/tavrin/render/SpriteWalk.h"
+
+namespace Tavrin {
+
+namespace {
+
+// Opaque texels mark their column; colour and palette bank play no part.
+struct ObjWindowMarks {
+    uint8_t inside;
+    void operator()(unsigned col, uint32_t) const { WindowLine[col] = inside; }
+    template <unsigned LaneBits>
+    void Row(unsigned col, TileRowBits<LaneBits> bits, uint32_t) const
+    {
+        ForEachOpaqueLane<LaneBits>(bits, [&](unsigned k, uint32_t) { WindowLine[col + k] = inside; });
+    }
+};
+
+} // namespace
+
+void BuildObjWindowLine(uint32_t line)
+{
+    const uint8_t inside = uint8_t(RenderIo(IoWinout) >> 8);
+    for (int i = 0; i < SpriteListCapacity && SpriteList[i].priority >= 0; ++i) {
+        const SpriteRecord &r = SpriteList[i];
+        if (((SpriteAttribute(r, 0) >> 10) & 3) != 2 || !SpriteCoversLine(r, line))
+            continue;
+        WalkSpriteLine(r, line, ObjWindowMarks{inside});
+    }
+}
+
+} // namespace Tavrin

@@ -1,0 +1,22 @@
+// A slow renderer for comparison: every pixel of a line is worked out on its
+// own, straight from the console's rules, with no shared walk, table or
+// guard band. It reads the same blocks and words as the real renderer.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace RenderTest {
+
+struct RenderBlocks;
+
+// The 240 host RGB565 pixels of line `line`, with the affine words as they
+// stand (BgCurX/BgCurY of this line).
+void ReferenceLine(const RenderBlocks &blocks, uint32_t line, uint16_t out[240]);
+
+// Draws a whole frame with every buffer rebuilt on every line and compares
+// each line with the reference; reports the first few differing pixels
+// under `what` and returns how many differ.
+int CompareFrameWithReference(RenderBlocks &blocks, const std::string &what);
+
+} // namespace RenderTest
