@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <poll.h>
+
 #include <algorithm>
 #include <chrono>
 #include <csignal>
@@ -276,15 +278,31 @@ TEST_F(KeyStoreTest, KilledWriterLeavesOldOrNewContent)
     uint32_t next = 0;
     uint32_t lastSeen = 0;
     for (int round = 0; round < 20; ++round) {
+        // The child tells when its first save is done, so that every round
+        // kills a writer that is under way however loaded the machine is.
+        int started[2];
+        ASSERT_EQ(pipe(started), 0);
         pid_t pid = fork();
         if (pid == 0) {
+            close(started[0]);
             KeyStore own(File());
             own.OpenKey("Software/Quintar", true);
             for (uint32_t n = next;; ++n) {
                 auto blob = BlobFor(n);
                 own.SetValue("Software/Quintar", "Blob", ValueType::Binary, blob.data(), blob.size());
+                if (n == next) {
+                    char one = 1;
+                    (void)!write(started[1], &one, 1);
+                    close(started[1]);
+                }
             }
         }
+        close(started[1]);
+        char one = 0;
+        pollfd wait{started[0], POLLIN, 0};
+        ASSERT_EQ(poll(&wait, 1, 30000), 1) << "the writer never saved";
+        ASSERT_EQ(read(started[0], &one, 1), 1);
+        close(started[0]);
         std::this_thread::sleep_for(std::chrono::microseconds(2000 + random() % 30000));
         kill(pid, SIGKILL);
         int status;

@@ -1,0 +1,266 @@
+// Starting the machine for one game: the machine type, the records, the
+// cartridge image (plain or a zip member), the Game Gear header, the battery
+// RAM and, on the SF-7000, the system ROM and the disk.
+#include "common/zorvan/Console.h"
+#include "common/zorvan/SafeFile.h"
+#include "engine/ZipArchive.h"
+#include "modules/belcrest/cpu/Z80Bus.h"
+#include "modules/belcrest/machine/Machine.h"
+#include "modules/belcrest/machine/MachineParts.h"
+#include "modules/belcrest/vdp/Vdp.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <filesystem>
+
+namespace Belcrest {
+
+namespace {
+
+// Nothing past 256 pages is used, even after a 512-byte header.
+constexpr size_t ImageReadLimit = size_t(MaxRomPages) * RomPageSize + 512;
+
+std::string Lower(std::string text)
+{
+    for (char &c : text)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+bool EndsWith(const std::string &text, const char *end)
+{
+    const size_t n = std::strlen(end);
+    return text.size() >= n && text.compare(text.size() - n, n, end) == 0;
+}
+
+bool ContainsEither(const std::string &path, const char *lower, const char *upper)
+{
+    return path.find(lower) != std::string::npos || path.find(upper) != std::string::npos;
+}
+
+uint32_t TypeFromName(const std::string &path)
+{
+    uint32_t type = 0;
+    if (ContainsEither(path, ".sg", ".SG"))
+        type |= MachineSg1000;
+    if (ContainsEither(path, ".sc", ".SC"))
+        type |= MachineSc3000;
+    if (ContainsEither(path, ".sf", ".SF"))
+        type |= MachineSf7000;
+    if (ContainsEither(path, ".sm", ".SM"))
+        type |= MachineMasterSystem;
+    if (ContainsEither(path, ".gg", ".GG"))
+        type |= MachineGameGear;
+    return type ? type : MachineMasterSystem;
+}
+
+// Reads the image (or the chosen zip member) into memory, bounded.
+bool ReadImage(const std::string &path, const std::string &zipMember, std::vector<uint8_t> &image,
+               const char *&message)
+{
+    const Zorvan::String archive(path.c_str());
+    if (!ZorvanEngine::IsZipArchive(archive)) {
+        const Zorvan::ReadResult r = Zorvan::ReadFileBounded(path, ImageReadLimit, image);
+        if (r == Zorvan::ReadResult::Ok || r == Zorvan::ReadResult::TooLarge)
+            return true;
+        message = "NOT FOUND";
+        return false;
+    }
+    const std::vector<Zorvan::String> names = ZorvanEngine::ZipMemberNames(archive);
+    if (names.empty()) {
+        std::error_code error;
+        message = std::filesystem::exists(path, error) ? "FAILED TO FIND FIRST FILE" : "NOT FOUND";
+        return false;
+    }
+    Zorvan::String member;
+    if (!zipMember.empty()) {
+        member = Zorvan::String(zipMember.c_str());
+    } else {
+        for (const Zorvan::String &name : names) {
+            const std::string lower = Lower(static_cast<const char *>(name));
+            if (EndsWith(lower, ".sms") || EndsWith(lower, ".gg")) {
+                member = name;
+                break;
+            }
+        }
+        if (member.IsEmpty()) {
+            message = "CORRUPTED FILE";
+            return false;
+        }
+    }
+    switch (ZorvanEngine::ReadZipMember(archive, member, ImageReadLimit, image)) {
+    case ZorvanEngine::ZipReadStatus::Ok:
+    case ZorvanEngine::ZipReadStatus::TooLarge:
+        return true;
+    case ZorvanEngine::ZipReadStatus::OpenFailed:
+        message = "NOT FOUND";
+        return false;
+    case ZorvanEngine::ZipReadStatus::NoMember:
+    case ZorvanEngine::ZipReadStatus::Encrypted:
+        message = "FAILED TO OPEN FIRST FILE";
+        return false;
+    default:
+        message = "CORRUPTED FILE";
+        return false;
+    }
+}
+
+void ReadGameGearHeader()
+{
+    const uint8_t header = RomPages[1][0x3FFF];
+    const unsigned country = header >> 4, size = header & 15;
+    if ((MachineWord & MachineCountryMask) != MachineCountryExport &&
+        (MachineWord & MachineCountryMask) != MachineCountryJapan)
+        MachineWord = (MachineWord & ~MachineCountryMask) | (country == 5 ? MachineCountryJapan : MachineCountryExport);
+    if (!VerboseFlags)
+        return;
+    static const char *const Countries[16] = {nullptr, nullptr, nullptr, nullptr, nullptr, "Japan",
+                                              "Japan, USA, Europe", "USA, Europe"};
+    static const char *const Sizes[16] = {">128kB", nullptr, nullptr, nullptr, nullptr, nullptr,
+                                          nullptr,  nullptr, nullptr, nullptr, nullptr, nullptr,
+                                          "32kB",   "64kB",  "128kB"};
+    if (Countries[country])
+        printConsole("  Country: %s\n", Countries[country]);
+    else
+        printConsole("  Country: Unknown (%d)\n", country);
+    if (Sizes[size])
+        printConsole("  Size:    %s\n", Sizes[size]);
+    else
+        printConsole("  Size:    Unknown (%d)\n", size);
+}
+
+// Clears every record a previous game may have left.
+void ClearMachine()
+{
+    for (auto &page : RomPages)
+        page.reset();
+    RomPageCount = 0;
+    RomPageMask = 0;
+    CartRamPagesUsed = 0;
+    BatteryPagesLoaded = 0;
+    BatteryKeptAs.clear();
+    QuitFlag = 0;
+    FrameSkipCounter = 0;
+    AutofireCounter = 0;
+    Port1Latch = 0;
+    FmDetectLatch = 0;
+    CurrentLine = 0;
+    LineSubStep = 0;
+    FrameDone = 0;
+    DiskImage.clear();
+    std::fill(std::begin(Z80PageTable), std::end(Z80PageTable), nullptr);
+    std::fill(std::begin(RegionWritable), std::end(RegionWritable), 0);
+    MachineCpu = Z80State{};
+    MachinePpi[0] = Ppi{};
+    MachinePpi[1] = Ppi{};
+    MachineEeprom = SerialEeprom{};
+    std::memset(VdpRegisters, 0, sizeof VdpRegisters);
+    std::memset(VdpMemory, 0, sizeof VdpMemory);
+}
+
+} // namespace
+
+int LoadRomPages(const std::vector<uint8_t> &image, const char *&message)
+{
+    // A short page means a 512-byte header: skip it and try once more.
+    for (size_t start : {size_t(0), size_t(512)}) {
+        size_t at = start;
+        bool shortPage = false;
+        RomPageCount = 0;
+        for (auto &page : RomPages)
+            page.reset();
+        while (RomPageCount < MaxRomPages) {
+            const size_t got = at < image.size() ? std::min<size_t>(RomPageSize, image.size() - at) : 0;
+            if (got == 0)
+                break;
+            if (got != RomPageSize && got != RomPageSize / 2) {
+                shortPage = true;
+                break;
+            }
+            auto page = std::make_unique<uint8_t[]>(RomPageSize);
+            std::memcpy(page.get(), image.data() + at, got);
+            if (got == RomPageSize / 2)
+                std::memcpy(page.get() + got, image.data() + at, got); // 8 KB mirrored
+            RomPages[RomPageCount++] = std::move(page);
+            at += got;
+        }
+        if (shortPage)
+            continue;
+        if (RomPageCount == 0)
+            break;
+        return 1;
+    }
+    for (auto &page : RomPages)
+        page.reset();
+    RomPageCount = 0;
+    message = "CORRUPTED FILE";
+    return 0;
+}
+
+int MachineStart(const std::string &path, const std::string &zipMember)
+{
+    if (FrameSkip < 1)
+        FrameSkip = 1;
+    if (LinePeriod < 1)
+        LinePeriod = 216;
+    if (FramePeriod / LinePeriod < 256)
+        FramePeriod = LinePeriod * 256;
+
+    if ((MachineWord & MachineTypeMask) == 0)
+        MachineWord |= TypeFromName(path);
+    const bool sf7000 = MachineType() == MachineSf7000;
+    if (sf7000)
+        DiskFileName = path;
+    const std::string romPath = sf7000 ? Zorvan::FolderOfPath(path) + "/SF7000.ROM" : path;
+
+    ClearMachine();
+    MachineCpu.linePeriod = LinePeriod;
+    MachineCpu.trapUnknownOpcodes = VerboseFlags & 4;
+    MachineCpu.autoClear = 0;
+
+    Progress("Allocating 64kB for CPU address space...");
+    CpuSpace = std::make_unique<uint8_t[]>(CpuSpaceSize); // zeroed
+    Progress("OK\nAllocating 16kB for VDP address space...");
+    if (VerboseFlags)
+        printConsole("OK\nOpening %s...", romPath.c_str());
+
+    std::vector<uint8_t> image;
+    const char *message = nullptr;
+    if (!ReadImage(romPath, sf7000 ? std::string() : zipMember, image, message) ||
+        !LoadRomPages(image, message)) {
+        if (VerboseFlags)
+            printConsole("%s\n", message);
+        return 0;
+    }
+    image = {};
+    if (VerboseFlags)
+        printConsole("%d pages loaded\n", int(RomPageCount));
+
+    if (sf7000) {
+        LoadDiskImage();
+        PatchSystemRom();
+    }
+    if (IsGameGear() && RomPageCount >= 2)
+        ReadGameGearHeader();
+
+    LoadBatteryFile();
+
+    if (VerboseFlags) {
+        printConsole("Initializing CPU and System Hardware:\n");
+        printConsole("  VBlank = %d cycles\n  HBlank = %d cycles\n", int(FramePeriod), int(LinePeriod));
+    }
+    if (MachineWord & MachineHasMapper)
+        VdpRefreshPalette();
+    if (!IsGameGear())
+        VdpSetTmsPalette();
+    unsigned size = 1;
+    while (size < RomPageCount)
+        size *= 2;
+    RomPageMask = uint8_t(size - 1);
+    MachineReset();
+    Progress("RUNNING ROM CODE...\n");
+    return 1;
+}
+
+} // namespace Belcrest

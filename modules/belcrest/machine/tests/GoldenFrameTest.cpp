@@ -1,0 +1,91 @@
+// The three public Master System programs, run 30 frames through the
+// machine and the 32-bit renderers, against their author's pictures.
+#include "modules/belcrest/machine/tests/MachineStandIns.h"
+#include "modules/belcrest/vdp/Vdp.h"
+#include "modules/belcrest/vdp/tests/VdpModel.h"
+#include "tools/testsupport/TestRoms.h"
+
+#include <QImage>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace Belcrest::Test {
+namespace {
+
+struct GoldenCase {
+    const char *name;
+    int pictureX, pictureY; // where the 256 x 192 picture lies in the author's capture
+    // A region (in picture coordinates) where the capture slips a column:
+    // there the frame must show what the tile bytes draw.
+    int modelX0, modelY0, modelX1, modelY1;
+};
+
+constexpr int ShownWidth = 240, ShownHeight = 192;
+
+// The 240 x 192 window the Master System shows: emulated columns 8-247.
+QImage ShownWindow()
+{
+    QImage image(ShownWidth, ShownHeight, QImage::Format_RGB32);
+    for (int y = 0; y < ShownHeight; ++y)
+        for (int x = 0; x < ShownWidth; ++x)
+            image.setPixel(x, y, 0xFF000000u | Surface[size_t(y + 8) * VdpSurfaceWidth + size_t(x + 16)]);
+    return image;
+}
+
+class GoldenFrameTest : public ::testing::TestWithParam<GoldenCase> {};
+
+TEST_P(GoldenFrameTest, ShownWindowEqualsTheAuthorsPicture)
+{
+    const GoldenCase c = GetParam();
+    const std::string folder = QuintarTest::TestRomFolder();
+    if (folder.empty())
+        GTEST_SKIP() << "public test programs not found (set QUINTAR_TESTROMS)";
+    const std::string rom = folder + "/sms/" + c.name + ".sms";
+    QImage picture(QString::fromStdString(folder + "/sms/" + c.name + ".png"));
+    ASSERT_FALSE(picture.isNull());
+    picture = picture.convertToFormat(QImage::Format_RGB32);
+
+    ResetStandIns();
+    MachineWord = MachineMasterSystem;
+    ASSERT_EQ(MachineStart(rom), 1);
+    for (int frame = 0; frame < 30; ++frame)
+        ASSERT_EQ(MachineRunFrame(), 1);
+    const QImage shown = ShownWindow();
+
+    int wrong = 0, firstX = -1, firstY = -1;
+    for (int y = 0; y < ShownHeight; ++y) {
+        for (int x = 0; x < ShownWidth; ++x) {
+            const int px = x + 8, py = y; // picture coordinates
+            QRgb want;
+            if (px >= c.modelX0 && px <= c.modelX1 && py >= c.modelY0 && py <= c.modelY1) {
+                const int index = ModelPixel(py, px);
+                const auto &rgb = Hooks.palette[size_t(index < 0 ? 0 : index)];
+                want = index < 0 ? 0 : QRgb(rgb[0] << 16 | rgb[1] << 8 | rgb[2]);
+            } else {
+                want = picture.pixel(c.pictureX + px, c.pictureY + py) & 0xFFFFFF;
+            }
+            const QRgb got = shown.pixel(x, y) & 0xFFFFFF;
+            if (want != got && wrong++ == 0) {
+                firstX = px;
+                firstY = py;
+            }
+        }
+    }
+    MachineShutdown();
+    if (wrong) {
+        const auto out = std::filesystem::temp_directory_path() / (std::string(c.name) + "-frame.png");
+        shown.save(QString::fromStdString(out.string()));
+        ADD_FAILURE() << wrong << " pixels differ, the first at (" << firstX << ", " << firstY
+                      << ") of the picture; the frame is in " << out;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(PublicPrograms, GoldenFrameTest,
+                         ::testing::Values(GoldenCase{"HelloWorld", 0, 0, 0, 0, -1, -1},
+                                           GoldenCase{"SMSAudio", 2, 16, 0, 0, -1, -1},
+                                           GoldenCase{"Sprite", 0, 0, 116, 93, 140, 100}),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+} // namespace
+} // namespace Belcrest::Test

@@ -1,0 +1,371 @@
+// State and battery files: round trips, refusals that leave the game
+// untouched, damaged battery files kept aside, and writes that fail
+// without harming the old file.
+#include "common/zorvan/ByteStream.h"
+#include "modules/belcrest/cpu/Z80Bus.h"
+#include "modules/belcrest/machine/tests/MachineStandIns.h"
+#include "modules/belcrest/vdp/Vdp.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstring>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace Belcrest::Test {
+namespace {
+
+// Everything a state load may change, to show that a refused one did not.
+struct Snapshot {
+    std::vector<uint8_t> ram, vdp, registers, cpu;
+    std::vector<uint8_t *> pages;
+    uint8_t mode, status, pagesUsed;
+    bool operator==(const Snapshot &) const = default;
+};
+
+Snapshot Take()
+{
+    Snapshot s;
+    s.ram.assign(CpuSpace.get(), CpuSpace.get() + CpuSpaceSize);
+    s.vdp.assign(VdpMemory, VdpMemory + sizeof VdpMemory);
+    s.registers.assign(VdpRegisters, VdpRegisters + 16);
+    Zorvan::ByteWriter cpu;
+    Z80WriteImage(MachineCpu, cpu);
+    s.cpu = cpu.bytes();
+    s.pages.assign(std::begin(Z80PageTable), std::end(Z80PageTable));
+    s.mode = VdpMode;
+    s.status = VdpStatus;
+    s.pagesUsed = CartRamPagesUsed;
+    return s;
+}
+
+class SaveFilesTest : public ::testing::Test {
+protected:
+    void SetUp() override { ResetStandIns(); }
+    void TearDown() override { MachineShutdown(); }
+    void Start(uint32_t type = MachineMasterSystem, unsigned pages = 8)
+    {
+        BatteryFileName = (folder / "game.save").string();
+        ASSERT_TRUE(StartWithImage(folder, MakeImage(pages), type, type == MachineGameGear ? "game.gg" : "game.sms"));
+    }
+    // A machine with something in every block.
+    void Dirty()
+    {
+        WriteMemory(0xFFFC, 0x08);
+        WriteMemory(0xFFFE, 3);
+        WriteMemory(0x8123, 0x5A);
+        WriteMemory(0xC456, 0xA5);
+        VdpWriteRegister(7, 0x35);
+        VdpWriteControl(0x10);
+        VdpWriteControl(0x40);
+        for (int i = 0; i < 40; ++i)
+            VdpWriteData(uint8_t(i * 3));
+        VdpWriteControl(0x03);
+        VdpWriteControl(0xC0);
+        VdpWriteData(0x2A);
+        MachineCpu.AF.w = 0x1234;
+        MachineCpu.PC.w = 0x0456;
+    }
+    TempFolder folder;
+};
+
+TEST_F(SaveFilesTest, StateSaveLoadSaveIsByteIdentical)
+{
+    Start();
+    Dirty();
+    const auto first = folder / "first.sta", second = folder / "second.sta";
+    ASSERT_EQ(SaveStateFile(first.string()), 1);
+    EXPECT_EQ(ReadFile(first).size(), StateFileSize);
+    const Snapshot saved = Take();
+
+    WriteMemory(0xC456, 0);
+    VdpWriteRegister(1, 0x00);
+    WriteMemory(0xFFFE, 5);
+    MachineCpu.PC.w = 0;
+    ASSERT_EQ(LoadStateFile(first.string()), 1);
+    EXPECT_EQ(CpuSpace[0xC456], 0xA5);
+    EXPECT_EQ(Z80PageTable[2], RomPages[3].get());
+    EXPECT_EQ(VdpBackdrop, 5);
+    EXPECT_EQ(Hooks.palette[3], (std::array<int, 3>{170, 170, 170})) << "palette rebuilt from colour RAM";
+    ASSERT_EQ(SaveStateFile(second.string()), 1);
+    EXPECT_EQ(ReadFile(first), ReadFile(second));
+    EXPECT_EQ(Take().ram, saved.ram);
+}
+
+TEST_F(SaveFilesTest, RefusedStatesLeaveTheGameUntouched)
+{
+    Start();
+    Dirty();
+    const auto good = folder / "good.sta";
+    ASSERT_EQ(SaveStateFile(good.string()), 1);
+    const std::vector<uint8_t> valid = ReadFile(good);
+    WriteMemory(0xC456, 0x11); // differs from the file
+    const Snapshot before = Take();
+
+    struct Case {
+        const char *name;
+        size_t offset; // where to put value (a 32-bit word for offsets >= 104)
+        uint32_t value;
+        int size;      // bytes of value; 0 = cut the file to offset
+    };
+    const Case cases[] = {
+        {"empty", 0, 0, 0},
+        {"header only", 16, 0, 0},
+        {"one byte short", StateFileSize - 1, 0, 0},
+        {"one byte long", StateFileSize, 0, 1},
+        {"magic", 0, 'X', 1},
+        {"version 3", 4, 3, 1},
+        {"another machine type", 5, 0x03, 1},
+        {"another country", 5, 0x22, 1},
+        {"quit request pending", 16 + 40, 0xFFFE, 2},
+        {"a wide vector pending", 16 + 40, 0x01FF, 2},
+        {"both interrupt modes", 16 + 24, 0x06, 1},
+        {"zero line period", 16 + 28, 0, 4},
+        {"screen mode 5", 104 + 0 * 4, 5, 4},
+        {"three cartridge RAM pages", 104 + 1 * 4, 3, 4},
+        {"VRAM address $4000", 104 + 4 * 4, 0x4000, 4},
+        {"colour index 32", 104 + 5 * 4, 32, 4},
+        {"latch flag 2", 104 + 6 * 4, 2, 4},
+        {"VRAM selected flag 2", 104 + 7 * 4, 2, 4},
+        {"status above a byte", 104 + 2 * 4, 0x100, 4},
+        {"another machine word", 104 + 9 * 4, MachineMasterSystem | MachineHasFm, 4},
+        {"mapper above a byte", 104 + 12 * 4, 0x103, 4},
+        {"writable flag 8", 104 + 16 * 4, 8, 4},
+    };
+    int n = 0;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<uint8_t> bytes = valid;
+        if (c.size == 0) {
+            bytes.resize(c.offset);
+        } else {
+            if (bytes.size() < c.offset + c.size)
+                bytes.resize(c.offset + c.size);
+            for (int i = 0; i < c.size; ++i)
+                bytes[c.offset + i] = uint8_t(c.value >> (8 * i));
+        }
+        const auto path = folder / ("bad" + std::to_string(n++) + ".sta");
+        WriteFile(path, bytes);
+        std::string reason;
+        EXPECT_EQ(LoadStateFile(path.string(), &reason), 0);
+        EXPECT_FALSE(reason.empty());
+        EXPECT_TRUE(Take() == before);
+    }
+    EXPECT_EQ(LoadStateFile((folder / "missing.sta").string()), 0);
+    EXPECT_TRUE(Take() == before);
+}
+
+// A program that scrolls by one more pixel each frame: after a load, the
+// frames are those that followed the save.
+TEST_F(SaveFilesTest, LoadedStateReplaysTheSameFrames)
+{
+    const std::vector<uint8_t> code = {
+        0xF3,             // di
+        0xDB, 0x7E,       // loop: in a,($7E)
+        0xFE, 0xC0,       // cp 192
+        0x20, 0xFA,       // jr nz,loop
+        0x2A, 0x00, 0xC0, // ld hl,($C000)
+        0x23,             // inc hl
+        0x22, 0x00, 0xC0, // ld ($C000),hl
+        0x7D,             // ld a,l
+        0xD3, 0xBF,       // out ($BF),a
+        0x3E, 0x88,       // ld a,$88
+        0xD3, 0xBF,       // out ($BF),a: register 8
+        0xDB, 0x7E,       // wait: in a,($7E)
+        0xFE, 0xC0,       // cp 192
+        0x28, 0xFA,       // jr z,wait
+        0x18, 0xE4,       // jr loop
+    };
+    BatteryFileName.clear();
+    ASSERT_TRUE(StartWithImage(folder, MakeImage(2, code)));
+    for (unsigned i = 0; i < VramSize; ++i)
+        Vram[i] = uint8_t(i * 37 + i / 97);
+    for (unsigned i = 0; i < 32; ++i)
+        ColourRam[i] = uint8_t(i * 2 + 1);
+    VdpRefreshPalette();
+    for (int f = 0; f < 5; ++f)
+        MachineRunFrame();
+    const auto path = folder / "replay.sta";
+    ASSERT_EQ(SaveStateFile(path.string()), 1);
+    // The 256 emulated columns of lines 0-191 (the margins keep whatever
+    // earlier frames left there).
+    const auto picture = [] {
+        std::vector<uint32_t> out;
+        for (int line = 0; line < 192; ++line) {
+            const auto row = Surface.begin() + (line + 8) * VdpSurfaceWidth + 8;
+            out.insert(out.end(), row, row + 256);
+        }
+        return out;
+    };
+    std::vector<std::vector<uint32_t>> frames;
+    for (int f = 0; f < 10; ++f) {
+        MachineRunFrame();
+        frames.push_back(picture());
+    }
+    EXPECT_NE(frames[0], frames[1]) << "the picture moves";
+    ASSERT_EQ(LoadStateFile(path.string()), 1);
+    for (int f = 0; f < 10; ++f) {
+        MachineRunFrame();
+        ASSERT_EQ(picture(), frames[size_t(f)]) << "frame " << f << " after the load";
+    }
+}
+
+TEST_F(SaveFilesTest, GameGearStateRefusedByAMasterSystem)
+{
+    Start(MachineGameGear);
+    const auto path = folder / "gg.sta";
+    ASSERT_EQ(SaveStateFile(path.string()), 1);
+    MachineShutdown();
+    ResetStandIns();
+    Start(MachineMasterSystem);
+    std::string reason;
+    EXPECT_EQ(LoadStateFile(path.string(), &reason), 0);
+    EXPECT_EQ(reason, "it was saved on another machine");
+}
+
+TEST_F(SaveFilesTest, LoadRebuildsInterruptsAndLinePosition)
+{
+    Start();
+    VdpWriteRegister(1, 0x60);
+    VdpStatus = VdpStatusFrame;
+    const auto path = folder / "irq.sta";
+    ASSERT_EQ(SaveStateFile(path.string()), 1);
+    VdpStatus = 0;
+    VdpSetIrq(0xFC);
+    CurrentLine = 50;
+    LineSubStep = 2;
+    ASSERT_EQ(LoadStateFile(path.string()), 1);
+    EXPECT_EQ(VdpIrqBits, 1);
+    EXPECT_EQ(MachineCpu.pendingInterrupt, 0x00FF);
+    EXPECT_EQ(CurrentLine, 191);
+    EXPECT_EQ(LineSubStep, 0);
+}
+
+TEST_F(SaveFilesTest, BatteryRoundTrips)
+{
+    struct Case {
+        const char *name;
+        size_t fileSize;     // battery present at start, 0 = none
+        uint8_t mapControl;  // $FFFC value the game writes (0: none)
+        size_t writtenSize;  // battery size after shutdown (0: none written)
+    };
+    const Case cases[] = {
+        {"no battery, no RAM mapped", 0, 0, 0},
+        {"no battery, page 1 mapped", 0, 0x08, 0x4000},
+        {"no battery, page 2 mapped", 0, 0x0C, 0x8000},
+        {"16 KB battery", 0x4000, 0, 0x4000},
+        {"32 KB battery, a run mapping page 1 only", 0x8000, 0x08, 0x8000},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        ResetStandIns();
+        const auto path = folder / "game.save";
+        std::filesystem::remove(path);
+        std::vector<uint8_t> old(c.fileSize);
+        for (size_t i = 0; i < old.size(); ++i)
+            old[i] = uint8_t(i * 13 + 1);
+        if (c.fileSize)
+            WriteFile(path, old);
+        Start();
+        if (c.fileSize) {
+            EXPECT_EQ(std::memcmp(CpuSpace.get() + 0x4000, old.data(), old.size()), 0);
+        }
+        if (c.mapControl) {
+            WriteMemory(0xFFFC, c.mapControl);
+            WriteMemory(0x8000, 0xEE);
+        }
+        EXPECT_EQ(MachineShutdown(), 1);
+        if (!c.writtenSize) {
+            EXPECT_FALSE(std::filesystem::exists(path));
+            continue;
+        }
+        const std::vector<uint8_t> saved = ReadFile(path);
+        ASSERT_EQ(saved.size(), c.writtenSize);
+        if (c.mapControl) {
+            EXPECT_EQ(saved[(c.mapControl & 0x04) ? 0x4000 : 0], 0xEE);
+        }
+        for (size_t i = 1; i < c.fileSize; ++i)
+            ASSERT_EQ(saved[i], old[i]) << i;
+        EXPECT_FALSE(std::filesystem::exists(path.string() + ".tmp"));
+    }
+}
+
+TEST_F(SaveFilesTest, DamagedBatteryIsKeptAsideAndRamStartsClear)
+{
+    for (size_t size : {size_t(0), size_t(1000), size_t(0x4001), size_t(0x8000 + 16)}) {
+        SCOPED_TRACE(size);
+        ResetStandIns();
+        TempFolder own;
+        const auto path = own / "game.save";
+        WriteFile(path, std::vector<uint8_t>(size, 0x77));
+        BatteryFileName = path.string();
+        ASSERT_TRUE(StartWithImage(own, MakeImage(2)));
+        EXPECT_EQ(BatteryKeptAs, path.string() + ".damaged");
+        EXPECT_TRUE(std::filesystem::exists(path.string() + ".damaged"));
+        EXPECT_FALSE(std::filesystem::exists(path));
+        EXPECT_EQ(CpuSpace[0x4000], 0);
+        EXPECT_EQ(CartRamPagesUsed, 0);
+        MachineShutdown();
+    }
+}
+
+TEST_F(SaveFilesTest, StateLoadKeepsTheBatterysPages)
+{
+    WriteFile(folder / "game.save", std::vector<uint8_t>(0x8000, 0x33));
+    Start();
+    CartRamPagesUsed = 0; // as a state saved before RAM was mapped says
+    const auto path = folder / "early.sta";
+    ASSERT_EQ(SaveStateFile(path.string()), 1);
+    ASSERT_EQ(LoadStateFile(path.string()), 1);
+    EXPECT_EQ(CartRamPagesUsed, 2);
+}
+
+// A write that fails part way (a file-size limit, in a child process) keeps
+// the old file byte for byte and leaves no temporary file.
+TEST_F(SaveFilesTest, FailedWritesKeepTheOldFile)
+{
+    Start();
+    Dirty();
+    const auto state = folder / "slot.sta", battery = folder / "game.save";
+    const std::vector<uint8_t> oldState(5000, 0x42), oldBattery(0x4000, 0x24);
+    WriteFile(state, oldState);
+    WriteFile(battery, oldBattery);
+    CartRamPagesUsed = 2;
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{1000, 1000};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        const int stateResult = SaveStateFile(state.string());
+        const int batteryResult = MachineShutdown();
+        _exit(stateResult == 0 && batteryResult == 0 ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the writes reported success";
+    EXPECT_EQ(ReadFile(state), oldState);
+    EXPECT_EQ(ReadFile(battery), oldBattery);
+    EXPECT_FALSE(std::filesystem::exists(state.string() + ".tmp"));
+    EXPECT_FALSE(std::filesystem::exists(battery.string() + ".tmp"));
+}
+
+TEST_F(SaveFilesTest, ReadOnlyFolderKeepsTheOldFile)
+{
+    if (geteuid() == 0)
+        GTEST_SKIP() << "running as root: a read-only folder does not stop writes";
+    Start();
+    const auto ro = folder / "ro";
+    std::filesystem::create_directories(ro);
+    const auto state = ro / "slot.sta";
+    WriteFile(state, {1, 2, 3});
+    std::filesystem::permissions(ro, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    EXPECT_EQ(SaveStateFile(state.string()), 0);
+    std::filesystem::permissions(ro, std::filesystem::perms::owner_all);
+    EXPECT_EQ(ReadFile(state), (std::vector<uint8_t>{1, 2, 3}));
+}
+
+} // namespace
+} // namespace Belcrest::Test

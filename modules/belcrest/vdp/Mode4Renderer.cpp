@@ -1,0 +1,152 @@
+// Mode 4, the Master System's tile mode: a scrolled background of 8 x 8
+// tiles in 16 colours, with per-tile flips, palette and priority, and up to
+// 64 sprites drawn over it.
+#include "modules/belcrest/vdp/VdpRender.h"
+
+#include <array>
+
+namespace Belcrest {
+
+namespace {
+
+// A plane byte spread over eight nibbles: bit k goes to bit 0 of nibble k
+// (so the leftmost pixel, bit 7, lands in the top nibble), or of nibble
+// 7 - k for a horizontally flipped tile.
+constexpr std::array<uint32_t, 256> MakeSpread(bool flipped)
+{
+    std::array<uint32_t, 256> table{};
+    for (unsigned b = 0; b < 256; ++b)
+        for (unsigned k = 0; k < 8; ++k)
+            if (b & (1u << k))
+                table[b] |= 1u << (4 * (flipped ? 7 - k : k));
+    return table;
+}
+constexpr std::array<uint32_t, 256> Spread = MakeSpread(false);
+constexpr std::array<uint32_t, 256> SpreadFlipped = MakeSpread(true);
+
+constexpr std::array<uint8_t, 256> MakeReverse()
+{
+    std::array<uint8_t, 256> table{};
+    for (unsigned b = 0; b < 256; ++b)
+        for (unsigned k = 0; k < 8; ++k)
+            if (b & (1u << k))
+                table[b] |= uint8_t(0x80 >> k);
+    return table;
+}
+constexpr std::array<uint8_t, 256> BitReverse = MakeReverse();
+
+} // namespace
+
+template <class Pixel> void RenderMode4(int line)
+{
+    Pixel *row = LineStart<Pixel>(line);
+    const Pixel *colours = HostColours<Pixel>();
+    if (!DisplayOn()) {
+        FillPixels<Pixel>(row, 256, colours[SpritePaletteStart + VdpBackdrop]);
+        return;
+    }
+
+    int v = line + VdpVScroll;
+    if (v >= 224)
+        v -= 224;
+    const unsigned nameBase = VdpTableBase[VdpNameTable];
+    unsigned nameRow = nameBase + (v & 0xF8) * 8;
+    unsigned patternRow = (v & 7) * 4;
+    unsigned column = VdpHLatch >> 3;
+    const unsigned fine = VdpHLatch & 7;
+    const int lockColumn = (VdpRegisters[0] & 0x80) ? 24 : -1;
+
+    // Priority bits of the background, one per pixel, bit 7 leftmost:
+    // byte j + 1 covers columns 8j to 8j + 7, byte 0 what lies left of 0.
+    uint8_t priority[34];
+    priority[0] = 0;
+    Pixel *to = row - int(fine);
+    for (int k = 0; k < 33; ++k, to += 8) {
+        if (k == lockColumn) {
+            nameRow = nameBase + (line & 0xF8) * 8;
+            patternRow = (line & 7) * 4;
+        }
+        const unsigned at = (nameRow + column * 2) & VramMask;
+        const unsigned entry = Vram[at] | Vram[(at + 1) & VramMask] << 8;
+        const unsigned pattern = (entry & 0x1FF) * 32 + ((entry & 0x400) ? 28 - patternRow : patternRow);
+        const uint8_t *planes = Vram + pattern; // at most 0x3FFF: inside VRAM
+        const std::array<uint32_t, 256> &spread = (entry & 0x200) ? SpreadFlipped : Spread;
+        const uint32_t word = spread[planes[0]] | spread[planes[1]] << 1 | spread[planes[2]] << 2 |
+                              spread[planes[3]] << 3;
+        const Pixel *palette = colours + ((entry & 0x800) ? SpritePaletteStart : 0);
+        for (int i = 0; i < 8; ++i)
+            to[i] = palette[(word >> (28 - 4 * i)) & 15];
+        if (entry & 0x1000) {
+            uint8_t opaque = planes[0] | planes[1] | planes[2] | planes[3];
+            if (entry & 0x200)
+                opaque = BitReverse[opaque];
+            const unsigned w = unsigned(opaque) << fine;
+            priority[k] |= uint8_t(w >> 8);
+            priority[k + 1] = uint8_t(w);
+        } else {
+            priority[k + 1] = 0;
+        }
+        column = (column + 1) & 31;
+    }
+
+    DrawMode4Sprites<Pixel>(line, priority + 1);
+    if (VdpRegisters[0] & 0x20)
+        FillPixels<Pixel>(row, 8, Pixel(0));
+}
+
+template <class Pixel> void DrawMode4Sprites(int line, const uint8_t *mask)
+{
+    if (!DisplayOn())
+        return;
+    const unsigned table = VdpTableBase[VdpSpriteTable];
+    const unsigned patterns = VdpTableBase[VdpSpritePatterns];
+    const int h = SpriteHeight();
+    // The sprites on this line, up to the first Y byte of 0xD0.
+    uint8_t onLine[64];
+    int count = 0;
+    for (int i = 0; i < 64; ++i) {
+        const int y = Vram[table + i];
+        if (y == 0xD0)
+            break;
+        const int top = y >= 240 ? y + 1 - 256 : y + 1;
+        if (unsigned(line - top) < unsigned(h))
+            onLine[count++] = uint8_t(i);
+    }
+    const Pixel *palette = HostColours<Pixel>() + SpritePaletteStart;
+    Pixel *row = LineStart<Pixel>(line);
+    // Lower-numbered sprites are drawn last, over higher-numbered ones.
+    for (int s = count - 1; s >= 0; --s) {
+        const int i = onLine[s];
+        const int y = Vram[table + i];
+        const int top = y >= 240 ? y + 1 - 256 : y + 1;
+        int x = Vram[table + 128 + 2 * i];
+        if (VdpRegisters[0] & 0x08)
+            x -= 8;
+        unsigned number = Vram[table + 129 + 2 * i];
+        if (h == 16)
+            number &= 0xFE;
+        const uint8_t *planes = Vram + ((patterns + number * 32 + (line - top) * 4) & VramMask);
+        const uint8_t opaque = planes[0] | planes[1] | planes[2] | planes[3];
+        // Columns x to x + 7 span two priority bytes; x >> 3 is -1 for a
+        // sprite shifted left of column 0, which reads byte 0.
+        const int b = x >> 3;
+        const uint8_t behind = uint8_t(((mask[b] << 8) | mask[b + 1]) >> (8 - (x & 7)));
+        const uint8_t shown = opaque & uint8_t(~behind);
+        if (!shown)
+            continue;
+        const uint32_t word = Spread[planes[0]] | Spread[planes[1]] << 1 | Spread[planes[2]] << 2 |
+                              Spread[planes[3]] << 3;
+        for (int bit = 7; bit >= 0; --bit)
+            if (shown & (1u << bit))
+                row[x + 7 - bit] = palette[(word >> (4 * bit)) & 15];
+    }
+}
+
+template void RenderMode4<uint8_t>(int);
+template void RenderMode4<uint16_t>(int);
+template void RenderMode4<uint32_t>(int);
+template void DrawMode4Sprites<uint8_t>(int, const uint8_t *);
+template void DrawMode4Sprites<uint16_t>(int, const uint8_t *);
+template void DrawMode4Sprites<uint32_t>(int, const uint8_t *);
+
+} // namespace Belcrest

@@ -1,0 +1,33 @@
+// What the module glue needs of a console's machine: the plain functions
+// over the machine's file-level state, and the two machine words the glue
+// sets. One constant table per module (see ConsoleModule.h).
+#pragma once
+
+namespace ConsoleGlue {
+
+// Size of the machine's battery file name buffer, with its terminating zero.
+inline constexpr int kSaveNameSize = 260;
+
+struct ConsoleMachine {
+    // Starts the machine on the image (narrow path); false when it cannot
+    // run it, with its reasons in the console text.
+    bool (*start)(char const *path);
+    // Writes the battery file and frees the machine.
+    void (*shutdown)();
+    // The console's reset.
+    void (*reset)();
+    // Runs one emulated frame; 0 when the machine was told to quit.
+    int (*runFrame)();
+    // The state-file writer and reader; false when the file could not be
+    // written or was refused.
+    bool (*writeState)(char const *path);
+    bool (*readState)(char const *path);
+    // Non-zero once the machine has been shut down; the machine's frame
+    // step ends frames while it is set.
+    int *quitFlag;
+    // The machine's battery file name, kSaveNameSize bytes; the glue fills
+    // it before `start`.
+    char *saveName;
+};
+
+} // namespace ConsoleGlue

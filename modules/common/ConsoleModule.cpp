@@ -1,0 +1,131 @@
+#include "modules/common/ConsoleModule.h"
+
+#include "common/zorvan/Console.h"
+#include "engine/BaseInput.h"
+#include "engine/BaseSound.h"
+#include "engine/BaseVideo.h"
+#include "engine/Engine.h"
+#include "ui/propertytree/SettingsPage.h"
+
+#include <cstring>
+
+namespace ConsoleGlue {
+
+ConsoleModule::ConsoleModule(ConsoleMachine const &machine) : m_machine(machine) {}
+
+ConsoleModule::~ConsoleModule()
+{
+    Close();
+    delete m_sound;
+    delete m_video;
+    delete m_input;
+    m_sound = nullptr;
+    m_video = nullptr;
+    m_input = nullptr;
+}
+
+void ConsoleModule::SetPage(std::unique_ptr<SettingsPage> page)
+{
+    m_page = std::move(page);
+}
+
+bool ConsoleModule::SoundWanted() const
+{
+    return ourEngine && ourEngine->GetSettings().GetBoolean(L"Sound") && m_settings.GetBoolean(L"Sound");
+}
+
+namespace {
+
+// A name cut short would be another file's: battery memory would be read
+// from and saved to the wrong place.
+bool FitsSaveName(char const *name)
+{
+    size_t const length = std::strlen(name);
+    if (length < static_cast<size_t>(kSaveNameSize))
+        return true;
+    Zorvan::printConsole("The battery file name is too long (%zu bytes, at most %d): %s\n", length,
+                         kSaveNameSize - 1, name);
+    return false;
+}
+
+} // namespace
+
+bool ConsoleModule::OpenRom(Zorvan::String path)
+{
+    CheckState();
+    if (ourEngine)
+        ourEngine->ResetConsole();
+    Zorvan::String const saveName = GetSaveName();
+    char const *narrowSaveName = static_cast<char const *>(saveName);
+    if (!FitsSaveName(narrowSaveName))
+        return false;
+    if (!m_video || !m_video->Open(0, 0, Ondrel::PixelFormatNone))
+        return false;
+    if (m_input)
+        m_input->Open();
+    if (m_sound && SoundWanted())
+        m_sound->Open(m_settings.GetInt(L"SoundRate"), 8, false);
+    *m_machine.quitFlag = 0;
+    std::memcpy(m_machine.saveName, narrowSaveName, std::strlen(narrowSaveName) + 1);
+    m_machineStarted = true;
+    return m_machine.start(static_cast<char const *>(path));
+}
+
+bool ConsoleModule::RunFrame()
+{
+    return m_machine.runFrame() != 0;
+}
+
+void ConsoleModule::Reset()
+{
+    if (m_sound) {
+        m_sound->Close();
+        m_sound->UpdateSettings();
+    }
+    m_machine.reset();
+}
+
+void ConsoleModule::Close()
+{
+    if (m_machineStarted) {
+        m_machineStarted = false;
+        if (*m_machine.quitFlag == 0)
+            m_machine.shutdown();
+    }
+    *m_machine.quitFlag = 1;
+    m_paused = false;
+    if (m_sound)
+        m_sound->Close();
+    if (m_input)
+        m_input->Close();
+    if (m_video)
+        m_video->Close();
+}
+
+bool ConsoleModule::SaveState(int slot)
+{
+    if (!ourEngine || ourEngine->GetFileName().IsEmpty())
+        return false;
+    ourEngine->Pause();
+    bool const written = m_machine.writeState(static_cast<char const *>(GetStateName(slot)));
+    CheckState();
+    ourEngine->Resume();
+    return written && HasState(slot);
+}
+
+bool ConsoleModule::LoadState(int slot)
+{
+    if (m_sound) {
+        m_sound->Close();
+        m_sound->UpdateSettings();
+    }
+    return m_machine.readState(static_cast<char const *>(GetStateName(slot)));
+}
+
+void ConsoleModule::ShowProperties()
+{
+    if (m_page)
+        m_page->Show();
+}
+
+} // namespace ConsoleGlue
