@@ -1,0 +1,75 @@
+// Page-setting helpers shared by the mapper families. Every pointer comes
+// from the framework's bank arithmetic, so it stays inside the rounded
+// buffers whatever number a game writes.
+#pragma once
+
+#include "modules/cindrel/machine/MapperFramework.h"
+
+namespace Cindrel {
+
+#pragma GCC visibility push(hidden)
+
+// 8 KB of pattern pages 0-7; pattern RAM without VROM.
+inline void Pattern8(uint32_t n)
+{
+    MapVideoPages(0, 7, VromBuffer ? VromBank8(n) : VideoSpace);
+}
+
+// As Pattern8, but a board without VROM keeps its pattern pages.
+inline void Pattern8IfVrom(uint32_t n)
+{
+    if (VromBuffer)
+        MapVideoPages(0, 7, VromBank8(n));
+}
+
+// 4 KB at pages 0-3 (half 0) or 4-7 (half 1); the fixed half of pattern
+// RAM without VROM.
+inline void Pattern4(int half, uint32_t n)
+{
+    MapVideoPages(half * 4, half * 4 + 3, VromBuffer ? VromBank4(n) : VideoSpace + half * 0x1000);
+}
+
+// 2 KB at pages first, first + 1 and 1 KB at one page; nothing without VROM.
+inline void Pattern2(int first, uint32_t n)
+{
+    if (VromBuffer)
+        MapVideoPages(first, first + 1, VromBank2(n));
+}
+inline void Pattern1(int page, uint32_t n)
+{
+    if (VromBuffer)
+        VideoPageMap[page] = VromBank1(n);
+}
+
+// 32 KB at $8000-$FFFF from a 16 KB bank number (even after masking on
+// every row that uses it, so the four entries stay inside the buffer).
+inline void Rom32At16(uint32_t bank)
+{
+    uint8_t *p = RomBuffer + ((bank & RomMask & ~1u) << 14);
+    for (int i = 0; i < 4; ++i)
+        FetchMap[4 + i] = p + i * 0x2000;
+}
+
+// A one-bit mirroring control where 0 means vertical.
+inline void MirrorBit(int bit) { SetMirroring(1 - (bit & 1)); }
+
+// The two-bit control most boards share: 0 vertical, 1 horizontal, then
+// the two one-screen modes.
+inline void MirrorTwoBits(int v)
+{
+    static constexpr int modes[4] = {1, 0, 2, 3};
+    SetMirroring(modes[v & 3]);
+}
+
+// Requests the IRQ.
+inline void RaiseIrq() { Cpu.pendingInterrupt = 1; }
+// Acknowledges it; a pending NMI stays.
+inline void ClearIrq()
+{
+    if (Cpu.pendingInterrupt == 1)
+        Cpu.pendingInterrupt = 0;
+}
+
+#pragma GCC visibility pop
+
+} // namespace Cindrel

@@ -1,0 +1,18 @@
+// The rows each mapper family adds to the mapper table.
+#pragma once
+
+#include "modules/cindrel/machine/MapperFramework.h"
+
+namespace Cindrel {
+
+#pragma GCC visibility push(hidden)
+
+using MapperRows = std::array<MapperRow, 256>;
+
+void AddDiscreteRows(MapperRows &rows);
+void AddMmc1Row(MapperRows &rows);
+void AddMmc3Rows(MapperRows &rows);
+
+#pragma GCC visibility pop
+
+} // namespace Cindrel
