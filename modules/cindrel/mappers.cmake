@@ -3,6 +3,7 @@
 target_sources(CindrelMachine PRIVATE
   mappers/DiscreteLogic.cpp
   mappers/Mmc1.cpp
+  mappers/Mmc2Mmc4.cpp
   mappers/Mmc3.cpp)
 
 if(QUINTAR_TESTS)

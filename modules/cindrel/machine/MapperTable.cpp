@@ -10,6 +10,7 @@ std::array<MapperRow, 256> MapperTable = [] {
     AddDiscreteRows(rows);
     AddMmc1Row(rows);
     AddMmc3Rows(rows);
+    AddMmc2Mmc4Rows(rows);
     return rows;
 }();
 

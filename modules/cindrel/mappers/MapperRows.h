@@ -12,6 +12,7 @@ using MapperRows = std::array<MapperRow, 256>;
 void AddDiscreteRows(MapperRows &rows);
 void AddMmc1Row(MapperRows &rows);
 void AddMmc3Rows(MapperRows &rows);
+void AddMmc2Mmc4Rows(MapperRows &rows);
 
 #pragma GCC visibility pop
 
