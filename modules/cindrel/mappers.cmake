@@ -4,7 +4,8 @@ target_sources(CindrelMachine PRIVATE
   mappers/DiscreteLogic.cpp
   mappers/Mmc1.cpp
   mappers/Mmc2Mmc4.cpp
-  mappers/Mmc3.cpp)
+  mappers/Mmc3.cpp
+  mappers/NibbleRegisters.cpp)
 
 if(QUINTAR_TESTS)
   add_subdirectory(mappers/tests)

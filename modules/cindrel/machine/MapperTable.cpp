@@ -11,6 +11,7 @@ std::array<MapperRow, 256> MapperTable = [] {
     AddMmc1Row(rows);
     AddMmc3Rows(rows);
     AddMmc2Mmc4Rows(rows);
+    AddNibbleRegisterRows(rows);
     return rows;
 }();
 

@@ -41,6 +41,21 @@ inline void Pattern1(int page, uint32_t n)
         VideoPageMap[page] = VromBank1(n);
 }
 
+// Every pattern page at the start of VROM (the power-on state of the
+// register-file boards); pattern RAM stays as it is.
+inline void PatternPagesAtVromStart()
+{
+    if (VromBuffer)
+        for (int i = 0; i < 8; ++i)
+            VideoPageMap[i] = VromBuffer;
+}
+
+// A low or high nibble of a register byte.
+inline void SetNibble(uint8_t &reg, bool high, uint8_t v)
+{
+    reg = high ? uint8_t((reg & 0x0F) | (v << 4)) : uint8_t((reg & 0xF0) | (v & 0x0F));
+}
+
 // 32 KB at $8000-$FFFF from a 16 KB bank number (even after masking on
 // every row that uses it, so the four entries stay inside the buffer).
 inline void Rom32At16(uint32_t bank)

@@ -13,6 +13,7 @@ void AddDiscreteRows(MapperRows &rows);
 void AddMmc1Row(MapperRows &rows);
 void AddMmc3Rows(MapperRows &rows);
 void AddMmc2Mmc4Rows(MapperRows &rows);
+void AddNibbleRegisterRows(MapperRows &rows);
 
 #pragma GCC visibility pop
 
