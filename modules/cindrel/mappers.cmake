@@ -5,7 +5,8 @@ target_sources(CindrelMachine PRIVATE
   mappers/Mmc1.cpp
   mappers/Mmc2Mmc4.cpp
   mappers/Mmc3.cpp
-  mappers/NibbleRegisters.cpp)
+  mappers/NibbleRegisters.cpp
+  mappers/SunSoft.cpp)
 
 if(QUINTAR_TESTS)
   add_subdirectory(mappers/tests)

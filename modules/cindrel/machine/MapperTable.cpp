@@ -12,6 +12,7 @@ std::array<MapperRow, 256> MapperTable = [] {
     AddMmc3Rows(rows);
     AddMmc2Mmc4Rows(rows);
     AddNibbleRegisterRows(rows);
+    AddSunSoftRows(rows);
     return rows;
 }();
 

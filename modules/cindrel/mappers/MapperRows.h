@@ -14,6 +14,7 @@ void AddMmc1Row(MapperRows &rows);
 void AddMmc3Rows(MapperRows &rows);
 void AddMmc2Mmc4Rows(MapperRows &rows);
 void AddNibbleRegisterRows(MapperRows &rows);
+void AddSunSoftRows(MapperRows &rows);
 
 #pragma GCC visibility pop
 

@@ -22,6 +22,7 @@ const Supported Rows[] = {
     {7, false, false},  {8, true, false},   {9, true, false},   {10, true, false},  {11, false, false}, {13, true, false},  {15, true, false},
     {21, true, true},   {22, true, false},  {23, true, false},  {24, true, true},   {25, true, true},
     {34, false, false}, {64, true, true},   {66, false, false}, {71, false, false}, {78, false, false},
+    {67, true, true},   {68, true, false},  {69, true, true},
     {79, true, false},  {81, true, false},  {91, false, false},
 };
 
