@@ -13,6 +13,11 @@ std::array<MapperRow, 256> MapperTable = [] {
     AddMmc2Mmc4Rows(rows);
     AddNibbleRegisterRows(rows);
     AddSunSoftRows(rows);
+    AddBandaiRow(rows);
+    AddBoards17And18Rows(rows);
+    AddNamcotRow(rows);
+    AddIremRows(rows);
+    AddTaitoRow(rows);
     return rows;
 }();
 

@@ -76,6 +76,32 @@ inline void MirrorTwoBits(int v)
     SetMirroring(modes[v & 3]);
 }
 
+// A 32-bit little-endian field of MapperState.
+inline int32_t StateWord(int at)
+{
+    const uint8_t *b = MapperState.bytes + at;
+    return int32_t(uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24);
+}
+inline void SetStateWord(int at, int32_t value)
+{
+    for (int i = 0; i < 4; ++i)
+        MapperState.bytes[at + i] = uint8_t(uint32_t(value) >> (8 * i));
+}
+inline int32_t WordAt(const uint8_t *bytes, int at)
+{
+    return int32_t(uint32_t(bytes[at]) | uint32_t(bytes[at + 1]) << 8 | uint32_t(bytes[at + 2]) << 16 |
+                   uint32_t(bytes[at + 3]) << 24);
+}
+
+// A cycle counter past its end starts again within 0..reload, the cycles
+// beyond the end carried (floor modulo, so a counter far below zero lands
+// inside too).
+inline int32_t WrapCounter(int64_t value, int32_t reload)
+{
+    const int64_t period = int64_t(reload) + 1;
+    return int32_t(((value % period) + period) % period);
+}
+
 // Requests the IRQ.
 inline void RaiseIrq() { Cpu.pendingInterrupt = 1; }
 // Acknowledges it; a pending NMI stays.

@@ -15,6 +15,11 @@ void AddMmc3Rows(MapperRows &rows);
 void AddMmc2Mmc4Rows(MapperRows &rows);
 void AddNibbleRegisterRows(MapperRows &rows);
 void AddSunSoftRows(MapperRows &rows);
+void AddBandaiRow(MapperRows &rows);
+void AddBoards17And18Rows(MapperRows &rows);
+void AddNamcotRow(MapperRows &rows);
+void AddIremRows(MapperRows &rows);
+void AddTaitoRow(MapperRows &rows);
 
 #pragma GCC visibility pop
 

@@ -101,12 +101,8 @@ void Init68()
 
 // --- 69, FME-7 ---
 
-uint32_t Counter69() { return uint32_t(State[4] | State[5] << 8 | State[6] << 16 | State[7] << 24); }
-void SetCounter69(uint32_t value)
-{
-    for (int i = 0; i < 4; ++i)
-        State[4 + i] = uint8_t(value >> (8 * i));
-}
+uint32_t Counter69() { return uint32_t(StateWord(4)); }
+void SetCounter69(uint32_t value) { SetStateWord(4, int32_t(value)); }
 
 int Write69(uint16_t a, uint8_t v)
 {
