@@ -4,6 +4,7 @@ target_sources(CindrelMachine PRIVATE
   mappers/Bandai.cpp
   mappers/Boards17And18.cpp
   mappers/DiscreteLogic.cpp
+  mappers/DiskSystem.cpp
   mappers/Irem.cpp
   mappers/Mmc1.cpp
   mappers/Mmc2Mmc4.cpp

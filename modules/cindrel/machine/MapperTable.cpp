@@ -18,6 +18,7 @@ std::array<MapperRow, 256> MapperTable = [] {
     AddNamcotRow(rows);
     AddIremRows(rows);
     AddTaitoRow(rows);
+    AddDiskSystemRow(rows);
     return rows;
 }();
 

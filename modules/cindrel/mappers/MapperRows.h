@@ -20,6 +20,7 @@ void AddBoards17And18Rows(MapperRows &rows);
 void AddNamcotRow(MapperRows &rows);
 void AddIremRows(MapperRows &rows);
 void AddTaitoRow(MapperRows &rows);
+void AddDiskSystemRow(MapperRows &rows);
 
 #pragma GCC visibility pop
 

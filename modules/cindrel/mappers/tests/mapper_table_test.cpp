@@ -20,6 +20,7 @@ struct Supported {
 const Supported Rows[] = {
     {1, true, false},   {2, false, false},  {3, false, false},  {4, true, true},    {6, false, false},
     {7, false, false},  {8, true, false},   {9, true, false},   {10, true, false},  {11, false, false}, {13, true, false},  {15, true, false},  {16, true, true},   {17, true, true},   {18, true, true},   {19, true, true},
+    {20, true, true},
     {21, true, true},   {22, true, false},  {23, true, false},  {24, true, true},   {25, true, true},
     {32, true, false},  {33, true, false},  {34, false, false}, {64, true, true},   {65, false, false},  {66, false, false}, {71, false, false}, {78, false, false},
     {67, true, true},   {68, true, false},  {69, true, true},
