@@ -9,6 +9,7 @@ target_sources(CindrelMachine PRIVATE
   mappers/Mmc1.cpp
   mappers/Mmc2Mmc4.cpp
   mappers/Mmc3.cpp
+  mappers/Mmc5.cpp
   mappers/Namcot.cpp
   mappers/NibbleRegisters.cpp
   mappers/SunSoft.cpp

@@ -19,6 +19,7 @@ std::array<MapperRow, 256> MapperTable = [] {
     AddIremRows(rows);
     AddTaitoRow(rows);
     AddDiskSystemRow(rows);
+    AddMmc5Row(rows);
     return rows;
 }();
 

@@ -21,6 +21,7 @@ void AddNamcotRow(MapperRows &rows);
 void AddIremRows(MapperRows &rows);
 void AddTaitoRow(MapperRows &rows);
 void AddDiskSystemRow(MapperRows &rows);
+void AddMmc5Row(MapperRows &rows);
 
 #pragma GCC visibility pop
 

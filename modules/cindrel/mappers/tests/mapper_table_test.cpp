@@ -18,7 +18,7 @@ struct Supported {
 // Numbers, with whether each has an init and a line handler (all of them
 // have a write handler).
 const Supported Rows[] = {
-    {1, true, false},   {2, false, false},  {3, false, false},  {4, true, true},    {6, false, false},
+    {1, true, false},   {2, false, false},  {3, false, false},  {4, true, true},    {5, true, true},    {6, false, false},
     {7, false, false},  {8, true, false},   {9, true, false},   {10, true, false},  {11, false, false}, {13, true, false},  {15, true, false},  {16, true, true},   {17, true, true},   {18, true, true},   {19, true, true},
     {20, true, true},
     {21, true, true},   {22, true, false},  {23, true, false},  {24, true, true},   {25, true, true},
