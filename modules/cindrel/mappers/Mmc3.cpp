@@ -64,6 +64,49 @@ void TakeIrqNow()
     Cpu.cyclesLeft = 0;
 }
 
+// The register layout one board keeps in MapperState, and what differs.
+struct Board {
+    uint8_t selectMask; // bits of the select byte naming the register
+    int latch, counter, enable;
+    void (*mapProgram)();
+    void (*otherRegister)(int r); // $8001 with r 6 and up
+    void (*writeA001)(uint8_t v);
+};
+
+// $8000-$FFFF, by address & $E001, for both boards.
+int WriteBoard(const Board &board, uint16_t a, uint8_t v)
+{
+    switch (a & 0xE001) {
+    case 0x8000: {
+        const bool programChanged = (v ^ State[0]) & 0x40;
+        WriteSelectPatterns(v);
+        State[0] = v;
+        if (programChanged)
+            board.mapProgram();
+        break;
+    }
+    case 0x8001: {
+        const int r = State[0] & board.selectMask;
+        R[r] = v;
+        if (r < 6)
+            MapPatternRegister(r, v, State[0] & 0x80);
+        else
+            board.otherRegister(r);
+        break;
+    }
+    case 0xA000: MirrorBit(v); break;
+    case 0xA001: board.writeA001(v); break;
+    case 0xC000: State[board.latch] = State[board.counter] = v; break;
+    case 0xC001: State[board.counter] = State[board.latch]; break;
+    case 0xE000:
+        State[board.enable] = 0;
+        ClearIrq();
+        break;
+    default: State[board.enable] = 1; break;
+    }
+    return 1;
+}
+
 // --- MMC3 ---
 
 void MapMmc3Program()
@@ -75,41 +118,16 @@ void MapMmc3Program()
     FetchMap[7] = LastRomBank16() + 0x2000;
 }
 
+const Board Mmc3Board = {7, 1, 12, 11, MapMmc3Program, [](int) { MapMmc3Program(); },
+                         [](uint8_t v) { State[10] = v & 0x80; }};
+
 int WriteMmc3(uint16_t a, uint8_t v)
 {
     if (a < 0x6000)
         return 0;
     if (a < 0x8000) // the machine stores it through $6000's page
         return (State[10] & 0x80) ? 0 : 1;
-    switch (a & 0xE001) {
-    case 0x8000: {
-        const bool programChanged = (v ^ State[0]) & 0x40;
-        WriteSelectPatterns(v);
-        State[0] = v;
-        if (programChanged)
-            MapMmc3Program();
-        break;
-    }
-    case 0x8001: {
-        const int r = State[0] & 7;
-        R[r] = v;
-        if (r < 6)
-            MapPatternRegister(r, v, State[0] & 0x80);
-        else
-            MapMmc3Program();
-        break;
-    }
-    case 0xA000: MirrorBit(v); break;
-    case 0xA001: State[10] = v & 0x80; break;
-    case 0xC000: State[1] = State[12] = v; break;
-    case 0xC001: State[12] = State[1]; break;
-    case 0xE000:
-        State[11] = 0;
-        ClearIrq();
-        break;
-    default: State[11] = 1; break;
-    }
-    return 1;
+    return WriteBoard(Mmc3Board, a, v);
 }
 
 // A counter at 0 raises the IRQ and reloads from the latch, so splits
@@ -151,41 +169,18 @@ void MapRamboProgram()
     FetchMap[swapped ? 4 : 6] = RomBank8(R[15]);
 }
 
-int WriteRambo(uint16_t a, uint8_t v)
+// R8 and R9 land on pages 1 and 3 whatever bit 7 says; 10-14 map nothing.
+void RamboRegister(int r)
 {
-    if (a < 0x8000)
-        return 0;
-    switch (a & 0xE001) {
-    case 0x8000: {
-        const bool programChanged = (v ^ State[0]) & 0x40;
-        WriteSelectPatterns(v);
-        State[0] = v;
-        if (programChanged)
-            MapRamboProgram();
-        break;
-    }
-    case 0x8001: {
-        const int r = State[0] & 15;
-        R[r] = v;
-        if (r < 6)
-            MapPatternRegister(r, v, State[0] & 0x80);
-        else if (r == 8 || r == 9)
-            Pattern1(r == 8 ? 1 : 3, v);
-        else if (r == 6 || r == 7 || r == 15)
-            MapRamboProgram();
-        break;
-    }
-    case 0xA000: MirrorBit(v); break;
-    case 0xC000: State[1] = State[19] = v; break;
-    case 0xC001: State[19] = State[1]; break;
-    case 0xE000:
-        State[18] = 0;
-        ClearIrq();
-        break;
-    default: State[18] = 1; break;
-    }
-    return 1;
+    if (r == 8 || r == 9)
+        Pattern1(r == 8 ? 1 : 3, R[r]);
+    else if (r == 6 || r == 7 || r == 15)
+        MapRamboProgram();
 }
+
+const Board RamboBoard = {15, 1, 19, 18, MapRamboProgram, RamboRegister, [](uint8_t) {}};
+
+int WriteRambo(uint16_t a, uint8_t v) { return a < 0x8000 ? 0 : WriteBoard(RamboBoard, a, v); }
 
 int32_t LineRambo(int32_t)
 {

@@ -63,6 +63,35 @@ inline void WriteAll(const std::vector<Write> &writes)
         WriteMemory(w.address, w.value);
 }
 
+inline std::vector<Write> Then(std::vector<Write> a, const std::vector<Write> &b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// Hands each batch of cycles to the line handler; returns the calls (from
+// 1) that raised the IRQ, acknowledging it after each.
+inline std::vector<int> IrqCalls(const std::vector<int32_t> &batches)
+{
+    std::vector<int> out;
+    for (size_t i = 0; i < batches.size(); ++i) {
+        Cpu.pendingInterrupt = 0;
+        MapperLine(batches[i]);
+        if (Cpu.pendingInterrupt == 1)
+            out.push_back(int(i) + 1);
+    }
+    return out;
+}
+
+// A write sequence on a fresh machine and the banks it leaves.
+struct BankCase {
+    const char *name;
+    int mapper;
+    std::vector<Write> writes;
+    std::array<int, 4> program;
+    std::array<int, 8> patterns;
+};
+
 // Five serial writes of a 5-bit value, low bit first.
 inline std::vector<Write> Serial(uint16_t address, uint8_t value)
 {
@@ -74,6 +103,20 @@ inline std::vector<Write> Serial(uint16_t address, uint8_t value)
 
 class MapperFixture : public MachineFixture {
 protected:
+    // Starts each case's mapper on an image of the given pages, writes
+    // its sequence and compares the banks.
+    template <typename Cases>
+    void ExpectBankCases(const Cases &cases, int romPages, int vromPages)
+    {
+        for (const BankCase &c : cases) {
+            ASSERT_TRUE(Start(IdleCartridge(romPages, vromPages).Mapper(c.mapper))) << c.name;
+            WriteAll(c.writes);
+            EXPECT_EQ(ProgramBanks(), c.program) << c.name;
+            EXPECT_EQ(PatternBanks(), c.patterns) << c.name;
+            MachineShutdown();
+        }
+    }
+
     // Saves a state, loads it and saves again: the two files must match.
     void ExpectSaveLoadSave()
     {

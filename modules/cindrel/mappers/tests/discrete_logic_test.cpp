@@ -11,13 +11,7 @@ namespace {
 
 using Discrete = MapperFixture;
 
-struct Case {
-    const char *name;
-    int mapper;
-    std::vector<Write> writes;
-    std::array<int, 4> program;
-    std::array<int, 8> patterns;
-};
+using Case = BankCase;
 
 // Consecutive banks from a first one.
 std::array<int, 4> P(int first) { return {first, first + 1, first + 2, first + 3}; }
@@ -61,14 +55,7 @@ TEST_F(Discrete, WritesMapTheirBanks)
         {"91 2 KB pattern", 91, {{0x6001, 3}, {0x6003, 1}}, P16(0, 7), {0, 1, 6, 7, 4, 5, 2, 3}},
         {"91 8 KB program", 91, {{0x7000, 5}, {0x7001, 9}}, {5, 9, 14, 15}, C(0)},
     };
-    for (const Case &c : cases) {
-        ASSERT_TRUE(Start(IdleCartridge(8, 4).Mapper(c.mapper))) << c.name;
-        // Defaults of the rows whose init maps the first 32 KB.
-        WriteAll(c.writes);
-        EXPECT_EQ(ProgramBanks(), c.program) << c.name;
-        EXPECT_EQ(PatternBanks(), c.patterns) << c.name;
-        MachineShutdown();
-    }
+    ExpectBankCases(cases, 8, 4);
 }
 
 TEST_F(Discrete, InitsMapTheFirst32KB)

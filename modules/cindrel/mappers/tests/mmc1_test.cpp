@@ -10,12 +10,6 @@ namespace {
 
 using Mmc1 = MapperFixture;
 
-std::vector<Write> Then(std::vector<Write> a, const std::vector<Write> &b)
-{
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-
 struct Case {
     const char *name;
     std::vector<Write> writes;

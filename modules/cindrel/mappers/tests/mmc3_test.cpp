@@ -10,22 +10,11 @@ namespace {
 
 using Mmc3 = MapperFixture;
 
-struct Case {
-    const char *name;
-    int mapper;
-    std::vector<Write> writes;
-    std::array<int, 4> program;
-    std::array<int, 8> patterns;
-};
+using Case = BankCase;
 
 const std::vector<Write> Program4 = {{0x8000, 6}, {0x8001, 5}, {0x8000, 7}, {0x8001, 9}};
 const std::vector<Write> Patterns = {{0x8000, 0}, {0x8001, 4},  {0x8000, 1}, {0x8001, 9},  {0x8000, 2}, {0x8001, 20},
                                      {0x8000, 3}, {0x8001, 21}, {0x8000, 4}, {0x8001, 22}, {0x8000, 5}, {0x8001, 23}};
-std::vector<Write> Then(std::vector<Write> a, const std::vector<Write> &b)
-{
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
 constexpr std::array<int, 8> PowerOnPatterns = {0, 1, 0, 1, 0, 1, 0, 1};
 
 TEST_F(Mmc3, RegistersMapBanks)
@@ -53,13 +42,7 @@ TEST_F(Mmc3, RegistersMapBanks)
         {"64 other registers map nothing", 64, {{0x8000, 10}, {0x8001, 40}, {0x8000, 14}, {0x8001, 41}},
          {31, 31, 31, 31}, PowerOnPatterns},
     };
-    for (const Case &c : cases) {
-        ASSERT_TRUE(Start(IdleCartridge(16, 16).Mapper(c.mapper))) << c.name;
-        WriteAll(c.writes);
-        EXPECT_EQ(ProgramBanks(), c.program) << c.name;
-        EXPECT_EQ(PatternBanks(), c.patterns) << c.name;
-        MachineShutdown();
-    }
+    ExpectBankCases(cases, 16, 16);
 }
 
 TEST_F(Mmc3, MirroringIsZeroVerticalOnBoth)
@@ -88,20 +71,6 @@ TEST_F(Mmc3, RamWritableFromPowerOn)
     EXPECT_EQ(CpuSpace[0x7FFF], 0x33);
 }
 
-// Runs lines, returning the ones that raised the IRQ (acknowledged after
-// each).
-std::vector<int> IrqLines(int lines)
-{
-    std::vector<int> out;
-    for (int line = 1; line <= lines; ++line) {
-        Cpu.pendingInterrupt = 0;
-        MapperLine(114);
-        if (Cpu.pendingInterrupt == 1)
-            out.push_back(line);
-    }
-    return out;
-}
-
 struct CounterCase {
     const char *name;
     int mapper;
@@ -122,6 +91,7 @@ TEST_F(Mmc3, LineCounters)
         {"4 rendering off counts nothing", 4, 0x08, 0x00, {{0xC000, 0}, {0xE001, 0}}, 4, {}},
         {"4 disabled counts nothing", 4, 0x08, 0x18, {{0xC000, 0}, {0xE001, 0}, {0xE000, 0}}, 4, {}},
         {"64 latch 2", 64, 0x10, 0x08, {{0xC000, 2}, {0xE001, 0}}, 4, {2}},
+        {"64 $A001 enables nothing", 64, 0x10, 0x08, {{0xC000, 1}, {0xA001, 0xFF}}, 4, {}},
         {"64 8x16 with the halves together counts nothing", 64, 0x20, 0x18, {{0xC000, 1}, {0xE001, 0}}, 4, {}},
     };
     for (const CounterCase &c : cases) {
@@ -129,7 +99,7 @@ TEST_F(Mmc3, LineCounters)
         WriteAll(c.writes);
         PpuRegisters[0] = c.control;
         PpuRegisters[1] = c.mask;
-        EXPECT_EQ(IrqLines(c.lines), c.irqs) << c.name;
+        EXPECT_EQ(IrqCalls(std::vector<int32_t>(size_t(c.lines), 114)), c.irqs) << c.name;
         MachineShutdown();
     }
 }

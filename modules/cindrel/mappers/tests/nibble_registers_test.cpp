@@ -10,13 +10,7 @@ namespace {
 
 using NibbleRegisters = MapperFixture;
 
-struct Case {
-    const char *name;
-    int mapper;
-    std::vector<Write> writes;
-    std::array<int, 4> program;
-    std::array<int, 8> patterns;
-};
+using Case = BankCase;
 
 constexpr std::array<int, 8> AtStart = {0, 0, 0, 0, 0, 0, 0, 0};
 
@@ -39,13 +33,7 @@ TEST_F(NibbleRegisters, WritesMapBanks)
          {6, 7, 9, 31}, {0, 7, 0, 0, 200, 0, 0, 9}},
         {"24 sound registers declined", 24, {{0x9000, 3}, {0xA001, 3}}, {0, 1, 30, 31}, AtStart},
     };
-    for (const Case &c : cases) {
-        ASSERT_TRUE(Start(IdleCartridge(16, 32).Mapper(c.mapper))) << c.name;
-        WriteAll(c.writes);
-        EXPECT_EQ(ProgramBanks(), c.program) << c.name;
-        EXPECT_EQ(PatternBanks(), c.patterns) << c.name;
-        MachineShutdown();
-    }
+    ExpectBankCases(cases, 16, 32);
 }
 
 TEST_F(NibbleRegisters, DecodingAndMirroring)

@@ -10,13 +10,7 @@ namespace {
 
 using RegisterFile = MapperFixture;
 
-struct Case {
-    const char *name;
-    int mapper;
-    std::vector<Write> writes;
-    std::array<int, 4> program;
-    std::array<int, 8> patterns;
-};
+using Case = BankCase;
 
 constexpr std::array<int, 8> AtStart = {0, 0, 0, 0, 0, 0, 0, 0};
 constexpr std::array<int, 8> First8 = {0, 1, 2, 3, 4, 5, 6, 7};
@@ -41,13 +35,7 @@ TEST_F(RegisterFile, WritesMapBanks)
         {"33", 33, {{0x8000, 3}, {0x8001, 4}, {0x8002, 2}, {0x8003, 3}, {0xA002, 9}}, {3, 4, 30, 31},
          {4, 5, 6, 7, 4, 5, 9, 7}},
     };
-    for (const Case &c : cases) {
-        ASSERT_TRUE(Start(IdleCartridge(16, 32).Mapper(c.mapper))) << c.name;
-        WriteAll(c.writes);
-        EXPECT_EQ(ProgramBanks(), c.program) << c.name;
-        EXPECT_EQ(PatternBanks(), c.patterns) << c.name;
-        MachineShutdown();
-    }
+    ExpectBankCases(cases, 16, 32);
 }
 
 TEST_F(RegisterFile, MirroringAndNameTables)
@@ -80,18 +68,6 @@ TEST_F(RegisterFile, MirroringAndNameTables)
     ASSERT_TRUE(Start(IdleCartridge(16, 0).Mapper(19)));
     WriteAll({{0xC000, 3}, {0xC800, 2}, {0xD000, 0xE1}, {0xD800, 0xE0}});
     EXPECT_EQ(NameTableBanks(), (std::array<int, 4>{109, 108, 109, 108}));
-}
-
-std::vector<int> IrqCalls(const std::vector<int32_t> &batches)
-{
-    std::vector<int> out;
-    for (size_t i = 0; i < batches.size(); ++i) {
-        Cpu.pendingInterrupt = 0;
-        MapperLine(batches[i]);
-        if (Cpu.pendingInterrupt == 1)
-            out.push_back(int(i) + 1);
-    }
-    return out;
 }
 
 int32_t Word(int at)

@@ -10,18 +10,6 @@ namespace {
 
 using SunSoft = MapperFixture;
 
-std::vector<int> IrqCalls(const std::vector<int32_t> &batches)
-{
-    std::vector<int> out;
-    for (size_t i = 0; i < batches.size(); ++i) {
-        Cpu.pendingInterrupt = 0;
-        MapperLine(batches[i]);
-        if (Cpu.pendingInterrupt == 1)
-            out.push_back(int(i) + 1);
-    }
-    return out;
-}
-
 TEST_F(SunSoft, Mapper67)
 {
     ASSERT_TRUE(Start(IdleCartridge(16, 32).Mapper(67)));
