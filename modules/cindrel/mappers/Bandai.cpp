@@ -42,12 +42,8 @@ int32_t Line16(int32_t cycles)
 {
     if (!State[8])
         return 0;
-    int64_t counter = int64_t(StateWord(4)) - cycles;
-    if (counter <= 0) {
-        counter = WrapCounter(StateWord(0) + counter, StateWord(0));
+    if (CountDown(4, 0, cycles))
         RaiseIrq();
-    }
-    SetStateWord(4, int32_t(counter));
     return 0;
 }
 

@@ -102,6 +102,18 @@ inline int32_t WrapCounter(int64_t value, int32_t reload)
     return int32_t(((value % period) + period) % period);
 }
 
+// Counts the 32-bit counter at counterAt down by cycles; at 0 or below it
+// wraps within the reload at reloadAt and the result is true.
+inline bool CountDown(int counterAt, int reloadAt, int32_t cycles)
+{
+    int64_t counter = int64_t(StateWord(counterAt)) - cycles;
+    const bool ended = counter <= 0;
+    if (ended)
+        counter = WrapCounter(StateWord(reloadAt) + counter, StateWord(reloadAt));
+    SetStateWord(counterAt, int32_t(counter));
+    return ended;
+}
+
 // Requests the IRQ.
 inline void RaiseIrq() { Cpu.pendingInterrupt = 1; }
 // Acknowledges it; a pending NMI stays.

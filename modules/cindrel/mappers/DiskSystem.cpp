@@ -57,13 +57,10 @@ int32_t Line20(int32_t cycles)
 {
     if (!State[13])
         return 0;
-    int64_t counter = int64_t(StateWord(8)) - cycles;
-    if (counter <= 0) {
-        counter = WrapCounter(StateWord(4) + counter, StateWord(4));
+    if (CountDown(8, 4, cycles)) {
         State[2] |= 1;
         RaiseIrq();
     }
-    SetStateWord(8, int32_t(counter));
     return 0;
 }
 

@@ -183,6 +183,24 @@ protected:
         (void)sum;
     }
 
+    // Every value to every register on images of one page without VROM,
+    // three pages and about 4 MB, then seeded mutations of the state
+    // record, for each mapper.
+    void ExpectHostileWritesAndStatesContained(const std::vector<int> &mappers, const std::vector<uint16_t> &registers)
+    {
+        const int images[][2] = {{1, 0}, {3, 3}, {255, 1}};
+        for (int mapper : mappers) {
+            for (const auto &image : images) {
+                ASSERT_TRUE(Start(IdleCartridge(image[0], image[1]).Mapper(mapper)));
+                WriteEverything(registers);
+                MachineShutdown();
+            }
+            ASSERT_TRUE(Start(IdleCartridge(16, 3).Mapper(mapper)));
+            EXPECT_GT(MutateMapperState(uint32_t(mapper), registers), 0) << mapper;
+            MachineShutdown();
+        }
+    }
+
     // Every value to every register address given, on the image: all
     // pages stay inside the buffers.
     void WriteEverything(const std::vector<uint16_t> &registers)
