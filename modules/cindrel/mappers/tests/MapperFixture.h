@@ -1,0 +1,218 @@
+// A started machine for the mapper tests: where each program and pattern
+// page points, as offsets a table can name, state round trips, refused
+// hostile records, and seeded runs of mutated records and random writes.
+#pragma once
+
+#include "modules/cindrel/machine/MapperFramework.h"
+#include "modules/cindrel/machine/StateFile.h"
+#include "modules/cindrel/machine/tests/MachineFixture.h"
+
+#include <array>
+#include <random>
+#include <vector>
+
+namespace Cindrel::Test {
+
+// What a page holds, in bank numbers a table can name: program entries as
+// 8 KB ROM banks, pattern and name-table pages as 1 KB VROM banks; pages in
+// the CPU or video space as 100 + their 8 KB or 1 KB index there ($6000 is
+// 103, VideoSpace $1000 is 104, $2400 is 109); -1 anywhere else.
+inline int Bank(const uint8_t *p, const uint8_t *rom, size_t romSize, const uint8_t *space, size_t spaceSize,
+                int unit)
+{
+    if (rom && p >= rom && p < rom + romSize)
+        return int((p - rom) / unit);
+    if (p >= space && p < space + spaceSize)
+        return 100 + int((p - space) / unit);
+    return -1;
+}
+
+// FetchMap entries 4-7 ($8000-$FFFF) and entry 3 ($6000).
+inline std::array<int, 4> ProgramBanks()
+{
+    std::array<int, 4> out{};
+    for (int i = 0; i < 4; ++i)
+        out[size_t(i)] = Bank(FetchMap[4 + i], RomBuffer, RomBufferSize, CpuSpace, CpuSpaceSize, 0x2000);
+    return out;
+}
+inline int RamBank() { return Bank(FetchMap[3], RomBuffer, RomBufferSize, CpuSpace, CpuSpaceSize, 0x2000); }
+
+// VideoPageMap entries 0-7, and 8-11 for the name tables.
+inline std::array<int, 8> PatternBanks()
+{
+    std::array<int, 8> out{};
+    for (int i = 0; i < 8; ++i)
+        out[size_t(i)] = Bank(VideoPageMap[i], VromBuffer, VromBufferSize, VideoSpace, VideoSpaceSize, 0x400);
+    return out;
+}
+inline std::array<int, 4> NameTableBanks()
+{
+    std::array<int, 4> out{};
+    for (int i = 0; i < 4; ++i)
+        out[size_t(i)] = Bank(VideoPageMap[8 + i], VromBuffer, VromBufferSize, VideoSpace, VideoSpaceSize, 0x400);
+    return out;
+}
+
+struct Write {
+    uint16_t address;
+    uint8_t value;
+};
+inline void WriteAll(const std::vector<Write> &writes)
+{
+    for (const Write &w : writes)
+        WriteMemory(w.address, w.value);
+}
+
+inline std::vector<Write> Then(std::vector<Write> a, const std::vector<Write> &b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// Hands each batch of cycles to the line handler; returns the calls (from
+// 1) that raised the IRQ, acknowledging it after each.
+inline std::vector<int> IrqCalls(const std::vector<int32_t> &batches)
+{
+    std::vector<int> out;
+    for (size_t i = 0; i < batches.size(); ++i) {
+        Cpu.pendingInterrupt = 0;
+        MapperLine(batches[i]);
+        if (Cpu.pendingInterrupt == 1)
+            out.push_back(int(i) + 1);
+    }
+    return out;
+}
+
+// A write sequence on a fresh machine and the banks it leaves.
+struct BankCase {
+    const char *name;
+    int mapper;
+    std::vector<Write> writes;
+    std::array<int, 4> program;
+    std::array<int, 8> patterns;
+};
+
+// Five serial writes of a 5-bit value, low bit first.
+inline std::vector<Write> Serial(uint16_t address, uint8_t value)
+{
+    std::vector<Write> out;
+    for (int i = 0; i < 5; ++i)
+        out.push_back({address, uint8_t((value >> i) & 1)});
+    return out;
+}
+
+class MapperFixture : public MachineFixture {
+protected:
+    // Starts each case's mapper on an image of the given pages, writes
+    // its sequence and compares the banks.
+    template <typename Cases>
+    void ExpectBankCases(const Cases &cases, int romPages, int vromPages)
+    {
+        for (const BankCase &c : cases) {
+            ASSERT_TRUE(Start(IdleCartridge(romPages, vromPages).Mapper(c.mapper))) << c.name;
+            WriteAll(c.writes);
+            EXPECT_EQ(ProgramBanks(), c.program) << c.name;
+            EXPECT_EQ(PatternBanks(), c.patterns) << c.name;
+            MachineShutdown();
+        }
+    }
+
+    // Saves a state, loads it and saves again: the two files must match.
+    void ExpectSaveLoadSave()
+    {
+        ASSERT_EQ(SaveStateFile(Path("a.st")), 1);
+        const std::string first = ReadFile(Path("a.st"));
+        ASSERT_EQ(LoadStateFile(Path("a.st")), 1);
+        ASSERT_EQ(SaveStateFile(Path("b.st")), 1);
+        EXPECT_TRUE(first == ReadFile(Path("b.st")));
+    }
+
+    // A state whose mapper bytes are changed by edit is refused and leaves
+    // the machine as it was.
+    template <typename Edit>
+    void ExpectRefused(Edit edit, const char *what)
+    {
+        const MapperStateRecord kept = MapperState;
+        edit(MapperState.bytes);
+        ASSERT_EQ(SaveStateFile(Path("bad.st")), 1);
+        MapperState = kept;
+        const std::vector<uint8_t> before = MachineSnapshot();
+        std::string reason;
+        EXPECT_EQ(LoadStateFile(Path("bad.st"), &reason), 0) << what;
+        EXPECT_TRUE(before == MachineSnapshot()) << what;
+    }
+
+    // Ten thousand states with mutated mapper bytes: each one is refused
+    // or, once loaded, takes random writes and lines without leaving the
+    // buffers (the sanitizer build shows it). Returns how many loaded.
+    int MutateMapperState(uint32_t seed, const std::vector<uint16_t> &registers, int rounds = 10000)
+    {
+        EXPECT_EQ(SaveStateFile(Path("good.st")), 1);
+        const std::string text = ReadFile(Path("good.st"));
+        const std::vector<uint8_t> good(text.begin(), text.end());
+        std::mt19937 random(seed);
+        int loaded = 0;
+        for (int round = 0; round < rounds; ++round) {
+            std::vector<uint8_t> bytes = good;
+            const int edits = 1 + int(random() % 4);
+            for (int e = 0; e < edits; ++e)
+                bytes[StateMapperAt + random() % 24] = uint8_t(random());
+            if (!LoadStateBytes(bytes, "mutated"))
+                continue;
+            ++loaded;
+            for (int w = 0; w < 8; ++w) {
+                const uint16_t a = registers[random() % registers.size()];
+                WriteMemory(a, uint8_t(random()));
+                Touch();
+            }
+            if (MapperLine)
+                MapperLine(int32_t(random() % 3000));
+            Touch();
+        }
+        return loaded;
+    }
+
+    // Reads a byte through every page so the sanitizers check each pointer.
+    static void Touch()
+    {
+        volatile uint8_t sum = 0;
+        for (int i = 3; i < 8; ++i)
+            sum = sum + FetchMap[i][0] + FetchMap[i][0x1FFF];
+        for (int i = 0; i < 16; ++i)
+            sum = sum + VideoPageMap[i][0] + VideoPageMap[i][0x3FF];
+        (void)sum;
+    }
+
+    // Every value to every register on images of one page without VROM,
+    // three pages and about 4 MB, then seeded mutations of the state
+    // record, for each mapper.
+    void ExpectHostileWritesAndStatesContained(const std::vector<int> &mappers, const std::vector<uint16_t> &registers)
+    {
+        const int images[][2] = {{1, 0}, {3, 3}, {255, 1}};
+        for (int mapper : mappers) {
+            for (const auto &image : images) {
+                ASSERT_TRUE(Start(IdleCartridge(image[0], image[1]).Mapper(mapper)));
+                WriteEverything(registers);
+                MachineShutdown();
+            }
+            ASSERT_TRUE(Start(IdleCartridge(16, 3).Mapper(mapper)));
+            EXPECT_GT(MutateMapperState(uint32_t(mapper), registers), 0) << mapper;
+            MachineShutdown();
+        }
+    }
+
+    // Every value to every register address given, on the image: all
+    // pages stay inside the buffers.
+    void WriteEverything(const std::vector<uint16_t> &registers)
+    {
+        for (uint16_t a : registers)
+            for (int v = 0; v < 256; ++v) {
+                WriteMemory(a, uint8_t(v));
+                Touch();
+                if (MapperLine)
+                    MapperLine(v * 7);
+            }
+    }
+};
+
+} // namespace Cindrel::Test

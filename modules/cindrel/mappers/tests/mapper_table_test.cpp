@@ -1,0 +1,65 @@
+// The whole mapper table: each supported number installs the handlers its
+// board has; every other number runs on the default mapping with none.
+#include "modules/cindrel/mappers/tests/MapperFixture.h"
+
+using namespace Cindrel;
+using namespace Cindrel::Test;
+
+namespace {
+
+using MapperTableWalk = MapperFixture;
+
+struct Supported {
+    int number;
+    bool init;
+    bool line;
+};
+
+// Numbers, with whether each has an init and a line handler (all of them
+// have a write handler).
+const Supported Rows[] = {
+    {1, true, false},   {2, false, false},  {3, false, false},  {4, true, true},    {5, true, true},    {6, false, false},
+    {7, false, false},  {8, true, false},   {9, true, false},   {10, true, false},  {11, false, false}, {13, true, false},  {15, true, false},  {16, true, true},   {17, true, true},   {18, true, true},   {19, true, true},
+    {20, true, true},
+    {21, true, true},   {22, true, false},  {23, true, false},  {24, true, true},   {25, true, true},
+    {32, true, false},  {33, true, false},  {34, false, false}, {64, true, true},   {65, false, false},  {66, false, false}, {71, false, false}, {78, false, false},
+    {67, true, true},   {68, true, false},  {69, true, true},
+    {79, true, false},  {81, true, false},  {91, false, false},
+};
+
+TEST_F(MapperTableWalk, EveryNumberInstallsItsRow)
+{
+    std::array<bool, 256> supported{};
+    for (const Supported &s : Rows) {
+        supported[size_t(s.number)] = true;
+        const MapperRow &row = MapperTable[size_t(s.number)];
+        EXPECT_NE(row.write, nullptr) << s.number;
+        EXPECT_EQ(row.init != nullptr, s.init) << s.number;
+        EXPECT_EQ(row.line != nullptr, s.line) << s.number;
+        ASSERT_TRUE(Start(IdleCartridge(4, 2).Mapper(s.number))) << s.number;
+        EXPECT_EQ(MapperWrite, row.write) << s.number;
+        EXPECT_EQ(MapperLine, row.line) << s.number;
+        MachineShutdown();
+    }
+    for (int number = 0; number < 256; ++number) {
+        if (supported[size_t(number)])
+            continue;
+        const MapperRow &row = MapperTable[size_t(number)];
+        EXPECT_TRUE(!row.init && !row.write && !row.line && !row.validate && !row.afterLoad) << number;
+    }
+}
+
+TEST_F(MapperTableWalk, UnknownNumbersRunOnTheDefaultMapping)
+{
+    for (int number : {0, 200, 255}) {
+        ASSERT_TRUE(Start(IdleCartridge(8, 2).Mapper(number))) << number;
+        EXPECT_EQ(MapperWrite, nullptr);
+        WriteMemory(0x8000, 3);
+        WriteMemory(0xFFFF, 3);
+        EXPECT_EQ(ProgramBanks(), (std::array<int, 4>{0, 1, 14, 15})) << number;
+        EXPECT_EQ(PatternBanks(), (std::array<int, 8>{0, 1, 2, 3, 4, 5, 6, 7})) << number;
+        MachineShutdown();
+    }
+}
+
+} // namespace

@@ -1,0 +1,164 @@
+// The scan-line counting board (4) and RAMBO-1 (64) on a 256 KB program,
+// 128 KB pattern image: bank registers and the select bits, cartridge RAM,
+// mirroring, the line counters, and their state records.
+#include "modules/cindrel/mappers/tests/MapperFixture.h"
+
+using namespace Cindrel;
+using namespace Cindrel::Test;
+
+namespace {
+
+using Mmc3 = MapperFixture;
+
+using Case = BankCase;
+
+const std::vector<Write> Program4 = {{0x8000, 6}, {0x8001, 5}, {0x8000, 7}, {0x8001, 9}};
+const std::vector<Write> Patterns = {{0x8000, 0}, {0x8001, 4},  {0x8000, 1}, {0x8001, 9},  {0x8000, 2}, {0x8001, 20},
+                                     {0x8000, 3}, {0x8001, 21}, {0x8000, 4}, {0x8001, 22}, {0x8000, 5}, {0x8001, 23}};
+constexpr std::array<int, 8> PowerOnPatterns = {0, 1, 0, 1, 0, 1, 0, 1};
+
+TEST_F(Mmc3, RegistersMapBanks)
+{
+    const Case cases[] = {
+        {"4 power-on", 4, {}, {0, 0, 30, 31}, PowerOnPatterns},
+        {"4 R6 R7", 4, Program4, {5, 9, 30, 31}, PowerOnPatterns},
+        {"4 bit 6 swaps $8000 and $C000", 4, Then(Program4, {{0x8000, 0x46}}), {30, 9, 5, 31}, PowerOnPatterns},
+        {"4 bit 6 back keeps R6", 4, Then(Program4, {{0x8000, 0x46}, {0x8000, 0x06}}), {5, 9, 30, 31},
+         PowerOnPatterns},
+        {"4 R6 with bit 6 set lands at $C000", 4, {{0x8000, 0x46}, {0x8001, 3}}, {30, 0, 3, 31}, PowerOnPatterns},
+        {"4 pattern registers", 4, Patterns, {0, 0, 30, 31}, {4, 5, 8, 9, 20, 21, 22, 23}},
+        {"4 bit 7 trades the halves", 4, Then(Patterns, {{0x8000, 0x80}}), {0, 0, 30, 31},
+         {20, 21, 22, 23, 4, 5, 8, 9}},
+        {"4 bank numbers wrap", 4, {{0x8000, 6}, {0x8001, 0xFF}, {0x8000, 2}, {0x8001, 0xFF}}, {31, 0, 30, 31},
+         {0, 1, 0, 1, 127, 1, 0, 1}},
+        {"64 power-on", 64, {}, {31, 31, 31, 31}, PowerOnPatterns},
+        {"64 R6 R7 R15", 64, Then(Program4, {{0x8000, 15}, {0x8001, 12}}), {5, 9, 12, 31}, PowerOnPatterns},
+        {"64 bit 6 trades R6 and R15, R7 stays", 64,
+         Then(Program4, {{0x8000, 15}, {0x8001, 12}, {0x8000, 0x40}}), {12, 9, 5, 31}, PowerOnPatterns},
+        {"64 R8 R9 on pages 1 and 3", 64, {{0x8000, 8}, {0x8001, 40}, {0x8000, 9}, {0x8001, 41}}, {31, 31, 31, 31},
+         {0, 40, 0, 41, 0, 1, 0, 1}},
+        {"64 R8 R9 whatever bit 7 says", 64, {{0x8000, 0x88}, {0x8001, 40}, {0x8000, 0x89}, {0x8001, 41}},
+         {31, 31, 31, 31}, {0, 40, 0, 41, 0, 1, 0, 1}},
+        {"64 other registers map nothing", 64, {{0x8000, 10}, {0x8001, 40}, {0x8000, 14}, {0x8001, 41}},
+         {31, 31, 31, 31}, PowerOnPatterns},
+    };
+    ExpectBankCases(cases, 16, 16);
+}
+
+TEST_F(Mmc3, MirroringIsZeroVerticalOnBoth)
+{
+    for (int mapper : {4, 64}) {
+        ASSERT_TRUE(Start(IdleCartridge(16, 16).Mapper(mapper)));
+        WriteMemory(0xA000, 0);
+        EXPECT_EQ(MirroringMode, 1) << mapper;
+        WriteMemory(0xA000, 1);
+        EXPECT_EQ(MirroringMode, 0) << mapper;
+        MachineShutdown();
+    }
+}
+
+// Writable from power-on; $A001 bit 7 then switches writing.
+TEST_F(Mmc3, RamWritableFromPowerOn)
+{
+    ASSERT_TRUE(Start(IdleCartridge(16, 16).Mapper(4)));
+    WriteMemory(0x6123, 0x11);
+    EXPECT_EQ(CpuSpace[0x6123], 0x11);
+    WriteMemory(0xA001, 0x40);
+    WriteMemory(0x6123, 0x22);
+    EXPECT_EQ(CpuSpace[0x6123], 0x11);
+    WriteMemory(0xA001, 0x80);
+    WriteMemory(0x7FFF, 0x33);
+    EXPECT_EQ(CpuSpace[0x7FFF], 0x33);
+}
+
+struct CounterCase {
+    const char *name;
+    int mapper;
+    uint8_t control, mask;
+    std::vector<Write> writes;
+    int lines;
+    std::vector<int> irqs;
+};
+
+TEST_F(Mmc3, LineCounters)
+{
+    const CounterCase cases[] = {
+        {"4 latch 2 repeats every third line", 4, 0x08, 0x18, {{0xC000, 2}, {0xE001, 0}}, 9, {3, 6, 9}},
+        {"4 latch 0 fires then reloads 0", 4, 0x08, 0x18, {{0xC000, 0}, {0xE001, 0}}, 3, {1, 2, 3}},
+        {"4 $C001 reloads", 4, 0x08, 0x18, {{0xC000, 5}, {0xE001, 0}, {0xC001, 0}}, 3, {}},
+        {"4 8x16 counts with the halves together", 4, 0x20, 0x10, {{0xC000, 1}, {0xE001, 0}}, 4, {2, 4}},
+        {"4 8x8 with the halves together counts nothing", 4, 0x18, 0x18, {{0xC000, 0}, {0xE001, 0}}, 4, {}},
+        {"4 rendering off counts nothing", 4, 0x08, 0x00, {{0xC000, 0}, {0xE001, 0}}, 4, {}},
+        {"4 disabled counts nothing", 4, 0x08, 0x18, {{0xC000, 0}, {0xE001, 0}, {0xE000, 0}}, 4, {}},
+        {"64 latch 2", 64, 0x10, 0x08, {{0xC000, 2}, {0xE001, 0}}, 4, {2}},
+        {"64 $A001 enables nothing", 64, 0x10, 0x08, {{0xC000, 1}, {0xA001, 0xFF}}, 4, {}},
+        {"64 8x16 with the halves together counts nothing", 64, 0x20, 0x18, {{0xC000, 1}, {0xE001, 0}}, 4, {}},
+    };
+    for (const CounterCase &c : cases) {
+        ASSERT_TRUE(Start(IdleCartridge(16, 16).Mapper(c.mapper))) << c.name;
+        WriteAll(c.writes);
+        PpuRegisters[0] = c.control;
+        PpuRegisters[1] = c.mask;
+        EXPECT_EQ(IrqCalls(std::vector<int32_t>(size_t(c.lines), 114)), c.irqs) << c.name;
+        MachineShutdown();
+    }
+}
+
+TEST_F(Mmc3, IrqTakenAtOnceAndAcknowledged)
+{
+    ASSERT_TRUE(Start(IdleCartridge(16, 16).Mapper(4)));
+    WriteAll({{0xC000, 0}, {0xE001, 0}});
+    PpuRegisters[0] = 0x08;
+    PpuRegisters[1] = 0x18;
+    Cpu.cyclesLeft = 50;
+    MapperLine(114);
+    EXPECT_EQ(Cpu.pendingInterrupt, 1);
+    EXPECT_EQ(Cpu.cyclesLeft, 0);
+    WriteMemory(0xE000, 0);
+    EXPECT_EQ(Cpu.pendingInterrupt, 0);
+    Cpu.pendingInterrupt = 2; // an NMI waiting is not acknowledged with it
+    WriteMemory(0xE000, 0);
+    EXPECT_EQ(Cpu.pendingInterrupt, 2);
+}
+
+TEST_F(Mmc3, StateRoundTripAndRefusals)
+{
+    ASSERT_TRUE(Start(IdleCartridge(16, 16).Mapper(4)));
+    WriteAll(Then(Then(Program4, Patterns), {{0x8000, 0xC0}, {0xC000, 7}, {0xE001, 0}}));
+    ExpectSaveLoadSave();
+    ExpectRefused([](uint8_t *b) { b[10] = 0x40; }, "RAM enable other than bit 7");
+    ExpectRefused([](uint8_t *b) { b[11] = 2; }, "IRQ enable above 1");
+    MachineShutdown();
+
+    ASSERT_TRUE(Start(IdleCartridge(16, 16).Mapper(64)));
+    WriteAll(Then(Program4, {{0x8000, 8}, {0x8001, 50}, {0xC000, 7}, {0xE001, 0}}));
+    ExpectSaveLoadSave();
+    ExpectRefused([](uint8_t *b) { b[18] = 5; }, "IRQ enable above 1");
+}
+
+TEST_F(Mmc3, AnyWriteStaysInside)
+{
+    const int images[][2] = {{1, 0}, {3, 3}, {255, 1}};
+    for (const auto &image : images)
+        for (int mapper : {4, 64}) {
+            ASSERT_TRUE(Start(IdleCartridge(image[0], image[1]).Mapper(mapper)));
+            for (int select = 0; select < 256; select += 1) {
+                WriteMemory(0x8000, uint8_t(select));
+                WriteMemory(0x8001, uint8_t(select * 37));
+            }
+            WriteEverything({0x6000, 0x8000, 0x8001, 0xA000, 0xA001, 0xC000, 0xC001, 0xE000, 0xE001});
+            MachineShutdown();
+        }
+}
+
+TEST_F(Mmc3, MutatedStates)
+{
+    const std::vector<uint16_t> registers = {0x6000, 0x8000, 0x8001, 0xA000, 0xA001, 0xC000, 0xC001, 0xE000, 0xE001};
+    for (int mapper : {4, 64}) {
+        ASSERT_TRUE(Start(IdleCartridge(16, 16).Mapper(mapper)));
+        EXPECT_GT(MutateMapperState(uint32_t(mapper), registers), 0);
+        MachineShutdown();
+    }
+}
+
+} // namespace
