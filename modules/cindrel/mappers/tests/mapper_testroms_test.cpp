@@ -53,7 +53,7 @@ const ProtocolCase Cases[] = {
     {"instr_test-v5/official_only.nes", 3000, 1, "15-brk: this console's CPU keeps D on BRK"},
     {"instr_test-v5/all_instrs.nes", 3000, 1, "unknown opcodes are not executed (first: EB SBC #n)"},
     {"instr_misc/instr_misc.nes", 600, 1, "stops at 03-dummy_reads: no dummy reads"},
-    {"instr_timing/instr_timing.nes", 3000, 1, "no page-crossing cost"},
+    {"instr_timing/instr_timing.nes", 3000, 1, "fails its first check: no page-crossing cost, and the length counter it times with runs once a frame"},
     {"mmc3_test/1-clocking.nes", 600, 3, "the counter is clocked by lines, not by A12 through PPUADDR"},
     {"mmc3_test/2-details.nes", 600, 2, "the line counter model (a counter of 0 fires, then reloads)"},
     {"mmc3_test/3-A12_clocking.nes", 600, 4, "no A12 clocking through PPUADDR"},
