@@ -26,21 +26,6 @@ namespace {
 constexpr int Width = MachineHarness::PictureWidth, Height = MachineHarness::FrameHeight;
 constexpr int Frames = 60;
 
-// The five checks of the ARM program that this machine fails on purpose
-// (see PublicPrograms.h), turned off in the loaded image.
-void ApplyDeliberateDifferences(const std::string &file)
-{
-    for (const ImagePatch &patch : DeliberateDifferences) {
-        if (file != patch.file)
-            continue;
-        uint8_t *at = MachineBlocks.cart + (patch.address - 0x08000000);
-        uint32_t word;
-        std::memcpy(&word, at, 4);
-        EXPECT_EQ(word, patch.original) << "image differs at 0x" << std::hex << patch.address;
-        std::memcpy(at, &patch.replacement, 4);
-    }
-}
-
 class MachineFrames : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { FillColorTables(); }
@@ -57,7 +42,8 @@ protected:
         EXPECT_TRUE(machine.Start(path)) << path;
         if (!machine.Running())
             return {};
-        ApplyDeliberateDifferences(file);
+        // The five checks of the ARM program this machine fails on purpose.
+        EXPECT_TRUE(machine.ApplyDeliberateDifferences(file)) << "image differs where a patch goes";
         EXPECT_EQ(machine.RunFrames(Frames), Frames) << file;
         return machine.Picture();
     }
