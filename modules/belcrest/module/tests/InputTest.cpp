@@ -5,7 +5,7 @@
 #include "modules/belcrest/cpu/Z80Bus.h"
 #include "modules/belcrest/module/tests/BelcrestSandbox.h"
 #include "modules/belcrest/module/tests/TestImages.h"
-#include "modules/belcrest/module/tests/VirtualJoystick.h"
+#include "tools/testsupport/VirtualJoystick.h"
 #include "platform/ondrel/Input.h"
 
 #include <functional>
@@ -122,7 +122,7 @@ TEST_F(BelcrestInputTest, EveryKeyReachesTheMachine)
 
 TEST_F(BelcrestInputTest, EveryJoystickButtonReachesTheMachine)
 {
-    VirtualJoystick joystick;
+    QuintarTest::VirtualJoystick joystick;
     ASSERT_TRUE(joystick.IsOpen()) << SDL_GetError();
     auto button = [this, &joystick](char const *name) -> Press {
         int const number = Setting("js", name);

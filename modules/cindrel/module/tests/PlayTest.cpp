@@ -1,7 +1,7 @@
 // Playing: pad buttons from keys and a virtual joystick, the nine state
 // slots, and battery memory across a close and the next start.
 #include "modules/cindrel/module/tests/CindrelSandbox.h"
-#include "modules/cindrel/module/tests/VirtualJoystick.h"
+#include "tools/testsupport/VirtualJoystick.h"
 #include "platform/ondrel/Input.h"
 
 #include <fstream>
@@ -48,7 +48,7 @@ TEST_F(CindrelPlayTest, KeysReachThePadByte)
 
 TEST_F(CindrelPlayTest, VirtualJoystickButtonReachesThePadByte)
 {
-    VirtualJoystick joystick;
+    QuintarTest::VirtualJoystick joystick;
     if (!joystick.IsOpen())
         GTEST_SKIP() << "no SDL virtual joystick: " << SDL_GetError();
     SceneCartridge().Write(root / "pads.nes");

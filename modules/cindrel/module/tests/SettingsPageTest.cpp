@@ -1,7 +1,7 @@
 // The module's settings page: its rows and their settings, and binding keys
 // and joystick buttons through the Button Assignment dialog.
 #include "modules/cindrel/module/tests/CindrelSandbox.h"
-#include "modules/cindrel/module/tests/VirtualJoystick.h"
+#include "tools/testsupport/VirtualJoystick.h"
 #include "platform/ondrel/Input.h"
 #include "ui/propertytree/PropertyTree.h"
 
@@ -72,7 +72,7 @@ protected:
 
     PropertyMap settings;
     std::unique_ptr<CindrelSettingsPage> page;
-    VirtualJoystick joystick;
+    QuintarTest::VirtualJoystick joystick;
 };
 
 TEST_F(CindrelSettingsPageTest, ShowsEveryRowFromTheSettings)

@@ -5,7 +5,7 @@
 
 #include <SDL.h>
 
-namespace Belcrest::Test {
+namespace QuintarTest {
 
 class VirtualJoystick {
 public:
@@ -41,4 +41,4 @@ private:
     SDL_Joystick *m_joystick = nullptr;
 };
 
-} // namespace Belcrest::Test
+} // namespace QuintarTest
