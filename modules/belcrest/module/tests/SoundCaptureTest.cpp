@@ -3,10 +3,11 @@
 // driver at 44,100 Hz, the capture holds 440 Hz, a 12 dB drop and no gap.
 #include "modules/belcrest/module/tests/BelcrestSandbox.h"
 #include "modules/belcrest/module/tests/TestImages.h"
+#include "tools/testsupport/ToneCapture.h"
 
 #include <chrono>
 #include <cmath>
-#include <thread>
+#include <cstdio>
 
 namespace Belcrest::Test {
 namespace {
@@ -21,44 +22,15 @@ struct Level {
 // Samples [begin, end) of unsigned 8-bit mono.
 Level Measure(std::vector<uint8_t> const &samples, size_t begin, size_t end)
 {
-    size_t first = 0, last = 0;
-    int crossings = 0;
     double sum = 0;
     for (size_t i = begin; i < end; ++i) {
         double const value = double(samples[i]) - 128.0;
         sum += value * value;
-        if (i > begin && samples[i - 1] < 128 && samples[i] >= 128) {
-            if (crossings == 0)
-                first = i;
-            last = i;
-            ++crossings;
-        }
     }
-    double const hertz = crossings > 1 ? (crossings - 1) * double(kRate) / double(last - first) : 0.0;
-    return {hertz, std::sqrt(sum / double(end - begin))};
+    return {QuintarTest::RisingCrossingHertz(samples, begin, end, kRate), std::sqrt(sum / double(end - begin))};
 }
 
-class BelcrestSoundCaptureTest : public BelcrestSandbox {
-protected:
-    void SetUp() override
-    {
-        BelcrestSandbox::SetUp();
-        capture = root / "capture.raw";
-        environment.Set("SDL_AUDIODRIVER", "disk");
-        environment.Set("SDL_DISKAUDIOFILE", capture.string());
-        environment.Unset("SDL_DISKAUDIODELAY");
-    }
-    void TearDown() override
-    {
-        BelcrestSandbox::TearDown();
-        environment.Restore();
-    }
-
-    fs::path capture;
-
-private:
-    QuintarTest::ScopedEnvironment environment;
-};
+class BelcrestSoundCaptureTest : public QuintarTest::WithDiskSound<BelcrestSandbox> {};
 
 TEST_F(BelcrestSoundCaptureTest, ATonePlaysAt440HzAndDrops12Decibels)
 {
@@ -73,44 +45,23 @@ TEST_F(BelcrestSoundCaptureTest, ATonePlaysAt440HzAndDrops12Decibels)
 
     // A capture in which this thread fell far behind the clock may starve
     // the device through no fault of the module's; such a run is repeated.
-    std::vector<uint8_t> samples;
-    size_t begin = 0, end = 0, longest = 0;
+    QuintarTest::ToneCapture capture;
     for (int attempt = 0; attempt < 3; ++attempt) {
         ASSERT_TRUE(Run(root / "tone.sms")) << Console();
         ASSERT_TRUE(Module().GetSound()->IsOpen()) << Console();
         EXPECT_EQ(Module().GetSound()->m_rate, kRate);
         // Two and a half seconds at the machine's own pace.
-        auto const start = std::chrono::steady_clock::now();
-        auto late = std::chrono::steady_clock::duration::zero();
-        for (int frame = 0; frame < 150; ++frame) {
-            auto const due = start + std::chrono::microseconds(16667) * frame;
-            late = std::max(late, std::chrono::steady_clock::now() - due);
-            ASSERT_TRUE(Module().RunFrame());
-            std::this_thread::sleep_until(due + std::chrono::microseconds(16667));
-        }
+        auto const late = QuintarTest::RunAtFramePace(150, [&] { return Module().RunFrame(); });
         engine->Shutdown();
-
-        std::ifstream in(capture, std::ios::binary);
-        samples.assign(std::istreambuf_iterator<char>(in), {});
-        begin = 0;
-        while (begin < samples.size() && samples[begin] == 128)
-            ++begin;
-        end = samples.size();
-        while (end > begin && samples[end - 1] == 128)
-            --end;
-        ASSERT_GT(end - begin, size_t(2 * kRate)) << "capture of " << samples.size() << " samples";
-
+        capture = QuintarTest::ReadToneCapture(capturePath);
+        ASSERT_GT(capture.end - capture.begin, size_t(2 * kRate)) << "capture of " << capture.samples.size() << " samples";
         // No gap: the tone's only silent samples are its single edge samples.
-        size_t run = 0;
-        longest = 0;
-        for (size_t i = begin; i < end; ++i) {
-            run = samples[i] == 128 ? run + 1 : 0;
-            longest = std::max(longest, run);
-        }
-        if (longest <= 2 || late < std::chrono::milliseconds(50))
+        if (capture.longestSilence <= 2 || late < std::chrono::milliseconds(50))
             break;
     }
-    EXPECT_LE(longest, 2u) << "silent samples in a row";
+    EXPECT_LE(capture.longestSilence, 2u) << "silent samples in a row";
+    std::vector<uint8_t> const &samples = capture.samples;
+    size_t const begin = capture.begin, end = capture.end;
 
     // The drop: the first 10 ms window whose level falls below half of the
     // first second's.
@@ -126,6 +77,8 @@ TEST_F(BelcrestSoundCaptureTest, ATonePlaysAt440HzAndDrops12Decibels)
     EXPECT_NEAR(quiet.hertz, 440.0, 440.0 * 0.005);
     double const decibels = 20.0 * std::log10(loud.rms / quiet.rms);
     EXPECT_NEAR(decibels, 12.0, 1.0) << loud.rms << " / " << quiet.rms;
+    std::printf("tone %.1f Hz, after the drop %.1f Hz, drop %.2f dB, longest silence %zu samples\n", loud.hertz,
+                quiet.hertz, decibels, capture.longestSilence);
 }
 
 } // namespace

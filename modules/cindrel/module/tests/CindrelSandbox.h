@@ -1,72 +1,25 @@
-// The fixture of the 6502 module's tests: an engine over a shown game view
-// in a temporary home (EngineTest::Sandbox) that runs images on a
-// CindrelModule of the test's own, so that tests can look at the machine.
-// Every frame is drawn and nothing waits for the clock.
+// The fixture of the 6502 module's tests: the console modules' sandbox on a
+// CindrelModule, the shown picture's host pixels and a small game cartridge.
 #pragma once
 
-#include "engine/tests/EngineSandbox.h"
 #include "modules/cindrel/machine/Machine.h"
 #include "modules/cindrel/machine/tests/support/CartridgeBuilder.h"
 #include "modules/cindrel/module/CindrelModule.h"
 #include "modules/cindrel/video/LineRenderers.h"
-#include "platform/ondrel/Surface.h"
+#include "modules/common/tests/ModuleSandbox.h"
 
-#include <QTest>
-#include <QWidget>
-
-#include <memory>
+#include <cstring>
 
 namespace Cindrel::Test {
 
 namespace fs = std::filesystem;
 
-class CindrelSandbox : public EngineTest::Sandbox {
+class CindrelSandbox : public ConsoleGlue::Test::ModuleSandbox<CindrelModule, CindrelTexts, 320, 320> {
 protected:
-    void SetUp() override
-    {
-        Sandbox::SetUp();
-        view = std::make_unique<QWidget>();
-        view->resize(320, 320);
-        view->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
-        engine = std::make_unique<ZorvanEngine::Engine>(nullptr, nullptr, view.get(), EngineTest::Wide(programFolder));
-        engine->m_modules.push_back(ConsoleGlue::NewConsoleModuleDesc(CindrelTexts));
-        engine->GetSettings().Set(L"Sound", false, false);
-    }
-
-    void TearDown() override
-    {
-        Sandbox::TearDown();
-        view.reset();
-    }
-
-    // Runs the image on a new module; the engine owns the module from here.
-    bool Run(fs::path const &image)
-    {
-        bool const running = engine->RunFile(EngineTest::Wide(image), new CindrelModule);
-        if (running) {
-            PropertyMap &settings = Module().GetSettings();
-            settings.Set(L"FrameSkip", 0, false);
-            settings.Set(L"FrameSync", false, false);
-            Module().UpdateSettings();
-        }
-        return running;
-    }
-
-    CindrelModule &Module() const { return static_cast<CindrelModule &>(*engine->GetActiveModule()); }
-
-    void Frames(int count)
-    {
-        for (int i = 0; i < count; ++i)
-            ASSERT_TRUE(Module().RunFrame());
-    }
-
     // The raw host pixels of the shown window of the frame drawn last.
     std::vector<uint32_t> ShownPixels() const
     {
-        ZorvanEngine::BaseVideo const *video = Module().GetVideo();
-        Ondrel::Surface const *surface =
-            video->m_chain.GetCurrent() == video->m_surface0 ? video->m_surface1 : video->m_surface0;
+        Ondrel::Surface const *surface = LastDrawnSurface();
         int const bytes = (surface->GetBitsPerPixel() + 7) / 8;
         std::vector<uint32_t> pixels;
         for (int y = 8; y < 232; ++y) {
@@ -86,8 +39,6 @@ protected:
         int const bits = Module().GetVideo()->m_surface0->GetBitsPerPixel();
         return bits <= 8 ? PpuColorTable.c8[colour] : bits <= 16 ? PpuColorTable.c16[colour] : PpuColorTable.c32[colour];
     }
-
-    std::unique_ptr<QWidget> view;
 };
 
 // A program in the style of a small game: palette, a name table of tiles
