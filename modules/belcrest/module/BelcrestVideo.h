@@ -4,30 +4,23 @@
 // the Master System, 160 x 144 on the Game Gear.
 #pragma once
 
-#include "modules/common/ConsoleVideo.h"
+#include "modules/common/FrameVideo.h"
 
 #include <cstdint>
 
 namespace Belcrest {
 
-class BelcrestVideo : public ConsoleGlue::ConsoleVideo {
+class BelcrestVideo : public ConsoleGlue::FrameVideo {
 public:
     static constexpr int kSurfaceWidth = 272;
     static constexpr int kSurfaceHeight = 208;
 
-    // Becomes the module video that the machine's palette and frame calls
-    // reach.
     explicit BelcrestVideo(ZorvanEngine::Module *owner);
-    ~BelcrestVideo() override;
 
     // Opens the display, makes the two frame surfaces and installs the
     // renderers of their depth. When a surface cannot be made the module is
     // closed and the result is false.
     bool Open(int width, int height, Ondrel::PixelFormat format) override;
-    // The renderers lose their surface with it.
-    void Close() override;
-    // Locks the current surface; the renderers draw into it.
-    void Lock() override;
     Ondrel::Point GetScreenSize() override;
     // Palette entry 0-47 (background, sprites, TMS colours) as a host pixel
     // of the frame surface's depth; nothing without a surface.

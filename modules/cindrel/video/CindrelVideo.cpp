@@ -33,61 +33,20 @@ PpuDepth PpuDepthOf(int bitsPerPixel)
 
 } // namespace
 
-CindrelVideo::CindrelVideo(ZorvanEngine::Module *owner) : ConsoleVideo(owner, FrameSkipCounter, FrameSkip)
+CindrelVideo::CindrelVideo(ZorvanEngine::Module *owner)
+    : FrameVideo(owner, FrameSkipCounter, FrameSkip, FrameWidth, FrameHeight, PpuFrameBuffer)
 {
-    ConsoleGlue::ModuleVideo = this;
     std::memset(&PpuColorTable, 0, sizeof PpuColorTable);
-}
-
-CindrelVideo::~CindrelVideo()
-{
-    if (ConsoleGlue::ModuleVideo == this)
-        ConsoleGlue::ModuleVideo = nullptr;
 }
 
 bool CindrelVideo::Open(int width, int height, Ondrel::PixelFormat format)
 {
-    Ondrel::Display *display = ourEngine ? ourEngine->GetDisplay() : nullptr;
-    if (display)
-        display->Open(width, height, format);
-    Ondrel::Surface *drawing = ourEngine ? ourEngine->GetDrawingSurface() : nullptr;
-    Ondrel::PixelFormat const surfaceFormat =
-        drawing && drawing->GetBitsPerPixel() == 4 ? Ondrel::PixelFormatRGB565 : Ondrel::PixelFormatNone;
-    m_surface0 = display ? display->CreateSurface(FrameWidth, FrameHeight, surfaceFormat,
-                                                  Ondrel::SurfaceFlagPackedRows)
-                         : nullptr;
-    // The renderers step rows by 272 pixels and never read the pitch.
-    if (m_surface0 && m_surface0->GetPitch() != FrameWidth * ((m_surface0->GetBitsPerPixel() + 7) / 8)) {
-        delete m_surface0;
-        m_surface0 = nullptr;
-    }
-    m_surface1 = m_surface0 ? m_surface0->Clone(Ondrel::CloneFlagsNone) : nullptr;
-    if (!m_surface1) {
-        delete m_surface0;
-        m_surface0 = nullptr;
-        if (m_module)
-            m_module->Close();
+    if (!OpenSurfaces(width, height, format))
         return false;
-    }
-    m_chain.Add(m_surface0);
-    m_chain.Add(m_surface1);
-    Lock();
     PpuLineRenderers = LineRenderersFor(PpuDepthOf(m_surface0->GetBitsPerPixel()));
     // The colour tables of this depth (and display) are filled anew.
     HandOnPalette();
     return BaseVideo::Open(0, 0, Ondrel::PixelFormatNone);
-}
-
-void CindrelVideo::Close()
-{
-    ConsoleVideo::Close();
-    PpuFrameBuffer = nullptr;
-}
-
-void CindrelVideo::Lock()
-{
-    if (Ondrel::Surface *surface = m_chain.GetCurrent())
-        PpuFrameBuffer = surface->Lock(Ondrel::LockReadWrite).pixels;
 }
 
 Ondrel::Point CindrelVideo::GetScreenSize()
@@ -97,20 +56,7 @@ Ondrel::Point CindrelVideo::GetScreenSize()
 
 void CindrelVideo::SetColor(int index, int r, int g, int b)
 {
-    if (!m_surface0 || index < 0 || index >= 64)
-        return;
-    uint32_t const pixel = ConsoleGlue::HostPixel(ConsoleGlue::ColorTargetOf(*m_surface0), r, g, b);
-    switch (ConsoleGlue::DepthOf(m_surface0->GetBitsPerPixel())) {
-    case ConsoleGlue::PixelDepth::Bits32:
-        PpuColorTable.c32[index] = pixel;
-        break;
-    case ConsoleGlue::PixelDepth::Bits16:
-        PpuColorTable.c16[index] = uint16_t(pixel);
-        break;
-    case ConsoleGlue::PixelDepth::Bits8:
-        PpuColorTable.c8[index] = uint8_t(pixel);
-        break;
-    }
+    StoreColor(PpuColorTable, 64, index, r, g, b);
 }
 
 int CindrelVideo::Is60Hz()

@@ -3,25 +3,20 @@
 // of their depth, and each finished frame shown as 256 x 224 from (8, 8).
 #pragma once
 
-#include "modules/common/ConsoleVideo.h"
+#include "modules/common/FrameVideo.h"
 
 namespace Cindrel {
 
-class CindrelVideo : public ConsoleGlue::ConsoleVideo {
+class CindrelVideo : public ConsoleGlue::FrameVideo {
 public:
-    // Becomes the module video the machine's palette and frame calls reach;
-    // the colour tables start cleared.
+    // The colour tables start cleared.
     explicit CindrelVideo(ZorvanEngine::Module *owner);
-    ~CindrelVideo() override;
 
     // Opens the display, makes the surface pair (closing the module and
     // failing when it cannot, or when the rows are not 272 pixels apart),
     // locks, installs the renderers of the depth and hands the 64 colours
     // on again.
     bool Open(int width, int height, Ondrel::PixelFormat format) override;
-    // The renderers lose their frame buffer with it.
-    void Close() override;
-    void Lock() override;
     Ondrel::Point GetScreenSize() override;
     // Colour 0-63 as a host pixel of the frame's depth; nothing without a
     // surface.
