@@ -3,6 +3,7 @@
 #include "engine/Engine.h"
 #include "modules/belcrest/machine/Machine.h"
 #include "modules/belcrest/machine/MachineHooks.h"
+#include "modules/common/ModuleMessages.h"
 #include "platform/ondrel/Input.h"
 
 #include <string>
@@ -19,12 +20,6 @@ constexpr ConsoleGlue::ExtensionText kExtensions[] = {
 // The battery file name the glue hands over.
 char saveName[ConsoleGlue::kSaveNameSize];
 
-void Tell(Zorvan::String const &text)
-{
-    if (ourEngine)
-        ourEngine->Message(text);
-}
-
 Zorvan::String Wide(std::string const &text)
 {
     return Zorvan::String(text.c_str());
@@ -33,12 +28,10 @@ Zorvan::String Wide(std::string const &text)
 bool Start(char const *path)
 {
     BatteryFileName = saveName;
-    std::string member;
-    if (ourEngine)
-        member = static_cast<char const *>(ourEngine->GetZippedFileName());
+    std::string const member = ConsoleGlue::ChosenZipMember();
     bool const started = MachineStart(path, member) != 0;
     if (!BatteryKeptAs.empty())
-        Tell(L"The battery file was damaged and has been kept as " + Wide(BatteryKeptAs) + L".");
+        ConsoleGlue::TellUser(L"The battery file was damaged and has been kept as " + Wide(BatteryKeptAs) + L".");
     return started;
 }
 
@@ -46,7 +39,7 @@ void Shutdown()
 {
     std::string const battery = BatteryFileName;
     if (!MachineShutdown())
-        Tell(L"The battery file " + Wide(battery) + L" could not be written; the old file is kept.");
+        ConsoleGlue::TellUser(L"The battery file " + Wide(battery) + L" could not be written; the old file is kept.");
 }
 
 // A machine that was shut down is not run again.
@@ -60,7 +53,7 @@ bool WriteState(char const *path)
     std::string reason;
     if (SaveStateFile(path, &reason))
         return true;
-    Tell(L"The state could not be saved to " + Zorvan::String(path) + L": " + Wide(reason));
+    ConsoleGlue::TellUser(L"The state could not be saved to " + Zorvan::String(path) + L": " + Wide(reason));
     return false;
 }
 
@@ -68,7 +61,7 @@ bool ReadState(char const *path)
 {
     std::string reason;
     if (!LoadStateFile(path, &reason)) {
-        Tell(L"The state " + Zorvan::String(path) + L" could not be loaded: " + Wide(reason));
+        ConsoleGlue::TellUser(L"The state " + Zorvan::String(path) + L" could not be loaded: " + Wide(reason));
         return false;
     }
     // The file holds no sound chip: the PSG starts silent, as after a reset.

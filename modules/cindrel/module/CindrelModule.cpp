@@ -3,6 +3,7 @@
 #include "engine/Engine.h"
 #include "modules/cindrel/machine/Machine.h"
 #include "modules/cindrel/machine/StateFile.h"
+#include "modules/common/ModuleMessages.h"
 #include "platform/ondrel/Input.h"
 
 #include <string>
@@ -17,12 +18,6 @@ constexpr ConsoleGlue::ExtensionText kExtensions[] = {{L"NES ROM", L".nes"}};
 char saveName[ConsoleGlue::kSaveNameSize];
 int quitWord = 1;
 
-void Tell(Zorvan::String const &text)
-{
-    if (ourEngine)
-        ourEngine->Message(text);
-}
-
 Zorvan::String Wide(std::string const &text)
 {
     return Zorvan::String(text.c_str());
@@ -30,9 +25,7 @@ Zorvan::String Wide(std::string const &text)
 
 bool Start(char const *path)
 {
-    std::string member;
-    if (ourEngine)
-        member = static_cast<char const *>(ourEngine->GetZippedFileName());
+    std::string const member = ConsoleGlue::ChosenZipMember();
     return MachineStart(path, member, saveName) != 0;
 }
 
@@ -53,7 +46,7 @@ bool WriteState(char const *path)
 {
     if (SaveStateFile(path))
         return true;
-    Tell(L"The state could not be saved to " + Zorvan::String(path) + L"; the old file is kept.");
+    ConsoleGlue::TellUser(L"The state could not be saved to " + Zorvan::String(path) + L"; the old file is kept.");
     return false;
 }
 
@@ -62,7 +55,7 @@ bool ReadState(char const *path)
     std::string reason;
     if (LoadStateFile(path, &reason))
         return true;
-    Tell(L"The state " + Zorvan::String(path) + L" could not be loaded: " + Wide(reason));
+    ConsoleGlue::TellUser(L"The state " + Zorvan::String(path) + L" could not be loaded: " + Wide(reason));
     return false;
 }
 

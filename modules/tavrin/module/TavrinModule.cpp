@@ -3,6 +3,7 @@
 #include "common/zorvan/Console.h"
 #include "engine/Engine.h"
 #include "modules/common/ConsoleDesc.h"
+#include "modules/common/ModuleMessages.h"
 #include "modules/tavrin/cpu/ArmRun.h"
 #include "modules/tavrin/cpu/ArmState.h"
 #include "modules/tavrin/files/BatteryFile.h"
@@ -78,12 +79,6 @@ std::string LastConsoleLine(size_t mark)
     return start == std::string::npos ? text : text.substr(start + 1);
 }
 
-void Tell(std::string const &text)
-{
-    if (ourEngine)
-        ourEngine->Message(Zorvan::String(text.c_str()));
-}
-
 } // namespace
 
 TavrinModule::TavrinModule() : ConsoleModuleOf(kMachine) {}
@@ -105,7 +100,7 @@ bool TavrinModule::OpenRom(Zorvan::String path)
     }
     const bool started = ConsoleModule::OpenRom(path);
     if (started && !LastBatteryLoad.keptAs.empty())
-        Tell("The battery file could not be used and was kept as " + LastBatteryLoad.keptAs + ".");
+        ConsoleGlue::TellUser("The battery file could not be used and was kept as " + LastBatteryLoad.keptAs + ".");
     return started;
 }
 
@@ -114,7 +109,7 @@ bool TavrinModule::LoadState(int slot)
     const size_t mark = std::strlen(Zorvan::getConsole());
     const bool loaded = ConsoleModule::LoadState(slot);
     if (!loaded)
-        Tell("Saved game " + std::to_string(slot) + " was not loaded. " + LastConsoleLine(mark));
+        ConsoleGlue::TellUser("Saved game " + std::to_string(slot) + " was not loaded. " + LastConsoleLine(mark));
     return loaded;
 }
 
