@@ -1,7 +1,8 @@
 # The 6502 machine: memory map and frame loop, picture-processor registers,
 # cartridge start, state and battery files, mapper framework. It calls the
 # module's sound unit, renderers, video and input (machine/ModuleParts.h);
-# until those land, CindrelModuleStandIns records what reaches them.
+# the machine's own tests link CindrelModuleStandIns, which records what
+# reaches them.
 add_library(CindrelMachine STATIC
   machine/MemoryMap.cpp
   machine/PpuRegisters.cpp
@@ -13,8 +14,10 @@ add_library(CindrelMachine STATIC
 target_include_directories(CindrelMachine PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(CindrelMachine PUBLIC CindrelCore Zorvan ZorvanEngine SoundDriver)
 
-# Objects, not an archive, so every stand-in is linked in.
-add_library(CindrelModuleStandIns OBJECT machine/standins/ModuleStandIns.cpp)
+# Objects, not an archive, so every stand-in is linked in. The sound unit's
+# record is the real one, so state files read in these tests are checked as
+# the module checks them.
+add_library(CindrelModuleStandIns OBJECT machine/standins/ModuleStandIns.cpp sound/SoundUnitImage.cpp)
 target_link_libraries(CindrelModuleStandIns PUBLIC CindrelMachine)
 
 if(QUINTAR_TESTS)

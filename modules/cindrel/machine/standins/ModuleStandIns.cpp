@@ -1,6 +1,5 @@
 #include "modules/cindrel/machine/standins/ModuleStandIns.h"
 
-#include "common/zorvan/ByteStream.h"
 #include "modules/cindrel/machine/Machine.h"
 
 #include <cstring>
@@ -44,48 +43,6 @@ uint8_t ApuFrameStep(SoundUnitState &unit, int)
 {
     unit.status = StandIns.frameStepStatus;
     return unit.status;
-}
-
-void ApuWriteImage(const SoundUnitState &unit, Zorvan::ByteWriter &out)
-{
-    out.raw(unit.registers, sizeof unit.registers);
-    out.u8(unit.status);
-    out.raw(unit.waveRegisters, sizeof unit.waveRegisters);
-    out.zeros(2);
-    for (const int32_t *field : {unit.frequency, unit.volume, unit.length, unit.sweepTimer, unit.envelopeTimer,
-                                 unit.timer, unit.envelopeLevel})
-        for (int c = 0; c < 7; ++c)
-            out.i32(field[c]);
-    out.i32(unit.firstChannel);
-    out.i32(unit.framesPerSecond);
-    out.u8(unit.enableMask);
-    out.u8(unit.changed);
-    out.u8(unit.dutyChanged);
-    out.u8(unit.pushMode);
-}
-
-bool ApuReadImage(SoundUnitState &unit, Zorvan::ByteReader &in)
-{
-    SoundUnitState next = unit;
-    in.raw(next.registers, sizeof next.registers);
-    next.status = in.u8();
-    in.raw(next.waveRegisters, sizeof next.waveRegisters);
-    in.skip(2);
-    for (int32_t *field : {next.frequency, next.volume, next.length, next.sweepTimer, next.envelopeTimer,
-                           next.timer, next.envelopeLevel})
-        for (int c = 0; c < 7; ++c)
-            field[c] = in.i32();
-    next.firstChannel = in.i32();
-    next.framesPerSecond = in.i32();
-    next.enableMask = in.u8();
-    next.changed = in.u8();
-    next.dutyChanged = in.u8();
-    next.pushMode = in.u8();
-    // A unit never reset (the second one, off mapper 5) is all zero.
-    if (!in.ok() || (next.framesPerSecond != 0 && next.framesPerSecond != 50 && next.framesPerSecond != 60))
-        return false;
-    unit = next;
-    return true;
 }
 
 namespace {
