@@ -44,11 +44,14 @@ bool StartsWithNoCase(std::string const &text, char const *prefix)
 }
 
 // Reads one line without its line end (LF or CR LF), cut to the longest
-// length a skin line may have.
+// length a skin line may have. A NUL ends the line: every name built from
+// it is used as a C string, so a bitmap "..\0x" must be checked as "..".
 bool ReadLine(std::istream &in, std::string &line)
 {
     if (!std::getline(in, line))
         return false;
+    if (size_t const nul = line.find('\0'); nul != std::string::npos)
+        line.resize(nul);
     if (!line.empty() && line.back() == '\r')
         line.pop_back();
     if (line.size() > kMaxLineLength)

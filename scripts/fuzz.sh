@@ -59,6 +59,9 @@ for t in "${targets[@]}"; do
   printf '%-16s %14s %10s %9s\n' "$t" "${execs:-?}" "${cov:-?}" "$found"
   if [ "$found" -ne 0 ]; then
     status=1
+    # The reason and the input (Base64) go to the run's output: a CI run
+    # keeps no files.
+    grep -E 'property broken|ERROR|SUMMARY|Base64|Test unit written' "$log" | head -8 | sed 's/^/  /' >&2 || true
     echo "  see $log" >&2
   fi
 done

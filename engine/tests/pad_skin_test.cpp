@@ -114,8 +114,9 @@ TEST_F(PadSkinTest, SkinFileFieldsAndLineEnds)
 
 TEST_F(PadSkinTest, ABitmapOutsideTheSkinsFolderRefusesTheSkin)
 {
+    using namespace std::string_view_literals;
     struct Case {
-        char const *bitmap;
+        std::string_view bitmap;
         bool accepted;
     } const cases[] = {
         {"pad.bmp", true},
@@ -127,11 +128,18 @@ TEST_F(PadSkinTest, ABitmapOutsideTheSkinsFolderRefusesTheSkin)
         {"..", false},
         {"/etc/passwd", false},
         {"\\server\\pad.bmp", false},
+        // The name is used as a C string: what follows a NUL is not part of it.
+        {"..\0\0ub/pad.bmp"sv, false},
+        {"pad.bmp\0/../../x"sv, true},
     };
     for (Case const &c : cases) {
         Zorvan::clearConsole();
-        auto skin = Read(std::string("Quintar.Skin.1\nName=Pad\nBitmap=") + c.bitmap + "\n");
+        auto skin = Read(std::string("Quintar.Skin.1\nName=Pad\nBitmap=") + std::string(c.bitmap) + "\n");
         EXPECT_EQ(skin != nullptr, c.accepted) << c.bitmap;
+        if (skin)
+            EXPECT_TRUE(std::string_view(static_cast<char const *>(skin->GetBitmap()))
+                            .ends_with("/" + std::string(c.bitmap.substr(0, c.bitmap.find('\0')))))
+                << static_cast<char const *>(skin->GetBitmap());
         std::string const console = Zorvan::getConsole();
         EXPECT_EQ(console.find("outside the Skins folder") != std::string::npos, !c.accepted)
             << c.bitmap << ": " << console;

@@ -51,7 +51,9 @@ std::vector<Bytes> SeedsPadSkin()
 {
     return {Text("Quintar.Skin.1\r\n// made for the fuzzer\r\nBitmap=pad.bmp\r\nName=Round Pad\r\nType=All\r\n"
                  "Author=Quintar\r\nLandscape=1\r\n0xFF0000 n+e\r\n0x00FF00 start\r\n0x0000FF a+b+select\r\n"),
-            Text("Ferrowin.Skin.1\nBitmap=sub/pad.bmp\nName=Old\n0x123456 sw\n")};
+            Text("Ferrowin.Skin.1\nBitmap=sub/pad.bmp\nName=Old\n0x123456 sw\n"),
+            // A NUL inside a bitmap name once let ".." through.
+            Text(std::string("Quintar.Skin.1\nBitmap=..\0/pad.bmp\n", 34))};
 }
 
 std::vector<Bytes> SeedsZip()
