@@ -11,10 +11,9 @@ add_library(TavrinCart OBJECT
   cart/Rtc.cpp)
 target_link_libraries(TavrinCart PUBLIC TavrinMachineLinked Zorvan)
 
-# What the cartridge's and the files' tests link: both, the machine harness
-# and the machine's stand-ins of other parts, not the cartridge's.
-set(TAVRIN_CART_TEST_LIBS TavrinCart TavrinFiles TavrinHarness ${TAVRIN_MACHINE_STANDINS})
-list(REMOVE_ITEM TAVRIN_CART_TEST_LIBS TavrinCartridgeStandIn)
+# What the cartridge's and the files' tests link: the whole machine under
+# the harness (CMakeLists.txt).
+set(TAVRIN_CART_TEST_LIBS ${TAVRIN_MACHINE_TEST_LIBS})
 
 if(QUINTAR_TESTS)
   add_subdirectory(cart/tests)

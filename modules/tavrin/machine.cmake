@@ -10,20 +10,21 @@ target_link_libraries(TavrinMachine PUBLIC TavrinCore TavrinRenderState SoundDri
 
 # The core calls the machine (line step, BIOS calls, I/O stores) and the
 # machine calls the core, so every object of the machine goes in, ahead of
-# the core. Link this, not TavrinMachine, plus the stand-ins of parts not
-# yet built; the parts that are built come after the machine here.
+# the core. Link this, not TavrinMachine; the parts the machine calls come
+# after it here (the renderer) or as objects (cartridge, files, sound
+# generator, and the module or the harness for the frame and the pad).
 add_library(TavrinMachineLinked INTERFACE)
 target_link_libraries(TavrinMachineLinked INTERFACE
   "$<LINK_LIBRARY:WHOLE_ARCHIVE,TavrinMachine>" TavrinRender TavrinCore TavrinRenderState)
 
-# Starts the machine on an image file without Qt and runs frames; shared by
-# the tests of the machine, renderer, cartridge and module.
-add_library(TavrinHarness STATIC harness/MachineHarness.cpp)
+# Starts the machine on an image file without Qt and runs frames, with a
+# video and pad of its own (harness/HeadlessHost.cpp); shared by the tests
+# and tools of the machine, renderer, cartridge and files, which link
+# TAVRIN_MACHINE_TEST_LIBS (CMakeLists.txt). Objects, as the machine calls
+# the host's functions from a whole archive linked after them.
+add_library(TavrinHarness OBJECT harness/MachineHarness.cpp harness/HeadlessHost.cpp)
 target_include_directories(TavrinHarness PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(TavrinHarness PUBLIC TavrinMachineLinked)
-# What a test program of the machine links: the harness, the machine and
-# the stand-ins' objects.
-set(TAVRIN_MACHINE_TEST_LIBS TavrinHarness ${TAVRIN_MACHINE_STANDINS})
 
 if(QUINTAR_TESTS AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/machine/tests/CMakeLists.txt)
   add_subdirectory(machine/tests)
@@ -31,4 +32,4 @@ endif()
 
 # Benchmark of the machine around the CPU (prints "machine_frames: <n> frames/s").
 add_executable(bench_machine harness/bench_machine.cpp)
-target_link_libraries(bench_machine PRIVATE TavrinHarness ${TAVRIN_MACHINE_STANDINS})
+target_link_libraries(bench_machine PRIVATE ${TAVRIN_MACHINE_TEST_LIBS})

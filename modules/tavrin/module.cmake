@@ -1,6 +1,6 @@
 # The handheld plug-in libTavrin.so: the module classes on the shared module
 # glue over the CPU, machine, renderer, cartridge, files and sound generator.
-# The machine's module stand-in stays out; the module supplies those calls.
+# The module supplies the machine's frame and pad calls (machine/ModuleServices.h).
 if(NOT TARGET ConsoleModule)
   return()
 endif()

@@ -2,6 +2,7 @@
 
 #include "modules/tavrin/bus/MemoryBus.h"
 #include "modules/tavrin/cpu/ArmRun.h"
+#include "modules/tavrin/harness/HeadlessHost.h"
 #include "modules/tavrin/harness/PublicPrograms.h"
 #include "modules/tavrin/machine/IoRegisters.h"
 #include "modules/tavrin/machine/Machine.h"
@@ -22,6 +23,7 @@ bool MachineHarness::Start(const std::string &imagePath, const Options &options)
     HeaderCheckOn = options.headerCheck;
     FrameSkipCountdown = 0;
     MachineStopped = 0;
+    HeadlessHost = {};
     // What the video does when it opens: the renderer's colour tables and
     // a frame to draw into.
     FillColorTables();

@@ -1,6 +1,7 @@
 // Runs the handheld machine on an image file without the module or Qt: start,
-// N frames, a look at the CPU, shutdown. Used by the tests of the machine,
-// renderer, cartridge and module.
+// N frames, a look at the CPU, shutdown, with the real cartridge, files and
+// sound generator and a video and pad of its own (HeadlessHost.h). Used by
+// the tests and tools of the machine, renderer, cartridge and files.
 #pragma once
 
 #include "modules/tavrin/cpu/ArmState.h"
@@ -26,7 +27,8 @@ public:
     MachineHarness(const MachineHarness &) = delete;
     MachineHarness &operator=(const MachineHarness &) = delete;
 
-    // Starts the machine; on failure it is shut down again and false returned.
+    // Starts the machine with no frame presented and no button held; on
+    // failure it is shut down again and false returned.
     bool Start(const std::string &imagePath, const Options &options);
     bool Start(const std::string &imagePath) { return Start(imagePath, Options{}); }
     // Runs up to n frames; returns how many ended normally.

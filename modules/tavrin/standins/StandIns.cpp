@@ -28,7 +28,7 @@ void BiosCall(ArmState *s, uint32_t comment)
         biosCallFn(s, comment);
 }
 
-// The I/O registers only keep what is written until their own code lands.
+// The I/O registers only keep what is written; the CPU runs without the machine.
 void WriteIo(uint32_t address, uint32_t value)
 {
     ++StandInLog.ioWrites;

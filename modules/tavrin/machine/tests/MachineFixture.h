@@ -1,16 +1,15 @@
 // A machine started on a small image whose code spins at 0x08000000, with
-// the stand-ins' records cleared, for tests that drive the machine's parts
-// directly.
+// no frame presented and no button held, for tests that drive the machine's
+// parts directly.
 #pragma once
 
 #include "modules/tavrin/bus/MemoryBus.h"
 #include "modules/tavrin/cpu/ArmHooks.h"
+#include "modules/tavrin/harness/HeadlessHost.h"
 #include "modules/tavrin/harness/MachineHarness.h"
 #include "modules/tavrin/harness/TestImage.h"
 #include "modules/tavrin/machine/IoRegisters.h"
 #include "modules/tavrin/machine/Machine.h"
-#include "modules/tavrin/standins/CartridgeStandIn.h"
-#include "modules/tavrin/standins/ModuleStandIn.h"
 
 #include <gtest/gtest.h>
 
@@ -20,8 +19,6 @@ class MachineTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ModuleStandInLog = {};
-        CartridgeStandInLog = {};
         ASSERT_TRUE(machine.Start(folder.Write("spin.gba", SpinningImage(0x4000))));
         FrameEnded = 0;
     }

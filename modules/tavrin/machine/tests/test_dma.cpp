@@ -2,6 +2,7 @@
 #include "modules/tavrin/machine/tests/MachineFixture.h"
 
 #include "modules/sounddriver/SoundDriver.h"
+#include "modules/tavrin/cart/Eeprom.h"
 #include "modules/tavrin/machine/Dma.h"
 #include "modules/tavrin/machine/SoundFifo.h"
 #include "modules/tavrin/machine/Timers.h"
@@ -119,11 +120,42 @@ TEST_F(DmaTest, TransferThatRestartsItselfEnds)
     EXPECT_EQ(IoGet32(Io::DmaSource(3)), 0x02000180u);
 }
 
-TEST_F(DmaTest, EepromTransfersTellTheirLength)
+TEST_F(DmaTest, TheFirstEepromRequestSetsTheChipsAddressWidth)
 {
-    SetChannel(3, 0x02000000, 0x0D000000, 9);
-    BusWrite16(0x040000DE, 0x8000);
-    EXPECT_EQ(CartridgeStandInLog.eepromDmaUnits, 9u);
+    // The length of the first request a DMA sends the EEPROM tells its
+    // address width: 17 units (a read request) or 81 (a write) carry 14
+    // bits, 9 or 73 keep 6; the 68-unit read of a block tells nothing.
+    struct Transfer {
+        uint32_t units;
+        bool fromChip;
+    };
+    struct Case {
+        std::vector<Transfer> transfers;
+        uint32_t bits;
+    };
+    const Case cases[] = {
+        {{{9, false}}, 6},
+        {{{73, false}}, 6},
+        {{{81, false}}, 14},
+        {{{68, true}, {9, false}, {17, false}}, 6},
+        {{{68, true}, {17, false}, {9, false}}, 14},
+    };
+    std::memset(MachineBlocks.ewram, 0, 0x200); // zeros: no request starts
+    for (const Case &c : cases) {
+        EepromSizeExp = 6;
+        MachineReset();
+        for (const Transfer &t : c.transfers) {
+            if (t.fromChip)
+                SetChannel(3, 0x0D000000, Ewram + 0x100, t.units);
+            else
+                SetChannel(3, Ewram, 0x0D000000, t.units);
+            BusWrite16(0x040000DE, 0x8000);
+        }
+        EXPECT_EQ(EepromState.bits, c.bits) << c.transfers.size() << " transfers, last " << c.transfers.back().units;
+        EXPECT_EQ(EepromSizeExp, c.bits);
+    }
+    MachineReset();
+    EXPECT_EQ(EepromState.bits, 14u) << "a reset keeps the width the game showed";
 }
 
 // The mixer's play position, as a sound hook answers it, and the tones it

@@ -6,6 +6,7 @@
 #include "modules/tavrin/machine/SoundFifo.h"
 #include "modules/tavrin/machine/Timers.h"
 #include "modules/tavrin/render/RenderState.h"
+#include "modules/tavrin/sound/Psg.h"
 
 namespace Tavrin {
 namespace {
@@ -110,12 +111,14 @@ TEST_F(LineHookTest, PrescaledTimerCarriesItsRemainder)
 
 TEST_F(LineHookTest, KeysAreReadOnceAFrameActiveLow)
 {
-    ModuleStandInLog.padState = 0x11; // A and Right
+    HeadlessHost.padState = 0x11; // A and Right
     Lines(320);
-    EXPECT_EQ(ModuleStandInLog.padReads, 1u);
     EXPECT_EQ(IoGet(Io::KeyInput), 0x3EEu);
-    Lines(456);
-    EXPECT_EQ(ModuleStandInLog.padReads, 2u);
+    HeadlessHost.padState = 0x200; // L alone
+    Lines(455);
+    EXPECT_EQ(IoGet(Io::KeyInput), 0x3EEu) << "the pad is read at the frame's end only";
+    Lines(1);
+    EXPECT_EQ(IoGet(Io::KeyInput), 0x1FFu);
 }
 
 TEST_F(LineHookTest, KeyInterruptInEitherMode)
@@ -135,7 +138,7 @@ TEST_F(LineHookTest, KeyInterruptInEitherMode)
     for (const Case &c : cases) {
         BusWrite16(0x04000132, c.control);
         BusWrite16(0x04000202, 0xFFFF);
-        ModuleStandInLog.padState = c.pad;
+        HeadlessHost.padState = c.pad;
         GoToLine(159);
         Lines(2);
         EXPECT_EQ((IoGet(Io::If) & 0x1000) != 0, c.raised) << std::hex << c.control << " pad " << c.pad;
@@ -150,7 +153,7 @@ TEST_F(LineHookTest, SkippedFramesDrawNothingButRunEverythingElse)
     BusWrite16(0x04000106, 0x0080);
     // Each drawn line steps the affine point by PD: Bg2CurY counts them.
     Lines(456);
-    EXPECT_EQ(ModuleStandInLog.presented, 1u);
+    EXPECT_EQ(HeadlessHost.framesPresented, 1u);
     EXPECT_EQ(Bg2CurY, 160 * 0x100);
     EXPECT_EQ(FrameSkipCountdown, 1u);
 
@@ -162,7 +165,7 @@ TEST_F(LineHookTest, SkippedFramesDrawNothingButRunEverythingElse)
     EXPECT_EQ(IoGet(Io::If) & 2, 2u) << "interrupts as usual";
     Lines(454);
     EXPECT_EQ(Bg2CurY, 160 * 0x100);
-    EXPECT_EQ(ModuleStandInLog.presented, 1u);
+    EXPECT_EQ(HeadlessHost.framesPresented, 1u);
     EXPECT_GT(TimerCounter[1], timerBefore);
     EXPECT_EQ(FrameSkipCountdown, 0u);
     Lines(2);
@@ -173,27 +176,32 @@ TEST_F(LineHookTest, SkippedFramesDrawNothingButRunEverythingElse)
     Lines(454 + 456);
     EXPECT_EQ(FrameSkipCountdown, 0u);
     EXPECT_EQ(Bg2CurY, 160 * 0x100);
-    EXPECT_EQ(ModuleStandInLog.presented, 3u);
+    EXPECT_EQ(HeadlessHost.framesPresented, 3u);
     FrameSkipPeriod = 1;
 }
 
 TEST_F(LineHookTest, StopCodeComesBeforeAnySoundStep)
 {
+    // The first square plays with its length counter on: each frame's
+    // sound tick adds 16 ms to it.
+    BusWrite16(0x04000064, 0xC000);
+    ASSERT_EQ(Psg.channel[0].lengthCount, 0);
+    HeadlessHost.padState = 0x01; // A
     MachineStopped = 1;
     EXPECT_EQ(Lines(319), 0u);
     EXPECT_EQ(LineHook(&cpu), LineHookStop);
-    EXPECT_EQ(ModuleStandInLog.psgTicks, 0u);
-    EXPECT_EQ(ModuleStandInLog.padReads, 1u);
+    EXPECT_EQ(Psg.channel[0].lengthCount, 0) << "no sound tick once stopped";
+    EXPECT_EQ(IoGet(Io::KeyInput), 0x3FEu) << "the keys are read before the stop";
     MachineStopped = 0;
     Lines(456);
-    EXPECT_EQ(ModuleStandInLog.psgTicks, 1u);
+    EXPECT_EQ(Psg.channel[0].lengthCount, 16);
 }
 
 TEST_F(LineHookTest, FramesRunThroughTheCpu)
 {
     BusWrite16(0x04000036, 0x0100); // BG3 PD
     EXPECT_EQ(machine.RunFrames(3), 3);
-    EXPECT_EQ(ModuleStandInLog.presented, 3u);
+    EXPECT_EQ(HeadlessHost.framesPresented, 3u);
     EXPECT_EQ(Bg3CurY, 160 * 0x100);
     EXPECT_EQ(cpu.r[15], 0x08000000u);
 }

@@ -2,6 +2,9 @@
 #include "modules/tavrin/machine/tests/MachineFixture.h"
 
 #include "common/zorvan/Console.h"
+#include "modules/tavrin/cart/Eeprom.h"
+#include "modules/tavrin/cart/Flash.h"
+#include "modules/tavrin/cart/Rtc.h"
 #include "modules/tavrin/machine/CartridgeImage.h"
 #include "modules/tavrin/machine/TrackedAlloc.h"
 #include "tools/testsupport/TestZip.h"
@@ -10,30 +13,32 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 
 namespace Tavrin {
 namespace {
 
 std::string AsText(const std::vector<uint8_t> &bytes) { return std::string(bytes.begin(), bytes.end()); }
 
+std::vector<uint8_t> FileBytes(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
 std::vector<uint8_t> Gzipped(const std::vector<uint8_t> &bytes, const std::string &path)
 {
     gzFile out = gzopen(path.c_str(), "wb");
     gzwrite(out, bytes.data(), unsigned(bytes.size()));
     gzclose(out);
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    return FileBytes(path);
 }
 
 uint32_t CartWord(uint32_t address) { return HostWord(ReadPageTable[address >> PageShift] + (address & 0x3FFC)); }
 
 class MachineStartTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        CartridgeStandInLog = {};
-        clearConsole();
-    }
+    void SetUp() override { clearConsole(); }
     // Starts with the console lines on; a failed start must leave nothing.
     bool Start(const std::string &path, MachineHarness::Options options = {})
     {
@@ -117,11 +122,7 @@ TEST_F(MachineStartTest, ZipTakesTheFirstGbaMemberWhateverItsCase)
     // part of the image.
     const std::string lying = folder.Path("lying.zip");
     WriteZip(lying, {{"game.gba", AsText(image)}});
-    std::vector<uint8_t> bytes;
-    {
-        std::ifstream in(lying, std::ios::binary);
-        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
+    std::vector<uint8_t> bytes = FileBytes(lying);
     for (size_t i = 0; i + 30 < bytes.size(); ++i) {
         const bool local = bytes[i] == 'P' && bytes[i + 1] == 'K' && bytes[i + 2] == 3 && bytes[i + 3] == 4;
         const bool central = bytes[i] == 'P' && bytes[i + 1] == 'K' && bytes[i + 2] == 1 && bytes[i + 3] == 2;
@@ -188,9 +189,43 @@ TEST_F(MachineStartTest, StartStateWithoutBios)
         EXPECT_EQ(HostHalf(MachineBlocks.oam + 8 * entry + 6), entry % 2 ? 0u : 0x0100u);
     }
     EXPECT_EQ(RenderDirtyFlags, 0xFF);
-    EXPECT_EQ(CartridgeStandInLog.flashResets, 1u);
-    EXPECT_EQ(CartridgeStandInLog.eepromResets, 1u);
-    EXPECT_EQ(CartridgeStandInLog.rtcResets, 1u);
+    // The save devices start reset on the machine's blocks.
+    EXPECT_EQ(FlashState.base, SaveRam);
+    EXPECT_EQ(FlashState.bank, SaveRam);
+    EXPECT_EQ(FlashState.chipId, 0xD4BFu);
+    EXPECT_EQ(EepromState.data, EepromRam);
+    EXPECT_EQ(EepromState.echo, DummyPage);
+    EXPECT_EQ(EepromState.bits, 6u);
+    EXPECT_EQ(RtcState.rom, MachineBlocks.cart + 0xC4);
+}
+
+TEST_F(MachineStartTest, ResetPutsEverySaveDeviceBack)
+{
+    ASSERT_TRUE(Start(folder.Write("game.gba", SpinningImage(0x4000))));
+    const uint32_t portWords[2] = {CartWord(0x080000C4), CartWord(0x080000C8)};
+    std::memset(SaveRam, 0x11, size_t(SaveRamSize()));
+    // Flash: bank 1 selected, then ID mode over it.
+    const std::pair<uint32_t, uint32_t> commands[] = {{0x5555, 0xAA}, {0x2AAA, 0x55}, {0x5555, 0xB0}, {0x0000, 0x01},
+                                                      {0x5555, 0xAA}, {0x2AAA, 0x55}, {0x5555, 0x90}};
+    for (auto [offset, byte] : commands)
+        BusWrite8(0x0E000000 + offset, byte);
+    ASSERT_EQ(FlashState.bank, SaveRam + 0x10000);
+    ASSERT_EQ(SaveRam[0x10000], 0xBF) << "the chip ID covers the bank's first bytes";
+    // EEPROM: a request begun; clock: the port enabled over the ROM bytes.
+    BusWrite16(0x0D000000, 1);
+    ASSERT_NE(EepromState.requestLeft, 0u);
+    BusWrite16(0x080000C8, 1);
+    ASSERT_NE(CartWord(0x080000C4), portWords[0]);
+
+    MachineReset();
+    EXPECT_EQ(FlashState.bank, SaveRam) << "bank 0 mapped again";
+    EXPECT_EQ(FlashState.idMode, 0u);
+    EXPECT_EQ(SaveRam[0x10000], 0x11) << "the bytes the ID hid are back";
+    EXPECT_EQ(SaveRam[0x10001], 0x11);
+    EXPECT_EQ(EepromState.requestLeft, 0u);
+    EXPECT_EQ(RtcState.control, 0u);
+    EXPECT_EQ(CartWord(0x080000C4), portWords[0]) << "the image's own bytes under the port";
+    EXPECT_EQ(CartWord(0x080000C8), portWords[1]);
 }
 
 TEST_F(MachineStartTest, WrongHeaderComplementFailsOnlyWhenChecked)
@@ -204,39 +239,73 @@ TEST_F(MachineStartTest, WrongHeaderComplementFailsOnlyWhenChecked)
     EXPECT_TRUE(Start(game, options));
 }
 
-TEST_F(MachineStartTest, EveryShutdownWithAFileNameHandsItToTheBatteryFile)
+TEST_F(MachineStartTest, TheBatteryFileIsReadAtStartAndWrittenAtShutdown)
 {
-    // The battery file itself tells whether save memory changed.
     const std::string game = folder.Write("game.gba", SpinningImage(0x4000));
     MachineHarness::Options options;
     options.saveFileName = folder.Path("game.sav");
     ASSERT_TRUE(Start(game, options));
-    EXPECT_EQ(CartridgeStandInLog.batteryLoads, 1u);
+    EXPECT_NE(Console().find("game.sav...FAILED\n"), std::string::npos) << "no file yet";
+    EXPECT_EQ(SaveRam[0x10], 0xFF) << "blank memory";
+    BusWrite8(0x0E000010, 0x5A);
+    EepromRam[3] = 0x77;
     machine.Stop();
-    EXPECT_EQ(CartridgeStandInLog.batterySaves, 1u);
+    const std::vector<uint8_t> written = FileBytes(options.saveFileName);
+    ASSERT_FALSE(written.empty()) << "written at shutdown";
+
+    clearConsole();
+    ASSERT_TRUE(Start(game, options));
+    EXPECT_NE(Console().find("game.sav...OK\n"), std::string::npos);
+    EXPECT_EQ(SaveRam[0x10], 0x5A);
+    EXPECT_EQ(EepromRam[3], 0x77);
+    machine.Stop();
 
     options.saveFileName.clear();
     ASSERT_TRUE(Start(game, options));
+    EXPECT_EQ(SaveRam[0x10], 0xFF) << "no file name, no battery file";
+    BusWrite8(0x0E000010, 0x01);
     machine.Stop();
-    EXPECT_EQ(CartridgeStandInLog.batterySaves, 1u) << "no file name, no battery file";
+    EXPECT_EQ(FileBytes(folder.Path("game.sav")), written);
+    size_t files = 0;
+    for ([[maybe_unused]] const auto &entry : std::filesystem::directory_iterator(folder.Path("")))
+        ++files;
+    EXPECT_EQ(files, 2u) << "the game and its one battery file";
     EXPECT_EQ(TrackedCount(), 0u);
     EXPECT_EQ(SaveRam, nullptr);
 }
 
 TEST_F(MachineStartTest, GuessedSaveSizeGetsItsOwnBlock)
 {
+    // Save memory is allocated at the option's size before the header is
+    // read; a cartridge naming the 128 KB flash chip gets the guess's size.
     const uint32_t exp = FlashSizeExp;
-    CartridgeStandInLog.guessFlashSizeExp = 18;
+    FlashSizeExp = 16;
+    std::vector<uint8_t> image = SpinningImage(0x4000);
+    std::memcpy(image.data() + 0x2000, "FLASH1M_V103", 12);
+    const std::string game = folder.Write("game.gba", image);
     MachineHarness::Options options;
     options.saveFileName = folder.Path("game.sav");
-    ASSERT_TRUE(Start(folder.Write("game.gba", SpinningImage(0x4000)), options));
-    EXPECT_EQ(SaveRamSize(), 0x40000u);
-    EXPECT_NE(Console().find("Allocating 256kB Cartridge SRAM/FlashROM..."), std::string::npos);
-    SaveRam[0x3FFFF] = 1;
+    ASSERT_TRUE(Start(game, options));
+    EXPECT_EQ(SaveRamSize(), 0x20000u);
+    // The option's block, the guess, then the guess's block.
+    const std::string console = Console();
+    size_t at = 0;
+    for (const char *line : {"Allocating 64kB Cartridge SRAM/FlashROM...", "FlashID=0x09C2...OK\n",
+                             "Allocating 128kB Cartridge SRAM/FlashROM..."}) {
+        at = console.find(line, at);
+        ASSERT_NE(at, std::string::npos) << line << " in\n" << console;
+    }
+    SaveRam[0x1FFFF] = 1;
+    SaveRam[0x20] = 3;
+    EXPECT_EQ(BusRead8(0x0E000020), 3u) << "the new block is the one mapped";
     BusWrite8(0x0E000010, 2);
-    EXPECT_EQ(SaveRam[0x10], 2) << "the new block is the one mapped";
+    EXPECT_EQ(SaveRam[0x10], 2) << "and the one the flash chip stores into";
     machine.Stop();
-    EXPECT_EQ(CartridgeStandInLog.batterySaves, 1u);
+
+    ASSERT_TRUE(Start(game, options));
+    EXPECT_EQ(SaveRam[0x1FFFF], 1) << "all 128 KB went to the battery file";
+    EXPECT_EQ(SaveRam[0x10], 2);
+    machine.Stop();
     FlashSizeExp = exp;
 }
 

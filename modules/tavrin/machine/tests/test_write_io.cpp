@@ -4,6 +4,7 @@
 #include "modules/tavrin/machine/SoundFifo.h"
 #include "modules/tavrin/machine/Timers.h"
 #include "modules/tavrin/render/RenderState.h"
+#include "modules/tavrin/sound/Psg.h"
 
 #include <array>
 
@@ -195,14 +196,18 @@ TEST_F(WriteIoTest, LineCounterAndKeyInputIgnoreStores)
 
 TEST_F(WriteIoTest, SoundRegistersReachTheGenerator)
 {
+    // 0x062 holds the first square's length and duty (register 1) and its
+    // envelope (register 2).
     BusWrite16(0x04000062, 0xA5F0);
-    EXPECT_EQ(ModuleStandInLog.lastPsgOffset, 0x02u);
-    EXPECT_EQ(ModuleStandInLog.lastPsgValue, 0xA5F0u);
+    EXPECT_EQ(Psg.registers[1], 0xF0u);
+    EXPECT_EQ(Psg.registers[2], 0xA5u);
     EXPECT_EQ(IoGet(0x062), 0xA5F0u);
-    ModuleStandInLog.psgOnFlags = 0x8F;
-    BusWrite16(0x04000082, 0x0B0F);
-    EXPECT_EQ(ModuleStandInLog.lastPsgOffset, 0x22u);
-    EXPECT_EQ(IoGet(Io::SoundCntX), 0x8Fu);
+    // A started square raises its on flag; a store to the mixing control
+    // sets the generator's volume and copies the flags.
+    BusWrite16(0x04000064, 0x8000);
+    BusWrite16(0x04000082, 0x0B0C); // generator volume field 0: a quarter
+    EXPECT_EQ(Psg.volumeShift, 4u);
+    EXPECT_EQ(IoGet(Io::SoundCntX), 0x81u);
 }
 
 } // namespace
