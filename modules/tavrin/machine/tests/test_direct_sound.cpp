@@ -1,8 +1,8 @@
 // Direct sound set up by a running program the way games do it: timer
-// reload and start, the sound control selecting the timer, DMA 1 streaming
-// to FIFO A with repeat and special timing, in every order of those writes.
-// The channel must get its sample rate and its ring must fill from the DMA
-// source.
+// reload and start, the sound control selecting the timer, DMA 1 (2)
+// streaming to FIFO A (B) with repeat and special timing, in every order of
+// those writes. The channel must get its sample rate and its ring must fill
+// from the DMA source.
 #include "modules/tavrin/machine/tests/SoundProgram.h"
 
 #include "modules/sounddriver/SoundDriver.h"
@@ -22,25 +22,34 @@ namespace {
 
 using Testing::SoundProgram;
 
-// What the machine told the sound driver about channel A (driver channel 4).
-struct ChannelA {
+// What the machine told the sound driver about channels A and B (driver
+// channels 4 and 5).
+struct DriverChannel {
     const signed char *data = nullptr;
     int length = 0, rate = -1, frequency = -1, volume = -1;
 };
-ChannelA Heard;
+DriverChannel Heard[2];
+DriverChannel *HeardOf(int channel) { return channel == 4 || channel == 5 ? &Heard[channel - 4] : nullptr; }
 // The mixer's play position the hook reports: half a ring ahead of the
 // start, so the refill has 512 bytes of room.
-const signed char *PlayPosition(int channel) { return channel == 4 && Heard.data ? Heard.data + 512 : nullptr; }
+const signed char *PlayPosition(int channel)
+{
+    DriverChannel const *heard = HeardOf(channel);
+    return heard && heard->data ? heard->data + 512 : nullptr;
+}
 void RecordWave(int channel, const signed char *data, int length, int rate)
 {
-    if (channel == 4)
-        Heard = {data, length, rate, Heard.frequency, Heard.volume};
+    if (DriverChannel *heard = HeardOf(channel)) {
+        heard->data = data;
+        heard->length = length;
+        heard->rate = rate;
+    }
 }
 void RecordTone(int channel, int frequency, int volume)
 {
-    if (channel == 4) {
-        Heard.frequency = frequency;
-        Heard.volume = volume;
+    if (DriverChannel *heard = HeardOf(channel)) {
+        heard->frequency = frequency;
+        heard->volume = volume;
     }
 }
 
@@ -66,7 +75,7 @@ protected:
     // Starts the program and runs it for a few frames.
     void Run(SoundProgram const &program)
     {
-        Heard = {};
+        Heard[0] = Heard[1] = {};
         ASSERT_TRUE(machine.Start(folder.Write("sound.gba", program.Image())));
         ASSERT_EQ(machine.RunFrames(4), 4);
     }
@@ -80,59 +89,67 @@ protected:
 // 16780002 cycles a second, prescaler 1, 0x10000 - 0xFC00 counts a sample.
 constexpr uint32_t kRate = 16780002u / 0x400;
 
-// The four steps of the set-up for channel A on timer t.
-using Step = std::function<void(SoundProgram &, uint32_t t)>;
-void Reload(SoundProgram &p, uint32_t t) { p.Io16(0x100 + 4 * t, 0xFC00); }
-void Start(SoundProgram &p, uint32_t t) { p.Io16(0x102 + 4 * t, 0x0080); }
-// PSG at full, A at full volume on both outputs, its FIFO reset, timer t.
-void Control(SoundProgram &p, uint32_t t) { p.Io16(0x082, 0x0B06 | t << 10); }
-// Source the samples, destination FIFO A, 32-bit units, fixed destination,
-// repeat, special timing, enabled.
-void Dma(SoundProgram &p, uint32_t)
+// The four steps of the set-up for channel c (0 A, 1 B) on timer t.
+using Step = std::function<void(SoundProgram &, uint32_t c, uint32_t t)>;
+void Reload(SoundProgram &p, uint32_t, uint32_t t) { p.Io16(0x100 + 4 * t, 0xFC00); }
+void Start(SoundProgram &p, uint32_t, uint32_t t) { p.Io16(0x102 + 4 * t, 0x0080); }
+// PSG at full; the channel at full volume on both outputs, its FIFO reset,
+// on timer t.
+void Control(SoundProgram &p, uint32_t c, uint32_t t)
 {
-    p.Io32(0x0BC, SoundProgram::Samples);
-    p.Io32(0x0C0, 0x040000A0);
-    p.Io16(0x0C6, 0xB640);
+    p.Io16(0x082, 0x0002 | (c ? 0xB008 | t << 14 : 0x0B04 | t << 10));
+}
+// Source the samples, destination the channel's FIFO, 32-bit units, fixed
+// destination, repeat, special timing, enabled: DMA 1 for A, DMA 2 for B.
+void Dma(SoundProgram &p, uint32_t c, uint32_t)
+{
+    p.Io32(0x0BC + 12 * c, SoundProgram::Samples);
+    p.Io32(0x0C0 + 12 * c, 0x040000A0 + 4 * c);
+    p.Io16(0x0C6 + 12 * c, 0xB640);
 }
 
-void ExpectStreaming(std::string const &what)
+void ExpectStreaming(uint32_t c, std::string const &what)
 {
-    EXPECT_EQ(PcmRate[0], kRate) << what;
-    EXPECT_EQ(Heard.rate, int(kRate)) << what;
-    EXPECT_EQ(Heard.data, reinterpret_cast<const signed char *>(PcmBuffer[0])) << what;
-    EXPECT_EQ(Heard.length, int(PcmBufferSize)) << what;
-    EXPECT_EQ(Heard.frequency, 1) << what;
-    EXPECT_EQ(Heard.volume, 255) << what;
+    DriverChannel const &heard = Heard[c];
+    EXPECT_EQ(PcmRate[c], kRate) << what;
+    EXPECT_EQ(heard.rate, int(kRate)) << what;
+    EXPECT_EQ(heard.data, reinterpret_cast<const signed char *>(PcmBuffer[c])) << what;
+    EXPECT_EQ(heard.length, int(PcmBufferSize)) << what;
+    EXPECT_EQ(heard.frequency, 1) << what;
+    EXPECT_EQ(heard.volume, 255) << what;
+    EXPECT_EQ(PcmRate[1 - c], 0u) << what << ": the other channel stays silent";
     // The ring holds the samples up to the play position.
-    ASSERT_NE(PcmBuffer[0], nullptr);
-    EXPECT_EQ(PcmWritePos[0], 512u) << what;
+    ASSERT_NE(PcmBuffer[c], nullptr);
+    EXPECT_EQ(PcmWritePos[c], 512u) << what;
     int wrong = 0;
     for (uint32_t i = 0; i < 512; ++i)
-        wrong += int8_t(PcmBuffer[0][i]) != (i % 32 < 16 ? 100 : -100);
+        wrong += int8_t(PcmBuffer[c][i]) != (i % 32 < 16 ? 100 : -100);
     EXPECT_EQ(wrong, 0) << what;
 }
 
-TEST_F(DirectSoundTest, EveryOrderOfTheSetUpStreamsChannelA)
+TEST_F(DirectSoundTest, EveryOrderOfTheSetUpStreamsTheChannel)
 {
     struct Named {
         char name;
         Step step;
     };
-    std::array<Named, 4> steps = {{{'R', Reload}, {'S', Start}, {'C', Control}, {'D', Dma}}};
-    for (uint32_t timer = 0; timer < 2; ++timer) {
-        std::sort(steps.begin(), steps.end(), [](Named const &a, Named const &b) { return a.name < b.name; });
-        do {
-            SoundProgram program;
-            std::string order;
-            for (Named const &s : steps) {
-                s.step(program, timer);
-                order += s.name;
-            }
-            program.Spin();
-            Run(program);
-            ExpectStreaming("order " + order + ", timer " + std::to_string(timer));
-        } while (std::next_permutation(steps.begin(), steps.end(),
-                                       [](Named const &a, Named const &b) { return a.name < b.name; }));
+    auto const byName = [](Named const &a, Named const &b) { return a.name < b.name; };
+    std::array<Named, 4> steps = {{{'C', Control}, {'D', Dma}, {'R', Reload}, {'S', Start}}};
+    for (uint32_t channel = 0; channel < 2; ++channel) {
+        for (uint32_t timer = 0; timer < 2; ++timer) {
+            do {
+                SoundProgram program;
+                std::string order;
+                for (Named const &s : steps) {
+                    s.step(program, channel, timer);
+                    order += s.name;
+                }
+                program.Spin();
+                Run(program);
+                ExpectStreaming(channel, std::string("channel ") + "AB"[channel] + ", timer " + std::to_string(timer) +
+                                             ", order " + order);
+            } while (std::next_permutation(steps.begin(), steps.end(), byName));
+        }
     }
 }
 
@@ -148,7 +165,7 @@ TEST_F(DirectSoundTest, WordStoresSetUpTheChannelToo)
     program.Io32(0x100, 0x0080FC00);
     program.Spin();
     Run(program);
-    ExpectStreaming("word stores");
+    ExpectStreaming(0, "word stores");
 }
 
 TEST_F(DirectSoundTest, StoppingTheTimerOrTheDmaSilencesTheChannel)
@@ -163,16 +180,16 @@ TEST_F(DirectSoundTest, StoppingTheTimerOrTheDmaSilencesTheChannel)
     };
     for (Case const &c : cases) {
         SoundProgram program;
-        Control(program, 0);
-        Dma(program, 0);
-        Reload(program, 0);
-        Start(program, 0);
+        Control(program, 0, 0);
+        Dma(program, 0, 0);
+        Reload(program, 0, 0);
+        Start(program, 0, 0);
         program.Io16(c.offset, c.value);
         program.Spin();
         Run(program);
         EXPECT_EQ(PcmRate[0], 0u) << c.what;
-        EXPECT_EQ(Heard.rate, 0) << c.what;
-        EXPECT_EQ(Heard.frequency, 0) << c.what;
+        EXPECT_EQ(Heard[0].rate, 0) << c.what;
+        EXPECT_EQ(Heard[0].frequency, 0) << c.what;
     }
 }
 
