@@ -91,7 +91,7 @@ TEST_F(TavrinSoundCaptureTest, SquareWaveAndDirectSoundPlayAtTheirPitches)
         ASSERT_TRUE(engine->RunFile(Wide(root / "tones.gba"))) << Console();
         ZorvanEngine::Module &active = *engine->GetActiveModule();
         ASSERT_TRUE(active.GetSound()->IsOpen()) << Console();
-        auto const late = QuintarTest::RunAtFramePace(200, [&] { return active.RunFrame(); });
+        auto const late = QuintarTest::RunAtFramePace(220, [&] { return active.RunFrame(); });
         // The machine's rate for channel A, read from the loaded plug-in.
         void *handle = dlopen(library.c_str(), RTLD_NOW | RTLD_NOLOAD);
         ASSERT_NE(handle, nullptr);
