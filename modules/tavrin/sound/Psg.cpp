@@ -51,8 +51,8 @@ constexpr uint32_t kWaveOn = 10;
 uint8_t &Reg(uint32_t r) { return Psg.registers[r]; }
 bool StatusOn(int c) { return (Reg(kStatus) >> c) & 1; }
 
-// The squares play 32 steps of an 8-step duty at 0x20000 / (2048 - x) Hz;
-// the wave table plays its 32 samples at a quarter of that, 64 at an eighth.
+// The squares sound at 0x20000 / (2048 - x) Hz; the wave table plays its 32
+// samples at half of that, 64 samples at a quarter.
 int32_t FrequencyOf(int c, int32_t x)
 {
     if (c == 2)
