@@ -3,10 +3,9 @@
 // sets. One constant table per module (see ConsoleModule.h).
 #pragma once
 
-namespace ConsoleGlue {
+#include <string>
 
-// Size of the machine's battery file name buffer, with its terminating zero.
-inline constexpr int kSaveNameSize = 260;
+namespace ConsoleGlue {
 
 struct ConsoleMachine {
     // Starts the machine on the image (narrow path); false when it cannot
@@ -25,9 +24,9 @@ struct ConsoleMachine {
     // Non-zero once the machine has been shut down; the machine's frame
     // step ends frames while it is set.
     int *quitFlag;
-    // The machine's battery file name, kSaveNameSize bytes; the glue fills
-    // it before `start`.
-    char *saveName;
+    // The machine's battery file name, of any length; the glue sets it
+    // before `start`.
+    std::string *saveName;
 };
 
 } // namespace ConsoleGlue

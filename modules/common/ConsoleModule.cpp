@@ -7,7 +7,6 @@
 #include "engine/Engine.h"
 #include "ui/propertytree/SettingsPage.h"
 
-#include <cstring>
 
 namespace ConsoleGlue {
 
@@ -34,31 +33,11 @@ bool ConsoleModule::SoundWanted() const
     return ourEngine && ourEngine->GetSettings().GetBoolean(L"Sound") && m_settings.GetBoolean(L"Sound");
 }
 
-namespace {
-
-// A name cut short would be another file's: battery memory would be read
-// from and saved to the wrong place.
-bool FitsSaveName(char const *name)
-{
-    size_t const length = std::strlen(name);
-    if (length < static_cast<size_t>(kSaveNameSize))
-        return true;
-    Zorvan::printConsole("The battery file name is too long (%zu bytes, at most %d): %s\n", length,
-                         kSaveNameSize - 1, name);
-    return false;
-}
-
-} // namespace
-
 bool ConsoleModule::OpenRom(Zorvan::String path)
 {
     CheckState();
     if (ourEngine)
         ourEngine->ResetConsole();
-    Zorvan::String const saveName = GetSaveName();
-    char const *narrowSaveName = static_cast<char const *>(saveName);
-    if (!FitsSaveName(narrowSaveName))
-        return false;
     if (!m_video || !m_video->Open(0, 0, Ondrel::PixelFormatNone))
         return false;
     if (m_input)
@@ -66,7 +45,7 @@ bool ConsoleModule::OpenRom(Zorvan::String path)
     if (m_sound && SoundWanted())
         m_sound->Open(m_settings.GetInt(L"SoundRate"), 8, false);
     *m_machine.quitFlag = 0;
-    std::memcpy(m_machine.saveName, narrowSaveName, std::strlen(narrowSaveName) + 1);
+    *m_machine.saveName = static_cast<char const *>(GetSaveName());
     m_machineStarted = true;
     return m_machine.start(static_cast<char const *>(path));
 }

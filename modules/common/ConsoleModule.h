@@ -5,7 +5,7 @@
 // A console plug-in supplies
 //   - its machine as a ConsoleMachine table (ConsoleMachine.h): start,
 //     shutdown, reset, frame, state writer and reader, the quit flag and the
-//     battery-name buffer;
+//     battery file name;
 //   - its video, derived from ConsoleVideo (ConsoleVideo.h), constructible
 //     from (Module *), giving the machine's two frame-skip counters;
 //   - its input, derived from ConsoleInput (ConsoleInput.h) with its button
@@ -47,9 +47,8 @@ public:
     // CheckState, ResetConsole, the video's Open (0, 0, 0), the input's
     // Open, the sound's Open ("SoundRate", 8 bits, mono) when SoundWanted,
     // the quit flag cleared, the save name stored, the machine's start.
-    // False when the video does not open, when the save name does not fit
-    // the machine's buffer (a console line says so) or when the machine
-    // refuses the image.
+    // False when the video does not open or when the machine refuses the
+    // image.
     bool OpenRom(Zorvan::String path) override;
     // One machine frame; false once the machine was told to quit.
     bool RunFrame() override;

@@ -28,7 +28,7 @@ std::string logText;
 bool failStateWrites = false;
 
 int quitFlag = 0;
-char saveName[ConsoleGlue::kSaveNameSize];
+std::string saveName;
 int frame = 0;
 int quitAfter = 0;
 
@@ -52,9 +52,9 @@ bool Start(char const *path)
 void Shutdown()
 {
     Log("shutdown");
-    if (saveName[0])
+    if (!saveName.empty())
         std::ofstream(saveName) << "frames " << frame << "\n";
-    saveName[0] = 0;
+    saveName.clear();
 }
 
 void Reset()
@@ -99,7 +99,9 @@ bool ReadState(char const *path)
 
 } // namespace
 
-ConsoleGlue::ConsoleMachine const kMachine{Start, Shutdown, Reset, RunFrame, WriteState, ReadState, &quitFlag, saveName};
+ConsoleGlue::ConsoleMachine const kMachine{
+    Start, Shutdown, Reset, RunFrame, WriteState, ReadState, &quitFlag, &saveName,
+};
 
 void Log(std::string const &line)
 {

@@ -18,7 +18,7 @@ constexpr ConsoleGlue::ExtensionText kExtensions[] = {
 };
 
 // The battery file name the glue hands over.
-char saveName[ConsoleGlue::kSaveNameSize];
+std::string saveName;
 
 Zorvan::String Wide(std::string const &text)
 {
@@ -71,7 +71,7 @@ bool ReadState(char const *path)
 }
 
 ConsoleGlue::ConsoleMachine const kMachine{
-    &Start, &Shutdown, &MachineReset, &RunFrame, &WriteState, &ReadState, &QuitFlag, saveName,
+    &Start, &Shutdown, &MachineReset, &RunFrame, &WriteState, &ReadState, &QuitFlag, &saveName,
 };
 
 bool EndsWithGg(Zorvan::String name)

@@ -15,7 +15,7 @@ namespace {
 constexpr ConsoleGlue::ExtensionText kExtensions[] = {{L"NES ROM", L".nes"}};
 
 // The battery file name the glue hands over, and its quit flag.
-char saveName[ConsoleGlue::kSaveNameSize];
+std::string saveName;
 int quitWord = 1;
 
 Zorvan::String Wide(std::string const &text)
@@ -60,7 +60,7 @@ bool ReadState(char const *path)
 }
 
 ConsoleGlue::ConsoleMachine const kMachine{
-    &Start, &Shutdown, &MachineReset, &RunFrame, &WriteState, &ReadState, &quitWord, saveName,
+    &Start, &Shutdown, &MachineReset, &RunFrame, &WriteState, &ReadState, &quitWord, &saveName,
 };
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "modules/tavrin/module/TavrinModule.h"
 
 #include "common/zorvan/Console.h"
+#include "engine/BaseSound.h"
 #include "engine/Engine.h"
 #include "modules/common/ConsoleDesc.h"
 #include "modules/common/ModuleMessages.h"
@@ -11,6 +12,7 @@
 #include "modules/tavrin/machine/Machine.h"
 #include "modules/tavrin/machine/SoundFifo.h"
 #include "platform/ondrel/Input.h"
+#include "ui/propertytree/SettingsPage.h"
 
 #include <algorithm>
 #include <cstring>
@@ -22,12 +24,8 @@ namespace Tavrin {
 
 namespace {
 
-// The glue fills this before each start; the machine keeps its own copy.
-char SaveNameBuffer[ConsoleGlue::kSaveNameSize];
-
 bool StartMachine(char const *path)
 {
-    SaveFileName = SaveNameBuffer;
     LastBatteryLoad = BatteryLoadReport{};
     return MachineStart(path) != 0;
 }
@@ -45,7 +43,7 @@ bool ReadState(char const *path) { return LoadStateFile(path) == 1; }
 
 ConsoleGlue::ConsoleMachine const kMachine{
     StartMachine, MachineShutdown, MachineReset, RunMachineFrame, WriteState, ReadState,
-    reinterpret_cast<int *>(&MachineStopped), SaveNameBuffer,
+    reinterpret_cast<int *>(&MachineStopped), &SaveFileName,
 };
 
 constexpr ConsoleGlue::ExtensionText kExtensions[] = {{L"GameBoy Advance ROM", L".gba"}};
@@ -61,6 +59,28 @@ constexpr wchar_t const *kKeyNames[] = {L"Up", L"Down", L"Left", L"Right", L"Sta
                                         L"Select", L"A", L"B", L"L", L"R"};
 constexpr int kDefaultKeyIndex[] = {0, 1, 2, 3, 4, 7, 5, 6, 8, 9};
 constexpr int kDefaultJoystickButton[] = {0, 1, 2, 3, 6, 7, 4, 5, 8, 9};
+
+constexpr wchar_t const *kDefaultScreenSize = L"100%";
+
+// The platform's default key of button i (in kKeyNames order); 0 without
+// an engine.
+int DefaultKey(size_t i)
+{
+    Ondrel::Input const *input = ourEngine ? ourEngine->GetInput() : nullptr;
+    uint16_t const *keys = input ? input->GetDefaultKeys() : nullptr;
+    return keys ? int(keys[kDefaultKeyIndex[i]]) : 0;
+}
+
+// Key and joystick button codes are bytes.
+bool IsCode(int code) { return code >= 0 && code <= 0xFF; }
+
+bool IsScreenSizeChoice(Zorvan::String const &text)
+{
+    for (wchar_t const *const *choice = SettingsPageChoices::ScreenScale; *choice; ++choice)
+        if (text == *choice)
+            return true;
+    return false;
+}
 
 bool FileExists(Zorvan::String const &path)
 {
@@ -118,7 +138,7 @@ void TavrinModule::ResetSettings()
     Module::ResetSettings();
     m_settings.Set(L"UseBlend", false, false);
     m_settings.Set(L"DoubleWidth", false, false);
-    m_settings.Set(L"ScreenSize", L"100%", false);
+    m_settings.Set(L"ScreenSize", kDefaultScreenSize, false);
     m_settings.Set(L"FrameSync", true, false);
     m_settings.Set(L"FrameSkip", 3, false);
     m_settings.Set(L"SoundBuffers", 8, false);
@@ -127,13 +147,34 @@ void TavrinModule::ResetSettings()
     for (int c = 0; c < 16; ++c)
         m_settings.Set(Zorvan::String(L"SoundChannel") + Zorvan::String(std::to_wstring(c).c_str()), c < 6, false);
     m_settings.Set(L"SoundRate", 44100, false);
-    Ondrel::Input const *input = ourEngine ? ourEngine->GetInput() : nullptr;
-    uint16_t const *keys = input ? input->GetDefaultKeys() : nullptr;
     for (size_t i = 0; i < std::size(kKeyNames); ++i)
-        m_settings.Set(Zorvan::String(L"vk") + kKeyNames[i], keys ? int(keys[kDefaultKeyIndex[i]]) : 0, false);
+        m_settings.Set(Zorvan::String(L"vk") + kKeyNames[i], DefaultKey(i), false);
     for (size_t i = 0; i < std::size(kKeyNames); ++i)
         m_settings.Set(Zorvan::String(L"js") + kKeyNames[i], kDefaultJoystickButton[i], false);
     m_settings.Set(L"PadSkin", L"Quintar Default", false);
+    LoadPad();
+}
+
+void TavrinModule::LoadSettings()
+{
+    Module::LoadSettings();
+    // The key store may hold hand edits or another version's values: a frame
+    // skip is held within the page's choices and a sound rate within the
+    // mixer's, and a screen size, key or joystick button the program does
+    // not know falls back to its default.
+    m_settings.Set(L"FrameSkip", std::clamp(m_settings.GetInt(L"FrameSkip"), 0, TavrinSettingsPage::kLastFrameSkip),
+                   false);
+    m_settings.Set(L"SoundRate", ZorvanEngine::BaseSound::ClampRate(m_settings.GetInt(L"SoundRate")), false);
+    if (!IsScreenSizeChoice(m_settings.GetString(L"ScreenSize")))
+        m_settings.Set(L"ScreenSize", kDefaultScreenSize, false);
+    for (size_t i = 0; i < std::size(kKeyNames); ++i) {
+        Zorvan::String const key = Zorvan::String(L"vk") + kKeyNames[i];
+        Zorvan::String const button = Zorvan::String(L"js") + kKeyNames[i];
+        if (!IsCode(m_settings.GetInt(key)))
+            m_settings.Set(key, DefaultKey(i), false);
+        if (!IsCode(m_settings.GetInt(button)))
+            m_settings.Set(button, kDefaultJoystickButton[i], false);
+    }
     LoadPad();
 }
 

@@ -23,6 +23,8 @@ public:
     // the game runs on as it was.
     bool LoadState(int slot) override;
     void ResetSettings() override;
+    // The key store's values, each one the module cannot use replaced.
+    void LoadSettings() override;
     TavrinSettingsPage &GetTavrinPage() const { return GetConsolePage(); }
 };
 

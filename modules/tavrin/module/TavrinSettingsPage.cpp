@@ -4,7 +4,9 @@
 #include "ui/propertytree/ListItem.h"
 #include "ui/propertytree/ValueItem.h"
 
-#include <QMessageBox>
+#include "common/zorvan/MessagePresenter.h"
+
+#include <algorithm>
 
 namespace Tavrin {
 
@@ -16,6 +18,15 @@ namespace {
 constexpr int kButtonImages[TavrinSettingsPage::kButtonRows] = {32, 33, 34, 35, 39, 38, 36, 37, 40, 41};
 // "SoundRate" by list index; any other rate shows as the first.
 constexpr int kSoundRates[] = {44100, 22050, 11025};
+
+// The choice at an index of a null-ended list; null past its end.
+wchar_t const *ChoiceAt(wchar_t const *const *choices, int index)
+{
+    for (int i = 0; index >= 0 && choices[i]; ++i)
+        if (i == index)
+            return choices[i];
+    return nullptr;
+}
 } // namespace
 
 TavrinSettingsPage::TavrinSettingsPage(PropertyMap *settings) : ConsoleSettingsPage(settings) {}
@@ -32,6 +43,8 @@ void TavrinSettingsPage::OnInitDialog()
 {
     SetTitle(L"GameBoy Advance");
     SettingsPage::OnInitDialog();
+    // Bindings left from an opening that was cancelled are dropped.
+    m_pending = PropertyMap();
     PropertyTree &tree = GetTree();
     PropertyRow const display = tree.InsertItem(CategoryItem::Create(L"Display", L""), 19, 19);
     m_screenSize = tree.InsertItem(ListItem::Create(L"Screen Size", SettingsPageChoices::ScreenScale, 0), 31, 31, display);
@@ -57,14 +70,16 @@ void TavrinSettingsPage::LoadValues()
     GetTree().SetCheck(m_autoSync, m_settings->GetBoolean(L"FrameSync"));
     const int rate = m_settings->GetInt(L"SoundRate");
     SetItemInt(m_quality, rate == 11025 ? 2 : rate == 22050 ? 1 : 0);
-    SetItemInt(m_frameSkip, m_settings->GetInt(L"FrameSkip"));
+    SetItemInt(m_frameSkip, std::clamp(m_settings->GetInt(L"FrameSkip"), 0, kLastFrameSkip));
     Refresh();
     LoadPadSkin();
 }
 
 void TavrinSettingsPage::SaveValues()
 {
-    m_settings->Set(L"ScreenSize", GetItemString(m_screenSize), false);
+    // The list's value is its index; the setting is the chosen text.
+    if (wchar_t const *size = ChoiceAt(SettingsPageChoices::ScreenScale, GetItemInt(m_screenSize)))
+        m_settings->Set(L"ScreenSize", size, false);
     m_settings->Set(L"UseBlend", GetTree().GetCheck(m_smoothing), false);
     const int quality = GetItemInt(m_quality);
     m_settings->Set(L"SoundRate", quality == 1 || quality == 2 ? kSoundRates[quality] : kSoundRates[0], false);
@@ -91,8 +106,7 @@ long TavrinSettingsPage::OnBrowse(PropertyItem *item)
 
 long TavrinSettingsPage::OnReset(PropertyItem *)
 {
-    if (QMessageBox::question(this, QString(), QStringLiteral("Are you sure you want to reset this property?"),
-                              QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+    if (Zorvan::presentMessage(L"Are you sure you want to reset this property?", Zorvan::String(), MB_YESNO) != IDYES)
         return 0;
     m_buttonDialog.m_result = ButtonAssignDialog::Unbound;
     OnButtonDlgDestroy();

@@ -13,6 +13,8 @@ public:
     static constexpr int kButtonRows = 10;
     // The input rows in their order (Up, Down, Left, Right, Start, Select, A, B, L, R).
     static wchar_t const *const kButtonNames[kButtonRows];
+    // The last of the "Frame Skip" choices ("0" to "8").
+    static constexpr int kLastFrameSkip = 8;
 
     PropertyRow GetScreenSizeRow() const { return m_screenSize; }
     PropertyRow GetSmoothingRow() const { return m_smoothing; }
