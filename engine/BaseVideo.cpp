@@ -124,8 +124,9 @@ void BaseVideo::UpdateSettings()
         m_showStats = ourEngine->GetSettings().GetBoolean(L"Debug");
     if (m_module) {
         PropertyMap const &settings = m_module->GetSettings();
-        // A negative count would keep every later frame from being drawn.
-        m_frameSkip = std::max(0, settings.GetInt(L"FrameSkip"));
+        // A negative count would keep every later frame from being drawn and
+        // a huge one overflows the frame count; the pages offer 0 to 8.
+        m_frameSkip = std::clamp(settings.GetInt(L"FrameSkip"), 0, 8);
         m_frameSync = settings.GetBoolean(L"FrameSync");
         m_screenSize = settings.GetString(L"ScreenSize");
         if (m_context)

@@ -5,6 +5,8 @@
 #include "engine/tests/BaseMediaFixture.h"
 #include "platform/ondrel/DrawingContext.h"
 
+#include <climits>
+
 using namespace EngineTest;
 using ZorvanEngine::BaseVideo;
 
@@ -148,6 +150,8 @@ TEST_F(BaseVideoTest, SyncVideoSkipsTheFramesThatFellDue)
         {"3 periods at 50 Hz", 4, true, false, 3 * 20000, 2, 5},
         {"one period: no skip", 4, true, true, 16667, 0, 5},
         {"negative FrameSkip never skips", -1, true, true, 10 * 16667, 0, 1},
+        {"no sync: a huge count is the pages' largest, 8", INT_MAX, false, true, 0, 8, 9},
+        {"a huge FrameSkip skips at most 8", INT_MAX, true, true, 20 * 16667, 8, 9},
     };
     engine->SetRunning(true);
     for (Case const &c : cases) {
