@@ -7,6 +7,7 @@
 #include "modules/tavrin/cpu/ArmCondition.h"
 #include "modules/tavrin/cpu/ArmHooks.h"
 #include "modules/tavrin/cpu/ArmMemory.h"
+#include "modules/tavrin/cpu/IdleLoop.h"
 
 #include <bit>
 #include <cstdio>
@@ -323,11 +324,19 @@ inline void ThumbLoadMultiple(ArmState *s, uint32_t op)
             BiosCall(s, imm8);
         else if (cond == 0xE)
             ThumbReportUndefined(s, op, pc);
-        else if (ConditionPasses(cond, s->cpsr))
-            r[15] = pc + 4 + uint32_t(int32_t(int8_t(imm8)) * 2);
+        else if (ConditionPasses(cond, s->cpsr)) {
+            const uint32_t target = pc + 4 + uint32_t(int32_t(int8_t(imm8)) * 2);
+            r[15] = target;
+            IdleBranchTaken(s, pc, target, true);
+        }
         break;
     }
-    case 0x1C: r[15] = pc + 4 + (uint32_t(int32_t(op << 21) >> 20)); break;
+    case 0x1C: {
+        const uint32_t target = pc + 4 + (uint32_t(int32_t(op << 21) >> 20));
+        r[15] = target;
+        IdleBranchTaken(s, pc, target, true);
+        break;
+    }
     case 0x1D: ThumbReportUndefined(s, op, pc); break;
     case 0x1E: r[14] = pc + 4 + (uint32_t(int32_t(op << 21) >> 9)); break;
     default: { // BL, second half
