@@ -4,7 +4,9 @@
 #include "modules/tavrin/cpu/ArmOpcodeTable.h"
 #include "modules/tavrin/cpu/ArmSlotKey.h"
 
+#include <array>
 #include <cstring>
+#include <utility>
 
 namespace Tavrin {
 
@@ -36,27 +38,36 @@ bool ThumbOpIsPure(uint32_t op)
     }
 }
 
-bool ArmOpIsPure(uint32_t op)
+namespace {
+
+// What each ARM opcode-table slot needs to be free of effects: never, or
+// which of its register fields must not name r15.
+constexpr uint8_t NeverPure = 0xFF, RdNotPc = 1, RnNotPc = 2;
+
+constexpr uint8_t SlotPurity(uint32_t index)
 {
-    if ((op >> 28) == 0xF)
-        return false;
-    const SlotKey key = ClassifyArmIndex(ArmTableIndex(op));
-    const uint32_t rn = (op >> 16) & 15, rd = (op >> 12) & 15;
-    const bool writeBack = !(key.bits & 0x10) || (key.bits & 0x02);
+    const SlotKey key = ClassifyArmIndex(index);
+    const uint8_t writeBackBase = (!(key.bits & 0x10) || (key.bits & 0x02)) ? RnNotPc : 0;
     switch (key.kind) {
     case ArmKind::DataProc: // rd 15 also covers the status restore of the tests
     case ArmKind::MrsCpsr:
     case ArmKind::MrsSpsr:
-    case ArmKind::CountLeadingZeros: return rd != 15;
-    case ArmKind::LoadStore: return (key.bits & 0x01) && rd != 15 && !(writeBack && rn == 15);
-    case ArmKind::LoadStoreHalf: return key.half != HalfKind::Store && rd != 15 && !(writeBack && rn == 15);
-    case ArmKind::Multiply: return rn != 15;
-    case ArmKind::MultiplyLong: return rn != 15 && rd != 15;
-    default: return false;
+    case ArmKind::CountLeadingZeros: return RdNotPc;
+    case ArmKind::LoadStore: return (key.bits & 0x01) ? RdNotPc | writeBackBase : NeverPure;
+    case ArmKind::LoadStoreHalf: return key.half != HalfKind::Store ? RdNotPc | writeBackBase : NeverPure;
+    case ArmKind::Multiply: return RnNotPc;
+    case ArmKind::MultiplyLong: return RnNotPc | RdNotPc;
+    default: return NeverPure;
     }
 }
 
-namespace {
+template <std::size_t... I>
+constexpr std::array<uint8_t, 4096> BuildSlotPurity(std::index_sequence<I...>)
+{
+    return {SlotPurity(uint32_t(I))...};
+}
+
+constexpr std::array<uint8_t, 4096> ArmSlotPurity = BuildSlotPurity(std::make_index_sequence<4096>{});
 
 // Every instruction from target up to the branch, read as the fetch reads it.
 bool BodyIsPure(uint32_t branchPc, uint32_t target, bool thumb)
@@ -73,14 +84,30 @@ bool BodyIsPure(uint32_t branchPc, uint32_t target, bool thumb)
     return true;
 }
 
+bool SameRegisters(const IdleWatch &w, const ArmState *s)
+{
+    uint32_t differ = w.cpsr ^ s->cpsr;
+    for (int n = 0; n < 15; ++n)
+        differ |= w.r[n] ^ s->r[n];
+    return differ == 0;
+}
+
 } // namespace
+
+bool ArmOpIsPure(uint32_t op)
+{
+    const uint8_t needs = ArmSlotPurity[ArmTableIndex(op)];
+    if ((op >> 28) == 0xF || needs == NeverPure)
+        return false;
+    return !((needs & RdNotPc) && ((op >> 12) & 15) == 15) && !((needs & RnNotPc) && ((op >> 16) & 15) == 15);
+}
 
 void IdleLoopTurn(ArmState *s, uint32_t branchPc, uint32_t target, bool thumb)
 {
     IdleWatch &w = Idle;
     if (w.branchPc == branchPc) {
         // One whole turn ran since the record.
-        if (w.cpsr == s->cpsr && std::memcmp(w.r, s->r, sizeof w.r) == 0) {
+        if (SameRegisters(w, s)) {
             const int32_t turn = w.cyclesLeft - s->cyclesLeft;
             // Leave between 1 and turn cycles, so the last turn still ends
             // the slice where the single steps would.
