@@ -22,6 +22,7 @@ struct LoopCase {
     uint32_t at;
     std::vector<uint32_t> code; // words, or halfwords for THUMB
     uint32_t r0, r1, r3;
+    uint32_t entry = 0; // where execution starts, from `at`
 };
 
 constexpr uint32_t Rom = 0x08000000, Iwram = 0x03000000, Io = 0x04000000, Word = 0x03000100;
@@ -31,6 +32,16 @@ std::vector<LoopCase> Cases()
     return {
         {"thumb line-counter poll in ROM", true, Rom,
          {0x88C1 /* ldrh r1,[r0,#6] */, 0x29A0 /* cmp r1,#160 */, T::Bcond(NE, Rom + 4, Rom)}, Io, 0, 0},
+        // Entered at the compare with r1 from elsewhere: the first arrival at
+        // the branch differs from every later one.
+        {"thumb poll entered in its middle", true, Rom,
+         {0x88C1 /* ldrh r1,[r0,#6] */, 0x29A0 /* cmp r1,#160 */, T::Bcond(NE, Rom + 4, Rom)}, Io, 7, 0, 2},
+        // r2 takes r3, r3 takes r4, r4 takes the line counter (moves that keep
+        // the flags): the registers settle only on the third turn.
+        {"thumb poll settling over three turns", true, Rom,
+         {0x88C1 /* ldrh r1,[r0,#6] */, 0x29A0 /* cmp r1,#160 */, 0x461A /* mov r2,r3 */, 0x4623 /* mov r3,r4 */,
+          0x460C /* mov r4,r1 */, T::Bcond(NE, Rom + 10, Rom)},
+         Io, 7, 9},
         {"thumb jump to itself", true, Iwram, {T::Spin}, 0, 0, 0},
         {"thumb word poll with shift and test", true, Iwram,
          {0x6801 /* ldr r1,[r0] */, 0x00CA /* lsl r2,r1,#3 */, T::Alu(8, 1, 3), T::Bcond(EQ, Iwram + 6, Iwram)},
@@ -43,6 +54,9 @@ std::vector<LoopCase> Cases()
         {"arm line-counter poll in ROM", false, Rom,
          {MemHalf(true, 1, true, true, false, 1, 0, 6), DpImm(CMP, true, 0, 1, 160), Branch(Rom + 8, Rom, false, NE)},
          Io, 0, 0},
+        {"arm poll entered in its middle", false, Rom,
+         {MemHalf(true, 1, true, true, false, 1, 0, 6), DpImm(CMP, true, 0, 1, 160), Branch(Rom + 8, Rom, false, NE)},
+         Io, 7, 0, 4},
         {"arm jump to itself", false, Iwram, {SpinArm}, 0, 0, 0},
         {"arm literal poll with flag-setting and", false, Rom,
          {Mem(true, false, true, true, false, 0, 15, 8), Mem(true, false, true, true, false, 1, 0, 0),
@@ -81,7 +95,7 @@ Outcome RunSlice(const LoopCase &c, int32_t budget, bool bySteps)
     cpu.r[0] = c.r0;
     cpu.r[1] = c.r1;
     cpu.r[3] = c.r3;
-    cpu.r[15] = c.at;
+    cpu.r[15] = c.at + c.entry;
     cpu.cyclesLeft = budget;
     if (bySteps) {
         while (cpu.cyclesLeft > 0)
@@ -95,8 +109,13 @@ Outcome RunSlice(const LoopCase &c, int32_t budget, bool bySteps)
 
 TEST(IdleLoop, ASliceEndsWhereSingleStepsEnd)
 {
+    // Slices too short for a second turn, the machine's two slice lengths, a
+    // long one, and a run of lengths that ends the last turn at every point.
+    std::vector<int32_t> budgets = {1, 2, 3, 7, 960, 272, 4099, 100000};
+    for (int32_t budget = 1000; budget < 1032; ++budget)
+        budgets.push_back(budget);
     for (const LoopCase &c : Cases()) {
-        for (int32_t budget : {1, 2, 3, 7, 960, 961, 4099, 100000}) {
+        for (int32_t budget : budgets) {
             const Outcome want = RunSlice(c, budget, true);
             const Outcome got = RunSlice(c, budget, false);
             const std::string where = std::string(c.name) + ", " + std::to_string(budget) + " cycles";
