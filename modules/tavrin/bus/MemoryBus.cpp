@@ -27,6 +27,16 @@ inline uint32_t Region(uint32_t a28) { return a28 >> 24; }
 
 inline bool BiosProtectedRead(uint32_t a28) { return a28 < 0x4000 && ConsoleCpu.r[15] >= 0x4000; }
 
+// The unaligned-access trace, out of line so the access paths stay lean.
+[[gnu::cold, gnu::noinline]] void TraceUnalignedRead(const char *kind, uint32_t a28)
+{
+    std::printf("MEM: Unaligned %s [%08X] (PC=%08X)\n", kind, a28, ConsoleCpu.r[15]);
+}
+[[gnu::cold, gnu::noinline]] void TraceUnalignedWrite(const char *kind, uint32_t a28, int digits, uint32_t value)
+{
+    std::printf("MEM: Unaligned %s [%08X] = %0*X (PC=%08X)\n", kind, a28, digits, value, ConsoleCpu.r[15]);
+}
+
 } // namespace
 
 uint8_t *ReadPageTable[PageCount];
@@ -79,8 +89,8 @@ uint32_t BusRead32(uint32_t address)
 {
     uint32_t a28 = address & 0x0FFFFFFF;
     ConsoleCpu.cyclesLeft -= WaitCycles32[Region(a28)];
-    if ((address & 3) && (LogFlags & 4))
-        std::printf("MEM: Unaligned qread [%08X] (PC=%08X)\n", a28, ConsoleCpu.r[15]);
+    if ((address & 3) && (LogFlags & 4)) [[unlikely]]
+        TraceUnalignedRead("qread", a28);
     uint32_t word = BiosProtectedRead(a28) ? BiosOpenBusWord
                                            : HostWord(ReadPageTable[a28 >> PageShift] + (address & 0x3FFC));
     // Unlike the CPU's own word loads, which rotate, the bus shifts a
@@ -92,8 +102,8 @@ uint32_t BusRead16(uint32_t address)
 {
     uint32_t a28 = address & 0x0FFFFFFF;
     ConsoleCpu.cyclesLeft -= WaitCycles16[Region(a28)];
-    if ((address & 1) && (LogFlags & 4))
-        std::printf("MEM: Unaligned wread [%08X] (PC=%08X)\n", a28, ConsoleCpu.r[15]);
+    if ((address & 1) && (LogFlags & 4)) [[unlikely]]
+        TraceUnalignedRead("wread", a28);
     if (IsEepromAddress(a28))
         return EepromReadBit();
     uint32_t half = BiosProtectedRead(a28) ? (BiosOpenBusWord >> (8 * (address & 2))) & 0xFFFF
@@ -115,8 +125,8 @@ void BusWrite32(uint32_t address, uint32_t value)
     uint32_t a28 = address & 0x0FFFFFFF;
     uint32_t region = Region(a28);
     ConsoleCpu.cyclesLeft -= WaitCycles32[region];
-    if ((address & 3) && (LogFlags & 4))
-        std::printf("MEM: Unaligned qwrite [%08X] = %08X (PC=%08X)\n", a28, value, ConsoleCpu.r[15]);
+    if ((address & 3) && (LogFlags & 4)) [[unlikely]]
+        TraceUnalignedWrite("qwrite", a28, 8, value);
     if (region == 4) {
         WriteIo(a28 & ~3u, value & 0xFFFF);
         WriteIo((a28 & ~3u) + 2, value >> 16);
@@ -132,8 +142,8 @@ void BusWrite16(uint32_t address, uint32_t value)
     uint32_t a28 = address & 0x0FFFFFFF;
     uint32_t region = Region(a28);
     ConsoleCpu.cyclesLeft -= WaitCycles16[region];
-    if ((address & 1) && (LogFlags & 4))
-        std::printf("MEM: Unaligned wwrite [%08X] = %04X (PC=%08X)\n", a28, value & 0xFFFF, ConsoleCpu.r[15]);
+    if ((address & 1) && (LogFlags & 4)) [[unlikely]]
+        TraceUnalignedWrite("wwrite", a28, 4, value & 0xFFFF);
     if (IsEepromAddress(a28)) {
         EepromWriteBit(value & 0xFF);
         return;

@@ -4,6 +4,7 @@
 
 #include "modules/tavrin/cpu/ArmHooks.h"
 #include "modules/tavrin/cpu/ArmSlotKey.h"
+#include "modules/tavrin/cpu/IdleLoop.h"
 
 namespace Tavrin {
 
@@ -17,9 +18,13 @@ inline uint32_t ArmBranchOffset(uint32_t op)
 template <SlotKey K>
 void ArmOp_Branch(ArmState *s, uint32_t op)
 {
+    const uint32_t next = s->r[15];
+    const uint32_t target = next + ArmBranchOffset(op) + 4;
+    s->r[15] = target;
     if constexpr (K.kind == ArmKind::BranchLink)
-        s->r[14] = s->r[15];
-    s->r[15] = s->r[15] + ArmBranchOffset(op) + 4;
+        s->r[14] = next;
+    else
+        IdleBranchTaken(s, next - 4, target, false);
 }
 
 // Jumps to target, switching instruction set by its bit 0; a switch cuts

@@ -3,6 +3,7 @@
 #include "modules/tavrin/cpu/ArmCondition.h"
 #include "modules/tavrin/cpu/ArmHooks.h"
 #include "modules/tavrin/cpu/ArmOpcodeTable.h"
+#include "modules/tavrin/cpu/IdleLoop.h"
 #include "modules/tavrin/cpu/ThumbDecoder.h"
 
 namespace Tavrin {
@@ -42,8 +43,20 @@ void ArmStepInstruction(ArmState *s)
         ArmStep(s);
 }
 
+namespace {
+
+// Polling loops may be charged in bulk only between these brackets, so
+// single steps always execute every turn.
+struct IdleArmed {
+    IdleArmed() { Idle.armed = 1; }
+    ~IdleArmed() { Idle.armed = 0; }
+};
+
+} // namespace
+
 int ArmRunFrame(ArmState *s)
 {
+    const IdleArmed armed;
     for (;;) {
         // The instruction set is chosen once per slice; anything that changes
         // it cuts the slice short.
@@ -54,6 +67,7 @@ int ArmRunFrame(ArmState *s)
             while (s->cyclesLeft > 0)
                 ArmStep(s);
         }
+        IdleSliceEnded();
 
         if (s->earlyExit) {
             FoldEarlyExit(s);

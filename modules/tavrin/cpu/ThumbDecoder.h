@@ -7,6 +7,7 @@
 #include "modules/tavrin/cpu/ArmCondition.h"
 #include "modules/tavrin/cpu/ArmHooks.h"
 #include "modules/tavrin/cpu/ArmMemory.h"
+#include "modules/tavrin/cpu/IdleLoop.h"
 
 #include <bit>
 #include <cstdio>
@@ -235,27 +236,32 @@ inline void ThumbLoadMultiple(ArmState *s, uint32_t op)
     s->cyclesLeft -= WaitCycles16[(pc >> 24) & 15];
     const uint32_t op = HostHalf(ReadPageTable[pc >> PageShift] + (pc & 0x3FFE));
     r[15] = pc + 2;
-    const uint32_t rd = op & 7, rs = (op >> 3) & 7, rd8 = (op >> 8) & 7, imm8 = op & 0xFF;
-    const uint32_t imm5 = (op >> 6) & 31;
+    // The fields are read where each form needs them: computed up front they
+    // would be spilled to the stack on every instruction.
+    const auto rd = [op] { return op & 7; };
+    const auto rs = [op] { return (op >> 3) & 7; };
+    const auto rd8 = [op] { return (op >> 8) & 7; };
+    const auto imm8 = [op] { return op & 0xFF; };
+    const auto imm5 = [op] { return (op >> 6) & 31; };
     uint32_t flags;
 
     switch (op >> 11) {
-    case 0x00: ThumbShiftByImmediate<ShiftKind::Lsl>(s, rd, r[rs], imm5); break;
-    case 0x01: ThumbShiftByImmediate<ShiftKind::Lsr>(s, rd, r[rs], imm5); break; // 0 means 32
-    case 0x02: ThumbShiftByImmediate<ShiftKind::Asr>(s, rd, r[rs], imm5); break; // 0 means 32
+    case 0x00: ThumbShiftByImmediate<ShiftKind::Lsl>(s, rd(), r[rs()], imm5()); break;
+    case 0x01: ThumbShiftByImmediate<ShiftKind::Lsr>(s, rd(), r[rs()], imm5()); break; // 0 means 32
+    case 0x02: ThumbShiftByImmediate<ShiftKind::Asr>(s, rd(), r[rs()], imm5()); break; // 0 means 32
     case 0x03: { // ADD/SUB register or 3-bit immediate
         const uint32_t b = (op & 0x400) ? (op >> 6) & 7 : r[(op >> 6) & 7];
-        r[rd] = (op & 0x200) ? SubWithFlags(r[rs], b, 1, flags) : AddWithFlags(r[rs], b, 0, flags);
+        r[rd()] = (op & 0x200) ? SubWithFlags(r[rs()], b, 1, flags) : AddWithFlags(r[rs()], b, 0, flags);
         SetNzcv(s, flags);
         break;
     }
     case 0x04: // MOV Rd8, #imm8
-        r[rd8] = imm8;
-        s->cpsr = (s->cpsr & 0x3FFFFFFF) | (imm8 ? 0 : FlagZ);
+        r[rd8()] = imm8();
+        s->cpsr = (s->cpsr & 0x3FFFFFFF) | (imm8() ? 0 : FlagZ);
         break;
-    case 0x05: SubWithFlags(r[rd8], imm8, 1, flags); SetNzcv(s, flags); break;
-    case 0x06: r[rd8] = AddWithFlags(r[rd8], imm8, 0, flags); SetNzcv(s, flags); break;
-    case 0x07: r[rd8] = SubWithFlags(r[rd8], imm8, 1, flags); SetNzcv(s, flags); break;
+    case 0x05: SubWithFlags(r[rd8()], imm8(), 1, flags); SetNzcv(s, flags); break;
+    case 0x06: r[rd8()] = AddWithFlags(r[rd8()], imm8(), 0, flags); SetNzcv(s, flags); break;
+    case 0x07: r[rd8()] = SubWithFlags(r[rd8()], imm8(), 1, flags); SetNzcv(s, flags); break;
     case 0x08:
         if (op & 0x400)
             ThumbHighRegister(s, op);
@@ -263,43 +269,43 @@ inline void ThumbLoadMultiple(ArmState *s, uint32_t op)
             ThumbAlu(s, op);
         break;
     case 0x09: { // LDR Rd8, [PC, #imm8 * 4]
-        const uint32_t address = ((pc + 4) & ~3u) + imm8 * 4;
+        const uint32_t address = ((pc + 4) & ~3u) + imm8() * 4;
         s->cyclesLeft -= LoadWait32(address) + 1;
-        r[rd8] = CpuLoadWord(s, address);
+        r[rd8()] = CpuLoadWord(s, address);
         break;
     }
     case 0x0A:
     case 0x0B: ThumbRegisterOffset(s, op); break;
-    case 0x0C: BusWrite32(r[rs] + imm5 * 4, r[rd]); break;
+    case 0x0C: BusWrite32(r[rs()] + imm5() * 4, r[rd()]); break;
     case 0x0D: {
-        const uint32_t address = r[rs] + imm5 * 4;
+        const uint32_t address = r[rs()] + imm5() * 4;
         s->cyclesLeft -= LoadWait32(address) + 1;
-        r[rd] = CpuLoadWord(s, address);
+        r[rd()] = CpuLoadWord(s, address);
         break;
     }
-    case 0x0E: BusWrite8(r[rs] + imm5, r[rd] & 0xFF); break;
+    case 0x0E: BusWrite8(r[rs()] + imm5(), r[rd()] & 0xFF); break;
     case 0x0F: {
-        const uint32_t address = r[rs] + imm5;
+        const uint32_t address = r[rs()] + imm5();
         s->cyclesLeft -= LoadWait16(address) + 1;
-        r[rd] = CpuLoadByte(s, address);
+        r[rd()] = CpuLoadByte(s, address);
         break;
     }
-    case 0x10: BusWrite16(r[rs] + imm5 * 2, r[rd] & 0xFFFF); break;
+    case 0x10: BusWrite16(r[rs()] + imm5() * 2, r[rd()] & 0xFFFF); break;
     case 0x11: {
-        const uint32_t address = r[rs] + imm5 * 2;
+        const uint32_t address = r[rs()] + imm5() * 2;
         s->cyclesLeft -= LoadWait16(address) + 1;
-        r[rd] = CpuLoadHalf(s, address);
+        r[rd()] = CpuLoadHalf(s, address);
         break;
     }
-    case 0x12: BusWrite32(r[13] + imm8 * 4, r[rd8]); break;
+    case 0x12: BusWrite32(r[13] + imm8() * 4, r[rd8()]); break;
     case 0x13: {
-        const uint32_t address = r[13] + imm8 * 4;
+        const uint32_t address = r[13] + imm8() * 4;
         s->cyclesLeft -= LoadWait32(address) + 1;
-        r[rd8] = CpuLoadWord(s, address);
+        r[rd8()] = CpuLoadWord(s, address);
         break;
     }
-    case 0x14: r[rd8] = ((pc + 4) & ~3u) + imm8 * 4; break;
-    case 0x15: r[rd8] = r[13] + imm8 * 4; break;
+    case 0x14: r[rd8()] = ((pc + 4) & ~3u) + imm8() * 4; break;
+    case 0x15: r[rd8()] = r[13] + imm8() * 4; break;
     case 0x16: // 0xB0-0xB7
         if ((op >> 8) == 0xB0)
             r[13] = (op & 0x80) ? r[13] - (op & 0x7F) * 4 : r[13] + (op & 0x7F) * 4;
@@ -320,22 +326,31 @@ inline void ThumbLoadMultiple(ArmState *s, uint32_t op)
     case 0x1B: {
         const uint32_t cond = (op >> 8) & 15;
         if (cond == 0xF)
-            BiosCall(s, imm8);
+            BiosCall(s, imm8());
         else if (cond == 0xE)
             ThumbReportUndefined(s, op, pc);
-        else if (ConditionPasses(cond, s->cpsr))
-            r[15] = pc + 4 + uint32_t(int32_t(int8_t(imm8)) * 2);
+        else if (ConditionPasses(cond, s->cpsr)) {
+            const uint32_t target = pc + 4 + uint32_t(int32_t(int8_t(imm8())) * 2);
+            r[15] = target;
+            IdleBranchTaken(s, pc, target, true);
+        }
         break;
     }
-    case 0x1C: r[15] = pc + 4 + (uint32_t(int32_t(op << 21) >> 20)); break;
+    case 0x1C: {
+        const uint32_t target = pc + 4 + (uint32_t(int32_t(op << 21) >> 20));
+        r[15] = target;
+        IdleBranchTaken(s, pc, target, true);
+        break;
+    }
     case 0x1D: ThumbReportUndefined(s, op, pc); break;
     case 0x1E: r[14] = pc + 4 + (uint32_t(int32_t(op << 21) >> 9)); break;
-    default: { // BL, second half
+    case 0x1F: { // BL, second half
         const uint32_t target = r[14] + (op & 0x7FF) * 2;
         r[14] = (pc + 2) | 1;
         r[15] = target & ~1u;
         break;
     }
+    default: __builtin_unreachable(); // a halfword has five bits above bit 10
     }
 }
 

@@ -1,0 +1,184 @@
+// Polling loops charged in bulk by the run loop: a slice through the run loop
+// must end exactly where single steps end (registers, flags, cycles, and
+// every store), and only bodies without effects may be charged in bulk.
+#include "modules/tavrin/cpu/IdleLoop.h"
+#include "modules/tavrin/tests/ArmAsm.h"
+#include "modules/tavrin/tests/TestMachine.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace Tavrin::Testing {
+namespace {
+
+using namespace Asm;
+
+struct LoopCase {
+    const char *name;
+    bool thumb;
+    uint32_t at;
+    std::vector<uint32_t> code; // words, or halfwords for THUMB
+    uint32_t r0, r1, r3;
+    uint32_t entry = 0; // where execution starts, from `at`
+};
+
+constexpr uint32_t Rom = 0x08000000, Iwram = 0x03000000, Io = 0x04000000, Word = 0x03000100;
+
+std::vector<LoopCase> Cases()
+{
+    return {
+        {"thumb line-counter poll in ROM", true, Rom,
+         {0x88C1 /* ldrh r1,[r0,#6] */, 0x29A0 /* cmp r1,#160 */, T::Bcond(NE, Rom + 4, Rom)}, Io, 0, 0},
+        // Entered at the compare with r1 from elsewhere: the first arrival at
+        // the branch differs from every later one.
+        {"thumb poll entered in its middle", true, Rom,
+         {0x88C1 /* ldrh r1,[r0,#6] */, 0x29A0 /* cmp r1,#160 */, T::Bcond(NE, Rom + 4, Rom)}, Io, 7, 0, 2},
+        // r2 takes r3, r3 takes r4, r4 takes the line counter (moves that keep
+        // the flags): the registers settle only on the third turn.
+        {"thumb poll settling over three turns", true, Rom,
+         {0x88C1 /* ldrh r1,[r0,#6] */, 0x29A0 /* cmp r1,#160 */, 0x461A /* mov r2,r3 */, 0x4623 /* mov r3,r4 */,
+          0x460C /* mov r4,r1 */, T::Bcond(NE, Rom + 10, Rom)},
+         Io, 7, 9},
+        {"thumb jump to itself", true, Iwram, {T::Spin}, 0, 0, 0},
+        {"thumb word poll with shift and test", true, Iwram,
+         {0x6801 /* ldr r1,[r0] */, 0x00CA /* lsl r2,r1,#3 */, T::Alu(8, 1, 3), T::Bcond(EQ, Iwram + 6, Iwram)},
+         Word, 0, 1},
+        {"thumb countdown", true, Rom, {0x3801 /* sub r0,#1 */, T::Bcond(NE, Rom + 2, Rom)}, 100000, 0, 0},
+        {"thumb poll that also stores", true, Rom,
+         {0x8201 /* strh r1,[r0,#16] */, 0x88C2 /* ldrh r2,[r0,#6] */, 0x2AA0 /* cmp r2,#160 */,
+          T::Bcond(NE, Rom + 6, Rom)},
+         Io, 0x55, 0},
+        {"arm line-counter poll in ROM", false, Rom,
+         {MemHalf(true, 1, true, true, false, 1, 0, 6), DpImm(CMP, true, 0, 1, 160), Branch(Rom + 8, Rom, false, NE)},
+         Io, 0, 0},
+        {"arm poll entered in its middle", false, Rom,
+         {MemHalf(true, 1, true, true, false, 1, 0, 6), DpImm(CMP, true, 0, 1, 160), Branch(Rom + 8, Rom, false, NE)},
+         Io, 7, 0, 4},
+        {"arm jump to itself", false, Iwram, {SpinArm}, 0, 0, 0},
+        {"arm literal poll with flag-setting and", false, Rom,
+         {Mem(true, false, true, true, false, 0, 15, 8), Mem(true, false, true, true, false, 1, 0, 0),
+          DpImm(AND, true, 1, 1, 1), Branch(Rom + 12, Rom, false, EQ), Word},
+         0, 0, 0},
+        {"arm poll with multiply and register shift", false, Iwram,
+         {Mem(true, false, true, true, false, 1, 0, 0), Mul(false, false, 2, 1, 3), DpRegShift(MOV, false, 4, 0, 2, LSL, 1),
+          DpImm(CMP, true, 0, 4, 0), Branch(Iwram + 16, Iwram, false, NE)},
+         Word, 0, 7},
+        {"arm countdown", false, Rom, {DpImm(SUB, true, 0, 0, 1), Branch(Rom + 4, Rom, false, NE)}, 100000, 0, 0},
+        {"arm poll that also stores", false, Rom,
+         {MemHalf(false, 1, true, true, false, 1, 0, 16), MemHalf(true, 1, true, true, false, 2, 0, 6),
+          DpImm(CMP, true, 0, 2, 160), Branch(Rom + 12, Rom, false, NE)},
+         Io, 0x55, 0},
+    };
+}
+
+struct Outcome {
+    ArmState cpu;
+    uint32_t ioWrites;
+};
+
+Outcome RunSlice(const LoopCase &c, int32_t budget, bool bySteps)
+{
+    TestMachine m;
+    for (size_t i = 0; i < c.code.size(); ++i) {
+        if (c.thumb)
+            m.Poke16(c.at + uint32_t(2 * i), uint16_t(c.code[i]));
+        else
+            m.Poke32(c.at + uint32_t(4 * i), c.code[i]);
+    }
+    m.Poke16(Io + 6, 5); // the line counter never reaches 160 within the slice
+    m.Poke32(Word, 2);
+    ArmState &cpu = ConsoleCpu;
+    cpu.cpsr = ModeSystem | (c.thumb ? FlagT : 0);
+    cpu.r[0] = c.r0;
+    cpu.r[1] = c.r1;
+    cpu.r[3] = c.r3;
+    cpu.r[15] = c.at + c.entry;
+    cpu.cyclesLeft = budget;
+    if (bySteps) {
+        while (cpu.cyclesLeft > 0)
+            ArmStepInstruction(&cpu);
+    } else {
+        // The stand-in line step stops the run when the first slice ends.
+        EXPECT_EQ(ArmRunFrame(&cpu), 0);
+    }
+    return {cpu, StandInLog.ioWrites};
+}
+
+TEST(IdleLoop, ASliceEndsWhereSingleStepsEnd)
+{
+    // Slices too short for a second turn, the machine's two slice lengths, a
+    // long one, and a run of lengths that ends the last turn at every point.
+    std::vector<int32_t> budgets = {1, 2, 3, 7, 960, 272, 4099, 100000};
+    for (int32_t budget = 1000; budget < 1032; ++budget)
+        budgets.push_back(budget);
+    for (const LoopCase &c : Cases()) {
+        for (int32_t budget : budgets) {
+            const Outcome want = RunSlice(c, budget, true);
+            const Outcome got = RunSlice(c, budget, false);
+            const std::string where = std::string(c.name) + ", " + std::to_string(budget) + " cycles";
+            for (int n = 0; n < 16; ++n)
+                EXPECT_EQ(got.cpu.r[n], want.cpu.r[n]) << where << ", r" << n;
+            EXPECT_EQ(got.cpu.cpsr, want.cpu.cpsr) << where;
+            EXPECT_EQ(got.cpu.cyclesLeft, want.cpu.cyclesLeft) << where;
+            EXPECT_EQ(got.ioWrites, want.ioWrites) << where;
+        }
+    }
+}
+
+TEST(IdleLoop, OnlyBodiesWithoutEffectsQualify)
+{
+    struct Op {
+        uint32_t op;
+        bool pure;
+    };
+    const Op thumb[] = {
+        {0x88C1, true},  {0x6801, true},  {0x4800, true},   {0x5E0A, true},  {T::Alu(13, 1, 2), true},
+        {0x4548, true},  {0x4688, true},  {0xB082, true},   {T::Pop(0x03, false), true}, {0xC803, true},
+        {0x8201, false}, {0x6001, false}, {0x7001, false},  {0x9001, false}, {0x5001, false}, {0x5201, false},
+        {0x5401, false}, {T::Push(0x03, false), false}, {0xC003, false}, {0xDF00, false}, {0x4708, false},
+        {0x46F7, false}, {0x4487, false}, {T::Pop(0x01, true), false}, {0xC800, false}, {0xF000, false},
+        {0xF800, false}, {0xDE00, false}, {0xE800, false}, {T::Spin, false},
+    };
+    for (const Op &o : thumb)
+        EXPECT_EQ(ThumbOpIsPure(o.op), o.pure) << std::hex << "THUMB 0x" << o.op;
+
+    const Op arm[] = {
+        {Mem(true, false, true, true, false, 1, 0, 4), true},
+        {Mem(true, false, true, true, false, 1, 15, 4), true},
+        {Mem(true, true, false, true, false, 1, 2, 4), true},
+        {MemHalf(true, 3, true, true, true, 1, 2, 4), true},
+        {DpImm(CMP, true, 0, 1, 160), true},
+        {DpRegShift(MOV, false, 4, 0, 2, LSL, 1), true},
+        {Mul(true, true, 2, 1, 3, 4), true},
+        {0xE0810392 /* umull r0,r1,r2,r3 */, true},
+        {0xE10F0000 /* mrs r0,cpsr */, true},
+        {0xE16F0F11 /* clz r0,r1 */, true},
+        {DpImm(ADD, true, 1, 1, 1, 0, NE), true},
+        {Mem(false, false, true, true, false, 1, 0, 4), false},
+        {Mem(false, true, true, true, false, 1, 0, 4), false},
+        {MemHalf(false, 1, true, true, false, 1, 0, 4), false},
+        {Mem(true, false, true, true, false, 15, 0, 4), false},
+        {Mem(true, false, false, true, false, 1, 15, 4), false},
+        {Block(true, false, true, false, 0, List({1, 2})), false},
+        {Block(false, true, false, true, 13, List({1, 2})), false},
+        {Swp(false, 1, 0, 2), false},
+        {DpReg(MOV, false, 15, 0, 14), false},
+        {DpImm(CMP, true, 15, 1, 0), false},
+        {Mul(false, false, 15, 1, 3), false},
+        {Msr(false, 1, 0), false},
+        {Branch(0, 0x100, true), false},
+        {Branch(0, 0x100), false},
+        {Bx(14), false},
+        {0xEF000000 /* swi */, false},
+        {0xEE000010 /* mcr */, false},
+        {0xF5D0F000 /* cond 0xF */, false},
+    };
+    for (const Op &o : arm)
+        EXPECT_EQ(ArmOpIsPure(o.op), o.pure) << std::hex << "ARM 0x" << o.op;
+}
+
+} // namespace
+} // namespace Tavrin::Testing
