@@ -45,7 +45,8 @@ void ApuSync(SoundUnitState &unit, int mode);
 uint8_t ApuFrameStep(SoundUnitState &unit, int milliseconds);
 // The unit's 236-byte image, field by field.
 void ApuWriteImage(const SoundUnitState &unit, Zorvan::ByteWriter &out);
-// Reads a whole image into unit only when it is complete and sane.
+// Reads a whole image into unit only when it is complete and sane; an all-zero
+// image (a unit never reset) only into a unit that was never reset either.
 bool ApuReadImage(SoundUnitState &unit, Zorvan::ByteReader &in);
 
 // A background routine draws one line and returns non-zero when sprite 0

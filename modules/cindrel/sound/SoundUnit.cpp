@@ -317,7 +317,9 @@ uint8_t ApuWrite(SoundUnitState &unit, int r, uint8_t v)
         break;
     case 0x80:
         if (v & 0x80) {
-            unit.volume[ChWave] = (v & 0x3F) * 255 / 31;
+            // Gains above 31 are as loud as 31; kept within 255 so that the
+            // unit's record stays one that loads.
+            unit.volume[ChWave] = std::min(255, (v & 0x3F) * 255 / 31);
             unit.changed |= 1 << ChWave;
         }
         break;

@@ -91,6 +91,10 @@ bool ApuReadImage(SoundUnitState &unit, Zorvan::ByteReader &in)
     next.pushMode = in.u8();
     if (!in.ok() || !ApuStateValid(next))
         return false;
+    // All zero stands only for a unit that was never reset: a running one
+    // would be left without a frame rate, which its timings divide by.
+    if (next.framesPerSecond == 0 && unit.framesPerSecond != 0)
+        return false;
     unit = next;
     return true;
 }

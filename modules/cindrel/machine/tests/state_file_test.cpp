@@ -167,6 +167,8 @@ TEST_F(StateFileTest, HostileFilesAreRefusedAndChangeNothing)
         {"entry 3 past the end", [](std::string &f) { PutWord(f, Hw + 124, 0x7FFFFFFF); }},
         {"entry 3 mark 2", [](std::string &f) { PutWord(f, Hw + 128, 2); }},
         {"sound block", [](std::string &f) { PutWord(f, StateSoundAt + 228, 7); }},
+        // No frame rate for a running unit to divide by.
+        {"sound block all zero", [](std::string &f) { f.replace(StateSoundAt, SoundUnitImageSize, SoundUnitImageSize, '\0'); }},
         {"second sound unit", [](std::string &f) { PutWord(f, StateMapperAt + 24 + 228, 7); }},
     };
     for (const auto &c : cases) {

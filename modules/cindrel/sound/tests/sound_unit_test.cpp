@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <map>
+#include <random>
 #include <vector>
 
 namespace Cindrel {
@@ -44,6 +46,13 @@ protected:
     {
         for (auto [r, v] : writes)
             ApuWrite(unit, r, uint8_t(v));
+    }
+
+    static std::vector<uint8_t> Image(const SoundUnitState &u)
+    {
+        Zorvan::ByteWriter out;
+        ApuWriteImage(u, out);
+        return out.bytes();
     }
 
     SoundUnitState unit{};
@@ -167,6 +176,11 @@ TEST_F(SoundUnitTest, DeltaSamplesAreDeltaModulation)
 
 TEST_F(SoundUnitTest, WaveChannel)
 {
+    Write({{0x80, 0x8F}});
+    EXPECT_EQ(unit.volume[5], 15 * 255 / 31);
+    // Gains above 31 play as 31: the volume stays within its 0-255 record.
+    Write({{0x80, 0xBF}});
+    EXPECT_EQ(unit.volume[5], 255);
     Write({{0x80, 0x9F}, {0x82, 0x00}, {0x83, 0x01}});
     EXPECT_EQ(unit.volume[5], 255);
     EXPECT_EQ(unit.frequency[5], 256 * 55 >> 7);
@@ -210,6 +224,86 @@ TEST_F(SoundUnitTest, RecordRoundTripAndHostileFieldsRefused)
         EXPECT_FALSE(ApuReadImage(target, badIn)) << f.offset;
         EXPECT_EQ(target.frequency[0], 440);
     }
+}
+
+TEST_F(SoundUnitTest, AnAllZeroRecordOnlyForAUnitThatWasNeverReset)
+{
+    // The second unit of a cartridge without mapper 5 is saved all zero;
+    // such a record in place of a running unit would leave it without a
+    // frame rate, and the next sweep or length write would divide by it.
+    std::vector<uint8_t> const zero(SoundUnitImageSize, 0);
+    Write({{0x15, 0x0F}, {0x00, 0xBF}, {0x02, 253}, {0x03, 0x08}});
+    std::vector<uint8_t> const before = Image(unit);
+    Zorvan::ByteReader in(zero.data(), zero.size());
+    EXPECT_FALSE(ApuReadImage(unit, in));
+    EXPECT_EQ(Image(unit), before);
+
+    SoundUnitState never{};
+    Zorvan::ByteReader again(zero.data(), zero.size());
+    EXPECT_TRUE(ApuReadImage(never, again));
+    EXPECT_EQ(Image(never), zero);
+}
+
+TEST_F(SoundUnitTest, MutatedRecordsAreRefusedWholeOrRunAndSaveAgain)
+{
+    // A busy unit: every channel sounding, sweeps and envelopes running, a
+    // delta sample playing.
+    memory[0xC000] = 0x5A;
+    Write({{0x15, 0x1F}, {0x00, 0x15}, {0x01, 0x99}, {0x02, 200}, {0x03, 0x08}, {0x04, 0x83},
+           {0x05, 0xA2}, {0x06, 100}, {0x07, 0x10}, {0x08, 0x20}, {0x0A, 126}, {0x0B, 0x08},
+           {0x0C, 0x05}, {0x0E, 0x03}, {0x0F, 0x18}, {0x10, 0x0F}, {0x11, 0x20}, {0x12, 0x00},
+           {0x13, 0x02}, {0x15, 0x1F}, {0x80, 0x9F}, {0x82, 0x40}, {0x83, 0x02}});
+    ApuFrameStep(unit, 17);
+    std::vector<uint8_t> const good = Image(unit);
+    ASSERT_EQ(good.size(), size_t(SoundUnitImageSize));
+
+    // Edits that land on the checks' edges as well as anywhere.
+    int32_t const edges[] = {0, 1, -1, 7, 15, 16, 50, 60, 255, 256, 2047, 2048, 60000, 60001, 1000000, INT_MIN, INT_MAX};
+    std::mt19937 random(1919);
+    std::vector<uint8_t> f;
+    int accepted = 0;
+    constexpr int Rounds = 10000;
+    for (int round = 0; round < Rounds; ++round) {
+        f = good;
+        const int edits = 1 + int(random() % 4);
+        for (int e = 0; e < edits; ++e) {
+            const unsigned kind = random() % 8;
+            if (kind == 0) {
+                f.resize(random() % (good.size() + 8));
+            } else if (kind < 4 && f.size() == good.size()) {
+                const size_t field = 28 + 4 * (random() % 51); // the 32-bit fields
+                const uint32_t v = uint32_t(edges[random() % std::size(edges)]);
+                for (int i = 0; i < 4; ++i)
+                    f[field + size_t(i)] = uint8_t(v >> (8 * i));
+            } else if (!f.empty()) {
+                const size_t at = random() % f.size();
+                f[at] = kind == 4 ? uint8_t(f[at] ^ (1u << (random() % 8))) : uint8_t(random());
+            }
+        }
+        SoundUnitState target = unit;
+        Zorvan::ByteReader in(f.data(), f.size());
+        if (!ApuReadImage(target, in)) {
+            ASSERT_EQ(Image(target), good) << "round " << round;
+            continue;
+        }
+        ++accepted;
+        ASSERT_TRUE(ApuStateValid(target)) << "round " << round;
+        // The accepted unit runs, and what it saves then loads again.
+        ApuSync(target, 1);
+        for (int i = 0; i < 6; ++i) {
+            const unsigned r = random() % 26;
+            ApuWrite(target, r < 22 ? int(r) : int(0x80 + r - 22), uint8_t(random()));
+            ApuFrameStep(target, 17);
+        }
+        ApuSync(target, 0x82);
+        std::vector<uint8_t> const saved = Image(target);
+        SoundUnitState reloaded = unit;
+        Zorvan::ByteReader back(saved.data(), saved.size());
+        ASSERT_TRUE(ApuReadImage(reloaded, back)) << "round " << round;
+    }
+    std::printf("sound record mutations accepted: %d of %d\n", accepted, Rounds);
+    EXPECT_GT(accepted, 0);
+    EXPECT_LT(accepted, Rounds);
 }
 
 } // namespace

@@ -213,6 +213,116 @@ TEST_F(LineRendererTest, LatchAndMmc5Kinds)
     Mmc5ExAttributes = nullptr;
 }
 
+TEST_F(LineRendererTest, Latch10SwitchesTheHalfThatRegister0Selects)
+{
+    // Tile $20 in its own pattern in each of the four latched page sets
+    // (value 1 / 2 / 3 / 1 then 2 for low 0, low 1, high 0, high 1) and in
+    // the pages mapped before any switch (2 then 1); $FC-$FE there are value 3.
+    struct Rows {
+        uint8_t low, high;
+    } const patterns[4] = {{0xFF, 0x00}, {0x00, 0xFF}, {0xFF, 0xFF}, {0xF0, 0x0F}};
+    std::vector<uint8_t> sets[4];
+    for (int k = 0; k < 4; ++k) {
+        sets[k].assign(0x1000, 0);
+        for (int row = 0; row < 8; ++row) {
+            sets[k][0x20 * 16 + row] = patterns[k].low;
+            sets[k][0x20 * 16 + row + 8] = patterns[k].high;
+        }
+    }
+    for (int half = 0; half < 0x2000; half += 0x1000)
+        for (int row = 0; row < 8; ++row) {
+            video[half + 0x20 * 16 + row] = 0x0F;
+            video[half + 0x20 * 16 + row + 8] = 0xF0;
+            for (int tile = 0xFC; tile <= 0xFE; ++tile)
+                video[half + tile * 16 + row] = video[half + tile * 16 + row + 8] = 0xFF;
+        }
+    Latch10LowPages[0] = sets[0].data();
+    Latch10LowPages[1] = sets[1].data();
+    Latch10HighPages[0] = sets[2].data();
+    Latch10HighPages[1] = sets[3].data();
+
+    constexpr int Kept = 7; // a latch byte the line must not touch
+    struct Case {
+        uint8_t control, tile;
+        int lowState, highState, set; // set: the page set mapped after, -1 none
+        uint32_t at8, at12;            // tile $20's columns 0 and 4
+    } const cases[] = {
+        {0x00, 0xFD, 0, Kept, 0, 0x31, 0x31},
+        {0x00, 0xFE, 1, Kept, 1, 0x32, 0x32},
+        {0x10, 0xFD, Kept, 0, 2, 0x33, 0x33},
+        {0x10, 0xFE, Kept, 1, 3, 0x31, 0x32},
+        {0x10, 0xFC, Kept, Kept, -1, 0x32, 0x31},
+    };
+    for (Case const &c : cases) {
+        for (int i = 0; i < 8; ++i)
+            VideoPageMap[i] = video.data() + i * 0x400;
+        Latch10LowState = Latch10HighState = Kept;
+        PpuRegisters[0] = c.control;
+        const int first = (c.control & 0x10) ? 4 : 0;
+        BackgroundHalf = &VideoPageMap[first];
+        Name(0, 0, 0) = c.tile;
+        Name(0, 1, 0) = 0x20;
+        PpuLineRenderers.latch10(0, 0, 0);
+        SCOPED_TRACE(testing::Message() << "control " << int(c.control) << " tile " << int(c.tile));
+        EXPECT_EQ(At(0), 0x33u); // the latch tile itself from the pages mapped before it
+        EXPECT_EQ(At(8), c.at8);
+        EXPECT_EQ(At(12), c.at12);
+        EXPECT_EQ(Latch10LowState, c.lowState);
+        EXPECT_EQ(Latch10HighState, c.highState);
+        for (int i = 0; i < 8; ++i) {
+            const bool switched = c.set >= 0 && i >= first && i < first + 4;
+            EXPECT_EQ(VideoPageMap[i], switched ? sets[c.set].data() + (i - first) * 0x400 : video.data() + i * 0x400)
+                << "entry " << i;
+        }
+    }
+}
+
+TEST_F(LineRendererTest, Mmc5WithoutExtendedAttributesUsesItsOwnPages)
+{
+    // Tile index 7 of each of the four background pages in its own pattern
+    // (columns 0 and 4: 1 1 / 2 2 / 3 3 / 1 2); the page map's background
+    // half holds every tile as 2 1, which must not show.
+    struct Rows {
+        uint8_t low, high;
+    } const patterns[4] = {{0xFF, 0x00}, {0x00, 0xFF}, {0xFF, 0xFF}, {0xF0, 0x0F}};
+    std::vector<uint8_t> pages(0x1000, 0);
+    for (int p = 0; p < 4; ++p) {
+        Mmc5BgPages[p] = pages.data() + p * 0x400;
+        for (int row = 0; row < 8; ++row) {
+            pages[size_t(p * 0x400 + 7 * 16 + row)] = patterns[p].low;
+            pages[size_t(p * 0x400 + 7 * 16 + row + 8)] = patterns[p].high;
+        }
+    }
+    for (int at = 0; at < 0x1000; at += 16)
+        for (int row = 0; row < 8; ++row) {
+            video[size_t(at + row)] = 0x0F;
+            video[size_t(at + row + 8)] = 0xF0;
+        }
+    Mmc5ExAttributes = nullptr;
+    PpuRegisters[1] = 0x0E; // no sprites
+
+    struct Case {
+        uint8_t tile;
+        int y;             // tile rows 0 and 2 take attribute bits 0-1 and 4-5
+        uint8_t attribute; // of the top-left 32 x 32
+        uint32_t at0, at4;
+    } const cases[] = {
+        {0x07, 0, 0x00, 0x31, 0x31},
+        {0x47, 0, 0x00, 0x32, 0x32},
+        {0x87, 0, 0x02, 0x3B, 0x3B},
+        {0xC7, 0, 0x03, 0x3D, 0x3E},
+        {0x47, 16, 0x13, 0x36, 0x36},
+        {0x07, 19, 0x20, 0x39, 0x39},
+    };
+    for (Case const &c : cases) {
+        Name(0, 0, c.y >> 3) = c.tile;
+        Attribute(0, 0) = c.attribute;
+        PpuLineRenderers.mmc5(0, 0, c.y);
+        EXPECT_EQ(At(0), c.at0) << "tile " << int(c.tile) << " y " << c.y;
+        EXPECT_EQ(At(4), c.at4) << "tile " << int(c.tile) << " y " << c.y;
+    }
+}
+
 TEST_F(LineRendererTest, OneSceneEqualAtEveryDepth)
 {
     for (int c = 0; c < 32; ++c)
