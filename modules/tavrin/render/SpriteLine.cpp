@@ -20,10 +20,9 @@ struct RegularPixel {
         if (WindowLine[col] & WindowObjBit)
             WritePalettePixel<V>(row, col, 256 + index);
     }
-    template <unsigned LaneBits>
-    void Row(unsigned col, TileRowBits<LaneBits> bits, uint32_t bank) const
+    void Row(unsigned col, uint64_t lanes, uint32_t bank) const
     {
-        WriteTileRow<V, LaneBits>(row, col, bits, 256 + bank, WindowObjBit);
+        WriteTileRow<V>(row, col, lanes, 256 + bank, WindowObjBit);
     }
 };
 
@@ -41,10 +40,9 @@ struct SemiTransparentPixel {
             c = ApplyEffect<Fallback>(col, c);
         StorePixel<SecondTarget>(row, col, c);
     }
-    template <unsigned LaneBits>
-    void Row(unsigned col, TileRowBits<LaneBits> bits, uint32_t bank) const
+    void Row(unsigned col, uint64_t lanes, uint32_t bank) const
     {
-        ForEachOpaqueLane<LaneBits>(bits, [&](unsigned k, uint32_t lane) { (*this)(col + k, bank + lane); });
+        ForEachOpaqueLane(lanes, [&](unsigned k, uint32_t lane) { (*this)(col + k, bank + lane); });
     }
 };
 

@@ -72,13 +72,18 @@ void WalkTiles(const TextLine &t)
     for (int i = 0; i < TilesPerWalk; ++i, col += 8) {
         TileRow tr = FetchTileRow<Wide>(t, MapEntry(t, column));
         column = (column + 1) & t.columnMask;
-        constexpr unsigned LaneBits = Wide ? 8 : 4;
-        TileRowBits<LaneBits> bits;
-        std::memcpy(&bits, t.vram + tr.offset, sizeof bits);
+        uint64_t lanes;
+        if constexpr (Wide) {
+            std::memcpy(&lanes, t.vram + tr.offset, 8);
+        } else {
+            uint32_t bits;
+            std::memcpy(&bits, t.vram + tr.offset, 4);
+            lanes = SpreadNibbles(bits);
+        }
         // Selected, not branched on: flips vary from tile to tile.
-        const TileRowBits<LaneBits> flip = TileRowBits<LaneBits>(0) - (tr.flipX & 1);
-        bits = (ReverseLanes(bits) & flip) | (bits & ~flip);
-        WriteTileRow<V, LaneBits>(t.row, col, bits, tr.bank, t.layerBit);
+        const uint64_t flip = uint64_t(0) - (tr.flipX & 1);
+        lanes = (ReverseLanes(lanes) & flip) | (lanes & ~flip);
+        WriteTileRow<V>(t.row, col, lanes, tr.bank, t.layerBit);
     }
 }
 
