@@ -5,7 +5,12 @@
 #include "modules/tavrin/render/RenderMemory.h"
 #include "modules/tavrin/render/RenderState.h"
 #include "modules/tavrin/render/SpriteList.h"
+#include "modules/tavrin/render/SpriteWalk.h"
 #include "modules/tavrin/render/WindowLine.h"
+
+#include <array>
+#include <cstring>
+#include <utility>
 
 namespace Tavrin {
 
@@ -132,6 +137,80 @@ uint32_t ComposeLine(const LayerRenderer *table)
     return 1;
 }
 
-void RenderLine() { ComposeLine(LayerRendererTable); }
+// RenderLine first has ComposeLine call a recording table, then draws the
+// recorded calls. Where no layer of the line reads what lies beneath it (no
+// alpha, no semi-transparent sprite) and only text backgrounds and sprites
+// draw, the calls run front to back: each drawn pixel closes its window byte
+// to the layers behind it (CoverKeep), so every visible pixel is written once
+// and hidden tile rows are skipped whole. Otherwise they run as recorded.
+
+uint8_t CoverKeep = 0xFF;
+
+namespace {
+
+struct LayerCall {
+    uint32_t renderer;  // kind * 8 + variant
+    uint32_t a, b;
+    uint32_t bandEnd;   // sprites: the first record not drawn
+};
+
+// A line makes at most nine calls: a band of sprites before and after each
+// of four backgrounds.
+LayerCall calls[12];
+uint32_t callCount;
+bool frontToBack;
+
+template <uint32_t R>
+int32_t RecordCall(uint32_t line, uint32_t a, uint32_t b)
+{
+    LayerCall &c = calls[callCount++];
+    c = {R, a, b, 0};
+    if constexpr ((R & 3) == EffectAlpha || (R / 8 != KindTextBg && R / 8 != KindObj))
+        frontToBack = false;
+    if constexpr (R / 8 != KindObj) {
+        return 0;
+    } else {
+        c.bandEnd = SpriteBandEnd(a, b);
+        for (uint32_t i = a; i < c.bandEnd; ++i)
+            if (SpriteCoversLine(SpriteList[i], line) && ((SpriteAttribute(SpriteList[i], 0) >> 10) & 3) == 1)
+                frontToBack = false;
+        return SpriteBandCursor(c.bandEnd);
+    }
+}
+
+template <uint32_t... R>
+constexpr std::array<LayerRenderer, LayerRendererCount> MakeRecorders(std::integer_sequence<uint32_t, R...>)
+{
+    return {RecordCall<R>...};
+}
+constexpr auto RecordingTable = MakeRecorders(std::make_integer_sequence<uint32_t, LayerRendererCount>());
+
+} // namespace
+
+void RenderLine()
+{
+    callCount = 0;
+    frontToBack = true;
+    if (!ComposeLine(RecordingTable.data()) || callCount == 0)
+        return;
+    const uint32_t line = RenderIo(IoVcount) & 0xFF;
+    if (!frontToBack || callCount == 1) {
+        for (uint32_t i = 0; i < callCount; ++i)
+            LayerRendererTable[calls[i].renderer](line, calls[i].a, calls[i].b);
+        return;
+    }
+    uint8_t window[LineBufferColumns];
+    std::memcpy(window, WindowLine, sizeof window);
+    CoverKeep = WindowCovered;
+    for (uint32_t i = callCount; i-- > 0;) {
+        const LayerCall &c = calls[i];
+        if (c.renderer / 8 == KindObj)
+            SpriteBandDownwardTable[c.renderer & 7](line, c.a, c.bandEnd);
+        else
+            LayerRendererTable[c.renderer](line, c.a, c.b);
+    }
+    CoverKeep = 0xFF;
+    std::memcpy(WindowLine, window, sizeof window);
+}
 
 } // namespace Tavrin

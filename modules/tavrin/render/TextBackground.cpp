@@ -110,8 +110,10 @@ void WalkMosaic(const TextLine &t)
             --countdown;
         }
         unsigned col = t.firstCol + k;
-        if (index && (WindowLine[col] & t.layerBit))
+        if (index && (WindowLine[col] & t.layerBit)) {
             WritePalettePixel<V>(t.row, col, tr.bank + index);
+            WindowLine[col] &= CoverKeep;
+        }
     }
 }
 

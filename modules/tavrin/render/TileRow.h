@@ -49,17 +49,6 @@ inline PixelVector GatherEntries(const uint16_t *table, uint64_t lanes)
                        table[Lane(lanes, 6)], table[Lane(lanes, 7)]};
 }
 
-// All-ones in the pixels the row leaves as they are: transparent, or closed
-// to the layer by the window.
-inline PixelMask KeptPixels(unsigned col, uint64_t lanes, uint8_t layerBit)
-{
-    LaneVector index, window;
-    std::memcpy(&index, &lanes, 8);
-    std::memcpy(&window, WindowLine + col, 8);
-    const LaneMask kept = (index == 0) | ((window & layerBit) == 0);
-    return __builtin_convertvector(kept, PixelMask);
-}
-
 inline void BlendStore(uint16_t *at, PixelVector value, PixelMask kept)
 {
     PixelVector old;
@@ -68,14 +57,24 @@ inline void BlendStore(uint16_t *at, PixelVector value, PixelMask kept)
     std::memcpy(at, &out, sizeof out);
 }
 
-// Palette entries are entryBase + lane; lane 0 is transparent.
+// Palette entries are entryBase + lane; lane 0 is transparent, and so is a
+// pixel whose window byte lacks layerBit.
 template <unsigned V>
 inline void WriteTileRow(uint16_t *row, unsigned col, uint64_t lanes, uint32_t entryBase, uint8_t layerBit)
 {
-    if (!lanes)
+    LaneVector index, window;
+    std::memcpy(&index, &lanes, 8);
+    std::memcpy(&window, WindowLine + col, 8);
+    const LaneMask keptLanes = (index == 0) | ((window & layerBit) == 0);
+    uint64_t keptBits;
+    std::memcpy(&keptBits, &keptLanes, 8);
+    if (keptBits == ~uint64_t(0))
         return;
+    window &= LaneVector(keptLanes) | CoverKeep;
+    std::memcpy(WindowLine + col, &window, 8);
+    const PixelMask kept = __builtin_convertvector(keptLanes, PixelMask);
+
     if constexpr ((V & 3) == EffectNone) {
-        const PixelMask kept = KeptPixels(col, lanes, layerBit);
         BlendStore(row + col, GatherEntries(HostPalette + entryBase, lanes), kept);
         PixelVector second{};
         if constexpr ((V & 4) != 0)
@@ -92,7 +91,6 @@ inline void WriteTileRow(uint16_t *row, unsigned col, uint64_t lanes, uint32_t e
         PixelVector hostVector, secondVector;
         std::memcpy(&hostVector, host, sizeof host);
         std::memcpy(&secondVector, second, sizeof second);
-        const PixelMask kept = KeptPixels(col, lanes, layerBit);
         BlendStore(row + col, hostVector, kept);
         BlendStore(SecondTargetLine + col, secondVector, kept);
     }
