@@ -28,7 +28,7 @@ inline uint32_t SpriteAttribute(const SpriteRecord &r, uint32_t half)
 }
 
 template <class Plot>
-inline void WalkSpriteLine(const SpriteRecord &r, uint32_t line, Plot plot)
+[[gnu::always_inline]] inline void WalkSpriteLine(const SpriteRecord &r, uint32_t line, Plot plot)
 {
     const uint8_t *oam = RenderOamBlock();
     const uint8_t *entry = oam + (r.entry & 127) * 8;

@@ -70,8 +70,10 @@ inline void WriteTileRow(uint16_t *row, unsigned col, uint64_t lanes, uint32_t e
     std::memcpy(&keptBits, &keptLanes, 8);
     if (keptBits == ~uint64_t(0))
         return;
-    window &= LaneVector(keptLanes) | CoverKeep;
-    std::memcpy(WindowLine + col, &window, 8);
+    if (CoverKeep != 0xFF) {
+        window &= LaneVector(keptLanes) | CoverKeep;
+        std::memcpy(WindowLine + col, &window, 8);
+    }
     const PixelMask kept = __builtin_convertvector(keptLanes, PixelMask);
 
     if constexpr ((V & 3) == EffectNone) {
