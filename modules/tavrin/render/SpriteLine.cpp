@@ -22,6 +22,7 @@ struct RegularPixel {
             WindowLine[col] &= CoverKeep;
         }
     }
+    bool Shows(unsigned col) const { return WindowOpenAny(col, WindowObjBit); }
     void Row(unsigned col, uint64_t lanes, uint32_t bank) const
     {
         WriteTileRow<V>(row, col, lanes, 256 + bank, WindowObjBit);
@@ -42,6 +43,7 @@ struct SemiTransparentPixel {
             c = ApplyEffect<Fallback>(col, c);
         StorePixel<SecondTarget>(row, col, c);
     }
+    bool Shows(unsigned col) const { return WindowOpenAny(col, WindowObjBit); }
     void Row(unsigned col, uint64_t lanes, uint32_t bank) const
     {
         ForEachOpaqueLane(lanes, [&](unsigned k, uint32_t lane) { (*this)(col + k, bank + lane); });

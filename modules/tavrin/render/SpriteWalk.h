@@ -2,9 +2,10 @@
 // and the OBJ-window builder: the tile walk with both flips for regular
 // sprites, the affine walk (double size, mosaic on texture coordinates) for
 // affine ones. Fetches wrap within the 32 KB sprite tile area. The plot
-// takes whole tile rows, Row(buffer column, one palette index a byte left
-// to right, first palette index), and single affine texels, (buffer column, non-zero
-// palette index with the bank of a 16-colour sprite).
+// takes whole tile rows, Row(buffer column, one palette index a byte left to
+// right, first palette index), and single affine texels, (buffer column,
+// non-zero palette index with the bank of a 16-colour sprite); Shows(buffer
+// column) tells whether any of a tile row's eight columns can take it.
 #pragma once
 
 #include "modules/tavrin/render/RenderMemory.h"
@@ -52,6 +53,8 @@ template <class Plot>
         const uint32_t rowOff = tileBase + ((row & ~7u) << s) + (row & 7) * (c256 ? 8 : 4);
         for (int t = 0; t < count; ++t) {
             const unsigned at = col0 + 8 * unsigned(flipX ? count - 1 - t : t);
+            if (!plot.Shows(at))
+                continue;
             uint64_t lanes;
             if (c256)
                 std::memcpy(&lanes, tiles + ((rowOff + t * 64) & SpriteTileMask), 8);

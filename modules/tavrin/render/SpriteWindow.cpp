@@ -10,6 +10,7 @@ namespace {
 struct ObjWindowMarks {
     uint8_t inside;
     void operator()(unsigned col, uint32_t) const { WindowLine[col] = inside; }
+    bool Shows(unsigned) const { return true; }
     void Row(unsigned col, uint64_t lanes, uint32_t) const
     {
         ForEachOpaqueLane(lanes, [&](unsigned k, uint32_t) { WindowLine[col + k] = inside; });

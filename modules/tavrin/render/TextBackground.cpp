@@ -70,8 +70,13 @@ void WalkTiles(const TextLine &t)
     uint32_t column = t.column;
     unsigned col = t.firstCol;
     for (int i = 0; i < TilesPerWalk; ++i, col += 8) {
-        TileRow tr = FetchTileRow<Wide>(t, MapEntry(t, column));
+        const uint32_t entry = MapEntry(t, column);
         column = (column + 1) & t.columnMask;
+        // Eight columns closed to the layer (by the window, or drawn over
+        // while the line goes front to back) need no tile fetch.
+        if (!WindowOpenAny(col, t.layerBit))
+            continue;
+        TileRow tr = FetchTileRow<Wide>(t, entry);
         uint64_t lanes;
         if constexpr (Wide) {
             std::memcpy(&lanes, t.vram + tr.offset, 8);

@@ -41,6 +41,14 @@ inline void ForEachOpaqueLane(uint64_t lanes, Fn &&fn)
             fn(k, lane);
 }
 
+// Whether any of the eight window bytes from col on has layerBit.
+inline bool WindowOpenAny(unsigned col, uint8_t layerBit)
+{
+    uint64_t window;
+    std::memcpy(&window, WindowLine + col, 8);
+    return (window & (0x0101010101010101ull * layerBit)) != 0;
+}
+
 // The entries table[base + lane] of the eight lanes.
 inline PixelVector GatherEntries(const uint16_t *table, uint64_t lanes)
 {
