@@ -93,11 +93,10 @@ void RenderObjBandDownward(uint32_t line, uint32_t first, uint32_t end)
 template <unsigned V>
 int32_t RenderObjLine(uint32_t line, uint32_t first, uint32_t bound)
 {
-    const int32_t lowest = int32_t(bound > 4 ? 4 : bound);
     const uint32_t effect = (RenderIo(IoBldcnt) >> 6) & 3;
     uint16_t *row = FrameRow(line);
     uint32_t i = first;
-    for (; i < SpriteListCapacity && SpriteList[i].priority >= lowest; ++i)
+    for (; InSpriteBand(i, bound); ++i)
         if (SpriteCoversLine(SpriteList[i], line))
             DrawSprite<V>(SpriteList[i], line, row, effect);
     return SpriteBandCursor(i);

@@ -18,13 +18,18 @@ inline constexpr uint8_t SpriteWidthLog2[16] = {0, 1, 2, 3, 1, 2, 2, 3, 0, 0, 1,
 // Rewrites SpriteList from sprite RAM and the display mode.
 void BuildObjList();
 
-// The first record from first on whose priority lies below bound (bound is
-// the lowest priority of the band, past 4 taken as 4).
+// Whether record i belongs to the band of priorities from bound up (bound
+// past 4 taken as 4); the list's end record belongs to none.
+inline bool InSpriteBand(uint32_t i, uint32_t bound)
+{
+    return i < SpriteListCapacity && SpriteList[i].priority >= int32_t(bound > 4 ? 4 : bound);
+}
+
+// The first record from first on that lies outside the band.
 inline uint32_t SpriteBandEnd(uint32_t first, uint32_t bound)
 {
-    const int32_t lowest = int32_t(bound > 4 ? 4 : bound);
     uint32_t i = first;
-    while (i < SpriteListCapacity && SpriteList[i].priority >= lowest)
+    while (InSpriteBand(i, bound))
         ++i;
     return i;
 }
