@@ -57,6 +57,40 @@ inline PixelVector GatherEntries(const uint16_t *table, uint64_t lanes)
                        table[Lane(lanes, 6)], table[Lane(lanes, 7)]};
 }
 
+// The entries table[colour] of eight colours.
+inline PixelVector GatherEntries(const uint16_t *table, PixelVector c)
+{
+    return PixelVector{table[c[0]], table[c[1]], table[c[2]], table[c[3]],
+                       table[c[4]], table[c[5]], table[c[6]], table[c[7]]};
+}
+
+// Effect E on eight console colours where their window bytes allow effects
+// (and, for alpha, a second target lies beneath), component by component:
+// the arithmetic of the single-pixel effects for factors up to 16.
+template <unsigned E>
+inline PixelVector EffectOnRow(PixelVector c, LaneVector window, PixelVector second)
+{
+    PixelMask apply = __builtin_convertvector((window & WindowEffectBit) != 0, PixelMask);
+    if constexpr (E == EffectAlpha)
+        apply &= second != 0;
+    const int16_t eva = int16_t(BlendEva), evb = int16_t(BlendEvb), evy = int16_t(BlendEvy);
+    PixelVector changed{};
+    for (unsigned shift = 0; shift < 15; shift += 5) {
+        const PixelMask a = PixelMask((c >> shift) & 31);
+        PixelMask v;
+        if constexpr (E == EffectAlpha) {
+            v = (a * eva + PixelMask((second >> shift) & 31) * evb) >> 4;
+            v = v > 31 ? PixelMask{} + 31 : v;
+        } else if constexpr (E == EffectBrighten) {
+            v = ((31 - a) * evy + a * 16) >> 4;
+        } else {
+            v = (a * int16_t(16 - evy)) >> 4;
+        }
+        changed |= PixelVector(v) << shift;
+    }
+    return (changed & PixelVector(apply)) | (c & ~PixelVector(apply));
+}
+
 inline void BlendStore(uint16_t *at, PixelVector value, PixelMask kept)
 {
     PixelVector old;
@@ -90,8 +124,15 @@ inline void WriteTileRow(uint16_t *row, unsigned col, uint64_t lanes, uint32_t e
         if constexpr ((V & 4) != 0)
             second = GatherEntries(BgPalette + entryBase, lanes) | SecondTargetMark;
         BlendStore(SecondTargetLine + col, second, kept);
+    } else if (BlendEva <= 16 && BlendEvb <= 16 && BlendEvy <= 16) {
+        PixelVector second;
+        std::memcpy(&second, SecondTargetLine + col, sizeof second);
+        const PixelVector c = EffectOnRow<V & 3>(GatherEntries(BgPalette + entryBase, lanes), window, second);
+        BlendStore(row + col, GatherEntries(ColorToHostTable, c), kept);
+        BlendStore(SecondTargetLine + col, (V & 4) ? c | SecondTargetMark : PixelVector{}, kept);
     } else {
-        // Every pixel takes the effect; the mask then drops those not drawn.
+        // Factors past 16 (which the machine never sets) take the
+        // single-pixel arithmetic, whose fields then spill into each other.
         uint16_t host[8], second[8];
         for (unsigned k = 0; k < 8; ++k) {
             const uint32_t c = ApplyEffect<V & 3>(col + k, BgPalette[entryBase + Lane(lanes, k)]);
