@@ -1,9 +1,9 @@
 // Eight pixels of one tile row at once, for the text backgrounds and the
 // regular sprites. A row is carried as eight palette indexes, one byte
 // each, leftmost pixel in the lowest byte (16-colour rows are spread from
-// their nibbles first). Without an effect a row is drawn with eight-pixel
-// vectors: transparent and window-hidden pixels are masked out rather than
-// branched on, since they come unpredictably.
+// their nibbles first). A row is drawn with eight-pixel vectors, its colour
+// effect included: transparent and window-hidden pixels are masked out
+// rather than branched on, since they come unpredictably.
 #pragma once
 
 #include "modules/tavrin/render/ColorEffects.h"
