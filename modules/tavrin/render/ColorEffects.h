@@ -39,6 +39,12 @@ inline uint32_t Brighten(uint32_t c)
 
 inline uint32_t Darken(uint32_t c) { return SpreadToColor(SpreadColorTable[c] * (16 - BlendEvy)); }
 
+// ANDed into the window byte of every pixel a layer draws: 0xFF while the
+// line is drawn back to front, WindowCovered while it is drawn front to back,
+// so that layers further back leave drawn pixels alone.
+inline constexpr uint8_t WindowCovered = 0xE0;
+extern uint8_t CoverKeep;
+
 enum Effect : unsigned { EffectNone = 0, EffectAlpha = 1, EffectBrighten = 2, EffectDarken = 3 };
 
 // The effect of a first-target pixel in buffer column col.

@@ -32,6 +32,11 @@ template <unsigned V> int32_t RenderObjLine(uint32_t line, uint32_t first, uint3
 
 extern const LayerRenderer LayerRendererTable[LayerRendererCount];
 
+// The sprites of records [first, end) in reverse order, by variant, for a
+// line drawn front to back.
+using SpriteBandRenderer = void (*)(uint32_t line, uint32_t first, uint32_t end);
+extern const SpriteBandRenderer SpriteBandDownwardTable[LayerVariants];
+
 } // namespace Tavrin
 
 // Instantiates the eight variants of a renderer family in its own file.

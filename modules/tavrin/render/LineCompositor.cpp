@@ -5,7 +5,12 @@
 #include "modules/tavrin/render/RenderMemory.h"
 #include "modules/tavrin/render/RenderState.h"
 #include "modules/tavrin/render/SpriteList.h"
+#include "modules/tavrin/render/SpriteWalk.h"
 #include "modules/tavrin/render/WindowLine.h"
+
+#include <array>
+#include <cstring>
+#include <utility>
 
 namespace Tavrin {
 
@@ -132,6 +137,114 @@ uint32_t ComposeLine(const LayerRenderer *table)
     return 1;
 }
 
-void RenderLine() { ComposeLine(LayerRendererTable); }
+// RenderLine first has ComposeLine call a recording table, then draws the
+// recorded calls. Where no layer of the line reads what lies beneath it (no
+// alpha, no semi-transparent sprite) and text backgrounds, with or without
+// sprites, are all that draws, the calls run front to back: each drawn pixel
+// closes its window byte to the layers behind it (CoverKeep), so every
+// visible pixel is written once and hidden tile rows are skipped whole.
+// Otherwise they run as recorded.
+
+uint8_t CoverKeep = 0xFF;
+
+namespace {
+
+struct LayerCall {
+    uint32_t renderer;  // kind * 8 + variant
+    uint32_t a, b;
+    uint32_t bandEnd;   // sprites, front to back: the first record not drawn
+};
+
+// A line makes at most nine calls: a band of sprites before and after each
+// of four backgrounds.
+LayerCall calls[12];
+uint32_t callCount;
+uint32_t textCalls;
+bool frontToBack;
+
+// A sprite band's call returns where the next band starts, -1 at the end of
+// the list; recorded, it returns 0 so that every band call is recorded, and
+// the replay carries the real position from band to band.
+template <uint32_t R>
+int32_t RecordCall(uint32_t, uint32_t a, uint32_t b)
+{
+    calls[callCount++] = {R, a, b, 0};
+    if constexpr ((R & 3) == EffectAlpha || (R / 8 != KindTextBg && R / 8 != KindObj))
+        frontToBack = false;
+    if constexpr (R / 8 == KindTextBg)
+        ++textCalls;
+    return 0;
+}
+
+template <uint32_t... R>
+constexpr std::array<LayerRenderer, LayerRendererCount> MakeRecorders(std::integer_sequence<uint32_t, R...>)
+{
+    return {RecordCall<R>...};
+}
+constexpr auto RecordingTable = MakeRecorders(std::make_integer_sequence<uint32_t, LayerRendererCount>());
+
+void DrawBackToFront(uint32_t line)
+{
+    int32_t cursor = 0;
+    for (uint32_t i = 0; i < callCount; ++i) {
+        const LayerCall &c = calls[i];
+        if (c.renderer / 8 != KindObj)
+            LayerRendererTable[c.renderer](line, c.a, c.b);
+        else if (cursor != -1)
+            cursor = LayerRendererTable[c.renderer](line, uint32_t(cursor), c.b);
+    }
+}
+
+// Sets the sprite calls' ranges; false when a semi-transparent sprite of
+// them covers the line.
+bool SetBandRanges(uint32_t line)
+{
+    int32_t cursor = 0;
+    for (uint32_t k = 0; k < callCount; ++k) {
+        LayerCall &c = calls[k];
+        if (c.renderer / 8 != KindObj)
+            continue;
+        c.a = cursor == -1 ? 0 : uint32_t(cursor);
+        c.bandEnd = cursor == -1 ? 0 : SpriteBandEnd(c.a, c.b);
+        for (uint32_t i = c.a; i < c.bandEnd; ++i)
+            if (SpriteCoversLine(SpriteList[i], line) && ((SpriteAttribute(SpriteList[i], 0) >> 10) & 3) == 1)
+                return false;
+        if (cursor != -1)
+            cursor = SpriteBandCursor(c.bandEnd);
+    }
+    return true;
+}
+
+void DrawFrontToBack(uint32_t line)
+{
+    uint8_t window[LineBufferColumns];
+    std::memcpy(window, WindowLine, sizeof window);
+    CoverKeep = WindowCovered;
+    for (uint32_t i = callCount; i-- > 0;) {
+        const LayerCall &c = calls[i];
+        if (c.renderer / 8 == KindObj)
+            SpriteBandDownwardTable[c.renderer & 7](line, c.a, c.bandEnd);
+        else
+            LayerRendererTable[c.renderer](line, c.a, c.b);
+    }
+    CoverKeep = 0xFF;
+    std::memcpy(WindowLine, window, sizeof window);
+}
+
+} // namespace
+
+void RenderLine()
+{
+    callCount = textCalls = 0;
+    frontToBack = true;
+    if (!ComposeLine(RecordingTable.data()))
+        return;
+    const uint32_t line = RenderIo(IoVcount) & 0xFF;
+    // Sprites alone seldom hide enough of each other to pay for the order.
+    if (frontToBack && textCalls > 0 && callCount > 1 && SetBandRanges(line))
+        DrawFrontToBack(line);
+    else
+        DrawBackToFront(line);
+}
 
 } // namespace Tavrin

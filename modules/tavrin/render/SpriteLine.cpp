@@ -17,13 +17,15 @@ struct RegularPixel {
     uint16_t *row;
     void operator()(unsigned col, uint32_t index) const
     {
-        if (WindowLine[col] & WindowObjBit)
+        if (WindowLine[col] & WindowObjBit) {
             WritePalettePixel<V>(row, col, 256 + index);
+            WindowLine[col] &= CoverKeep;
+        }
     }
-    template <unsigned LaneBits>
-    void Row(unsigned col, TileRowBits<LaneBits> bits, uint32_t bank) const
+    bool Shows(unsigned col) const { return WindowOpenAny(col, WindowObjBit); }
+    void Row(unsigned col, uint64_t lanes, uint32_t bank) const
     {
-        WriteTileRow<V, LaneBits>(row, col, bits, 256 + bank, WindowObjBit);
+        WriteTileRow<V>(row, col, lanes, 256 + bank, WindowObjBit);
     }
 };
 
@@ -41,10 +43,10 @@ struct SemiTransparentPixel {
             c = ApplyEffect<Fallback>(col, c);
         StorePixel<SecondTarget>(row, col, c);
     }
-    template <unsigned LaneBits>
-    void Row(unsigned col, TileRowBits<LaneBits> bits, uint32_t bank) const
+    bool Shows(unsigned col) const { return WindowOpenAny(col, WindowObjBit); }
+    void Row(unsigned col, uint64_t lanes, uint32_t bank) const
     {
-        ForEachOpaqueLane<LaneBits>(bits, [&](unsigned k, uint32_t lane) { (*this)(col + k, bank + lane); });
+        ForEachOpaqueLane(lanes, [&](unsigned k, uint32_t lane) { (*this)(col + k, bank + lane); });
     }
 };
 
@@ -59,33 +61,52 @@ void DrawSemiTransparent(const SpriteRecord &r, uint32_t line, uint16_t *row, ui
         WalkSpriteLine(r, line, SemiTransparentPixel<SecondTarget, EffectNone>{row});
 }
 
+template <unsigned V>
+void DrawSprite(const SpriteRecord &r, uint32_t line, uint16_t *row, uint32_t effect)
+{
+    switch ((SpriteAttribute(r, 0) >> 10) & 3) {
+    case 0:
+        WalkSpriteLine(r, line, RegularPixel<V>{row});
+        break;
+    case 1:
+        DrawSemiTransparent<(V & 4) != 0>(r, line, row, effect);
+        break;
+    default:
+        break;
+    }
+}
+
+// A band front to back, for lines drawn in that order: the records in
+// reverse, each drawing only where nothing nearer has.
+template <unsigned V>
+void RenderObjBandDownward(uint32_t line, uint32_t first, uint32_t end)
+{
+    const uint32_t effect = (RenderIo(IoBldcnt) >> 6) & 3;
+    uint16_t *row = FrameRow(line);
+    for (uint32_t i = end; i-- > first;)
+        if (SpriteCoversLine(SpriteList[i], line))
+            DrawSprite<V>(SpriteList[i], line, row, effect);
+}
+
 } // namespace
 
 template <unsigned V>
 int32_t RenderObjLine(uint32_t line, uint32_t first, uint32_t bound)
 {
-    const int32_t lowest = int32_t(bound > 4 ? 4 : bound);
     const uint32_t effect = (RenderIo(IoBldcnt) >> 6) & 3;
     uint16_t *row = FrameRow(line);
     uint32_t i = first;
-    for (; i < SpriteListCapacity && SpriteList[i].priority >= lowest; ++i) {
-        const SpriteRecord &r = SpriteList[i];
-        if (!SpriteCoversLine(r, line))
-            continue;
-        switch ((SpriteAttribute(r, 0) >> 10) & 3) {
-        case 0:
-            WalkSpriteLine(r, line, RegularPixel<V>{row});
-            break;
-        case 1:
-            DrawSemiTransparent<(V & 4) != 0>(r, line, row, effect);
-            break;
-        default:
-            break;
-        }
-    }
-    return (i < SpriteListCapacity && SpriteList[i].priority >= 0) ? int32_t(i) : -1;
+    for (; InSpriteBand(i, bound); ++i)
+        if (SpriteCoversLine(SpriteList[i], line))
+            DrawSprite<V>(SpriteList[i], line, row, effect);
+    return SpriteBandCursor(i);
 }
 
 TAVRIN_LAYER_VARIANTS(RenderObjLine)
+
+constexpr SpriteBandRenderer SpriteBandDownwardTable[LayerVariants] = {
+    RenderObjBandDownward<0>, RenderObjBandDownward<1>, RenderObjBandDownward<2>, RenderObjBandDownward<3>,
+    RenderObjBandDownward<4>, RenderObjBandDownward<5>, RenderObjBandDownward<6>, RenderObjBandDownward<7>,
+};
 
 } // namespace Tavrin

@@ -2,9 +2,10 @@
 // and the OBJ-window builder: the tile walk with both flips for regular
 // sprites, the affine walk (double size, mosaic on texture coordinates) for
 // affine ones. Fetches wrap within the 32 KB sprite tile area. The plot
-// takes whole tile rows, Row<LaneBits>(buffer column, lanes left to right,
-// first palette index), and single affine texels, (buffer column, non-zero
-// palette index with the bank of a 16-colour sprite).
+// takes whole tile rows, Row(buffer column, one palette index a byte left to
+// right, first palette index), and single affine texels, (buffer column,
+// non-zero palette index with the bank of a 16-colour sprite); Shows(buffer
+// column) tells whether any of a tile row's eight columns can take it.
 #pragma once
 
 #include "modules/tavrin/render/RenderMemory.h"
@@ -28,7 +29,7 @@ inline uint32_t SpriteAttribute(const SpriteRecord &r, uint32_t half)
 }
 
 template <class Plot>
-inline void WalkSpriteLine(const SpriteRecord &r, uint32_t line, Plot plot)
+[[gnu::always_inline]] inline void WalkSpriteLine(const SpriteRecord &r, uint32_t line, Plot plot)
 {
     const uint8_t *oam = RenderOamBlock();
     const uint8_t *entry = oam + (r.entry & 127) * 8;
@@ -52,14 +53,14 @@ inline void WalkSpriteLine(const SpriteRecord &r, uint32_t line, Plot plot)
         const uint32_t rowOff = tileBase + ((row & ~7u) << s) + (row & 7) * (c256 ? 8 : 4);
         for (int t = 0; t < count; ++t) {
             const unsigned at = col0 + 8 * unsigned(flipX ? count - 1 - t : t);
-            if (c256) {
-                uint64_t bits;
-                std::memcpy(&bits, tiles + ((rowOff + t * 64) & SpriteTileMask), 8);
-                plot.template Row<8>(at, flipX ? ReverseLanes(bits) : bits, 0);
-            } else {
-                uint32_t bits = HostWord(tiles + ((rowOff + t * 32) & SpriteTileMask));
-                plot.template Row<4>(at, flipX ? ReverseLanes(bits) : bits, bank);
-            }
+            if (!plot.Shows(at))
+                continue;
+            uint64_t lanes;
+            if (c256)
+                std::memcpy(&lanes, tiles + ((rowOff + t * 64) & SpriteTileMask), 8);
+            else
+                lanes = SpreadNibbles(HostWord(tiles + ((rowOff + t * 32) & SpriteTileMask)));
+            plot.Row(at, flipX ? ReverseLanes(lanes) : lanes, c256 ? 0 : bank);
         }
         return;
     }

@@ -10,10 +10,10 @@ namespace {
 struct ObjWindowMarks {
     uint8_t inside;
     void operator()(unsigned col, uint32_t) const { WindowLine[col] = inside; }
-    template <unsigned LaneBits>
-    void Row(unsigned col, TileRowBits<LaneBits> bits, uint32_t) const
+    bool Shows(unsigned) const { return true; }
+    void Row(unsigned col, uint64_t lanes, uint32_t) const
     {
-        ForEachOpaqueLane<LaneBits>(bits, [&](unsigned k, uint32_t) { WindowLine[col + k] = inside; });
+        ForEachOpaqueLane(lanes, [&](unsigned k, uint32_t) { WindowLine[col + k] = inside; });
     }
 };
 

@@ -70,15 +70,25 @@ void WalkTiles(const TextLine &t)
     uint32_t column = t.column;
     unsigned col = t.firstCol;
     for (int i = 0; i < TilesPerWalk; ++i, col += 8) {
-        TileRow tr = FetchTileRow<Wide>(t, MapEntry(t, column));
+        const uint32_t entry = MapEntry(t, column);
         column = (column + 1) & t.columnMask;
-        constexpr unsigned LaneBits = Wide ? 8 : 4;
-        TileRowBits<LaneBits> bits;
-        std::memcpy(&bits, t.vram + tr.offset, sizeof bits);
+        // Eight columns closed to the layer (by the window, or drawn over
+        // while the line goes front to back) need no tile fetch.
+        if (!WindowOpenAny(col, t.layerBit))
+            continue;
+        TileRow tr = FetchTileRow<Wide>(t, entry);
+        uint64_t lanes;
+        if constexpr (Wide) {
+            std::memcpy(&lanes, t.vram + tr.offset, 8);
+        } else {
+            uint32_t bits;
+            std::memcpy(&bits, t.vram + tr.offset, 4);
+            lanes = SpreadNibbles(bits);
+        }
         // Selected, not branched on: flips vary from tile to tile.
-        const TileRowBits<LaneBits> flip = TileRowBits<LaneBits>(0) - (tr.flipX & 1);
-        bits = (ReverseLanes(bits) & flip) | (bits & ~flip);
-        WriteTileRow<V, LaneBits>(t.row, col, bits, tr.bank, t.layerBit);
+        const uint64_t flip = uint64_t(0) - (tr.flipX & 1);
+        lanes = (ReverseLanes(lanes) & flip) | (lanes & ~flip);
+        WriteTileRow<V>(t.row, col, lanes, tr.bank, t.layerBit);
     }
 }
 
@@ -105,8 +115,10 @@ void WalkMosaic(const TextLine &t)
             --countdown;
         }
         unsigned col = t.firstCol + k;
-        if (index && (WindowLine[col] & t.layerBit))
+        if (index && (WindowLine[col] & t.layerBit)) {
             WritePalettePixel<V>(t.row, col, tr.bank + index);
+            WindowLine[col] &= CoverKeep;
+        }
     }
 }
 

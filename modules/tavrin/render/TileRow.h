@@ -1,94 +1,149 @@
 // Eight pixels of one tile row at once, for the text backgrounds and the
-// regular sprites. Lanes are 4 bits (16 colours) or 8 bits (256 colours),
-// leftmost pixel in the lowest lane. A row whose eight pixels are all opaque
-// and all open in the window takes a path without per-pixel tests.
+// regular sprites. A row is carried as eight palette indexes, one byte
+// each, leftmost pixel in the lowest byte (16-colour rows are spread from
+// their nibbles first). A row is drawn with eight-pixel vectors, its colour
+// effect included: transparent and window-hidden pixels are masked out
+// rather than branched on, since they come unpredictably.
 #pragma once
 
 #include "modules/tavrin/render/ColorEffects.h"
 
 #include <cstdint>
 #include <cstring>
-#include <type_traits>
 
 namespace Tavrin {
 
-template <unsigned LaneBits>
-using TileRowBits = std::conditional_t<LaneBits == 4, uint32_t, uint64_t>;
+using PixelVector = uint16_t __attribute__((vector_size(16)));
+using PixelMask = int16_t __attribute__((vector_size(16)));
+using LaneVector = uint8_t __attribute__((vector_size(8)));
+using LaneMask = int8_t __attribute__((vector_size(8)));
+
+// The eight nibbles of a 16-colour tile row, each in its own byte.
+inline uint64_t SpreadNibbles(uint32_t bits)
+{
+    uint64_t x = bits;
+    x = (x | x << 16) & 0x0000FFFF0000FFFFull;
+    x = (x | x << 8) & 0x00FF00FF00FF00FFull;
+    return (x | x << 4) & 0x0F0F0F0F0F0F0F0Full;
+}
 
 // The lanes in the opposite order, for a horizontal flip.
-inline uint32_t ReverseLanes(uint32_t bits)
-{
-    bits = __builtin_bswap32(bits);
-    return ((bits >> 4) & 0x0F0F0F0F) | ((bits & 0x0F0F0F0F) << 4);
-}
-inline uint64_t ReverseLanes(uint64_t bits) { return __builtin_bswap64(bits); }
+inline uint64_t ReverseLanes(uint64_t lanes) { return __builtin_bswap64(lanes); }
 
-inline bool NoZeroLane(uint32_t bits) { return ((bits - 0x11111111u) & ~bits & 0x88888888u) == 0; }
-inline bool NoZeroLane(uint64_t bits)
-{
-    return ((bits - 0x0101010101010101ull) & ~bits & 0x8080808080808080ull) == 0;
-}
-
-inline bool WindowOpen8(unsigned col, uint8_t layerBit)
-{
-    uint64_t window;
-    std::memcpy(&window, WindowLine + col, 8);
-    const uint64_t want = 0x0101010101010101ull * layerBit;
-    return (window & want) == want;
-}
+inline uint32_t Lane(uint64_t lanes, unsigned k) { return uint32_t(lanes >> (k * 8)) & 0xFF; }
 
 // Calls fn(k, lane) for each non-zero lane k = 0-7.
-template <unsigned LaneBits, class Fn>
-inline void ForEachOpaqueLane(TileRowBits<LaneBits> bits, Fn &&fn)
+template <class Fn>
+inline void ForEachOpaqueLane(uint64_t lanes, Fn &&fn)
 {
-    constexpr uint32_t LaneMask = (1u << LaneBits) - 1;
-    for (unsigned k = 0; bits; ++k, bits >>= LaneBits)
-        if (uint32_t lane = uint32_t(bits) & LaneMask)
+    for (unsigned k = 0; lanes; ++k, lanes >>= 8)
+        if (uint32_t lane = uint32_t(lanes) & 0xFF)
             fn(k, lane);
 }
 
-// Palette entries are entryBase + lane; lane 0 is transparent.
-template <unsigned V, unsigned LaneBits>
-inline void WriteTileRow(uint16_t *row, unsigned col, TileRowBits<LaneBits> bits, uint32_t entryBase,
-                         uint8_t layerBit)
+// Whether any of the eight window bytes from col on has layerBit.
+inline bool WindowOpenAny(unsigned col, uint8_t layerBit)
 {
-    constexpr uint32_t LaneMask = (1u << LaneBits) - 1;
-    if (!bits)
-        return;
-    if (NoZeroLane(bits) && WindowOpen8(col, layerBit)) {
-        if constexpr ((V & 3) == EffectNone) {
-            uint16_t *__restrict out = row + col;
-            uint16_t *__restrict second = SecondTargetLine + col;
-            const uint16_t *__restrict host = HostPalette + entryBase;
-            const uint16_t *__restrict console = BgPalette + entryBase;
-            for (unsigned k = 0; k < 8; ++k) {
-                const uint32_t lane = uint32_t(bits >> (k * LaneBits)) & LaneMask;
-                out[k] = host[lane];
-                second[k] = (V & 4) ? uint16_t(console[lane] | SecondTargetMark) : 0;
-            }
+    uint64_t window;
+    std::memcpy(&window, WindowLine + col, 8);
+    return (window & (0x0101010101010101ull * layerBit)) != 0;
+}
+
+// The entries table[base + lane] of the eight lanes.
+inline PixelVector GatherEntries(const uint16_t *table, uint64_t lanes)
+{
+    return PixelVector{table[Lane(lanes, 0)], table[Lane(lanes, 1)], table[Lane(lanes, 2)],
+                       table[Lane(lanes, 3)], table[Lane(lanes, 4)], table[Lane(lanes, 5)],
+                       table[Lane(lanes, 6)], table[Lane(lanes, 7)]};
+}
+
+// The entries table[colour] of eight colours.
+inline PixelVector GatherEntries(const uint16_t *table, PixelVector c)
+{
+    return PixelVector{table[c[0]], table[c[1]], table[c[2]], table[c[3]],
+                       table[c[4]], table[c[5]], table[c[6]], table[c[7]]};
+}
+
+// Effect E on eight console colours where their window bytes allow effects
+// (and, for alpha, a second target lies beneath), component by component:
+// the arithmetic of the single-pixel effects for factors up to 16.
+template <unsigned E>
+inline PixelVector EffectOnRow(PixelVector c, LaneVector window, PixelVector second)
+{
+    PixelMask apply = __builtin_convertvector((window & WindowEffectBit) != 0, PixelMask);
+    if constexpr (E == EffectAlpha)
+        apply &= second != 0;
+    const int16_t eva = int16_t(BlendEva), evb = int16_t(BlendEvb), evy = int16_t(BlendEvy);
+    PixelVector changed{};
+    for (unsigned shift = 0; shift < 15; shift += 5) {
+        const PixelMask a = PixelMask((c >> shift) & 31);
+        PixelMask v;
+        if constexpr (E == EffectAlpha) {
+            v = (a * eva + PixelMask((second >> shift) & 31) * evb) >> 4;
+            v = v > 31 ? PixelMask{} + 31 : v;
+        } else if constexpr (E == EffectBrighten) {
+            v = ((31 - a) * evy + a * 16) >> 4;
         } else {
-            for (unsigned k = 0; k < 8; ++k)
-                WritePalettePixel<V>(row, col + k, entryBase + (uint32_t(bits >> (k * LaneBits)) & LaneMask));
+            v = (a * int16_t(16 - evy)) >> 4;
         }
-        return;
+        changed |= PixelVector(v) << shift;
     }
+    return (changed & PixelVector(apply)) | (c & ~PixelVector(apply));
+}
+
+inline void BlendStore(uint16_t *at, PixelVector value, PixelMask kept)
+{
+    PixelVector old;
+    std::memcpy(&old, at, sizeof old);
+    const PixelVector out = (old & PixelVector(kept)) | (value & ~PixelVector(kept));
+    std::memcpy(at, &out, sizeof out);
+}
+
+// Palette entries are entryBase + lane; lane 0 is transparent, and so is a
+// pixel whose window byte lacks layerBit.
+template <unsigned V>
+inline void WriteTileRow(uint16_t *row, unsigned col, uint64_t lanes, uint32_t entryBase, uint8_t layerBit)
+{
+    LaneVector index, window;
+    std::memcpy(&index, &lanes, 8);
+    std::memcpy(&window, WindowLine + col, 8);
+    const LaneMask keptLanes = (index == 0) | ((window & layerBit) == 0);
+    uint64_t keptBits;
+    std::memcpy(&keptBits, &keptLanes, 8);
+    if (keptBits == ~uint64_t(0))
+        return;
+    if (CoverKeep != 0xFF) {
+        window &= LaneVector(keptLanes) | CoverKeep;
+        std::memcpy(WindowLine + col, &window, 8);
+    }
+    const PixelMask kept = __builtin_convertvector(keptLanes, PixelMask);
+
     if constexpr ((V & 3) == EffectNone) {
-        // Mixed rows without an effect: select instead of branching, since
-        // transparent pixels come unpredictably.
-        for (unsigned k = 0; k < 8; ++k) {
-            const uint32_t lane = uint32_t(bits >> (k * LaneBits)) & LaneMask;
-            const uint32_t entry = entryBase + lane;
-            const uint16_t keep = uint16_t((lane != 0) & ((WindowLine[col + k] & layerBit) != 0)) - 1;
-            const uint16_t second = (V & 4) ? uint16_t(BgPalette[entry] | SecondTargetMark) : 0;
-            row[col + k] = uint16_t((row[col + k] & keep) | (HostPalette[entry] & ~keep));
-            SecondTargetLine[col + k] = uint16_t((SecondTargetLine[col + k] & keep) | (second & ~keep));
-        }
+        BlendStore(row + col, GatherEntries(HostPalette + entryBase, lanes), kept);
+        PixelVector second{};
+        if constexpr ((V & 4) != 0)
+            second = GatherEntries(BgPalette + entryBase, lanes) | SecondTargetMark;
+        BlendStore(SecondTargetLine + col, second, kept);
+    } else if (BlendEva <= 16 && BlendEvb <= 16 && BlendEvy <= 16) {
+        PixelVector second;
+        std::memcpy(&second, SecondTargetLine + col, sizeof second);
+        const PixelVector c = EffectOnRow<V & 3>(GatherEntries(BgPalette + entryBase, lanes), window, second);
+        BlendStore(row + col, GatherEntries(ColorToHostTable, c), kept);
+        BlendStore(SecondTargetLine + col, (V & 4) ? c | SecondTargetMark : PixelVector{}, kept);
     } else {
+        // Factors past 16 (which the machine never sets) take the
+        // single-pixel arithmetic, whose fields then spill into each other.
+        uint16_t host[8], second[8];
         for (unsigned k = 0; k < 8; ++k) {
-            const uint32_t lane = uint32_t(bits >> (k * LaneBits)) & LaneMask;
-            if (lane && (WindowLine[col + k] & layerBit))
-                WritePalettePixel<V>(row, col + k, entryBase + lane);
+            const uint32_t c = ApplyEffect<V & 3>(col + k, BgPalette[entryBase + Lane(lanes, k)]);
+            host[k] = ColorToHostTable[c & 0xFFFF];
+            second[k] = (V & 4) ? uint16_t(c | SecondTargetMark) : 0;
         }
+        PixelVector hostVector, secondVector;
+        std::memcpy(&hostVector, host, sizeof host);
+        std::memcpy(&secondVector, second, sizeof second);
+        BlendStore(row + col, hostVector, kept);
+        BlendStore(SecondTargetLine + col, secondVector, kept);
     }
 }
 
