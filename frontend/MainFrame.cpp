@@ -17,9 +17,9 @@
 #include "platform/ondrel/Display.h"
 #include "platform/ondrel/Surface.h"
 #include "platform/ondrel/Window.h"
+#include "engine/QtString.h"
 
 #include <utility>
-#include "engine/QtString.h"
 
 #include <QCloseEvent>
 #include <QToolBar>

@@ -125,6 +125,10 @@ public:
     void OnExit();
     // The Save, Load, Tools and Help popups, shown where PopupPosition says.
     void ShowPopup(int command);
+    // The display's screen follows the view's size (the old platform's
+    // full-screen window never changed size; a desktop window does), so a
+    // game's picture stays centred in the window.
+    void FitDisplayToView();
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -151,13 +155,6 @@ private:
     // to the given rotation, and opens both again at the view's size.
     void ReopenDisplay(int rotation, bool tell);
 
-public:
-    // The display's screen follows the view's size (the old platform's
-    // full-screen window never changed size; a desktop window does), so a
-    // game's picture stays centred in the window.
-    void FitDisplayToView();
-
-private:
 
     ZorvanEngine::AppModule *m_app;
     CGameLoop *m_loop = nullptr;
