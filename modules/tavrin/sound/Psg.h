@@ -6,6 +6,9 @@
 // file-level state; free of platform code.
 #pragma once
 
+// The calls the machine makes into the generator.
+#include "modules/tavrin/machine/ModuleServices.h"
+
 #include <cstdint>
 
 namespace Tavrin {
@@ -48,12 +51,5 @@ extern const uint8_t PsgVolumeShift[4];
 void PsgReset(int firstChannel);
 // Returns 0 for a register above 47.
 int PsgWrite(uint32_t reg, uint32_t value);
-
-// The machine's calls (machine/ModuleServices.h).
-void PsgResetExtended();
-void PsgSync(int mode);
-void PsgTick(int milliseconds);
-int PsgWriteIo(uint32_t offset, uint32_t value);
-uint32_t PsgOnFlags();
 
 } // namespace Tavrin

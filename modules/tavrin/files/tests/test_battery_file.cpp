@@ -220,6 +220,9 @@ TEST_F(BatteryFileTest, DamagedFilesAreKeptAsideAndTheGameStartsBlank)
         {"gzip cut short", Bytes(gzGood.begin(), gzGood.end() - 6)},
         {"gzip data damaged", [&] { Bytes b = gzGood; b[12] ^= 0xFF; b[13] ^= 0xFF; return b; }()},
         {"empty file", Bytes{}},
+        // Sizes no save memory reaches, on disk or once inflated.
+        {"larger on disk than any save", Bytes(40u << 20, 0x5A)},
+        {"inflates past any save", Gz(Bytes(33u << 20, 0))},
     };
     for (const Case &c : cases) {
         fs::remove_all(dir);

@@ -46,5 +46,31 @@ TEST(GzipImage, NeverInflatesPastTheLimit)
     EXPECT_EQ(GunzipBounded(Bytes{0x1F, 0x8B}, 100, out), GunzipResult::Damaged);
 }
 
+// Data that inflates but does not match its trailer, in the first or a
+// later member, is damaged, and nothing of it is handed out.
+TEST(GzipImage, ATrailerThatDisagreesIsDamaged)
+{
+    Bytes raw(5000), gz, out;
+    for (size_t i = 0; i < raw.size(); ++i)
+        raw[i] = uint8_t(i * 13);
+    ASSERT_TRUE(GzipBytes(raw, gz));
+    const struct {
+        const char *name;
+        size_t fromEnd;
+    } fields[] = {{"checksum", 8}, {"length", 4}};
+    for (const auto &f : fields) {
+        Bytes bad = gz;
+        bad[bad.size() - f.fromEnd] ^= 0x01;
+        out = raw;
+        EXPECT_EQ(GunzipBounded(bad, raw.size(), out), GunzipResult::Damaged) << f.name;
+        EXPECT_TRUE(out.empty()) << f.name;
+
+        Bytes twoMembers = gz;
+        twoMembers.insert(twoMembers.end(), bad.begin(), bad.end());
+        EXPECT_EQ(GunzipBounded(twoMembers, 2 * raw.size(), out), GunzipResult::Damaged) << "second member, " << f.name;
+        EXPECT_TRUE(out.empty()) << f.name;
+    }
+}
+
 } // namespace
 } // namespace Tavrin

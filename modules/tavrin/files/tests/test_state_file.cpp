@@ -22,6 +22,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <random>
 #include <string>
 #include <tuple>
@@ -321,6 +322,41 @@ TEST_F(StateFileTest, ACutFileIsRefusedWithTheMachineUntouched)
     longer.push_back(0);
     EXPECT_TRUE(Refused(Gz(longer), "wrong size"));
     EXPECT_EQ(Snapshot(), before);
+}
+
+// Files that never get as far as the checks of their contents: each is
+// refused with its own reason and leaves the machine as it was.
+TEST_F(StateFileTest, UnreadableFilesAreRefusedWithTheReason)
+{
+    const Bytes gz = StartAndSave(4);
+    Scribble(5);
+    const Bytes before = Snapshot();
+    Bytes badChecksum = gz;
+    badChecksum[gz.size() - 8] ^= 0xFF; // the trailer's CRC of the inflated data
+    Bytes badBody = gz;
+    for (size_t i = 20; i < 40; ++i)
+        badBody[i] ^= 0x5A;
+    const struct Case {
+        const char *name;
+        std::function<void()> make;
+        const char *why;
+    } cases[] = {
+        {"missing file", [&] { fs::remove(file); }, "no such file"},
+        {"a folder at the path", [&] { fs::create_directory(file); }, "cannot be read"},
+        {"larger than any state", [&] { WriteRaw(file, Bytes(4u << 20, 0x1F)); }, "too large"},
+        {"wrong checksum", [&] { WriteRaw(file, badChecksum); }, "damaged"},
+        {"damaged compressed data", [&] { WriteRaw(file, badBody); }, "damaged"},
+    };
+    for (const Case &c : cases) {
+        fs::remove_all(file);
+        c.make();
+        clearConsole();
+        EXPECT_EQ(LoadStateFile(file.c_str()), 0) << c.name;
+        const std::string console = getConsole();
+        EXPECT_EQ(std::count(console.begin(), console.end(), '\n'), 1) << c.name << ": " << console;
+        EXPECT_NE(console.find(c.why), std::string::npos) << c.name << ": " << console;
+        ASSERT_EQ(Snapshot(), before) << c.name;
+    }
 }
 
 TEST_F(StateFileTest, MutatedFilesLoadOrAreRefusedButNeverCrash)
