@@ -5,6 +5,7 @@
 #include "engine/BaseSound.h"
 #include "engine/BaseVideo.h"
 #include "engine/Engine.h"
+#include "platform/ondrel/Input.h"
 #include "ui/propertytree/SettingsPage.h"
 
 
@@ -26,6 +27,33 @@ ConsoleModule::~ConsoleModule()
 void ConsoleModule::SetPage(std::unique_ptr<SettingsPage> page)
 {
     m_page = std::move(page);
+}
+
+void ConsoleModule::ResetConsoleSettings(int soundChannels)
+{
+    Module::ResetSettings();
+    PropertyMap &s = m_settings;
+    s.Set(L"UseBlend", false, false);
+    s.Set(L"DoubleWidth", false, false);
+    s.Set(L"ScreenSize", L"100%", false);
+    s.Set(L"FrameSync", true, false);
+    s.Set(L"FrameSkip", 3, false);
+    s.Set(L"SoundBuffers", 8, false);
+    s.Set(L"Sound", true, false);
+    s.Set(L"Noise", true, false);
+    for (int i = 0; i < soundChannels; ++i) {
+        Zorvan::String channel;
+        channel.Format(L"SoundChannel%d", i);
+        s.Set(channel, true, false);
+    }
+    s.Set(L"SoundRate", 44100, false);
+}
+
+int ConsoleModule::DefaultKey(int index)
+{
+    Ondrel::Input *input = ourEngine ? ourEngine->GetInput() : nullptr;
+    uint16_t const *keys = input ? input->GetDefaultKeys() : nullptr;
+    return keys ? int(keys[index]) : 0;
 }
 
 bool ConsoleModule::SoundWanted() const

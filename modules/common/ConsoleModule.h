@@ -19,7 +19,7 @@
 //       : public ConsoleGlue::ConsoleModuleOf<CindrelSettingsPage, CindrelSound, CindrelVideo, CindrelInput> {
 //   public:
 //       CindrelModule() : ConsoleModuleOf(kCindrelMachine) {}
-//       void ResetSettings() override;   // the module's defaults, then LoadPad()
+//       void ResetSettings() override;   // ResetConsoleSettings, the module's own defaults, then LoadPad()
 //   };
 //   CONSOLE_MODULE_EXPORTS(CindrelModule, kCindrelTexts)   // ConsoleDesc.h
 //
@@ -75,6 +75,13 @@ public:
 
 protected:
     explicit ConsoleModule(ConsoleMachine const &machine);
+    // The start of a console module's ResetSettings: the base module's
+    // defaults, then the display, sound and speed defaults the consoles
+    // share, with "SoundChannel0" up to soundChannels - 1 on.
+    void ResetConsoleSettings(int soundChannels);
+    // Entry `index` of the platform's default key table; 0 without an
+    // engine or its input.
+    static int DefaultKey(int index);
     // The page is made first of the module's objects (ConsoleModuleOf).
     void SetPage(std::unique_ptr<SettingsPage> page);
 

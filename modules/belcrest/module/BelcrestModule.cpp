@@ -4,7 +4,6 @@
 #include "modules/belcrest/machine/Machine.h"
 #include "modules/belcrest/machine/MachineHooks.h"
 #include "modules/common/ModuleMessages.h"
-#include "platform/ondrel/Input.h"
 
 #include <string>
 
@@ -107,19 +106,8 @@ bool BelcrestModule::OpenRom(Zorvan::String path)
 
 void BelcrestModule::ResetSettings()
 {
-    Module::ResetSettings();
+    ResetConsoleSettings(4);
     PropertyMap &s = m_settings;
-    s.Set(L"UseBlend", false, false);
-    s.Set(L"DoubleWidth", false, false);
-    s.Set(L"ScreenSize", L"100%", false);
-    s.Set(L"FrameSync", true, false);
-    s.Set(L"FrameSkip", 3, false);
-    s.Set(L"SoundBuffers", 8, false);
-    s.Set(L"Sound", true, false);
-    s.Set(L"Noise", true, false);
-    for (wchar_t const *channel : {L"SoundChannel0", L"SoundChannel1", L"SoundChannel2", L"SoundChannel3"})
-        s.Set(channel, true, false);
-    s.Set(L"SoundRate", 44100, false);
 
     // Keys: entries 0-7 of the platform's default key table; joystick
     // buttons 0-7.
@@ -127,10 +115,8 @@ void BelcrestModule::ResetSettings()
                                           L"vkStart", L"vkA", L"vkB", L"vkSelect"};
     static wchar_t const *const joystick[] = {L"jsUp", L"jsDown", L"jsLeft", L"jsRight",
                                               L"jsA", L"jsB", L"jsStart", L"jsSelect"};
-    Ondrel::Input *input = ourEngine ? ourEngine->GetInput() : nullptr;
-    uint16_t const *defaults = input ? input->GetDefaultKeys() : nullptr;
     for (int i = 0; i < 8; ++i) {
-        s.Set(keys[i], defaults ? int(defaults[i]) : 0, false);
+        s.Set(keys[i], DefaultKey(i), false);
         s.Set(joystick[i], i, false);
     }
     s.Set(L"PadSkin", L"Quintar Default", false);

@@ -4,7 +4,6 @@
 #include "modules/cindrel/machine/Machine.h"
 #include "modules/cindrel/machine/StateFile.h"
 #include "modules/common/ModuleMessages.h"
-#include "platform/ondrel/Input.h"
 
 #include <string>
 
@@ -77,20 +76,8 @@ CindrelModule::CindrelModule() : ConsoleModuleOf(kMachine) {}
 
 void CindrelModule::ResetSettings()
 {
-    Module::ResetSettings();
+    ResetConsoleSettings(7);
     PropertyMap &s = m_settings;
-    s.Set(L"UseBlend", false, false);
-    s.Set(L"DoubleWidth", false, false);
-    s.Set(L"ScreenSize", L"100%", false);
-    s.Set(L"FrameSync", true, false);
-    s.Set(L"FrameSkip", 3, false);
-    s.Set(L"SoundBuffers", 8, false);
-    s.Set(L"Sound", true, false);
-    s.Set(L"Noise", true, false);
-    for (wchar_t const *channel : {L"SoundChannel0", L"SoundChannel1", L"SoundChannel2", L"SoundChannel3",
-                                   L"SoundChannel4", L"SoundChannel5", L"SoundChannel6"})
-        s.Set(channel, true, false);
-    s.Set(L"SoundRate", 44100, false);
     s.Set(L"SoundRefresh", 1, false);
 
     // Keys: these entries of the platform's default key table; joystick
@@ -101,10 +88,8 @@ void CindrelModule::ResetSettings()
     static wchar_t const *const joystick[] = {L"jsUp",    L"jsDown",   L"jsLeft", L"jsRight",
                                               L"jsStart", L"jsSelect", L"jsA",    L"jsB"};
     static constexpr int joystickButton[] = {0, 1, 2, 3, 6, 7, 4, 5};
-    Ondrel::Input *input = ourEngine ? ourEngine->GetInput() : nullptr;
-    uint16_t const *defaults = input ? input->GetDefaultKeys() : nullptr;
     for (int i = 0; i < 8; ++i)
-        s.Set(keys[i], defaults ? int(defaults[keyIndex[i]]) : 0, false);
+        s.Set(keys[i], DefaultKey(keyIndex[i]), false);
     for (int i = 0; i < 8; ++i)
         s.Set(joystick[i], joystickButton[i], false);
     s.Set(L"PadSkin", L"Quintar Default", false);

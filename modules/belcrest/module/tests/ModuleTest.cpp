@@ -77,6 +77,7 @@ TEST_F(BelcrestModuleTest, ResetSettingsWritesEveryDefault)
         EXPECT_TRUE(s.Contains(n.key)) << EngineTest::Narrow(n.key);
         EXPECT_EQ(s.GetInt(n.key), n.value) << EngineTest::Narrow(n.key);
     }
+    EXPECT_FALSE(s.Contains(L"SoundChannel4")) << "the machine has four sound channels";
     uint16_t const *keys = engine->GetInput()->GetDefaultKeys();
     wchar_t const *const vk[] = {L"vkUp", L"vkDown", L"vkLeft", L"vkRight", L"vkStart", L"vkA", L"vkB", L"vkSelect"};
     for (int i = 0; i < 8; ++i)

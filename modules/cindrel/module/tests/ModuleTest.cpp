@@ -45,8 +45,11 @@ TEST_F(CindrelModuleTest, ResetSettingsDefaults)
     EXPECT_EQ(Narrow(s.GetString(L"ScreenSize")), "100%");
     EXPECT_EQ(s.GetInt(L"FrameSkip"), 3);
     EXPECT_EQ(s.GetInt(L"SoundBuffers"), 8);
-    for (wchar_t const *key : {L"Sound", L"Noise", L"FrameSync", L"SoundChannel4", L"SoundChannel5", L"SoundChannel6"})
-        EXPECT_TRUE(s.GetBoolean(key));
+    EXPECT_FALSE(s.GetBoolean(L"DoubleWidth"));
+    for (wchar_t const *key : {L"Sound", L"Noise", L"FrameSync", L"SoundChannel0", L"SoundChannel1", L"SoundChannel2",
+                               L"SoundChannel3", L"SoundChannel4", L"SoundChannel5", L"SoundChannel6"})
+        EXPECT_TRUE(s.GetBoolean(key)) << Narrow(key);
+    EXPECT_FALSE(s.Contains(L"SoundChannel7")) << "the machine has seven sound channels";
     EXPECT_EQ(s.GetInt(L"SoundRate"), 44100);
     EXPECT_EQ(s.GetInt(L"SoundRefresh"), 1);
     uint16_t const *keys = engine->GetInput()->GetDefaultKeys();
