@@ -11,7 +11,6 @@
 #include "modules/tavrin/files/StateFile.h"
 #include "modules/tavrin/machine/Machine.h"
 #include "modules/tavrin/machine/SoundFifo.h"
-#include "platform/ondrel/Input.h"
 #include "ui/propertytree/SettingsPage.h"
 
 #include <algorithm>
@@ -61,15 +60,6 @@ constexpr int kDefaultKeyIndex[] = {0, 1, 2, 3, 4, 7, 5, 6, 8, 9};
 constexpr int kDefaultJoystickButton[] = {0, 1, 2, 3, 6, 7, 4, 5, 8, 9};
 
 constexpr wchar_t const *kDefaultScreenSize = L"100%";
-
-// The platform's default key of button i (in kKeyNames order); 0 without
-// an engine.
-int DefaultKey(size_t i)
-{
-    Ondrel::Input const *input = ourEngine ? ourEngine->GetInput() : nullptr;
-    uint16_t const *keys = input ? input->GetDefaultKeys() : nullptr;
-    return keys ? int(keys[kDefaultKeyIndex[i]]) : 0;
-}
 
 // Key and joystick button codes are bytes.
 bool IsCode(int code) { return code >= 0 && code <= 0xFF; }
@@ -148,7 +138,7 @@ void TavrinModule::ResetSettings()
         m_settings.Set(Zorvan::String(L"SoundChannel") + Zorvan::String(std::to_wstring(c).c_str()), c < 6, false);
     m_settings.Set(L"SoundRate", 44100, false);
     for (size_t i = 0; i < std::size(kKeyNames); ++i)
-        m_settings.Set(Zorvan::String(L"vk") + kKeyNames[i], DefaultKey(i), false);
+        m_settings.Set(Zorvan::String(L"vk") + kKeyNames[i], DefaultKey(kDefaultKeyIndex[i]), false);
     for (size_t i = 0; i < std::size(kKeyNames); ++i)
         m_settings.Set(Zorvan::String(L"js") + kKeyNames[i], kDefaultJoystickButton[i], false);
     m_settings.Set(L"PadSkin", L"Quintar Default", false);
@@ -171,7 +161,7 @@ void TavrinModule::LoadSettings()
         Zorvan::String const key = Zorvan::String(L"vk") + kKeyNames[i];
         Zorvan::String const button = Zorvan::String(L"js") + kKeyNames[i];
         if (!IsCode(m_settings.GetInt(key)))
-            m_settings.Set(key, DefaultKey(i), false);
+            m_settings.Set(key, DefaultKey(kDefaultKeyIndex[i]), false);
         if (!IsCode(m_settings.GetInt(button)))
             m_settings.Set(button, kDefaultJoystickButton[i], false);
     }
