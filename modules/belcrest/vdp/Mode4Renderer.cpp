@@ -96,13 +96,14 @@ template <class Pixel> void RenderMode4(int line)
 
 template <class Pixel> void DrawMode4Sprites(int line, const uint8_t *mask)
 {
-    if (!DisplayOn())
-        return;
     const unsigned table = VdpTableBase[VdpSpriteTable];
     const unsigned patterns = VdpTableBase[VdpSpritePatterns];
     const int h = SpriteHeight();
-    // The sprites on this line, up to the first Y byte of 0xD0.
-    uint8_t onLine[64];
+    // The sprites on this line, up to the first Y byte of 0xD0, each with
+    // its pattern row on the line.
+    struct {
+        uint8_t sprite, row;
+    } onLine[64];
     int count = 0;
     for (int i = 0; i < 64; ++i) {
         const int y = Vram[table + i];
@@ -110,22 +111,20 @@ template <class Pixel> void DrawMode4Sprites(int line, const uint8_t *mask)
             break;
         const int top = y >= 240 ? y + 1 - 256 : y + 1;
         if (unsigned(line - top) < unsigned(h))
-            onLine[count++] = uint8_t(i);
+            onLine[count++] = {uint8_t(i), uint8_t(line - top)};
     }
     const Pixel *palette = HostColours<Pixel>() + SpritePaletteStart;
     Pixel *row = LineStart<Pixel>(line);
     // Lower-numbered sprites are drawn last, over higher-numbered ones.
     for (int s = count - 1; s >= 0; --s) {
-        const int i = onLine[s];
-        const int y = Vram[table + i];
-        const int top = y >= 240 ? y + 1 - 256 : y + 1;
+        const int i = onLine[s].sprite;
         int x = Vram[table + 128 + 2 * i];
         if (VdpRegisters[0] & 0x08)
             x -= 8;
         unsigned number = Vram[table + 129 + 2 * i];
         if (h == 16)
             number &= 0xFE;
-        const uint8_t *planes = Vram + ((patterns + number * 32 + (line - top) * 4) & VramMask);
+        const uint8_t *planes = Vram + ((patterns + number * 32 + onLine[s].row * 4) & VramMask);
         const uint8_t opaque = planes[0] | planes[1] | planes[2] | planes[3];
         // Columns x to x + 7 span two priority bytes; x >> 3 is -1 for a
         // sprite shifted left of column 0, which reads byte 0.

@@ -117,7 +117,10 @@ template <class Pixel> void DrawTmsSprites(int line)
     const int h = SpriteHeight();
     const unsigned table = VdpTableBase[VdpSpriteTable];
     const unsigned patterns = VdpTableBase[VdpSpritePatterns];
-    int found[8];
+    // The first eight sprites on this line, each with its pattern row.
+    struct {
+        int sprite, row;
+    } found[8];
     int count = 0;
     for (int i = 0; i < 32 && count < 8; ++i) {
         int y = VramAt(table + 4 * i);
@@ -126,15 +129,12 @@ template <class Pixel> void DrawTmsSprites(int line)
         if (y > 256 - h)
             y -= 256;
         if (y < line && line <= y + h)
-            found[count++] = i;
+            found[count++] = {i, line - y - 1};
     }
     const Pixel *colours = HostColours<Pixel>() + TmsPaletteStart;
     Pixel *row = LineStart<Pixel>(line);
     for (int f = count - 1; f >= 0; --f) {
-        const unsigned entry = table + 4 * found[f];
-        int y = VramAt(entry);
-        if (y > 256 - h)
-            y -= 256;
+        const unsigned entry = table + 4 * found[f].sprite;
         int x = VramAt(entry + 1);
         unsigned name = VramAt(entry + 2);
         const uint8_t colour = VramAt(entry + 3);
@@ -142,10 +142,9 @@ template <class Pixel> void DrawTmsSprites(int line)
             x -= 32;
         if ((colour & 15) == 0 || x <= -h)
             continue;
-        const int r = line - y - 1;
         if (h == 16)
             name &= 0xFC;
-        const unsigned at = patterns + name * 8 + unsigned(r);
+        const unsigned at = patterns + name * 8 + unsigned(found[f].row);
         const unsigned bits = unsigned(VramAt(at)) << 8 | (h == 16 ? VramAt(at + 16) : 0u);
         const Pixel ink = colours[colour & 15];
         for (int i = 0; i < 16; ++i) {

@@ -85,6 +85,7 @@ void ClearRecords()
     MapperState = MapperStateRecord();
     MapperWrite = nullptr;
     MapperLine = nullptr;
+    MapperRead = nullptr;
     LineRenderer = nullptr;
     std::fill(std::begin(FetchMap), std::end(FetchMap), nullptr);
     std::fill(std::begin(VideoPageMap), std::end(VideoPageMap), nullptr);

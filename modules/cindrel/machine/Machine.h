@@ -128,8 +128,12 @@ inline constexpr int MapperStateSize = 24 + SoundUnitImageSize;
 // Installed by SetupMapper; null means none.
 using MapperWriteFn = int (*)(uint16_t address, uint8_t value);
 using MapperLineFn = int32_t (*)(int32_t cycles);
+// The byte a mapper answers a read of $4000-$5FFF (the pads aside) with,
+// or -1 for none.
+using MapperReadFn = int (*)(uint16_t address);
 extern MapperWriteFn MapperWrite;
 extern MapperLineFn MapperLine;
+extern MapperReadFn MapperRead;
 extern LineRendererFn LineRenderer;
 
 // The picture processor's registers and video pages.

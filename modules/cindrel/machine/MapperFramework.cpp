@@ -25,6 +25,7 @@ void SetupMapper(int number)
     RamMask = PageMask(Cartridge.ramPages);
     MapperWrite = row.write;
     MapperLine = row.line;
+    MapperRead = row.read;
     LineRenderer = PpuLineEntry; // the latch and MMC5 boards choose their own in init
     if (VromBuffer)
         MapVideoPages(0, 7, VromBuffer);

@@ -21,6 +21,7 @@ struct MapperRow {
     bool (*validate)(const uint8_t *bytes) = nullptr;
     // Rebuilds what the mapper derives from MapperState after a state load.
     void (*afterLoad)() = nullptr;
+    MapperReadFn read = nullptr;       // its registers in the I/O space
 };
 
 // Filled by the mapper families; tests may install rows of their own.

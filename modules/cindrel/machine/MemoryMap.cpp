@@ -29,6 +29,7 @@ uint8_t DiskSide;
 MapperStateRecord MapperState;
 MapperWriteFn MapperWrite;
 MapperLineFn MapperLine;
+MapperReadFn MapperRead;
 LineRendererFn LineRenderer;
 
 namespace {
@@ -54,38 +55,13 @@ uint8_t ReadIo(uint16_t address)
         PadMask[1] = uint8_t(PadMask[1] << 1);
         return v;
     }
-    const int mapper = Cartridge.mapper;
-    if (mapper == 20 && address >= 0x4030 && address <= 0x4033) {
-        switch (address) {
-        case 0x4030: return MapperState.bytes[2];
-        case 0x4031:
-            if (DiskControl & 0x80)
-                Cpu.pendingInterrupt = IntIrq;
-            DiskPosition = (DiskPosition + 1) % DiskLength;
-            return 0;
-        case 0x4032: return 7;
-        default: return 0;
-        }
-    }
-    if (mapper == 19 && (address == 0x5000 || address == 0x5800)) {
-        const uint8_t *c = MapperState.bytes + 4;
-        uint32_t counter = uint32_t(c[0] | c[1] << 8 | c[2] << 16 | uint32_t(c[3]) << 24);
-        return address == 0x5000 ? uint8_t(counter) : uint8_t((counter >> 8) & 0x7F);
+    if (MapperRead) {
+        const int value = MapperRead(address);
+        if (value >= 0)
+            return uint8_t(value);
     }
     if (address == 0x5015)
         return CpuSpace[0x5015];
-    if (mapper == 5) {
-        if (address == 0x5204) {
-            Cpu.pendingInterrupt = IntNone;
-            return CurrentLine == MapperState.bytes[20] ? 0x40 : 0;
-        }
-        if (address == 0x5205 || address == 0x5206) {
-            unsigned product = unsigned(MapperState.bytes[21]) * MapperState.bytes[22];
-            return uint8_t(address == 0x5205 ? product : product >> 8);
-        }
-        if (address >= 0x5C00)
-            return CpuSpace[address];
-    }
     if (address <= 0x4017)
         return CpuSpace[address];
     return uint8_t(address >> 8);

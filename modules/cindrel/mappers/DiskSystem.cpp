@@ -53,6 +53,22 @@ int Write20(uint16_t a, uint8_t v)
     }
 }
 
+// The timer status, and the drive: every data read moves the disk on.
+int Read20(uint16_t a)
+{
+    switch (a) {
+    case 0x4030: return State[2];
+    case 0x4031:
+        if (DiskControl & 0x80)
+            Cpu.pendingInterrupt = IntIrq;
+        DiskPosition = (DiskPosition + 1) % DiskLength;
+        return 0;
+    case 0x4032: return 7;
+    case 0x4033: return 0;
+    default: return -1;
+    }
+}
+
 int32_t Line20(int32_t cycles)
 {
     if (!State[13])
@@ -84,6 +100,6 @@ bool Validate20(const uint8_t *bytes)
 
 } // namespace
 
-void AddDiskSystemRow(MapperRows &rows) { rows[20] = MapperRow{Init20, Write20, Line20, Validate20, nullptr}; }
+void AddDiskSystemRow(MapperRows &rows) { rows[20] = MapperRow{Init20, Write20, Line20, Validate20, nullptr, Read20}; }
 
 } // namespace Cindrel

@@ -205,6 +205,23 @@ int Write5(uint16_t a, uint8_t v)
     }
 }
 
+// The line-interrupt status (reading it acknowledges), the multiplier and
+// the extra RAM.
+int Read5(uint16_t a)
+{
+    if (a == 0x5204) {
+        Cpu.pendingInterrupt = IntNone;
+        return CurrentLine == State[20] ? 0x40 : 0;
+    }
+    if (a == 0x5205 || a == 0x5206) {
+        const unsigned product = unsigned(State[21]) * State[22];
+        return (a == 0x5205 ? product : product >> 8) & 0xFF;
+    }
+    if (a >= 0x5C00)
+        return CpuSpace[a];
+    return -1;
+}
+
 int32_t Line5(int32_t)
 {
     if (State[19] && CurrentLine == State[20])
@@ -249,6 +266,6 @@ bool Validate5(const uint8_t *bytes)
 
 } // namespace
 
-void AddMmc5Row(MapperRows &rows) { rows[5] = MapperRow{Init5, Write5, Line5, Validate5, AfterLoad5}; }
+void AddMmc5Row(MapperRows &rows) { rows[5] = MapperRow{Init5, Write5, Line5, Validate5, AfterLoad5, Read5}; }
 
 } // namespace Cindrel

@@ -54,6 +54,17 @@ int Write19(uint16_t a, uint8_t v)
     return 1;
 }
 
+// The counter, low byte at $5000 and high seven bits at $5800.
+int Read19(uint16_t a)
+{
+    const uint32_t counter = uint32_t(StateWord(4));
+    if (a == 0x5000)
+        return int(counter & 0xFF);
+    if (a == 0x5800)
+        return int((counter >> 8) & 0x7F);
+    return -1;
+}
+
 int32_t Line19(int32_t cycles)
 {
     if (!State[8])
@@ -82,6 +93,6 @@ bool Validate19(const uint8_t *bytes)
 
 } // namespace
 
-void AddNamcotRow(MapperRows &rows) { rows[19] = MapperRow{Init19, Write19, Line19, Validate19, nullptr}; }
+void AddNamcotRow(MapperRows &rows) { rows[19] = MapperRow{Init19, Write19, Line19, Validate19, nullptr, Read19}; }
 
 } // namespace Cindrel

@@ -24,6 +24,14 @@ constexpr uint16_t Expand(uint32_t m)
     return uint16_t(((m & 0x55) | ((m & 0xAA) * 128)) * 3);
 }
 
+// The reverse of Expand: an 8-pixel mask (bit 7 leftmost) of the pixels
+// whose pair in a pixel-pair word is not zero.
+constexpr uint32_t Compact(uint32_t w)
+{
+    const uint32_t t = (w | (w >> 1)) & 0x5555;
+    return (t & 0x55) | ((t >> 7) & 0xAA);
+}
+
 template <class P> const P *ColorsOf();
 template <> const uint8_t *ColorsOf<uint8_t>() { return PpuColorTable.c8; }
 template <> const uint16_t *ColorsOf<uint16_t>() { return PpuColorTable.c16; }
@@ -63,11 +71,7 @@ int DrawSprites(int line, const uint8_t *bgMask, uint8_t *cover)
             flag = 1;
         const uint32_t covered = ((uint32_t(cover[k]) << 8 | cover[k + 1]) >> sh) & 0xFF;
         w &= ~uint32_t(Expand(covered));
-        uint32_t opaque = 0;
-        for (int i = 0; i < 8; ++i) {
-            if ((w >> PairShift[i]) & 3)
-                opaque |= 0x80u >> i;
-        }
+        const uint32_t opaque = Compact(w);
         cover[k] = uint8_t(cover[k] | (opaque >> (x & 7)));
         cover[k + 1] = uint8_t(cover[k + 1] | ((opaque << sh) & 0xFF));
         if (attributes & 0x20)

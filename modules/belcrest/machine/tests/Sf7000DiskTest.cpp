@@ -114,10 +114,13 @@ TEST_F(Sf7000DiskTest, Ppi2SwitchesRamAtZero)
 
 TEST_F(Sf7000DiskTest, WrongSizedDiskReadsAsFF)
 {
-    ASSERT_TRUE(StartWithDisk(std::vector<uint8_t>(DiskSize - 1, 0x11)));
-    Trap(0x0010, 0, 1, 0x8000);
-    EXPECT_EQ(CpuSpace[0x8000], 0xFF);
-    EXPECT_EQ(CpuSpace[0x80FF], 0xFF);
+    // One byte short, or one byte more than a disk holds: none of it is used.
+    for (size_t size : {DiskSize - 1, DiskSize + 1}) {
+        ASSERT_TRUE(StartWithDisk(std::vector<uint8_t>(size, 0x11))) << size;
+        Trap(0x0010, 0, 1, 0x8000);
+        EXPECT_EQ(CpuSpace[0x8000], 0xFF) << size;
+        EXPECT_EQ(CpuSpace[0x80FF], 0xFF) << size;
+    }
 }
 
 TEST_F(Sf7000DiskTest, MissingSystemRomFailsTheStart)

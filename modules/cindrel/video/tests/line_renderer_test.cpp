@@ -166,6 +166,16 @@ TEST_F(LineRendererTest, SpritePriorities)
     EXPECT_EQ(PpuLineEntry(0, 0, 0), 0);
     EXPECT_EQ(At(10), 0x31u);
 
+    // Only its opaque pixels hide: a sprite behind with pixels 0, 1, 6 and
+    // 7 set, across two mask bytes, lets the middle of sprite 3 through.
+    Sprite(1, 12, 0x20, 0xC3, 0x00);
+    Sprite(3, 12, 0x01, 0xFF, 0xFF);
+    PpuLineEntry(0, 0, 0);
+    for (int c : {12, 13, 18, 19})
+        EXPECT_EQ(At(c), 0x31u) << c;
+    for (int c = 14; c < 18; ++c)
+        EXPECT_EQ(At(c), 0x07u) << c;
+
     // A sprite at X = 250 shows columns 250-255, the rest in the guard band.
     SpriteLineTable.words[1] = SpriteLineTable.words[3] = 0;
     Sprite(2, 250, 0x01, 0xFF, 0xFF);
