@@ -12,7 +12,6 @@
 #include "modules/common/ConsoleModule.h"
 #include "modules/common/ConsoleSettingsPage.h"
 #include "platform/ondrel/Display.h"
-#include "platform/ondrel/Input.h"
 #include "platform/ondrel/Surface.h"
 
 #include <cstring>
@@ -186,11 +185,9 @@ public:
         m_settings.Set(L"FrameSkip", 3, false);
         m_settings.Set(L"Sound", false, false);
         m_settings.Set(L"SoundRate", 22050, false);
-        Ondrel::Input const *input = ourEngine ? ourEngine->GetInput() : nullptr;
-        uint16_t const *keys = input ? input->GetDefaultKeys() : nullptr;
         for (size_t i = 0; i < std::size(kButtons); ++i) {
             Zorvan::String const name(kButtons[i].name);
-            m_settings.Set(L"vk" + name, keys ? keys[kDefaultKeyIndex[i]] : 0, false);
+            m_settings.Set(L"vk" + name, DefaultKey(kDefaultKeyIndex[i]), false);
             m_settings.Set(L"js" + name, kDefaultJoystickButton[i], false);
         }
         m_settings.Set(L"PadSkin", L"Quintar Default", false);
