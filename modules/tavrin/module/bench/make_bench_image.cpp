@@ -4,7 +4,7 @@
 //            256 x 256 affine layer turned and scaled every frame through
 //            the BgAffineSet call, 32 moving sprites, and a main loop that
 //            polls the line counter and never halts;
-//   bitmap   mode 3, a band of 20 lines redrawn each frame by a main loop
+//   bitmap   mode 3, a band of 10 lines redrawn each frame by a main loop
 //            that waits for the vertical blank in VBlankIntrWait;
 //   layers   mode 1 with an affine layer behind two partly transparent text
 //            layers, scrolled and turned once a frame after VBlankIntrWait;
@@ -255,13 +255,13 @@ void BitmapProgram(Thumb &t)
     t.VBlankInterrupt();
     t.MovI(7, 0);
 
-    // Each frame a band of 20 lines (9,600 bytes) of new colours, the bands
-    // taking turns from top to bottom.
-    constexpr uint32_t Band = 20 * 240 * 2;
+    // Each frame a band of 10 lines (4,800 bytes) of new colours, the 16
+    // bands taking turns from top to bottom.
+    constexpr uint32_t Band = 10 * 240 * 2;
     const uint32_t main = t.Here();
     t.Swi(0x05);
     t.AddI(7, 1);
-    t.MovI(2, 7);
+    t.MovI(2, 15);
     t.AluOp(AluAnd, 2, 7);
     t.Ldr(4, Band);
     t.AluOp(AluMul, 2, 4);
