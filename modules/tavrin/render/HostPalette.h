@@ -10,8 +10,11 @@ namespace Tavrin {
 // Entries 0-255 the background colours, 256-511 the sprite colours.
 extern uint16_t HostPalette[512];
 
-// Converts the entries that changed since the last call, or all of them when
-// asked (once a frame, so a refilled ColorToHostTable is picked up too).
-void RefreshHostPalette(bool whole);
+// Converts the entries that changed since the last conversion, or all of
+// them when asked (once a frame, so a refilled ColorToHostTable is picked up
+// too). A line none of whose layers takes palette colours passes needed =
+// false: nothing is compared then, and a whole conversion asked for waits
+// for the next line that needs one.
+void RefreshHostPalette(bool whole, bool needed = true);
 
 } // namespace Tavrin

@@ -89,7 +89,6 @@ uint32_t ComposeLine(const LayerRenderer *table)
     if (line >= 160 || !BeginScanline(line, RenderDirtyFlags))
         return 0;
 
-    RefreshHostPalette(line == 0);
     const uint32_t dispcnt = RenderIo(IoDispcnt);
     const uint32_t bldcnt = RenderIo(IoBldcnt);
     if (!(dispcnt & 0xE000))
@@ -161,6 +160,7 @@ LayerCall calls[12];
 uint32_t callCount;
 uint32_t textCalls;
 bool frontToBack;
+bool paletteCalls;
 
 // A sprite band's call returns where the next band starts, -1 at the end of
 // the list; recorded, it returns 0 so that every band call is recorded, and
@@ -173,6 +173,8 @@ int32_t RecordCall(uint32_t, uint32_t a, uint32_t b)
         frontToBack = false;
     if constexpr (R / 8 == KindTextBg)
         ++textCalls;
+    if constexpr (R / 8 != KindBitmap16 && R / 8 != KindBitmapSmall)
+        paletteCalls = true;
     return 0;
 }
 
@@ -237,9 +239,11 @@ void RenderLine()
 {
     callCount = textCalls = 0;
     frontToBack = true;
+    paletteCalls = false;
     if (!ComposeLine(RecordingTable.data()))
         return;
     const uint32_t line = RenderIo(IoVcount) & 0xFF;
+    RefreshHostPalette(line == 0, paletteCalls);
     // Sprites alone seldom hide enough of each other to pay for the order.
     if (frontToBack && textCalls > 0 && callCount > 1 && SetBandRanges(line))
         DrawFrontToBack(line);

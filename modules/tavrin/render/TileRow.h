@@ -7,6 +7,7 @@
 #pragma once
 
 #include "modules/tavrin/render/ColorEffects.h"
+#include "modules/tavrin/render/ColorTables.h"
 
 #include <cstdint>
 #include <cstring>
@@ -49,6 +50,15 @@ inline bool WindowOpenAny(unsigned col, uint8_t layerBit)
     return (window & (0x0101010101010101ull * layerBit)) != 0;
 }
 
+// Whether every window byte of columns [col, end) has layerBit.
+inline bool WindowOpenAll(unsigned col, unsigned end, uint8_t layerBit)
+{
+    uint8_t all = 0xFF;
+    for (; col < end; ++col)
+        all &= WindowLine[col];
+    return all & layerBit;
+}
+
 // The entries table[base + lane] of the eight lanes.
 inline PixelVector GatherEntries(const uint16_t *table, uint64_t lanes)
 {
@@ -62,6 +72,21 @@ inline PixelVector GatherEntries(const uint16_t *table, PixelVector c)
 {
     return PixelVector{table[c[0]], table[c[1]], table[c[2]], table[c[3]],
                        table[c[4]], table[c[5]], table[c[6]], table[c[7]]};
+}
+
+// The host colours of eight console colours by the table's own packing,
+// all eight at once (green 31 is the one whose six-bit form is not twice its
+// five-bit one). Only while HostTableIsPacked.
+inline PixelVector PackHostColors(PixelVector c)
+{
+    const PixelVector green = (c >> 5) & 31;
+    const PixelVector green6 = (green << 1) + ((green + 1) >> 5);
+    return (c << 11) | (green6 << 5) | ((c >> 10) & 31);
+}
+
+inline PixelVector HostColors(PixelVector c)
+{
+    return HostTableIsPacked ? PackHostColors(c) : GatherEntries(ColorToHostTable, c);
 }
 
 // Effect E on eight console colours where their window bytes allow effects
@@ -99,15 +124,18 @@ inline void BlendStore(uint16_t *at, PixelVector value, PixelMask kept)
     std::memcpy(at, &out, sizeof out);
 }
 
-// Palette entries are entryBase + lane; lane 0 is transparent, and so is a
-// pixel whose window byte lacks layerBit.
-template <unsigned V>
-inline void WriteTileRow(uint16_t *row, unsigned col, uint64_t lanes, uint32_t entryBase, uint8_t layerBit)
+// Draws eight pixels from buffer column col, except the lanes set in
+// transparent and those whose window bytes lack layerBit. colors() gives
+// their console colours; hosts() their host colours, asked for only where
+// no effect can apply, so a layer with host colours at hand (a converted
+// palette) saves the conversion.
+template <unsigned V, class Colors, class Hosts>
+inline void WriteRow(uint16_t *row, unsigned col, LaneMask transparent, uint8_t layerBit, Colors colors,
+                     Hosts hosts)
 {
-    LaneVector index, window;
-    std::memcpy(&index, &lanes, 8);
+    LaneVector window;
     std::memcpy(&window, WindowLine + col, 8);
-    const LaneMask keptLanes = (index == 0) | ((window & layerBit) == 0);
+    const LaneMask keptLanes = transparent | ((window & layerBit) == 0);
     uint64_t keptBits;
     std::memcpy(&keptBits, &keptLanes, 8);
     if (keptBits == ~uint64_t(0))
@@ -119,23 +147,24 @@ inline void WriteTileRow(uint16_t *row, unsigned col, uint64_t lanes, uint32_t e
     const PixelMask kept = __builtin_convertvector(keptLanes, PixelMask);
 
     if constexpr ((V & 3) == EffectNone) {
-        BlendStore(row + col, GatherEntries(HostPalette + entryBase, lanes), kept);
+        BlendStore(row + col, hosts(), kept);
         PixelVector second{};
         if constexpr ((V & 4) != 0)
-            second = GatherEntries(BgPalette + entryBase, lanes) | SecondTargetMark;
+            second = colors() | SecondTargetMark;
         BlendStore(SecondTargetLine + col, second, kept);
     } else if (BlendEva <= 16 && BlendEvb <= 16 && BlendEvy <= 16) {
         PixelVector second;
         std::memcpy(&second, SecondTargetLine + col, sizeof second);
-        const PixelVector c = EffectOnRow<V & 3>(GatherEntries(BgPalette + entryBase, lanes), window, second);
+        const PixelVector c = EffectOnRow<V & 3>(colors(), window, second);
         BlendStore(row + col, GatherEntries(ColorToHostTable, c), kept);
         BlendStore(SecondTargetLine + col, (V & 4) ? c | SecondTargetMark : PixelVector{}, kept);
     } else {
         // Factors past 16 (which the machine never sets) take the
         // single-pixel arithmetic, whose fields then spill into each other.
+        const PixelVector in = colors();
         uint16_t host[8], second[8];
         for (unsigned k = 0; k < 8; ++k) {
-            const uint32_t c = ApplyEffect<V & 3>(col + k, BgPalette[entryBase + Lane(lanes, k)]);
+            const uint32_t c = ApplyEffect<V & 3>(col + k, in[k]);
             host[k] = ColorToHostTable[c & 0xFFFF];
             second[k] = (V & 4) ? uint16_t(c | SecondTargetMark) : 0;
         }
@@ -145,6 +174,18 @@ inline void WriteTileRow(uint16_t *row, unsigned col, uint64_t lanes, uint32_t e
         BlendStore(row + col, hostVector, kept);
         BlendStore(SecondTargetLine + col, secondVector, kept);
     }
+}
+
+// Palette entries are entryBase + lane; lane 0 is transparent, and so is a
+// pixel whose window byte lacks layerBit.
+template <unsigned V>
+inline void WriteTileRow(uint16_t *row, unsigned col, uint64_t lanes, uint32_t entryBase, uint8_t layerBit)
+{
+    LaneVector index;
+    std::memcpy(&index, &lanes, 8);
+    WriteRow<V>(
+        row, col, index == 0, layerBit, [&] { return GatherEntries(BgPalette + entryBase, lanes); },
+        [&] { return GatherEntries(HostPalette + entryBase, lanes); });
 }
 
 } // namespace Tavrin

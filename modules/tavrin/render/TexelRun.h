@@ -1,0 +1,49 @@
+// Where a line of an affine layer stays inside its texture. The texture
+// position of column k is start + k * step (8 fraction bits) on each axis,
+// and moves one way along the line, so the columns whose texel lies inside
+// form one run: found once per line, the walk over it needs no bounds test.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+
+namespace Tavrin {
+
+struct ColumnRun {
+    int32_t first, end;  // columns [first, end); empty when first >= end
+};
+
+inline int64_t FloorDiv(int64_t a, int64_t b)  // b > 0
+{
+    const int64_t q = a / b;
+    return (a % b != 0 && a < 0) ? q - 1 : q;
+}
+
+// The columns k in [0, count) with 0 <= (start + k * step) >> 8 < limit.
+inline ColumnRun TexelRun(int64_t start, int64_t step, int64_t limit, int32_t count)
+{
+    const int64_t top = limit << 8;  // start + k * step must lie in [0, top)
+    int64_t first = 0, end = count;
+    if (step > 0) {
+        first = FloorDiv(-start + step - 1, step);
+        end = FloorDiv(top - start + step - 1, step);
+    } else if (step < 0) {
+        first = FloorDiv(start - top, -step) + 1;
+        end = FloorDiv(start, -step) + 1;
+    } else if (start < 0 || start >= top) {
+        end = 0;
+    }
+    return {int32_t(std::clamp<int64_t>(first, 0, count)), int32_t(std::clamp<int64_t>(end, 0, count))};
+}
+
+inline ColumnRun Intersect(ColumnRun a, ColumnRun b) { return {std::max(a.first, b.first), std::min(a.end, b.end)}; }
+
+// Whether the position stays within 32 bits over count columns, so the walk,
+// which wraps at 32 bits, sees the same texels as the run computed here.
+inline bool WalkFits(int64_t start, int64_t step, int32_t count)
+{
+    const int64_t last = start + step * (count - 1);
+    return last >= INT32_MIN && last <= INT32_MAX;
+}
+
+} // namespace Tavrin
