@@ -138,11 +138,10 @@ uint32_t ComposeLine(const LayerRenderer *table)
 
 // RenderLine first has ComposeLine call a recording table, then draws the
 // recorded calls. Where no layer of the line reads what lies beneath it (no
-// alpha, no semi-transparent sprite) and text backgrounds, with or without
-// sprites, are all that draws, the calls run front to back: each drawn pixel
-// closes its window byte to the layers behind it (CoverKeep), so every
-// visible pixel is written once and hidden tile rows are skipped whole.
-// Otherwise they run as recorded.
+// alpha, no semi-transparent sprite) and a background draws, the calls run
+// front to back: each drawn pixel closes its window byte to the layers
+// behind it (CoverKeep), so every visible pixel is written once and hidden
+// blocks of eight are skipped whole. Otherwise they run as recorded.
 
 uint8_t CoverKeep = 0xFF;
 
@@ -158,7 +157,7 @@ struct LayerCall {
 // of four backgrounds.
 LayerCall calls[12];
 uint32_t callCount;
-uint32_t textCalls;
+uint32_t backgroundCalls;
 bool frontToBack;
 bool paletteCalls;
 
@@ -169,10 +168,10 @@ template <uint32_t R>
 int32_t RecordCall(uint32_t, uint32_t a, uint32_t b)
 {
     calls[callCount++] = {R, a, b, 0};
-    if constexpr ((R & 3) == EffectAlpha || (R / 8 != KindTextBg && R / 8 != KindObj))
+    if constexpr ((R & 3) == EffectAlpha)
         frontToBack = false;
-    if constexpr (R / 8 == KindTextBg)
-        ++textCalls;
+    if constexpr (R / 8 != KindObj)
+        ++backgroundCalls;
     if constexpr (R / 8 != KindBitmap16 && R / 8 != KindBitmapSmall)
         paletteCalls = true;
     return 0;
@@ -208,7 +207,7 @@ bool SetBandRanges(uint32_t line)
             continue;
         c.a = cursor == -1 ? 0 : uint32_t(cursor);
         c.bandEnd = cursor == -1 ? 0 : SpriteBandEnd(c.a, c.b);
-        for (uint32_t i = c.a; i < c.bandEnd; ++i)
+        for (uint32_t i = c.a; SemiTransparentListed && i < c.bandEnd; ++i)
             if (SpriteCoversLine(SpriteList[i], line) && ((SpriteAttribute(SpriteList[i], 0) >> 10) & 3) == 1)
                 return false;
         if (cursor != -1)
@@ -217,17 +216,46 @@ bool SetBandRanges(uint32_t line)
     return true;
 }
 
+// The layer bits that any picture column of the window line still has.
+uint8_t OpenLayers()
+{
+    uint64_t open = 0;
+    for (unsigned col = PictureColumn; col < PictureColumn + 240; col += 8) {
+        uint64_t eight;
+        std::memcpy(&eight, WindowLine + col, 8);
+        open |= eight;
+    }
+    open |= open >> 32;
+    open |= open >> 16;
+    return uint8_t(open | open >> 8);
+}
+
+uint8_t LayerBit(const LayerCall &c)
+{
+    switch (c.renderer / 8) {
+    case KindObj: return WindowObjBit;
+    case KindTextBg:
+    case KindAffineBg: return uint8_t(1u << ((c.a >> 28) & 3));
+    default: return 4;
+    }
+}
+
 void DrawFrontToBack(uint32_t line)
 {
     uint8_t window[LineBufferColumns];
     std::memcpy(window, WindowLine, sizeof window);
     CoverKeep = WindowCovered;
+    // A layer whose bit no column has any more is hidden whole.
+    uint8_t open = OpenLayers();
     for (uint32_t i = callCount; i-- > 0;) {
         const LayerCall &c = calls[i];
+        if (!(open & LayerBit(c)))
+            continue;
         if (c.renderer / 8 == KindObj)
             SpriteBandDownwardTable[c.renderer & 7](line, c.a, c.bandEnd);
         else
             LayerRendererTable[c.renderer](line, c.a, c.b);
+        open = OpenLayers();
     }
     CoverKeep = 0xFF;
     std::memcpy(WindowLine, window, sizeof window);
@@ -237,7 +265,7 @@ void DrawFrontToBack(uint32_t line)
 
 void RenderLine()
 {
-    callCount = textCalls = 0;
+    callCount = backgroundCalls = 0;
     frontToBack = true;
     paletteCalls = false;
     if (!ComposeLine(RecordingTable.data()))
@@ -245,7 +273,7 @@ void RenderLine()
     const uint32_t line = RenderIo(IoVcount) & 0xFF;
     RefreshHostPalette(line == 0, paletteCalls);
     // Sprites alone seldom hide enough of each other to pay for the order.
-    if (frontToBack && textCalls > 0 && callCount > 1 && SetBandRanges(line))
+    if (frontToBack && backgroundCalls > 0 && callCount > 1 && SetBandRanges(line))
         DrawFrontToBack(line);
     else
         DrawBackToFront(line);

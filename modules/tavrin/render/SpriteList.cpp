@@ -5,12 +5,15 @@
 
 namespace Tavrin {
 
+bool SemiTransparentListed = true;
+
 void BuildObjList()
 {
     const uint8_t *oam = RenderOamBlock();
     // In the bitmap modes the first 512 sprite tiles are bitmap memory.
     const bool bitmapMode = (RenderIo(IoDispcnt) & 7) >= 3;
     int count = 0;
+    bool semiTransparent = false;
     for (uint32_t p = 4; p-- > 0;) {
         for (int n = 127; n >= 0; --n) {
             const uint8_t *e = oam + n * 8;
@@ -36,9 +39,11 @@ void BuildObjList()
             if (y > 159 || y + height <= 0 || x >= 240 || x + width <= 0)
                 continue;
             SpriteList[count++] = {int32_t(p), x, y, width, height, n};
+            semiTransparent |= ((a0 >> 10) & 3) == 1;
         }
     }
     SpriteList[count] = {-1, 0, 0, 0, 0, 0};
+    SemiTransparentListed = semiTransparent;
 }
 
 } // namespace Tavrin

@@ -18,6 +18,9 @@ inline constexpr uint8_t SpriteWidthLog2[16] = {0, 1, 2, 3, 1, 2, 2, 3, 0, 0, 1,
 // Rewrites SpriteList from sprite RAM and the display mode.
 void BuildObjList();
 
+// Whether the list BuildObjList wrote last holds a semi-transparent sprite.
+extern bool SemiTransparentListed;
+
 // Whether record i belongs to the band of priorities from bound up (bound
 // past 4 taken as 4); the list's end record belongs to none.
 inline bool InSpriteBand(uint32_t i, uint32_t bound)
