@@ -183,8 +183,13 @@ int main(int argc, char **argv)
     m.Io(0x000, 0x0400 | 4);
     Report("mode4_bitmap", m);
 
+    // The scenes above leave two entries for BG2 in the layer order; from
+    // here on each background has one.
     AffineLayer(m, 2, 1);
+    BgOrder[0] = m.Io(0x0E) | 3u << 28;
     BgOrder[1] = m.Io(0x0C) | 2u << 28 | 1u << 30;
+    BgOrder[2] = m.Io(0x0A) | 1u << 28;
+    BgOrder[3] = m.Io(0x08);
     m.Io(0x000, 0x0400 | 2);
     Report("mode2_affine", m);
     m.Io(0x0C, m.Io(0x0C) & ~0x2000u);

@@ -7,6 +7,7 @@
 // line, so only the blocks at the run's ends test their columns.
 
 #include "modules/tavrin/render/ColorEffects.h"
+#include "modules/tavrin/render/HostPalette.h"
 #include "modules/tavrin/render/LayerRendererTable.h"
 #include "modules/tavrin/render/RenderMemory.h"
 #include "modules/tavrin/render/TexelRun.h"
@@ -19,6 +20,14 @@ namespace Tavrin {
 namespace {
 
 constexpr int32_t LineColumns = 240;
+
+// GCC would gather the fetched texels into vectors before storing them,
+// which costs more than the stores it saves.
+#if defined(__GNUC__) && !defined(__clang__)
+#define TAVRIN_SCALAR_STORES __attribute__((optimize("no-tree-slp-vectorize")))
+#else
+#define TAVRIN_SCALAR_STORES
+#endif
 
 struct AffineLine {
     const uint8_t *map;
@@ -68,49 +77,84 @@ void WalkColumns(AffineLine a)
     }
 }
 
-using Lanes32 = uint32_t __attribute__((vector_size(32)));
-using SignedLanes32 = int32_t __attribute__((vector_size(32)));
+using Lanes32 = uint32_t __attribute__((vector_size(16)));
+using SignedLanes32 = int32_t __attribute__((vector_size(16)));
 
-// The eight texels from column k as the lanes of a tile row, all inside the
-// map (or wrapped into it). The positions and the map and tile-row offsets
-// of all eight are worked out side by side; then come the eight map bytes
-// and the eight tile bytes they lead to.
-template <bool Wrap>
-inline uint64_t FetchBlock(const AffineLine &a, int32_t k)
+// The texture position of the even and of the odd columns of a block of
+// eight, per axis, and what one block moves them by.
+struct BlockWalk {
+    Lanes32 evenX, oddX, evenY, oddY;
+    uint32_t stepX, stepY;  // eight columns
+};
+
+inline BlockWalk StartBlocks(const AffineLine &a, int32_t k)
 {
-    const Lanes32 step = Lanes32{0, 1, 2, 3, 4, 5, 6, 7};
-    const Lanes32 x = (a.x + uint32_t(k) * a.pa) + step * a.pa;
-    const Lanes32 y = (a.y + uint32_t(k) * a.pc) + step * a.pc;
-    const uint32_t mask = Wrap ? (1u << a.sizeLog2) - 1 : ~0u;
-    const Lanes32 tx = Lanes32(SignedLanes32(x) >> 8) & mask;
-    const Lanes32 ty = Lanes32(SignedLanes32(y) >> 8) & mask;
-    uint32_t mapAt[8], rowAt[8];
-    const Lanes32 mapVector = ((ty >> 3) << (a.sizeLog2 - 3)) + (tx >> 3);
-    const Lanes32 rowVector = ((ty & 7) << 3) | (tx & 7);
+    const uint32_t x = a.x + uint32_t(k) * a.pa, y = a.y + uint32_t(k) * a.pc;
+    const uint32_t pa = a.pa, pc = a.pc;
+    return {Lanes32{x, x + 2 * pa, x + 4 * pa, x + 6 * pa},
+            Lanes32{x + pa, x + 3 * pa, x + 5 * pa, x + 7 * pa},
+            Lanes32{y, y + 2 * pc, y + 4 * pc, y + 6 * pc},
+            Lanes32{y + pc, y + 3 * pc, y + 5 * pc, y + 7 * pc},
+            8 * pa,
+            8 * pc};
+}
+
+// The texel coordinates of eight columns, one 16-bit lane each: the even
+// columns' values sit in the low halves of 32-bit lanes, the odd ones' are
+// moved into the high halves.
+inline PixelVector TexelCoordinates(Lanes32 even, Lanes32 odd, uint32_t mask)
+{
+    const Lanes32 t = (Lanes32(SignedLanes32(even) >> 8) & mask) | (Lanes32(SignedLanes32(odd) >> 8) & mask) << 16;
+    PixelVector lanes;
+    std::memcpy(&lanes, &t, sizeof lanes);
+    return lanes;
+}
+
+// The colour indexes of the eight columns of the walk's block, all inside
+// the map (or wrapped into it), into index[0-7], and their palette entries
+// into color[0-7]: the map and tile-row offsets of all eight are worked out
+// side by side, then come the eight map bytes and the eight tile bytes they
+// lead to.
+template <bool Wrap>
+inline void FetchBlock(const AffineLine &a, const BlockWalk &w, const uint16_t *palette, uint16_t *index,
+                       uint16_t *color)
+{
+    const uint32_t mask = Wrap ? (1u << a.sizeLog2) - 1 : 0xFFFF;
+    const PixelVector tx = TexelCoordinates(w.evenX, w.oddX, mask);
+    const PixelVector ty = TexelCoordinates(w.evenY, w.oddY, mask);
+    const PixelVector mapVector = ((ty >> 3) << (a.sizeLog2 - 3)) + (tx >> 3);
+    const PixelVector rowVector = ((ty & 7) << 3) | (tx & 7);
+    alignas(16) uint16_t mapAt[8], rowAt[8];
     std::memcpy(mapAt, &mapVector, sizeof mapAt);
     std::memcpy(rowAt, &rowVector, sizeof rowAt);
-    uint8_t index[8];
-    for (int j = 0; j < 8; ++j)
-        index[j] = a.tiles[a.map[mapAt[j]] * 64u + rowAt[j]];
-    uint64_t lanes;
-    std::memcpy(&lanes, index, 8);
-    return lanes;
+    for (int j = 0; j < 8; ++j) {
+        const uint32_t texel = a.tiles[a.map[mapAt[j]] * 64u + rowAt[j]];
+        index[j] = uint16_t(texel);
+        color[j] = palette[texel];
+    }
 }
 
 // The same for a block at an end of the run: columns outside it are
 // transparent and fetch nothing.
-inline uint64_t FetchBlockEnd(const AffineLine &a, int32_t k, ColumnRun run)
+inline void FetchBlockEnd(const AffineLine &a, int32_t k, ColumnRun run, const uint16_t *palette, uint16_t *index,
+                          uint16_t *color)
 {
     uint32_t x = a.x + uint32_t(k) * a.pa, y = a.y + uint32_t(k) * a.pc;
-    uint64_t lanes = 0;
-    for (int32_t j = 0; j < 8; ++j, x += a.pa, y += a.pc)
-        if (k + j >= run.first && k + j < run.end)
-            lanes |= uint64_t(Texel(a, uint32_t(int32_t(x) >> 8), uint32_t(int32_t(y) >> 8))) << (8 * j);
-    return lanes;
+    for (int32_t j = 0; j < 8; ++j, x += a.pa, y += a.pc) {
+        const uint32_t texel = (k + j >= run.first && k + j < run.end)
+                                   ? Texel(a, uint32_t(int32_t(x) >> 8), uint32_t(int32_t(y) >> 8))
+                                   : 0;
+        index[j] = uint16_t(texel);
+        color[j] = palette[texel];
+    }
 }
 
+// All the line's fetches come first, so that no block's draw waits for
+// them; blocks closed to the layer fetch nothing and draw nothing. The fetch
+// takes the host colours straight from the converted palette when the layer
+// has no effect, else the console colours for the effect.
 template <unsigned V, bool Wrap>
-void WalkBlocks(const AffineLine &a)
+TAVRIN_SCALAR_STORES void WalkBlocks(const AffineLine a)
 {
     ColumnRun run{0, LineColumns};
     if constexpr (!Wrap) {
@@ -118,14 +162,37 @@ void WalkBlocks(const AffineLine &a)
         run = Intersect(TexelRun(int32_t(a.x), int32_t(a.pa), size, LineColumns),
                         TexelRun(int32_t(a.y), int32_t(a.pc), size, LineColumns));
     }
-    for (int32_t k = run.first & ~7; k < run.end; k += 8) {
-        const unsigned col = unsigned(PictureColumn + k);
-        // Eight columns closed to the layer need no fetch.
-        if (!WindowOpenAny(col, a.layerBit))
-            continue;
-        const uint64_t lanes =
-            (Wrap || (k >= run.first && k + 8 <= run.end)) ? FetchBlock<Wrap>(a, k) : FetchBlockEnd(a, k, run);
-        WriteTileRow<V>(a.row, col, lanes, 0, a.layerBit);
+    constexpr bool Plain = (V & 3) == EffectNone;
+    const uint16_t *palette = Plain ? HostPalette : BgPalette;
+    const int32_t first = run.first & ~7;
+    alignas(16) uint16_t index[LineColumns];
+    alignas(16) uint16_t color[LineColumns];
+    BlockWalk w = StartBlocks(a, first);
+    for (int32_t k = first; k < run.end; k += 8) {
+        if (!WindowOpenAny(unsigned(PictureColumn + k), a.layerBit))
+            std::memset(index + k, 0, 8 * sizeof index[0]);
+        else if (Wrap || (k >= run.first && k + 8 <= run.end))
+            FetchBlock<Wrap>(a, w, palette, index + k, color + k);
+        else
+            FetchBlockEnd(a, k, run, palette, index + k, color + k);
+        w.evenX += w.stepX;
+        w.oddX += w.stepX;
+        w.evenY += w.stepY;
+        w.oddY += w.stepY;
+    }
+    for (int32_t k = first; k < run.end; k += 8) {
+        PixelVector indexes, fetched;
+        std::memcpy(&indexes, index + k, sizeof indexes);
+        std::memcpy(&fetched, color + k, sizeof fetched);
+        const LaneMask transparent = __builtin_convertvector(indexes == 0, LaneMask);
+        if constexpr (Plain)
+            WriteRow<V>(
+                a.row, unsigned(PictureColumn + k), transparent, a.layerBit,
+                [&] { return GatherEntries(BgPalette, indexes); }, [&] { return fetched; });
+        else
+            WriteRow<V>(
+                a.row, unsigned(PictureColumn + k), transparent, a.layerBit, [&] { return fetched; },
+                [&] { return GatherEntries(HostPalette, indexes); });
     }
 }
 
