@@ -207,9 +207,13 @@ bool SetBandRanges(uint32_t line)
             continue;
         c.a = cursor == -1 ? 0 : uint32_t(cursor);
         c.bandEnd = cursor == -1 ? 0 : SpriteBandEnd(c.a, c.b);
-        for (uint32_t i = c.a; SemiTransparentListed && i < c.bandEnd; ++i)
-            if (SpriteCoversLine(SpriteList[i], line) && ((SpriteAttribute(SpriteList[i], 0) >> 10) & 3) == 1)
-                return false;
+        bool semiTransparent = false;
+        if (SemiTransparentListed)
+            ForEachSpriteOnLine(line, c.a, c.bandEnd, [&](const SpriteRecord &r) {
+                semiTransparent |= ((SpriteAttribute(r, 0) >> 10) & 3) == 1;
+            });
+        if (semiTransparent)
+            return false;
         if (cursor != -1)
             cursor = SpriteBandCursor(c.bandEnd);
     }

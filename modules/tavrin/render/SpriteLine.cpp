@@ -83,9 +83,8 @@ void RenderObjBandDownward(uint32_t line, uint32_t first, uint32_t end)
 {
     const uint32_t effect = (RenderIo(IoBldcnt) >> 6) & 3;
     uint16_t *row = FrameRow(line);
-    for (uint32_t i = end; i-- > first;)
-        if (SpriteCoversLine(SpriteList[i], line))
-            DrawSprite<V>(SpriteList[i], line, row, effect);
+    ForEachSpriteOnLineDownward(line, first, end,
+                                [&](const SpriteRecord &r) { DrawSprite<V>(r, line, row, effect); });
 }
 
 } // namespace
@@ -95,11 +94,9 @@ int32_t RenderObjLine(uint32_t line, uint32_t first, uint32_t bound)
 {
     const uint32_t effect = (RenderIo(IoBldcnt) >> 6) & 3;
     uint16_t *row = FrameRow(line);
-    uint32_t i = first;
-    for (; InSpriteBand(i, bound); ++i)
-        if (SpriteCoversLine(SpriteList[i], line))
-            DrawSprite<V>(SpriteList[i], line, row, effect);
-    return SpriteBandCursor(i);
+    const uint32_t end = SpriteBandEnd(first, bound);
+    ForEachSpriteOnLine(line, first, end, [&](const SpriteRecord &r) { DrawSprite<V>(r, line, row, effect); });
+    return SpriteBandCursor(end);
 }
 
 TAVRIN_LAYER_VARIANTS(RenderObjLine)

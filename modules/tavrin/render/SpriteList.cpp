@@ -6,6 +6,8 @@
 namespace Tavrin {
 
 bool SemiTransparentListed = true;
+LineSpriteRecords LineSprites[SpriteLines];
+uint32_t SpriteBandEnds[5];
 
 void BuildObjList()
 {
@@ -44,6 +46,26 @@ void BuildObjList()
     }
     SpriteList[count] = {-1, 0, 0, 0, 0, 0};
     SemiTransparentListed = semiTransparent;
+
+    for (LineSpriteRecords &on : LineSprites)
+        on.count = 0;
+    for (int i = 0; i < count; ++i) {
+        const SpriteRecord &r = SpriteList[i];
+        const int32_t top = r.y < 0 ? 0 : r.y;
+        const int32_t bottom = r.y + r.height > SpriteLines ? SpriteLines : r.y + r.height;
+        for (int32_t line = top; line < bottom; ++line) {
+            LineSpriteRecords &on = LineSprites[line];
+            on.record[on.count++] = uint8_t(i);
+        }
+    }
+    uint32_t i = 0;
+    for (uint32_t bound = 4; bound-- > 0;) {
+        // Records of priority `bound` and above come first.
+        while (int32_t(i) < count && SpriteList[i].priority >= int32_t(bound))
+            ++i;
+        SpriteBandEnds[bound] = i;
+    }
+    SpriteBandEnds[4] = 0;
 }
 
 } // namespace Tavrin
