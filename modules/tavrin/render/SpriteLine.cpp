@@ -27,6 +27,10 @@ struct RegularPixel {
     {
         WriteTileRow<V>(row, col, lanes, 256 + bank, WindowObjBit);
     }
+    void NibbleRow(unsigned col, uint32_t bits, uint32_t bank) const
+    {
+        WriteNibbleRow<V>(row, col, bits, 256 + bank, WindowObjBit);
+    }
 };
 
 template <bool SecondTarget, unsigned Fallback>
@@ -48,6 +52,7 @@ struct SemiTransparentPixel {
     {
         ForEachOpaqueLane(lanes, [&](unsigned k, uint32_t lane) { (*this)(col + k, bank + lane); });
     }
+    void NibbleRow(unsigned col, uint32_t bits, uint32_t bank) const { Row(col, SpreadNibbles(bits), bank); }
 };
 
 template <bool SecondTarget>

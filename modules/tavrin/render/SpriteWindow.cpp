@@ -15,6 +15,7 @@ struct ObjWindowMarks {
     {
         ForEachOpaqueLane(lanes, [&](unsigned k, uint32_t) { WindowLine[col + k] = inside; });
     }
+    void NibbleRow(unsigned col, uint32_t bits, uint32_t bank) const { Row(col, SpreadNibbles(bits), bank); }
 };
 
 } // namespace

@@ -77,18 +77,20 @@ void WalkTiles(const TextLine &t)
         if (!WindowOpenAny(col, t.layerBit))
             continue;
         TileRow tr = FetchTileRow<Wide>(t, entry);
-        uint64_t lanes;
+        // Selected, not branched on: flips vary from tile to tile.
         if constexpr (Wide) {
+            uint64_t lanes;
             std::memcpy(&lanes, t.vram + tr.offset, 8);
+            const uint64_t flip = uint64_t(0) - (tr.flipX & 1);
+            lanes = (ReverseLanes(lanes) & flip) | (lanes & ~flip);
+            WriteTileRow<V>(t.row, col, lanes, tr.bank, t.layerBit);
         } else {
             uint32_t bits;
             std::memcpy(&bits, t.vram + tr.offset, 4);
-            lanes = SpreadNibbles(bits);
+            const uint32_t flip = uint32_t(0) - (tr.flipX & 1);
+            bits = (ReverseNibbles(bits) & flip) | (bits & ~flip);
+            WriteNibbleRow<V>(t.row, col, bits, tr.bank, t.layerBit);
         }
-        // Selected, not branched on: flips vary from tile to tile.
-        const uint64_t flip = uint64_t(0) - (tr.flipX & 1);
-        lanes = (ReverseLanes(lanes) & flip) | (lanes & ~flip);
-        WriteTileRow<V>(t.row, col, lanes, tr.bank, t.layerBit);
     }
 }
 

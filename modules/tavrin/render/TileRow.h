@@ -8,6 +8,7 @@
 
 #include "modules/tavrin/render/ColorEffects.h"
 #include "modules/tavrin/render/ColorTables.h"
+#include "modules/tavrin/render/HostPalette.h"
 
 #include <cstdint>
 #include <cstring>
@@ -32,6 +33,14 @@ inline uint64_t SpreadNibbles(uint32_t bits)
 inline uint64_t ReverseLanes(uint64_t lanes) { return __builtin_bswap64(lanes); }
 
 inline uint32_t Lane(uint64_t lanes, unsigned k) { return uint32_t(lanes >> (k * 8)) & 0xFF; }
+
+// The eight nibbles of a 16-colour tile row in the opposite order, for a
+// horizontal flip.
+inline uint32_t ReverseNibbles(uint32_t bits)
+{
+    bits = __builtin_bswap32(bits);
+    return ((bits >> 4) & 0x0F0F0F0F) | ((bits & 0x0F0F0F0F) << 4);
+}
 
 // Calls fn(k, lane) for each non-zero lane k = 0-7.
 template <class Fn>
@@ -186,6 +195,32 @@ inline void WriteTileRow(uint16_t *row, unsigned col, uint64_t lanes, uint32_t e
     WriteRow<V>(
         row, col, index == 0, layerBit, [&] { return GatherEntries(BgPalette + entryBase, lanes); },
         [&] { return GatherEntries(HostPalette + entryBase, lanes); });
+}
+
+// A 16-colour tile row, its eight nibbles left to right from the lowest,
+// in palette bank entryBase / 16 (sprite banks from entry 256). Without an
+// effect the host colours come two at a time from HostPairs.
+template <unsigned V>
+inline void WriteNibbleRow(uint16_t *row, unsigned col, uint32_t bits, uint32_t entryBase, uint8_t layerBit)
+{
+    const uint64_t lanes = SpreadNibbles(bits);
+    if constexpr ((V & 3) == EffectNone) {
+        LaneVector index;
+        std::memcpy(&index, &lanes, 8);
+        const uint32_t *pairs = HostPairs[entryBase >> 4];
+        WriteRow<V>(
+            row, col, index == 0, layerBit, [&] { return GatherEntries(BgPalette + entryBase, lanes); },
+            [&] {
+                using Pairs = uint32_t __attribute__((vector_size(16)));
+                const Pairs hosts{pairs[bits & 0xFF], pairs[(bits >> 8) & 0xFF], pairs[(bits >> 16) & 0xFF],
+                                  pairs[bits >> 24]};
+                PixelVector v;
+                std::memcpy(&v, &hosts, sizeof v);
+                return v;
+            });
+    } else {
+        WriteTileRow<V>(row, col, lanes, entryBase, layerBit);
+    }
 }
 
 } // namespace Tavrin
