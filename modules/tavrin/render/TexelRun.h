@@ -13,8 +13,14 @@ struct ColumnRun {
     int32_t first, end;  // columns [first, end); empty when first >= end
 };
 
-inline int64_t FloorDiv(int64_t a, int64_t b)  // b > 0
+// Rounded down; b > 0. In 32 bits where a fits, as it nearly always does
+// (a 64-bit division takes several times as long on many processors).
+inline int64_t FloorDiv(int64_t a, int64_t b)
 {
+    if (a >= INT32_MIN && a <= INT32_MAX) {
+        const int32_t q = int32_t(a) / int32_t(b), r = int32_t(a) % int32_t(b);
+        return (r != 0 && a < 0) ? q - 1 : q;
+    }
     const int64_t q = a / b;
     return (a % b != 0 && a < 0) ? q - 1 : q;
 }
