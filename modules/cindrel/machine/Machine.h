@@ -4,8 +4,8 @@
 // MachineShutdown releases and nulls what the start allocated.
 #pragma once
 
-#include "modules/cindrel/Cpu6502.h"
-#include "modules/cindrel/CpuBus.h"
+#include "modules/cindrel/cpu/Cpu6502.h"
+#include "modules/cindrel/cpu/CpuBus.h"
 #include "modules/cindrel/machine/ModuleParts.h"
 
 #include <cstddef>
