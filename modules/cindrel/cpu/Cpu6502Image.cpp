@@ -1,5 +1,5 @@
 // The CPU record's 36-byte image in state files, field by field.
-#include "modules/cindrel/Cpu6502.h"
+#include "modules/cindrel/cpu/Cpu6502.h"
 
 #include "common/zorvan/ByteStream.h"
 
@@ -69,6 +69,8 @@ bool Cpu6502ReadImage(Cpu6502State &cpu, Zorvan::ByteReader &in)
     if (next.linePeriod < 0 || !InSpan(next.linePeriod) || !InSpan(next.cyclesLeft) ||
         !InSpan(next.savedCyclesLeft))
         return false;
+    next.halted = 0;
+    next.nmiRaised = 0;
     cpu = next;
     return true;
 }
