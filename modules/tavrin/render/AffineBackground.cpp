@@ -45,11 +45,10 @@ inline uint32_t Texel(const AffineLine &a, uint32_t tx, uint32_t ty)
     return a.tiles[tile * 64 + (ty & 7) * 8 + (tx & 7)];
 }
 
-// One column at a time: with mosaic, or when the position of a map that
-// does not wrap would pass 32 bits within the line. Wrap-around and mosaic
-// are fixed per walk, so the column loop tests neither.
-template <unsigned V, bool Wrap, bool Mosaic>
-void WalkColumns(AffineLine a)
+// One column at a time, with mosaic. Wrap-around is fixed per walk, so the
+// column loop does not test it.
+template <unsigned V, bool Wrap>
+void WalkMosaic(AffineLine a)
 {
     const uint32_t size = 1u << a.sizeLog2;
     const uint32_t mask = Wrap ? size - 1 : ~0u;
@@ -66,10 +65,8 @@ void WalkColumns(AffineLine a)
             if ((tx | ty) >= size)
                 continue;
         }
-        if constexpr (Mosaic) {
-            tx -= tx % blockW;
-            ty -= ty % blockH;
-        }
+        tx -= tx % blockW;
+        ty -= ty % blockH;
         if (uint32_t index = Texel(a, tx, ty)) {
             WritePalettePixel<V>(a.row, col, index);
             WindowLine[col] &= CoverKeep;
@@ -215,13 +212,11 @@ int32_t RenderAffineBgLine(uint32_t line, uint32_t d, uint32_t)
                        uint8_t(1u << ((d >> 28) & 3))};
     const bool wrap = cnt & 0x2000;
     if (cnt & 0x40) {
-        wrap ? WalkColumns<V, true, true>(a) : WalkColumns<V, false, true>(a);
+        wrap ? WalkMosaic<V, true>(a) : WalkMosaic<V, false>(a);
     } else if (wrap) {
         WalkBlocks<V, true>(a);
-    } else if (WalkFits(BgCurX[i], BgPa[i], LineColumns) && WalkFits(BgCurY[i], BgPc[i], LineColumns)) {
-        WalkBlocks<V, false>(a);
     } else {
-        WalkColumns<V, false, false>(a);
+        WalkBlocks<V, false>(a);
     }
     return 0;
 }

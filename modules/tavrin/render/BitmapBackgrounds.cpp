@@ -30,13 +30,12 @@ struct BitmapShape {
     using Texel = std::conditional_t<B == Bitmap::Indexed240, uint8_t, uint16_t>;
 };
 
-// One column at a time: with mosaic, or when the position would wrap at 32
-// bits within the line.
+// One column at a time, with mosaic, which may bring a column from outside
+// the bitmap back into it.
 template <Bitmap B, unsigned V>
-void WalkColumns(const uint8_t *bitmap, uint16_t *row)
+void WalkMosaic(const uint8_t *bitmap, uint16_t *row)
 {
     constexpr uint32_t Width = BitmapShape<B>::Width, Height = BitmapShape<B>::Height;
-    const bool mosaic = RenderIo(IoBg2cnt) & 0x40;
     const uint32_t blockW = (BgMosaicH & 15) + 1;
     const uint32_t blockH = (BgMosaicV & 15) + 1;
 
@@ -50,10 +49,8 @@ void WalkColumns(const uint8_t *bitmap, uint16_t *row)
         y += pc;
         if (!(WindowLine[col] & 4))
             continue;
-        if (mosaic) {
-            tx -= tx % blockW;
-            ty -= ty % blockH;
-        }
+        tx -= tx % blockW;
+        ty -= ty % blockH;
         if (tx >= Width || ty >= Height)
             continue;
         if constexpr (B == Bitmap::Indexed240) {
@@ -110,8 +107,8 @@ int32_t RenderBitmapLine(uint32_t line, uint32_t page)
     const uint8_t *bitmap = RenderVramBlock() + (B == Bitmap::Direct240 ? 0 : (page & 0xA000));
     uint16_t *row = FrameRow(line);
     const int64_t x0 = BgCurX[0], y0 = BgCurY[0], pa = BgPa[0], pc = BgPc[0];
-    if ((RenderIo(IoBg2cnt) & 0x40) || !WalkFits(x0, pa, LineColumns) || !WalkFits(y0, pc, LineColumns)) {
-        WalkColumns<B, V>(bitmap, row);
+    if (RenderIo(IoBg2cnt) & 0x40) {
+        WalkMosaic<B, V>(bitmap, row);
         return 0;
     }
     const ColumnRun run = Intersect(TexelRun(x0, pa, Shape::Width, LineColumns),

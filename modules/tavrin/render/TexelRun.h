@@ -2,6 +2,9 @@
 // position of column k is start + k * step (8 fraction bits) on each axis,
 // and moves one way along the line, so the columns whose texel lies inside
 // form one run: found once per line, the walk over it needs no bounds test.
+// The walk itself steps in 32 bits, which wrap; worked out here in 64, a
+// position past either end of 32 bits is just as much outside the texture,
+// since within one line it cannot come back round into it.
 #pragma once
 
 #include <algorithm>
@@ -43,13 +46,5 @@ inline ColumnRun TexelRun(int64_t start, int64_t step, int64_t limit, int32_t co
 }
 
 inline ColumnRun Intersect(ColumnRun a, ColumnRun b) { return {std::max(a.first, b.first), std::min(a.end, b.end)}; }
-
-// Whether the position stays within 32 bits over count columns, so the walk,
-// which wraps at 32 bits, sees the same texels as the run computed here.
-inline bool WalkFits(int64_t start, int64_t step, int32_t count)
-{
-    const int64_t last = start + step * (count - 1);
-    return last >= INT32_MIN && last <= INT32_MAX;
-}
 
 } // namespace Tavrin
