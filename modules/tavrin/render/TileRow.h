@@ -98,15 +98,30 @@ inline PixelVector HostColors(PixelVector c)
     return HostTableIsPacked ? PackHostColors(c) : GatherEntries(ColorToHostTable, c);
 }
 
-// Effect E on eight console colours where their window bytes allow effects
-// (and, for alpha, a second target lies beneath), component by component:
-// the arithmetic of the single-pixel effects for factors up to 16.
+// The lanes whose window bytes allow effect E (and, for alpha, over a
+// second target).
 template <unsigned E>
-inline PixelVector EffectOnRow(PixelVector c, LaneVector window, PixelVector second)
+inline PixelMask EffectLanes(LaneVector window, PixelVector second)
 {
     PixelMask apply = __builtin_convertvector((window & WindowEffectBit) != 0, PixelMask);
     if constexpr (E == EffectAlpha)
         apply &= second != 0;
+    return apply;
+}
+
+inline bool AnyLane(PixelMask mask)
+{
+    uint64_t halves[2];
+    std::memcpy(halves, &mask, sizeof halves);
+    return (halves[0] | halves[1]) != 0;
+}
+
+// Effect E on the eight console colours of the lanes in apply, component by
+// component: the arithmetic of the single-pixel effects for factors up to
+// 16.
+template <unsigned E>
+inline PixelVector EffectOnRow(PixelVector c, PixelMask apply, PixelVector second)
+{
     const int16_t eva = int16_t(BlendEva), evb = int16_t(BlendEvb), evy = int16_t(BlendEvy);
     PixelVector changed{};
     for (unsigned shift = 0; shift < 15; shift += 5) {
@@ -155,16 +170,27 @@ inline void WriteRow(uint16_t *row, unsigned col, LaneMask transparent, uint8_t 
     }
     const PixelMask kept = __builtin_convertvector(keptLanes, PixelMask);
 
-    if constexpr ((V & 3) == EffectNone) {
+    const auto storeUnchanged = [&] {
         BlendStore(row + col, hosts(), kept);
         PixelVector second{};
         if constexpr ((V & 4) != 0)
             second = colors() | SecondTargetMark;
         BlendStore(SecondTargetLine + col, second, kept);
+    };
+    if constexpr ((V & 3) == EffectNone) {
+        storeUnchanged();
     } else if (BlendEva <= 16 && BlendEvb <= 16 && BlendEvy <= 16) {
         PixelVector second;
         std::memcpy(&second, SecondTargetLine + col, sizeof second);
-        const PixelVector c = EffectOnRow<V & 3>(colors(), window, second);
+        // Where the window allows no effect on any drawn pixel (or, for
+        // alpha, nothing beneath them is a second target) the row is drawn
+        // as it is.
+        const PixelMask apply = EffectLanes<V & 3>(window, second) & ~kept;
+        if (!AnyLane(apply)) {
+            storeUnchanged();
+            return;
+        }
+        const PixelVector c = EffectOnRow<V & 3>(colors(), apply, second);
         BlendStore(row + col, GatherEntries(ColorToHostTable, c), kept);
         BlendStore(SecondTargetLine + col, (V & 4) ? c | SecondTargetMark : PixelVector{}, kept);
     } else {
