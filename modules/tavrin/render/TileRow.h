@@ -51,6 +51,22 @@ inline void ForEachOpaqueLane(uint64_t lanes, Fn &&fn)
             fn(k, lane);
 }
 
+// Lane masks of 0 or all ones, widened from bytes to the pixels' 16 bits:
+// each byte doubled, which keeps its value.
+inline PixelMask WidenMask(LaneMask mask)
+{
+    using Bytes = int8_t __attribute__((vector_size(16)));
+    using Halves = uint64_t __attribute__((vector_size(16)));
+    uint64_t bits;
+    std::memcpy(&bits, &mask, 8);
+    const Bytes bytes = Bytes(Halves{bits, 0});
+#if defined(__clang__)
+    return PixelMask(__builtin_shufflevector(bytes, bytes, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7));
+#else
+    return PixelMask(__builtin_shuffle(bytes, Bytes{0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7}));
+#endif
+}
+
 // Whether any of the eight window bytes from col on has layerBit.
 inline bool WindowOpenAny(unsigned col, uint8_t layerBit)
 {
@@ -103,7 +119,7 @@ inline PixelVector HostColors(PixelVector c)
 template <unsigned E>
 inline PixelMask EffectLanes(LaneVector window, PixelVector second)
 {
-    PixelMask apply = __builtin_convertvector((window & WindowEffectBit) != 0, PixelMask);
+    PixelMask apply = WidenMask((window & WindowEffectBit) != 0);
     if constexpr (E == EffectAlpha)
         apply &= second != 0;
     return apply;
@@ -168,7 +184,7 @@ inline void WriteRow(uint16_t *row, unsigned col, LaneMask transparent, uint8_t 
         window &= LaneVector(keptLanes) | CoverKeep;
         std::memcpy(WindowLine + col, &window, 8);
     }
-    const PixelMask kept = __builtin_convertvector(keptLanes, PixelMask);
+    const PixelMask kept = WidenMask(keptLanes);
 
     const auto storeUnchanged = [&] {
         BlendStore(row + col, hosts(), kept);
