@@ -176,10 +176,15 @@ inline void WriteRow(uint16_t *row, unsigned col, LaneMask transparent, uint8_t 
     LaneVector window;
     std::memcpy(&window, WindowLine + col, 8);
     const LaneMask keptLanes = transparent | ((window & layerBit) == 0);
-    uint64_t keptBits;
-    std::memcpy(&keptBits, &keptLanes, 8);
-    if (keptBits == ~uint64_t(0))
-        return;
+    // A row without an effect is stored whole even when every lane is kept:
+    // that costs less than the branch, which blank tiles and drawn-over
+    // columns make hard to foresee.
+    if constexpr ((V & 3) != EffectNone) {
+        uint64_t keptBits;
+        std::memcpy(&keptBits, &keptLanes, 8);
+        if (keptBits == ~uint64_t(0))
+            return;
+    }
     if (CoverKeep != 0xFF) {
         window &= LaneVector(keptLanes) | CoverKeep;
         std::memcpy(WindowLine + col, &window, 8);
