@@ -56,6 +56,9 @@ extern uint8_t *VideoPageMap[16];
 // The pattern pages $2007 reads and writes through: the page map's own,
 // unless the board gives the CPU a set of its own.
 extern uint8_t *const *CpuPatternPages;
+// Told each pattern address $2007 fetches, after the fetch, on boards that
+// watch the pattern lines; null on the others.
+extern void (*PatternFetchWatch)(uint32_t address);
 extern uint8_t SpriteRam[256];
 // $2000 control, $2001 mask, $2002 status, 3 sprite-RAM address,
 // 6 the high byte latched by the first $2006 write.

@@ -6,6 +6,7 @@ namespace Cindrel {
 
 uint8_t *VideoPageMap[16];
 uint8_t *const *CpuPatternPages = VideoPageMap;
+void (*PatternFetchWatch)(uint32_t address);
 uint8_t SpriteRam[256];
 uint8_t PpuRegisters[8];
 uint32_t ScrollX;
@@ -40,8 +41,12 @@ bool InVrom(const uint8_t *page)
 uint8_t VideoRead(uint32_t address)
 {
     const uint32_t a = address & 0x3FFF;
-    if (a < 0x2000)
-        return CpuPatternPages[a >> 10][a & 0x3FF];
+    if (a < 0x2000) {
+        const uint8_t v = CpuPatternPages[a >> 10][a & 0x3FF];
+        if (PatternFetchWatch)
+            PatternFetchWatch(a);
+        return v;
+    }
     if (a < 0x3F00)
         return VideoPageMap[a >> 10][a & 0x3FF];
     return VideoSpace[0x3F00 + (a & 0x1F)];
