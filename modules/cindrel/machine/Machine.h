@@ -19,13 +19,16 @@ namespace Cindrel {
 // What the cartridge header says, kept for the rest of the module.
 struct CartridgeFacts {
     int mapper = 0;
+    int submapper = 0; // 0 unless an NES 2.0 header names one
+    bool nes2 = false; // the header is in the NES 2.0 form
     int mirroring = 0;
-    bool battery = false;
+    bool battery = false; // battery-backed work RAM, saved in the battery file
     bool trainer = false;
     bool vsSystem = false;
-    int romPages = 0;  // 16 KB each, as loaded
-    int vromPages = 0; // 8 KB each, as loaded
-    int ramPages = 1;  // 8 KB each, 1-4
+    int romPages = 0;        // 16 KB each, as loaded
+    int vromPages = 0;       // 8 KB each, as loaded
+    int ramPages = 1;        // work RAM at $6000, 8 KB each, 0-4 (0: the board has none)
+    int patternRamPages = 0; // 8 KB each, without pattern ROM: 1 or more
     bool pal = false;
 };
 extern CartridgeFacts Cartridge;
@@ -46,6 +49,10 @@ extern uint8_t *RomBuffer;
 extern size_t RomBufferSize;
 extern uint8_t *VromBuffer;
 extern size_t VromBufferSize;
+// Pattern RAM beyond VideoSpace's 8 KB: a board that carries more has all
+// of it here, rounded up to a power of two; null otherwise.
+extern uint8_t *PatternRamBuffer;
+extern size_t PatternRamBufferSize;
 
 inline constexpr size_t CpuSpaceSize = 0x10000;
 inline constexpr size_t VideoSpaceSize = 0x4000;

@@ -169,7 +169,7 @@ TEST_F(CartridgeStart, BuffersArePowersOfTwoWithMirrorCopies)
             EXPECT_LE(RomBank16(n) + 0x4000, RomBuffer + RomBufferSize);
             EXPECT_LE(RomBank8(n) + 0x2000, RomBuffer + RomBufferSize);
             if (VromBuffer) {
-                EXPECT_LE(VromBank8(n) + 0x2000, VromBuffer + VromBufferSize);
+                EXPECT_LE(PatternBank8(n) + 0x2000, VromBuffer + VromBufferSize);
                 EXPECT_LE(VromBank1(n) + 0x400, VromBuffer + VromBufferSize);
             }
         }

@@ -14,7 +14,8 @@
 namespace Cindrel::Test {
 
 // What a page holds, in bank numbers a table can name: program entries as
-// 8 KB ROM banks, pattern and name-table pages as 1 KB VROM banks; pages in
+// 8 KB ROM banks, pattern and name-table pages as 1 KB VROM (or pattern
+// RAM) banks; pages in
 // the CPU or video space as 100 + their 8 KB or 1 KB index there ($6000 is
 // 103, VideoSpace $1000 is 104, $2400 is 109); -1 anywhere else.
 inline int Bank(const uint8_t *p, const uint8_t *rom, size_t romSize, const uint8_t *space, size_t spaceSize,
@@ -37,12 +38,15 @@ inline std::array<int, 4> ProgramBanks()
 }
 inline int RamBank() { return Bank(FetchMap[3], RomBuffer, RomBufferSize, CpuSpace, CpuSpaceSize, 0x2000); }
 
-// VideoPageMap entries 0-7, and 8-11 for the name tables.
+// VideoPageMap entries 0-7, and 8-11 for the name tables; pattern RAM of
+// the board's own counts as VROM does.
 inline std::array<int, 8> PatternBanks()
 {
     std::array<int, 8> out{};
+    const uint8_t *store = VromBuffer ? VromBuffer : PatternRamBuffer;
+    const size_t size = VromBuffer ? VromBufferSize : PatternRamBufferSize;
     for (int i = 0; i < 8; ++i)
-        out[size_t(i)] = Bank(VideoPageMap[i], VromBuffer, VromBufferSize, VideoSpace, VideoSpaceSize, 0x400);
+        out[size_t(i)] = Bank(VideoPageMap[i], store, size, VideoSpace, VideoSpaceSize, 0x400);
     return out;
 }
 inline std::array<int, 4> NameTableBanks()

@@ -47,11 +47,15 @@ TEST_F(Mmc5, ProgramModes)
 {
     ASSERT_TRUE(Start(IdleCartridge(16, 32).Mapper(5)));
     WriteAll({{0x5102, 2}, {0x5103, 1}});
-    // Mode 3, one RAM page: $05 is the scratch page at $8000, writable.
+    // Mode 3, one RAM page: $05 is a bank no chip answers, the open bus at
+    // $8000, which takes no writes.
     WriteMemory(0x5114, 0x05);
     EXPECT_EQ(ProgramBanks()[0], 107);
     WriteMemory(0x8003, 0x99);
-    EXPECT_EQ(CpuSpace[0xE003], 0x99);
+    EXPECT_EQ(ReadMemory(0x8003), 0x60);
+    WriteMemory(0x5114, 0x00);
+    WriteMemory(0x8003, 0x99);
+    EXPECT_EQ(CpuSpace[0x6003], 0x99);
     WriteMemory(0x5114, 0x85);
     EXPECT_EQ(ProgramBanks()[0], 5);
     const uint8_t kept = ReadMemory(0x8003);

@@ -64,7 +64,12 @@ TEST_F(SunSoft, Fme7Banks)
     EXPECT_EQ(RamBank(), 103);
     WriteMemory(0x6005, 0x66);
     EXPECT_EQ(CpuSpace[0x6005], 0x66);
-    WriteMemory(0xA000, 0x40); // ROM bank $40, masked
+    WriteMemory(0xA000, 0x40); // RAM selected but disabled: the open bus
+    EXPECT_EQ(RamBank(), 107);
+    EXPECT_EQ(ReadMemory(0x7FF9), 0x7F);
+    WriteMemory(0x6005, 0x77);
+    EXPECT_EQ(CpuSpace[0x6005], 0x66);
+    WriteMemory(0xA000, 0x80); // ROM bank 0 whatever bit 7 says
     EXPECT_EQ(RamBank(), 0);
     const uint8_t kept = RomBuffer[5];
     WriteMemory(0x6005, uint8_t(kept + 1)); // ROM at $6000 is not written

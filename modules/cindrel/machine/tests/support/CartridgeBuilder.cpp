@@ -40,6 +40,16 @@ CartridgeBuilder &CartridgeBuilder::HeaderTail(std::vector<uint8_t> bytes)
     return *this;
 }
 
+CartridgeBuilder &CartridgeBuilder::Nes2(int submapper, uint8_t ramSizes, uint8_t patternRamSizes)
+{
+    header_[7] = uint8_t((header_[7] & 0xF3) | 0x08);
+    header_[8] = uint8_t(submapper << 4);
+    header_[9] = uint8_t(((rom_.size() / 0x4000) >> 8 & 15) | ((vrom_.size() / 0x2000) >> 8 & 15) << 4);
+    header_[10] = ramSizes;
+    header_[11] = patternRamSizes;
+    return *this;
+}
+
 CartridgeBuilder &CartridgeBuilder::RomAt(size_t offset, std::vector<uint8_t> bytes)
 {
     for (size_t i = 0; i < bytes.size() && offset + i < rom_.size(); ++i)

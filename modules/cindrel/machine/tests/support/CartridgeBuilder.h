@@ -32,6 +32,11 @@ public:
     CartridgeBuilder &Trainer(std::vector<uint8_t> bytes); // 512 bytes
     // Header bytes 10-15 (normally zero).
     CartridgeBuilder &HeaderTail(std::vector<uint8_t> bytes);
+    // The NES 2.0 form: the submapper, and the work-RAM and pattern-RAM size
+    // bytes (a shift count in each nibble, 64 << n bytes: 7 is 8 KB, 9 is
+    // 32 KB, 0 none; the high nibble counts battery-backed memory). Call it
+    // after Mapper; the page counts' high bits go into byte 9.
+    CartridgeBuilder &Nes2(int submapper, uint8_t ramSizes, uint8_t patternRamSizes);
 
     // Bytes at a CPU address under the default mapping: $8000-$BFFF is the
     // first program page, $C000-$FFFF the last.
