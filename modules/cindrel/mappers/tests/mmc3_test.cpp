@@ -146,17 +146,14 @@ TEST_F(Mmc3, StateRoundTripAndRefusals)
 
 TEST_F(Mmc3, AnyWriteStaysInside)
 {
-    const int images[][2] = {{1, 0}, {3, 3}, {255, 1}};
-    for (const auto &image : images)
-        for (int mapper : {4, 64}) {
-            ASSERT_TRUE(Start(IdleCartridge(image[0], image[1]).Mapper(mapper)));
+    for (int mapper : {4, 64})
+        OnHostileImages(mapper, [this] {
             for (int select = 0; select < 256; select += 1) {
                 WriteMemory(0x8000, uint8_t(select));
                 WriteMemory(0x8001, uint8_t(select * 37));
             }
             WriteEverything({0x6000, 0x8000, 0x8001, 0xA000, 0xA001, 0xC000, 0xC001, 0xE000, 0xE001});
-            MachineShutdown();
-        }
+        });
 }
 
 TEST_F(Mmc3, MutatedStates)

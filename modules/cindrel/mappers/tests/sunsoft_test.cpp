@@ -101,21 +101,19 @@ TEST_F(SunSoft, AnyWriteStaysInsideAndMutatedStates)
     std::vector<uint16_t> registers = {0x6000, 0x8000, 0xA000, 0xC000, 0xD000, 0xE000, 0xF000};
     for (int a = 0x8800; a <= 0xF800; a += 0x1000)
         registers.push_back(uint16_t(a));
-    const int images[][2] = {{1, 0}, {3, 3}, {255, 1}};
     for (int mapper : {67, 68, 69}) {
-        for (const auto &image : images) {
-            ASSERT_TRUE(Start(IdleCartridge(image[0], image[1]).Mapper(mapper)));
+        OnHostileImages(mapper, [&] {
             // Every command for 69, then every value.
             for (int command = 0; command < 16; ++command) {
                 WriteMemory(0x8000, uint8_t(command));
                 for (int v = 0; v < 256; ++v) {
                     WriteMemory(0xA000, uint8_t(v));
                     WriteMemory(0x6000, uint8_t(v));
+                    Touch();
                 }
             }
             WriteEverything(registers);
-            MachineShutdown();
-        }
+        });
         ASSERT_TRUE(Start(IdleCartridge(16, 3).Mapper(mapper)));
         EXPECT_GT(MutateMapperState(uint32_t(mapper), registers), 0);
         MachineShutdown();
