@@ -1,4 +1,4 @@
-#include "modules/cindrel/Cpu6502.h"
+#include "modules/cindrel/cpu/Cpu6502.h"
 
 namespace Cindrel {
 

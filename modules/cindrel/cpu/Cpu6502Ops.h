@@ -3,8 +3,8 @@
 // the registers stay in host registers.
 #pragma once
 
-#include "modules/cindrel/Cpu6502.h"
-#include "modules/cindrel/CpuBus.h"
+#include "modules/cindrel/cpu/Cpu6502.h"
+#include "modules/cindrel/cpu/CpuBus.h"
 
 #include <type_traits>
 
