@@ -57,7 +57,7 @@ void ArmRequestIrq(ArmState *s)
 bool ArmEnterIrq(ArmState *s)
 {
     uint32_t cpsr = s->cpsr;
-    if (!s->irqRequest || (cpsr & FlagI) || (cpsr & ModeMask) == ModeSupervisor)
+    if (!s->irqRequest || (cpsr & FlagI))
         return false;
     s->spsrIrq = cpsr;
     ArmSwitchMode(s, (cpsr & ~0x2Du) | 0x92u);

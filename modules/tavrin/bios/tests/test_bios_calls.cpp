@@ -57,7 +57,7 @@ TEST_F(BiosTest, WithABiosImageEverySwiEntersSupervisorModeAtEight)
         cpu.r[0] = 7;
         ThumbSwi(comment & 0xFF ? comment : comment >> 16);
         EXPECT_EQ(cpu.r[15], 8u);
-        EXPECT_EQ(cpu.cpsr, 0x13u | 0x00) << "supervisor, ARM state";
+        EXPECT_EQ(cpu.cpsr, 0x93u) << "supervisor, ARM state, interrupts off";
         EXPECT_EQ(cpu.r[14], Code + 2);
         EXPECT_EQ(cpu.spsrSvc, 0x3Fu);
         EXPECT_EQ(cpu.r[0], 7u);
