@@ -207,10 +207,8 @@ void StatusTransfer(ArmState *s, uint32_t op)
     const bool spsr = Bit(op, 22);
     if (!Bit(op, 21)) { // MRS
         const uint32_t *saved = SavedStatus(s);
-        if (!spsr)
-            WriteReg(s, Bits(op, 15, 12), s->cpsr);
-        else if (saved)
-            WriteReg(s, Bits(op, 15, 12), *saved);
+        // Without a saved status word (user, system) the current one is read.
+        WriteReg(s, Bits(op, 15, 12), spsr && saved ? *saved : s->cpsr);
         return;
     }
     const uint32_t value = Bit(op, 25) ? Rotr(Bits(op, 7, 0), 2 * Bits(op, 11, 8)) : s->r[Bits(op, 3, 0)];
@@ -218,6 +216,7 @@ void StatusTransfer(ArmState *s, uint32_t op)
     for (int field = 0; field < 4; ++field)
         if (Bit(op, 16 + field))
             mask |= 0xFFu << (8 * field);
+    mask &= 0xF00000FF; // bits 27-8 do not exist
     if (spsr) {
         if (uint32_t *saved = SavedStatus(s))
             *saved = (*saved & ~mask) | (value & mask);
