@@ -1,6 +1,7 @@
 #include "modules/tavrin/bus/MemoryBus.h"
 
 #include "modules/tavrin/bus/BusDevices.h"
+#include "modules/tavrin/bus/OpenBus.h"
 #include "modules/tavrin/cpu/ArmState.h"
 
 #include <cstdio>
@@ -25,7 +26,8 @@ struct TablesAtStart {
 
 inline uint32_t Region(uint32_t a28) { return a28 >> 24; }
 
-inline bool BiosProtectedRead(uint32_t a28) { return a28 < 0x4000 && ConsoleCpu.r[15] >= 0x4000; }
+// Stores above the console's 28-bit address space reach nothing.
+inline bool BeyondAddressSpace(uint32_t address) { return address >= 0x10000000; }
 
 // Palette RAM (region 5) and OAM (region 7): the regions whose 1 KB repeats
 // within the page.
@@ -121,7 +123,7 @@ uint32_t BusRead32(uint32_t address)
     ConsoleCpu.cyclesLeft -= WaitCycles32[Region(a28)];
     if ((address & 3) && (LogFlags & 4)) [[unlikely]]
         TraceUnalignedRead("qread", a28);
-    uint32_t word = BiosProtectedRead(a28) ? BiosOpenBusWord
+    uint32_t word = OutsideMemory(address) ? CpuOutsideWord(&ConsoleCpu, address)
                                            : HostWord(ReadPageTable[a28 >> PageShift] + (address & 0x3FFC));
     // Unlike the CPU's own word loads, which rotate, the bus shifts a
     // misaligned word down with zeros above.
@@ -134,10 +136,13 @@ uint32_t BusRead16(uint32_t address)
     ConsoleCpu.cyclesLeft -= WaitCycles16[Region(a28)];
     if ((address & 1) && (LogFlags & 4)) [[unlikely]]
         TraceUnalignedRead("wread", a28);
+    if (OutsideMemory(address)) {
+        const uint32_t half = (CpuOutsideWord(&ConsoleCpu, address) >> (8 * (address & 2))) & 0xFFFF;
+        return half >> (8 * (address & 1));
+    }
     if (IsEepromAddress(a28))
         return EepromReadBit();
-    uint32_t half = BiosProtectedRead(a28) ? (BiosOpenBusWord >> (8 * (address & 2))) & 0xFFFF
-                                           : HostHalf(ReadPageTable[a28 >> PageShift] + (address & 0x3FFE));
+    uint32_t half = HostHalf(ReadPageTable[a28 >> PageShift] + (address & 0x3FFE));
     return (half >> (8 * (address & 1))) & 0xFFFF;
 }
 
@@ -145,8 +150,8 @@ uint32_t BusRead8(uint32_t address)
 {
     uint32_t a28 = address & 0x0FFFFFFF;
     ConsoleCpu.cyclesLeft -= WaitCycles16[Region(a28)];
-    if (BiosProtectedRead(a28))
-        return (BiosOpenBusWord >> (8 * (address & 3))) & 0xFF;
+    if (OutsideMemory(address))
+        return (CpuOutsideWord(&ConsoleCpu, address) >> (8 * (address & 3))) & 0xFF;
     return ReadPageTable[a28 >> PageShift][address & 0x3FFF];
 }
 
@@ -157,6 +162,8 @@ void BusWrite32(uint32_t address, uint32_t value)
     ConsoleCpu.cyclesLeft -= WaitCycles32[region];
     if ((address & 3) && (LogFlags & 4)) [[unlikely]]
         TraceUnalignedWrite("qwrite", a28, 8, value);
+    if (BeyondAddressSpace(address)) [[unlikely]]
+        return;
     if (region == 4) {
         WriteIo(a28 & ~3u, value & 0xFFFF);
         WriteIo((a28 & ~3u) + 2, value >> 16);
@@ -179,6 +186,8 @@ void BusWrite16(uint32_t address, uint32_t value)
     ConsoleCpu.cyclesLeft -= WaitCycles16[region];
     if ((address & 1) && (LogFlags & 4)) [[unlikely]]
         TraceUnalignedWrite("wwrite", a28, 4, value & 0xFFFF);
+    if (BeyondAddressSpace(address)) [[unlikely]]
+        return;
     if (IsEepromAddress(a28)) {
         EepromWriteBit(value & 0xFF);
         return;
@@ -210,6 +219,8 @@ void BusWrite8(uint32_t address, uint32_t value)
     uint32_t offset = address & 0x3FFF;
     uint8_t byte = uint8_t(value);
     uint8_t *page = WritePageTable[a28 >> PageShift];
+    if (BeyondAddressSpace(address)) [[unlikely]]
+        return;
     switch (region) {
     case 2:
     case 3:

@@ -2,6 +2,7 @@
 // immediate-shifted or a register-shifted operand) and the PSR transfers.
 #pragma once
 
+#include "modules/tavrin/bus/OpenBus.h"
 #include "modules/tavrin/cpu/ArmSlotKey.h"
 
 namespace Tavrin {
@@ -65,10 +66,12 @@ void ArmOp_DataProc(ArmState *s, uint32_t op)
     if constexpr (!AluIsTest(Op)) {
         // With S the status restore decides the instruction set, and so the
         // alignment, of the new r15.
-        if (rd == 15)
+        if (rd == 15) {
+            NoteJump(s->r[15] - 4, false);
             s->r[15] = S ? result : result & ~3u;
-        else
+        } else {
             s->r[rd] = result;
+        }
     }
     if constexpr (S) {
         if (rd == 15) {
