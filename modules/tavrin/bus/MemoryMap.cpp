@@ -13,6 +13,7 @@ void MapConsoleMemory(const ConsoleBlocks &b)
     BusClearMap();
     // Loads and fetches of unmapped memory see the open bus; its stores keep
     // going to the dummy page.
+    ResetOpenBus();
     for (uint32_t page = BiosSize / PageSize; page < (0x02000000 >> PageShift); ++page)
         ReadPageTable[page] = OpenBusPage;
     for (uint32_t page = 0x10000000 >> PageShift; page < PageCount; ++page)

@@ -65,6 +65,12 @@ uint32_t OpenBusFetch()
     return HeldWord;
 }
 
+void ResetOpenBus()
+{
+    HeldWord = 0;
+    OpenBusJumpFrom = NoJump;
+}
+
 uint32_t CpuOutsideWord(const ArmState *s, uint32_t address)
 {
     if (address < 0x4000)

@@ -43,6 +43,9 @@ uint32_t OpenBusWord(const ArmState *s);
 // A fetch from unmapped memory: the word the bus holds.
 uint32_t OpenBusFetch();
 
+// A new memory map: nothing was fetched yet, no jump was made.
+void ResetOpenBus();
+
 // The aligned word a CPU load of address (with OutsideMemory true) sees:
 // the BIOS under its read protection, or the open bus.
 uint32_t CpuOutsideWord(const ArmState *s, uint32_t address);
