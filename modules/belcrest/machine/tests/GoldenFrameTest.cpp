@@ -21,15 +21,15 @@ struct GoldenCase {
     int modelX0, modelY0, modelX1, modelY1;
 };
 
-constexpr int ShownWidth = 240, ShownHeight = 192;
+constexpr int ShownWidth = 256, ShownHeight = 192;
 
-// The 240 x 192 window the Master System shows: emulated columns 8-247.
+// The whole 256 x 192 picture the Master System shows.
 QImage ShownWindow()
 {
     QImage image(ShownWidth, ShownHeight, QImage::Format_RGB32);
     for (int y = 0; y < ShownHeight; ++y)
         for (int x = 0; x < ShownWidth; ++x)
-            image.setPixel(x, y, 0xFF000000u | Surface[size_t(y + 8) * VdpSurfaceWidth + size_t(x + 16)]);
+            image.setPixel(x, y, 0xFF000000u | Surface[size_t(y + 8) * VdpSurfaceWidth + size_t(x + 8)]);
     return image;
 }
 
@@ -56,7 +56,7 @@ TEST_P(GoldenFrameTest, ShownWindowEqualsTheAuthorsPicture)
     int wrong = 0, firstX = -1, firstY = -1;
     for (int y = 0; y < ShownHeight; ++y) {
         for (int x = 0; x < ShownWidth; ++x) {
-            const int px = x + 8, py = y; // picture coordinates
+            const int px = x, py = y; // picture coordinates
             QRgb want;
             if (px >= c.modelX0 && px <= c.modelX1 && py >= c.modelY0 && py <= c.modelY1) {
                 const int index = ModelPixel(py, px);

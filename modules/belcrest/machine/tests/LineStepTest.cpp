@@ -80,7 +80,7 @@ TEST_F(LineStepTest, LineInterruptsFollowRegister10)
         std::vector<unsigned> fired, expected;
         do {
             LineHook(MachineCpu);
-            if (VdpStatus & VdpStatusLine) {
+            if (VdpLinePending) {
                 fired.push_back(CurrentLine);
                 EXPECT_EQ(MachineCpu.pendingInterrupt, 0x00FF);
                 VdpReadStatus();
