@@ -8,6 +8,7 @@
 #include "modules/cindrel/machine/tests/MachineFixture.h"
 
 #include <array>
+#include <optional>
 #include <random>
 #include <vector>
 
@@ -87,13 +88,16 @@ inline std::vector<int> IrqCalls(const std::vector<int32_t> &batches)
     return out;
 }
 
-// A write sequence on a fresh machine and the banks it leaves.
+// A write sequence on a fresh machine and the banks it leaves; nes2, when
+// given, puts the header in the NES 2.0 form with its submapper, work-RAM
+// and pattern-RAM size bytes.
 struct BankCase {
     const char *name;
     int mapper;
     std::vector<Write> writes;
     std::array<int, 4> program;
     std::array<int, 8> patterns;
+    std::optional<std::array<uint8_t, 3>> nes2 = std::nullopt;
 };
 
 // Five serial writes of a 5-bit value, low bit first.
@@ -139,7 +143,10 @@ protected:
     void ExpectBankCases(const Cases &cases, int romPages, int vromPages)
     {
         for (const BankCase &c : cases) {
-            ASSERT_TRUE(Start(IdleCartridge(romPages, vromPages).Mapper(c.mapper))) << c.name;
+            CartridgeBuilder cart = IdleCartridge(romPages, vromPages).Mapper(c.mapper);
+            if (c.nes2)
+                cart.Nes2((*c.nes2)[0], (*c.nes2)[1], (*c.nes2)[2]);
+            ASSERT_TRUE(Start(cart)) << c.name;
             WriteAll(c.writes);
             EXPECT_EQ(ProgramBanks(), c.program) << c.name;
             EXPECT_EQ(PatternBanks(), c.patterns) << c.name;

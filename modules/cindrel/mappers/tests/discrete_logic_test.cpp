@@ -106,34 +106,20 @@ TEST_F(Discrete, Mapper3WriteAtRamLeavesRam)
 // NES 2.0 size decides how much there is.
 TEST_F(Discrete, PatternRamIsBankedAsTheBoardsWireIt)
 {
-    struct RamCase {
-        const char *name;
-        CartridgeBuilder cart;
-        std::vector<Write> writes;
-        std::array<int, 4> program;
-        std::array<int, 8> patterns;
+    const BankCase cases[] = {
+        {"3 with 8 KB", 3, {{0x8000, 0x7F}}, P16(0, 7), C(100)},
+        {"8 with 8 KB", 8, {{0x8000, 0x07}}, P16(0, 1), C(100)},
+        {"66 with 8 KB", 66, {{0x8000, 0xFF}}, P(12), C(100)},
+        {"78 with 8 KB", 78, {{0x8000, 0xF1}}, P16(1, 7), C(100)},
+        {"81 with 8 KB", 81, {{0x8003, 0}}, P16(0, 7), C(100)},
+        {"13 always carries 16 KB", 13, {{0x8000, 0xFF}}, P(12), C4(0, 12)},
+        {"13 power-on", 13, {}, P16(0, 1), C4(0, 4)},
+        {"11 with 32 KB", 11, {{0x8000, 0x21}}, P(4), C(16), {{0, 0, 9}}},
+        {"11 with 32 KB, bank 7 wraps", 11, {{0x8000, 0x70}}, P(0), C(24), {{0, 0, 9}}},
+        {"78.3 with 32 KB", 78, {{0x8000, 0x2B}}, P16(3, 7), C(16), {{3, 0, 9}}},
+        {"34 with pattern RAM is the $8000 latch", 34, {{0x8000, 1}, {0x7FFE, 3}}, P(4), C(100)},
     };
-    const RamCase cases[] = {
-        {"3 with 8 KB", IdleCartridge(8, 0).Mapper(3), {{0x8000, 0x7F}}, P16(0, 7), C(100)},
-        {"8 with 8 KB", IdleCartridge(8, 0).Mapper(8), {{0x8000, 0x07}}, P16(0, 1), C(100)},
-        {"66 with 8 KB", IdleCartridge(8, 0).Mapper(66), {{0x8000, 0xFF}}, P(12), C(100)},
-        {"78 with 8 KB", IdleCartridge(8, 0).Mapper(78), {{0x8000, 0xF1}}, P16(1, 7), C(100)},
-        {"81 with 8 KB", IdleCartridge(8, 0).Mapper(81), {{0x8003, 0}}, P16(0, 7), C(100)},
-        {"13 always carries 16 KB", IdleCartridge(8, 0).Mapper(13), {{0x8000, 0xFF}}, P(12), C4(0, 12)},
-        {"13 power-on", IdleCartridge(8, 0).Mapper(13), {}, P16(0, 1), C4(0, 4)},
-        {"11 with 32 KB", IdleCartridge(8, 0).Mapper(11).Nes2(0, 0, 9), {{0x8000, 0x21}}, P(4), C(16)},
-        {"11 with 32 KB, bank 7 wraps", IdleCartridge(8, 0).Mapper(11).Nes2(0, 0, 9), {{0x8000, 0x70}}, P(0), C(24)},
-        {"78.3 with 32 KB", IdleCartridge(8, 0).Mapper(78).Nes2(3, 0, 9), {{0x8000, 0x2B}}, P16(3, 7), C(16)},
-        {"34 with pattern RAM is the $8000 latch", IdleCartridge(8, 0).Mapper(34), {{0x8000, 1}, {0x7FFE, 3}}, P(4),
-         C(100)},
-    };
-    for (const RamCase &c : cases) {
-        ASSERT_TRUE(Start(c.cart)) << c.name;
-        WriteAll(c.writes);
-        EXPECT_EQ(ProgramBanks(), c.program) << c.name;
-        EXPECT_EQ(PatternBanks(), c.patterns) << c.name;
-        MachineShutdown();
-    }
+    ExpectBankCases(cases, 8, 0);
 }
 
 // The Holy Diver board (78 with NES 2.0 submapper 3) switches vertical
