@@ -178,7 +178,6 @@ const char *LoadImage(const std::vector<uint8_t> &image)
         return "INVALID IMAGE";
     uint8_t header[16];
     std::memcpy(header, image.data(), 16);
-    std::memcpy(VideoSpace, header, 16);
     if (std::any_of(header + 10, header + 16, [](uint8_t b) { return b != 0; })) {
         printConsole("[Trash in the header]\n");
         std::memset(header + 7, 0, 9);
