@@ -57,13 +57,17 @@ template <class Plot>
             const unsigned at = col0 + 8 * unsigned(flipX ? count - 1 - t : t);
             if (!plot.Shows(at))
                 continue;
+            // Blank tile rows (common in sprites smaller than their box)
+            // draw nothing.
             if (c256) {
                 uint64_t lanes;
                 std::memcpy(&lanes, tiles + ((rowOff + t * 64) & SpriteTileMask), 8);
-                plot.Row(at, flipX ? ReverseLanes(lanes) : lanes, 0);
+                if (lanes)
+                    plot.Row(at, flipX ? ReverseLanes(lanes) : lanes, 0);
             } else {
                 const uint32_t bits = HostWord(tiles + ((rowOff + t * 32) & SpriteTileMask));
-                plot.NibbleRow(at, flipX ? ReverseNibbles(bits) : bits, bank);
+                if (bits)
+                    plot.NibbleRow(at, flipX ? ReverseNibbles(bits) : bits, bank);
             }
         }
         return;

@@ -6,8 +6,10 @@
 //            polls the line counter and never halts;
 //   bitmap   mode 3, a band of 10 lines redrawn each frame by a main loop
 //            that waits for the vertical blank in VBlankIntrWait;
-//   layers   mode 1 with an affine layer behind two partly transparent text
-//            layers, scrolled and turned once a frame after VBlankIntrWait;
+//   layers   mode 1 with an affine layer behind two text layers, a status
+//            bar at the top and bottom and drifting clouds, the clouds
+//            moved and the affine layer turned once a frame after
+//            VBlankIntrWait;
 //   halt     one text layer shown, then Halt with no interrupt enabled, so
 //            nothing ever wakes the CPU.
 //
@@ -21,6 +23,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <random>
 #include <vector>
 
 namespace {
@@ -29,8 +32,23 @@ using namespace Tavrin::Testing::Asm;
 
 constexpr uint32_t kRom = 0x08000000;
 constexpr uint32_t kThumbStart = kRom + 0xC0;
-// The ARM interrupt handler, past the THUMB code and its pool.
+// The ARM interrupt handler, past the THUMB code and its pool; then the
+// data a program copies into the console's memory.
 constexpr uint32_t kHandler = kRom + 0x1000;
+constexpr uint32_t kData = kRom + 0x2000;
+
+// The ROM data placed so far, from kData.
+std::vector<uint8_t> romData;
+
+uint32_t PlaceData(std::vector<uint16_t> const &halves)
+{
+    const uint32_t at = kData + uint32_t(romData.size());
+    for (uint16_t h : halves) {
+        romData.push_back(uint8_t(h));
+        romData.push_back(uint8_t(h >> 8));
+    }
+    return at;
+}
 constexpr uint32_t CCcond = 0x3, NEcond = 0x1, EQcond = 0x0;
 constexpr uint32_t AluAnd = 0, AluCmp = 10, AluOrr = 12, AluMul = 13;
 
@@ -96,6 +114,17 @@ public:
         }
         AluOp(AluCmp, 2, 3);
         Bc(CCcond, loop);
+    }
+    // Copies `words` words from src to dst by DMA 3.
+    void Copy(uint32_t src, uint32_t dst, uint32_t words)
+    {
+        Ldr(0, 0x040000D4);
+        Ldr(1, src);
+        Str(1, 0, 0);
+        Ldr(1, dst);
+        Str(1, 0, 4);
+        Ldr(1, 0x84000000 | words);
+        Str(1, 0, 8);
     }
     // Wait control as games set it: ROM 3/1 first/sequential, prefetch on.
     void WaitControl()
@@ -280,6 +309,33 @@ void BitmapProgram(Thumb &t)
     t.B(main);
 }
 
+// The two text layers of the layers workload as a game's screen has them,
+// 32 x 32 entries naming tiles 1-63 (tile 0 is blank) in random palette
+// banks: a status bar in the top two and the bottom two rows of tiles, and
+// ten round clouds of two to four tiles' radius on a map that wraps.
+std::vector<uint16_t> StatusBarMap(std::mt19937 &rng)
+{
+    std::vector<uint16_t> map(32 * 32, 0);
+    for (uint32_t row : {0u, 1u, 18u, 19u})
+        for (uint32_t col = 0; col < 32; ++col)
+            map[row * 32 + col] = uint16_t((1 + rng() % 63) | (rng() % 16) << 12);
+    return map;
+}
+
+std::vector<uint16_t> CloudMap(std::mt19937 &rng)
+{
+    std::vector<uint16_t> map(32 * 32, 0);
+    for (int cloud = 0; cloud < 10; ++cloud) {
+        const int cx = int(rng() % 32), cy = int(rng() % 32), r = 2 + int(rng() % 3);
+        for (int dy = -r; dy <= r; ++dy)
+            for (int dx = -r; dx <= r; ++dx)
+                if (dx * dx + dy * dy <= r * r)
+                    map[size_t((cy + dy) & 31) * 32 + size_t((cx + dx) & 31)] =
+                        uint16_t((1 + rng() % 63) | (rng() % 16) << 12);
+    }
+    return map;
+}
+
 void LayersProgram(Thumb &t)
 {
     t.SetIo({
@@ -288,26 +344,25 @@ void LayersProgram(Thumb &t)
         {0x0A, 0x0901}, // BG1: priority 1, tiles 0, map 0x4800
         {0x0C, 0x6C0A}, // BG2: priority 2, affine 256 x 256 wrapping, tiles 0x8000, map 0x6000
     });
-    // Random 16-colour tiles, the first 16 of them blank; BG0's map names
-    // tiles 0-31 (half of them blank), BG1's tiles 0-63 (a quarter blank),
-    // with random palette banks. The affine layer behind them is opaque but
-    // for the odd index 0.
-    t.Fill(0x06000000, 0x06004000, 0x13579BDF, true);
-    t.Fill(0x06000000, 0x06000200, 0, false);
-    t.Fill(0x06004000, 0x06004800, 0x0F1E2D3C, true, 0xF01FF01F);
-    t.Fill(0x06004800, 0x06005000, 0x4B5A6978, true, 0xF03FF03F);
+    // Random 16-colour tiles 1-63 (tile 0 blank), the maps above, random
+    // palettes; the affine layer behind is opaque but for the odd index 0.
+    std::mt19937 rng(30);
+    t.Fill(0x06000020, 0x06000800, 0x13579BDF, true);
+    t.Copy(PlaceData(StatusBarMap(rng)), 0x06004000, 0x200);
+    t.Copy(PlaceData(CloudMap(rng)), 0x06004800, 0x200);
     t.Fill(0x06006000, 0x06007000, 0x8796A5B4, true);
     t.Fill(0x06008000, 0x0600C000, 0xC3D2E1F0, true);
     t.Fill(0x05000000, 0x05000400, 0x7FFF1234, true);
     t.VBlankInterrupt();
     t.MovI(7, 0);
 
+    // Each frame the clouds drift and the affine layer turns.
     const uint32_t main = t.Here();
     t.Swi(0x05);
     t.Ldr(0, 0x04000000);
     t.AddI(7, 1);
-    t.Strh(7, 0, 0x10); // BG0 across
-    t.Strh(7, 0, 0x16); // BG1 down
+    t.Strh(7, 0, 0x14); // BG1 across
+    t.Strh(7, 0, 0x16); // and down
     TurnAffineLayer(t);
     t.B(main);
 }
@@ -390,6 +445,10 @@ int main(int argc, char **argv)
             rom.resize(rom.size() + 4);
             Put32(rom, rom.size() - 4, op);
         }
+    }
+    if (!romData.empty()) {
+        rom.resize(kData - kRom, 0);
+        rom.insert(rom.end(), romData.begin(), romData.end());
     }
     rom.resize((rom.size() + 0x3FFF) & ~size_t(0x3FFF), 0);
     const char *path = argv[argc - 1];
