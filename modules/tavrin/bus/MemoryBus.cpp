@@ -37,6 +37,22 @@ inline bool BiosProtectedRead(uint32_t a28) { return a28 < 0x4000 && ConsoleCpu.
     std::printf("MEM: Unaligned %s [%08X] = %0*X (PC=%08X)\n", kind, a28, digits, value, ConsoleCpu.r[15]);
 }
 
+// Loads from the I/O registers, shifted down as the bus shifts every
+// misaligned load. Out of line, so the common loads need no saved
+// registers.
+[[gnu::noinline]] uint32_t IoLoad32(uint32_t a28)
+{
+    if ((a28 & 3) && (LogFlags & 4))
+        TraceUnalignedRead("qread", a28);
+    return ReadIo32(a28) >> (8 * (a28 & 3));
+}
+[[gnu::noinline]] uint32_t IoLoad16(uint32_t a28, bool traced)
+{
+    if (traced && (a28 & 1) && (LogFlags & 4))
+        TraceUnalignedRead("wread", a28);
+    return (ReadIo16(a28) >> (8 * (a28 & 1))) & 0xFFFF;
+}
+
 } // namespace
 
 uint8_t *ReadPageTable[PageCount];
@@ -89,6 +105,8 @@ uint32_t BusRead32(uint32_t address)
 {
     uint32_t a28 = address & 0x0FFFFFFF;
     ConsoleCpu.cyclesLeft -= WaitCycles32[Region(a28)];
+    if (Region(a28) == 4)
+        return IoLoad32(a28);
     if ((address & 3) && (LogFlags & 4)) [[unlikely]]
         TraceUnalignedRead("qread", a28);
     uint32_t word = BiosProtectedRead(a28) ? BiosOpenBusWord
@@ -102,6 +120,8 @@ uint32_t BusRead16(uint32_t address)
 {
     uint32_t a28 = address & 0x0FFFFFFF;
     ConsoleCpu.cyclesLeft -= WaitCycles16[Region(a28)];
+    if (Region(a28) == 4)
+        return IoLoad16(a28, true);
     if ((address & 1) && (LogFlags & 4)) [[unlikely]]
         TraceUnalignedRead("wread", a28);
     if (IsEepromAddress(a28))
@@ -115,6 +135,8 @@ uint32_t BusRead8(uint32_t address)
 {
     uint32_t a28 = address & 0x0FFFFFFF;
     ConsoleCpu.cyclesLeft -= WaitCycles16[Region(a28)];
+    if (Region(a28) == 4)
+        return IoLoad16(a28, false) & 0xFF;
     if (BiosProtectedRead(a28))
         return (BiosOpenBusWord >> (8 * (address & 3))) & 0xFF;
     return ReadPageTable[a28 >> PageShift][address & 0x3FFF];

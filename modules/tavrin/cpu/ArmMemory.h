@@ -1,7 +1,9 @@
-// Loads as the CPU performs them: straight from the page table, without
-// device side effects, under the BIOS read protection.
+// Loads as the CPU performs them: straight from the page table under the
+// BIOS read protection, except in the I/O region, whose registers answer
+// through the machine.
 #pragma once
 
+#include "modules/tavrin/bus/BusDevices.h"
 #include "modules/tavrin/bus/MemoryBus.h"
 #include "modules/tavrin/cpu/ArmState.h"
 
@@ -15,11 +17,15 @@ inline bool CpuBiosProtected(const ArmState *s, uint32_t address)
     return address < 0x4000 && s->r[15] >= 0x4000;
 }
 
+inline bool CpuIoAddress(uint32_t address) { return (address >> 24) == 4; }
+
 // The aligned word holding address.
 inline uint32_t CpuWordAt(const ArmState *s, uint32_t address)
 {
     if (CpuBiosProtected(s, address))
         return BiosOpenBusWord;
+    if (CpuIoAddress(address)) [[unlikely]]
+        return ReadIo32(address);
     return HostWord(ReadPageTable[address >> PageShift] + (address & 0x3FFC));
 }
 
@@ -28,6 +34,8 @@ inline uint32_t CpuHalfAt(const ArmState *s, uint32_t address)
 {
     if (CpuBiosProtected(s, address))
         return (BiosOpenBusWord >> (8 * (address & 2))) & 0xFFFF;
+    if (CpuIoAddress(address)) [[unlikely]]
+        return ReadIo16(address);
     return HostHalf(ReadPageTable[address >> PageShift] + (address & 0x3FFE));
 }
 
@@ -35,6 +43,8 @@ inline uint32_t CpuLoadByte(const ArmState *s, uint32_t address)
 {
     if (CpuBiosProtected(s, address))
         return (BiosOpenBusWord >> (8 * (address & 3))) & 0xFF;
+    if (CpuIoAddress(address)) [[unlikely]]
+        return (ReadIo16(address) >> (8 * (address & 1))) & 0xFF;
     return ReadPageTable[address >> PageShift][address & 0x3FFF];
 }
 
