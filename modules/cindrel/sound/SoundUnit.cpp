@@ -1,6 +1,6 @@
 #include "modules/cindrel/sound/SoundUnit.h"
 
-#include "modules/cindrel/CpuBus.h"
+#include "modules/cindrel/cpu/CpuBus.h"
 #include "modules/sounddriver/SoundDriver.h"
 
 #include <algorithm>

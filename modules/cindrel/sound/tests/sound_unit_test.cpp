@@ -1,7 +1,7 @@
 // The sound unit through its registers, with the driver's hooks recording
 // what reaches them.
 #include "common/zorvan/ByteStream.h"
-#include "modules/cindrel/CpuBus.h"
+#include "modules/cindrel/cpu/CpuBus.h"
 #include "modules/cindrel/sound/SoundUnit.h"
 #include "modules/sounddriver/SoundDriver.h"
 
