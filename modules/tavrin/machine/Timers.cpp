@@ -77,14 +77,8 @@ void ResetTimers()
     TimerClock = 0;
 }
 
-void SyncTimers(uint64_t clock)
+void AdvanceRunningTimers(uint64_t clock)
 {
-    if (clock <= TimerClock)
-        return;
-    if (!AnyTimerRunning()) {
-        TimerClock = clock;
-        return;
-    }
     const uint64_t elapsed = clock - TimerClock;
     TimerClock = clock;
     uint64_t overflows[4] = {};
