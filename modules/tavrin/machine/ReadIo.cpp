@@ -58,6 +58,14 @@ constexpr std::array<uint16_t, Io::RegisterEnd / 2> ReadMasks = BuildReadMasks()
 // for nothing.
 inline void NoteChangingRead() { Idle.volatileRead = 1; }
 
+bool AnyTimerFlagsOverflows()
+{
+    for (uint32_t n = 0; n < 4; ++n)
+        if (TimerPeriod[n] && (IoGet(Io::TimerControl(n)) & 0x40))
+            return true;
+    return false;
+}
+
 } // namespace
 
 uint32_t ReadIo16(uint32_t address)
@@ -73,10 +81,9 @@ uint32_t ReadIo16(uint32_t address)
         }
         case Io::If:
             // Timer overflows raise their flags at their own cycle.
-            if (AnyTimerRunning()) {
+            SyncTimers(CpuClock());
+            if (AnyTimerFlagsOverflows())
                 NoteChangingRead();
-                SyncTimers(CpuClock());
-            }
             break;
         }
         return IoGet(offset) & ReadMasks[offset / 2];

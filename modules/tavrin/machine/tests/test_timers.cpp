@@ -6,6 +6,9 @@
 #include "modules/tavrin/bus/BusDevices.h"
 #include "modules/tavrin/machine/LineHook.h"
 #include "modules/tavrin/machine/Timers.h"
+#include "modules/tavrin/tests/ArmAsm.h"
+
+#include <cstring>
 
 #include <vector>
 
@@ -213,6 +216,35 @@ TEST_F(TimerTest, AHaltedCpuWakesAtTheOverflowsCycle)
     EXPECT_EQ(FrameEnded, 1);
     EXPECT_EQ(IoGet(Io::VCount), 160u);
     EXPECT_EQ(cpu.cyclesLeft + cpu.sliceLength, 0);
+}
+
+TEST(TimerPolling, ALoopWaitingOnATimerLeavesAtTheCountItWaitsFor)
+{
+    using namespace Testing::Asm;
+    // Waits for timer 0, 64 cycles a count, to reach 0x100, then keeps the
+    // count it left on. Two turns in a row see the same count, yet the loop
+    // must not be taken for one that waits for nothing.
+    const uint32_t loop = 0x08000014;
+    const uint32_t program[] = {
+        DpImm(MOV, false, 0, 0, 4, 4),                 // r0 = 0x04000000
+        DpImm(ADD, false, 4, 0, 1, 12),                // r4 = 0x04000100
+        DpImm(MOV, false, 2, 0, 1, 12),                // r2 = 0x100
+        DpImm(MOV, false, 1, 0, 0x81),
+        MemHalf(false, 1, true, true, false, 1, 4, 2), // start, 64 cycles a count
+        MemHalf(true, 1, true, true, false, 1, 4, 0),  // loop: the counter
+        DpReg(CMP, true, 0, 1, 2),
+        Branch(loop + 8, loop, false, CC),
+        DpImm(MOV, false, 3, 0, 3, 4),                 // r3 = 0x03000000
+        Mem(false, false, true, true, false, 1, 3, 0),
+        SpinArm,
+    };
+    std::vector<uint8_t> image(0x4000);
+    std::memcpy(image.data(), program, sizeof program);
+    TestFolder folder;
+    MachineHarness machine;
+    ASSERT_TRUE(machine.Start(folder.Write("poll.gba", image)));
+    machine.RunFrames(2);
+    EXPECT_EQ(BusRead32(0x03000000), 0x100u);
 }
 
 } // namespace
