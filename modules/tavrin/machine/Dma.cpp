@@ -32,9 +32,10 @@ const char *const TimingNames[4] = {"Immediate", "VBlank", "HBlank", "Special"};
 
 // Regions whose loads and stores of 16 and 32 bits are plain page-table
 // accesses with no device behind them (the EEPROM window aside, checked on
-// its own): work RAM, palette, video RAM and sprites, and for loads the
-// cartridge image.
-constexpr uint32_t PlainLoadRegions = 0x3FEC, PlainStoreRegions = 0x00EC;
+// its own): work RAM and video RAM, for loads also palette, sprites and the
+// cartridge image. (Palette and sprite stores reach every copy of their
+// 1 KB, which the bus does.)
+constexpr uint32_t PlainLoadRegions = 0x3FEC, PlainStoreRegions = 0x004C;
 
 // The units of a transfer run from first upwards or downwards by count - 1
 // steps; whether they stay, without wrapping at the mask, in one region
@@ -59,8 +60,6 @@ void CopyPlain(uint32_t &src, uint32_t &dst, int32_t srcStep, int32_t dstStep, u
 {
     const int32_t *const wait = Unit == 4 ? WaitCycles32 : WaitCycles16;
     ConsoleCpu.cyclesLeft -= int32_t(count) * (wait[src >> 24] + wait[dst >> 24]);
-    if ((dst >> 24) == 7)
-        RenderDirtyFlags |= 4;
     constexpr uint32_t Within = (PageSize - 1) & ~(Unit - 1);
     for (uint32_t i = 0; i < count; ++i) {
         std::memcpy(WritePageTable[dst >> PageShift] + (dst & Within), ReadPageTable[src >> PageShift] + (src & Within),

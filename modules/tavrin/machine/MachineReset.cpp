@@ -112,8 +112,10 @@ void MachineReset()
     ResetTimers();
     ResetMachineClock();
     ResetRendererWords();
-    if (MachineBlocks.oam)
+    if (MachineBlocks.oam) {
         ResetOam(MachineBlocks.oam);
+        RepeatFirstKilobyte(MachineBlocks.oam);
+    }
     ResetSoundFifos();
 
     ArmReset(&ConsoleCpu, 0);
