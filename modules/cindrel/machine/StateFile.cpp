@@ -133,9 +133,9 @@ bool PagesSaveable()
     return true;
 }
 
-int Refuse(std::string *reason, const std::string &name, const char *why)
+int Refuse(std::string *reason, const std::string &name, const std::string &why)
 {
-    printConsole("Loading state %s...FAILED (%s)\n", name.c_str(), why);
+    printConsole("Loading state %s...FAILED (%s)\n", name.c_str(), why.c_str());
     if (reason)
         *reason = why;
     return 0;
@@ -158,6 +158,10 @@ int SaveStateFile(const std::string &name)
 {
     if (name.empty() || !CartridgeStarted || !PagesSaveable())
         return 0;
+    // The sound units' counters as they stand at this cycle.
+    ApuRunTo(SoundUnit, MachineCycle() - 1);
+    if (Cartridge.mapper == 5)
+        ApuRunTo(MapperState.sound, MachineCycle() - 1);
     Zorvan::ByteWriter out;
     for (uint8_t b : {uint8_t('S'), uint8_t('T'), uint8_t('B'), uint8_t(0x1A), StateVersion})
         out.u8(b);
@@ -206,8 +210,9 @@ int LoadStateBytes(const std::vector<uint8_t> &bytes, const std::string &name, s
     const uint8_t *spaces = bytes.data() + in.position();
     in.skip(CpuSpaceSize + VideoSpaceSize + sizeof SpriteRam + sizeof PpuRegisters);
     SoundUnitState sound = SoundUnit;
-    if (!ApuReadImage(sound, in))
-        return Refuse(reason, name, "damaged sound block");
+    const char *why = "";
+    if (!ApuReadImage(sound, in, &why))
+        return Refuse(reason, name, std::string("damaged sound block: ") + why);
     MapperStateRecord mapper = MapperState;
     in.raw(mapper.bytes, sizeof mapper.bytes);
     const MapperRow &row = MapperTable[size_t(Cartridge.mapper) & 255];
@@ -245,6 +250,7 @@ int LoadStateBytes(const std::vector<uint8_t> &bytes, const std::string &name, s
         row.afterLoad();
     SelectPatternTables();
     HandOnPalette();
+    RestartSlice();
     return 1;
 }
 
