@@ -7,8 +7,8 @@
 // its instruction count follows from the pass counter it keeps in $10-$12.
 //
 // Prints "<name>: <number> <unit>" lines.
-#include "modules/cindrel/Cpu6502.h"
-#include "modules/cindrel/CpuBus.h"
+#include "modules/cindrel/cpu/Cpu6502.h"
+#include "modules/cindrel/cpu/CpuBus.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -6,7 +6,7 @@
 #include "modules/belcrest/chips/Ppi.h"
 #include "modules/belcrest/chips/SerialEeprom.h"
 #include "modules/belcrest/cpu/Z80Cpu.h"
-#include "modules/cindrel/Cpu6502.h"
+#include "modules/cindrel/cpu/Cpu6502.h"
 #include "modules/tavrin/cpu/ArmState.h"
 #include "platform/keystore/KeyStoreFormat.h"
 #include "tools/fuzz/FuzzSupport.h"

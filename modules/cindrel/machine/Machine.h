@@ -4,8 +4,8 @@
 // MachineShutdown releases and nulls what the start allocated.
 #pragma once
 
-#include "modules/cindrel/Cpu6502.h"
-#include "modules/cindrel/CpuBus.h"
+#include "modules/cindrel/cpu/Cpu6502.h"
+#include "modules/cindrel/cpu/CpuBus.h"
 #include "modules/cindrel/machine/ModuleParts.h"
 
 #include <cstddef>
@@ -53,6 +53,9 @@ inline constexpr size_t VideoSpaceSize = 0x4000;
 // One pointer per 1 KB of the picture processor's $0000-$3FFF: 0-7 pattern
 // tables, 8-11 name tables, 12-15 repeat 8-11.
 extern uint8_t *VideoPageMap[16];
+// The pattern pages $2007 reads and writes through: the page map's own,
+// unless the board gives the CPU a set of its own.
+extern uint8_t *const *CpuPatternPages;
 extern uint8_t SpriteRam[256];
 // $2000 control, $2001 mask, $2002 status, 3 sprite-RAM address,
 // 6 the high byte latched by the first $2006 write.

@@ -4,6 +4,7 @@
 // them; until it does, tests link the recording stand-ins in standins/.
 #pragma once
 
+#include <climits>
 #include <cstdint>
 
 namespace Zorvan {
@@ -57,15 +58,16 @@ struct SoundUnitState {
     uint8_t changed;            // bit c: channel c's tone must be pushed
     uint8_t dutyChanged;
     uint8_t pushMode;
-    // Not in the record: the CPU cycle the unit has run to (-1 until the
-    // machine ties it to its clock), and the delta sample the driver plays.
-    int64_t cycle = -1;
+    // Not in the record: the CPU cycle the unit has run to (ApuUntied until
+    // the machine ties it to its clock), and the delta sample the driver plays.
+    int64_t cycle = INT64_MIN;
     uint16_t heardAddress;
     uint16_t heardBytes;
     uint8_t heardLevel;
     uint8_t heardFresh;         // started since the last push: heard for a frame at least
 };
 inline constexpr int SoundUnitImageSize = 236;
+inline constexpr int64_t ApuUntied = INT64_MIN;
 
 // The first unit ($4000-$4017); the second lives in the mapper record.
 extern SoundUnitState SoundUnit;

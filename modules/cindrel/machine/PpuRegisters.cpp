@@ -5,6 +5,7 @@
 namespace Cindrel {
 
 uint8_t *VideoPageMap[16];
+uint8_t *const *CpuPatternPages = VideoPageMap;
 uint8_t SpriteRam[256];
 uint8_t PpuRegisters[8];
 uint32_t ScrollX;
@@ -39,6 +40,8 @@ bool InVrom(const uint8_t *page)
 uint8_t VideoRead(uint32_t address)
 {
     const uint32_t a = address & 0x3FFF;
+    if (a < 0x2000)
+        return CpuPatternPages[a >> 10][a & 0x3FF];
     if (a < 0x3F00)
         return VideoPageMap[a >> 10][a & 0x3FF];
     return VideoSpace[0x3F00 + (a & 0x1F)];
@@ -53,7 +56,7 @@ void WriteVideo(uint8_t value)
 {
     const uint32_t a = VramAddress & 0x3FFFu;
     if (a < 0x3F00) {
-        uint8_t *page = VideoPageMap[a >> 10];
+        uint8_t *page = (a < 0x2000 ? CpuPatternPages : VideoPageMap)[a >> 10];
         if (!InVrom(page))
             page[a & 0x3FF] = value;
     } else if ((a & 0x0F) == 0) {

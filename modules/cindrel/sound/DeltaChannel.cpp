@@ -6,7 +6,7 @@
 // (the mapper switched banks meanwhile) decodes the rest again.
 #include "modules/cindrel/sound/SoundUnit.h"
 
-#include "modules/cindrel/CpuBus.h"
+#include "modules/cindrel/cpu/CpuBus.h"
 #include "modules/sounddriver/SoundDriver.h"
 
 #include <climits>

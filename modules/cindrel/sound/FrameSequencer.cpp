@@ -50,7 +50,7 @@ void TakeFrameStep(SoundUnitState &unit)
 
 void ApuRunTo(SoundUnitState &unit, int64_t cycle)
 {
-    if (unit.cycle < 0) {
+    if (unit.cycle == ApuUntied) {
         unit.cycle = cycle;
         return;
     }
@@ -92,7 +92,7 @@ bool ApuIrqLine(const SoundUnitState &unit) { return unit.status & 0xC0; }
 
 int64_t ApuNextEvent(const SoundUnitState &unit)
 {
-    if (unit.cycle < 0)
+    if (unit.cycle == ApuUntied)
         return INT64_MAX;
     int64_t next = DmcIrqCycle(unit);
     if (unit.frameWriteDelay)

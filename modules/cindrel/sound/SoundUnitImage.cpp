@@ -269,7 +269,7 @@ bool ApuReadImage(SoundUnitState &unit, Zorvan::ByteReader &in, const char **rea
             next.status |= uint8_t(1 << c);
     if (next.dmcBytesLeft)
         next.status |= 0x10;
-    unit = next; // untied from the machine's clock: cycle -1
+    unit = next; // untied from the machine's clock
     return true;
 }
 

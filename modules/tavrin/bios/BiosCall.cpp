@@ -3,6 +3,7 @@
 #include "modules/tavrin/bios/BiosCall.h"
 
 #include "common/zorvan/Console.h"
+#include "modules/tavrin/bios/BiosArithmetic.h"
 #include "modules/tavrin/bios/BiosMemory.h"
 #include "modules/tavrin/bus/MemoryBus.h"
 #include "modules/tavrin/cpu/ArmHooks.h"
@@ -23,9 +24,6 @@ uint32_t WaitSavedR12 = 0;
 namespace {
 
 uint32_t CallNumber = 0;
-
-// 32768 / 3.1415926: the BIOS's angle unit.
-constexpr double AngleUnit = 10430.378528393529;
 
 constexpr uint32_t IntrFlagsAddress = 0x03000000 + BiosIntrFlagsOffset;
 
@@ -59,18 +57,6 @@ void Wait(ArmState *s, uint32_t discard, uint32_t mask)
     s->r[12] = 0x04000000;
     WaitCallPc = s->r[15];
     RepeatAfterLineStep(s);
-}
-
-void Divide(ArmState *s, int32_t numerator, int32_t denominator)
-{
-    if (denominator == 0)
-        return;
-    // In 64 bits, so INT_MIN / -1 gives 0x80000000 rather than a trap.
-    const int64_t q = int64_t(numerator) / denominator;
-    const int64_t r = int64_t(numerator) % denominator;
-    s->r[0] = uint32_t(q);
-    s->r[1] = uint32_t(r);
-    s->r[3] = uint32_t(q < 0 ? -q : q);
 }
 
 void ClearBlock(uint8_t *block, uint32_t size)
@@ -135,37 +121,6 @@ void VBlankIntrWait(ArmState *s)
 {
     BiosTrace("VBlankIntrWait()");
     Wait(s, 1, 1);
-}
-void Div(ArmState *s)
-{
-    BiosTrace("Div(%d,%d)", int32_t(s->r[0]), int32_t(s->r[1]));
-    Divide(s, int32_t(s->r[0]), int32_t(s->r[1]));
-}
-void DivArm(ArmState *s)
-{
-    BiosTrace("DivARM(%d,%d)", int32_t(s->r[0]), int32_t(s->r[1]));
-    Divide(s, int32_t(s->r[1]), int32_t(s->r[0]));
-}
-void Sqrt(ArmState *s)
-{
-    BiosTrace("Sqrt(%u)", s->r[0]);
-    s->r[0] = uint32_t(std::sqrt(double(s->r[0]))) & 0xFFFF;
-}
-void ArcTan(ArmState *s)
-{
-    const double x = int16_t(s->r[0]);
-    BiosTrace("ArcTan(%f)", x / 16384);
-    s->r[0] = uint32_t(int32_t(std::atan(x / 16384.0) * AngleUnit)) & 0xFFFF;
-}
-void ArcTan2(ArmState *s)
-{
-    const int32_t x = int16_t(s->r[0]);
-    const int32_t y = int16_t(s->r[1]);
-    BiosTrace("ArcTan2(%f,%f)", y / 16384.0, x / 16384.0);
-    if (x == 0)
-        s->r[0] = y >= 0 ? 0x4000 : 0xC000;
-    else
-        s->r[0] = uint32_t(int32_t(std::atan2(double(y), double(x)) * AngleUnit)) & 0xFFFF;
 }
 void CpuSet(ArmState *s)
 {
@@ -278,8 +233,8 @@ void SoundDriverVSyncOn(ArmState *) { BiosTrace("SoundDriverVSyncOn()"); }
 using BiosHandler = void (*)(ArmState *);
 constexpr uint32_t CallCount = 0x2B;
 constexpr BiosHandler Calls[CallCount] = {
-    SoftReset, RegisterRamReset, Halt, Stop, IntrWait, VBlankIntrWait, Div, DivArm,
-    Sqrt, ArcTan, ArcTan2, CpuSet, CpuFastSet, BiosChecksum, BgAffineSet, ObjAffineSet,
+    SoftReset, RegisterRamReset, Halt, Stop, IntrWait, VBlankIntrWait, BiosDiv, BiosDivArm,
+    BiosSqrt, BiosArcTan, BiosArcTan2, CpuSet, CpuFastSet, BiosChecksum, BgAffineSet, ObjAffineSet,
     BitUnPack, LZ77, LZ77, Huffman, RunLength, RunLength, Diff8, Diff8,
     Diff16, SoundBiasChange, SoundDriverInit, SoundDriverMode, SoundDriverMain, SoundDriverVSync, SoundChannelClear,
     MidiKey2Freq, MusicPlayerOpen, MusicPlayerStart, MusicPlayerStop, MusicPlayerContinue, MusicPlayerFadeOut,

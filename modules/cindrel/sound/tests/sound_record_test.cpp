@@ -2,7 +2,7 @@
 // with its reason, the records saved while the unit counted milliseconds,
 // and seeded mutations that are either refused whole or run and save again.
 #include "common/zorvan/ByteStream.h"
-#include "modules/cindrel/CpuBus.h"
+#include "modules/cindrel/cpu/CpuBus.h"
 #include "modules/cindrel/sound/SoundUnit.h"
 #include "modules/sounddriver/SoundDriver.h"
 
@@ -79,7 +79,7 @@ TEST_F(SoundRecordTest, RoundTripAndEveryNewFieldChecked)
     SoundUnitState back{};
     ASSERT_TRUE(Read(back, good));
     EXPECT_EQ(Image(back), good);
-    EXPECT_EQ(back.cycle, -1) << "a loaded unit waits to be tied to the machine's clock";
+    EXPECT_EQ(back.cycle, ApuUntied) << "a loaded unit waits to be tied to the machine's clock";
 
     struct Field {
         size_t at;

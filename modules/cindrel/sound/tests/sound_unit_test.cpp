@@ -2,7 +2,7 @@
 // driver's hooks recording what reaches them and a flat 64 KB memory behind
 // the CPU's map.
 #include "common/zorvan/ByteStream.h"
-#include "modules/cindrel/CpuBus.h"
+#include "modules/cindrel/cpu/CpuBus.h"
 #include "modules/cindrel/sound/SoundUnit.h"
 #include "modules/sounddriver/SoundDriver.h"
 

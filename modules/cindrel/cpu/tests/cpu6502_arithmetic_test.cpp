@@ -1,5 +1,5 @@
 // Arithmetic and logic results against plain integer arithmetic.
-#include "modules/cindrel/tests/TestMachine.h"
+#include "modules/cindrel/cpu/tests/TestMachine.h"
 
 #include <gtest/gtest.h>
 

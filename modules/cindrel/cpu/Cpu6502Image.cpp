@@ -1,5 +1,5 @@
 // The CPU record's 36-byte image in state files, field by field.
-#include "modules/cindrel/Cpu6502.h"
+#include "modules/cindrel/cpu/Cpu6502.h"
 
 #include "common/zorvan/ByteStream.h"
 

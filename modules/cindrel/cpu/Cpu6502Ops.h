@@ -3,8 +3,8 @@
 // the registers stay in host registers.
 #pragma once
 
-#include "modules/cindrel/Cpu6502.h"
-#include "modules/cindrel/CpuBus.h"
+#include "modules/cindrel/cpu/Cpu6502.h"
+#include "modules/cindrel/cpu/CpuBus.h"
 
 #include <type_traits>
 
@@ -77,25 +77,50 @@ CPU6502_INLINE void SetZn(Regs &r, uint8_t v) { r.p = uint8_t((r.p & 0x7D) | ZnT
 // ---- Addressing modes: each yields an effective address; Imm yields the
 // operand itself through Read.
 
+// Indexing that carries into the high byte costs a read one more cycle
+// (writes and read-modify-writes always take the longer path).
+CPU6502_INLINE uint16_t Indexed(uint16_t base, uint8_t index) { return uint16_t(base + index); }
+CPU6502_INLINE uint16_t IndexedRead(Regs &r, uint16_t base, uint8_t index)
+{
+    const uint16_t address = uint16_t(base + index);
+    r.cycles -= ((base ^ address) >> 8) & 1;
+    return address;
+}
+
 struct Imm {};
 struct Zp  { static CPU6502_INLINE uint16_t Address(Regs &r) { return FetchOperand(r); } };
 struct ZpX { static CPU6502_INLINE uint16_t Address(Regs &r) { return uint8_t(FetchOperand(r) + r.x); } };
 struct ZpY { static CPU6502_INLINE uint16_t Address(Regs &r) { return uint8_t(FetchOperand(r) + r.y); } };
 struct Abs { static CPU6502_INLINE uint16_t Address(Regs &r) { return FetchWord(r); } };
-struct AbsX { static CPU6502_INLINE uint16_t Address(Regs &r) { return uint16_t(FetchWord(r) + r.x); } };
-struct AbsY { static CPU6502_INLINE uint16_t Address(Regs &r) { return uint16_t(FetchWord(r) + r.y); } };
+struct AbsX {
+    static CPU6502_INLINE uint16_t Address(Regs &r) { return Indexed(FetchWord(r), r.x); }
+    static CPU6502_INLINE uint16_t ReadAddress(Regs &r) { return IndexedRead(r, FetchWord(r), r.x); }
+};
+struct AbsY {
+    static CPU6502_INLINE uint16_t Address(Regs &r) { return Indexed(FetchWord(r), r.y); }
+    static CPU6502_INLINE uint16_t ReadAddress(Regs &r) { return IndexedRead(r, FetchWord(r), r.y); }
+};
 struct IndX {
     static CPU6502_INLINE uint16_t Address(Regs &r) { return ZeroPagePointer(uint8_t(FetchOperand(r) + r.x)); }
 };
 struct IndY {
-    static CPU6502_INLINE uint16_t Address(Regs &r) { return uint16_t(ZeroPagePointer(FetchOperand(r)) + r.y); }
+    static CPU6502_INLINE uint16_t Address(Regs &r) { return Indexed(ZeroPagePointer(FetchOperand(r)), r.y); }
+    static CPU6502_INLINE uint16_t ReadAddress(Regs &r)
+    {
+        return IndexedRead(r, ZeroPagePointer(FetchOperand(r)), r.y);
+    }
 };
+
+template <class M>
+concept HasReadPenalty = requires(Regs &r) { M::ReadAddress(r); };
 
 template <class M>
 CPU6502_INLINE uint8_t Read(Regs &r)
 {
     if constexpr (std::is_same_v<M, Imm>)
         return FetchOperand(r);
+    else if constexpr (HasReadPenalty<M>)
+        return ReadData(r, M::ReadAddress(r));
     else
         return ReadData(r, M::Address(r));
 }
@@ -185,13 +210,15 @@ CPU6502_INLINE void Modify(Regs &r)
 template <ModifyOp Op>
 CPU6502_INLINE void ModifyA(Regs &r) { r.a = Op(r, r.a); }
 
-// A taken branch costs one more cycle; page crossings cost nothing extra.
+// A taken branch costs one more cycle, and one more again when it lands in
+// another page.
 CPU6502_INLINE void Branch(Regs &r, bool taken)
 {
     int8_t offset = int8_t(FetchOperand(r));
     if (taken) {
-        r.pc = uint16_t(r.pc + offset);
-        r.cycles -= 1;
+        const uint16_t target = uint16_t(r.pc + offset);
+        r.cycles -= 1 + (((r.pc ^ target) >> 8) & 1);
+        r.pc = target;
     }
 }
 

@@ -1,27 +1,28 @@
-#include "modules/cindrel/Cpu6502.h"
+#include "modules/cindrel/cpu/Cpu6502.h"
 
 namespace Cindrel {
 
-// Fixed cost per opcode. Branches add one cycle when taken; nothing is
-// added for page crossings. Unknown opcodes are charged their entry too.
+// Base cost per opcode. Branches add one cycle when taken and one more when
+// they land in another page; indexed reads add one when the index carries
+// into the high byte. Unknown opcodes are charged their entry too.
 const uint8_t CycleTable[256] = {
 //  0  1  2  3  4  5  6  7  8  9  A  B  C  D  E  F
     7, 6, 2, 8, 3, 3, 5, 5, 3, 2, 2, 2, 4, 4, 6, 6, // 0_
-    2, 5, 2, 8, 4, 4, 6, 6, 2, 4, 2, 7, 5, 5, 7, 7, // 1_
+    2, 5, 2, 8, 4, 4, 6, 6, 2, 4, 2, 7, 5, 4, 7, 7, // 1_
     6, 6, 2, 8, 3, 3, 5, 5, 4, 2, 2, 2, 4, 4, 6, 6, // 2_
-    2, 5, 2, 8, 4, 4, 6, 6, 2, 4, 2, 7, 5, 5, 7, 7, // 3_
+    2, 5, 2, 8, 4, 4, 6, 6, 2, 4, 2, 7, 5, 4, 7, 7, // 3_
     6, 6, 2, 8, 3, 3, 5, 5, 3, 2, 2, 2, 3, 4, 6, 6, // 4_
-    2, 5, 2, 8, 4, 4, 6, 6, 2, 4, 2, 7, 5, 5, 7, 7, // 5_
+    2, 5, 2, 8, 4, 4, 6, 6, 2, 4, 2, 7, 5, 4, 7, 7, // 5_
     6, 6, 2, 8, 3, 3, 5, 5, 4, 2, 2, 2, 5, 4, 6, 6, // 6_
-    2, 5, 2, 8, 4, 4, 6, 6, 2, 4, 2, 7, 5, 5, 7, 7, // 7_
+    2, 5, 2, 8, 4, 4, 6, 6, 2, 4, 2, 7, 5, 4, 7, 7, // 7_
     2, 6, 2, 6, 3, 3, 3, 3, 2, 2, 2, 2, 4, 4, 4, 4, // 8_
     2, 6, 2, 6, 4, 4, 4, 4, 2, 5, 2, 5, 5, 5, 5, 5, // 9_
     2, 6, 2, 6, 3, 3, 3, 3, 2, 2, 2, 2, 4, 4, 4, 4, // A_
     2, 5, 2, 5, 4, 4, 4, 4, 2, 4, 2, 5, 4, 4, 4, 4, // B_
     2, 6, 2, 8, 3, 3, 5, 5, 2, 2, 2, 2, 4, 4, 6, 6, // C_
-    2, 5, 2, 8, 4, 4, 6, 6, 2, 4, 2, 7, 5, 5, 7, 7, // D_
+    2, 5, 2, 8, 4, 4, 6, 6, 2, 4, 2, 7, 5, 4, 7, 7, // D_
     2, 6, 2, 8, 3, 3, 5, 5, 2, 2, 2, 2, 4, 4, 6, 6, // E_
-    2, 5, 2, 8, 4, 4, 6, 6, 2, 4, 2, 7, 5, 5, 7, 7, // F_
+    2, 5, 2, 8, 4, 4, 6, 6, 2, 4, 2, 7, 5, 4, 7, 7, // F_
 };
 
 } // namespace Cindrel

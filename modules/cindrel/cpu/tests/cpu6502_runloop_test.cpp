@@ -1,6 +1,6 @@
 // The run loop: when LineHook is called, how its answer is used, machine
 // writes that steal cycles, and unknown opcodes.
-#include "modules/cindrel/tests/TestMachine.h"
+#include "modules/cindrel/cpu/tests/TestMachine.h"
 
 #include "common/zorvan/ByteStream.h"
 

@@ -1,4 +1,4 @@
-#include "modules/cindrel/tests/TestMachine.h"
+#include "modules/cindrel/cpu/tests/TestMachine.h"
 
 #include <cstring>
 

@@ -1,9 +1,9 @@
 // The 6502 run loop: one switch over the opcode, registers in locals, the
 // machine reached only through CpuBus.h.
-#include "modules/cindrel/Cpu6502.h"
+#include "modules/cindrel/cpu/Cpu6502.h"
 
-#include "modules/cindrel/Cpu6502Ops.h"
-#include "modules/cindrel/CpuBus.h"
+#include "modules/cindrel/cpu/Cpu6502Ops.h"
+#include "modules/cindrel/cpu/CpuBus.h"
 
 #include <cinttypes>
 #include <cstdio>

@@ -4,8 +4,8 @@
 // the countdown starts at 1.
 #pragma once
 
-#include "modules/cindrel/Cpu6502.h"
-#include "modules/cindrel/CpuBus.h"
+#include "modules/cindrel/cpu/Cpu6502.h"
+#include "modules/cindrel/cpu/CpuBus.h"
 
 #include <cstdint>
 #include <functional>
