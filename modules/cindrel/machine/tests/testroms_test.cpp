@@ -50,7 +50,7 @@ TEST_P(ProtocolProgram, EndsWithItsCode)
         GTEST_SKIP() << "public test programs not found (set QUINTAR_TESTROMS)";
     const ProtocolCase &c = GetParam();
     const ProtocolResult r = RunProtocol(folder + c.file, 1500);
-    ASSERT_TRUE(r.valid || c.code == -1) << c.file;
+    ASSERT_TRUE(r.valid) << c.file;
     EXPECT_EQ(r.finished ? r.code : -1, c.code) << c.file << ": " << r.text << "\nPinned reason: " << c.reason;
 }
 
@@ -90,17 +90,13 @@ const ProtocolCase ProtocolCases[] = {
     {"instr_misc/rom_singles/04-dummy_reads_apu.nes", 2, "indexed reads make no dummy read"},
     {"cpu_reset/ram_after_reset.nes", 0, ""},
     {"cpu_reset/registers.nes", 2, "reset sets A, X, Y, P and S as at power-on instead of keeping them"},
-    // The sound unit at power-on and reset, reported though not asked for.
-    // Three fail only because the CPU here starts with I clear where the
-    // console's reset sets it (with I set they pass): an interrupt they
-    // never mask is taken.
+    // The sound unit at power-on and reset.
     {"apu_reset/4015_cleared.nes", 0, ""},
-    {"apu_reset/4017_timing.nes", 3, "the CPU starts with I clear: the frame interrupt is taken unmasked"},
-    {"apu_reset/4017_written.nes", 2, "the CPU starts with I clear: the frame interrupt is taken unmasked"},
+    {"apu_reset/4017_timing.nes", 0, ""},
+    {"apu_reset/4017_written.nes", 0, ""},
     {"apu_reset/irq_flag_cleared.nes", 0, ""},
     {"apu_reset/len_ctrs_enabled.nes", 0, ""},
-    {"apu_reset/works_immediately.nes", -1,
-     "the CPU starts with I clear: the delta interrupt the program starts is taken for ever"},
+    {"apu_reset/works_immediately.nes", 0, ""},
     {"apu_test/rom_singles/1-len_ctr.nes", 0, ""},
     {"apu_test/rom_singles/2-len_table.nes", 0, ""},
     {"apu_test/rom_singles/3-irq_flag.nes", 0, ""},

@@ -94,11 +94,10 @@ TEST_F(CindrelPlayTest, NineSlotsEachLoadTheFrameAfterTheirSave)
 
 TEST_F(CindrelPlayTest, BatteryWrittenOnCloseAndReadAtTheNextStart)
 {
-    // The program counts its starts at $6001 and writes $6000 = $5A; it
-    // masks interrupts first, as the frame interrupt would start it again.
+    // The program counts its starts at $6001 and writes $6000 = $5A.
     CartridgeBuilder cart(2, 1);
     cart.Battery();
-    cart.Code(0xC000, {0x78, 0xEE, 0x01, 0x60, 0xA9, 0x5A, 0x8D, 0x00, 0x60, 0x4C, 0x09, 0xC0});
+    cart.Code(0xC000, {0xEE, 0x01, 0x60, 0xA9, 0x5A, 0x8D, 0x00, 0x60, 0x4C, 0x08, 0xC0});
     cart.Vectors(0xC000, 0xC000, 0xC000);
     cart.Write(root / "battery.nes");
     ASSERT_TRUE(Run(root / "battery.nes")) << Console();

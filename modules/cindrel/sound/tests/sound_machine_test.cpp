@@ -113,6 +113,29 @@ TEST_F(SoundMachineTest, FrameInterruptReachesTheCpuWithinAnInstruction)
     }
 }
 
+// Power-on leaves the frame interrupt enabled, and the CPU comes out of
+// reset with interrupts masked: a program that never touches I or $4017
+// sees the flag in $4015 but never enters its handler.
+TEST_F(SoundMachineTest, ResetMasksTheFrameInterruptPowerOnEnables)
+{
+    CartridgeBuilder cart(2, 1);
+    // Reset: loop: LDA $4015; ORA $10; STA $10; JMP loop. IRQ: STA $8000.
+    cart.Code(0xC000, {0xAD, 0x15, 0x40, 0x05, 0x10, 0x85, 0x10, 0x4C, 0x00, 0xC0})
+        .Code(0xC200, {0x8D, 0x00, 0x80, 0x40})
+        .Vectors(0xC100, 0xC000, 0xC200);
+    cart.Code(0xC100, {0x40});
+    ASSERT_TRUE(Start(cart));
+    MapperWrite = RecordMarker;
+    for (int press = 0; press < 2; ++press) {
+        EXPECT_TRUE(Cpu.P & FlagI);
+        CpuSpace[0x10] = 0;
+        Cindrel::Test::RunFrames(3);
+        EXPECT_EQ(CpuSpace[0x10], 0x40) << "the frame interrupt flag rose";
+        EXPECT_TRUE(markers.empty()) << "and the handler never ran";
+        MachineReset();
+    }
+}
+
 // The delta interrupt comes at the fetch of the sample's last byte; a
 // sample of one byte raises it at the write that starts it, and the CPU
 // takes it after that instruction.
