@@ -97,6 +97,12 @@ void WriteSound(int reg, uint8_t value)
     EndSliceBy(SoundIrqHeld && !held ? now : SoundHookAt);
 }
 
+__attribute__((noinline)) void SoundHook(Cpu6502State &cpu)
+{
+    RunSound(SliceStart - 1);
+    FollowSoundIrq(cpu);
+}
+
 uint8_t ReadSoundStatus(SoundUnitState &unit)
 {
     RunSound(MachineCycle() - 1);
@@ -116,8 +122,9 @@ void MapperWriteNow(uint16_t address, uint8_t value)
     MapperWrite(address, value);
 }
 
-// The I/O space $2000-$5FFF, off the one-look-up path.
-uint8_t ReadIo(uint16_t address)
+// The I/O space $2000-$5FFF, off the one-look-up path: kept out of line so
+// that the memory map's fast paths stay small.
+__attribute__((noinline)) uint8_t ReadIo(uint16_t address)
 {
     if (address < 0x4000)
         return ReadPpuRegister(address & 7);
@@ -149,7 +156,7 @@ uint8_t ReadIo(uint16_t address)
     return uint8_t(address >> 8);
 }
 
-void WriteIo(uint16_t address, uint8_t value)
+__attribute__((noinline)) void WriteIo(uint16_t address, uint8_t value)
 {
     if (address < 0x4000) {
         WritePpuRegister(address & 7, value);
@@ -343,19 +350,21 @@ int64_t MachineCycle()
 int LineHook(Cpu6502State &cpu)
 {
     CycleTotal += cpu.linePeriod;
-    SliceStart += cpu.linePeriod;
-    if (SliceStart >= SoundHookAt) {
-        RunSound(SliceStart - 1);
-        FollowSoundIrq(cpu);
-    } else if (SoundIrqHeld) {
+    const int64_t now = SliceStart += cpu.linePeriod;
+    if (now >= SoundHookAt) [[unlikely]]
+        SoundHook(cpu);
+    else if (SoundIrqHeld) [[unlikely]]
         cpu.pendingInterrupt = IntIrq; // a line held low interrupts again after each handler
-    }
     int code = cpu.pendingInterrupt;
-    if (SliceStart >= NextLineAt) {
+    if (now >= NextLineAt) {
         code = LineStepHook(cpu);
-        NextLineAt = SliceStart + cpu.linePeriod;
+        NextLineAt = now + cpu.linePeriod;
+    } else {
+        cpu.linePeriod = int32_t(NextLineAt - now);
     }
-    cpu.linePeriod = int32_t(std::min(NextLineAt, std::max(SoundHookAt, SliceStart + 1)) - SliceStart);
+    // The sound unit's next step lies after now: it ran up to now - 1.
+    if (SoundHookAt < NextLineAt) [[unlikely]]
+        cpu.linePeriod = int32_t(SoundHookAt - now);
     return code;
 }
 
