@@ -19,13 +19,16 @@ namespace Cindrel {
 // What the cartridge header says, kept for the rest of the module.
 struct CartridgeFacts {
     int mapper = 0;
+    int submapper = 0; // 0 unless an NES 2.0 header names one
+    bool nes2 = false; // the header is in the NES 2.0 form
     int mirroring = 0;
-    bool battery = false;
+    bool battery = false; // battery-backed work RAM, saved in the battery file
     bool trainer = false;
     bool vsSystem = false;
-    int romPages = 0;  // 16 KB each, as loaded
-    int vromPages = 0; // 8 KB each, as loaded
-    int ramPages = 1;  // 8 KB each, 1-4
+    int romPages = 0;        // 16 KB each, as loaded
+    int vromPages = 0;       // 8 KB each, as loaded
+    int ramPages = 1;        // work RAM at $6000, 8 KB each, 0-4 (0: the board has none)
+    int patternRamPages = 0; // 8 KB each, without pattern ROM: 1 or more
     bool pal = false;
 };
 extern CartridgeFacts Cartridge;
@@ -46,6 +49,10 @@ extern uint8_t *RomBuffer;
 extern size_t RomBufferSize;
 extern uint8_t *VromBuffer;
 extern size_t VromBufferSize;
+// Pattern RAM beyond VideoSpace's 8 KB: a board that carries more has all
+// of it here, rounded up to a power of two; null otherwise.
+extern uint8_t *PatternRamBuffer;
+extern size_t PatternRamBufferSize;
 
 inline constexpr size_t CpuSpaceSize = 0x10000;
 inline constexpr size_t VideoSpaceSize = 0x4000;
@@ -56,10 +63,16 @@ extern uint8_t *VideoPageMap[16];
 // The pattern pages $2007 reads and writes through: the page map's own,
 // unless the board gives the CPU a set of its own.
 extern uint8_t *const *CpuPatternPages;
+// Told each pattern address $2007 fetches, after the fetch, on boards that
+// watch the pattern lines; null on the others.
+extern void (*PatternFetchWatch)(uint32_t address);
 extern uint8_t SpriteRam[256];
-// $2000 control, $2001 mask, $2002 status, 3 sprite-RAM address,
-// 6 the high byte latched by the first $2006 write.
+// $2000 control, $2001 mask, $2002 status (bits 5-7), 3 sprite-RAM
+// address, 6 the high byte latched by the first $2006 write, 7 the I/O
+// latch: the last value written to any of $2000-$2007, which the
+// write-only registers and $2002's low bits read back.
 extern uint8_t PpuRegisters[8];
+inline constexpr int IoLatch = 7;
 extern uint32_t ScrollX;
 extern uint32_t ScrollY;
 // Shared by $2005 and $2006: 0 idle, 1 after a first $2006 write, 2 after a
@@ -86,6 +99,9 @@ extern SpriteLine SpriteLineTable;
 
 // The 64 colours as red, green, blue.
 extern uint8_t Palette[64][3];
+// Under colour emphasis an emphasised component keeps its level; the
+// others are dimmed to EmphasisDim / 4.
+inline constexpr int EmphasisDim = 3;
 
 // Pads: bit 0 A, 1 B, 2 Select, 3 Start, 4 Up, 5 Down, 6 Left, 7 Right.
 extern uint8_t PadState[2];
@@ -146,7 +162,7 @@ void SetMirroring(int mode);
 void SelectPatternTables();
 void MapVideoPages(int first, int last, uint8_t *pointer);
 int PrepareSpriteLine(int line);
-// Hands all 64 colours to the video, grey when $2001 bit 0 is set.
+// Hands the 64 colours to the video under each emphasis setting.
 void HandOnPalette();
 
 // Reset of the emulated hardware, then the CPU.
