@@ -260,6 +260,9 @@ int LoadStateBytes(const std::vector<uint8_t> &bytes, const std::string &name, s
         VideoPageMap[12 + n] = VideoPageMap[8 + n];
     if (row.afterLoad)
         row.afterLoad();
+    // A four-screen board keeps its four tables whatever the file says.
+    if (Cartridge.mirroring == 4)
+        SetMirroring(4 | 128);
     SelectPatternTables();
     return 1;
 }

@@ -113,6 +113,26 @@ TEST_F(StateFileTest, SaveLoadSaveIsByteIdentical)
     EXPECT_EQ(RunFrames(2), 2);
 }
 
+TEST_F(StateFileTest, AFourScreenBoardKeepsItsFourTablesThroughALoad)
+{
+    ASSERT_TRUE(Start(IdleCartridge().FourScreen()));
+    ASSERT_EQ(SaveStateFile(Path("a.st")), 1);
+    // A file whose mode (+0) and table pages (entries 8-11 from +108) say
+    // one table.
+    std::string f = ReadFile(Path("a.st"));
+    const uint32_t first = Word(f, Hw + 108);
+    for (int n = 1; n < 4; ++n)
+        PutWord(f, Hw + 108 + n * 4, first);
+    PutWord(f, Hw + 0, 2);
+    WriteFile(Path("two.st"), f);
+    ASSERT_EQ(LoadStateFile(Path("two.st")), 1);
+    for (int n = 0; n < 4; ++n) {
+        EXPECT_EQ(VideoPageMap[8 + n], VideoSpace + 0x2000 + n * 0x400) << n;
+        EXPECT_EQ(VideoPageMap[12 + n], VideoPageMap[8 + n]) << n;
+    }
+    EXPECT_EQ(MirroringMode, 4);
+}
+
 TEST_F(StateFileTest, UnmarkedFilesKeepCartridgeRamAtSixThousand)
 {
     StartBusyMachine();
