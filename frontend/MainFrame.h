@@ -14,7 +14,7 @@
 #pragma once
 
 #include "common/zorvan/String.h"
-#include "ui/propertytree/ModelessDialogOwner.h"
+#include "engine/ModelessDialogOwner.h"
 
 #include <QMainWindow>
 #include <QPoint>

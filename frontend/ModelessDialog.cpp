@@ -1,7 +1,7 @@
 #include "frontend/ModelessDialog.h"
 
 #include "engine/Engine.h"
-#include "ui/propertytree/ModelessDialogOwner.h"
+#include "engine/ModelessDialogOwner.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>

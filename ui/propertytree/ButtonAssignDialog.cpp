@@ -3,7 +3,7 @@
 #include "engine/Engine.h"
 #include "platform/ondrel/Input.h"
 #include "platform/ondrel/VirtualKeys.h"
-#include "ui/propertytree/ModelessDialogOwner.h"
+#include "engine/ModelessDialogOwner.h"
 
 #include <QApplication>
 #include <QCloseEvent>

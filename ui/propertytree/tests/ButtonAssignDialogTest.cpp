@@ -1,6 +1,6 @@
 #include "platform/ondrel/Input.h"
 #include "ui/propertytree/ButtonAssignDialog.h"
-#include "ui/propertytree/ModelessDialogOwner.h"
+#include "engine/ModelessDialogOwner.h"
 
 #include <QApplication>
 #include <QPushButton>
