@@ -121,8 +121,14 @@ public:
     void OnGlobalSettings();
     void OnConsole();
     void OnFileOpen();
+    // Starts the file, from the Open dialog or the command line. When it
+    // does not start the user is told so and the Console shows why.
+    bool RunFileOrReport(Zorvan::String const &path);
     void OnAbout();
     void OnExit();
+    // A termination signal (logout, shutdown, kill, Ctrl+C): the game is
+    // closed and the program ends with 0, without a question.
+    void OnTerminationSignal();
     // The Save, Load, Tools and Help popups, shown where PopupPosition says.
     void ShowPopup(int command);
     // The display's screen follows the view's size (the old platform's
