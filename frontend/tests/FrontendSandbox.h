@@ -63,6 +63,12 @@ inline fs::path TestModuleLibrary()
     return fs::read_symlink("/proc/self/exe").parent_path() / "testmodule" / "libTestModule.so";
 }
 
+// The test console plug-in, on the console module glue (target TestConsole).
+inline fs::path TestConsoleLibrary()
+{
+    return fs::read_symlink("/proc/self/exe").parent_path() / "testmodule" / "libTestConsole.so";
+}
+
 struct Message {
     std::string text;
     std::string caption;

@@ -56,7 +56,11 @@ protected:
         nes += std::string(16384 + 8192, '\0');
         WriteImage("blank.nes", nes);
         WriteImage("blank.gba", std::string(1024, '\0'));
+    }
 
+    // The main frame over the consoles, as the program makes it.
+    void MakeFrame()
+    {
         appModule().AddMessageLoop(&loop);
         frame = std::make_unique<MainFrame>(&appModule(), Zorvan::String(programFolder.c_str()));
         ASSERT_TRUE(frame->OnCreate());

@@ -41,6 +41,13 @@ char const *Describe(Running running)
 
 class SettingsPagesTest : public RealModulesSandbox {
 protected:
+    void SetUp() override
+    {
+        RealModulesSandbox::SetUp();
+        if (!HasFatalFailure())
+            MakeFrame();
+    }
+
     void Close(QWidget *page, Closing closing)
     {
         auto *buttons = page->findChild<QDialogButtonBox *>();

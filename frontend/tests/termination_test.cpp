@@ -23,11 +23,6 @@ fs::path ProgramUnderTest()
     return fs::read_symlink("/proc/self/exe").parent_path() / "quintar_under_test";
 }
 
-fs::path TestConsoleLibrary()
-{
-    return fs::read_symlink("/proc/self/exe").parent_path() / "testmodule" / "libTestConsole.so";
-}
-
 std::string ReadFile(fs::path const &path)
 {
     std::ifstream in(path);
