@@ -92,10 +92,9 @@ public:
     std::unique_ptr<QMenu> MakeSlotMenu(bool load);
     std::unique_ptr<QMenu> MakeToolsMenu();
     std::unique_ptr<QMenu> MakeHelpMenu();
-    // Where a popup opens, in the frame's coordinates: x by the button
-    // (Save 105, Load 130; Tools and Help are right-aligned at 180), y below
-    // the tool bar. rightAligned is set for Tools and Help.
-    QPoint PopupPosition(int command, bool *rightAligned) const;
+    // Where a popup opens, in the frame's coordinates: under its button,
+    // its left edge at the button's (the top left when the tool bar is hidden).
+    QPoint PopupPosition(int command) const;
 
     // The dialogs' close notifications: 135 a settings page, 258 the
     // Console, 259 the HTML host.
