@@ -130,7 +130,7 @@ void BaseVideo::UpdateSettings()
         m_frameSync = settings.GetBoolean(L"FrameSync");
         m_screenSize = settings.GetString(L"ScreenSize");
         if (m_context)
-            m_context->UseBlend(settings.GetBoolean(L"UseBlend"));
+            m_context->UseSmoothing(settings.GetBoolean(L"UseBlend"));
     }
     m_windowSize = m_screenSize == L"Window Size";
     m_autoScale = m_screenSize == L"Auto Scale";
