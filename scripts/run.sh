@@ -42,5 +42,5 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "run.sh: built, but there is no display to show the program on (neither DISPLAY nor WAYLAND_DISPLAY is set); run it under Xvfb with: xvfb-run -a bash scripts/run.sh$given" >&2
   exit 1
 fi
-say "starting build/release/bin/quintar$given"
+say "starting build/release/bin/quintar$( [ $# -gt 0 ] && printf ' %q' "$@")"
 exec "$build/bin/quintar" "$@"
