@@ -3,6 +3,7 @@
 target_sources(BelcrestMachine PRIVATE
   vdp/VdpRegisters.cpp
   vdp/Mode4Renderer.cpp
+  vdp/Mode4Sprites.cpp
   vdp/TmsRenderers.cpp
   vdp/VdpRenderers.cpp)
 

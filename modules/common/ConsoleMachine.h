@@ -9,7 +9,9 @@ namespace ConsoleGlue {
 
 struct ConsoleMachine {
     // Starts the machine on the image (narrow path); false when it cannot
-    // run it, with its reasons in the console text.
+    // run it, with its reasons in the console text. A refused start is not
+    // followed by `shutdown`: it writes no file, and what it allocated is
+    // freed by itself or by the next start.
     bool (*start)(char const *path);
     // Writes the battery file and frees the machine.
     void (*shutdown)();

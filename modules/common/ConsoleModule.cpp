@@ -74,8 +74,12 @@ bool ConsoleModule::OpenRom(Zorvan::String path)
         m_sound->Open(m_settings.GetInt(L"SoundRate"), 8, false);
     *m_machine.quitFlag = 0;
     *m_machine.saveName = static_cast<char const *>(GetSaveName());
-    m_machineStarted = true;
-    return m_machine.start(static_cast<char const *>(path));
+    // A game that did not start is never shut down, so its battery file is
+    // never written: the save of the same name stays as it was.
+    m_machineStarted = m_machine.start(static_cast<char const *>(path));
+    if (!m_machineStarted)
+        m_machine.saveName->clear();
+    return m_machineStarted;
 }
 
 bool ConsoleModule::RunFrame()

@@ -48,15 +48,17 @@ public:
     // Open, the sound's Open ("SoundRate", 8 bits, mono) when SoundWanted,
     // the quit flag cleared, the save name stored, the machine's start.
     // False when the video does not open or when the machine refuses the
-    // image.
+    // image; a refused image is never shut down (its battery file is not
+    // written) and the save name is cleared again.
     bool OpenRom(Zorvan::String path) override;
     // One machine frame; false once the machine was told to quit.
     bool RunFrame() override;
     // The sound is closed and set up again, then the machine resets.
     void Reset() override;
-    // Shuts the machine down once per start (never a machine that was not
-    // started), sets the quit flag, clears the paused flag, then closes the
-    // sound, the input and the video. Safe to call again.
+    // Shuts the machine down once per successful start (never a machine
+    // that was not started or refused its image), sets the quit flag,
+    // clears the paused flag, then closes the sound, the input and the
+    // video. Safe to call again.
     void Close() final;
     // Without a running file: false and nothing else. Otherwise the
     // engine is paused around the machine's writer (with GetStateName of
@@ -89,7 +91,7 @@ protected:
 
 private:
     std::unique_ptr<SettingsPage> m_page;
-    // The machine was started since the last shutdown.
+    // The machine started since the last shutdown.
     bool m_machineStarted = false;
 };
 

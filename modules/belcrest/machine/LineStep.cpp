@@ -94,12 +94,16 @@ uint16_t LineHook(Z80State &cpu)
     if (line == 0 || line == 16)
         VdpLatchScroll();
     // Drawn before the line's slice runs, so it shows what the previous
-    // line's code left; only while the video has a surface locked.
+    // line's code left; only while the video has a surface locked. The
+    // chip looks for a line's sprites whether or not it is shown, so the
+    // overflow and collision flags come on undrawn lines too.
     if (FrameSkipCounter <= 0 && line >= FirstVisibleLine && line <= LastVisibleLine && VdpFrameBuffer)
         VdpModeTable[VdpMode].render(int(line));
+    else if (line < 192 && VdpMode == VdpMode4)
+        VdpEvaluateSprites(int(line));
 
     if (line == LastVisibleLine) {
-        if (SpriteCollision())
+        if (VdpMode != VdpMode4 && SpriteCollision())
             VdpStatus |= VdpStatusCollision;
         FrameDone = 1;
         if (FrameSkipCounter > 0) {
@@ -122,11 +126,51 @@ uint16_t LineHook(Z80State &cpu)
         } else {
             if (VdpRegisters[0] & 0x10)
                 VdpSetIrq(2);
-            VdpStatus |= VdpStatusLine;
+            VdpLinePending = 1;
             LineCounter = VdpRegisters[10];
         }
     }
     return cpu.pendingInterrupt;
+}
+
+namespace {
+
+// Cycles the CPU has run of its current slice, the part EI parked included.
+int32_t SliceCyclesDone(const Z80State &cpu)
+{
+    int32_t left = cpu.cyclesLeft;
+    if (cpu.IFF & Z80IffAfterEi)
+        left += cpu.savedCyclesLeft - 1;
+    const int32_t done = cpu.linePeriod - left;
+    return done > 0 ? done : 0;
+}
+
+} // namespace
+
+uint8_t VCounter(const Z80State &cpu)
+{
+    // The NTSC chip counts 00-DA, then jumps back to D5 and counts on to
+    // FF; the long last step goes on counting by whole lines.
+    const unsigned line = CurrentLine;
+    if (line <= 0xDA)
+        return uint8_t(line);
+    if (line < 255)
+        return uint8_t(line - 6);
+    const int32_t more = SliceCyclesDone(cpu) / LinePeriod;
+    return uint8_t(more >= 0xFF - 0xF9 ? 0xFF : 0xF9 + more);
+}
+
+uint8_t HCounter(const Z80State &cpu)
+{
+    int32_t done = SliceCyclesDone(cpu);
+    // Line 192 runs in three slices; the long last step is many lines.
+    if (CurrentLine == 192)
+        done += LineSubStep == 1 ? 0 : LineSubStep == 2 ? LinePeriod / 3 : LinePeriod - cpu.linePeriod;
+    else if (CurrentLine == 255)
+        done %= LinePeriod;
+    if (done >= LinePeriod)
+        done = LinePeriod - 1;
+    return uint8_t(done * 256 / LinePeriod);
 }
 
 } // namespace Belcrest

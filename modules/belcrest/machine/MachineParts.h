@@ -7,13 +7,16 @@
 
 namespace Belcrest {
 
+struct Z80State;
+
 // Memory map.
 uint8_t *RomPageOrRam(unsigned page); // masked; an empty slot gives CpuSpace
 void RebuildMemoryMap();              // from MapperRegisters and RegionWritable
 void MapRegion(unsigned region, uint8_t *base);
 
-// The image's pages from a whole file (or zip member) in memory: 1, or 0
-// with message set to the loader's message.
+// The image's pages from a whole file (or zip member) in memory, a short
+// last page padded: 1, or 0 for an empty image with message set to the
+// loader's message.
 int LoadRomPages(const std::vector<uint8_t> &image, const char *&message);
 
 // Battery RAM: read at start, written at shutdown.
@@ -24,6 +27,11 @@ int SaveBatteryFile();
 extern std::vector<uint8_t> DiskImage;
 void LoadDiskImage();
 void PatchSystemRom();
+
+// The chip's line and column counters (ports $7E and $7F) at the CPU's
+// position within the frame.
+uint8_t VCounter(const Z80State &cpu);
+uint8_t HCounter(const Z80State &cpu);
 
 // The joypad word from the host buttons (once a frame).
 uint16_t JoypadWord(uint32_t buttons, uint16_t old);

@@ -92,8 +92,8 @@ uint8_t ReadPort(uint16_t port16)
     case 0x01: return Port1Latch;
     case 0x04: return 0;
     case 0x05: return 0x14;
-    case 0x7E:
-    case 0x7F: return CurrentLine;
+    case 0x7E: return VCounter(MachineCpu);
+    case 0x7F: return HCounter(MachineCpu);
     case 0xBE: return VdpReadData();
     case 0xBD:
     case 0xBF: return VdpReadStatus();

@@ -18,8 +18,10 @@ namespace Belcrest {
 
 namespace {
 
-// Nothing past 256 pages is used, even after a 512-byte header.
-constexpr size_t ImageReadLimit = size_t(MaxRomPages) * RomPageSize + 512;
+// Nothing past 256 pages is used, even after a 512-byte header; one byte
+// more tells an image that was cut off at the limit.
+constexpr size_t ImageReadLimit = size_t(MaxRomPages) * RomPageSize + 512 + 1;
+constexpr size_t HalfPage = RomPageSize / 2;
 
 std::string Lower(std::string text)
 {
@@ -163,39 +165,30 @@ void ClearMachine()
 
 int LoadRomPages(const std::vector<uint8_t> &image, const char *&message)
 {
-    // A short page means a 512-byte header: skip it and try once more.
-    for (size_t start : {size_t(0), size_t(512)}) {
-        size_t at = start;
-        bool shortPage = false;
-        RomPageCount = 0;
-        for (auto &page : RomPages)
-            page.reset();
-        while (RomPageCount < MaxRomPages) {
-            const size_t got = at < image.size() ? std::min<size_t>(RomPageSize, image.size() - at) : 0;
-            if (got == 0)
-                break;
-            if (got != RomPageSize && got != RomPageSize / 2) {
-                shortPage = true;
-                break;
-            }
-            auto page = std::make_unique<uint8_t[]>(RomPageSize);
-            std::memcpy(page.get(), image.data() + at, got);
-            if (got == RomPageSize / 2)
-                std::memcpy(page.get() + got, image.data() + at, got); // 8 KB mirrored
-            RomPages[RomPageCount++] = std::move(page);
-            at += got;
-        }
-        if (shortPage)
-            continue;
-        if (RomPageCount == 0)
-            break;
-        return 1;
-    }
     for (auto &page : RomPages)
         page.reset();
     RomPageCount = 0;
-    message = "CORRUPTED FILE";
-    return 0;
+    // Images come in 8 KB pages; 512 bytes more is a copier's header.
+    const size_t size = image.size();
+    const size_t start = size % HalfPage == 512 && size > 512 && size < ImageReadLimit ? 512 : 0;
+    if (size <= start) {
+        message = "CORRUPTED FILE";
+        return 0;
+    }
+    for (size_t at = start; at < size && RomPageCount < MaxRomPages; at += RomPageSize) {
+        const size_t got = std::min<size_t>(RomPageSize, size - at);
+        auto page = std::make_unique<uint8_t[]>(RomPageSize);
+        std::memcpy(page.get(), image.data() + at, got);
+        // A short last page is padded with 0xFF to a whole 8 KB; a lone
+        // first half is mirrored into the second, as the cartridge's
+        // address lines do.
+        const size_t padded = got <= HalfPage ? HalfPage : RomPageSize;
+        std::memset(page.get() + got, 0xFF, padded - got);
+        if (padded == HalfPage)
+            std::memcpy(page.get() + HalfPage, page.get(), HalfPage);
+        RomPages[RomPageCount++] = std::move(page);
+    }
+    return 1;
 }
 
 int MachineStart(const std::string &path, const std::string &zipMember)

@@ -32,7 +32,13 @@ enum : unsigned {
     WordMachineWord,
     WordMappers,         // 10-13
     WordWritable = 14,   // 14-17
+    WordLinePending = 18,
 };
+
+// Word 18 of states that keep the line interrupt's pending flag apart from
+// the status byte: this mark, plus 1 while it is pending. Older states have
+// 0 there and the flag in status bit 6.
+constexpr uint32_t LinePendingKept = 0x100;
 
 uint8_t HeaderMachineByte() { return uint8_t(MachineWord & 0x33); }
 
@@ -69,6 +75,8 @@ const char *CheckMachineBlock(const uint32_t *w)
                        WordWritable + 2, WordWritable + 3})
         if (w[i] > 1)
             return "a flag is out of range";
+    if (w[WordLinePending] != 0 && (w[WordLinePending] & ~1u) != LinePendingKept)
+        return "a flag is out of range";
     for (unsigned i : {unsigned(WordVdpStatus), unsigned(WordReadBuffer), unsigned(WordAccessMode), WordMappers + 0,
                        WordMappers + 1, WordMappers + 2, WordMappers + 3})
         if (w[i] > 0xFF)
@@ -103,6 +111,7 @@ int SaveStateFile(const std::string &name, std::string *reason)
     words[WordLatchEmpty] = VdpLatchEmpty;
     words[WordVramSelected] = VdpVramSelected;
     words[WordAccessMode] = VdpAccessMode;
+    words[WordLinePending] = LinePendingKept | (VdpLinePending ? 1 : 0);
     words[WordMachineWord] = MachineWord;
     for (unsigned i = 0; i < 4; ++i) {
         words[WordMappers + i] = MapperRegisters[i];
@@ -182,6 +191,13 @@ int LoadStateFile(const std::string &name, std::string *reason)
     VdpMode = uint8_t(w[WordVdpMode]);
     CartRamPagesUsed = std::max(uint8_t(w[WordCartRamPages]), BatteryPagesLoaded);
     VdpStatus = uint8_t(w[WordVdpStatus]);
+    if (w[WordLinePending] & LinePendingKept) {
+        VdpLinePending = uint8_t(w[WordLinePending] & 1);
+    } else {
+        // An older state: its line flag sits where the overflow flag is now.
+        VdpLinePending = (VdpStatus & VdpStatusOverflow) ? 1 : 0;
+        VdpStatus &= uint8_t(~VdpStatusOverflow);
+    }
     VdpReadBuffer = uint8_t(w[WordReadBuffer]);
     VdpLatchEmpty = uint8_t(w[WordLatchEmpty]);
     VdpAddress = uint16_t(w[WordVdpAddress]);
@@ -202,7 +218,7 @@ int LoadStateFile(const std::string &name, std::string *reason)
     VdpLatchScroll();
     VdpLatchVScroll();
     VdpIrqBits = uint8_t(((VdpStatus & VdpStatusFrame) && (VdpRegisters[1] & 0x20) ? 1 : 0) |
-                         ((VdpStatus & VdpStatusLine) && (VdpRegisters[0] & 0x10) ? 2 : 0));
+                         (VdpLinePending && (VdpRegisters[0] & 0x10) ? 2 : 0));
     MachineCpu.pendingInterrupt = VdpIrqBits ? 0x00FF : Z80VectorNone;
     return 1;
 }

@@ -10,7 +10,7 @@ namespace Belcrest {
 namespace {
 
 // The shown windows of the 272 x 208 surface.
-constexpr Ondrel::Rect kMasterSystemWindow{16, 8, 240, 192};
+constexpr Ondrel::Rect kMasterSystemWindow{8, 8, 256, 192};
 constexpr Ondrel::Rect kGameGearWindow{56, 32, 160, 144};
 
 } // namespace

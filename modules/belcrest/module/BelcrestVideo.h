@@ -1,7 +1,7 @@
 // The Z80 module's video: a pair of 272 x 208 frame surfaces in the
 // display's format with packed rows, the renderer family and host colour
-// table of their depth, and the shown window of each frame: 240 x 192 on
-// the Master System, 160 x 144 on the Game Gear.
+// table of their depth, and the shown window of each frame: all 256 x 192
+// on the Master System, 160 x 144 on the Game Gear.
 #pragma once
 
 #include "modules/common/FrameVideo.h"

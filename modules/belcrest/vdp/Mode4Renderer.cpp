@@ -1,9 +1,10 @@
 // Mode 4, the Master System's tile mode: a scrolled background of 8 x 8
-// tiles in 16 colours, with per-tile flips, palette and priority, and up to
-// 64 sprites drawn over it.
+// tiles in 16 colours, with per-tile flips, palette and priority, and the
+// line's sprites (eight at most, perhaps magnified) drawn over it.
 #include "modules/belcrest/vdp/VdpRender.h"
 
 #include <array>
+#include <bit>
 
 namespace Belcrest {
 
@@ -41,8 +42,9 @@ template <class Pixel> void RenderMode4(int line)
 {
     Pixel *row = LineStart<Pixel>(line);
     const Pixel *colours = HostColours<Pixel>();
+    const Pixel backdrop = colours[SpritePaletteStart + VdpBackdrop];
     if (!DisplayOn()) {
-        FillPixels<Pixel>(row, 256, colours[SpritePaletteStart + VdpBackdrop]);
+        FillPixels<Pixel>(row, 256, backdrop);
         return;
     }
 
@@ -57,9 +59,11 @@ template <class Pixel> void RenderMode4(int line)
     const int lockColumn = (VdpRegisters[0] & 0x80) ? 24 : -1;
 
     // Priority bits of the background, one per pixel, bit 7 leftmost:
-    // byte j + 1 covers columns 8j to 8j + 7, byte 0 what lies left of 0.
-    uint8_t priority[34];
+    // byte j + 1 covers columns 8j to 8j + 7, byte 0 what lies left of 0;
+    // the last byte stays clear for magnified sprites at the right edge.
+    uint8_t priority[35];
     priority[0] = 0;
+    priority[34] = 0;
     Pixel *to = row - int(fine);
     for (int k = 0; k < 33; ++k, to += 8) {
         if (k == lockColumn) {
@@ -89,63 +93,55 @@ template <class Pixel> void RenderMode4(int line)
         column = (column + 1) & 31;
     }
 
-    DrawMode4Sprites<Pixel>(line, priority + 1);
+    Mode4SpriteLine sprites;
+    FindMode4Sprites(line, sprites);
+    if (sprites.count)
+        DrawMode4Sprites<Pixel>(line, sprites, priority + 1);
+    // Games hide their scroll's ragged edge this way.
     if (VdpRegisters[0] & 0x20)
-        FillPixels<Pixel>(row, 8, Pixel(0));
+        FillPixels<Pixel>(row, 8, backdrop);
 }
 
-template <class Pixel> void DrawMode4Sprites(int line, const uint8_t *mask)
+template <class Pixel> void DrawMode4Sprites(int line, const Mode4SpriteLine &sprites, const uint8_t *mask)
 {
-    const unsigned table = VdpTableBase[VdpSpriteTable];
-    const unsigned patterns = VdpTableBase[VdpSpritePatterns];
-    const int h = SpriteHeight();
-    // The sprites on this line, up to the first Y byte of 0xD0, each with
-    // its pattern row on the line.
-    struct {
-        uint8_t sprite, row;
-    } onLine[64];
-    int count = 0;
-    for (int i = 0; i < 64; ++i) {
-        const int y = Vram[table + i];
-        if (y == 0xD0)
-            break;
-        const int top = y >= 240 ? y + 1 - 256 : y + 1;
-        if (unsigned(line - top) < unsigned(h))
-            onLine[count++] = {uint8_t(i), uint8_t(line - top)};
-    }
     const Pixel *palette = HostColours<Pixel>() + SpritePaletteStart;
     Pixel *row = LineStart<Pixel>(line);
+    const int zoom = sprites.zoom;
     // Lower-numbered sprites are drawn last, over higher-numbered ones.
-    for (int s = count - 1; s >= 0; --s) {
-        const int i = onLine[s].sprite;
-        int x = Vram[table + 128 + 2 * i];
-        if (VdpRegisters[0] & 0x08)
-            x -= 8;
-        unsigned number = Vram[table + 129 + 2 * i];
-        if (h == 16)
-            number &= 0xFE;
-        const uint8_t *planes = Vram + ((patterns + number * 32 + onLine[s].row * 4) & VramMask);
+    for (int s = sprites.count - 1; s >= 0; --s) {
+        const Mode4LineSprite &sprite = sprites.sprites[s];
+        const uint8_t *planes = sprite.planes;
         const uint8_t opaque = planes[0] | planes[1] | planes[2] | planes[3];
-        // Columns x to x + 7 span two priority bytes; x >> 3 is -1 for a
-        // sprite shifted left of column 0, which reads byte 0.
+        if (!opaque)
+            continue;
+        unsigned cover = SpriteCover(opaque, zoom);
+        const int x = sprite.x;
+        // Its columns span three priority bytes; x >> 3 is -1 for a sprite
+        // shifted left of column 0, which reads byte 0.
         const int b = x >> 3;
-        const uint8_t behind = uint8_t(((mask[b] << 8) | mask[b + 1]) >> (8 - (x & 7)));
-        const uint8_t shown = opaque & uint8_t(~behind);
-        if (!shown)
+        const unsigned behind = ((unsigned(mask[b]) << 16 | unsigned(mask[b + 1]) << 8 | mask[b + 2]) >>
+                                 (8 - (x & 7))) & 0xFFFF;
+        cover &= ~behind;
+        if (x > 240)
+            cover &= 0xFFFFu << (x - 240); // nothing right of column 255
+        if (!cover)
             continue;
         const uint32_t word = Spread[planes[0]] | Spread[planes[1]] << 1 | Spread[planes[2]] << 2 |
                               Spread[planes[3]] << 3;
-        for (int bit = 7; bit >= 0; --bit)
-            if (shown & (1u << bit))
-                row[x + 7 - bit] = palette[(word >> (4 * bit)) & 15];
+        Pixel *to = row + x;
+        while (cover) {
+            const int k = std::countl_zero(cover) - 16; // column x + k
+            cover &= ~(0x8000u >> k);
+            to[k] = palette[(word >> (28 - 4 * (k >> zoom))) & 15];
+        }
     }
 }
 
 template void RenderMode4<uint8_t>(int);
 template void RenderMode4<uint16_t>(int);
 template void RenderMode4<uint32_t>(int);
-template void DrawMode4Sprites<uint8_t>(int, const uint8_t *);
-template void DrawMode4Sprites<uint16_t>(int, const uint8_t *);
-template void DrawMode4Sprites<uint32_t>(int, const uint8_t *);
+template void DrawMode4Sprites<uint8_t>(int, const Mode4SpriteLine &, const uint8_t *);
+template void DrawMode4Sprites<uint16_t>(int, const Mode4SpriteLine &, const uint8_t *);
+template void DrawMode4Sprites<uint32_t>(int, const Mode4SpriteLine &, const uint8_t *);
 
 } // namespace Belcrest

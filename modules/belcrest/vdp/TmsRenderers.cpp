@@ -1,5 +1,6 @@
 // The TMS-family screen modes of the SG-1000, SC-3000 and SF-7000: text,
-// graphics 1, graphics 2 and multicolour, and their sprites (eight a line).
+// graphics 1, graphics 2 and multicolour, and their sprites (eight a line,
+// magnified or not).
 #include "modules/belcrest/vdp/VdpRender.h"
 
 namespace Belcrest {
@@ -115,6 +116,8 @@ template <class Pixel> void RenderMulticolor(int line)
 template <class Pixel> void DrawTmsSprites(int line)
 {
     const int h = SpriteHeight();
+    const int zoom = SpriteZoom();
+    const int size = h << zoom; // lines (and columns) a sprite covers
     const unsigned table = VdpTableBase[VdpSpriteTable];
     const unsigned patterns = VdpTableBase[VdpSpritePatterns];
     // The first eight sprites on this line, each with its pattern row.
@@ -126,10 +129,10 @@ template <class Pixel> void DrawTmsSprites(int line)
         int y = VramAt(table + 4 * i);
         if (y == 0xD0)
             break;
-        if (y > 256 - h)
+        if (y > 256 - size)
             y -= 256;
-        if (y < line && line <= y + h)
-            found[count++] = {i, line - y - 1};
+        if (y < line && line <= y + size)
+            found[count++] = {i, (line - y - 1) >> zoom};
     }
     const Pixel *colours = HostColours<Pixel>() + TmsPaletteStart;
     Pixel *row = LineStart<Pixel>(line);
@@ -140,16 +143,16 @@ template <class Pixel> void DrawTmsSprites(int line)
         const uint8_t colour = VramAt(entry + 3);
         if (colour & 0x80)
             x -= 32;
-        if ((colour & 15) == 0 || x <= -h)
+        if ((colour & 15) == 0 || x <= -size)
             continue;
         if (h == 16)
             name &= 0xFC;
         const unsigned at = patterns + name * 8 + unsigned(found[f].row);
         const unsigned bits = unsigned(VramAt(at)) << 8 | (h == 16 ? VramAt(at + 16) : 0u);
         const Pixel ink = colours[colour & 15];
-        for (int i = 0; i < 16; ++i) {
+        for (int i = 0; i < (16 << zoom); ++i) {
             const int c = x + i;
-            if ((bits & (0x8000u >> i)) && c >= 0 && c <= 255)
+            if ((bits & (0x8000u >> (i >> zoom))) && c >= 0 && c <= 255)
                 row[c] = ink;
         }
     }

@@ -23,7 +23,7 @@ enum VdpScreenMode : uint8_t {
 // Status bits.
 enum : uint8_t {
     VdpStatusFrame = 0x80,
-    VdpStatusLine = 0x40,
+    VdpStatusOverflow = 0x40, // mode 4: a ninth sprite on a line
     VdpStatusCollision = 0x20,
 };
 
@@ -32,6 +32,9 @@ enum VdpTable { VdpNameTable, VdpColourTable, VdpPatternTable, VdpSpriteTable, V
 
 extern uint8_t VdpRegisters[16];
 extern uint8_t VdpStatus;
+// The line interrupt's pending flag: not part of the status byte, but
+// acknowledged by a status read like the frame flag.
+extern uint8_t VdpLinePending;
 extern uint8_t VdpIrqBits;
 extern uint8_t VdpLatchEmpty;
 extern uint8_t VdpFirstByte;
@@ -72,7 +75,13 @@ void VdpSetIrq(uint8_t bits);
 void VdpLatchScroll();
 // Vertical scroll from register 9, as the chip takes it once per frame.
 void VdpLatchVScroll();
+// The TMS modes' sprite collision test, once a frame (mode 4 finds
+// collisions line by line as it finds the sprites).
 int SpriteCollision();
+// Finds the mode-4 sprites of active line 0-191 as the chip does, setting
+// the overflow and collision status bits, without drawing: for lines the
+// renderer does not draw (frame skip, the Game Gear's hidden lines).
+void VdpEvaluateSprites(int line);
 // Puts the VDP in its reset state for the current machine type.
 void VdpReset();
 // Palette entries 0-31 from colour RAM (Master System, Game Gear).

@@ -13,6 +13,7 @@ namespace Belcrest {
 
 uint8_t VdpRegisters[16];
 uint8_t VdpStatus;
+uint8_t VdpLinePending;
 uint8_t VdpIrqBits;
 uint8_t VdpLatchEmpty = 1;
 uint8_t VdpFirstByte;
@@ -140,7 +141,7 @@ void VdpWriteRegister(unsigned reg, uint8_t value)
     if (reg == 1) {
         if (VdpStatus & VdpStatusFrame)
             VdpSetIrq((VdpRegisters[1] & 0x20) ? 1 : 0xFE);
-        if (VdpStatus & VdpStatusLine)
+        if (VdpLinePending)
             VdpSetIrq((VdpRegisters[0] & 0x10) ? 2 : 0xFD);
     }
     const unsigned mode = ModeFromRegisters();
@@ -202,6 +203,9 @@ void VdpWriteData(uint8_t v)
 
 uint8_t VdpReadData()
 {
+    // A data access ends a half-written control pair, reads as well as
+    // writes.
+    VdpLatchEmpty = 1;
     if (VdpVramSelected) {
         const uint8_t result = VdpReadBuffer;
         if (VdpAccessMode != 0 && (VerboseFlags & 0x40))
@@ -218,6 +222,7 @@ uint8_t VdpReadData()
 uint8_t VdpReadStatus()
 {
     VdpSetIrq(0xFC);
+    VdpLinePending = 0;
     VdpLatchEmpty = 1;
     const uint8_t result = VdpStatus;
     VdpStatus &= 0x1F;
@@ -226,29 +231,25 @@ uint8_t VdpReadStatus()
 
 int SpriteCollision()
 {
-    // Mode 4 keeps Y bytes at 0-63 and X bytes at 128 + 2n; the TMS modes
-    // keep four-byte entries (Y, X, name, colour), 32 of them.
-    const bool tms = VdpMode != VdpMode4;
+    // Four-byte entries (Y, X, name, colour), 32 of them; the sprites are
+    // square, and twice as large magnified.
     const unsigned base = VdpTableBase[VdpSpriteTable];
-    const unsigned count = tms ? 32 : 64;
-    int x[64], y[64];
+    int x[32], y[32];
     unsigned n = 0;
-    for (; n < count; ++n) {
-        const unsigned yAt = tms ? 4 * n : n;
-        const unsigned xAt = tms ? 4 * n + 1 : 128 + 2 * n;
-        y[n] = Vram[(base + yAt) & VramMask];
+    for (; n < 32; ++n) {
+        y[n] = Vram[(base + 4 * n) & VramMask];
         if (y[n] == 0xD0)
             break;
-        x[n] = Vram[(base + xAt) & VramMask];
+        x[n] = Vram[(base + 4 * n + 1) & VramMask];
     }
-    const int h = (VdpRegisters[1] & 0x02) ? 16 : 8;
+    const int size = ((VdpRegisters[1] & 0x02) ? 16 : 8) << (VdpRegisters[1] & 0x01);
     for (unsigned j = 0; j < n; ++j) {
         if (y[j] >= 191 && y[j] <= 239)
             continue;
         for (unsigned k = j + 1; k < n; ++k) {
             if (y[k] >= 191 && y[k] <= 239)
                 continue;
-            if (x[k] > x[j] - 8 && x[k] < x[j] + 8 && y[k] > y[j] - h && y[k] < y[j] + h)
+            if (x[k] > x[j] - size && x[k] < x[j] + size && y[k] > y[j] - size && y[k] < y[j] + size)
                 return 1;
         }
     }
@@ -282,6 +283,7 @@ void VdpReset()
     if (MachineType() == MachineMasterSystem)
         VdpRegisters[0] = 0x04;
     VdpStatus = 0;
+    VdpLinePending = 0;
     VdpIrqBits = 0;
     MachineCpu.pendingInterrupt = Z80VectorNone;
     VdpLatchEmpty = 1;

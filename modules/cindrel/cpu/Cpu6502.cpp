@@ -1,5 +1,6 @@
-// The 6502 run loop: one switch over the opcode, registers in locals, the
-// machine reached only through CpuBus.h.
+// The 6502 run loop: one switch over the opcode whose 256 cases are built
+// from the opcode matrix, registers in locals, the machine reached only
+// through CpuBus.h.
 #include "modules/cindrel/cpu/Cpu6502.h"
 
 #include "modules/cindrel/cpu/Cpu6502Ops.h"
@@ -26,13 +27,16 @@ uint16_t ReadVector(uint16_t at)
     return uint16_t(lo | (ReadMemory(uint16_t(at + 1)) << 8));
 }
 
-// Unknown opcodes are one-byte no-operations that may be reported. Out of
-// line and cold: games rarely hit them and the hot loop stays compact.
-__attribute__((noinline, cold)) void UnknownOpcode(Cpu6502State &cpu, uint8_t opcode)
+// A halting opcode stops the CPU where it stands until reset; it is
+// reported once. Out of line and cold: games never mean to run one.
+__attribute__((noinline, cold)) void Halt(Cpu6502State &cpu, uint8_t opcode)
 {
+    if (cpu.halted)
+        return;
+    cpu.halted = 1;
     if (Cpu6502TrapOpcode(opcode, cpu) == 0 && cpu.trapUnknownOpcodes)
         std::printf("[M6502 %" PRIX32 "] Unrecognized instruction: $%02X at PC=$%04X\n",
-                    cpu.userWord, unsigned(opcode), unsigned(uint16_t(cpu.PC - 1)));
+                    cpu.userWord, unsigned(opcode), unsigned(cpu.PC));
 }
 
 void Save(const Regs &r, Cpu6502State &cpu)
@@ -70,11 +74,13 @@ void Cpu6502Reset(Cpu6502State &cpu)
     cpu.cyclesLeft = cpu.linePeriod;
     cpu.pendingInterrupt = IntNone;
     cpu.cliDelay = 0;
+    cpu.halted = 0;
+    cpu.nmiRaised = 0;
 }
 
 void Cpu6502Interrupt(Cpu6502State &cpu, int code)
 {
-    if (code != IntNmi && !(code == IntIrq && !(cpu.P & FlagI)))
+    if (cpu.halted || (code != IntNmi && !(code == IntIrq && !(cpu.P & FlagI))))
         return;
     cpu.cyclesLeft -= 7;
     PushRecord(cpu, uint8_t(cpu.PC >> 8));
@@ -82,10 +88,163 @@ void Cpu6502Interrupt(Cpu6502State &cpu, int code)
     PushRecord(cpu, uint8_t(cpu.P & ~FlagB));
     if (cpu.autoClear && code == cpu.pendingInterrupt)
         cpu.pendingInterrupt = IntNone;
-    // The NMI handler runs with IRQs masked too, as on the real CPU.
-    cpu.P = uint8_t((cpu.P & ~FlagD) | FlagI);
+    // The NMI handler runs with IRQs masked too, as on the real CPU, which
+    // also leaves D as it was.
+    cpu.P |= FlagI;
     cpu.PC = ReadVector(code == IntNmi ? 0xFFFA : 0xFFFE);
 }
+
+namespace {
+
+using namespace Opcodes;
+
+// One opcode's handler, put together at compile time from its row in the
+// opcode matrix.
+template <int Opcode>
+CPU6502_INLINE void Execute(Regs &r)
+{
+    constexpr Entry e = Table[Opcode];
+    using M = typename ModeOf<e.mode>::type;
+    constexpr Operation op = e.operation;
+    r.cycles -= e.cycles;
+
+    // Loads, stores and operations on A or an index register.
+    if constexpr (op == LDA) Apply<Lda, M>(r);
+    else if constexpr (op == LDX) Apply<Ldx, M>(r);
+    else if constexpr (op == LDY) Apply<Ldy, M>(r);
+    else if constexpr (op == LAX) Apply<Lax, M>(r);
+    else if constexpr (op == LAS) Apply<Las, M>(r);
+    else if constexpr (op == ADC) Apply<Adc, M>(r);
+    else if constexpr (op == SBC) Apply<Sbc, M>(r);
+    else if constexpr (op == AND) Apply<And, M>(r);
+    else if constexpr (op == ORA) Apply<Ora, M>(r);
+    else if constexpr (op == EOR) Apply<Eor, M>(r);
+    else if constexpr (op == CMP) Apply<Cmp, M>(r);
+    else if constexpr (op == CPX) Apply<Cpx, M>(r);
+    else if constexpr (op == CPY) Apply<Cpy, M>(r);
+    else if constexpr (op == BIT) Apply<Bit, M>(r);
+    else if constexpr (op == ANC) Apply<Anc, M>(r);
+    else if constexpr (op == ALR) Apply<Alr, M>(r);
+    else if constexpr (op == ARR) Apply<Arr, M>(r);
+    else if constexpr (op == AXS) Apply<Axs, M>(r);
+    else if constexpr (op == ANE) Apply<Ane, M>(r);
+    else if constexpr (op == LXA) Apply<Lxa, M>(r);
+    else if constexpr (op == NOP && e.mode != Opcodes::Imp) Apply<Nop, M>(r);
+    else if constexpr (op == NOP) {}
+    else if constexpr (op == STA) Store<M>(r, r.a);
+    else if constexpr (op == STX) Store<M>(r, r.x);
+    else if constexpr (op == STY) Store<M>(r, r.y);
+    else if constexpr (op == SAX) Store<M>(r, uint8_t(r.a & r.x));
+    else if constexpr (op == SHA) StoreAndHigh<M>(r, uint8_t(r.a & r.x));
+    else if constexpr (op == SHX) StoreAndHigh<M>(r, r.x);
+    else if constexpr (op == SHY) StoreAndHigh<M>(r, r.y);
+    else if constexpr (op == TAS) { r.s = uint8_t(r.a & r.x); StoreAndHigh<M>(r, r.s); }
+
+    // Read-modify-write, on memory or A.
+    else if constexpr (op == ASL) Modify<Asl, M>(r);
+    else if constexpr (op == LSR) Modify<Lsr, M>(r);
+    else if constexpr (op == ROL) Modify<Rol, M>(r);
+    else if constexpr (op == ROR) Modify<Ror, M>(r);
+    else if constexpr (op == INC) Modify<Inc, M>(r);
+    else if constexpr (op == DEC) Modify<Dec, M>(r);
+    else if constexpr (op == SLO) Modify<Slo, M>(r);
+    else if constexpr (op == RLA) Modify<Rla, M>(r);
+    else if constexpr (op == SRE) Modify<Sre, M>(r);
+    else if constexpr (op == RRA) Modify<Rra, M>(r);
+    else if constexpr (op == DCP) Modify<Dcp, M>(r);
+    else if constexpr (op == ISC) Modify<Isc, M>(r);
+    else if constexpr (op == INX) r.x = Inc(r, r.x);
+    else if constexpr (op == INY) r.y = Inc(r, r.y);
+    else if constexpr (op == DEX) r.x = Dec(r, r.x);
+    else if constexpr (op == DEY) r.y = Dec(r, r.y);
+
+    // Transfers.
+    else if constexpr (op == TAX) { r.x = r.a; SetZn(r, r.x); }
+    else if constexpr (op == TAY) { r.y = r.a; SetZn(r, r.y); }
+    else if constexpr (op == TXA) { r.a = r.x; SetZn(r, r.a); }
+    else if constexpr (op == TYA) { r.a = r.y; SetZn(r, r.a); }
+    else if constexpr (op == TSX) { r.x = r.s; SetZn(r, r.x); }
+    else if constexpr (op == TXS) r.s = r.x;
+
+    // Branches: bits 7-6 pick N, V, C or Z, bit 5 the state that branches.
+    else if constexpr (op == BPL || op == BMI || op == BVC || op == BVS || op == BCC || op == BCS ||
+                       op == BNE || op == BEQ) {
+        constexpr uint8_t flag = std::array<uint8_t, 4>{FlagN, FlagV, FlagC, FlagZ}[Opcode >> 6];
+        Branch(r, bool(r.p & flag) == bool(Opcode & 0x20));
+    }
+
+    // Jumps, calls and returns.
+    else if constexpr (op == JMP && e.mode == Opcodes::Abs) r.pc = FetchWord(r);
+    else if constexpr (op == JMP) {
+        // The pointer's high byte comes from the same page, as the real
+        // CPU fetches it.
+        uint16_t at = FetchWord(r);
+        uint16_t lo = ReadData(r, at);
+        r.pc = uint16_t(lo | (ReadData(r, uint16_t((at & 0xFF00) | ((at + 1) & 0xFF))) << 8));
+    }
+    else if constexpr (op == JSR) {
+        uint16_t lo = FetchOperand(r);
+        uint16_t target = uint16_t(lo | (Fetch(r.pc) << 8));
+        Push(r, uint8_t(r.pc >> 8)); // address of the call's last byte
+        Push(r, uint8_t(r.pc));
+        r.pc = target;
+    }
+    else if constexpr (op == RTS) {
+        uint16_t lo = Pull(r);
+        r.pc = uint16_t((lo | (Pull(r) << 8)) + 1);
+    }
+    else if constexpr (op == RTI) {
+        r.p = Pull(r) | FlagR;
+        uint16_t lo = Pull(r);
+        r.pc = uint16_t(lo | (Pull(r) << 8));
+    }
+    else if constexpr (op == BRK) {
+        // D stays as it is: the console's CPU does not clear it on entry.
+        ++r.pc; // the padding byte
+        Push(r, uint8_t(r.pc >> 8));
+        Push(r, uint8_t(r.pc));
+        Push(r, r.p | FlagB | FlagR);
+        r.p |= FlagI;
+        uint16_t lo = ReadData(r, 0xFFFE);
+        r.pc = uint16_t(lo | (ReadData(r, 0xFFFF) << 8));
+    }
+
+    // Stack.
+    else if constexpr (op == PHA) Push(r, r.a);
+    else if constexpr (op == PHP) Push(r, r.p | FlagB | FlagR); // B always reads set from PHP
+    else if constexpr (op == PLA) { r.a = Pull(r); SetZn(r, r.a); }
+    else if constexpr (op == PLP) {
+        uint8_t old = r.p;
+        r.p = Pull(r) | FlagB | FlagR;
+        Unmask(r, old);
+    }
+
+    // Flags.
+    else if constexpr (op == CLC) r.p &= ~FlagC;
+    else if constexpr (op == SEC) r.p |= FlagC;
+    else if constexpr (op == CLD) r.p &= ~FlagD;
+    else if constexpr (op == SED) r.p |= FlagD;
+    else if constexpr (op == CLV) r.p &= ~FlagV;
+    else if constexpr (op == SEI) r.p |= FlagI;
+    else if constexpr (op == CLI) {
+        uint8_t old = r.p;
+        r.p &= ~FlagI;
+        Unmask(r, old);
+    }
+
+    // Halting: the CPU stays on the opcode; the rest of the slice passes
+    // without it, so the machine's lines and frames go on.
+    else if constexpr (op == JAM) {
+        r.pc = uint16_t(r.pc - 1);
+        Save(r, r.cpu);
+        Halt(r.cpu, uint8_t(Opcode));
+        if (r.cycles > 0)
+            r.cycles = 0;
+    }
+    else static_assert(op == JAM, "every operation has a body");
+}
+
+} // namespace
 
 int Cpu6502RunFrame(Cpu6502State &cpu)
 {
@@ -93,222 +252,22 @@ int Cpu6502RunFrame(Cpu6502State &cpu)
     Load(r, cpu);
     for (;;) {
         const uint8_t opcode = FetchOperand(r);
-        r.cycles -= CycleTable[opcode];
         switch (opcode) {
-        // Loads and stores
-        case 0xA9: Apply<Lda, Imm>(r); break;
-        case 0xA5: Apply<Lda, Zp>(r); break;
-        case 0xB5: Apply<Lda, ZpX>(r); break;
-        case 0xAD: Apply<Lda, Abs>(r); break;
-        case 0xBD: Apply<Lda, AbsX>(r); break;
-        case 0xB9: Apply<Lda, AbsY>(r); break;
-        case 0xA1: Apply<Lda, IndX>(r); break;
-        case 0xB1: Apply<Lda, IndY>(r); break;
-        case 0xA2: Apply<Ldx, Imm>(r); break;
-        case 0xA6: Apply<Ldx, Zp>(r); break;
-        case 0xB6: Apply<Ldx, ZpY>(r); break;
-        case 0xAE: Apply<Ldx, Abs>(r); break;
-        case 0xBE: Apply<Ldx, AbsY>(r); break;
-        case 0xA0: Apply<Ldy, Imm>(r); break;
-        case 0xA4: Apply<Ldy, Zp>(r); break;
-        case 0xB4: Apply<Ldy, ZpX>(r); break;
-        case 0xAC: Apply<Ldy, Abs>(r); break;
-        case 0xBC: Apply<Ldy, AbsX>(r); break;
-        case 0x85: Store<Zp>(r, r.a); break;
-        case 0x95: Store<ZpX>(r, r.a); break;
-        case 0x8D: Store<Abs>(r, r.a); break;
-        case 0x9D: Store<AbsX>(r, r.a); break;
-        case 0x99: Store<AbsY>(r, r.a); break;
-        case 0x81: Store<IndX>(r, r.a); break;
-        case 0x91: Store<IndY>(r, r.a); break;
-        case 0x86: Store<Zp>(r, r.x); break;
-        case 0x96: Store<ZpY>(r, r.x); break;
-        case 0x8E: Store<Abs>(r, r.x); break;
-        case 0x84: Store<Zp>(r, r.y); break;
-        case 0x94: Store<ZpX>(r, r.y); break;
-        case 0x8C: Store<Abs>(r, r.y); break;
-
-        // Arithmetic and logic on A
-        case 0x69: Apply<Adc, Imm>(r); break;
-        case 0x65: Apply<Adc, Zp>(r); break;
-        case 0x75: Apply<Adc, ZpX>(r); break;
-        case 0x6D: Apply<Adc, Abs>(r); break;
-        case 0x7D: Apply<Adc, AbsX>(r); break;
-        case 0x79: Apply<Adc, AbsY>(r); break;
-        case 0x61: Apply<Adc, IndX>(r); break;
-        case 0x71: Apply<Adc, IndY>(r); break;
-        case 0xE9: Apply<Sbc, Imm>(r); break;
-        case 0xE5: Apply<Sbc, Zp>(r); break;
-        case 0xF5: Apply<Sbc, ZpX>(r); break;
-        case 0xED: Apply<Sbc, Abs>(r); break;
-        case 0xFD: Apply<Sbc, AbsX>(r); break;
-        case 0xF9: Apply<Sbc, AbsY>(r); break;
-        case 0xE1: Apply<Sbc, IndX>(r); break;
-        case 0xF1: Apply<Sbc, IndY>(r); break;
-        case 0x29: Apply<And, Imm>(r); break;
-        case 0x25: Apply<And, Zp>(r); break;
-        case 0x35: Apply<And, ZpX>(r); break;
-        case 0x2D: Apply<And, Abs>(r); break;
-        case 0x3D: Apply<And, AbsX>(r); break;
-        case 0x39: Apply<And, AbsY>(r); break;
-        case 0x21: Apply<And, IndX>(r); break;
-        case 0x31: Apply<And, IndY>(r); break;
-        case 0x09: Apply<Ora, Imm>(r); break;
-        case 0x05: Apply<Ora, Zp>(r); break;
-        case 0x15: Apply<Ora, ZpX>(r); break;
-        case 0x0D: Apply<Ora, Abs>(r); break;
-        case 0x1D: Apply<Ora, AbsX>(r); break;
-        case 0x19: Apply<Ora, AbsY>(r); break;
-        case 0x01: Apply<Ora, IndX>(r); break;
-        case 0x11: Apply<Ora, IndY>(r); break;
-        case 0x49: Apply<Eor, Imm>(r); break;
-        case 0x45: Apply<Eor, Zp>(r); break;
-        case 0x55: Apply<Eor, ZpX>(r); break;
-        case 0x4D: Apply<Eor, Abs>(r); break;
-        case 0x5D: Apply<Eor, AbsX>(r); break;
-        case 0x59: Apply<Eor, AbsY>(r); break;
-        case 0x41: Apply<Eor, IndX>(r); break;
-        case 0x51: Apply<Eor, IndY>(r); break;
-        case 0xC9: Apply<Cmp, Imm>(r); break;
-        case 0xC5: Apply<Cmp, Zp>(r); break;
-        case 0xD5: Apply<Cmp, ZpX>(r); break;
-        case 0xCD: Apply<Cmp, Abs>(r); break;
-        case 0xDD: Apply<Cmp, AbsX>(r); break;
-        case 0xD9: Apply<Cmp, AbsY>(r); break;
-        case 0xC1: Apply<Cmp, IndX>(r); break;
-        case 0xD1: Apply<Cmp, IndY>(r); break;
-        case 0xE0: Apply<Cpx, Imm>(r); break;
-        case 0xE4: Apply<Cpx, Zp>(r); break;
-        case 0xEC: Apply<Cpx, Abs>(r); break;
-        case 0xC0: Apply<Cpy, Imm>(r); break;
-        case 0xC4: Apply<Cpy, Zp>(r); break;
-        case 0xCC: Apply<Cpy, Abs>(r); break;
-        case 0x24: Apply<Bit, Zp>(r); break;
-        case 0x2C: Apply<Bit, Abs>(r); break;
-
-        // Shifts, rotates, increments and decrements
-        case 0x0A: ModifyA<Asl>(r); break;
-        case 0x06: Modify<Asl, Zp>(r); break;
-        case 0x16: Modify<Asl, ZpX>(r); break;
-        case 0x0E: Modify<Asl, Abs>(r); break;
-        case 0x1E: Modify<Asl, AbsX>(r); break;
-        case 0x4A: ModifyA<Lsr>(r); break;
-        case 0x46: Modify<Lsr, Zp>(r); break;
-        case 0x56: Modify<Lsr, ZpX>(r); break;
-        case 0x4E: Modify<Lsr, Abs>(r); break;
-        case 0x5E: Modify<Lsr, AbsX>(r); break;
-        case 0x2A: ModifyA<Rol>(r); break;
-        case 0x26: Modify<Rol, Zp>(r); break;
-        case 0x36: Modify<Rol, ZpX>(r); break;
-        case 0x2E: Modify<Rol, Abs>(r); break;
-        case 0x3E: Modify<Rol, AbsX>(r); break;
-        case 0x6A: ModifyA<Ror>(r); break;
-        case 0x66: Modify<Ror, Zp>(r); break;
-        case 0x76: Modify<Ror, ZpX>(r); break;
-        case 0x6E: Modify<Ror, Abs>(r); break;
-        case 0x7E: Modify<Ror, AbsX>(r); break;
-        case 0xE6: Modify<Inc, Zp>(r); break;
-        case 0xF6: Modify<Inc, ZpX>(r); break;
-        case 0xEE: Modify<Inc, Abs>(r); break;
-        case 0xFE: Modify<Inc, AbsX>(r); break;
-        case 0xC6: Modify<Dec, Zp>(r); break;
-        case 0xD6: Modify<Dec, ZpX>(r); break;
-        case 0xCE: Modify<Dec, Abs>(r); break;
-        case 0xDE: Modify<Dec, AbsX>(r); break;
-        case 0xE8: r.x = Inc(r, r.x); break;
-        case 0xC8: r.y = Inc(r, r.y); break;
-        case 0xCA: r.x = Dec(r, r.x); break;
-        case 0x88: r.y = Dec(r, r.y); break;
-
-        // Transfers
-        case 0xAA: r.x = r.a; SetZn(r, r.x); break;
-        case 0xA8: r.y = r.a; SetZn(r, r.y); break;
-        case 0x8A: r.a = r.x; SetZn(r, r.a); break;
-        case 0x98: r.a = r.y; SetZn(r, r.a); break;
-        case 0xBA: r.x = r.s; SetZn(r, r.x); break;
-        case 0x9A: r.s = r.x; break;
-
-        // Branches
-        case 0x10: Branch(r, !(r.p & FlagN)); break;
-        case 0x30: Branch(r, r.p & FlagN); break;
-        case 0x50: Branch(r, !(r.p & FlagV)); break;
-        case 0x70: Branch(r, r.p & FlagV); break;
-        case 0x90: Branch(r, !(r.p & FlagC)); break;
-        case 0xB0: Branch(r, r.p & FlagC); break;
-        case 0xD0: Branch(r, !(r.p & FlagZ)); break;
-        case 0xF0: Branch(r, r.p & FlagZ); break;
-
-        // Jumps, calls and returns
-        case 0x4C: r.pc = FetchWord(r); break;
-        case 0x6C: {
-            // The pointer's high byte comes from the same page, as the real
-            // CPU fetches it.
-            uint16_t at = FetchWord(r);
-            uint16_t lo = ReadData(r, at);
-            r.pc = uint16_t(lo | (ReadData(r, uint16_t((at & 0xFF00) | ((at + 1) & 0xFF))) << 8));
-            break;
-        }
-        case 0x20: {
-            uint16_t lo = FetchOperand(r);
-            uint16_t target = uint16_t(lo | (Fetch(r.pc) << 8));
-            Push(r, uint8_t(r.pc >> 8)); // address of the call's last byte
-            Push(r, uint8_t(r.pc));
-            r.pc = target;
-            break;
-        }
-        case 0x60: {
-            uint16_t lo = Pull(r);
-            r.pc = uint16_t((lo | (Pull(r) << 8)) + 1);
-            break;
-        }
-        case 0x40: {
-            r.p = Pull(r) | FlagR;
-            uint16_t lo = Pull(r);
-            r.pc = uint16_t(lo | (Pull(r) << 8));
-            break;
-        }
-        case 0x00: {
-            ++r.pc; // the padding byte
-            Push(r, uint8_t(r.pc >> 8));
-            Push(r, uint8_t(r.pc));
-            Push(r, r.p | FlagB | FlagR);
-            r.p = uint8_t((r.p & ~FlagD) | FlagI);
-            uint16_t lo = ReadData(r, 0xFFFE);
-            r.pc = uint16_t(lo | (ReadData(r, 0xFFFF) << 8));
-            break;
-        }
-
-        // Stack
-        case 0x48: Push(r, r.a); break;
-        case 0x08: Push(r, r.p | FlagB | FlagR); break; // B always reads set from PHP
-        case 0x68: r.a = Pull(r); SetZn(r, r.a); break;
-        case 0x28: {
-            uint8_t old = r.p;
-            r.p = Pull(r) | FlagB | FlagR;
-            Unmask(r, old);
-            break;
-        }
-
-        // Flags
-        case 0x18: r.p &= ~FlagC; break;
-        case 0x38: r.p |= FlagC; break;
-        case 0xD8: r.p &= ~FlagD; break;
-        case 0xF8: r.p |= FlagD; break;
-        case 0xB8: r.p &= ~FlagV; break;
-        case 0x78: r.p |= FlagI; break;
-        case 0x58: {
-            uint8_t old = r.p;
-            r.p &= ~FlagI;
-            Unmask(r, old);
-            break;
-        }
-        case 0xEA: break;
-
-        default:
-            Save(r, cpu);
-            UnknownOpcode(cpu, opcode);
-            Load(r, cpu);
-            break;
+#define CPU6502_CASE(n) \
+    case n:             \
+        Execute<n>(r);  \
+        break;
+#define CPU6502_ROW(h)                                                                                   \
+    CPU6502_CASE(h + 0x0) CPU6502_CASE(h + 0x1) CPU6502_CASE(h + 0x2) CPU6502_CASE(h + 0x3)              \
+    CPU6502_CASE(h + 0x4) CPU6502_CASE(h + 0x5) CPU6502_CASE(h + 0x6) CPU6502_CASE(h + 0x7)              \
+    CPU6502_CASE(h + 0x8) CPU6502_CASE(h + 0x9) CPU6502_CASE(h + 0xA) CPU6502_CASE(h + 0xB)              \
+    CPU6502_CASE(h + 0xC) CPU6502_CASE(h + 0xD) CPU6502_CASE(h + 0xE) CPU6502_CASE(h + 0xF)
+            CPU6502_ROW(0x00) CPU6502_ROW(0x10) CPU6502_ROW(0x20) CPU6502_ROW(0x30)
+            CPU6502_ROW(0x40) CPU6502_ROW(0x50) CPU6502_ROW(0x60) CPU6502_ROW(0x70)
+            CPU6502_ROW(0x80) CPU6502_ROW(0x90) CPU6502_ROW(0xA0) CPU6502_ROW(0xB0)
+            CPU6502_ROW(0xC0) CPU6502_ROW(0xD0) CPU6502_ROW(0xE0) CPU6502_ROW(0xF0)
+#undef CPU6502_ROW
+#undef CPU6502_CASE
         }
 
         if (r.cycles > 0)
@@ -318,11 +277,12 @@ int Cpu6502RunFrame(Cpu6502State &cpu)
         int code = IntNone;
         bool lineDue = true;
         if (cpu.cliDelay) {
-            // The instruction after CLI/PLP has run: carry on with the
-            // countdown as if nothing had been parked. The waiting IRQ is
-            // taken here only while the line still has cycles; otherwise the
-            // line step runs first, or a handler that starts with CLI under
-            // a line held asserted would never let the frame end.
+            // The cut slice has run out (after CLI/PLP, or where a device
+            // asked): carry on with the countdown as if it had not been cut.
+            // The waiting interrupt is taken here only while the line still
+            // has cycles; otherwise the line step runs first, or a handler
+            // that starts with CLI under a line held asserted would never
+            // let the frame end.
             cpu.cliDelay = 0;
             cpu.cyclesLeft += cpu.savedCyclesLeft - 1;
             if (cpu.cyclesLeft > 0) {
@@ -338,6 +298,10 @@ int Cpu6502RunFrame(Cpu6502State &cpu)
         }
         if (code == IntQuit)
             return 0;
+        if (cpu.nmiRaised) {
+            cpu.nmiRaised = 0;
+            code = IntNmi;
+        }
         if (code != IntNone)
             Cpu6502Interrupt(cpu, code);
         if (FrameDone) {

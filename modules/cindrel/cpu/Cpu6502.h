@@ -58,13 +58,14 @@ struct Cpu6502State {
     uint16_t reservedWord = 0;   // carried in the image, never used
     uint8_t reservedByte = 0;    // carried in the image, never used
     uint32_t userWord = 0;       // shown in the unknown-opcode report
+
+    // Not part of the state image: a running session's conditions only.
+    uint8_t halted = 0;    // a halting opcode stopped the CPU until reset
+    uint8_t nmiRaised = 0; // an NMI edge waiting for the end of the cut slice
 };
 
 // Size of the record's image in state files.
 inline constexpr int Cpu6502ImageSize = 36;
-
-// Base cost of each opcode in CPU cycles, charged before it executes.
-extern const uint8_t CycleTable[256];
 
 // N and Z bits for a result value.
 inline constexpr std::array<uint8_t, 256> ZnTable = [] {
@@ -75,25 +76,55 @@ inline constexpr std::array<uint8_t, 256> ZnTable = [] {
 }();
 
 // A = X = Y = 0, P = $22, S = $FF, PC from the reset vector, countdown
-// restarted from linePeriod, no pending interrupt and no delay.
+// restarted from linePeriod, no pending interrupt, no delay, not halted.
 void Cpu6502Reset(Cpu6502State &cpu);
 
 // Interrupt entry for code IntIrq (taken only with I clear) or IntNmi.
-// Other codes do nothing.
+// Other codes, and a halted CPU, do nothing.
 void Cpu6502Interrupt(Cpu6502State &cpu, int code);
 
 // Runs instructions until LineHook marks the frame done (result 1) or the
 // machine asks to quit (result 0).
 int Cpu6502RunFrame(Cpu6502State &cpu);
 
-// Offered every unknown opcode before it is reported; nothing claims them.
+// Cuts the current slice short for a device whose interrupt falls inside
+// it: the run loop leaves the instruction stream once `cycles` more cycles
+// have run, and never before the instruction after the current one has
+// run; it takes the pending interrupt (or a raised NMI) there and goes on
+// with the countdown as if the slice had not been cut. The machine calls it
+// from WriteMemory or LineHook; countdown is the record's cyclesLeft there.
+inline void Cpu6502EndSliceAfter(Cpu6502State &cpu, int32_t &countdown, int32_t cycles)
+{
+    if (countdown > 0 && countdown <= cycles)
+        return; // the slice ends by then anyway
+    const int32_t whole = countdown + (cpu.cliDelay ? cpu.savedCyclesLeft - 1 : 0);
+    cpu.cliDelay = 1;
+    cpu.savedCyclesLeft = whole - cycles + 1;
+    countdown = cycles;
+}
+inline void Cpu6502EndSliceAfter(Cpu6502State &cpu, int32_t cycles)
+{
+    Cpu6502EndSliceAfter(cpu, cpu.cyclesLeft, cycles);
+}
+
+// An NMI edge raised during an instruction (the picture processor's NMI
+// enabled while its vertical-blank flag is up): taken after the next
+// instruction.
+inline void Cpu6502RaiseNmi(Cpu6502State &cpu)
+{
+    cpu.nmiRaised = 1;
+    Cpu6502EndSliceAfter(cpu, 1);
+}
+
+// Offered each halting opcode before it is reported; nothing claims them.
 int Cpu6502TrapOpcode(uint8_t opcode, Cpu6502State &cpu);
 
 // The record's 36-byte image, written field by field.
 void Cpu6502WriteImage(const Cpu6502State &cpu, Zorvan::ByteWriter &out);
 
 // Reads a whole image and applies it only when it is complete and sane; the
-// reserved fields keep their live values. Returns false and leaves the
+// reserved fields keep their live values, and the CPU runs again (a halting
+// opcode at the loaded PC halts it anew). Returns false and leaves the
 // record untouched otherwise.
 bool Cpu6502ReadImage(Cpu6502State &cpu, Zorvan::ByteReader &in);
 

@@ -69,6 +69,8 @@ bool Cpu6502ReadImage(Cpu6502State &cpu, Zorvan::ByteReader &in)
     if (next.linePeriod < 0 || !InSpan(next.linePeriod) || !InSpan(next.cyclesLeft) ||
         !InSpan(next.savedCyclesLeft))
         return false;
+    next.halted = 0;
+    next.nmiRaised = 0;
     cpu = next;
     return true;
 }

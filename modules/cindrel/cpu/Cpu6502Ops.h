@@ -4,6 +4,7 @@
 #pragma once
 
 #include "modules/cindrel/cpu/Cpu6502.h"
+#include "modules/cindrel/cpu/Cpu6502Opcodes.h"
 #include "modules/cindrel/cpu/CpuBus.h"
 
 #include <type_traits>
@@ -17,7 +18,8 @@ namespace Cindrel::Ops {
 // What the run loop keeps in locals: the registers and the cycle countdown,
 // plus the record for the fields the machine also touches. The countdown is
 // handed to the record around data accesses: ReadMemory sees it current,
-// WriteMemory may also change it (sprite DMA takes its cycles there).
+// WriteMemory may also change it (sprite DMA takes its cycles there, and a
+// device may end the slice early).
 struct Regs {
     uint8_t a, x, y, p, s;
     uint16_t pc;
@@ -74,28 +76,72 @@ CPU6502_INLINE uint8_t Pull(Regs &r)
 
 CPU6502_INLINE void SetZn(Regs &r, uint8_t v) { r.p = uint8_t((r.p & 0x7D) | ZnTable[v]); }
 
-// ---- Addressing modes: each yields an effective address; Imm yields the
-// operand itself through Read.
+// ---- Addressing modes. Each yields an effective address; the indexed
+// ones also their base and index, which the unstable stores need. Imm and
+// Acc have no address: Read takes the operand byte, Modify the accumulator.
 
 struct Imm {};
+struct Acc {};
 struct Zp  { static CPU6502_INLINE uint16_t Address(Regs &r) { return FetchOperand(r); } };
 struct ZpX { static CPU6502_INLINE uint16_t Address(Regs &r) { return uint8_t(FetchOperand(r) + r.x); } };
 struct ZpY { static CPU6502_INLINE uint16_t Address(Regs &r) { return uint8_t(FetchOperand(r) + r.y); } };
 struct Abs { static CPU6502_INLINE uint16_t Address(Regs &r) { return FetchWord(r); } };
-struct AbsX { static CPU6502_INLINE uint16_t Address(Regs &r) { return uint16_t(FetchWord(r) + r.x); } };
-struct AbsY { static CPU6502_INLINE uint16_t Address(Regs &r) { return uint16_t(FetchWord(r) + r.y); } };
-struct IndX {
+struct IzX {
     static CPU6502_INLINE uint16_t Address(Regs &r) { return ZeroPagePointer(uint8_t(FetchOperand(r) + r.x)); }
 };
-struct IndY {
-    static CPU6502_INLINE uint16_t Address(Regs &r) { return uint16_t(ZeroPagePointer(FetchOperand(r)) + r.y); }
+
+template <class Derived>
+struct Indexed {
+    static CPU6502_INLINE uint16_t Address(Regs &r)
+    {
+        const uint16_t base = Derived::Base(r);
+        return uint16_t(base + Derived::Index(r));
+    }
+    // Indexing that carries into the high byte costs a read one more cycle
+    // (writes and read-modify-writes always take the longer path).
+    static CPU6502_INLINE uint16_t ReadAddress(Regs &r)
+    {
+        const uint16_t base = Derived::Base(r);
+        const uint16_t address = uint16_t(base + Derived::Index(r));
+        r.cycles -= ((base ^ address) >> 8) & 1;
+        return address;
+    }
 };
+struct AbX : Indexed<AbX> {
+    static CPU6502_INLINE uint16_t Base(Regs &r) { return FetchWord(r); }
+    static CPU6502_INLINE uint8_t Index(const Regs &r) { return r.x; }
+};
+struct AbY : Indexed<AbY> {
+    static CPU6502_INLINE uint16_t Base(Regs &r) { return FetchWord(r); }
+    static CPU6502_INLINE uint8_t Index(const Regs &r) { return r.y; }
+};
+struct IzY : Indexed<IzY> {
+    static CPU6502_INLINE uint16_t Base(Regs &r) { return ZeroPagePointer(FetchOperand(r)); }
+    static CPU6502_INLINE uint8_t Index(const Regs &r) { return r.y; }
+};
+
+template <Opcodes::Mode M> struct ModeOf { using type = void; };
+template <> struct ModeOf<Opcodes::Imm> { using type = Imm; };
+template <> struct ModeOf<Opcodes::Acc> { using type = Acc; };
+template <> struct ModeOf<Opcodes::Zp>  { using type = Zp; };
+template <> struct ModeOf<Opcodes::ZpX> { using type = ZpX; };
+template <> struct ModeOf<Opcodes::ZpY> { using type = ZpY; };
+template <> struct ModeOf<Opcodes::Abs> { using type = Abs; };
+template <> struct ModeOf<Opcodes::AbX> { using type = AbX; };
+template <> struct ModeOf<Opcodes::AbY> { using type = AbY; };
+template <> struct ModeOf<Opcodes::IzX> { using type = IzX; };
+template <> struct ModeOf<Opcodes::IzY> { using type = IzY; };
+
+template <class M>
+concept HasReadPenalty = requires(Regs &r) { M::ReadAddress(r); };
 
 template <class M>
 CPU6502_INLINE uint8_t Read(Regs &r)
 {
     if constexpr (std::is_same_v<M, Imm>)
         return FetchOperand(r);
+    else if constexpr (HasReadPenalty<M>)
+        return ReadData(r, M::ReadAddress(r));
     else
         return ReadData(r, M::Address(r));
 }
@@ -134,6 +180,15 @@ CPU6502_INLINE void Bit(Regs &r, uint8_t m)
 CPU6502_INLINE void Lda(Regs &r, uint8_t m) { r.a = m; SetZn(r, m); }
 CPU6502_INLINE void Ldx(Regs &r, uint8_t m) { r.x = m; SetZn(r, m); }
 CPU6502_INLINE void Ldy(Regs &r, uint8_t m) { r.y = m; SetZn(r, m); }
+CPU6502_INLINE void Lax(Regs &r, uint8_t m) { r.a = r.x = m; SetZn(r, m); }
+// The operand is read (and may touch a register) and dropped.
+CPU6502_INLINE void Nop(Regs &, uint8_t) {}
+
+CPU6502_INLINE void Las(Regs &r, uint8_t m)
+{
+    r.a = r.x = r.s = uint8_t(m & r.s);
+    SetZn(r, r.a);
+}
 
 // Read-modify-write bodies: value in, result out.
 CPU6502_INLINE uint8_t Asl(Regs &r, uint8_t m)
@@ -163,6 +218,43 @@ CPU6502_INLINE uint8_t Ror(Regs &r, uint8_t m)
 CPU6502_INLINE uint8_t Inc(Regs &r, uint8_t m) { SetZn(r, uint8_t(m + 1)); return uint8_t(m + 1); }
 CPU6502_INLINE uint8_t Dec(Regs &r, uint8_t m) { SetZn(r, uint8_t(m - 1)); return uint8_t(m - 1); }
 
+// The combined operations: a shift, rotate or step of memory whose result
+// then feeds an operation on A.
+CPU6502_INLINE uint8_t Slo(Regs &r, uint8_t m) { const uint8_t v = Asl(r, m); Ora(r, v); return v; }
+CPU6502_INLINE uint8_t Rla(Regs &r, uint8_t m) { const uint8_t v = Rol(r, m); And(r, v); return v; }
+CPU6502_INLINE uint8_t Sre(Regs &r, uint8_t m) { const uint8_t v = Lsr(r, m); Eor(r, v); return v; }
+CPU6502_INLINE uint8_t Rra(Regs &r, uint8_t m) { const uint8_t v = Ror(r, m); Adc(r, v); return v; }
+CPU6502_INLINE uint8_t Dcp(Regs &r, uint8_t m) { const uint8_t v = uint8_t(m - 1); Cmp(r, v); return v; }
+CPU6502_INLINE uint8_t Isc(Regs &r, uint8_t m) { const uint8_t v = uint8_t(m + 1); Sbc(r, v); return v; }
+
+// The immediates that AND the operand into A first.
+CPU6502_INLINE void Anc(Regs &r, uint8_t m)
+{
+    And(r, m);
+    r.p = uint8_t((r.p & ~FlagC) | (r.a >> 7));
+}
+CPU6502_INLINE void Alr(Regs &r, uint8_t m) { r.a = Lsr(r, uint8_t(r.a & m)); }
+// ROR of A & M; C comes from bit 6 of the result and V from bit 6 XOR bit 5.
+CPU6502_INLINE void Arr(Regs &r, uint8_t m)
+{
+    const uint8_t v = uint8_t(((r.a & m) >> 1) | ((r.p & FlagC) << 7));
+    r.a = v;
+    r.p = uint8_t((r.p & ~(FlagC | FlagV | FlagN | FlagZ)) | ((v >> 6) & 1) | (((v >> 6) ^ (v >> 5)) & 1) << 6 |
+                  ZnTable[v]);
+}
+// X = (A & X) - M, flags as CMP sets them.
+CPU6502_INLINE void Axs(Regs &r, uint8_t m)
+{
+    const uint8_t ax = r.a & r.x;
+    Compare(r, ax, m);
+    r.x = uint8_t(ax - m);
+}
+// The two unstable immediates mix in A through a chip-dependent constant;
+// the console's CPU behaves as if every bit of it were set.
+inline constexpr uint8_t UnstableMagic = 0xFF;
+CPU6502_INLINE void Ane(Regs &r, uint8_t m) { Lda(r, uint8_t((r.a | UnstableMagic) & r.x & m)); }
+CPU6502_INLINE void Lxa(Regs &r, uint8_t m) { Lax(r, uint8_t((r.a | UnstableMagic) & m)); }
+
 // ---- Instruction shapes built from a mode and a body.
 
 using ValueOp = void (*)(Regs &, uint8_t);
@@ -178,32 +270,46 @@ CPU6502_INLINE void Store(Regs &r, uint8_t value) { WriteData(r, M::Address(r), 
 template <ModifyOp Op, class M>
 CPU6502_INLINE void Modify(Regs &r)
 {
-    uint16_t address = M::Address(r);
-    WriteData(r, address, Op(r, ReadData(r, address)));
+    if constexpr (std::is_same_v<M, Acc>) {
+        r.a = Op(r, r.a);
+    } else {
+        uint16_t address = M::Address(r);
+        WriteData(r, address, Op(r, ReadData(r, address)));
+    }
 }
 
-template <ModifyOp Op>
-CPU6502_INLINE void ModifyA(Regs &r) { r.a = Op(r, r.a); }
+// SHA, SHX, SHY and TAS store a register ANDed with the base address's
+// high byte plus one; when the index carries into the high byte, that
+// value also replaces the high byte of the address written.
+template <class M>
+CPU6502_INLINE void StoreAndHigh(Regs &r, uint8_t value)
+{
+    const uint16_t base = M::Base(r);
+    uint16_t address = uint16_t(base + M::Index(r));
+    const uint8_t v = uint8_t(value & ((base >> 8) + 1));
+    if ((base ^ address) & 0x100)
+        address = uint16_t((address & 0xFF) | (v << 8));
+    WriteData(r, address, v);
+}
 
-// A taken branch costs one more cycle; page crossings cost nothing extra.
+// A taken branch costs one more cycle, and one more again when it lands in
+// another page.
 CPU6502_INLINE void Branch(Regs &r, bool taken)
 {
     int8_t offset = int8_t(FetchOperand(r));
     if (taken) {
-        r.pc = uint16_t(r.pc + offset);
-        r.cycles -= 1;
+        const uint16_t target = uint16_t(r.pc + offset);
+        r.cycles -= 1 + (((r.pc ^ target) >> 8) & 1);
+        r.pc = target;
     }
 }
 
 // CLI and PLP unmasking IRQs with one pending let one more instruction run
-// first: the countdown is parked and set to expire after that instruction.
+// first: the slice is cut to end after it.
 CPU6502_INLINE void Unmask(Regs &r, uint8_t oldP)
 {
-    if ((oldP & FlagI) && !(r.p & FlagI) && r.cpu.pendingInterrupt) {
-        r.cpu.cliDelay = 1;
-        r.cpu.savedCyclesLeft = r.cycles;
-        r.cycles = 1;
-    }
+    if ((oldP & FlagI) && !(r.p & FlagI) && r.cpu.pendingInterrupt)
+        Cpu6502EndSliceAfter(r.cpu, r.cycles, 1);
 }
 
 #pragma GCC visibility pop

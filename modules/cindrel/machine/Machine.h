@@ -53,10 +53,16 @@ inline constexpr size_t VideoSpaceSize = 0x4000;
 // One pointer per 1 KB of the picture processor's $0000-$3FFF: 0-7 pattern
 // tables, 8-11 name tables, 12-15 repeat 8-11.
 extern uint8_t *VideoPageMap[16];
+// The pattern pages $2007 reads and writes through: the page map's own,
+// unless the board gives the CPU a set of its own.
+extern uint8_t *const *CpuPatternPages;
 extern uint8_t SpriteRam[256];
-// $2000 control, $2001 mask, $2002 status, 3 sprite-RAM address,
-// 6 the high byte latched by the first $2006 write.
+// $2000 control, $2001 mask, $2002 status (bits 5-7), 3 sprite-RAM
+// address, 6 the high byte latched by the first $2006 write, 7 the I/O
+// latch: the last value written to any of $2000-$2007, which the
+// write-only registers and $2002's low bits read back.
 extern uint8_t PpuRegisters[8];
+inline constexpr int IoLatch = 7;
 extern uint32_t ScrollX;
 extern uint32_t ScrollY;
 // Shared by $2005 and $2006: 0 idle, 1 after a first $2006 write, 2 after a
@@ -83,6 +89,9 @@ extern SpriteLine SpriteLineTable;
 
 // The 64 colours as red, green, blue.
 extern uint8_t Palette[64][3];
+// Under colour emphasis an emphasised component keeps its level; the
+// others are dimmed to EmphasisDim / 4.
+inline constexpr int EmphasisDim = 3;
 
 // Pads: bit 0 A, 1 B, 2 Select, 3 Start, 4 Up, 5 Down, 6 Left, 7 Right.
 extern uint8_t PadState[2];
@@ -143,7 +152,7 @@ void SetMirroring(int mode);
 void SelectPatternTables();
 void MapVideoPages(int first, int last, uint8_t *pointer);
 int PrepareSpriteLine(int line);
-// Hands all 64 colours to the video, grey when $2001 bit 0 is set.
+// Hands the 64 colours to the video under each emphasis setting.
 void HandOnPalette();
 
 // Reset of the emulated hardware, then the CPU.

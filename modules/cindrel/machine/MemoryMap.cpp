@@ -203,10 +203,10 @@ void WriteMemory(uint16_t address, uint8_t value)
     if (address >= 0x6000 && address < 0x8000) {
         if (MapperWrite && MapperWrite(address, value))
             return;
-        // Cartridge RAM is written where it is read from; ROM mapped
-        // there ignores the write.
+        // Cartridge RAM is written where it is read from; ROM, or a board
+        // without RAM, mapped there ignores the write.
         uint8_t *page = FetchMap[3];
-        if (page >= CpuSpace && page < CpuSpace + CpuSpaceSize)
+        if (page >= CpuSpace + 0x6000 && page < CpuSpace + 0x6000 + Cartridge.ramPages * 0x2000)
             page[address & 0x1FFF] = value;
         return;
     }

@@ -59,7 +59,10 @@ int PpuLineEntryMmc5(int line, int x, int y);
 
 // Shows the finished picture.
 void PresentFrame();
-// Hands one of the 64 colours to the video.
+// The colours the video keeps: the 64 under each of the eight colour
+// emphasis settings ($2001 bits 5-7), entry emphasis x 64 + colour.
+inline constexpr int EmphasisColourCount = 8 * 64;
+// Hands one of them to the video.
 void SetPaletteColor(int index, int red, int green, int blue);
 // Fills the pad bytes from the module's input.
 void ReadPadState();

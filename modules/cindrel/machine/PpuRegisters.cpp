@@ -5,6 +5,7 @@
 namespace Cindrel {
 
 uint8_t *VideoPageMap[16];
+uint8_t *const *CpuPatternPages = VideoPageMap;
 uint8_t SpriteRam[256];
 uint8_t PpuRegisters[8];
 uint32_t ScrollX;
@@ -36,12 +37,23 @@ bool InVrom(const uint8_t *page)
     return VromBuffer && page >= VromBuffer && page < VromBuffer + VromBufferSize;
 }
 
+// Palette entries $3F10, $3F14, $3F18 and $3F1C are the same memory as
+// $3F00, $3F04, $3F08 and $3F0C: writes keep both copies, so the sprite
+// palette the renderers read sees them too.
+void WritePalette(uint32_t address, uint8_t value)
+{
+    const uint32_t i = address & 0x1F;
+    VideoSpace[0x3F00 + i] = value;
+    if (!(i & 3))
+        VideoSpace[0x3F00 + (i ^ 0x10)] = value;
+}
+
 uint8_t VideoRead(uint32_t address)
 {
     const uint32_t a = address & 0x3FFF;
-    if (a < 0x3F00)
-        return VideoPageMap[a >> 10][a & 0x3FF];
-    return VideoSpace[0x3F00 + (a & 0x1F)];
+    if (a < 0x2000)
+        return CpuPatternPages[a >> 10][a & 0x3FF];
+    return VideoPageMap[a >> 10][a & 0x3FF];
 }
 
 void StepAddress()
@@ -49,20 +61,37 @@ void StepAddress()
     VramAddress = uint16_t((VramAddress + ((PpuRegisters[0] & 4) ? 32 : 1)) & 0x7FFF);
 }
 
+// The read buffer is left alone: only reads load it.
 void WriteVideo(uint8_t value)
 {
     const uint32_t a = VramAddress & 0x3FFFu;
     if (a < 0x3F00) {
-        uint8_t *page = VideoPageMap[a >> 10];
+        uint8_t *page = (a < 0x2000 ? CpuPatternPages : VideoPageMap)[a >> 10];
         if (!InVrom(page))
             page[a & 0x3FF] = value;
-    } else if ((a & 0x0F) == 0) {
-        VideoSpace[0x3F00] = VideoSpace[0x3F10] = value;
     } else {
-        VideoSpace[0x3F00 + (a & 0x1F)] = value;
+        WritePalette(a, value);
     }
     StepAddress();
-    ReadBuffer = VideoRead(VramAddress);
+}
+
+// Name tables and pattern memory arrive one read late, through the buffer.
+// Palette entries arrive at once (six bits, in grey as the picture shows
+// them, the top two bits from the I/O latch); the buffer takes the name
+// table byte that lies under the palette instead.
+uint8_t ReadVideo()
+{
+    const uint32_t a = VramAddress & 0x3FFFu;
+    uint8_t v = ReadBuffer;
+    if (a >= 0x3F00) {
+        const uint8_t grey = (PpuRegisters[1] & 1) ? 0x30 : 0x3F;
+        v = uint8_t((PpuRegisters[IoLatch] & 0xC0) | (VideoSpace[0x3F00 + (a & ((a & 3) ? 0x1F : 0x0F))] & grey));
+        ReadBuffer = VideoRead(a - 0x1000);
+    } else {
+        ReadBuffer = VideoRead(a);
+    }
+    StepAddress();
+    return v;
 }
 
 // The first $2006 write: the high six address bits, as the temporary
@@ -90,14 +119,16 @@ void SecondAddressWrite(uint8_t value)
 
 void HandOnPalette()
 {
-    const bool grey = PpuRegisters[1] & 1;
-    for (int i = 0; i < 64; ++i) {
-        const int r = Palette[i][0], g = Palette[i][1], b = Palette[i][2];
-        if (grey) {
-            const int level = (r + 2 * g + b) >> 2;
-            SetPaletteColor(i, level, level, level);
-        } else {
-            SetPaletteColor(i, r, g, b);
+    for (int emphasis = 0; emphasis < 8; ++emphasis) {
+        for (int i = 0; i < 64; ++i) {
+            int rgb[3] = {Palette[i][0], Palette[i][1], Palette[i][2]};
+            // Each emphasis bit (red, green, blue) dims the other two.
+            for (int bit = 0; bit < 3; ++bit)
+                if (emphasis & (1 << bit))
+                    for (int c = 0; c < 3; ++c)
+                        if (c != bit)
+                            rgb[c] = rgb[c] * EmphasisDim / 4;
+            SetPaletteColor(emphasis * 64 + i, rgb[0], rgb[1], rgb[2]);
         }
     }
 }
@@ -132,22 +163,20 @@ void SelectPatternTables()
 
 void WritePpuRegister(int reg, uint8_t value)
 {
-    PpuRegisters[2] = uint8_t((PpuRegisters[2] & 0xE0) | (value & 0x1F));
+    PpuRegisters[IoLatch] = value;
     switch (reg) {
     case 0:
+        // NMI enabled inside vertical blank: the NMI line rises now. Within
+        // the few cycles before the blank's own NMI step that step takes it.
+        if ((value & ~PpuRegisters[0] & PpuRegisters[2] & 0x80) && LineStep != 2)
+            Cpu6502RaiseNmi(Cpu);
         PpuRegisters[0] = value;
         SelectPatternTables();
         break;
-    case 1: {
-        const bool changed = (PpuRegisters[1] ^ value) & 1;
+    case 1:
         PpuRegisters[1] = value;
-        if (changed)
-            HandOnPalette();
         break;
-    }
-    case 2:
-        WriteToggle = 0;
-        PpuRegisters[2] &= 0x7F;
+    case 2: // read-only
         break;
     case 3:
         PpuRegisters[3] = value;
@@ -181,18 +210,24 @@ void WritePpuRegister(int reg, uint8_t value)
 
 uint8_t ReadPpuRegister(int reg)
 {
-    if (reg == 4)
-        return SpriteRam[PpuRegisters[3]++];
-    if (reg == 7) {
-        const uint8_t v = ReadBuffer;
-        ReadBuffer = VideoRead(VramAddress);
-        StepAddress();
+    switch (reg) {
+    case 2: {
+        // Bits 0-4 are not driven: they read as the I/O latch holds them.
+        const uint8_t v = uint8_t((PpuRegisters[2] & 0xE0) | (PpuRegisters[IoLatch] & 0x1F));
+        PpuRegisters[2] &= 0x7F;
+        WriteToggle = 0;
         return v;
     }
-    const uint8_t v = PpuRegisters[2];
-    PpuRegisters[2] &= 0x7F;
-    WriteToggle = 0;
-    return v;
+    case 4: {
+        // Sprite attribute bytes have no bits 2-4.
+        const uint8_t a = PpuRegisters[3];
+        return uint8_t(SpriteRam[a] & ((a & 3) == 2 ? 0xE3 : 0xFF));
+    }
+    case 7:
+        return ReadVideo();
+    default: // the write-only registers answer with the I/O latch
+        return PpuRegisters[IoLatch];
+    }
 }
 
 namespace {

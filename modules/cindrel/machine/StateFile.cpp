@@ -244,7 +244,6 @@ int LoadStateBytes(const std::vector<uint8_t> &bytes, const std::string &name, s
     if (row.afterLoad)
         row.afterLoad();
     SelectPatternTables();
-    HandOnPalette();
     return 1;
 }
 

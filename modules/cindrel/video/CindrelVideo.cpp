@@ -56,7 +56,7 @@ Ondrel::Point CindrelVideo::GetScreenSize()
 
 void CindrelVideo::SetColor(int index, int r, int g, int b)
 {
-    StoreColor(PpuColorTable, 64, index, r, g, b);
+    StoreColor(PpuColorTable, EmphasisColourCount, index, r, g, b);
 }
 
 int CindrelVideo::Is60Hz()

@@ -18,8 +18,8 @@ public:
     // on again.
     bool Open(int width, int height, Ondrel::PixelFormat format) override;
     Ondrel::Point GetScreenSize() override;
-    // Colour 0-63 as a host pixel of the frame's depth; nothing without a
-    // surface.
+    // Colour entry 0-511 (emphasis x 64 + colour) as a host pixel of the
+    // frame's depth; nothing without a surface.
     void SetColor(int index, int r, int g, int b) override;
     int Is60Hz() override;
 };

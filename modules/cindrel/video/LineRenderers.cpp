@@ -32,10 +32,20 @@ constexpr uint32_t Compact(uint32_t w)
     return (t & 0x55) | ((t >> 7) & 0xAA);
 }
 
-template <class P> const P *ColorsOf();
-template <> const uint8_t *ColorsOf<uint8_t>() { return PpuColorTable.c8; }
-template <> const uint16_t *ColorsOf<uint16_t>() { return PpuColorTable.c16; }
-template <> const uint32_t *ColorsOf<uint32_t>() { return PpuColorTable.c32; }
+template <class P> P *ColorTableOf();
+template <> uint8_t *ColorTableOf<uint8_t>() { return PpuColorTable.c8; }
+template <> uint16_t *ColorTableOf<uint16_t>() { return PpuColorTable.c16; }
+template <> uint32_t *ColorTableOf<uint32_t>() { return PpuColorTable.c32; }
+
+// The line's colours, taken from $2001 at the start of the line: the
+// colours of its emphasis setting (bits 5-7), and in grey mode (bit 0)
+// only the brightness column of each colour number.
+template <class P>
+struct LineColors {
+    const P *table = ColorTableOf<P>() + (PpuRegisters[1] >> 5) * 64;
+    uint8_t mask = (PpuRegisters[1] & 1) ? 0x30 : 0x3F;
+    P operator[](uint8_t colour) const { return table[colour & mask]; }
+};
 
 template <class P>
 P *RowOf(int line)
@@ -48,10 +58,10 @@ int DrawSprites(int line, const uint8_t *bgMask, uint8_t *cover)
 {
     if (SpriteLineTable.lastSprite < 0)
         return 0;
-    const P *colors = ColorsOf<P>();
+    const LineColors<P> colors;
     P palette[16];
     for (int i = 0; i < 16; ++i)
-        palette[i] = colors[PpuSpritePalette[i] & 63];
+        palette[i] = colors[PpuSpritePalette[i]];
     P *row = RowOf<P>(line);
     // Sprite pixels in columns 0-7 are hidden while $2001 bit 2 is clear.
     const bool clipLeft = !(PpuRegisters[1] & 0x04);
@@ -124,9 +134,9 @@ int RenderLine(int line, int x, int y)
         return 0;
     uint8_t backgroundMask[34] = {};
     uint8_t coverMask[33] = {};
-    const P *colors = ColorsOf<P>();
+    const LineColors<P> colors;
     P *row = RowOf<P>(line);
-    const P backdrop = colors[PpuBgPalette[0] & 63];
+    const P backdrop = colors[PpuBgPalette[0]];
     if (!(PpuRegisters[1] & 0x08)) {
         for (int i = 0; i < 256; ++i)
             row[i] = backdrop;
@@ -135,7 +145,7 @@ int RenderLine(int line, int x, int y)
     // Pixel value 0 shows the backdrop in every group.
     P palette[16];
     for (int i = 0; i < 16; ++i)
-        palette[i] = (i & 3) ? colors[PpuBgPalette[i] & 63] : backdrop;
+        palette[i] = (i & 3) ? colors[PpuBgPalette[i]] : backdrop;
 
     int table = ((y & 0x100) ? 2 : 0) + ((x & 0x100) ? 1 : 0);
     const int tileOffset = (y & 0xF8) * 4;

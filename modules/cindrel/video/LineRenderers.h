@@ -17,11 +17,12 @@ namespace Cindrel {
 inline constexpr int FrameWidth = 272;
 inline constexpr int FrameHeight = 240;
 
-// The host pixel of each of the 64 colours, per depth.
+// The host pixel of each of the 64 colours under each emphasis setting
+// (entry emphasis x 64 + colour), per depth.
 struct PpuColorTables {
-    uint32_t c32[64];
-    uint16_t c16[64];
-    uint8_t c8[64];
+    uint32_t c32[EmphasisColourCount];
+    uint16_t c16[EmphasisColourCount];
+    uint8_t c8[EmphasisColourCount];
 };
 extern PpuColorTables PpuColorTable;
 

@@ -10,6 +10,9 @@
 
 #include <gmock/gmock.h>
 
+#include <fstream>
+#include <iterator>
+
 using namespace EngineTest;
 using ConsoleGlueTest::TestConsoleProbe;
 using testing::ElementsAre;
@@ -92,11 +95,20 @@ TEST_F(ConsoleModuleTest, OnlyAStartedMachineIsShutDown)
     MakeEngine().LoadModules();
     EXPECT_THAT(probe->Log({"module ", "shutdown"}), ElementsAre("module new", "module delete"));
 
-    // A refused image was started: the engine's close shuts it down.
+    // A refused image never ran: it is not shut down, so the save of a game
+    // of the same name stays byte for byte, also when the engine closes.
+    ASSERT_TRUE(Run(Image("game.qtc")));
+    std::string const saveName = Narrow(Active().GetSaveName());
+    engine->Shutdown();
+    WriteFile(saveName, "the player's save");
+    fs::create_directories(root / "refused");
     probe->ClearLog();
-    EXPECT_FALSE(Run(Image("refuse.qtc")));
-    EXPECT_THAT(probe->Log({"start", "shutdown"}), ElementsAre(HasSubstr("refuse.qtc"), "shutdown"));
+    EXPECT_FALSE(Run(Image("refused/game.qtc")));
+    engine->Shutdown();
+    EXPECT_THAT(probe->Log({"start", "shutdown"}), ElementsAre(HasSubstr("refused/game.qtc")));
     EXPECT_THAT(Console(), HasSubstr("Test Console: the image was refused"));
+    std::ifstream save(saveName);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(save), {}), "the player's save");
 }
 
 TEST_F(ConsoleModuleTest, OpenRomGivesTheMachineTheSaveNameAndTheImage)

@@ -1,75 +1,103 @@
 // The affine set-ups: rotation and scaling matrices for backgrounds (with
-// their reference points) and for sprites.
+// their reference points) and for sprites, computed as the console's BIOS
+// does: the angle's top byte picks a sine from a 256-entry table of 1.14
+// fixed-point values, and each product is cut back to 8 fraction bits.
+//
+// A call works through its records while the slice has cycles; when they
+// run out with records left, r0-r2 hold where it stopped and the SWI runs
+// again after the line step, so any count lets the frame end.
 #include "modules/tavrin/bios/BiosMemory.h"
 
 #include "modules/tavrin/bus/MemoryBus.h"
 
+#include <array>
 #include <cmath>
 
 namespace Tavrin {
 
 namespace {
 
-// An angle of the BIOS's unit (65536 a turn, with its 3.1415926) in radians.
-double Radians(uint32_t angle) { return double(angle & 0xFFFF) * (-2 * 3.1415926 / 65536); }
-
-// A scale of 0 counts as 1.0 in 8.8 fixed point.
-double Scale(uint32_t half)
-{
-    const int32_t scale = int16_t(half);
-    return scale == 0 ? 256.0 : double(scale);
-}
-
-// Doubles become integers through int32, truncating toward zero.
-int32_t Truncate(double v) { return int32_t(v); }
+// round(sin(i * 2 pi / 256) * 16384), one turn in 256 steps.
+const std::array<int32_t, 256> SineTable = [] {
+    std::array<int32_t, 256> table{};
+    for (size_t i = 0; i < table.size(); ++i)
+        table[i] = int32_t(std::lround(std::sin(double(i) * 2 * 3.14159265358979323846 / 256) * 16384));
+    return table;
+}();
 
 struct Matrix {
     int32_t pa, pb, pc, pd;
 };
 
-Matrix Rotation(double sx, double sy, uint32_t angle)
+int32_t Mul(int32_t a, int32_t b) { return int32_t(uint32_t(a) * uint32_t(b)); }
+
+Matrix Rotation(int32_t sx, int32_t sy, uint32_t angle)
 {
-    const double theta = Radians(angle);
-    const double c = std::cos(theta), s = std::sin(theta);
-    return {Truncate(c * sx), Truncate(s * sx), Truncate(-(s * sy)), Truncate(c * sy)};
+    const uint32_t step = (angle >> 8) & 0xFF;
+    const int32_t sin = SineTable[step];
+    const int32_t cos = SineTable[(step + 64) & 0xFF];
+    return {Mul(sx, cos) >> 14, -(Mul(sx, sin) >> 14), Mul(sy, sin) >> 14, Mul(sy, cos) >> 14};
+}
+
+int32_t Signed16(uint32_t half) { return int16_t(half); }
+
+uint32_t InstructionSize(const ArmState *s) { return (s->cpsr & FlagT) ? 2 : 4; }
+
+// Calls element(source, destination) for each of the r2 records, stepping
+// by the record sizes. r0-r2 end as the BIOS's loop leaves them: past the
+// last record, count 0.
+template <class Element>
+void ForEachRecord(ArmState *s, uint32_t sourceStep, uint32_t destinationStep, Element element)
+{
+    uint32_t source = s->r[0], destination = s->r[1], count = s->r[2];
+    while (count) {
+        element(source, destination);
+        source += sourceStep;
+        destination += destinationStep;
+        --count;
+        if (count && s->cyclesLeft <= 0) {
+            s->r[15] -= InstructionSize(s);
+            break;
+        }
+    }
+    s->r[0] = source;
+    s->r[1] = destination;
+    s->r[2] = count;
 }
 
 } // namespace
 
 void BiosBgAffineSet(ArmState *s)
 {
-    uint32_t src = s->r[0], dst = s->r[1];
-    for (uint32_t i = 0; i < s->r[2]; ++i, src += 20, dst += 16) {
-        const uint32_t centreX = BusRead32(src);
-        const uint32_t centreY = BusRead32(src + 4);
-        const uint32_t screenX = uint32_t(int32_t(int16_t(BusRead16(src + 8))));
-        const uint32_t screenY = uint32_t(int32_t(int16_t(BusRead16(src + 10))));
-        const double sx = Scale(BusRead16(src + 12));
-        const double sy = Scale(BusRead16(src + 14));
+    ForEachRecord(s, 20, 16, [](uint32_t src, uint32_t dst) {
+        const int32_t centreX = int32_t(BusRead32(src));
+        const int32_t centreY = int32_t(BusRead32(src + 4));
+        const int32_t screenX = Signed16(BusRead16(src + 8));
+        const int32_t screenY = Signed16(BusRead16(src + 10));
+        const int32_t sx = Signed16(BusRead16(src + 12));
+        const int32_t sy = Signed16(BusRead16(src + 14));
         const Matrix m = Rotation(sx, sy, BusRead16(src + 16));
         BusWrite16(dst, uint32_t(m.pa) & 0xFFFF);
         BusWrite16(dst + 2, uint32_t(m.pb) & 0xFFFF);
         BusWrite16(dst + 4, uint32_t(m.pc) & 0xFFFF);
         BusWrite16(dst + 6, uint32_t(m.pd) & 0xFFFF);
-        // Wrapping 32-bit arithmetic, as the console's registers hold it.
-        BusWrite32(dst + 8, centreX - screenY * uint32_t(m.pb) - screenX * uint32_t(m.pa));
-        BusWrite32(dst + 12, centreY - screenY * uint32_t(m.pd) - screenX * uint32_t(m.pc));
-    }
+        // The screen point's texture position: the centre less the steps
+        // from the screen's origin, in wrapping 32-bit arithmetic.
+        BusWrite32(dst + 8, uint32_t(centreX - Mul(m.pa, screenX) - Mul(m.pb, screenY)));
+        BusWrite32(dst + 12, uint32_t(centreY - Mul(m.pc, screenX) - Mul(m.pd, screenY)));
+    });
 }
 
 void BiosObjAffineSet(ArmState *s)
 {
-    uint32_t src = s->r[0], dst = s->r[1];
     const uint32_t stride = s->r[3];
-    for (uint32_t i = 0; i < s->r[2]; ++i, src += 8, dst += 4 * stride) {
-        const double sx = Scale(BusRead16(src));
-        const double sy = Scale(BusRead16(src + 2));
-        const Matrix m = Rotation(sx, sy, BusRead16(src + 4));
+    ForEachRecord(s, 8, 4 * stride, [stride](uint32_t src, uint32_t dst) {
+        const Matrix m = Rotation(Signed16(BusRead16(src)), Signed16(BusRead16(src + 2)), BusRead16(src + 4));
         BusWrite16(dst, uint32_t(m.pa) & 0xFFFF);
         BusWrite16(dst + stride, uint32_t(m.pb) & 0xFFFF);
         BusWrite16(dst + 2 * stride, uint32_t(m.pc) & 0xFFFF);
         BusWrite16(dst + 3 * stride, uint32_t(m.pd) & 0xFFFF);
-    }
+    });
 }
 
 } // namespace Tavrin

@@ -259,8 +259,10 @@ void BiosCall(ArmState *s, uint32_t comment)
 {
     const uint32_t number = comment > 0x10000 ? comment >> 16 : comment;
     if (BiosLoaded & 1) {
+        // As the CPU enters any exception: interrupts off until the BIOS
+        // turns them on or returns.
         s->spsrSvc = s->cpsr;
-        ArmSwitchMode(s, (s->cpsr & ~0x3Fu) | ModeSupervisor);
+        ArmSwitchMode(s, (s->cpsr & ~0x3Fu) | FlagI | ModeSupervisor);
         s->r[14] = s->r[15];
         s->r[15] = s->highVectors ? 0xFFFF0008 : 8;
         return;

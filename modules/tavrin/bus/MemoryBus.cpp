@@ -1,6 +1,7 @@
 #include "modules/tavrin/bus/MemoryBus.h"
 
 #include "modules/tavrin/bus/BusDevices.h"
+#include "modules/tavrin/bus/OpenBus.h"
 #include "modules/tavrin/cpu/ArmState.h"
 
 #include <cstdio>
@@ -25,7 +26,32 @@ struct TablesAtStart {
 
 inline uint32_t Region(uint32_t a28) { return a28 >> 24; }
 
-inline bool BiosProtectedRead(uint32_t a28) { return a28 < 0x4000 && ConsoleCpu.r[15] >= 0x4000; }
+// Stores above the console's 28-bit address space reach nothing.
+inline bool BeyondAddressSpace(uint32_t address) { return address >= 0x10000000; }
+
+// Palette RAM (region 5) and OAM (region 7): the regions whose 1 KB repeats
+// within the page.
+inline bool RepeatsEveryKilobyte(uint32_t region) { return (region | 2) == 7; }
+
+// A store of n bytes into every copy of a palette or OAM page.
+template <size_t N>
+inline void StoreRepeated(uint8_t *page, uint32_t offset, const void *value)
+{
+    offset &= SmallBlockSize - 1;
+    for (uint32_t copy = 0; copy < PageSize; copy += SmallBlockSize)
+        std::memcpy(page + copy + offset, value, N);
+}
+
+// Whether a VRAM address lies below the sprite tiles, which start at 64 KB,
+// or at 80 KB in the bitmap modes (3 to 5).
+inline bool VramBackgroundOffset(uint32_t a28)
+{
+    uint32_t offset = a28 & 0x1FFFF;
+    if (offset >= 0x18000)
+        offset -= 0x8000;
+    const bool bitmap = IoPage && (IoPage[0] & 7) >= 3;
+    return offset < (bitmap ? 0x14000u : 0x10000u);
+}
 
 // The unaligned-access trace, out of line so the access paths stay lean.
 [[gnu::cold, gnu::noinline]] void TraceUnalignedRead(const char *kind, uint32_t a28)
@@ -48,6 +74,12 @@ int32_t WaitCycles32[16];
 int32_t WaitCycles16[16];
 uint32_t LogFlags = 1;
 uint8_t RenderDirtyFlags = 0xFF;
+
+void RepeatFirstKilobyte(uint8_t *block)
+{
+    for (uint32_t copy = SmallBlockSize; copy < PageSize; copy += SmallBlockSize)
+        std::memcpy(block + copy, block, SmallBlockSize);
+}
 
 void BusClearMap()
 {
@@ -91,7 +123,7 @@ uint32_t BusRead32(uint32_t address)
     ConsoleCpu.cyclesLeft -= WaitCycles32[Region(a28)];
     if ((address & 3) && (LogFlags & 4)) [[unlikely]]
         TraceUnalignedRead("qread", a28);
-    uint32_t word = BiosProtectedRead(a28) ? BiosOpenBusWord
+    uint32_t word = OutsideMemory(address) ? CpuOutsideWord(&ConsoleCpu, address)
                                            : HostWord(ReadPageTable[a28 >> PageShift] + (address & 0x3FFC));
     // Unlike the CPU's own word loads, which rotate, the bus shifts a
     // misaligned word down with zeros above.
@@ -104,10 +136,13 @@ uint32_t BusRead16(uint32_t address)
     ConsoleCpu.cyclesLeft -= WaitCycles16[Region(a28)];
     if ((address & 1) && (LogFlags & 4)) [[unlikely]]
         TraceUnalignedRead("wread", a28);
+    if (OutsideMemory(address)) {
+        const uint32_t half = (CpuOutsideWord(&ConsoleCpu, address) >> (8 * (address & 2))) & 0xFFFF;
+        return half >> (8 * (address & 1));
+    }
     if (IsEepromAddress(a28))
         return EepromReadBit();
-    uint32_t half = BiosProtectedRead(a28) ? (BiosOpenBusWord >> (8 * (address & 2))) & 0xFFFF
-                                           : HostHalf(ReadPageTable[a28 >> PageShift] + (address & 0x3FFE));
+    uint32_t half = HostHalf(ReadPageTable[a28 >> PageShift] + (address & 0x3FFE));
     return (half >> (8 * (address & 1))) & 0xFFFF;
 }
 
@@ -115,8 +150,8 @@ uint32_t BusRead8(uint32_t address)
 {
     uint32_t a28 = address & 0x0FFFFFFF;
     ConsoleCpu.cyclesLeft -= WaitCycles16[Region(a28)];
-    if (BiosProtectedRead(a28))
-        return (BiosOpenBusWord >> (8 * (address & 3))) & 0xFF;
+    if (OutsideMemory(address))
+        return (CpuOutsideWord(&ConsoleCpu, address) >> (8 * (address & 3))) & 0xFF;
     return ReadPageTable[a28 >> PageShift][address & 0x3FFF];
 }
 
@@ -127,14 +162,21 @@ void BusWrite32(uint32_t address, uint32_t value)
     ConsoleCpu.cyclesLeft -= WaitCycles32[region];
     if ((address & 3) && (LogFlags & 4)) [[unlikely]]
         TraceUnalignedWrite("qwrite", a28, 8, value);
+    if (BeyondAddressSpace(address)) [[unlikely]]
+        return;
     if (region == 4) {
         WriteIo(a28 & ~3u, value & 0xFFFF);
         WriteIo((a28 & ~3u) + 2, value >> 16);
         return;
     }
-    if (region == 7)
-        RenderDirtyFlags |= 4;
-    std::memcpy(WritePageTable[a28 >> PageShift] + (address & 0x3FFC), &value, 4);
+    uint8_t *page = WritePageTable[a28 >> PageShift];
+    if (RepeatsEveryKilobyte(region)) {
+        if (region == 7)
+            RenderDirtyFlags |= 4;
+        StoreRepeated<4>(page, address & 0x3FFC, &value);
+        return;
+    }
+    std::memcpy(page + (address & 0x3FFC), &value, 4);
 }
 
 void BusWrite16(uint32_t address, uint32_t value)
@@ -144,6 +186,8 @@ void BusWrite16(uint32_t address, uint32_t value)
     ConsoleCpu.cyclesLeft -= WaitCycles16[region];
     if ((address & 1) && (LogFlags & 4)) [[unlikely]]
         TraceUnalignedWrite("wwrite", a28, 4, value & 0xFFFF);
+    if (BeyondAddressSpace(address)) [[unlikely]]
+        return;
     if (IsEepromAddress(a28)) {
         EepromWriteBit(value & 0xFF);
         return;
@@ -156,10 +200,15 @@ void BusWrite16(uint32_t address, uint32_t value)
         RtcWrite(a28 & ~1u, value & 0xFFFF);
         return;
     }
-    if (region == 7)
-        RenderDirtyFlags |= 4;
-    uint16_t half = uint16_t(value);
-    std::memcpy(WritePageTable[a28 >> PageShift] + (address & 0x3FFE), &half, 2);
+    const uint16_t half = uint16_t(value);
+    uint8_t *page = WritePageTable[a28 >> PageShift];
+    if (RepeatsEveryKilobyte(region)) {
+        if (region == 7)
+            RenderDirtyFlags |= 4;
+        StoreRepeated<2>(page, address & 0x3FFE, &half);
+        return;
+    }
+    std::memcpy(page + (address & 0x3FFE), &half, 2);
 }
 
 void BusWrite8(uint32_t address, uint32_t value)
@@ -170,6 +219,8 @@ void BusWrite8(uint32_t address, uint32_t value)
     uint32_t offset = address & 0x3FFF;
     uint8_t byte = uint8_t(value);
     uint8_t *page = WritePageTable[a28 >> PageShift];
+    if (BeyondAddressSpace(address)) [[unlikely]]
+        return;
     switch (region) {
     case 2:
     case 3:
@@ -186,14 +237,16 @@ void BusWrite8(uint32_t address, uint32_t value)
                 WriteIo(a28, byte | neighbour << 8);
         }
         break;
-    case 5:
-    case 6:
-        page[offset] = byte;
-        page[offset ^ 1] = byte;
+    case 5: {
+        const uint8_t pair[2] = {byte, byte};
+        StoreRepeated<2>(page, offset & ~1u, pair);
         break;
-    case 7:
-        RenderDirtyFlags |= 4;
-        page[offset] = byte;
+    }
+    case 6:
+        // Byte stores reach only the background part of VRAM, as both bytes
+        // of the halfword; the sprite tiles and OAM ignore them.
+        if (VramBackgroundOffset(a28))
+            page[offset] = page[offset ^ 1] = byte;
         break;
     case 0xE:
         if (uint8_t *bank = FlashWrite(address & 0xFFFF, byte))

@@ -45,6 +45,14 @@ extern uint8_t RenderDirtyFlags;
 // The BIOS area reads as this word, repeated, while code runs outside it.
 inline constexpr uint32_t BiosOpenBusWord = 0xFF00FF11;
 
+// Palette RAM and OAM are 1 KB each and repeat through their regions: their
+// 16 KB host blocks hold sixteen equal copies, which every bus store keeps
+// equal, so the inline loads read any mirror without a test. A block
+// written directly (a reset, a loaded state) is made whole again by copying
+// its first 1 KB over the rest.
+inline constexpr uint32_t SmallBlockSize = 0x400;
+void RepeatFirstKilobyte(uint8_t *block);
+
 void BusClearMap();
 void MapPages(uint8_t *host, uint32_t hostSize, uint32_t address, uint32_t span, bool writable);
 void SetWaitStates(uint32_t value);

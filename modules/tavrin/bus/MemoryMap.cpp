@@ -1,6 +1,7 @@
 #include "modules/tavrin/bus/MemoryMap.h"
 
 #include "modules/tavrin/bus/MemoryBus.h"
+#include "modules/tavrin/bus/OpenBus.h"
 
 #include <initializer_list>
 
@@ -10,6 +11,13 @@ void MapConsoleMemory(const ConsoleBlocks &b)
 {
     constexpr uint32_t Region = 0x01000000;
     BusClearMap();
+    // Loads and fetches of unmapped memory see the open bus; its stores keep
+    // going to the dummy page.
+    ResetOpenBus();
+    for (uint32_t page = BiosSize / PageSize; page < (0x02000000 >> PageShift); ++page)
+        ReadPageTable[page] = OpenBusPage;
+    for (uint32_t page = 0x10000000 >> PageShift; page < PageCount; ++page)
+        ReadPageTable[page] = OpenBusPage;
     if (b.bios)
         MapPages(b.bios, BiosSize, 0x00000000, BiosSize, false);
     if (b.ewram)

@@ -47,6 +47,7 @@ void ArmBlockTransferEmpty(ArmState *s, uint32_t rn)
             SetReg(s, rn, writtenBack);
     } else {
         s->cyclesLeft -= LoadWait32(address);
+        NoteJump(s->r[15] - 4, false);
         s->r[15] = CpuWordAt(s, address);
         // r15 is the register transferred, so as a base it keeps the load.
         if constexpr (WriteBack)
@@ -118,6 +119,7 @@ void ArmOp_BlockTransfer(ArmState *s, uint32_t op)
         }
         s->cyclesLeft -= 1;
         if (withPc) {
+            NoteJump(s->r[15] - 4, false);
             s->r[15] = loadedPc;
             if constexpr (UserBank)
                 ArmRestoreSpsr(s);

@@ -2,6 +2,7 @@
 // classes, which this machine does not have.
 #pragma once
 
+#include "modules/tavrin/bus/OpenBus.h"
 #include "modules/tavrin/cpu/ArmHooks.h"
 #include "modules/tavrin/cpu/ArmSlotKey.h"
 #include "modules/tavrin/cpu/IdleLoop.h"
@@ -21,6 +22,7 @@ void ArmOp_Branch(ArmState *s, uint32_t op)
     const uint32_t next = s->r[15];
     const uint32_t target = next + ArmBranchOffset(op) + 4;
     s->r[15] = target;
+    NoteJump(next - 4, false);
     if constexpr (K.kind == ArmKind::BranchLink)
         s->r[14] = next;
     else
@@ -50,6 +52,7 @@ template <SlotKey K>
 void ArmOp_BranchExchange(ArmState *s, uint32_t op)
 {
     const uint32_t rm = op & 15;
+    NoteJump(s->r[15] - 4, false);
     if constexpr (K.kind == ArmKind::BranchExchange) {
         // BX r15 reads the address + 8, as every ARM operand does.
         ArmExchange(s, ReadOperand<4>(s, rm));

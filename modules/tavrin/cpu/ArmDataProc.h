@@ -2,6 +2,7 @@
 // immediate-shifted or a register-shifted operand) and the PSR transfers.
 #pragma once
 
+#include "modules/tavrin/bus/OpenBus.h"
 #include "modules/tavrin/cpu/ArmSlotKey.h"
 
 namespace Tavrin {
@@ -65,10 +66,12 @@ void ArmOp_DataProc(ArmState *s, uint32_t op)
     if constexpr (!AluIsTest(Op)) {
         // With S the status restore decides the instruction set, and so the
         // alignment, of the new r15.
-        if (rd == 15)
+        if (rd == 15) {
+            NoteJump(s->r[15] - 4, false);
             s->r[15] = S ? result : result & ~3u;
-        else
+        } else {
             s->r[rd] = result;
+        }
     }
     if constexpr (S) {
         if (rd == 15) {
@@ -86,14 +89,17 @@ void ArmOp_DataProc(ArmState *s, uint32_t op)
     }
 }
 
+// The status bits this CPU has: the four flags and the control byte. The
+// bits between them do not exist; they read as 0 whatever is written.
+inline constexpr uint32_t PsrImplemented = 0xF00000FF;
+
+// The fields the opcode names, limited to bits that exist.
 inline uint32_t MsrFieldMask(uint32_t op)
 {
     uint32_t mask = 0;
     if (op & (1u << 16)) mask |= 0x000000FF;
-    if (op & (1u << 17)) mask |= 0x0000FF00;
-    if (op & (1u << 18)) mask |= 0x00FF0000;
     if (op & (1u << 19)) mask |= 0xFF000000;
-    return mask;
+    return mask & PsrImplemented;
 }
 
 inline void ArmWriteCpsrFields(ArmState *s, uint32_t op, uint32_t operand)
@@ -123,8 +129,9 @@ void ArmOp_Psr(ArmState *s, uint32_t op)
     if constexpr (K.kind == ArmKind::MrsCpsr) {
         SetReg(s, rd, s->cpsr);
     } else if constexpr (K.kind == ArmKind::MrsSpsr) {
-        if (const uint32_t *spsr = ArmSpsrOf(s, s->cpsr))
-            SetReg(s, rd, *spsr);
+        // A mode without a saved status word reads the current one.
+        const uint32_t *spsr = ArmSpsrOf(s, s->cpsr);
+        SetReg(s, rd, spsr ? *spsr : s->cpsr);
     } else if constexpr (K.kind == ArmKind::MsrCpsrReg) {
         ArmWriteCpsrFields(s, op, s->r[op & 15]);
     } else if constexpr (K.kind == ArmKind::MsrSpsrReg) {

@@ -1,40 +1,37 @@
 // Loads as the CPU performs them: straight from the page table, without
-// device side effects, under the BIOS read protection.
+// device side effects, under the BIOS read protection, with the open bus
+// for unmapped memory.
 #pragma once
 
 #include "modules/tavrin/bus/MemoryBus.h"
+#include "modules/tavrin/bus/OpenBus.h"
 #include "modules/tavrin/cpu/ArmState.h"
 
 #include <bit>
 
 namespace Tavrin {
 
-// While code runs outside the BIOS, the BIOS area reads as a fixed word.
-inline bool CpuBiosProtected(const ArmState *s, uint32_t address)
-{
-    return address < 0x4000 && s->r[15] >= 0x4000;
-}
-
-// The aligned word holding address.
+// The aligned word holding address. The BIOS area and unmapped memory take
+// one comparison; the rest reads the page table.
 inline uint32_t CpuWordAt(const ArmState *s, uint32_t address)
 {
-    if (CpuBiosProtected(s, address))
-        return BiosOpenBusWord;
+    if (OutsideMemory(address)) [[unlikely]]
+        return CpuOutsideWord(s, address);
     return HostWord(ReadPageTable[address >> PageShift] + (address & 0x3FFC));
 }
 
 // The aligned halfword holding address.
 inline uint32_t CpuHalfAt(const ArmState *s, uint32_t address)
 {
-    if (CpuBiosProtected(s, address))
-        return (BiosOpenBusWord >> (8 * (address & 2))) & 0xFFFF;
+    if (OutsideMemory(address)) [[unlikely]]
+        return (CpuOutsideWord(s, address) >> (8 * (address & 2))) & 0xFFFF;
     return HostHalf(ReadPageTable[address >> PageShift] + (address & 0x3FFE));
 }
 
 inline uint32_t CpuLoadByte(const ArmState *s, uint32_t address)
 {
-    if (CpuBiosProtected(s, address))
-        return (BiosOpenBusWord >> (8 * (address & 3))) & 0xFF;
+    if (OutsideMemory(address)) [[unlikely]]
+        return (CpuOutsideWord(s, address) >> (8 * (address & 3))) & 0xFF;
     return ReadPageTable[address >> PageShift][address & 0x3FFF];
 }
 

@@ -2,6 +2,7 @@
 // slot's key picks its family and becomes the family's template argument.
 #include "modules/tavrin/cpu/ArmOpcodeTable.h"
 
+#include "modules/tavrin/bus/OpenBus.h"
 #include "modules/tavrin/cpu/ArmBlockTransfer.h"
 #include "modules/tavrin/cpu/ArmBranch.h"
 #include "modules/tavrin/cpu/ArmDataProc.h"
@@ -16,6 +17,8 @@ namespace Tavrin {
 
 void ReportUndefinedOpcode(ArmState *s, uint32_t op)
 {
+    if (op == OpenBusFill * 0x01010101u && ArmRunOpenBus(s))
+        return;
     if (s->reportUnknown)
         std::printf("ARM: Unrecognized opcode 0x%08X at 0x%08X\n", op, s->r[15] - 4);
 }

@@ -19,6 +19,12 @@ inline constexpr uint32_t ArmTableIndex(uint32_t op)
 }
 
 // Prints the unrecognized-opcode line when the trace is on; changes nothing.
+// The word a fetch from unmapped memory reads lands here too, and runs what
+// the bus holds instead.
 void ReportUndefinedOpcode(ArmState *s, uint32_t op);
+
+// When the instruction before r15 was fetched from unmapped memory: runs the
+// word the bus holds and returns true.
+bool ArmRunOpenBus(ArmState *s);
 
 } // namespace Tavrin

@@ -11,6 +11,14 @@ ArmState ConsoleCpu;
 void ArmReset(ArmState *s, uint8_t highVectors)
 {
     std::memset(s->r, 0, sizeof s->r);
+    // Every mode's r13, r14 and saved status start at zero: nothing of a
+    // previous game or loaded state may reach the next one.
+    s->r13Usr = s->r14Usr = 0;
+    s->spsrSvc = s->r13Svc = s->r14Svc = 0;
+    s->spsrAbt = s->r13Abt = s->r14Abt = 0;
+    s->spsrIrq = s->r13Irq = s->r14Irq = 0;
+    s->spsrUnd = s->r13Und = s->r14Und = 0;
+    s->spsrFiq = 0;
     std::memset(s->reserved160, 0, sizeof s->reserved160);
     std::memset(s->cp15, 0, sizeof s->cp15);
     s->highVectors = highVectors;
@@ -49,7 +57,7 @@ void ArmRequestIrq(ArmState *s)
 bool ArmEnterIrq(ArmState *s)
 {
     uint32_t cpsr = s->cpsr;
-    if (!s->irqRequest || (cpsr & FlagI) || (cpsr & ModeMask) == ModeSupervisor)
+    if (!s->irqRequest || (cpsr & FlagI))
         return false;
     s->spsrIrq = cpsr;
     ArmSwitchMode(s, (cpsr & ~0x2Du) | 0x92u);

@@ -110,8 +110,8 @@ inline void ArmEarlyExit(ArmState *s)
 void ArmReset(ArmState *s, uint8_t highVectors);
 void ArmSwitchMode(ArmState *s, uint32_t newCpsr);
 void ArmRequestIrq(ArmState *s);
-// Taken at the end of a slice when an interrupt is pending, I is clear and
-// the CPU is not in supervisor mode; returns whether it was taken.
+// Taken at the end of a slice when an interrupt is pending and I is clear,
+// in every mode; returns whether it was taken.
 bool ArmEnterIrq(ArmState *s);
 
 // Restores the status word from the current mode's saved one, if it has one.

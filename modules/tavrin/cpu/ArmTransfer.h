@@ -17,6 +17,8 @@ inline constexpr uint8_t P = 0x10, U = 0x08, B = 0x04, I = 0x04, W = 0x02, L = 0
 inline void FinishLoad(ArmState *s, uint32_t rd, uint32_t rn, bool writeBack, uint32_t changed,
                        uint32_t value)
 {
+    if (rd == 15)
+        NoteJump(s->r[15] - 4, false);
     if (writeBack)
         SetReg(s, rn, changed);
     SetReg(s, rd, value);

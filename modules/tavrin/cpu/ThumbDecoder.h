@@ -86,6 +86,8 @@ inline void ThumbHighRegister(ArmState *s, uint32_t op)
     const uint32_t hd = ((op >> 4) & 8) | (op & 7), hs = (op >> 3) & 15;
     // r15 reads as the instruction's address + 4.
     const uint32_t source = ReadOperand<2>(s, hs);
+    if (hd == 15 || ((op >> 8) & 3) == 3)
+        NoteJump(r[15] - 2, true);
     switch ((op >> 8) & 3) {
     case 0:
         r[hd] = ReadOperand<2>(s, hd) + source;
@@ -165,6 +167,7 @@ inline void ThumbPop(ArmState *s, uint32_t op)
     uint32_t address = sp & ~3u;
     if (!(op & 0x1FF)) {
         s->cyclesLeft -= LoadWait32(address);
+        NoteJump(r[15] - 2, true);
         r[15] = CpuWordAt(s, address) & ~1u;
         r[13] = (sp & 3) | (address + 0x40);
         return;
@@ -177,6 +180,7 @@ inline void ThumbPop(ArmState *s, uint32_t op)
     }
     if (op & 0x100) {
         s->cyclesLeft -= LoadWait32(address);
+        NoteJump(r[15] - 2, true);
         r[15] = CpuWordAt(s, address) & ~1u;
         address += 4;
     }
@@ -213,6 +217,7 @@ inline void ThumbLoadMultiple(ArmState *s, uint32_t op)
     uint32_t address = base & ~3u;
     if (!list) {
         s->cyclesLeft -= LoadWait32(address);
+        NoteJump(r[15] - 2, true);
         r[15] = CpuWordAt(s, address) & ~1u;
         r[rb] = (base & 3) | (address + 0x40);
         return;
@@ -227,15 +232,14 @@ inline void ThumbLoadMultiple(ArmState *s, uint32_t op)
         r[rb] = (base & 3) | address;
 }
 
-// Fetches and executes one THUMB instruction. Inlined into the run loop so
-// the per-instruction path makes no call.
-[[gnu::always_inline]] inline void ThumbStep(ArmState *s)
+// The undefined opcodes 0xE800-0xEFFF, and a fetch from unmapped memory,
+// whose page reads as 0xEEEE: the latter executes what the bus holds.
+void ThumbUndefinedOrOpenBus(ArmState *s, uint32_t op, uint32_t pc);
+
+// Executes the THUMB instruction op fetched from pc (r15 is already past it).
+[[gnu::always_inline]] inline void ThumbExecute(ArmState *s, uint32_t op, uint32_t pc)
 {
     uint32_t *r = s->r;
-    const uint32_t pc = r[15];
-    s->cyclesLeft -= WaitCycles16[(pc >> 24) & 15];
-    const uint32_t op = HostHalf(ReadPageTable[pc >> PageShift] + (pc & 0x3FFE));
-    r[15] = pc + 2;
     // The fields are read where each form needs them: computed up front they
     // would be spilled to the stack on every instruction.
     const auto rd = [op] { return op & 7; };
@@ -332,6 +336,7 @@ inline void ThumbLoadMultiple(ArmState *s, uint32_t op)
         else if (ConditionPasses(cond, s->cpsr)) {
             const uint32_t target = pc + 4 + uint32_t(int32_t(int8_t(imm8())) * 2);
             r[15] = target;
+            NoteJump(pc, true);
             IdleBranchTaken(s, pc, target, true);
         }
         break;
@@ -339,19 +344,32 @@ inline void ThumbLoadMultiple(ArmState *s, uint32_t op)
     case 0x1C: {
         const uint32_t target = pc + 4 + (uint32_t(int32_t(op << 21) >> 20));
         r[15] = target;
+        NoteJump(pc, true);
         IdleBranchTaken(s, pc, target, true);
         break;
     }
-    case 0x1D: ThumbReportUndefined(s, op, pc); break;
+    case 0x1D: ThumbUndefinedOrOpenBus(s, op, pc); break;
     case 0x1E: r[14] = pc + 4 + (uint32_t(int32_t(op << 21) >> 9)); break;
     case 0x1F: { // BL, second half
         const uint32_t target = r[14] + (op & 0x7FF) * 2;
         r[14] = (pc + 2) | 1;
         r[15] = target & ~1u;
+        NoteJump(pc, true);
         break;
     }
     default: __builtin_unreachable(); // a halfword has five bits above bit 10
     }
+}
+
+// Fetches and executes one THUMB instruction. Inlined into the run loop so
+// the per-instruction path makes no call.
+[[gnu::always_inline]] inline void ThumbStep(ArmState *s)
+{
+    const uint32_t pc = s->r[15];
+    s->cyclesLeft -= WaitCycles16[(pc >> 24) & 15];
+    const uint32_t op = HostHalf(ReadPageTable[pc >> PageShift] + (pc & 0x3FFE));
+    s->r[15] = pc + 2;
+    ThumbExecute(s, op, pc);
 }
 
 } // namespace Tavrin

@@ -133,7 +133,8 @@ int LoadBatteryFile(const char *name)
 
 int SaveBatteryFile(const char *name)
 {
-    if (!Changed())
+    // No save memory (no machine) has nothing to say about the file.
+    if ((!SaveRam && !EepromRam) || !Changed())
         return 1;
     uint32_t s = SaveRam ? TrimmedExp(SaveRam, SaveSize(), 1) : 0;
     uint32_t e = EepromRam ? TrimmedExp(EepromRam, EepromSize(), 8) : 0;

@@ -132,6 +132,11 @@ void Apply(const Parsed &p)
         std::memcpy(HostBlock(b.address), from, b.size);
         from += b.size;
     }
+    // What the game sees of palette RAM and OAM is their first 1 KB (the
+    // renderer's view too); states written before the copies were kept
+    // equal may hold other bytes beyond it.
+    RepeatFirstKilobyte(HostBlock(0x05000000));
+    RepeatFirstKilobyte(HostBlock(0x07000000));
     std::memcpy(SaveRam, p.save, SaveSize());
     if (EepromRam)
         std::memcpy(EepromRam, p.eepromBytes, EepromBytesKept(p.eepromExp));

@@ -1,17 +1,15 @@
 #include "modules/tavrin/machine/CartridgeImage.h"
 
 #include "common/zorvan/Console.h"
+#include "common/zorvan/SafeFile.h"
 #include "engine/ZipArchive.h"
 #include "modules/tavrin/bus/MemoryBus.h"
+#include "modules/tavrin/files/GzipImage.h"
 #include "modules/tavrin/machine/TrackedAlloc.h"
 
-#include <zlib.h>
-
-#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <string>
-#include <vector>
 
 namespace Tavrin {
 
@@ -23,66 +21,47 @@ void Say(const char *text)
         printConsole("%s", text);
 }
 
+// Why an image was refused: always shown, whatever the log flags, since the
+// user's next step depends on it.
+void Refuse(const char *reason)
+{
+    Say("FAILED\n");
+    printConsole("%s\n", reason);
+}
+
 uint32_t RoundToPages(uint64_t size) { return uint32_t((size + PageSize - 1) & ~uint64_t(PageSize - 1)); }
 
-// A tracked block for an image of size bytes, zero beyond it; null when the
-// size is 0 or over the limit.
-uint8_t *ImageBlock(uint64_t size)
+// The size rules every route shares.
+bool SizeAccepted(size_t size)
 {
-    if (size == 0 || size > MaxImageSize)
-        return nullptr;
-    return static_cast<uint8_t *>(TrackedAlloc(RoundToPages(size)));
-}
-
-// Bytes of the decompressed stream, read in 16 KB pieces up to one byte past
-// the limit (so a compressed bomb stops early); -1 on a read error.
-int64_t StreamSize(gzFile in)
-{
-    int64_t total = 0;
-    while (total <= int64_t(MaxImageSize)) {
-        int n = gzread(in, DummyPage, PageSize);
-        if (n < 0)
-            return -1;
-        if (n == 0)
-            break;
-        total += n;
-    }
-    return total;
-}
-
-bool ReadStream(const char *path, CartridgeImage &image)
-{
-    if (LogFlags)
-        printConsole("Loading %s...", path);
-    gzFile in = gzopen(path, "rb");
-    if (!in) {
-        Say("FAILED\n");
+    if (size > MaxImageSize) {
+        Refuse("The image is larger than 32 MB");
         return false;
     }
-    bool ok = false;
-    int64_t size = StreamSize(in);
-    if (size >= 0 && gzrewind(in) == 0) {
-        if (LogFlags)
-            printConsole("Allocating %dkB...", int(size / 1024));
-        if (uint8_t *block = ImageBlock(uint64_t(size))) {
-            // Read in pieces: gzread takes an unsigned count, but the image
-            // must come whole and exactly.
-            uint64_t got = 0;
-            while (got < uint64_t(size)) {
-                int n = gzread(in, block + got, unsigned(std::min<uint64_t>(uint64_t(size) - got, 1u << 20)));
-                if (n <= 0)
-                    break;
-                got += uint64_t(n);
-            }
-            if (got == uint64_t(size)) {
-                image = {block, got, RoundToPages(got)};
-                ok = true;
-            }
-        }
+    if (size <= CartHeaderSize) {
+        Refuse("The image is too small to hold a game");
+        return false;
     }
-    gzclose(in);
-    Say(ok ? "OK\n" : "FAILED\n");
-    return ok;
+    return true;
+}
+
+// A plain or gzip file, read whole and inflated in memory, never past the
+// size limit (so a compressed bomb stops early).
+bool ReadStream(const char *path, std::vector<uint8_t> &bytes)
+{
+    std::vector<uint8_t> raw;
+    switch (Zorvan::ReadFileBounded(path, GzipSizeBound(MaxImageSize), raw)) {
+    case Zorvan::ReadResult::Ok: break;
+    case Zorvan::ReadResult::TooLarge: return SizeAccepted(MaxImageSize + 1);
+    case Zorvan::ReadResult::Missing: Refuse("The file does not exist"); return false;
+    case Zorvan::ReadResult::NotAFile: Refuse("The path names no file"); return false;
+    default: Refuse("The file cannot be read"); return false;
+    }
+    switch (GunzipBounded(raw, MaxImageSize, bytes)) {
+    case GunzipResult::Ok: return SizeAccepted(bytes.size());
+    case GunzipResult::TooLarge: return SizeAccepted(MaxImageSize + 1);
+    default: Refuse("The gzip data is damaged"); return false;
+    }
 }
 
 std::string Lower(std::string text)
@@ -92,10 +71,8 @@ std::string Lower(std::string text)
     return text;
 }
 
-bool ReadZip(const char *path, CartridgeImage &image)
+bool ReadZip(const char *path, std::vector<uint8_t> &bytes)
 {
-    if (LogFlags)
-        printConsole("Loading %s...", path);
     std::vector<Zorvan::String> names = ZorvanEngine::ZipMemberNames(path);
     if (names.empty()) {
         Say("FAILED TO OPEN\n");
@@ -113,16 +90,35 @@ bool ReadZip(const char *path, CartridgeImage &image)
         Say("FAILED\n");
         return false;
     }
-    std::vector<uint8_t> bytes;
-    ZorvanEngine::ZipReadStatus status = ZorvanEngine::ReadZipMember(path, *member, MaxImageSize + 1, bytes);
-    if (status == ZorvanEngine::ZipReadStatus::OpenFailed || status == ZorvanEngine::ZipReadStatus::Encrypted ||
-        status == ZorvanEngine::ZipReadStatus::NoMember) {
-        Say("FAILED TO OPEN FIRST FILE\n");
-        return false;
+    switch (ZorvanEngine::ReadZipMember(path, *member, MaxImageSize + 1, bytes)) {
+    case ZorvanEngine::ZipReadStatus::Ok: return SizeAccepted(bytes.size());
+    case ZorvanEngine::ZipReadStatus::TooLarge: return SizeAccepted(MaxImageSize + 1);
+    case ZorvanEngine::ZipReadStatus::OpenFailed:
+    case ZorvanEngine::ZipReadStatus::Encrypted:
+    case ZorvanEngine::ZipReadStatus::NoMember: Say("FAILED TO OPEN FIRST FILE\n"); return false;
+    default: Refuse("The zip archive is damaged"); return false;
     }
+}
+
+} // namespace
+
+bool ReadCartridgeBytes(const char *path, std::vector<uint8_t> &bytes)
+{
+    bytes.clear();
+    if (LogFlags)
+        printConsole("Loading %s...", path);
+    const bool ok = ZorvanEngine::IsZipArchive(path) ? ReadZip(path, bytes) : ReadStream(path, bytes);
+    if (!ok)
+        bytes.clear();
+    return ok;
+}
+
+bool PlaceCartridgeImage(const std::vector<uint8_t> &bytes, CartridgeImage &image)
+{
+    image = {};
     if (LogFlags)
         printConsole("Allocating %dkB...", int(bytes.size() / 1024));
-    uint8_t *block = status == ZorvanEngine::ZipReadStatus::Ok ? ImageBlock(bytes.size()) : nullptr;
+    auto *block = static_cast<uint8_t *>(TrackedAlloc(RoundToPages(bytes.size())));
     if (!block) {
         Say("FAILED to allocate memory.\n");
         return false;
@@ -131,14 +127,6 @@ bool ReadZip(const char *path, CartridgeImage &image)
     image = {block, bytes.size(), RoundToPages(bytes.size())};
     Say("OK\n");
     return true;
-}
-
-} // namespace
-
-bool ReadCartridgeImage(const char *path, CartridgeImage &image)
-{
-    image = {};
-    return ZorvanEngine::IsZipArchive(path) ? ReadZip(path, image) : ReadStream(path, image);
 }
 
 } // namespace Tavrin

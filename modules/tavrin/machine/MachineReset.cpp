@@ -109,8 +109,10 @@ void MachineReset()
         ResetIoRegisters();
     ResetTimers();
     ResetRendererWords();
-    if (MachineBlocks.oam)
+    if (MachineBlocks.oam) {
         ResetOam(MachineBlocks.oam);
+        RepeatFirstKilobyte(MachineBlocks.oam);
+    }
     ResetSoundFifos();
 
     ArmReset(&ConsoleCpu, 0);

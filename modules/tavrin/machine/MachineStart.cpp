@@ -6,6 +6,7 @@
 #include "modules/sounddriver/SoundDriver.h"
 #include "modules/tavrin/bus/MemoryBus.h"
 #include "modules/tavrin/cart/Eeprom.h"
+#include "modules/tavrin/cpu/ArmState.h"
 #include "modules/tavrin/machine/CartridgeImage.h"
 #include "modules/tavrin/machine/CartridgeServices.h"
 #include "modules/tavrin/machine/SoundFifo.h"
@@ -14,6 +15,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 namespace Tavrin {
 
@@ -111,103 +113,17 @@ bool CartridgeHeaderStep(const uint8_t *rom)
 
 } // namespace
 
-int MachineStart(const char *path)
+namespace {
+
+// Set once the start has read the battery file: only then does save memory
+// hold the game's save, and only then may shutdown write it back.
+bool BatteryInPlace = false;
+
+// Frees every block and puts the tables back on the idle page; writes no
+// file.
+void ReleaseMachine()
 {
-    MachineStopped = 0;
-    SaveRam = EepromRam = nullptr;
-    BiosLoaded = 0;
-    MachineBlocks = {};
-    DummyPage = IdlePage;
-    if (FlashSizeExp < 16)
-        FlashSizeExp = 16;
-    EepromSizeExp = EepromSizeExp < 6 ? 6 : EepromSizeExp > 16 ? 16 : EepromSizeExp;
-    // Until a dummy page of the machine's own exists, the tables keep the
-    // bus's built-in one.
-    MapConsoleMemory(MachineBlocks);
-
-    uint8_t *dummy = AllocKb("Allocating %dkB Dummy RAM...", PageSize);
-    if (!dummy)
-        return 0;
-    DummyPage = dummy;
-    for (int c = 0; c < 2; ++c) {
-        PcmBuffer[c] = AllocKb(c ? "Allocating %dkB buffer for sound channel B..."
-                                 : "Allocating %dkB buffer for sound channel A...",
-                               PcmBufferSize);
-        if (!PcmBuffer[c])
-            return 0;
-    }
-    ConsoleBlocks b;
-    if (!(b.bios = AllocStep("Allocating 16kB BIOS ROM...", BiosSize)))
-        return 0;
-    for (uint32_t i = 0; i < BiosSize; i += 4)
-        std::memcpy(b.bios + i, &BiosOpenBusWord, 4);
-    if (!(b.ewram = AllocKb("Allocating %dkB External Working RAM...", EwramSize)) ||
-        !(b.iwram = AllocStep("Allocating 32kB Internal Working RAM...", IwramSize)) ||
-        !(b.io = AllocKb("Allocating %dkB I/O...", IoSize)) ||
-        !(b.palette = AllocKb("Allocating %dkB Palette RAM...", PaletteSize)) ||
-        !(b.vram = AllocStep("Allocating 96kB VRAM...", VramSize)) ||
-        !(b.oam = AllocKb("Allocating %dkB Sprite RAM...", OamSize)))
-        return 0;
-    if (!AllocSaveRam())
-        return 0;
-    b.saveRam = SaveRam;
-    BgPalette = reinterpret_cast<uint16_t *>(b.palette);
-    ObjPalette = reinterpret_cast<uint16_t *>(b.palette + 0x200);
-    MachineBlocks = b;
-    MapConsoleMemory(MachineBlocks);
-
-    ReadBios(b.bios);
-    if (!(BiosLoaded & 1))
-        std::memcpy(b.bios, BuiltInVectors, sizeof BuiltInVectors);
-
-    CartridgeImage image;
-    if (!ReadCartridgeImage(path, image))
-        return 0;
-    MachineBlocks.cart = image.data;
-    MachineBlocks.cartSize = image.roundedSize;
-    MapConsoleMemory(MachineBlocks);
-    // The clock port writes over these bytes while it is enabled.
-    RtcKeepPortBytes(image.data + 0xC4);
-
-    const uint32_t flashSizeExp = FlashSizeExp;
-    if (!CartridgeHeaderStep(image.data))
-        return 0;
-    // A guess that changes the save memory's size gets a block of that size.
-    if (FlashSizeExp < 16)
-        FlashSizeExp = 16;
-    if (FlashSizeExp != flashSizeExp) {
-        if (!AllocSaveRam())
-            return 0;
-        MachineBlocks.saveRam = SaveRam;
-        MapConsoleMemory(MachineBlocks);
-    }
-
-    // Always the larger chip's 8 KB: a game can still turn out to use 14
-    // address bits after the guess, and the bytes must stay.
-    EepromRam = AllocKb("Allocating %dkB Cartridge Serial EEPROM...", EepromArraySize);
-    if (!EepromRam)
-        return 0;
-
-    if (LogFlags)
-        printConsole("Loading %s...", SaveFileName.c_str());
-    Say(LoadBatteryFile(SaveFileName.c_str()) ? "OK\n" : "FAILED\n");
-
-    Say("Initializing hardware and CPU...");
-    InitSoundDriver(MidiLogName.c_str());
-    MachineReset();
-    Say("OK\nStarting CPU...\n");
-    return 1;
-}
-
-void MachineShutdown()
-{
-    // The battery file decides itself whether save memory changed since
-    // start-up; memory erased to zero must reach the file too.
-    if (!SaveFileName.empty()) {
-        if (LogFlags)
-            printConsole("\nSaving %s...", SaveFileName.c_str());
-        Say(SaveBatteryFile(SaveFileName.c_str()) ? "OK\n" : "FAILED\n");
-    }
+    BatteryInPlace = false;
     // Nothing may point into the blocks once they are gone: the mixer stops
     // playing the direct-sound rings before they are freed.
     SetTone(4, 0, 0);
@@ -221,6 +137,129 @@ void MachineShutdown()
     DummyPage = IdlePage;
     MapConsoleMemory(MachineBlocks);
     FreeAllTracked();
+}
+
+bool StartOn(const char *path)
+{
+    MachineStopped = 0;
+    SaveRam = EepromRam = nullptr;
+    BiosLoaded = 0;
+    MachineBlocks = {};
+    DummyPage = IdlePage;
+    if (FlashSizeExp < 16)
+        FlashSizeExp = 16;
+    EepromSizeExp = EepromSizeExp < 6 ? 6 : EepromSizeExp > 16 ? 16 : EepromSizeExp;
+    // Until a dummy page of the machine's own exists, the tables keep the
+    // bus's built-in one.
+    MapConsoleMemory(MachineBlocks);
+
+    // The image is judged before anything is allocated.
+    std::vector<uint8_t> imageBytes;
+    if (!ReadCartridgeBytes(path, imageBytes))
+        return false;
+
+    uint8_t *dummy = AllocKb("Allocating %dkB Dummy RAM...", PageSize);
+    if (!dummy)
+        return false;
+    DummyPage = dummy;
+    for (int c = 0; c < 2; ++c) {
+        PcmBuffer[c] = AllocKb(c ? "Allocating %dkB buffer for sound channel B..."
+                                 : "Allocating %dkB buffer for sound channel A...",
+                               PcmBufferSize);
+        if (!PcmBuffer[c])
+            return false;
+    }
+    ConsoleBlocks b;
+    if (!(b.bios = AllocStep("Allocating 16kB BIOS ROM...", BiosSize)))
+        return false;
+    for (uint32_t i = 0; i < BiosSize; i += 4)
+        std::memcpy(b.bios + i, &BiosOpenBusWord, 4);
+    if (!(b.ewram = AllocKb("Allocating %dkB External Working RAM...", EwramSize)) ||
+        !(b.iwram = AllocStep("Allocating 32kB Internal Working RAM...", IwramSize)) ||
+        !(b.io = AllocKb("Allocating %dkB I/O...", IoSize)) ||
+        !(b.palette = AllocKb("Allocating %dkB Palette RAM...", PaletteSize)) ||
+        !(b.vram = AllocStep("Allocating 96kB VRAM...", VramSize)) ||
+        !(b.oam = AllocKb("Allocating %dkB Sprite RAM...", OamSize)))
+        return false;
+    if (!AllocSaveRam())
+        return false;
+    b.saveRam = SaveRam;
+    BgPalette = reinterpret_cast<uint16_t *>(b.palette);
+    ObjPalette = reinterpret_cast<uint16_t *>(b.palette + 0x200);
+    MachineBlocks = b;
+    MapConsoleMemory(MachineBlocks);
+
+    ReadBios(b.bios);
+    if (!(BiosLoaded & 1))
+        std::memcpy(b.bios, BuiltInVectors, sizeof BuiltInVectors);
+
+    CartridgeImage image;
+    if (!PlaceCartridgeImage(imageBytes, image))
+        return false;
+    imageBytes = {};
+    MachineBlocks.cart = image.data;
+    MachineBlocks.cartSize = image.roundedSize;
+    MapConsoleMemory(MachineBlocks);
+    // The clock port writes over these bytes while it is enabled.
+    RtcKeepPortBytes(image.data + 0xC4);
+
+    const uint32_t flashSizeExp = FlashSizeExp;
+    if (!CartridgeHeaderStep(image.data))
+        return false;
+    // A guess that changes the save memory's size gets a block of that size.
+    if (FlashSizeExp < 16)
+        FlashSizeExp = 16;
+    if (FlashSizeExp != flashSizeExp) {
+        if (!AllocSaveRam())
+            return false;
+        MachineBlocks.saveRam = SaveRam;
+        MapConsoleMemory(MachineBlocks);
+    }
+
+    // Always the larger chip's 8 KB: a game can still turn out to use 14
+    // address bits after the guess, and the bytes must stay.
+    EepromRam = AllocKb("Allocating %dkB Cartridge Serial EEPROM...", EepromArraySize);
+    if (!EepromRam)
+        return false;
+
+    if (LogFlags)
+        printConsole("Loading %s...", SaveFileName.c_str());
+    Say(LoadBatteryFile(SaveFileName.c_str()) ? "OK\n" : "FAILED\n");
+    BatteryInPlace = true;
+
+    Say("Initializing hardware and CPU...");
+    InitSoundDriver(MidiLogName.c_str());
+    // Nothing of the previous game or loaded state survives in the CPU:
+    // the banked registers start as the console's reset leaves them.
+    ConsoleCpu = ArmState{};
+    MachineReset();
+    Say("OK\nStarting CPU...\n");
+    return true;
+}
+
+} // namespace
+
+// A start that fails frees what it took and writes no file: the battery
+// file of a game that never ran stays as it was.
+int MachineStart(const char *path)
+{
+    BatteryInPlace = false;
+    if (StartOn(path))
+        return 1;
+    ReleaseMachine();
+    return 0;
+}
+
+void MachineShutdown()
+{
+    // The battery file decides itself whether save memory changed since
+    // start-up; memory erased to zero must reach the file too.
+    if (BatteryInPlace && !SaveFileName.empty()) {
+        if (LogFlags)
+            printConsole("\nSaving %s...", SaveFileName.c_str());
+        Say(SaveBatteryFile(SaveFileName.c_str()) ? "OK\n" : "FAILED\n");
+    }
+    ReleaseMachine();
 }
 
 } // namespace Tavrin

@@ -45,7 +45,10 @@ ConsoleGlue::ConsoleMachine const kMachine{
     reinterpret_cast<int *>(&MachineStopped), &SaveFileName,
 };
 
-constexpr ConsoleGlue::ExtensionText kExtensions[] = {{L"GameBoy Advance ROM", L".gba"}};
+// Images are also read gzip-compressed, and such files are named after the
+// compression (".gba.gz", ".agb.gz" or plain ".gz").
+constexpr ConsoleGlue::ExtensionText kExtensions[] = {{L"GameBoy Advance ROM", L".gba"},
+                                                      {L"GameBoy Advance ROM (gzip)", L".gz"}};
 constexpr ConsoleGlue::ModuleTexts kTexts{
     L"Tavrin (GameBoy Advance)", L"GameBoyAdvance",
     L"Nintendo GameBoy Advance<br>Tavrin 3.0<br><a href=\"https://quintar.invalid/\">Quintar home page</a>",

@@ -24,6 +24,12 @@ uint8_t ByteAt(const ArmState *s, uint32_t a)
 {
     if (a < 0x4000 && s->r[15] >= 0x4000)
         return uint8_t(0xFF00FF11u >> (8 * (a % 4)));
+    // Nothing answers here: the bus still holds the word the CPU fetched
+    // last, two instructions past this one.
+    if ((a >= 0x4000 && a < 0x02000000) || a >= 0x10000000) {
+        const uint32_t fetched = (s->r[15] + 4) & ~3u;
+        return ReadPageTable[fetched / PageSize][fetched % PageSize + a % 4];
+    }
     return ReadPageTable[a / PageSize][a % PageSize];
 }
 uint32_t AlignedWord(const ArmState *s, uint32_t a)
@@ -207,10 +213,8 @@ void StatusTransfer(ArmState *s, uint32_t op)
     const bool spsr = Bit(op, 22);
     if (!Bit(op, 21)) { // MRS
         const uint32_t *saved = SavedStatus(s);
-        if (!spsr)
-            WriteReg(s, Bits(op, 15, 12), s->cpsr);
-        else if (saved)
-            WriteReg(s, Bits(op, 15, 12), *saved);
+        // Without a saved status word (user, system) the current one is read.
+        WriteReg(s, Bits(op, 15, 12), spsr && saved ? *saved : s->cpsr);
         return;
     }
     const uint32_t value = Bit(op, 25) ? Rotr(Bits(op, 7, 0), 2 * Bits(op, 11, 8)) : s->r[Bits(op, 3, 0)];
@@ -218,6 +222,7 @@ void StatusTransfer(ArmState *s, uint32_t op)
     for (int field = 0; field < 4; ++field)
         if (Bit(op, 16 + field))
             mask |= 0xFFu << (8 * field);
+    mask &= 0xF00000FF; // bits 27-8 do not exist
     if (spsr) {
         if (uint32_t *saved = SavedStatus(s))
             *saved = (*saved & ~mask) | (value & mask);

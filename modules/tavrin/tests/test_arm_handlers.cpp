@@ -299,12 +299,9 @@ TEST_F(ArmHandlers, StatusRestoreAndPsrTransfers)
     m.ExecArm(DpImm(0x9, false, 15, 8, 0xF, 2) | 1u << 21 | 0); // MSR CPSR_f, #0xF0000000
     EXPECT_EQ(cpu.cpsr, 0xF0000010u);
 
-    cpu.cpsr = 0x1F;
-    cpu.r[0] = 0x1234;
-    m.ExecArm(0xE14F0000); // MRS r0, SPSR in system mode
-    EXPECT_EQ(cpu.r[0], 0x1234u);
 
     // Entering supervisor mode by MSR swaps r13/r14 and cuts the slice.
+    cpu.cpsr = 0x1F;
     cpu.r[13] = 0x1111;
     cpu.r13Svc = 0x2222;
     cpu.r[0] = 0x13;
@@ -315,6 +312,47 @@ TEST_F(ArmHandlers, StatusRestoreAndPsrTransfers)
     EXPECT_EQ(cpu.r[13], 0x2222u);
     EXPECT_EQ(cpu.r13Usr, 0x1111u);
     EXPECT_EQ(cpu.earlyExit, 1);
+}
+
+// MSR writes the fields it names and never the bits between the flags and
+// the control byte, which this CPU does not have; MRS of the saved status
+// in a mode without one reads the current status.
+TEST_F(ArmHandlers, PsrTransfersTouchOnlyBitsThatExist)
+{
+    constexpr uint32_t MrsSpsr = 0xE14F0000; // MRS r0, SPSR
+    struct Case {
+        const char *what;
+        uint32_t mode;       // status before, with flags Z and C set
+        uint32_t op;         // with r0 as the operand
+        uint32_t r0;
+        uint32_t cpsr, spsr, result; // status, the mode's saved status, r0 after
+    } const cases[] = {
+        {"CPSR_x", 0x1F, Msr(false, 2, 0), 0x0000FF00, 0x6000001F, 0x5A5A5A5A, 0x0000FF00},
+        {"CPSR_s", 0x1F, Msr(false, 4, 0), 0x00FF0000, 0x6000001F, 0x5A5A5A5A, 0x00FF0000},
+        {"CPSR_f", 0x1F, Msr(false, 8, 0), 0x9F000000, 0x9000001F, 0x5A5A5A5A, 0x9F000000},
+        {"CPSR_fsxc", 0x1F, Msr(false, 15, 0), 0xFFFFFF1F, 0xF000001F, 0x5A5A5A5A, 0xFFFFFF1F},
+        {"CPSR_c in user mode", 0x10, Msr(false, 1, 0), 0x0000001F, 0x60000010, 0x5A5A5A5A, 0x1F},
+        {"SPSR_fsxc", 0x12, Msr(true, 15, 0), 0xFFFFFFFF, 0x60000012, 0xF00000FF, 0xFFFFFFFF},
+        {"SPSR_sx", 0x12, Msr(true, 6, 0), 0xFFFFFFFF, 0x60000012, 0x5000005A, 0xFFFFFFFF},
+        {"SPSR in user mode", 0x10, Msr(true, 15, 0), 0xFFFFFFFF, 0x60000010, 0x5A5A5A5A, 0xFFFFFFFF},
+        {"MRS SPSR in IRQ mode", 0x12, MrsSpsr, 0, 0x60000012, 0x5000005A, 0x5000005A},
+        {"MRS SPSR in user mode", 0x10, MrsSpsr, 0, 0x60000010, 0x5A5A5A5A, 0x60000010},
+        {"MRS SPSR in system mode", 0x1F, MrsSpsr, 0, 0x6000001F, 0x5A5A5A5A, 0x6000001F},
+    };
+    for (const Case &c : cases) {
+        ArmSwitchMode(&cpu, 0x60000000 | c.mode);
+        cpu.earlyExit = 0; // the switch is set-up, not part of the step
+        uint32_t *spsr = ArmSpsrOf(&cpu, c.mode);
+        uint32_t unused = 0x5A5A5A5A;
+        if (!spsr)
+            spsr = &unused;
+        *spsr = c.mode == 0x12 ? 0x5000005A : 0x5A5A5A5A;
+        cpu.r[0] = c.r0;
+        m.ExecArm(c.op);
+        EXPECT_EQ(cpu.cpsr, c.cpsr) << c.what;
+        EXPECT_EQ(*spsr, c.spsr) << c.what;
+        EXPECT_EQ(cpu.r[0], c.result) << c.what;
+    }
 }
 
 TEST_F(ArmHandlers, CycleCosts)

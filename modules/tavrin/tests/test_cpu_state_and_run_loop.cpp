@@ -58,13 +58,31 @@ TEST(ArmStateRecord, EarlyExitOnlyForModeTAndI)
     EXPECT_EQ(s.irqRequest, 1u);
 }
 
+TEST(ArmStateRecord, IrqIsTakenInEveryModeWhileIIsClear)
+{
+    TestMachine m;
+    ArmState &s = ConsoleCpu;
+    for (uint32_t mode : {ModeUser, ModeSystem, ModeSupervisor, ModeAbort, ModeUndefined, ModeFiq, ModeIrq}) {
+        ArmReset(&s, 0);
+        ArmSwitchMode(&s, mode);
+        s.r[15] = 0x08000200;
+        s.irqRequest = 1;
+        ArmSwitchMode(&s, 0x40000000 | FlagI | mode);
+        EXPECT_FALSE(ArmEnterIrq(&s)) << std::hex << mode;
+        ArmSwitchMode(&s, 0x40000000 | mode);
+        ASSERT_TRUE(ArmEnterIrq(&s)) << std::hex << mode;
+        EXPECT_EQ(s.cpsr, 0x40000092u) << std::hex << mode;
+        EXPECT_EQ(s.spsrIrq, 0x40000000u | mode) << std::hex << mode;
+        EXPECT_EQ(s.r[14], 0x08000204u) << std::hex << mode;
+        EXPECT_EQ(s.r[15], 0x18u) << std::hex << mode;
+    }
+}
+
 TEST(ArmStateRecord, IrqEntry)
 {
     TestMachine m;
     ArmState &s = ConsoleCpu;
     s.irqRequest = 1;
-    s.cpsr = 0x13; // supervisor: waits even with I clear
-    EXPECT_FALSE(ArmEnterIrq(&s));
     s.cpsr = 0x9F;
     EXPECT_FALSE(ArmEnterIrq(&s));
     s.cpsr = 0x2000003F; // THUMB, system

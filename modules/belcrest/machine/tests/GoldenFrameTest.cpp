@@ -8,28 +8,36 @@
 #include <QImage>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <vector>
 
 namespace Belcrest::Test {
 namespace {
 
+// A rectangle of the picture, corners included.
+struct Region {
+    int x0, y0, x1, y1;
+    bool Contains(int x, int y) const { return x >= x0 && x <= x1 && y >= y0 && y <= y1; }
+};
+
 struct GoldenCase {
     const char *name;
     int pictureX, pictureY; // where the 256 x 192 picture lies in the author's capture
-    // A region (in picture coordinates) where the capture slips a column:
-    // there the frame must show what the tile bytes draw.
-    int modelX0, modelY0, modelX1, modelY1;
+    // Regions (in picture coordinates) where the capture is not what the
+    // program draws: there the frame must show what the VRAM bytes draw.
+    std::vector<Region> model;
 };
 
-constexpr int ShownWidth = 240, ShownHeight = 192;
+constexpr int ShownWidth = 256, ShownHeight = 192;
 
-// The 240 x 192 window the Master System shows: emulated columns 8-247.
+// The whole 256 x 192 picture the Master System shows.
 QImage ShownWindow()
 {
     QImage image(ShownWidth, ShownHeight, QImage::Format_RGB32);
     for (int y = 0; y < ShownHeight; ++y)
         for (int x = 0; x < ShownWidth; ++x)
-            image.setPixel(x, y, 0xFF000000u | Surface[size_t(y + 8) * VdpSurfaceWidth + size_t(x + 16)]);
+            image.setPixel(x, y, 0xFF000000u | Surface[size_t(y + 8) * VdpSurfaceWidth + size_t(x + 8)]);
     return image;
 }
 
@@ -56,9 +64,9 @@ TEST_P(GoldenFrameTest, ShownWindowEqualsTheAuthorsPicture)
     int wrong = 0, firstX = -1, firstY = -1;
     for (int y = 0; y < ShownHeight; ++y) {
         for (int x = 0; x < ShownWidth; ++x) {
-            const int px = x + 8, py = y; // picture coordinates
+            const int px = x, py = y; // picture coordinates
             QRgb want;
-            if (px >= c.modelX0 && px <= c.modelX1 && py >= c.modelY0 && py <= c.modelY1) {
+            if (std::any_of(c.model.begin(), c.model.end(), [&](const Region &r) { return r.Contains(px, py); })) {
                 const int index = ModelPixel(py, px);
                 const auto &rgb = Hooks.palette[size_t(index < 0 ? 0 : index)];
                 want = index < 0 ? 0 : QRgb(rgb[0] << 16 | rgb[1] << 8 | rgb[2]);
@@ -82,9 +90,14 @@ TEST_P(GoldenFrameTest, ShownWindowEqualsTheAuthorsPicture)
 }
 
 INSTANTIATE_TEST_SUITE_P(PublicPrograms, GoldenFrameTest,
-                         ::testing::Values(GoldenCase{"HelloWorld", 0, 0, 0, 0, -1, -1},
-                                           GoldenCase{"SMSAudio", 2, 16, 0, 0, -1, -1},
-                                           GoldenCase{"Sprite", 0, 0, 116, 93, 140, 100}),
+                         ::testing::Values(GoldenCase{"HelloWorld", 0, 0, {}},
+                                           GoldenCase{"SMSAudio", 2, 16, {}},
+                                           // Around the bats the capture slips a column; and
+                                           // the 61 unused sprite entries, all at X 0, Y 0
+                                           // with pattern 0 (opaque, red in the sprite
+                                           // palette), stack at columns 0-7 of lines 1-8,
+                                           // eight a line, which the capture does not show.
+                                           GoldenCase{"Sprite", 0, 0, {{116, 93, 140, 100}, {0, 1, 7, 8}}}),
                          [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace

@@ -80,7 +80,7 @@ TEST_F(LineStepTest, LineInterruptsFollowRegister10)
         std::vector<unsigned> fired, expected;
         do {
             LineHook(MachineCpu);
-            if (VdpStatus & VdpStatusLine) {
+            if (VdpLinePending) {
                 fired.push_back(CurrentLine);
                 EXPECT_EQ(MachineCpu.pendingInterrupt, 0x00FF);
                 VdpReadStatus();
@@ -171,6 +171,105 @@ TEST_F(LineStepTest, PauseGivesOneNmiPerPress)
         }
         EXPECT_EQ(count, nmis);
         MachineShutdown();
+    }
+}
+
+// A program that records each new value of port $7E in RAM from $C001 on:
+// the counter as a game's region check sees it over whole frames.
+TEST_F(LineStepTest, VCounterCountsAsTheNtscChipOverAFrame)
+{
+    const std::vector<uint8_t> code = {
+        0xF3,             // DI
+        0x21, 0x00, 0xC0, // LD HL,$C000
+        0xDB, 0x7E,       // loop: IN A,($7E)
+        0xBE,             // CP (HL)
+        0x28, 0xFB,       // JR Z,loop
+        0x23,             // INC HL
+        0x77,             // LD (HL),A
+        0x18, 0xF7,       // JR loop
+    };
+    ASSERT_TRUE(StartWithImage(folder, MakeImage(2, code)));
+    for (int frame = 0; frame < 3; ++frame)
+        ASSERT_EQ(MachineRunFrame(), 1);
+    std::vector<uint8_t> expected;
+    for (unsigned v = 0; v <= 0xDA; ++v)
+        expected.push_back(uint8_t(v));
+    for (unsigned v = 0xD5; v <= 0xFF; ++v)
+        expected.push_back(uint8_t(v));
+    // From the first wrap to 00: one whole frame, then 00 again.
+    const uint8_t *seen = CpuSpace.get() + 0xC001;
+    size_t start = 1;
+    while (start < 600 && !(seen[start] == 0 && seen[start - 1] == 0xFF))
+        ++start;
+    ASSERT_LT(start, 600u);
+    EXPECT_EQ(std::vector<uint8_t>(seen + start, seen + start + expected.size()), expected);
+    EXPECT_EQ(seen[start + expected.size()], 0);
+}
+
+// Port $7F: the CPU's position in its line, 0-255 over the line's cycles,
+// across the three parts of line 192, the long last step and EI's shadow.
+TEST_F(LineStepTest, HCounterFollowsTheCpuThroughTheLine)
+{
+    Start();
+    struct Case {
+        const char *name;
+        unsigned line, subStep;
+        int32_t slice, left, parked; // parked: cycles EI set aside (0: none)
+        uint8_t h;
+    };
+    const Case cases[] = {
+        {"start of a line", 10, 0, 216, 216, 0, 0},
+        {"one cycle in", 10, 0, 216, 215, 0, 1},
+        {"halfway", 10, 0, 216, 108, 0, 128},
+        {"last cycle", 10, 0, 216, 1, 0, 254},
+        {"an instruction past the end", 10, 0, 216, -7, 0, 254},
+        {"overshoot carried in", 10, 0, 216, 211, 0, 5},
+        {"line 192, first part", 192, 1, 72, 36, 0, 42},
+        {"line 192, second part", 192, 2, 72, 36, 0, 128},
+        {"line 192, third part", 192, 0, 72, 36, 0, 213},
+        {"long last step, its fourth line", 255, 0, 10152, 10152 - 3 * 216 - 108, 0, 128},
+        {"in EI's shadow", 10, 0, 216, 1, 108, 128},
+    };
+    for (const Case &c : cases) {
+        CurrentLine = uint8_t(c.line);
+        LineSubStep = uint8_t(c.subStep);
+        MachineCpu.linePeriod = c.slice;
+        MachineCpu.cyclesLeft = c.left;
+        MachineCpu.savedCyclesLeft = c.parked;
+        MachineCpu.IFF = c.parked ? Z80IffAfterEi : 0;
+        EXPECT_EQ(ReadPort(0x7F), c.h) << c.name;
+    }
+    // The long last step goes on counting lines up to FF.
+    CurrentLine = 255;
+    LineSubStep = 0;
+    MachineCpu.IFF = 0;
+    MachineCpu.linePeriod = 10152;
+    for (auto [done, v] : {std::pair{0, 0xF9}, std::pair{215, 0xF9}, std::pair{216, 0xFA}, std::pair{6 * 216, 0xFF},
+                           std::pair{10151, 0xFF}}) {
+        MachineCpu.cyclesLeft = 10152 - done;
+        EXPECT_EQ(ReadPort(0x7E), v) << done;
+    }
+}
+
+// The chip looks for a line's sprites whether or not the line is drawn: a
+// ninth sprite on a line sets the overflow flag in skipped frames too.
+TEST_F(LineStepTest, SpriteOverflowAlsoInSkippedFrames)
+{
+    Start();
+    VdpWriteRegister(1, 0x40);
+    VdpWriteRegister(5, 0xFF);
+    for (unsigned i = 0; i < 9; ++i) {
+        Vram[0x3F00 + i] = 99;
+        Vram[0x3F80 + 2 * i] = uint8_t(20 * i);
+    }
+    Vram[0x3F09] = 0xD0;
+    FrameSkip = 3;
+    for (int frame = 0; frame < 3; ++frame) {
+        const int refreshes = Hooks.refreshes;
+        VdpReadStatus();
+        ASSERT_EQ(MachineRunFrame(), 1);
+        EXPECT_EQ(VdpStatus & VdpStatusOverflow, VdpStatusOverflow) << "frame " << frame;
+        EXPECT_EQ(Hooks.refreshes - refreshes, frame == 0 ? 1 : 0) << "frame " << frame;
     }
 }
 

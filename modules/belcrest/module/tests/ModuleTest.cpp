@@ -107,7 +107,7 @@ TEST_F(BelcrestModuleTest, TheNameChoosesTheMachineAndCloseShutsItDownOnce)
     Frames(2);
     ASSERT_TRUE(Run(root / "game.sms")) << Console();
     EXPECT_EQ(MachineWord & MachineTypeMask, MachineMasterSystem);
-    EXPECT_EQ(Module().GetVideo()->GetScreenSize(), (Ondrel::Point{240, 192}));
+    EXPECT_EQ(Module().GetVideo()->GetScreenSize(), (Ondrel::Point{256, 192}));
     Module().Close();
     EXPECT_EQ(QuitFlag, 1);
     EXPECT_FALSE(Module().RunFrame());
@@ -166,10 +166,30 @@ TEST_F(BelcrestModuleTest, HandEditedSettingsOutOfRangeAreHarmless)
     Frames(5);
 }
 
+// Images that are not whole 8 KB pages run, padded; each program reads its
+// image's last byte through the mapper.
+TEST_F(BelcrestModuleTest, ImagesOfAnySizeRun)
+{
+    for (size_t size : {size_t(10000), size_t(16000), size_t(100352)}) {
+        SCOPED_TRACE(size);
+        size_t const last = size - 1;
+        uint16_t const address = uint16_t(0x8000 + last % 0x4000);
+        Z80Code code;
+        code.Start()({0x3E, int(last / 0x4000)}).StoreA(0xFFFF).LoadA(address).StoreA(0xC100).Forever();
+        std::vector<uint8_t> image = code.Image(size);
+        image[last] = 0x5A;
+        auto const path = root / ("sized" + std::to_string(size) + ".sms");
+        EngineTest::WriteFile(path, std::string(image.begin(), image.end()));
+        ASSERT_TRUE(Run(path)) << Console();
+        Frames(2);
+        EXPECT_EQ(CpuSpace[0xC100], 0x5A);
+    }
+}
+
 TEST_F(BelcrestModuleTest, AnImageThatFailsToStartLeavesItsMessageAndNothingOpen)
 {
-    EngineTest::WriteFile(root / "short.sms", std::string(20 * 1024 + 3, '\x11'));
-    EXPECT_FALSE(Run(root / "short.sms"));
+    EngineTest::WriteFile(root / "empty.sms", std::string());
+    EXPECT_FALSE(Run(root / "empty.sms"));
     EXPECT_NE(Console().find("CORRUPTED FILE"), std::string::npos) << Console();
     EXPECT_EQ(engine->GetActiveModule(), nullptr);
     // The next game starts clean.

@@ -26,7 +26,7 @@ protected:
             GTEST_SKIP() << "the public test programs are not there (QUINTAR_TESTROMS)";
         fs::path const bin = fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "bin";
         view = std::make_unique<QWidget>();
-        view->resize(520, 440);
+        view->resize(540, 440);
         view->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
         engine = std::make_unique<ZorvanEngine::Engine>(nullptr, nullptr, view.get(), Wide(bin));
@@ -59,12 +59,12 @@ TEST_F(BelcrestPictureTest, HelloWorldFillsTheViewDoubled)
     }
     QImage const shot = view->grab().toImage();
     Ondrel::Rect const rect = module->GetVideo()->m_renderRect;
-    ASSERT_EQ(rect.width, 480);
+    ASSERT_EQ(rect.width, 512);
     ASSERT_EQ(rect.height, 384);
     int wrong = 0;
     for (int y = 0; y < 192; ++y) {
-        for (int x = 0; x < 240; ++x) {
-            uint16_t const want = Ondrel::Rgb888To565(golden.pixel(x + 8, y) & 0xFFFFFF);
+        for (int x = 0; x < 256; ++x) {
+            uint16_t const want = Ondrel::Rgb888To565(golden.pixel(x, y) & 0xFFFFFF);
             for (int dy = 0; dy < 2; ++dy) {
                 for (int dx = 0; dx < 2; ++dx) {
                     uint32_t const got = shot.pixel(rect.x + 2 * x + dx, rect.y + 2 * y + dy) & 0xFFFFFF;

@@ -1,7 +1,6 @@
 // The public Master System programs through the headless runner and the
 // plug-in: each last frame, written as PNG, equals its author's picture
-// (the shown 240 x 192 window: columns 8-247), and SMSAudio starts playing
-// when button 1 is held.
+// (all 256 x 192), and SMSAudio starts playing when button 1 is held.
 #include "platform/ondrel/PixelFormat.h"
 #include "tools/testsupport/TestRoms.h"
 
@@ -11,8 +10,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -55,17 +56,17 @@ protected:
     }
 
     // Pixels of the frame that differ from the picture at (left, top) of the
-    // golden image, the shown window being its columns 8-247; colours are
-    // compared as the 16-bit display holds them. Pixels inside `skip`
-    // (picture coordinates) are not compared.
-    static int Differences(QImage const &frame, QImage const &golden, int left, int top, QRect skip = QRect())
+    // golden image; colours are compared as the 16-bit display holds them.
+    // Pixels inside `skip` are not compared.
+    static int Differences(QImage const &frame, QImage const &golden, int left, int top,
+                           std::vector<QRect> const &skip)
     {
         int count = 0;
         for (int y = 0; y < 192; ++y) {
-            for (int x = 0; x < 240; ++x) {
-                if (skip.contains(x + 8, y))
+            for (int x = 0; x < 256; ++x) {
+                if (std::any_of(skip.begin(), skip.end(), [&](QRect const &r) { return r.contains(x, y); }))
                     continue;
-                uint32_t const want = golden.pixel(left + x + 8, top + y) & 0xFFFFFF;
+                uint32_t const want = golden.pixel(left + x, top + y) & 0xFFFFFF;
                 uint32_t const got = frame.pixel(x, y) & 0xFFFFFF;
                 count += Ondrel::Rgb888To565(want) != Ondrel::Rgb888To565(got);
             }
@@ -83,17 +84,19 @@ TEST_F(BelcrestRunromTest, EachProgramsLastFrameIsItsAuthorsPicture)
     struct {
         char const *program;
         int left, top;
-        QRect skip;
+        std::vector<QRect> skip;
     } const cases[] = {
-        {"HelloWorld", 0, 0, QRect()},
+        {"HelloWorld", 0, 0, {}},
         // A bordered capture: the picture lies at (2, 16).
-        {"SMSAudio", 2, 16, QRect()},
-        // Around the bats the capture slips one column.
-        {"Sprite", 0, 0, QRect(QPoint(116, 93), QPoint(140, 100))},
+        {"SMSAudio", 2, 16, {}},
+        // Around the bats the capture slips one column, and it leaves out
+        // the unused sprite entries stacked at the top left (the machine's
+        // golden-frame test holds those against the VRAM bytes).
+        {"Sprite", 0, 0, {QRect(QPoint(116, 93), QPoint(140, 100)), QRect(QPoint(0, 1), QPoint(7, 8))}},
     };
     for (auto const &c : cases) {
         QImage const frame = Run(c.program, 30);
-        ASSERT_EQ(frame.size(), QSize(240, 192)) << c.program;
+        ASSERT_EQ(frame.size(), QSize(256, 192)) << c.program;
         EXPECT_EQ(Differences(frame, Golden(c.program), c.left, c.top, c.skip), 0) << c.program;
         EXPECT_NE(output.find(std::string(c.program) + ": "), std::string::npos) << output;
         EXPECT_NE(output.find(" frames/s"), std::string::npos) << output;
@@ -124,11 +127,10 @@ TEST_F(BelcrestRunromTest, HoldingButtonOneStartsSmsAudioPlaying)
     } const letters[] = {{12, 1}, {13, 1}, {6, 1}, {15, 1}, {9, 1}, {2, 18}, {8, 18}};
     QImage const stopped = Run("SMSAudio", 60);
     QImage const playing = Run("SMSAudio", 60, {"--press", "40:vkB:30"});
-    ASSERT_EQ(playing.size(), QSize(240, 192));
+    ASSERT_EQ(playing.size(), QSize(256, 192));
     for (int i = 0; i < 7; ++i) {
-        // The window starts at picture column 8: cell c is at window x 8c - 8.
-        uint64_t const before = CellMask(stopped, -8, 0, 22 + i, 2);
-        uint64_t const after = CellMask(playing, -8, 0, 22 + i, 2);
+        uint64_t const before = CellMask(stopped, 0, 0, 22 + i, 2);
+        uint64_t const after = CellMask(playing, 0, 0, 22 + i, 2);
         uint64_t const letter = CellMask(golden, 2, 16, letters[i].column, letters[i].row);
         EXPECT_EQ(before, CellMask(golden, 2, 16, 22 + i, 2)) << "STOPPED, letter " << i;
         EXPECT_EQ(after, letter) << "PLAYING, letter " << i;

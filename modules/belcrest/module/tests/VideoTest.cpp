@@ -111,7 +111,49 @@ TEST_F(BelcrestVideoTest, EachConsoleShowsItsWindow)
     EXPECT_EQ(Module().GetVideo()->m_lastSrc, (Ondrel::Rect{56, 32, 160, 144}));
     RunOn(Ondrel::PixelFormatXRGB8888, "idle.sms");
     Frames(1);
-    EXPECT_EQ(Module().GetVideo()->m_lastSrc, (Ondrel::Rect{16, 8, 240, 192}));
+    EXPECT_EQ(Module().GetVideo()->m_lastSrc, (Ondrel::Rect{8, 8, 256, 192})); // all 256 columns
+}
+
+// Tiles in name-table columns 0 and 31 of the top row: both are shown, and
+// register 0 bit 5 covers column 0's with the backdrop colour.
+TEST_F(BelcrestVideoTest, TheWholeLineIsShownAndBit5BlanksTheFirstColumn)
+{
+    RunOn(Ondrel::PixelFormatXRGB8888);
+    const auto put = [](uint16_t address, std::initializer_list<uint8_t> bytes) {
+        VdpWriteControl(uint8_t(address));
+        VdpWriteControl(uint8_t(0x40 | address >> 8));
+        for (uint8_t b : bytes)
+            VdpWriteData(b);
+    };
+    for (int row = 0; row < 8; ++row)
+        put(uint16_t(0x20 + 4 * row), {0xFF}); // pattern 1: colour 1 throughout
+    put(0x3800, {0x01, 0x00});                 // name table row 0, column 0
+    put(0x383E, {0x01, 0x00});                 // and column 31
+    VdpWriteControl(0x00);
+    VdpWriteControl(0xC0);
+    VdpWriteData(0x00); // colour 0: black
+    VdpWriteData(0x3F); // colour 1: white
+    VdpWriteControl(0x10);
+    VdpWriteControl(0xC0);
+    VdpWriteData(0x03); // sprite colour 0, the backdrop (register 7 = 0): red
+    VdpWriteRegister(2, 0xFF);
+    VdpWriteRegister(5, 0xFF);
+    Vram[0x3F00] = 0xD0; // no sprites
+    VdpWriteRegister(1, 0x40);
+    for (uint8_t reg0 : {0x04, 0x24}) {
+        VdpWriteRegister(0, reg0);
+        Frames(1);
+        const std::vector<uint32_t> shown = ShownFrame();
+        ASSERT_EQ(shown.size(), 256u * 192u);
+        const auto at = [&](int x, int y) { return shown[size_t(y) * 256 + size_t(x)]; };
+        for (int x : {0, 7})
+            EXPECT_EQ(at(x, 3), reg0 == 0x24 ? 0xFF0000u : 0xFFFFFFu) << "column " << x << ", register 0 " << int(reg0);
+        for (int x : {248, 255})
+            EXPECT_EQ(at(x, 3), 0xFFFFFFu) << "column " << x << ", register 0 " << int(reg0);
+        EXPECT_EQ(at(8, 3), 0u);
+        EXPECT_EQ(at(247, 3), 0u);
+        EXPECT_EQ(at(0, 8), reg0 == 0x24 ? 0xFF0000u : 0u) << "the next tile row";
+    }
 }
 
 } // namespace

@@ -125,6 +125,9 @@ TEST_F(RendererTest, Mode4Options)
         {"sprites shifted left", 0x0C, 0x40},
         {"left column blanked", 0x24, 0x40},
         {"display off shows the backdrop", 0x04, 0x00},
+        {"magnified sprites", 0x04, 0x41},
+        {"magnified tall sprites", 0x04, 0x43},
+        {"magnified sprites shifted left", 0x0C, 0x41},
     };
     for (const Case &c : cases) {
         Registers({{0, c.reg0}, {1, c.reg1}, {2, 0xFF}, {5, 0xFF}, {6, 0xFF}, {7, 0x0B}, {8, 0x03}});
@@ -166,6 +169,130 @@ TEST_F(RendererTest, Mode4SpriteEdges)
     for (int x = -8; x < 0; ++x)
         EXPECT_EQ(frame.at(51, x), Base32 + 17) << x;
     EXPECT_EQ(frame.at(51, 0), Base32 + 0);
+}
+
+// Sprite patterns at $2000: 1 opaque in colour 1, 2 with only the top-left
+// pixel set (colour 2).
+void SpritePatterns()
+{
+    for (unsigned p = 0; p < 32; ++p) {
+        Vram[0x2000 + 32 + p] = (p % 4 == 0) ? 0xFF : 0x00;
+        Vram[0x2000 + 64 + p] = (p == 1) ? 0x80 : 0x00;
+    }
+}
+
+void PutSprite(unsigned i, uint8_t x, uint8_t y, uint8_t pattern)
+{
+    Vram[0x3F00 + i] = y;
+    Vram[0x3F80 + 2 * i] = x;
+    Vram[0x3F81 + 2 * i] = pattern;
+}
+
+TEST_F(RendererTest, MagnifiedSpritePixelsAreTwoByTwo)
+{
+    SpritePatterns();
+    struct Case {
+        const char *name;
+        uint8_t reg1;
+        uint8_t pattern;
+        int width, height; // of the opaque block from (100, 50)
+    };
+    const Case cases[] = {
+        {"one pixel, plain", 0x40, 2, 1, 1},
+        {"one pixel, magnified", 0x41, 2, 2, 2},
+        {"whole pattern, magnified", 0x41, 1, 16, 16},
+        {"tall pattern pair, magnified", 0x43, 0, 16, 32}, // patterns 0 and 1: only 1 opaque
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::memset(Vram + 0x3F00, 0, 256);
+        PutSprite(0, 100, 49, c.pattern);
+        Vram[0x3F01] = 0xD0;
+        Registers({{1, c.reg1}, {2, 0xFF}, {5, 0xFF}, {6, 0xFF}});
+        const int tallOffset = c.pattern == 0 ? 16 : 0; // pattern 0 is clear: its rows come first
+        for (int line = 46; line < 90; ++line) {
+            const std::vector<int> got = RenderIndices<uint32_t>(line);
+            for (int x = 96; x < 120; ++x) {
+                const bool inside = x >= 100 && x < 100 + c.width && line >= 50 + tallOffset &&
+                                    line < 50 + c.height;
+                EXPECT_EQ(got[size_t(x)] != 0, inside) << "line " << line << ", column " << x;
+            }
+        }
+        ExpectModel(55, c.name);
+    }
+}
+
+TEST_F(RendererTest, EightSpritesALineAndTheNinthSetsOverflow)
+{
+    SpritePatterns();
+    Registers({{1, 0x40}, {2, 0xFF}, {5, 0xFF}, {6, 0xFF}});
+    for (unsigned count : {8u, 9u}) {
+        SCOPED_TRACE(count);
+        for (unsigned i = 0; i < count; ++i)
+            PutSprite(i, uint8_t(20 * i), 49, 1);
+        Vram[0x3F00 + count] = 0xD0;
+        VdpStatus = 0;
+        const std::vector<int> line = RenderIndices<uint32_t>(50);
+        for (unsigned i = 0; i < 8; ++i)
+            EXPECT_EQ(line[20 * i], 17) << "sprite " << i;
+        EXPECT_EQ(line[160], 0) << "a ninth sprite is not drawn";
+        EXPECT_EQ(VdpStatus, count == 9 ? VdpStatusOverflow : 0);
+        EXPECT_EQ(VdpReadStatus(), count == 9 ? VdpStatusOverflow : 0);
+        EXPECT_EQ(VdpStatus, 0) << "a status read clears it";
+        ExpectModel(50, "sprites on one line");
+    }
+}
+
+// Magnified sprites at the right and bottom edges, shifted or not, short or
+// tall, in every line: each line's pixels stay in its own row (right of
+// column 255 nothing is drawn), and what shows matches the model.
+TEST_F(RendererTest, MagnifiedSpritesAtTheEdgesStayInTheirRows)
+{
+    SpritePatterns();
+    std::vector<uint32_t> surface(size_t(VdpSurfaceWidth) * VdpSurfaceHeight);
+    for (uint8_t reg0 : {0x04, 0x0C}) {
+        for (uint8_t reg1 : {0x41, 0x43}) {
+            for (int x = 248; x <= 255; ++x) {
+                for (int y = 208; y <= 255; ++y) {
+                    // Sprite 0 at the edge (Y 208 ends the list there), sprite 1
+                    // across the same lines at the left.
+                    PutSprite(0, uint8_t(x), uint8_t(y), 1);
+                    PutSprite(1, 0, uint8_t(y), 1);
+                    Vram[0x3F02] = 0xD0;
+                    Registers({{0, reg0}, {1, reg1}, {2, 0xFF}, {5, 0xFF}, {6, 0xFF}, {8, uint8_t(x)}});
+                    std::fill(surface.begin(), surface.end(), 0x5A5A5A5Au);
+                    VdpFrameBuffer = surface.data();
+                    VdpInstallRenderers(32);
+                    for (int line = 0; line < 192; ++line) {
+                        CurrentLine = uint8_t(line);
+                        VdpLatchScroll();
+                        VdpModeTable[VdpMode].render(line);
+                    }
+                    const auto guard = [](uint32_t p) { return p == 0x5A5A5A5Au; };
+                    const long top = 8 * VdpSurfaceWidth, bottom = long(200) * VdpSurfaceWidth;
+                    ASSERT_TRUE(std::all_of(surface.begin(), surface.begin() + top, guard)) << x << ", " << y;
+                    ASSERT_TRUE(std::all_of(surface.begin() + bottom, surface.end(), guard)) << x << ", " << y;
+                    // No sprite pixel right of column 255, nor left of 0 unless
+                    // shifted there.
+                    for (int line = 0; line < 192; ++line) {
+                        const uint32_t *row = surface.data() + size_t(line + 8) * VdpSurfaceWidth + 8;
+                        for (int column = 256; column < 264; ++column)
+                            ASSERT_NE(row[column], Base32 + 17) << x << ", " << y << ", line " << line;
+                        for (int column = -8; column < 0 && reg0 == 0x04; ++column)
+                            ASSERT_NE(row[column], Base32 + 17) << x << ", " << y << ", line " << line;
+                    }
+                    for (int line : {0, 1, 15, 31}) {
+                        for (int column = 240; column < 256; ++column) {
+                            const uint32_t p = surface[size_t(line + 8) * VdpSurfaceWidth + size_t(column + 8)];
+                            ASSERT_EQ(IndexOf(p, Base32), ModelPixel(line, column))
+                                << "sprite at " << x << ", " << y << ", line " << line << ", column " << column;
+                        }
+                    }
+                }
+            }
+        }
+    }
+    VdpFrameBuffer = Surface.data();
 }
 
 TEST_F(RendererTest, PriorityAcrossAFineScrollEdge)

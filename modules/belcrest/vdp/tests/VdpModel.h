@@ -9,7 +9,7 @@
 
 namespace Belcrest::Test {
 
-inline constexpr int PixelZero = -1; // the pixel value 0 (mode 4's blanked left column)
+inline constexpr int PixelZero = -1; // the pixel value 0
 
 inline uint8_t VramByte(unsigned offset) { return Vram[offset & VramMask]; }
 
@@ -39,22 +39,29 @@ inline ModelTile TileOf(int line, int x)
     return {(s.firstColumn + k) & 31, (x + s.fine) % 8, v};
 }
 
+// The colour of the first of the line's first eight sprites that is
+// opaque at column x; each pixel covers 2 x 2 when magnified.
 inline int Mode4Sprite(int line, int x)
 {
     const unsigned sat = (VdpRegisters[5] & 0x7E) * 0x80u;
     const unsigned patterns = (VdpRegisters[6] & 0x04) * 0x800u;
     const int h = (VdpRegisters[1] & 2) ? 16 : 8;
-    for (int i = 0; i < 64 && VramByte(sat + i) != 0xD0; ++i) {
+    const int zoom = VdpRegisters[1] & 1;
+    int found = 0;
+    for (int i = 0; i < 64 && VramByte(sat + i) != 0xD0 && found < 8; ++i) {
         const int y = VramByte(sat + i);
-        const int top = y >= 240 ? y + 1 - 256 : y + 1;
-        if (line < top || line >= top + h)
+        int top = y + 1;
+        if (top + (h << zoom) > 256)
+            top -= 256;
+        if (line < top || line >= top + (h << zoom))
             continue;
+        ++found;
         const int sx = VramByte(sat + 128 + 2 * i) - ((VdpRegisters[0] & 8) ? 8 : 0);
-        if (x < sx || x >= sx + 8)
+        if (x < sx || x >= sx + (8 << zoom))
             continue;
         const unsigned number = VramByte(sat + 129 + 2 * i) & (h == 16 ? 0xFE : 0xFF);
-        const unsigned at = patterns + number * 32 + unsigned(line - top) * 4;
-        const int bit = 7 - (x - sx);
+        const unsigned at = patterns + number * 32 + unsigned((line - top) >> zoom) * 4;
+        const int bit = 7 - ((x - sx) >> zoom);
         int index = 0;
         for (int p = 0; p < 4; ++p)
             index |= ((VramByte(at + p) >> bit) & 1) << p;
@@ -66,10 +73,9 @@ inline int Mode4Sprite(int line, int x)
 
 inline int Mode4Pixel(int line, int x)
 {
-    if (!(VdpRegisters[1] & 0x40))
-        return 16 + (VdpRegisters[7] & 15);
-    if ((VdpRegisters[0] & 0x20) && x >= 0 && x < 8)
-        return PixelZero;
+    const int backdrop = 16 + (VdpRegisters[7] & 15);
+    if (!(VdpRegisters[1] & 0x40) || ((VdpRegisters[0] & 0x20) && x >= 0 && x < 8))
+        return backdrop;
     const ModelTile t = TileOf(line, x);
     const unsigned names = (VdpRegisters[2] & 0x0E) * 0x400u;
     const unsigned at = names + unsigned(t.v >> 3) * 64 + unsigned(t.column) * 2;
@@ -92,24 +98,26 @@ inline int TmsSprite(int line, int x)
     const unsigned sat = VdpTableBase[VdpSpriteTable];
     const unsigned patterns = VdpTableBase[VdpSpritePatterns];
     const int h = (VdpRegisters[1] & 2) ? 16 : 8;
+    const int zoom = VdpRegisters[1] & 1;
+    const int size = h << zoom;
     int found = 0;
     for (int i = 0; i < 32 && found < 8; ++i) {
         int y = VramByte(sat + 4 * i);
         if (y == 0xD0)
             break;
-        if (y > 256 - h)
+        if (y > 256 - size)
             y -= 256;
-        if (!(y < line && line <= y + h))
+        if (!(y < line && line <= y + size))
             continue;
         ++found;
         const uint8_t colour = VramByte(sat + 4 * i + 3);
         const int sx = VramByte(sat + 4 * i + 1) - ((colour & 0x80) ? 32 : 0);
-        if (!(colour & 15) || sx <= -h || x < sx || x >= sx + 16)
+        if (!(colour & 15) || sx <= -size || x < sx || x >= sx + (16 << zoom))
             continue;
         const unsigned name = VramByte(sat + 4 * i + 2) & (h == 16 ? 0xFC : 0xFF);
-        const unsigned at = patterns + name * 8 + unsigned(line - y - 1);
+        const unsigned at = patterns + name * 8 + unsigned((line - y - 1) >> zoom);
         const unsigned bits = VramByte(at) << 8 | (h == 16 ? VramByte(at + 16) : 0);
-        if (bits & (0x8000u >> (x - sx)))
+        if (bits & (0x8000u >> ((x - sx) >> zoom)))
             return colour & 15;
     }
     return 0;

@@ -62,14 +62,19 @@ TEST_F(VdpTest, ControlPort)
     Control(0x00, 0x41);
     EXPECT_EQ(VdpAddress, 0x0100);
 
-    VdpWriteControl(0x20);
-    VdpWriteData(0x01); // so does a data write
-    EXPECT_EQ(VdpLatchEmpty, 1);
-
-    VdpWriteControl(0x20);
-    VdpReadData(); // a data read does not
-    VdpWriteControl(0x42);
-    EXPECT_EQ(VdpAddress, 0x0220);
+    // So does a data access, read or write: the next control byte is a
+    // first byte again.
+    for (bool read : {false, true}) {
+        Control(0x00, 0x41);
+        VdpWriteControl(0x20);
+        if (read)
+            VdpReadData();
+        else
+            VdpWriteData(0x01);
+        EXPECT_EQ(VdpLatchEmpty, 1) << (read ? "read" : "write");
+        Control(0x30, 0x42);
+        EXPECT_EQ(VdpAddress, 0x0230) << (read ? "read" : "write");
+    }
 }
 
 TEST_F(VdpTest, ReadSetupPrefetches)
@@ -137,14 +142,21 @@ TEST_F(VdpTest, InterruptEnables)
     VdpWriteRegister(1, 0x00);
     EXPECT_EQ(MachineCpu.pendingInterrupt, Z80VectorNone);
 
-    VdpStatus = VdpStatusLine;
+    // The line flag is kept apart from the status byte, whose bit 6 is the
+    // sprite overflow; a status read acknowledges it all the same.
+    VdpLinePending = 1;
+    VdpStatus = VdpStatusOverflow;
     VdpWriteRegister(0, 0x14);
     EXPECT_EQ(MachineCpu.pendingInterrupt, Z80VectorNone) << "register 0 alone does not re-evaluate";
     VdpWriteRegister(1, 0x00);
     EXPECT_EQ(MachineCpu.pendingInterrupt, 0x00FF);
-    EXPECT_EQ(VdpReadStatus(), VdpStatusLine);
+    EXPECT_EQ(VdpReadStatus(), VdpStatusOverflow);
     EXPECT_EQ(MachineCpu.pendingInterrupt, Z80VectorNone);
+    EXPECT_EQ(VdpLinePending, 0);
     EXPECT_EQ(VdpStatus, 0);
+    VdpStatus = VdpStatusOverflow;
+    VdpWriteRegister(1, 0x00);
+    EXPECT_EQ(MachineCpu.pendingInterrupt, Z80VectorNone) << "overflow is no line interrupt";
 }
 
 TEST_F(VdpTest, RegistersAbove7OnlyWithTheMapper)
@@ -227,49 +239,39 @@ TEST_F(VdpTest, ScrollLatch)
 struct CollisionCase {
     const char *name;
     std::vector<std::pair<int, int>> sprites; // (x, y)
-    bool tall;
+    uint8_t reg1;                             // bit 1 16 x 16, bit 0 magnified
     int expected;
 };
 
-void PutSprites(bool tms, const std::vector<std::pair<int, int>> &sprites)
-{
-    const unsigned base = VdpTableBase[VdpSpriteTable];
-    for (size_t i = 0; i < sprites.size(); ++i) {
-        if (tms) {
-            Vram[base + 4 * i] = uint8_t(sprites[i].second);
-            Vram[base + 4 * i + 1] = uint8_t(sprites[i].first);
-        } else {
-            Vram[base + i] = uint8_t(sprites[i].second);
-            Vram[base + 128 + 2 * i] = uint8_t(sprites[i].first);
-        }
-    }
-    const size_t end = sprites.size();
-    if (end < (tms ? 32u : 64u))
-        Vram[base + (tms ? 4 * end : end)] = 0xD0;
-}
-
-TEST_F(VdpTest, SpriteCollisionInBothLayouts)
+// The TMS modes' frame-end test (mode 4 finds collisions on its pixels).
+TEST_F(VdpTest, TmsSpriteCollision)
 {
     const CollisionCase cases[] = {
-        {"apart", {{10, 10}, {30, 10}}, false, 0},
-        {"overlapping", {{10, 10}, {17, 17}}, false, 1},
-        {"touching edges do not collide", {{10, 10}, {18, 10}}, false, 0},
-        {"tall sprites reach further", {{10, 10}, {10, 25}}, true, 1},
-        {"short sprites do not", {{10, 10}, {10, 25}}, false, 0},
-        {"off-screen Y skipped", {{10, 200}, {12, 202}}, false, 0},
-        {"after 0xD0 ignored", {{10, 10}, {50, 0xD0}, {11, 11}}, false, 0},
-        {"third pair collides", {{10, 10}, {40, 40}, {44, 44}}, false, 1},
+        {"apart", {{10, 10}, {30, 10}}, 0x00, 0},
+        {"overlapping", {{10, 10}, {17, 17}}, 0x00, 1},
+        {"touching edges do not collide", {{10, 10}, {18, 10}}, 0x00, 0},
+        {"16 x 16 sprites reach further down", {{10, 10}, {10, 25}}, 0x02, 1},
+        {"and further right", {{10, 10}, {25, 10}}, 0x02, 1},
+        {"8 x 8 sprites do not", {{10, 10}, {10, 25}}, 0x00, 0},
+        {"magnified 8 x 8 sprites do", {{10, 10}, {25, 10}}, 0x01, 1},
+        {"magnified, 16 apart", {{10, 10}, {26, 10}}, 0x01, 0},
+        {"magnified 16 x 16, 31 apart", {{10, 10}, {41, 41}}, 0x03, 1},
+        {"off-screen Y skipped", {{10, 200}, {12, 202}}, 0x00, 0},
+        {"after 0xD0 ignored", {{10, 10}, {50, 0xD0}, {11, 11}}, 0x00, 0},
+        {"third pair collides", {{10, 10}, {40, 40}, {44, 44}}, 0x00, 1},
     };
-    for (bool tms : {false, true}) {
-        for (const CollisionCase &c : cases) {
-            SCOPED_TRACE(std::string(c.name) + (tms ? " (TMS)" : " (mode 4)"));
-            Fresh(tms ? MachineSg1000 : MachineMasterSystem);
-            VdpWriteRegister(5, tms ? 0x20 : 0x7E);
-            VdpWriteRegister(1, c.tall ? 0x02 : 0x00);
-            std::vector<std::pair<int, int>> sprites = c.sprites;
-            PutSprites(tms, sprites);
-            EXPECT_EQ(SpriteCollision(), c.expected);
+    for (const CollisionCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        Fresh(MachineSg1000);
+        VdpWriteRegister(5, 0x20);
+        VdpWriteRegister(1, c.reg1);
+        const unsigned base = VdpTableBase[VdpSpriteTable];
+        for (size_t i = 0; i < c.sprites.size(); ++i) {
+            Vram[base + 4 * i] = uint8_t(c.sprites[i].second);
+            Vram[base + 4 * i + 1] = uint8_t(c.sprites[i].first);
         }
+        Vram[base + 4 * c.sprites.size()] = 0xD0;
+        EXPECT_EQ(SpriteCollision(), c.expected);
     }
 }
 

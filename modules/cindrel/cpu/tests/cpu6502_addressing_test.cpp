@@ -102,33 +102,46 @@ TEST(Cpu6502Addressing, StackPointerWrapsWithinPageOne)
 
 struct CycleCase {
     const char *what;
-    std::vector<uint8_t> code; // at $03F0
+    std::vector<uint8_t> code; // at $03F0, or at origin
     uint8_t x, y, p;
     int cycles;
     uint16_t pc;
+    uint16_t origin = 0x03F0;
 };
 
-TEST(Cpu6502Addressing, CyclesHaveNoPageCrossingPenalty)
+TEST(Cpu6502Addressing, PageCrossingsCostReadsAndTakenBranchesACycle)
 {
     const CycleCase cases[] = {
         {"branch not taken", {0xD0, 0x05}, 0, 0, FlagR | FlagZ, 2, 0x03F2},
         {"branch taken in the same page", {0xD0, 0x05}, 0, 0, FlagR, 3, 0x03F7},
-        {"branch taken into the next page", {0xD0, 0x20}, 0, 0, FlagR, 3, 0x0412},
-        {"branch taken backwards into the previous page", {0xF0, 0x80}, 0, 0, FlagR | FlagZ, 3, 0x0372},
-        {"LDA $12FF,X crossing a page", {0xBD, 0xFF, 0x12}, 1, 0, FlagR, 4, 0x03F3},
-        {"LDA abs,Y crossing a page", {0xB9, 0xFF, 0x12}, 0, 1, FlagR, 4, 0x03F3},
-        {"LDA (zp),Y crossing a page", {0xB1, 0x40}, 0, 0xFF, FlagR, 5, 0x03F2},
-        {"STA abs,X", {0x9D, 0x00, 0x12}, 0, 0, FlagR, 5, 0x03F3},
-        {"INC abs,X", {0xFE, 0x00, 0x12}, 0, 0, FlagR, 7, 0x03F3},
+        {"branch taken into the next page", {0xD0, 0x20}, 0, 0, FlagR, 4, 0x0412},
+        {"branch taken backwards in the same page", {0xF0, 0x80}, 0, 0, FlagR | FlagZ, 3, 0x0372},
+        {"branch taken backwards into the previous page", {0xF0, 0xF0}, 0, 0, FlagR | FlagZ, 4, 0x03F2, 0x0400},
+        {"branch measured from the next instruction, already in the next page", {0xF0, 0x00}, 0, 0, FlagR | FlagZ, 3, 0x0400, 0x03FE},
+        {"LDA $12FE,X staying in the page", {0xBD, 0xFE, 0x12}, 1, 0, FlagR, 4, 0x03F3},
+        {"LDA $12FF,X crossing a page", {0xBD, 0xFF, 0x12}, 1, 0, FlagR, 5, 0x03F3},
+        {"LDA abs,Y crossing a page", {0xB9, 0xFF, 0x12}, 0, 1, FlagR, 5, 0x03F3},
+        {"LDY abs,X crossing a page", {0xBC, 0xFF, 0x12}, 1, 0, FlagR, 5, 0x03F3},
+        {"LDX abs,Y crossing a page", {0xBE, 0xFF, 0x12}, 0, 1, FlagR, 5, 0x03F3},
+        {"ADC abs,X staying in the page", {0x7D, 0x00, 0x12}, 1, 0, FlagR, 4, 0x03F3},
+        {"CMP abs,X crossing a page", {0xDD, 0x80, 0x12}, 0x80, 0, FlagR, 5, 0x03F3},
+        {"LDA abs,X wrapping at $FFFF", {0xBD, 0xFF, 0xFF}, 1, 0, FlagR, 5, 0x03F3},
+        {"LDA (zp),Y staying in the page", {0xB1, 0x40}, 0, 0x10, FlagR, 5, 0x03F2},
+        {"LDA (zp),Y crossing a page", {0xB1, 0x40}, 0, 0xFF, FlagR, 6, 0x03F2},
+        {"LDA (zp,X) never pays for a crossing", {0xA1, 0x3F}, 1, 0, FlagR, 6, 0x03F2},
+        {"LDA zp,X never pays for a crossing", {0xB5, 0xFF}, 1, 0, FlagR, 4, 0x03F2},
+        {"STA abs,X pays always, crossing or not", {0x9D, 0xFF, 0x12}, 1, 0, FlagR, 5, 0x03F3},
+        {"STA (zp),Y crossing a page", {0x91, 0x40}, 0, 0xFF, FlagR, 6, 0x03F2},
+        {"INC abs,X crossing a page", {0xFE, 0xFF, 0x12}, 1, 0, FlagR, 7, 0x03F3},
         {"JSR", {0x20, 0x00, 0x05}, 0, 0, FlagR, 6, 0x0500},
         {"BRK", {0x00}, 0, 0, FlagR, 7, 0x0000},
     };
     for (const CycleCase &c : cases) {
         ResetMachine();
         for (size_t i = 0; i < c.code.size(); ++i)
-            Ram[0x03F0 + i] = c.code[i];
+            Ram[c.origin + i] = c.code[i];
         Poke(0x0040, {0x01, 0x12});
-        Cpu6502State cpu = MakeCpu(0x03F0, c.p);
+        Cpu6502State cpu = MakeCpu(c.origin, c.p);
         cpu.X = c.x;
         cpu.Y = c.y;
         EXPECT_EQ(Step(cpu), c.cycles) << c.what;

@@ -29,9 +29,9 @@ TEST(Cpu6502Interrupt, EntryByCode)
 {
     constexpr uint8_t R = FlagR, I = FlagI, D = FlagD, B = FlagB, C = FlagC;
     const EntryCase cases[] = {
-        {"IRQ with I clear", IntIrq, R | D | C, true, 0xB000, R | I | C, R | D | C},
+        {"IRQ with I clear keeps D", IntIrq, R | D | C, true, 0xB000, R | I | D | C, R | D | C},
         {"IRQ with I set is ignored", IntIrq, R | I | D, false, 0, 0, 0},
-        {"NMI with I clear masks IRQs", IntNmi, R | D | C, true, 0x9000, R | I | C, R | D | C},
+        {"NMI with I clear masks IRQs", IntNmi, R | D | C, true, 0x9000, R | I | D | C, R | D | C},
         {"NMI with I set", IntNmi, R | I, true, 0x9000, R | I, R | I},
         {"IRQ pushes B clear even when P holds it", IntIrq, R | B, true, 0xB000, R | B | I, R},
         {"code 0 does nothing", IntNone, R, false, 0, 0, 0},
@@ -61,7 +61,7 @@ TEST(Cpu6502Interrupt, EntryByCode)
     }
 }
 
-TEST(Cpu6502Interrupt, BrkPushesBSetWhateverI)
+TEST(Cpu6502Interrupt, BrkPushesBSetWhateverIAndKeepsD)
 {
     for (uint8_t p : {uint8_t(FlagR | FlagD), uint8_t(FlagR | FlagI | FlagN)}) {
         ResetMachine();
@@ -73,7 +73,7 @@ TEST(Cpu6502Interrupt, BrkPushesBSetWhateverI)
         EXPECT_EQ(Ram[0x01FD], 0x04);
         EXPECT_EQ(Ram[0x01FC], 0x02) << "the return skips the padding byte";
         EXPECT_EQ(Ram[0x01FB], p | FlagB | FlagR);
-        EXPECT_EQ(cpu.P, (p & ~FlagD) | FlagI);
+        EXPECT_EQ(cpu.P, p | FlagI);
     }
 }
 
@@ -205,6 +205,135 @@ TEST(Cpu6502Interrupt, RtiThatClearsIWaitsForTheCountdown)
     EXPECT_EQ(cpu.PC, 0xB000);
     EXPECT_EQ(Ram[0x01FC], 0x07);
     EXPECT_EQ(cpu.cyclesLeft, 1000 - 7);
+}
+
+// STA $2000 at $0400 raises an NMI edge while it writes; INX follow. The
+// NMI handler at $9000 is a run of NOPs; the line hook records where the
+// CPU is and ends the frame.
+struct RaisedRun {
+    uint16_t hookPc;
+    int32_t hookCycles;
+    int hookCalls;
+    uint8_t x;
+    uint8_t pendingAfter;
+};
+
+RaisedRun RunWithNmiRaisedBy(Cpu6502State &cpu, int32_t cycles, uint8_t pending)
+{
+    Poke(0x0400, {0x8D, 0x00, 0x20, 0xE8, 0xE8, 0xE8}); // STA $2000 ; INX ; INX ; INX
+    for (int i = 0; i < 0x100; ++i)
+        Ram[0x9000 + i] = 0xEA;
+    cpu.pendingInterrupt = pending;
+    cpu.autoClear = 1;
+    cpu.cyclesLeft = cycles;
+    cpu.linePeriod = 1000;
+    OnWrite = [&](uint16_t address, uint8_t) {
+        if (address == 0x2000)
+            Cpu6502RaiseNmi(cpu);
+    };
+    RaisedRun run{};
+    OnLineHook = [&](Cpu6502State &c) {
+        if (++run.hookCalls == 1) {
+            run.hookPc = c.PC;
+            run.hookCycles = c.cyclesLeft;
+        }
+        FrameDone = run.hookCalls == 2 || c.PC >= 0x9000;
+        return 0;
+    };
+    Cpu6502RunFrame(cpu);
+    run.x = cpu.X;
+    run.pendingAfter = cpu.pendingInterrupt;
+    return run;
+}
+
+TEST(Cpu6502Interrupt, AnNmiRaisedDuringAnInstructionIsTakenAfterTheNext)
+{
+    ResetMachine();
+    SetVectors();
+    Cpu6502State cpu = MakeCpu(0x0400, FlagR | FlagI, 0xFD);
+    RaisedRun run = RunWithNmiRaisedBy(cpu, 100, IntNone);
+    EXPECT_EQ(run.x, 1) << "one INX between the write and the NMI";
+    EXPECT_EQ(Ram[0x01FC], 0x04) << "the NMI returns to the second INX";
+    // The countdown ran on as if the slice had not been cut: 100 - STA 4 -
+    // INX 2 - entry 7 = 87, then 44 NOPs.
+    EXPECT_EQ(run.hookPc, 0x9000 + 44);
+    EXPECT_EQ(run.hookCycles, -1);
+    EXPECT_EQ(cpu.cliDelay, 0);
+    EXPECT_EQ(cpu.nmiRaised, 0);
+
+    // The write uses up the slice: the line step runs after the next
+    // instruction, then the NMI is taken.
+    ResetMachine();
+    SetVectors();
+    cpu = MakeCpu(0x0400, FlagR | FlagI, 0xFD);
+    run = RunWithNmiRaisedBy(cpu, 4, IntNone);
+    EXPECT_EQ(run.x, 1);
+    EXPECT_EQ(run.hookPc, 0x0404);
+    EXPECT_EQ(run.hookCycles, -2);
+    EXPECT_EQ(Ram[0x01FC], 0x04) << "then the NMI, returning to the second INX";
+
+    // A pending IRQ waits behind the NMI and stays pending.
+    ResetMachine();
+    SetVectors();
+    cpu = MakeCpu(0x0400, FlagR | FlagI, 0xFD);
+    run = RunWithNmiRaisedBy(cpu, 100, IntIrq);
+    EXPECT_EQ(Ram[0x01FC], 0x04);
+    EXPECT_EQ(run.pendingAfter, IntIrq);
+}
+
+TEST(Cpu6502Interrupt, ADeviceCutsTheSliceToTakeItsIrqAndTheCountdownRunsOn)
+{
+    struct Case {
+        const char *what;
+        int32_t countdown; // before the write
+        int32_t cut;       // cycles asked for at the write
+        uint16_t returnTo; // where the IRQ returns to
+        uint16_t hookPc;   // where the line step then finds the CPU
+        int32_t hookCycles;
+    };
+    // STA $4017 (4 cycles) then NOPs from $0403; the handler at $B000 is
+    // NOPs too. 100 - 4 = 96 cycles after the write.
+    const Case cases[] = {
+        // 10 cycles: five NOPs, the IRQ (7), then 96 - 10 - 7 = 79: 40 NOPs.
+        {"cut inside the slice", 100, 10, 0x0408, 0xB000 + 40, -1},
+        // 9 cycles end inside the fifth NOP: the same.
+        {"cut inside an instruction", 100, 9, 0x0408, 0xB000 + 40, -1},
+        // Beyond the slice's end the slice ends first: 48 NOPs, then the
+        // line step and the IRQ.
+        {"cut beyond the slice", 100, 200, 0, 0x0403 + 48, 0},
+    };
+    for (const Case &c : cases) {
+        ResetMachine();
+        SetVectors();
+        Poke(0x0400, {0x8D, 0x17, 0x40});
+        for (int i = 0; i < 0x100; ++i)
+            Ram[0x0403 + i] = Ram[0xB000 + i] = 0xEA;
+        Cpu6502State cpu = MakeCpu(0x0400, FlagR, 0xFD);
+        cpu.autoClear = 1;
+        cpu.cyclesLeft = c.countdown;
+        cpu.linePeriod = 1000;
+        OnWrite = [&](uint16_t, uint8_t) {
+            cpu.pendingInterrupt = IntIrq;
+            Cpu6502EndSliceAfter(cpu, c.cut);
+        };
+        uint16_t hookPc = 0;
+        int32_t hookCycles = 0;
+        OnLineHook = [&](Cpu6502State &s) {
+            hookPc = s.PC;
+            hookCycles = s.cyclesLeft;
+            FrameDone = true;
+            return 0;
+        };
+        Cpu6502RunFrame(cpu);
+        EXPECT_EQ(hookPc, c.hookPc) << c.what;
+        EXPECT_EQ(hookCycles, c.hookCycles) << c.what;
+        if (c.returnTo) {
+            EXPECT_EQ(Ram[0x01FC], uint8_t(c.returnTo)) << c.what;
+            EXPECT_EQ(cpu.pendingInterrupt, IntNone) << c.what;
+        } else {
+            EXPECT_EQ(cpu.PC, 0xB000) << c.what << ": taken after the line step";
+        }
+    }
 }
 
 TEST(Cpu6502Interrupt, CliWithoutPendingIrqOrWithIClearOnlyClearsI)

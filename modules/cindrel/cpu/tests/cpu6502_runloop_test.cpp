@@ -1,5 +1,5 @@
 // The run loop: when LineHook is called, how its answer is used, machine
-// writes that steal cycles, and unknown opcodes.
+// writes that steal cycles, and the halting opcodes.
 #include "modules/cindrel/cpu/tests/TestMachine.h"
 
 #include "common/zorvan/ByteStream.h"
@@ -144,68 +144,45 @@ TEST(Cpu6502RunLoop, CyclesTakenByAMachineWriteShortenTheLine)
     EXPECT_EQ(HookCalls, 1);
 }
 
-// The documented NMOS opcodes; everything else is unknown.
-const std::set<int> &DocumentedOpcodes()
-{
-    static const std::set<int> ops = {
-        0x69, 0x65, 0x75, 0x6D, 0x7D, 0x79, 0x61, 0x71, // ADC
-        0x29, 0x25, 0x35, 0x2D, 0x3D, 0x39, 0x21, 0x31, // AND
-        0x0A, 0x06, 0x16, 0x0E, 0x1E,                   // ASL
-        0x90, 0xB0, 0xF0, 0x30, 0xD0, 0x10, 0x50, 0x70, // branches
-        0x24, 0x2C, 0x00,                               // BIT, BRK
-        0x18, 0xD8, 0x58, 0xB8,                         // CLC CLD CLI CLV
-        0xC9, 0xC5, 0xD5, 0xCD, 0xDD, 0xD9, 0xC1, 0xD1, // CMP
-        0xE0, 0xE4, 0xEC, 0xC0, 0xC4, 0xCC,             // CPX CPY
-        0xC6, 0xD6, 0xCE, 0xDE, 0xCA, 0x88,             // DEC DEX DEY
-        0x49, 0x45, 0x55, 0x4D, 0x5D, 0x59, 0x41, 0x51, // EOR
-        0xE6, 0xF6, 0xEE, 0xFE, 0xE8, 0xC8,             // INC INX INY
-        0x4C, 0x6C, 0x20,                               // JMP JSR
-        0xA9, 0xA5, 0xB5, 0xAD, 0xBD, 0xB9, 0xA1, 0xB1, // LDA
-        0xA2, 0xA6, 0xB6, 0xAE, 0xBE,                   // LDX
-        0xA0, 0xA4, 0xB4, 0xAC, 0xBC,                   // LDY
-        0x4A, 0x46, 0x56, 0x4E, 0x5E, 0xEA,             // LSR NOP
-        0x09, 0x05, 0x15, 0x0D, 0x1D, 0x19, 0x01, 0x11, // ORA
-        0x48, 0x08, 0x68, 0x28,                         // PHA PHP PLA PLP
-        0x2A, 0x26, 0x36, 0x2E, 0x3E,                   // ROL
-        0x6A, 0x66, 0x76, 0x6E, 0x7E,                   // ROR
-        0x40, 0x60,                                     // RTI RTS
-        0xE9, 0xE5, 0xF5, 0xED, 0xFD, 0xF9, 0xE1, 0xF1, // SBC
-        0x38, 0xF8, 0x78,                               // SEC SED SEI
-        0x85, 0x95, 0x8D, 0x9D, 0x99, 0x81, 0x91,       // STA
-        0x86, 0x96, 0x8E, 0x84, 0x94, 0x8C,             // STX STY
-        0xAA, 0xA8, 0xBA, 0x8A, 0x9A, 0x98,             // transfers
-    };
-    return ops;
-}
+constexpr uint8_t HaltingOpcodes[12] = {0x02, 0x12, 0x22, 0x32, 0x42, 0x52, 0x62, 0x72, 0x92, 0xB2, 0xD2, 0xF2};
 
-TEST(Cpu6502RunLoop, UnknownOpcodesAreOneByteNoOperations)
+TEST(Cpu6502RunLoop, AHaltingOpcodeStopsTheCpuButNotTheFrames)
 {
-    ASSERT_EQ(DocumentedOpcodes().size(), 151u);
-    int unknown = 0;
-    for (int op = 0; op < 256; ++op) {
-        if (DocumentedOpcodes().count(op))
-            continue;
-        ++unknown;
+    for (uint8_t op : HaltingOpcodes) {
         ResetMachine();
-        Poke(0x0400, {uint8_t(op), 0xA9, 0x01});
-        Cpu6502State cpu = MakeCpu(0x0400, 0xE5, 0xF0);
-        cpu.A = 0x11;
-        cpu.X = 0x22;
-        cpu.Y = 0x33;
+        Poke(0xFFFA, {0x00, 0x90});
+        Poke(0xC000, {0xE8, op, 0xE8}); // INX ; halt ; INX
+        Cpu6502State cpu = MakeCpu(0xC000, FlagR | FlagC, 0xFD);
+        cpu.cyclesLeft = 100;
+        int hooks = 0;
+        OnLineHook = [&](Cpu6502State &c) {
+            c.linePeriod = 100;
+            FrameDone = ++hooks % 3 == 0;
+            return int(IntNmi); // the NMIs of later lines are not taken
+        };
         LogAccesses = true;
-        EXPECT_EQ(Step(cpu), CycleTable[op]) << std::hex << op;
-        EXPECT_EQ(cpu.PC, 0x0401) << std::hex << op;
-        EXPECT_EQ(cpu.A, 0x11) << std::hex << op;
-        EXPECT_EQ(cpu.X, 0x22) << std::hex << op;
-        EXPECT_EQ(cpu.Y, 0x33) << std::hex << op;
-        EXPECT_EQ(cpu.P, 0xE5) << std::hex << op;
-        EXPECT_EQ(cpu.S, 0xF0) << std::hex << op;
-        EXPECT_TRUE(Accesses.empty()) << std::hex << op;
+        for (int frame = 0; frame < 4; ++frame)
+            EXPECT_EQ(Cpu6502RunFrame(cpu), 1) << std::hex << int(op);
+        EXPECT_EQ(hooks, 12) << std::hex << int(op) << ": one slice per line step while halted";
+        EXPECT_EQ(cpu.X, 1) << std::hex << int(op);
+        EXPECT_EQ(cpu.PC, 0xC001) << std::hex << int(op) << ": the PC stays on the opcode";
+        EXPECT_EQ(cpu.S, 0xFD) << std::hex << int(op);
+        EXPECT_EQ(cpu.P, FlagR | FlagC) << std::hex << int(op);
+        EXPECT_TRUE(Accesses.empty()) << std::hex << int(op);
+        EXPECT_EQ(cpu.halted, 1);
+
+        // Reset brings it back.
+        Poke(0xFFFC, {0x02, 0xC0});
+        Cpu6502Reset(cpu);
+        cpu.cyclesLeft = 4;
+        OnLineHook = nullptr;
+        Cpu6502RunFrame(cpu);
+        EXPECT_EQ(cpu.halted, 0);
+        EXPECT_EQ(cpu.X, 1) << "the INX after the halt runs after reset";
     }
-    EXPECT_EQ(unknown, 105);
 }
 
-TEST(Cpu6502RunLoop, UnknownOpcodeReport)
+TEST(Cpu6502RunLoop, AHaltIsReportedOnce)
 {
     struct Case {
         uint8_t trap;
@@ -215,7 +192,7 @@ TEST(Cpu6502RunLoop, UnknownOpcodeReport)
     };
     const Case cases[] = {
         {1, 0, 0x02, "[M6502 0] Unrecognized instruction: $02 at PC=$C123\n"},
-        {1, 0xDEADBEEF, 0xFF, "[M6502 DEADBEEF] Unrecognized instruction: $FF at PC=$C123\n"},
+        {1, 0xDEADBEEF, 0xF2, "[M6502 DEADBEEF] Unrecognized instruction: $F2 at PC=$C123\n"},
         {0, 0, 0x02, ""},
     };
     for (const Case &c : cases) {
@@ -225,12 +202,31 @@ TEST(Cpu6502RunLoop, UnknownOpcodeReport)
         cpu.trapUnknownOpcodes = c.trap;
         cpu.userWord = c.userWord;
         testing::internal::CaptureStdout();
-        int cycles = Step(cpu);
+        for (int i = 0; i < 3; ++i)
+            Step(cpu);
         std::fflush(stdout);
         EXPECT_EQ(testing::internal::GetCapturedStdout(), c.want);
-        EXPECT_EQ(cycles, CycleTable[c.opcode]);
-        EXPECT_EQ(cpu.PC, 0xC124);
+        EXPECT_EQ(cpu.PC, 0xC123);
     }
+}
+
+TEST(Cpu6502RunLoop, ALoadedStateRunsAgainAndHaltsAnewOnAHaltingOpcode)
+{
+    ResetMachine();
+    Poke(0x0400, {0x02});
+    Poke(0x0500, {0xE8});
+    Cpu6502State cpu = MakeCpu(0x0400);
+    Step(cpu);
+    ASSERT_EQ(cpu.halted, 1);
+    Cpu6502State saved = MakeCpu(0x0500);
+    saved.linePeriod = 114;
+    Zorvan::ByteWriter out;
+    Cpu6502WriteImage(saved, out);
+    Zorvan::ByteReader in(out.bytes());
+    ASSERT_TRUE(Cpu6502ReadImage(cpu, in));
+    EXPECT_EQ(cpu.halted, 0);
+    Step(cpu);
+    EXPECT_EQ(cpu.X, 1);
 }
 
 TEST(Cpu6502RunLoop, StateBetweenFramesCarriesOver)

@@ -68,9 +68,11 @@ void PresentFrame() { ++StandIns.presents; }
 void SetPaletteColor(int index, int red, int green, int blue)
 {
     ++StandIns.paletteCalls;
-    StandIns.colors[index & 63][0] = uint8_t(red);
-    StandIns.colors[index & 63][1] = uint8_t(green);
-    StandIns.colors[index & 63][2] = uint8_t(blue);
+    if (index < 0 || index >= EmphasisColourCount)
+        return;
+    StandIns.colors[index][0] = uint8_t(red);
+    StandIns.colors[index][1] = uint8_t(green);
+    StandIns.colors[index][2] = uint8_t(blue);
 }
 
 void ReadPadState()

@@ -21,7 +21,7 @@ struct StandInRecord {
     // Video.
     int presents = 0;
     int paletteCalls = 0;
-    uint8_t colors[64][3] = {};
+    uint8_t colors[EmphasisColourCount][3] = {};
     // Input: the player-1 byte ReadPadState delivers.
     uint8_t pad = 0;
     int padReads = 0;

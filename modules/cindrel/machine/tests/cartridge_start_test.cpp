@@ -296,7 +296,7 @@ TEST_F(CartridgeStart, PaletteFiles)
             EXPECT_NE(Console().find(line), std::string::npos) << c.palette << ":\n" << Console();
         else
             EXPECT_EQ(Console().find("Loaded"), std::string::npos);
-        EXPECT_EQ(StandIns.paletteCalls, 64);
+        EXPECT_EQ(StandIns.paletteCalls, EmphasisColourCount) << "the 64 colours under each emphasis";
         if (c.loaded >= 2) {
             EXPECT_EQ(StandIns.colors[1][0], c.loaded == 64 ? 1 : 4);
         }

@@ -146,7 +146,7 @@ TEST_F(FrameLoop, LightSenseBitFollowsSpriteZeroOutsideVerticalBlank)
 
 TEST_F(FrameLoop, MemoryMap)
 {
-    ASSERT_TRUE(Start(IdleCartridge()));
+    ASSERT_TRUE(Start(IdleCartridge().RamPages(2)));
     WriteMemory(0x0123, 0x5A);
     for (uint16_t mirror : {0x0123, 0x0923, 0x1123, 0x1923})
         EXPECT_EQ(ReadMemory(mirror), 0x5A);
@@ -168,7 +168,8 @@ TEST_F(FrameLoop, MemoryMap)
     WriteMemory(0x8000, uint8_t(rom + 1));
     EXPECT_EQ(ReadMemory(0x8000), rom);
     // With ROM banked in at $6000, writes there are dropped; with another
-    // RAM page they land where they are read.
+    // RAM page they land where they are read; a page beyond the board's RAM
+    // takes nothing.
     FetchMap[3] = RomBuffer;
     WriteMemory(0x6001, 0x22);
     EXPECT_EQ(RomBuffer[1], 0xEA);
@@ -177,6 +178,9 @@ TEST_F(FrameLoop, MemoryMap)
     EXPECT_EQ(ReadMemory(0x6002), 0x33);
     EXPECT_EQ(CpuSpace[0x8002], 0x33);
     EXPECT_EQ(CpuSpace[0x6002], 0);
+    FetchMap[3] = CpuSpace + 0xA000;
+    WriteMemory(0x6003, 0x44);
+    EXPECT_EQ(CpuSpace[0xA003], 0);
     // Sound registers go to the sound unit.
     WriteMemory(0x4003, 0x99);
     EXPECT_EQ(StandIns.lastApuRegister, 3);

@@ -44,8 +44,8 @@ TEST_F(PpuRegisterTest, WriteToggleIsSharedAndStoredAsZeroOneTwo)
     } const steps[] = {
         {0x2006, 0x21, 1}, {0x2005, 0x10, 0}, // a $2005 finishes a $2006 pair
         {0x2005, 0x20, 2}, {0x2006, 0x00, 0}, // and a $2006 a $2005 pair
-        {0x2005, 0x30, 2}, {0x2002, 0x00, 0}, // a $2002 write ends any pair
-        {0x2006, 0x3F, 1},
+        {0x2005, 0x30, 2}, {0x2002, 0x00, 2}, // $2002 is read-only: the pair goes on
+        {0x2005, 0x40, 0}, {0x2006, 0x3F, 1},
     };
     for (const Step &s : steps) {
         WriteMemory(s.reg, s.value);
@@ -82,10 +82,13 @@ TEST_F(PpuRegisterTest, DataPortReadsAndWrites)
     ReadMemory(0x2007);
     EXPECT_EQ(ReadMemory(0x2007), 0x11);
     EXPECT_EQ(ReadMemory(0x2007), 0x22);
-    // Writes refill the buffer from the next address.
+    // Writes leave the buffer as the last read filled it: here with $22,
+    // read from $2001 above.
+    ReadMemory(0x2007);
     SetAddress(0x2000);
     WriteMemory(0x2007, 0x33);
-    EXPECT_EQ(ReadMemory(0x2007), 0x22);
+    WriteMemory(0x2007, 0x44);
+    EXPECT_EQ(ReadMemory(0x2007), 0x00) << "the byte $2002 held when the last read passed it";
     // Increment of 32.
     WriteMemory(0x2000, 0x04);
     SetAddress(0x2400);
@@ -105,15 +108,18 @@ TEST_F(PpuRegisterTest, DataPortReadsAndWrites)
     EXPECT_EQ(VromBuffer[0], 0);
 }
 
-TEST_F(PpuRegisterTest, PaletteWrites)
+TEST_F(PpuRegisterTest, PaletteWritesAndTheirMirrors)
 {
     ASSERT_TRUE(Start(IdleCartridge()));
+    // $3F10/$3F14/$3F18/$3F1C and $3F00/$3F04/$3F08/$3F0C are one entry
+    // each; the 32 entries repeat up to $3FFF.
     const struct {
         uint16_t address;
         std::vector<uint16_t> stored;
     } cases[] = {
         {0x3F00, {0x3F00, 0x3F10}}, {0x3F10, {0x3F00, 0x3F10}}, {0x3F20, {0x3F00, 0x3F10}},
-        {0x3F04, {0x3F04}},         {0x3F14, {0x3F14}},         {0x3FFF, {0x3F1F}},
+        {0x3F04, {0x3F04, 0x3F14}}, {0x3F14, {0x3F04, 0x3F14}}, {0x3F1C, {0x3F0C, 0x3F1C}},
+        {0x3F05, {0x3F05}},         {0x3F15, {0x3F15}},         {0x3FFF, {0x3F1F}},
     };
     uint8_t value = 1;
     for (const auto &c : cases) {
@@ -130,50 +136,182 @@ TEST_F(PpuRegisterTest, PaletteWrites)
     }
 }
 
-TEST_F(PpuRegisterTest, StatusReadsAndWrites)
+TEST_F(PpuRegisterTest, PaletteReadsArriveAtOnceAndBufferTheNameTableBeneath)
 {
     ASSERT_TRUE(Start(IdleCartridge()));
-    // Registers 0, 1, 3, 5, 6 read as $2002, clearing bit 7 and the toggle.
-    for (uint16_t reg : {0x2000, 0x2001, 0x2002, 0x2003, 0x2005, 0x2006, 0x3FF8}) {
-        PpuRegisters[2] = 0xC5;
-        WriteToggle = 2;
-        EXPECT_EQ(ReadMemory(reg), 0xC5) << std::hex << reg;
-        EXPECT_EQ(PpuRegisters[2], 0x45);
-        EXPECT_EQ(WriteToggle, 0);
+    SetMirroring(4);
+    VideoSpace[0x3F05] = 0x16;
+    VideoSpace[0x3F04] = 0x2A;
+    VideoSpace[0x2F05] = 0x77; // under $3F05
+    VideoSpace[0x2F25] = 0x78; // under $3F25
+    VideoSpace[0x2F06] = 0x79;
+    const struct {
+        const char *what;
+        uint16_t address;
+        uint8_t mask; // $2001
+        uint8_t want;
+        uint8_t buffered;
+    } cases[] = {
+        {"an entry at once", 0x3F05, 0x00, 0x16, 0x77},
+        {"through a mirror, the top bits from the latch", 0x3F25, 0x00, 0x16, 0x78},
+        {"the latch's top two bits", 0x3FC5, 0x00, 0xC0 | 0x16, 0},
+        {"$3F14 is $3F04", 0x3F14, 0x00, 0x2A, 0},
+        {"in grey mode, $16 reads as $10", 0x3F05, 0x01, 0x10, 0x77},
+    };
+    for (const auto &c : cases) {
+        WriteMemory(0x2001, c.mask);
+        SetAddress(c.address); // the low address byte is the latch's value
+        ReadBuffer = 0x55;
+        EXPECT_EQ(ReadMemory(0x2007), c.want) << c.what;
+        if (c.buffered)
+            EXPECT_EQ(ReadBuffer, c.buffered) << c.what;
+        EXPECT_EQ(VramAddress, c.address + 1) << c.what;
     }
-    // Any write copies bits 0-4 into $2002; a $2002 write clears bit 7.
+    // The name-table byte beneath comes out of the buffer at the next read.
+    WriteMemory(0x2001, 0);
+    SetAddress(0x3F05);
+    ReadMemory(0x2007);
+    SetAddress(0x2F06);
+    EXPECT_EQ(ReadMemory(0x2007), 0x77);
+    EXPECT_EQ(ReadMemory(0x2007), 0x79);
+}
+
+TEST_F(PpuRegisterTest, WriteOnlyRegistersReadTheIoLatch)
+{
+    ASSERT_TRUE(Start(IdleCartridge()));
+    // Any write fills the latch; the write-only registers read it back and
+    // change nothing.
     PpuRegisters[2] = 0xE0;
-    WriteMemory(0x2003, 0x1B);
-    EXPECT_EQ(PpuRegisters[2], 0xFB);
-    WriteMemory(0x2002, 0x04);
-    EXPECT_EQ(PpuRegisters[2], 0x64);
-    // Sprite RAM through $2003/$2004; reads advance too.
+    WriteMemory(0x2006, 0x21); // toggle 1
+    WriteMemory(0x2003, 0xA5);
+    for (uint16_t reg : {0x2000, 0x2001, 0x2003, 0x2005, 0x2006, 0x3FF8, 0x2FFD}) {
+        EXPECT_EQ(ReadMemory(reg), 0xA5) << std::hex << reg;
+        EXPECT_EQ(PpuRegisters[2], 0xE0) << std::hex << reg << ": the blank flag stays";
+        EXPECT_EQ(WriteToggle, 1) << std::hex << reg;
+    }
+    // $2002 is read-only: a write fills the latch and nothing else.
+    WriteMemory(0x2002, 0x1F);
+    EXPECT_EQ(PpuRegisters[2], 0xE0);
+    EXPECT_EQ(WriteToggle, 1);
+    // A $2002 read: status bits 5-7, bits 0-4 from the latch; it clears
+    // the blank flag and the toggle.
+    EXPECT_EQ(ReadMemory(0x2002), 0xFF);
+    EXPECT_EQ(PpuRegisters[2], 0x60);
+    EXPECT_EQ(WriteToggle, 0);
+    EXPECT_EQ(ReadMemory(0x2002), 0x7F);
+    WriteMemory(0x2000, 0x00);
+    EXPECT_EQ(ReadMemory(0x2002), 0x60);
+}
+
+TEST_F(PpuRegisterTest, SpriteRamThroughItsPorts)
+{
+    ASSERT_TRUE(Start(IdleCartridge()));
+    // Writes advance the address, wrapping.
     WriteMemory(0x2003, 0xFE);
     WriteMemory(0x2004, 1);
     WriteMemory(0x2004, 2);
-    WriteMemory(0x2004, 3);
+    WriteMemory(0x2004, 0xFF);
     EXPECT_EQ(SpriteRam[0xFE], 1);
     EXPECT_EQ(SpriteRam[0xFF], 2);
-    EXPECT_EQ(SpriteRam[0x00], 3);
-    WriteMemory(0x2003, 0xFF);
-    EXPECT_EQ(ReadMemory(0x2004), 2);
-    EXPECT_EQ(ReadMemory(0x2004), 3);
+    EXPECT_EQ(SpriteRam[0x00], 0xFF);
+    EXPECT_EQ(PpuRegisters[3], 0x01);
+    // Reads do not; attribute bytes (the third of each sprite) read back
+    // without bits 2-4.
+    const struct {
+        uint8_t address;
+        uint8_t stored;
+        uint8_t want;
+    } reads[] = {{0xFF, 2, 2}, {0x00, 0xFF, 0xFF}, {0x02, 0xFF, 0xE3}, {0x06, 0x1C, 0x00}, {0xFE, 0xFF, 0xE3}};
+    for (const auto &r : reads) {
+        SpriteRam[r.address] = r.stored;
+        WriteMemory(0x2003, r.address);
+        EXPECT_EQ(ReadMemory(0x2004), r.want) << std::hex << int(r.address);
+        EXPECT_EQ(ReadMemory(0x2004), r.want) << std::hex << int(r.address) << ": the address stays";
+        EXPECT_EQ(PpuRegisters[3], r.address);
+    }
 }
 
-TEST_F(PpuRegisterTest, GreyModeHandsOnAveragedColours)
+TEST_F(PpuRegisterTest, EnablingNmiInsideVerticalBlankRaisesIt)
 {
     ASSERT_TRUE(Start(IdleCartridge()));
-    const int calls = StandIns.paletteCalls;
-    WriteMemory(0x2001, 0x19);
-    EXPECT_EQ(StandIns.paletteCalls, calls + 64);
-    // $0012B0: (0 + 2 * $12 + $B0) / 4.
-    const int grey = (0 + 2 * 0x12 + 0xB0) >> 2;
-    EXPECT_EQ(StandIns.colors[2][0], grey);
-    EXPECT_EQ(StandIns.colors[2][1], grey);
-    WriteMemory(0x2001, 0x1F); // bit 0 unchanged: nothing handed on
-    EXPECT_EQ(StandIns.paletteCalls, calls + 64);
-    WriteMemory(0x2001, 0x18);
-    EXPECT_EQ(StandIns.colors[2][2], 0xB0);
+    const struct {
+        const char *what;
+        uint8_t status;
+        uint8_t before, after;
+        int lineStep;
+        bool raised;
+    } cases[] = {
+        {"enabled inside the blank", 0x80, 0x00, 0x80, 3, true},
+        {"enabled outside the blank", 0x00, 0x00, 0x80, 0, false},
+        {"already enabled", 0x80, 0x80, 0x84, 3, false},
+        {"disabled", 0x80, 0x80, 0x00, 3, false},
+        {"the blank's own NMI step is still to come", 0x80, 0x00, 0x80, 2, false},
+    };
+    for (const auto &c : cases) {
+        WriteMemory(0x2000, c.before);
+        PpuRegisters[2] = c.status;
+        LineStep = c.lineStep;
+        Cpu.nmiRaised = 0;
+        Cpu.cliDelay = 0;
+        Cpu.cyclesLeft = 50;
+        WriteMemory(0x2000, c.after);
+        EXPECT_EQ(Cpu.nmiRaised, c.raised) << c.what;
+        EXPECT_EQ(Cpu.cyclesLeft, c.raised ? 1 : 50) << c.what << ": the slice ends after the next instruction";
+    }
+    Cpu.nmiRaised = 0;
+    Cpu.cliDelay = 0;
+    Cpu6502Reset(Cpu);
+}
+
+// Each frame the program waits for the blank's NMI, turns NMI off, waits
+// about 1000 cycles and turns it on again, still inside the blank: the
+// console takes a second NMI then. The NMI handler counts at $10.
+TEST_F(PpuRegisterTest, AGameTurningNmiOnLateInTheBlankGetsItsNmi)
+{
+    CartridgeBuilder cart(1, 1);
+    cart.Code(0xC000, {0xA9, 0x80, 0x8D, 0x00, 0x20,             // loop: LDA #$80 / STA $2000
+                       0xA5, 0x10, 0xC5, 0x11, 0xF0, 0xFA,       // wait: LDA $10 / CMP $11 / BEQ wait
+                       0x85, 0x11,                               // STA $11
+                       0xA9, 0x00, 0x8D, 0x00, 0x20,             // LDA #0 / STA $2000
+                       0xA0, 0xC8, 0x88, 0xD0, 0xFD,             // LDY #200 / d: DEY / BNE d
+                       0xA9, 0x80, 0x8D, 0x00, 0x20,             // LDA #$80 / STA $2000
+                       0xA5, 0x10, 0xC5, 0x11, 0xF0, 0xFA,       // wait2: LDA $10 / CMP $11 / BEQ wait2
+                       0x85, 0x11, 0x4C, 0x00, 0xC0})            // STA $11 / JMP loop
+        .Code(0xC100, {0xE6, 0x10, 0x40})                        // nmi: INC $10 / RTI
+        .Vectors(0xC100, 0xC000, 0xC100);
+    ASSERT_TRUE(Start(cart));
+    RunFrames(3);
+    const uint8_t before = CpuSpace[0x10];
+    RunFrames(10);
+    EXPECT_EQ(uint8_t(CpuSpace[0x10] - before), 20) << "two NMIs a frame";
+}
+
+TEST_F(PpuRegisterTest, ColoursAreHandedOnUnderEachEmphasisOnce)
+{
+    ASSERT_TRUE(Start(IdleCartridge()));
+    EXPECT_EQ(StandIns.paletteCalls, EmphasisColourCount);
+    // Entry emphasis x 64 + colour; each emphasis bit (red, green, blue)
+    // dims the other two components to 3/4. Colour 2 is $0012B0, colour
+    // $20 is white.
+    const struct {
+        int entry;
+        uint8_t rgb[3];
+    } cases[] = {
+        {2, {0x00, 0x12, 0xB0}},
+        {1 * 64 + 2, {0x00, 13, 132}},   // red
+        {2 * 64 + 2, {0x00, 0x12, 132}}, // green
+        {4 * 64 + 2, {0x00, 13, 0xB0}},  // blue
+        {7 * 64 + 2, {0x00, 9, 99}},     // all three: twice dimmed
+        {1 * 64 + 0x20, {255, 191, 191}},
+        {6 * 64 + 0x20, {143, 191, 191}},
+    };
+    for (const auto &c : cases)
+        for (int k = 0; k < 3; ++k)
+            EXPECT_EQ(StandIns.colors[c.entry][k], c.rgb[k]) << c.entry << " component " << k;
+    // Grey mode and emphasis are picked per line: $2001 hands nothing on.
+    WriteMemory(0x2001, 0xFF);
+    WriteMemory(0x2001, 0x00);
+    EXPECT_EQ(StandIns.paletteCalls, EmphasisColourCount);
 }
 
 TEST_F(PpuRegisterTest, Mirroring)

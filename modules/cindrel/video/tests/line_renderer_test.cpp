@@ -1,5 +1,6 @@
 // The line renderers on hand-set machine records. Colour table entry n is n
-// at every depth, so a frame pixel is the colour number drawn there.
+// at every depth, so a frame pixel is the colour number drawn there (plus 64
+// times the emphasis setting).
 #include "modules/cindrel/machine/Machine.h"
 #include "modules/cindrel/video/LineRenderers.h"
 
@@ -28,7 +29,7 @@ protected:
         for (int i = 0; i < 32; ++i)
             video[0x3F00 + i] = uint8_t(0x30 + i); // palette byte i is colour ($30 + i) & 63...
         video[0x3F00] = Backdrop;                  // ...but the backdrop
-        for (int i = 0; i < 64; ++i) {
+        for (int i = 0; i < EmphasisColourCount; ++i) {
             PpuColorTable.c8[i] = uint8_t(i);
             PpuColorTable.c16[i] = uint16_t(i);
             PpuColorTable.c32[i] = uint32_t(i);
@@ -115,6 +116,39 @@ TEST_F(LineRendererTest, ValueZeroShowsTheBackdropInEveryGroup)
     PpuLineEntry(0, 0, 0);
     EXPECT_EQ(At(0), 0x3Au); // palette byte 8 + 2
     EXPECT_EQ(At(4), uint32_t(Backdrop));
+}
+
+TEST_F(LineRendererTest, GreyModeAndEmphasisTakenAtTheStartOfTheLine)
+{
+    // Column 0 backdrop, columns 8-15 tile 1 (background palette byte 1),
+    // columns 16-23 a sprite (sprite palette byte 1).
+    Name(0, 1, 0) = 1;
+    Sprite(0, 16, 0x00, 0xFF, 0x00);
+    video[0x3F00] = 0x16;
+    video[0x3F01] = 0x2A;
+    video[0x3F11] = 0x3D;
+    const struct {
+        uint8_t mask; // $2001
+        uint32_t backdrop, tile, sprite;
+    } cases[] = {
+        {0x1E, 0x16, 0x2A, 0x3D},
+        {0x1F, 0x10, 0x20, 0x30},                               // grey: colour & $30
+        {0x3E, 1 * 64 + 0x16, 1 * 64 + 0x2A, 1 * 64 + 0x3D},     // red
+        {0x5E, 2 * 64 + 0x16, 2 * 64 + 0x2A, 2 * 64 + 0x3D},     // green
+        {0x9E, 4 * 64 + 0x16, 4 * 64 + 0x2A, 4 * 64 + 0x3D},     // blue
+        {0xFF, 7 * 64 + 0x10, 7 * 64 + 0x20, 7 * 64 + 0x30},     // all, and grey
+    };
+    for (const auto &c : cases) {
+        PpuRegisters[1] = c.mask;
+        PpuLineEntry(0, 0, 0);
+        EXPECT_EQ(At(0), c.backdrop) << std::hex << int(c.mask);
+        EXPECT_EQ(At(8), c.tile) << std::hex << int(c.mask);
+        EXPECT_EQ(At(16), c.sprite) << std::hex << int(c.mask);
+    }
+    // With the background off the backdrop takes the line's colours too.
+    PpuRegisters[1] = 0x37;
+    PpuLineEntry(0, 0, 0);
+    EXPECT_EQ(At(0), 1u * 64 + 0x10);
 }
 
 TEST_F(LineRendererTest, BackgroundOffAndTheHiddenLeftColumns)

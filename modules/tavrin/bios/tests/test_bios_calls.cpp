@@ -57,7 +57,7 @@ TEST_F(BiosTest, WithABiosImageEverySwiEntersSupervisorModeAtEight)
         cpu.r[0] = 7;
         ThumbSwi(comment & 0xFF ? comment : comment >> 16);
         EXPECT_EQ(cpu.r[15], 8u);
-        EXPECT_EQ(cpu.cpsr, 0x13u | 0x00) << "supervisor, ARM state";
+        EXPECT_EQ(cpu.cpsr, 0x93u) << "supervisor, ARM state, interrupts off";
         EXPECT_EQ(cpu.r[14], Code + 2);
         EXPECT_EQ(cpu.spsrSvc, 0x3Fu);
         EXPECT_EQ(cpu.r[0], 7u);
@@ -97,30 +97,39 @@ TEST_F(BiosTest, Division)
     EXPECT_EQ(cpu.r[1], 5u);
 }
 
+// The results the console's BIOS gives, from its integer steps: square
+// roots round down; an angle is 65536 a turn, the arc tangent of 1.0 an
+// eighth of it, and ArcTan2 places it in the vector's octant. The full
+// registers take part, as the public BIOS program's inputs show.
 TEST_F(BiosTest, SquareRootAndAngles)
 {
-    const std::pair<uint32_t, uint32_t> roots[] = {
-        {0, 0}, {1, 1}, {15, 3}, {16, 4}, {1000000, 1000}, {0xFFFFFFFF, 0xFFFF}, {0xFFFE0001, 0xFFFF}};
+    const std::pair<uint32_t, uint32_t> roots[] = {{0, 0},           {1, 1},          {15, 3},
+                                                   {16, 4},          {1000000, 1000}, {0xFFFFFFFF, 0xFFFF},
+                                                   {0xFFFE0001, 0xFFFF}, {0xFFFE0000, 0xFFFE}, {0xFEDCBA98, 0xFF6E}};
     for (auto [in, out] : roots) {
         Call(0x08, {in});
-        EXPECT_EQ(cpu.r[0], out) << in;
+        EXPECT_EQ(cpu.r[0], out) << std::hex << in;
     }
-    // Angles: a quarter turn is 0x4000, with the BIOS's 3.1415926.
+    const std::pair<uint32_t, uint32_t> tangents[] = {
+        {0x4000, 0x2000}, {0xFFFFC000, 0xFFFFE000}, {0, 0}, {0xFEDCBA98, 0xFFFFE024},
+    };
+    for (auto [in, out] : tangents) {
+        Call(0x09, {in});
+        EXPECT_EQ(cpu.r[0], out) << std::hex << in;
+    }
     struct Angle {
         uint32_t x, y, result;
     };
     const Angle angles[] = {
-        {0, 0, 0x4000}, {0, 5, 0x4000}, {0, 0xFFFF, 0xC000}, {0x4000, 0x4000, 0x2000},
-        {0xC000, 0, 0x8000}, {0x4000, 0, 0}, {0x4000, 0xC000, 0xE000},
+        {0x4000, 0, 0},           {0xFFFFC000, 0, 0x8000},      {0, 0, 0},
+        {0, 5, 0x4000},           {0, 0xFFFFFFFF, 0xC000},      {0x4000, 0x4000, 0x2000},
+        {0xFFFFC000, 0x4000, 0x6000}, {0xFFFFC000, 0xFFFFC000, 0xA000}, {0x4000, 0xFFFFC000, 0xE000},
+        {0xFEDCBA98, 0x12345678, 0x3FFF},
     };
     for (const Angle &a : angles) {
         Call(0x0A, {a.x, a.y});
         EXPECT_EQ(cpu.r[0], a.result) << std::hex << a.x << "," << a.y;
     }
-    Call(0x09, {0x4000});
-    EXPECT_EQ(cpu.r[0], 0x2000u);
-    Call(0x09, {0xC000});
-    EXPECT_EQ(cpu.r[0], 0xE000u);
 }
 
 TEST_F(BiosTest, IntrWaitWaitsForItsFlagThenRestoresR12)

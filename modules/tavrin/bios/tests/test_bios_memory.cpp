@@ -158,30 +158,43 @@ TEST_F(BiosMemoryTest, CpuFastSetWorksInBlocksOfEight)
     EXPECT_EQ(BusRead32(Ewram + 0x80 + 60), 2u) << "fill of 16 words";
 }
 
-TEST_F(BiosMemoryTest, AffineSetUpsAtNegativeSines)
+// The BIOS takes the angle's top byte into a table of 1.14 sines and cuts
+// each product back to 8 fraction bits, rounding down, so a negative
+// product loses a little more than a positive one.
+TEST_F(BiosMemoryTest, AffineSetUpsFromTheSineTable)
 {
-    // BgAffineSet: centre (16.0, 32.0), screen (8, 4), scale 1, 45 degrees;
-    // then a quarter turn.
+    // BgAffineSet: centre (16.0, 32.0), screen (8, 4), scale 1 by 1, then a
+    // quarter turn at scale 1 by 2, then 315 degrees.
     const uint32_t src = Ewram + 0x100, dst = Ewram + 0x200;
-    const uint16_t records[2][10] = {{0x1000, 0, 0x2000, 0, 8, 4, 0x100, 0x100, 0x2000, 0},
-                                     {0, 0, 0, 0, 0, 0, 0x100, 0x200, 0x4000, 0}};
-    for (int r = 0; r < 2; ++r)
+    const uint16_t records[3][10] = {{0x1000, 0, 0x2000, 0, 8, 4, 0x100, 0x100, 0x2000, 0},
+                                     {0, 0, 0, 0, 0, 0, 0x100, 0x200, 0x40FF, 0},
+                                     {0, 0, 0, 0, 0, 0, 0x100, 0x100, 0xE000, 0}};
+    for (int r = 0; r < 3; ++r)
         for (int i = 0; i < 10; ++i)
             BusWrite16(src + 20 * r + 2 * i, records[r][i]);
-    Call(0x0E, {src, dst, 2});
-    // cos 45 * 256 = 181.02, truncated; the sine is negative.
+    Call(0x0E, {src, dst, 3});
+    // sin 45 = 11585 / 16384: 256 * 11585 >> 14 = 181.
     EXPECT_EQ(BusRead16(dst), 181u);
     EXPECT_EQ(BusRead16(dst + 2), 0xFF4Bu);
     EXPECT_EQ(BusRead16(dst + 4), 181u);
     EXPECT_EQ(BusRead16(dst + 6), 181u);
     EXPECT_EQ(BusRead32(dst + 8), uint32_t(0x1000 + 4 * 181 - 8 * 181));
     EXPECT_EQ(BusRead32(dst + 12), uint32_t(0x2000 - 4 * 181 - 8 * 181));
-    // With 3.1415926 for pi a quarter turn falls a hair short, so the sine
-    // is just above -1 and truncation gives -255 and 511.
+    // The table holds a quarter turn exactly; the angle's low byte is not
+    // looked at.
     EXPECT_EQ(BusRead16(dst + 16), 0u);
-    EXPECT_EQ(BusRead16(dst + 18), 0xFF01u);
-    EXPECT_EQ(BusRead16(dst + 20), 0x01FFu);
+    EXPECT_EQ(BusRead16(dst + 18), 0xFF00u);
+    EXPECT_EQ(BusRead16(dst + 20), 0x0200u);
     EXPECT_EQ(BusRead16(dst + 22), 0u);
+    // At 315 degrees 256 * -11585 >> 14 rounds down to -182.
+    EXPECT_EQ(BusRead16(dst + 32), 181u);
+    EXPECT_EQ(BusRead16(dst + 34), 182u);
+    EXPECT_EQ(BusRead16(dst + 36), 0xFF4Au);
+    EXPECT_EQ(BusRead16(dst + 38), 181u);
+    // r0-r2 end as the BIOS's loop leaves them.
+    EXPECT_EQ(cpu.r[0], src + 60);
+    EXPECT_EQ(cpu.r[1], dst + 48);
+    EXPECT_EQ(cpu.r[2], 0u);
 
     // ObjAffineSet with a stride of 8: scale 1 by 2, a quarter turn.
     BusWrite16(src, 0x100);
@@ -189,9 +202,35 @@ TEST_F(BiosMemoryTest, AffineSetUpsAtNegativeSines)
     BusWrite16(src + 4, 0x4000);
     Call(0x0F, {src, dst, 1, 8});
     EXPECT_EQ(BusRead16(dst), 0u);
-    EXPECT_EQ(BusRead16(dst + 8), 0xFF01u);
-    EXPECT_EQ(BusRead16(dst + 16), 0x01FFu);
+    EXPECT_EQ(BusRead16(dst + 8), 0xFF00u);
+    EXPECT_EQ(BusRead16(dst + 16), 0x0200u);
     EXPECT_EQ(BusRead16(dst + 24), 0u);
+}
+
+// A count in the billions is worked through a slice at a time: each frame
+// ends on time with the call's progress in r0-r2 and the SWI still at r15.
+TEST_F(BiosMemoryTest, AHugeAffineCountLetsEveryFrameEnd)
+{
+    for (uint32_t call : {0x0E0000u, 0x0F0000u}) {
+        const uint32_t src = Ewram, dst = Ewram + 0x20000;
+        BusWrite32(Code, 0xEF000000 | call);
+        cpu.cpsr = 0x1F;
+        cpu.r[0] = src;
+        cpu.r[1] = dst;
+        cpu.r[2] = 0xFFFFFFFF;
+        cpu.r[3] = 2;
+        cpu.r[15] = Code;
+        const uint32_t recordSize = call == 0x0E0000 ? 20 : 8;
+        uint32_t done = 0;
+        for (int frame = 0; frame < 2; ++frame) {
+            ASSERT_EQ(ArmRunFrame(&cpu), 1);
+            EXPECT_EQ(cpu.r[15], Code) << "the SWI runs again";
+            const uint32_t now = 0xFFFFFFFF - cpu.r[2];
+            EXPECT_GT(now, done + 1000) << "records done by frame " << frame;
+            EXPECT_EQ(cpu.r[0], src + recordSize * now);
+            done = now;
+        }
+    }
 }
 
 TEST_F(BiosMemoryTest, BitUnPack)

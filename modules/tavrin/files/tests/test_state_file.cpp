@@ -137,6 +137,9 @@ protected:
         for (auto [block, size] : blocks)
             for (size_t i = 0; i < size; ++i)
                 block[i] = uint8_t(i * 7 + seed + (i >> 9));
+        // Palette RAM and OAM are 1 KB, seen sixteen times in their blocks.
+        RepeatFirstKilobyte(m.palette);
+        RepeatFirstKilobyte(m.oam);
         uint16_t io[][2] = {{0x052, 0x0C13}, {0x054, 0x0007}, {0x04C, 0x4321}, {0x204, 0x4317}, {0x0BC, 0x1236},
                             {0x0BE, 0x0300}, {0x0C8, 0x5678}, {0x0CA, 0x0200}};
         for (auto [offset, value] : io)
@@ -221,6 +224,28 @@ TEST_F(StateFileTest, ALoadPutsBackWhatTheSaveSaw)
     EXPECT_EQ(BusRead8(0x0E000000), SaveRam[0x10000]) << "bank 1 mapped again";
     EXPECT_EQ(RtcState.rom, MachineBlocks.cart + 0xC4);
     EXPECT_EQ(HostHalf(MachineBlocks.cart + 0xC6), 7u) << "the enabled port's words in the ROM";
+}
+
+// States written while palette and OAM stores reached one copy of their
+// 1 KB only: the game saw the first copy, and after the load every mirror
+// shows it.
+TEST_F(StateFileTest, OlderStatesShowTheFirstKilobyteOfPaletteAndOamEverywhere)
+{
+    constexpr size_t PaletteAt = 312752, OamAt = 427440;
+    Bytes saved = Inflate(StartAndSave(1));
+    for (size_t at : {PaletteAt, OamAt})
+        for (size_t i = 0x400; i < 0x4000; ++i)
+            saved[at + i] = uint8_t(i ^ 0xA5);
+    WriteRaw(file, Gz(saved));
+    Start();
+    ASSERT_EQ(LoadStateFile(file.c_str()), 1) << getConsole();
+    for (uint32_t base : {0x05000000u, 0x07000000u}) {
+        for (uint32_t mirror : {0x400u, 0x3C00u, 0xFFFC00u}) {
+            EXPECT_EQ(BusRead32(base + mirror + 0x3C), BusRead32(base + 0x3C)) << std::hex << base + mirror;
+            EXPECT_EQ(BusRead32(base + mirror + 0x3FC), BusRead32(base + 0x3FC)) << std::hex << base + mirror;
+        }
+    }
+    EXPECT_EQ(BusRead8(0x05000007), uint8_t(7 * 7 + 1));
 }
 
 TEST_F(StateFileTest, StatesOfAnotherCartridgeOrSaveMemoryAreRefused)

@@ -11,7 +11,9 @@
 
 #include <zlib.h>
 
+#include <cstddef>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <utility>
 
@@ -79,19 +81,30 @@ TEST_F(MachineStartTest, ImagesThatCannotStart)
     for (size_t i = damaged.size() / 2; i < damaged.size() / 2 + 64; ++i)
         damaged[i] ^= 0x5A;
     std::filesystem::create_directories(folder.Path("folder.gba"));
-    const std::string cases[] = {
-        folder.Write("empty.gba", {}),
-        folder.Write("huge.gba", huge),
-        bombPath,
-        folder.Write("damaged.gba", damaged),
-        folder.Path("missing.gba"),
-        folder.Path("folder.gba"),
+    std::vector<uint8_t> header = SpinningImage(0x4000);
+    header.resize(192);
+    const struct {
+        std::string path;
+        const char *reason;
+    } cases[] = {
+        {folder.Write("empty.gba", {}), "The image is too small to hold a game\n"},
+        {folder.Write("one.gba", {0x2E}), "The image is too small to hold a game\n"},
+        {folder.Write("header.gba", header), "The image is too small to hold a game\n"},
+        {folder.Write("huge.gba", huge), "The image is larger than 32 MB\n"},
+        {bombPath, "The image is larger than 32 MB\n"},
+        {folder.Write("damaged.gba", damaged), "The gzip data is damaged\n"},
+        {folder.Path("missing.gba"), "The file does not exist\n"},
+        {folder.Path("folder.gba"), "The path names no file\n"},
     };
-    for (const std::string &path : cases) {
+    for (const auto &c : cases) {
         clearConsole();
-        EXPECT_FALSE(Start(path)) << path;
-        EXPECT_NE(Console().find("FAILED\n"), std::string::npos) << path;
+        EXPECT_FALSE(Start(c.path)) << c.path;
+        EXPECT_NE(Console().find("FAILED\n" + std::string(c.reason)), std::string::npos) << Console();
+        // The image is judged before the machine allocates anything.
+        EXPECT_EQ(Console().find("Allocating"), std::string::npos) << Console();
     }
+    // The first image longer than its header starts.
+    EXPECT_TRUE(Start(folder.Write("smallest.gba", SpinningImage(196))));
 }
 
 TEST_F(MachineStartTest, GzipImageEqualsThePlainOne)
@@ -197,6 +210,31 @@ TEST_F(MachineStartTest, StartStateWithoutBios)
     EXPECT_EQ(EepromState.echo, DummyPage);
     EXPECT_EQ(EepromState.bits, 6u);
     EXPECT_EQ(RtcState.rom, MachineBlocks.cart + 0xC4);
+}
+
+// What one game (or a state loaded into it) left in the CPU's banks never
+// reaches the next start, nor survives the console's reset.
+TEST_F(MachineStartTest, BankedRegistersStartAsTheResetLeavesThem)
+{
+    const std::string game = folder.Write("game.gba", SpinningImage(0x4000));
+    ASSERT_TRUE(Start(game));
+    const ArmState fresh = ConsoleCpu;
+    for (const std::function<void()> &restart :
+         std::initializer_list<std::function<void()>>{[&] { ASSERT_TRUE(Start(game)); }, [] { MachineReset(); }}) {
+        ArmState &cpu = ConsoleCpu;
+        for (uint32_t *word : {&cpu.r13Usr, &cpu.r14Usr, &cpu.spsrSvc, &cpu.r14Svc, &cpu.spsrAbt, &cpu.r13Abt,
+                               &cpu.r14Abt, &cpu.spsrIrq, &cpu.r14Irq, &cpu.spsrUnd, &cpu.r13Und, &cpu.r14Und,
+                               &cpu.spsrFiq})
+            *word = 0xDEAD0000;
+        cpu.r13Svc = cpu.r13Irq = 0x0300DEAD;
+        restart();
+        EXPECT_EQ(std::memcmp(&ConsoleCpu.r13Usr, &fresh.r13Usr, offsetof(ArmState, reserved132) -
+                                                                   offsetof(ArmState, r13Usr)),
+                  0);
+        EXPECT_EQ(ConsoleCpu.spsrIrq, 0u);
+        EXPECT_EQ(ConsoleCpu.r13Abt, 0u);
+        EXPECT_EQ(ConsoleCpu.r13Svc, 0x03007FE0u);
+    }
 }
 
 TEST_F(MachineStartTest, ResetPutsEverySaveDeviceBack)
