@@ -32,8 +32,10 @@ struct BadFile {
 BadFile const kBadFiles[] = {
     {"a missing path", "nowhere/game.gba", false},
     {"an empty file", "empty/game.gba", false},
-    {"1 KB of random bytes", "random/game.sms", false},
-    {"a text file named .sms", "text/game.sms", false},
+    {"1 KB of random bytes", "random/game.nes", false},
+    // (The Z80 consoles run any image they are given, short ones padded, as
+    // the console runs whatever a cartridge holds: a text named .sms starts.)
+    {"a text file named .nes", "text/game.nes", false},
     {"a folder", "folder/game.nes", false},
     {"a file without read permission", "locked/game.nes", true},
     {"a zip with no image in it", "zip/game.zip", false},
@@ -54,9 +56,9 @@ protected:
         for (char &c : noise)
             c = static_cast<char>(random());
         fs::create_directories(games / "random");
-        std::ofstream(games / "random/game.sms", std::ios::binary) << noise;
+        std::ofstream(games / "random/game.nes", std::ios::binary) << noise;
         fs::create_directories(games / "text");
-        std::ofstream(games / "text/game.sms") << "This is a text file, not a game.\n";
+        std::ofstream(games / "text/game.nes") << "This is a text file, not a game.\n";
         fs::create_directories(games / "folder/game.nes");
         fs::create_directories(games / "locked");
         std::ofstream(games / "locked/game.nes", std::ios::binary) << noise;
