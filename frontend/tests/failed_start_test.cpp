@@ -146,6 +146,8 @@ protected:
         auto *console = qobject_cast<ConsoleDialog *>(ShownWindow("ConsoleDialog"));
         ASSERT_NE(console, nullptr) << "no Console";
         EXPECT_TRUE(IsTransientFor(console, owner)) << "the Console can go behind the main window";
+        Settle();
+        EXPECT_EQ(QApplication::activeWindow(), console) << "the Console is not the window in front";
         EXPECT_TRUE(console->GetTextBox()->toPlainText().contains(QStringLiteral("game"))) << "the Console says nothing";
         EXPECT_FALSE(owner->isEnabled());
         console->OnClose();
