@@ -59,28 +59,14 @@ protected:
     }
 
     // The main frame over the consoles, as the program makes it.
-    void MakeFrame()
+    void MakeConsoleFrame()
     {
-        appModule().AddMessageLoop(&loop);
-        frame = std::make_unique<MainFrame>(&appModule(), Zorvan::String(programFolder.c_str()));
-        ASSERT_TRUE(frame->OnCreate());
-        ASSERT_NE(ourEngine, nullptr);
+        MakeFrame();
+        if (HasFatalFailure())
+            return;
         ASSERT_EQ(ourEngine->GetModuleCount(), static_cast<int>(Consoles().size())) << Narrow(ourEngine->GetConsole());
         for (int i = 0; i < ourEngine->GetModuleCount(); ++i)
             ASSERT_EQ(Narrow(ourEngine->GetModuleDesc(i)->GetName()), Consoles()[static_cast<size_t>(i)].name);
-    }
-
-    void TearDown() override
-    {
-        frame.reset();
-        appModule().RemoveMessageLoop();
-        Sandbox::TearDown();
-    }
-
-    ZorvanEngine::AppModule &appModule()
-    {
-        static ZorvanEngine::AppModule fallback;
-        return app ? app->GetAppModule() : fallback;
     }
 
     void WriteImage(std::string const &name, std::string const &bytes)
@@ -124,8 +110,6 @@ protected:
                (dialog->windowType() == Qt::Dialog || dialog->windowType() == Qt::Sheet);
     }
 
-    CGameLoop loop;
-    std::unique_ptr<MainFrame> frame;
 };
 
 } // namespace FrontendTest

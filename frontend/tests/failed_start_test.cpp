@@ -195,7 +195,7 @@ TEST_F(FailedStartTest, FromTheCommandLine)
 
 TEST_F(FailedStartTest, FromTheOpenDialog)
 {
-    MakeFrame();
+    MakeConsoleFrame();
     ASSERT_FALSE(HasFatalFailure());
     QString chosen;
     SetQtOpenFileDialog([&](QWidget *, OpenFileRequest &request) {

@@ -20,34 +20,21 @@ protected:
         Sandbox::SetUp();
         if (HasFatalFailure())
             return;
-        ASSERT_TRUE(fs::exists(TestConsoleLibrary())) << "build the TestConsole target";
-        fs::copy_file(TestConsoleLibrary(), programFolder / "ZorvanModules/libTestConsole.so");
-        appModule().AddMessageLoop(&loop);
-        frame = std::make_unique<MainFrame>(&appModule(), Zorvan::String(programFolder.c_str()));
-        ASSERT_TRUE(frame->OnCreate());
-        ASSERT_NE(ourEngine, nullptr);
+        InstallTestConsole();
+        if (!HasFatalFailure())
+            MakeFrame();
     }
 
     void TearDown() override
     {
         SetQtOpenFileDialog(nullptr);
-        QTest::keyRelease(frame->GetView(), Qt::Key_Return);
-        frame.reset();
-        appModule().RemoveMessageLoop();
+        if (frame)
+            QTest::keyRelease(frame->GetView(), Qt::Key_Return);
         Sandbox::TearDown();
-    }
-
-    ZorvanEngine::AppModule &appModule()
-    {
-        static ZorvanEngine::AppModule fallback;
-        return app ? app->GetAppModule() : fallback;
     }
 
     // The console's buttons as its next frame reads them.
     unsigned Pad() { return ourEngine->GetActiveModule()->GetInput()->GetState(); }
-
-    CGameLoop loop;
-    std::unique_ptr<MainFrame> frame;
 };
 
 TEST_F(HeldKeysTest, TheEnterThatConfirmsTheOpenDialogIsNoStartForTheGame)

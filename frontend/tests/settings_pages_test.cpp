@@ -45,7 +45,7 @@ protected:
     {
         RealModulesSandbox::SetUp();
         if (!HasFatalFailure())
-            MakeFrame();
+            MakeConsoleFrame();
     }
 
     void Close(QWidget *page, Closing closing)

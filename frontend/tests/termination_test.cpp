@@ -37,8 +37,9 @@ protected:
         if (HasFatalFailure())
             return;
         ASSERT_TRUE(fs::exists(ProgramUnderTest())) << "build quintar_under_test";
-        ASSERT_TRUE(fs::exists(TestConsoleLibrary())) << "build the TestConsole target";
-        fs::copy_file(TestConsoleLibrary(), programFolder / "ZorvanModules/libTestConsole.so");
+        InstallTestConsole();
+        if (HasFatalFailure())
+            return;
         frameLog = root / "frames.log";
         saveFile = root / "home/Documents/Saved Game Files/Test Console/game.save";
     }
