@@ -42,6 +42,21 @@ inline void StoreRepeated(uint8_t *page, uint32_t offset, const void *value)
         std::memcpy(page + copy + offset, value, N);
 }
 
+// A word or halfword store into the page of a28; palette and OAM stores
+// reach every copy, and OAM's mark the sprite list for rebuilding.
+template <size_t N>
+inline void StoreToPage(uint32_t region, uint32_t a28, uint32_t offset, const void *value)
+{
+    uint8_t *page = WritePageTable[a28 >> PageShift];
+    if (RepeatsEveryKilobyte(region)) [[unlikely]] {
+        if (region == 7)
+            RenderDirtyFlags |= 4;
+        StoreRepeated<N>(page, offset, value);
+        return;
+    }
+    std::memcpy(page + offset, value, N);
+}
+
 // Whether a VRAM address lies below the sprite tiles, which start at 64 KB,
 // or at 80 KB in the bitmap modes (3 to 5).
 inline bool VramBackgroundOffset(uint32_t a28)
@@ -169,14 +184,7 @@ void BusWrite32(uint32_t address, uint32_t value)
         WriteIo((a28 & ~3u) + 2, value >> 16);
         return;
     }
-    uint8_t *page = WritePageTable[a28 >> PageShift];
-    if (RepeatsEveryKilobyte(region)) {
-        if (region == 7)
-            RenderDirtyFlags |= 4;
-        StoreRepeated<4>(page, address & 0x3FFC, &value);
-        return;
-    }
-    std::memcpy(page + (address & 0x3FFC), &value, 4);
+    StoreToPage<4>(region, a28, address & 0x3FFC, &value);
 }
 
 void BusWrite16(uint32_t address, uint32_t value)
@@ -201,14 +209,7 @@ void BusWrite16(uint32_t address, uint32_t value)
         return;
     }
     const uint16_t half = uint16_t(value);
-    uint8_t *page = WritePageTable[a28 >> PageShift];
-    if (RepeatsEveryKilobyte(region)) {
-        if (region == 7)
-            RenderDirtyFlags |= 4;
-        StoreRepeated<2>(page, address & 0x3FFE, &half);
-        return;
-    }
-    std::memcpy(page + (address & 0x3FFE), &half, 2);
+    StoreToPage<2>(region, a28, address & 0x3FFE, &half);
 }
 
 void BusWrite8(uint32_t address, uint32_t value)

@@ -115,4 +115,35 @@ TEST(MapperTestRomsScreen, CpuTest5)
     EXPECT_FALSE(ListsAnOpcode(all));
 }
 
+// mmc5test waits for $5204 bit 7 in its line-159 IRQ handler and then
+// moves the picture to its ruler: the lines above follow each other, the
+// split starts on the next line.
+int LineY[240];
+LineRendererFn DrawLine;
+int RecordLine(int line, int x, int y)
+{
+    LineY[line] = y;
+    return DrawLine(line, x, y);
+}
+
+TEST(MapperTestRomsScreen, Mmc5SplitsAtLine159)
+{
+    const std::string path = NesFile("mmc5test/mmc5test.nes");
+    if (path.empty())
+        GTEST_SKIP() << "public test programs not found (set QUINTAR_TESTROMS)";
+    ASSERT_TRUE(StartImage(path));
+    DrawLine = LineRenderer;
+    LineRenderer = RecordLine;
+    RunFrames(60);
+    MachineShutdown();
+    int splits = 0, at = -1;
+    for (int line = 1; line < 240; ++line)
+        if (LineY[line] != LineY[line - 1] + 1) {
+            ++splits;
+            at = line;
+        }
+    EXPECT_EQ(splits, 1);
+    EXPECT_EQ(at, 160);
+}
+
 } // namespace
