@@ -75,7 +75,7 @@ protected:
     {
         // The dialog disables the button again whenever it looks at the
         // field; look after it once it has.
-        if (watched == m_open && event->type() == QEvent::EnabledChange && !m_open->isEnabled())
+        if (event->type() == QEvent::EnabledChange && watched == m_open && !m_open->isEnabled())
             QTimer::singleShot(0, this, [this] { Check(); });
         return false;
     }
@@ -95,7 +95,7 @@ private:
 
     QPointer<QFileDialog> m_dialog;
     QPointer<QLineEdit> m_field;
-    QPointer<QPushButton> m_open;
+    QPointer<QWidget> m_open; // the Open button (watched while it is being destroyed, too)
 };
 
 } // namespace
