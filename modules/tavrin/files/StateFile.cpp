@@ -163,8 +163,7 @@ void Apply(const Parsed &p)
     ObjMosaicV = (mosaic >> 12) & 0xF;
     FifoSource[0] = IoWord(0x0BC) & 0x0FFFFFFC;
     FifoSource[1] = IoWord(0x0C8) & 0x0FFFFFFC;
-    PcmSampleCount[0] = PcmSampleCount[1] = 0;
-    PcmWritePos[0] = PcmWritePos[1] = 0;
+    EmptySoundFifos();
     WaitCallPc = 0;
     WaitSavedR12 = 0;
     SetWaitStates(IoHalf(0x204));

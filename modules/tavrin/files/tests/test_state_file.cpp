@@ -200,7 +200,7 @@ TEST_F(StateFileTest, ALoadPutsBackWhatTheSaveSaw)
     FlashReset(0xD4BF, SaveRam, 17, 0);
     BlendEva = BlendEvb = BlendEvy = 0;
     RenderDirtyFlags = 0;
-    PcmWritePos[0] = 99;
+    Fifo[0].count = 5; // a loaded state starts with empty FIFOs
     WaitCallPc = 5;
     ASSERT_EQ(LoadStateFile(file.c_str()), 1) << getConsole();
 
@@ -219,7 +219,7 @@ TEST_F(StateFileTest, ALoadPutsBackWhatTheSaveSaw)
     EXPECT_EQ(FifoSource[0], 0x03001234u);
     EXPECT_EQ(FifoSource[1], 0x02005678u);
     EXPECT_EQ(RenderDirtyFlags, 0xFF);
-    EXPECT_EQ(PcmWritePos[0], 0u);
+    EXPECT_EQ(Fifo[0].count, 0u);
     EXPECT_EQ(WaitCallPc, 0u);
     EXPECT_EQ(BusRead8(0x0E000000), SaveRam[0x10000]) << "bank 1 mapped again";
     EXPECT_EQ(RtcState.rom, MachineBlocks.cart + 0xC4);
