@@ -5,7 +5,7 @@
 #include "common/zorvan/SafeFile.h"
 #include "engine/ZipArchive.h"
 #include "modules/cindrel/machine/BatteryFile.h"
-#include "modules/cindrel/machine/Machine.h"
+#include "modules/cindrel/machine/MapperFramework.h"
 #include "modules/sounddriver/SoundDriver.h"
 
 #include <algorithm>
@@ -23,6 +23,8 @@ uint8_t *RomBuffer;
 size_t RomBufferSize;
 uint8_t *VromBuffer;
 size_t VromBufferSize;
+uint8_t *PatternRamBuffer;
+size_t PatternRamBufferSize;
 bool CartridgeStarted;
 uint8_t Latch9State;
 uint8_t Latch10LowState;
@@ -41,11 +43,17 @@ std::vector<uint8_t> CpuSpaceStore;
 std::vector<uint8_t> VideoSpaceStore;
 std::vector<uint8_t> RomStore;
 std::vector<uint8_t> VromStore;
+std::vector<uint8_t> PatternRamStore;
 std::string SaveName;
 
-// The largest image a header can describe: header, trainer, 255 program
-// and 255 pattern pages.
-constexpr size_t MaxImageSize = 16 + 512 + 255 * 0x4000 + 255 * 0x2000;
+// The largest image a header can describe: header, trainer, 4095 program
+// and 4095 pattern pages.
+constexpr size_t MaxImageSize = 16 + 512 + 4095 * 0x4000 + 4095 * 0x2000;
+
+// Work RAM beyond four pages does not fit the CPU space; pattern RAM
+// beyond 256 KB is more than any bank register reaches.
+constexpr int MaxRamPages = 4;
+constexpr int MaxPatternRamPages = 32;
 
 constexpr uint32_t DefaultPalette[64] = {
     0x808080, 0x003DA6, 0x0012B0, 0x440096, 0xA1005E, 0xC70028, 0xBA0600, 0x8C1700,
@@ -103,12 +111,14 @@ void ClearRecords()
     MirroringMode = 0;
     std::memset(PpuRegisters, 0, sizeof PpuRegisters);
     ScrollY = 0;
-    RomBuffer = VromBuffer = nullptr;
-    RomBufferSize = VromBufferSize = 0;
-    RomStore.clear();
-    RomStore.shrink_to_fit();
-    VromStore.clear();
-    VromStore.shrink_to_fit();
+    CpuPatternPages = VideoPageMap;
+    PatternFetchWatch = nullptr;
+    RomBuffer = VromBuffer = PatternRamBuffer = nullptr;
+    RomBufferSize = VromBufferSize = PatternRamBufferSize = 0;
+    for (std::vector<uint8_t> *store : {&RomStore, &VromStore, &PatternRamStore}) {
+        store->clear();
+        store->shrink_to_fit();
+    }
 }
 
 void AllocateSpaces()
@@ -120,6 +130,10 @@ void AllocateSpaces()
         CpuSpace[a] = uint8_t(a >> 8);
     std::memset(CpuSpace + 0x6000, 0, 0x8000);
     std::memset(CpuSpace, 0, 0x4000);
+    // $E000-$FFFF, past the last RAM page, reads as an empty $6000-$7FFF
+    // would: each byte the high byte of its address there.
+    for (size_t a = 0xE000; a < CpuSpaceSize; ++a)
+        CpuSpace[a] = uint8_t((a - 0x8000) >> 8);
     for (int n = 0; n < 8; ++n)
         FetchMap[n] = CpuSpace + n * 0x2000;
     printConsole("OK\nAllocating 16kB for Video address space...");
@@ -170,6 +184,59 @@ const char *ReadImageBytes(const std::string &path, const std::string &zipMember
     }
 }
 
+// Pages of 8 KB for an NES 2.0 size byte: two shift counts, each giving
+// 64 << n bytes (0: none), added, rounded up.
+int PagesOfShifts(uint8_t shifts)
+{
+    size_t bytes = 0;
+    for (int n : {shifts & 15, shifts >> 4})
+        bytes += n ? size_t(64) << n : 0;
+    return int((bytes + 0x1FFF) / 0x2000);
+}
+
+// The header's facts. The NES 2.0 form (byte 7 bits 2-3 = 10) adds the
+// high bits of the sizes and the mapper number, a submapper and the sizes
+// of work RAM and pattern RAM; in the older form bytes 10-15 must be zero.
+// Returns the failure message or null.
+const char *DecodeHeader(uint8_t header[16])
+{
+    Cartridge.nes2 = (header[7] & 0x0C) == 0x08;
+    if (!Cartridge.nes2 && std::any_of(header + 10, header + 16, [](uint8_t b) { return b != 0; })) {
+        printConsole("[Trash in the header]\n");
+        std::memset(header + 7, 0, 9);
+    }
+    const int romHigh = Cartridge.nes2 ? header[9] & 15 : 0;
+    const int vromHigh = Cartridge.nes2 ? header[9] >> 4 : 0;
+    // The exponent form of a size (high nibble 15) describes no board this
+    // machine has.
+    if (romHigh == 15 || vromHigh == 15)
+        return "INVALID IMAGE";
+    Cartridge.romPages = header[4] | romHigh << 8;
+    Cartridge.vromPages = header[5] | vromHigh << 8;
+    if (Cartridge.romPages == 0)
+        return "INVALID IMAGE";
+    Cartridge.mirroring = (header[6] & 8) ? 4 : (header[6] & 1);
+    Cartridge.trainer = header[6] & 4;
+    Cartridge.mapper = (header[6] >> 4) | (header[7] & 0xF0);
+    Cartridge.vsSystem = header[7] & 1;
+    if (Cartridge.nes2) {
+        Cartridge.mapper |= (header[8] & 15) << 8;
+        Cartridge.submapper = header[8] >> 4;
+        Cartridge.ramPages = std::min(PagesOfShifts(header[10]), MaxRamPages);
+        Cartridge.patternRamPages = std::clamp(PagesOfShifts(header[11]), 1, MaxPatternRamPages);
+        Cartridge.pal = (header[12] & 1) != 0; // PAL, or the PAL-timed clone
+    } else {
+        Cartridge.ramPages = std::clamp<int>(header[8], 1, MaxRamPages);
+        // Mapper 13's board always carries 16 KB of pattern RAM.
+        Cartridge.patternRamPages = Cartridge.mapper == 13 ? 2 : 1;
+        Cartridge.pal = header[9] & 1;
+    }
+    if (Cartridge.vromPages)
+        Cartridge.patternRamPages = 0;
+    Cartridge.battery = (header[6] & 2) && Cartridge.ramPages > 0;
+    return nullptr;
+}
+
 // Decodes the header and loads trainer, program and pattern ROM from the
 // image; returns the failure message or null.
 const char *LoadImage(const std::vector<uint8_t> &image)
@@ -178,22 +245,8 @@ const char *LoadImage(const std::vector<uint8_t> &image)
         return "INVALID IMAGE";
     uint8_t header[16];
     std::memcpy(header, image.data(), 16);
-    std::memcpy(VideoSpace, header, 16);
-    if (std::any_of(header + 10, header + 16, [](uint8_t b) { return b != 0; })) {
-        printConsole("[Trash in the header]\n");
-        std::memset(header + 7, 0, 9);
-    }
-    if (header[4] == 0)
-        return "INVALID IMAGE";
-    Cartridge.romPages = header[4];
-    Cartridge.vromPages = header[5];
-    Cartridge.mirroring = (header[6] & 8) ? 4 : (header[6] & 1);
-    Cartridge.battery = header[6] & 2;
-    Cartridge.trainer = header[6] & 4;
-    Cartridge.mapper = (header[6] >> 4) | (header[7] & 0xF0);
-    Cartridge.vsSystem = header[7] & 1;
-    Cartridge.ramPages = std::clamp<int>(header[8], 1, 4);
-    Cartridge.pal = header[9] & 1;
+    if (const char *failure = DecodeHeader(header))
+        return failure;
 
     size_t at = 16;
     auto take = [&](size_t length) {
@@ -223,6 +276,11 @@ const char *LoadImage(const std::vector<uint8_t> &image)
         return "FAILED";
     if (Cartridge.vromPages && !part("VROM", Cartridge.vromPages, 0x2000, 0x2000, VromStore, VromBuffer, VromBufferSize))
         return "FAILED";
+    if (Cartridge.patternRamPages > 1) {
+        PatternRamStore.assign(size_t(PageMask(Cartridge.patternRamPages) + 1) * 0x2000, 0);
+        PatternRamBuffer = PatternRamStore.data();
+        PatternRamBufferSize = PatternRamStore.size();
+    }
     return nullptr;
 }
 
@@ -324,6 +382,8 @@ int MachineStart(const std::string &path, const std::string &zipMember, const st
         printConsole("  Battery-backed RAM\n");
     if (Cartridge.mapper)
         printConsole("  Memory Mapper #%d\n", Cartridge.mapper);
+    if (!MapperSupported(Cartridge.mapper))
+        printConsole("  %s\n", UnsupportedMapperText(Cartridge.mapper).c_str());
     if (Cartridge.battery && !SaveName.empty())
         LoadBatteryFile(SaveName);
 

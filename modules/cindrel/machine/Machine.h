@@ -19,13 +19,16 @@ namespace Cindrel {
 // What the cartridge header says, kept for the rest of the module.
 struct CartridgeFacts {
     int mapper = 0;
+    int submapper = 0; // 0 unless an NES 2.0 header names one
+    bool nes2 = false; // the header is in the NES 2.0 form
     int mirroring = 0;
-    bool battery = false;
+    bool battery = false; // battery-backed work RAM, saved in the battery file
     bool trainer = false;
     bool vsSystem = false;
-    int romPages = 0;  // 16 KB each, as loaded
-    int vromPages = 0; // 8 KB each, as loaded
-    int ramPages = 1;  // 8 KB each, 1-4
+    int romPages = 0;        // 16 KB each, as loaded
+    int vromPages = 0;       // 8 KB each, as loaded
+    int ramPages = 1;        // work RAM at $6000, 8 KB each, 0-4 (0: the board has none)
+    int patternRamPages = 0; // 8 KB each, without pattern ROM: 1 or more
     bool pal = false;
 };
 extern CartridgeFacts Cartridge;
@@ -46,6 +49,10 @@ extern uint8_t *RomBuffer;
 extern size_t RomBufferSize;
 extern uint8_t *VromBuffer;
 extern size_t VromBufferSize;
+// Pattern RAM beyond VideoSpace's 8 KB: a board that carries more has all
+// of it here, rounded up to a power of two; null otherwise.
+extern uint8_t *PatternRamBuffer;
+extern size_t PatternRamBufferSize;
 
 inline constexpr size_t CpuSpaceSize = 0x10000;
 inline constexpr size_t VideoSpaceSize = 0x4000;
@@ -56,6 +63,9 @@ extern uint8_t *VideoPageMap[16];
 // The pattern pages $2007 reads and writes through: the page map's own,
 // unless the board gives the CPU a set of its own.
 extern uint8_t *const *CpuPatternPages;
+// Told each pattern address $2007 fetches, after the fetch, on boards that
+// watch the pattern lines; null on the others.
+extern void (*PatternFetchWatch)(uint32_t address);
 extern uint8_t SpriteRam[256];
 // $2000 control, $2001 mask, $2002 status (bits 5-7), 3 sprite-RAM
 // address, 6 the high byte latched by the first $2006 write, 7 the I/O

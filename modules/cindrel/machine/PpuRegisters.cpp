@@ -6,6 +6,7 @@ namespace Cindrel {
 
 uint8_t *VideoPageMap[16];
 uint8_t *const *CpuPatternPages = VideoPageMap;
+void (*PatternFetchWatch)(uint32_t address);
 uint8_t SpriteRam[256];
 uint8_t PpuRegisters[8];
 uint32_t ScrollX;
@@ -51,8 +52,12 @@ void WritePalette(uint32_t address, uint8_t value)
 uint8_t VideoRead(uint32_t address)
 {
     const uint32_t a = address & 0x3FFF;
-    if (a < 0x2000)
-        return CpuPatternPages[a >> 10][a & 0x3FF];
+    if (a < 0x2000) {
+        const uint8_t v = CpuPatternPages[a >> 10][a & 0x3FF];
+        if (PatternFetchWatch)
+            PatternFetchWatch(a);
+        return v;
+    }
     return VideoPageMap[a >> 10][a & 0x3FF];
 }
 

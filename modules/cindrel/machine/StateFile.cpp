@@ -45,13 +45,18 @@ uint8_t *ProgramPointer(int32_t position)
 {
     return Pointer(position, RomBuffer, RomBufferSize, CpuSpace, CpuSpaceSize, 0x2000);
 }
+// Pattern pages count from the start of the pattern ROM, or of the pattern
+// RAM of a board that carries more than VideoSpace holds.
+uint8_t *PatternStore() { return VromBuffer ? VromBuffer : PatternRamBuffer; }
+size_t PatternStoreSize() { return VromBuffer ? VromBufferSize : PatternRamBufferSize; }
+
 int32_t VideoPosition(const uint8_t *page)
 {
-    return Position(page, VromBuffer, VromBufferSize, VideoSpace, VideoSpaceSize, 0x400);
+    return Position(page, PatternStore(), PatternStoreSize(), VideoSpace, VideoSpaceSize, 0x400);
 }
 uint8_t *VideoPointer(int32_t position)
 {
-    return Pointer(position, VromBuffer, VromBufferSize, VideoSpace, VideoSpaceSize, 0x400);
+    return Pointer(position, PatternStore(), PatternStoreSize(), VideoSpace, VideoSpaceSize, 0x400);
 }
 
 // Everything the hardware block carries, read and checked before use.
@@ -152,7 +157,11 @@ void WriteMachineBlocks(Zorvan::ByteWriter &out)
     ApuWriteImage(SoundUnit, out);
     out.raw(MapperState.bytes, sizeof MapperState.bytes);
     ApuWriteImage(MapperState.sound, out);
+    if (PatternRamBuffer)
+        out.raw(PatternRamBuffer, PatternRamBufferSize);
 }
+
+size_t StateSizeForCartridge() { return StateFileSize + (PatternRamBuffer ? PatternRamBufferSize : 0); }
 
 int SaveStateFile(const std::string &name)
 {
@@ -166,7 +175,7 @@ int SaveStateFile(const std::string &name)
     Cpu6502WriteImage(Cpu, out);
     WriteHardwareBlock(out);
     WriteMachineBlocks(out);
-    if (out.size() != StateFileSize)
+    if (out.size() != StateSizeForCartridge())
         return 0;
     return Zorvan::WriteFileReplacing(name, out.bytes()) ? 1 : 0;
 }
@@ -176,7 +185,7 @@ int LoadStateFile(const std::string &name, std::string *reason)
     if (name.empty() || !CartridgeStarted)
         return Refuse(reason, name, "no cartridge");
     std::vector<uint8_t> bytes;
-    const Zorvan::ReadResult result = Zorvan::ReadFileBounded(name, StateFileSize + 1, bytes);
+    const Zorvan::ReadResult result = Zorvan::ReadFileBounded(name, StateSizeForCartridge() + 1, bytes);
     if (result != Zorvan::ReadResult::Ok && result != Zorvan::ReadResult::TooLarge)
         return Refuse(reason, name, "cannot be read");
     return LoadStateBytes(bytes, name, reason);
@@ -186,7 +195,10 @@ int LoadStateBytes(const std::vector<uint8_t> &bytes, const std::string &name, s
 {
     if (!CartridgeStarted)
         return Refuse(reason, name, "no cartridge");
-    if (bytes.size() != StateFileSize)
+    // A board with pattern RAM of its own carries it after the mapper
+    // block; its states from before it had one do not, and load as they did.
+    const bool withPatternRam = PatternRamBuffer && bytes.size() == StateSizeForCartridge();
+    if (bytes.size() != StateFileSize && !withPatternRam)
         return Refuse(reason, name, "wrong size");
     Zorvan::ByteReader in(bytes);
     uint8_t magic[5];
@@ -210,9 +222,12 @@ int LoadStateBytes(const std::vector<uint8_t> &bytes, const std::string &name, s
         return Refuse(reason, name, "damaged sound block");
     MapperStateRecord mapper = MapperState;
     in.raw(mapper.bytes, sizeof mapper.bytes);
-    const MapperRow &row = MapperTable[size_t(Cartridge.mapper) & 255];
-    if (!ApuReadImage(mapper.sound, in) || (row.validate && !row.validate(mapper.bytes)))
+    const MapperRow &row = MapperRowOf(Cartridge.mapper);
+    if (!ApuReadImage(mapper.sound, in))
         return Refuse(reason, name, "damaged mapper block");
+    if (const char *why = row.validate ? row.validate(mapper.bytes) : nullptr)
+        return Refuse(reason, name, why);
+    const uint8_t *patternRam = bytes.data() + in.position();
 
     Cpu = cpu;
     std::memcpy(CpuSpace, spaces, CpuSpaceSize);
@@ -221,6 +236,8 @@ int LoadStateBytes(const std::vector<uint8_t> &bytes, const std::string &name, s
     std::memcpy(PpuRegisters, spaces + CpuSpaceSize + VideoSpaceSize + sizeof SpriteRam, sizeof PpuRegisters);
     SoundUnit = sound;
     MapperState = mapper;
+    if (withPatternRam)
+        std::memcpy(PatternRamBuffer, patternRam, PatternRamBufferSize);
     DiskSide = uint8_t(hw.diskSide);
     MirroringMode = int(hw.mirroring);
     CurrentLine = uint8_t(hw.line);
@@ -243,6 +260,9 @@ int LoadStateBytes(const std::vector<uint8_t> &bytes, const std::string &name, s
         VideoPageMap[12 + n] = VideoPageMap[8 + n];
     if (row.afterLoad)
         row.afterLoad();
+    // A four-screen board keeps its four tables whatever the file says.
+    if (Cartridge.mirroring == 4)
+        SetMirroring(4 | 128);
     SelectPatternTables();
     return 1;
 }

@@ -16,6 +16,9 @@ namespace Cindrel {
 #pragma GCC visibility push(hidden)
 
 inline constexpr size_t StateFileSize = 83756;
+// The size for the running cartridge: a board with pattern RAM of its own
+// beyond VideoSpace's 8 KB adds it after the mapper block.
+size_t StateSizeForCartridge();
 
 // Offsets of the blocks in the file.
 enum StateOffset : size_t {
@@ -30,7 +33,8 @@ enum StateOffset : size_t {
 };
 
 // The blocks that follow the hardware block, as the file holds them: the
-// address spaces, sprite RAM, registers, sound unit and mapper record.
+// address spaces, sprite RAM, registers, sound unit, mapper record and any
+// pattern RAM of the board's own.
 void WriteMachineBlocks(Zorvan::ByteWriter &out);
 
 // 1 when the whole file was written (through a temporary file: the old

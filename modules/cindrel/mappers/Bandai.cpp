@@ -53,10 +53,10 @@ void Init16()
     PatternPagesAtVromStart();
 }
 
-bool Validate16(const uint8_t *bytes)
+const char *Validate16(const uint8_t *bytes)
 {
     const int32_t reload = WordAt(bytes, 0), counter = WordAt(bytes, 4);
-    return reload >= 0 && reload <= 0xFFFF && counter >= 0 && counter <= 0xFFFF && bytes[8] <= 1;
+    return Sane(reload >= 0 && reload <= 0xFFFF && counter >= 0 && counter <= 0xFFFF && bytes[8] <= 1);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // Page-setting helpers shared by the mapper families. Every pointer comes
 // from the framework's bank arithmetic, so it stays inside the rounded
-// buffers whatever number a game writes.
+// buffers whatever number a game writes. Pattern banks come from pattern
+// ROM, or from the pattern RAM as the boards wire it.
 #pragma once
 
 #include "modules/cindrel/machine/MapperFramework.h"
@@ -9,46 +10,27 @@ namespace Cindrel {
 
 #pragma GCC visibility push(hidden)
 
-// 8 KB of pattern pages 0-7; pattern RAM without VROM.
-inline void Pattern8(uint32_t n)
-{
-    MapVideoPages(0, 7, VromBuffer ? VromBank8(n) : VideoSpace);
-}
+// 8 KB of pattern pages 0-7, from pattern ROM or RAM.
+inline void Pattern8(uint32_t n) { MapVideoPages(0, 7, PatternBank8(n)); }
 
-// As Pattern8, but a board without VROM keeps its pattern pages.
-inline void Pattern8IfVrom(uint32_t n)
-{
-    if (VromBuffer)
-        MapVideoPages(0, 7, VromBank8(n));
-}
+// 4 KB at pages 0-3 (half 0) or 4-7 (half 1).
+inline void Pattern4(int half, uint32_t n) { MapVideoPages(half * 4, half * 4 + 3, PatternBank4(n)); }
 
-// 4 KB at pages 0-3 (half 0) or 4-7 (half 1); the fixed half of pattern
-// RAM without VROM.
-inline void Pattern4(int half, uint32_t n)
-{
-    MapVideoPages(half * 4, half * 4 + 3, VromBuffer ? VromBank4(n) : VideoSpace + half * 0x1000);
-}
+// 2 KB at pages first, first + 1 and 1 KB at one page.
+inline void Pattern2(int first, uint32_t n) { MapVideoPages(first, first + 1, PatternBank2(n)); }
+inline void Pattern1(int page, uint32_t n) { VideoPageMap[page] = PatternBank1(n); }
 
-// 2 KB at pages first, first + 1 and 1 KB at one page; nothing without VROM.
-inline void Pattern2(int first, uint32_t n)
-{
-    if (VromBuffer)
-        MapVideoPages(first, first + 1, VromBank2(n));
-}
-inline void Pattern1(int page, uint32_t n)
-{
-    if (VromBuffer)
-        VideoPageMap[page] = VromBank1(n);
-}
-
-// Every pattern page at the start of VROM (the power-on state of the
-// register-file boards); pattern RAM stays as it is.
+// Every pattern page at the start of pattern ROM (the power-on state of
+// the register-file boards); pattern RAM stays as it is.
 inline void PatternPagesAtVromStart()
 {
     if (VromBuffer)
         for (int i = 0; i < 8; ++i)
             VideoPageMap[i] = VromBuffer;
 }
+
+// What a validator answers: null for register bytes that make sense.
+inline const char *Sane(bool sane) { return sane ? nullptr : "damaged mapper block"; }
 
 // A low or high nibble of a register byte.
 inline void SetNibble(uint8_t &reg, bool high, uint8_t v)

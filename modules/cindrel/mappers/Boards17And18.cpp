@@ -91,7 +91,7 @@ void Init18()
     PatternPagesAtVromStart();
 }
 
-bool Validate18(const uint8_t *bytes) { return bytes[Counter18] <= 1; }
+const char *Validate18(const uint8_t *bytes) { return Sane(bytes[Counter18] <= 1); }
 
 } // namespace
 

@@ -14,6 +14,16 @@ void MapFirst32()
     MapRom16(6, RomBank16(1));
 }
 
+// The value a latch on $8000-$FFFF sees: where the ROM drives the bus too
+// (an NES 2.0 header's submapper 2 on the boards that name conflicts), the
+// written value ANDed with the ROM byte there.
+uint8_t Latched(uint16_t a, uint8_t v)
+{
+    if (Cartridge.submapper != 2 || a < 0x8000)
+        return v;
+    return uint8_t(v & FetchMap[a >> 13][a & 0x1FFF]);
+}
+
 // 16 KB bank at $8000 or $C000 with the two 8 KB halves traded when swap.
 void MapRom16Halves(int first, uint32_t bank, bool swap)
 {
@@ -26,7 +36,7 @@ int Write2(uint16_t a, uint8_t v)
 {
     if (a < 0x8000)
         return 0;
-    MapRom16(4, RomBank16(v));
+    MapRom16(4, RomBank16(Latched(a, v)));
     return 1;
 }
 
@@ -34,7 +44,7 @@ int Write3(uint16_t a, uint8_t v)
 {
     if (a < 0x4100)
         return 0;
-    Pattern8(v);
+    Pattern8(Latched(a, v));
     return 1;
 }
 
@@ -48,8 +58,8 @@ int Write6(uint16_t a, uint8_t v)
         return 1;
     }
     MapRom16(4, RomBank16(v >> 2));
-    const uint32_t unit = (((v & 3) + base) & 255) & (2 * VromMask);
-    MapVideoPages(0, 7, VromBuffer ? VromBuffer + (unit << 12) : VideoSpace);
+    const uint32_t unit = (((v & 3) + base) & 255) & (2 * PatternMask);
+    MapVideoPages(0, 7, PatternBuffer + (unit << 12));
     return 1;
 }
 
@@ -57,6 +67,7 @@ int Write7(uint16_t a, uint8_t v)
 {
     if (a < 0x8000)
         return 0;
+    v = Latched(a, v);
     Rom32At16(2 * (v & 15));
     uint8_t *table = VideoSpace + ((v & 0x10) ? 0x2400 : 0x2000);
     for (int i = 8; i < 12; ++i)
@@ -95,8 +106,8 @@ void Init13()
 {
     MapRom16(4, RomBank16(0));
     MapRom16(6, RomBank16(RomMask & 1));
-    MapVideoPages(0, 3, VromBuffer ? VromBuffer : VideoSpace);
-    MapVideoPages(4, 7, VromBuffer ? VromBuffer : VideoSpace + 0x1000);
+    Pattern4(0, 0);
+    Pattern4(1, VromBuffer ? 0 : 1);
 }
 
 int Write15(uint16_t a, uint8_t v)
@@ -128,17 +139,30 @@ int Write15(uint16_t a, uint8_t v)
     return 1;
 }
 
+// Two boards share number 34: the one with pattern ROM has its registers
+// at $7FFD-$7FFF over the work RAM, which keeps the written values too;
+// the one with pattern RAM latches 32 KB banks at $8000-$FFFF. An NES 2.0
+// submapper (1 or 2) names the board outright.
+bool RegistersOverRam()
+{
+    return Cartridge.submapper == 1 || (Cartridge.submapper != 2 && VromBuffer);
+}
+
 int Write34(uint16_t a, uint8_t v)
 {
-    if (a < 0x7FFD)
-        return 0;
-    if (a == 0x7FFE)
+    if (!RegistersOverRam()) {
+        if (a < 0x8000)
+            return 0;
+        Rom32At16(2u * v);
+        return 1;
+    }
+    if (a == 0x7FFD)
+        Rom32At16(2u * v);
+    else if (a == 0x7FFE)
         Pattern4(0, v);
     else if (a == 0x7FFF)
         Pattern4(1, v);
-    else
-        Rom32At16(2u * v);
-    return 1;
+    return 0;
 }
 
 int Write66(uint16_t a, uint8_t v)
@@ -146,7 +170,7 @@ int Write66(uint16_t a, uint8_t v)
     if (a < 0x8000)
         return 0;
     Rom32At16(2 * ((v >> 4) & (RomMask >> 1)));
-    Pattern8IfVrom(v & 15);
+    Pattern8(v & 15);
     return 1;
 }
 
@@ -159,12 +183,19 @@ int Write71(uint16_t a, uint8_t v)
     return 1;
 }
 
+// The board of NES 2.0 submapper 3 uses bit 3 for its mirroring (set:
+// vertical) and three bits for the program bank; the others take four.
 int Write78(uint16_t a, uint8_t v)
 {
     if (a < 0x8000)
         return 0;
-    MapRom16(4, RomBank16(v & 15));
-    Pattern8IfVrom(v >> 4);
+    if (Cartridge.submapper == 3) {
+        MapRom16(4, RomBank16(v & 7));
+        SetMirroring((v >> 3) & 1);
+    } else {
+        MapRom16(4, RomBank16(v & 15));
+    }
+    Pattern8(v >> 4);
     return 1;
 }
 
@@ -214,7 +245,7 @@ int Write91(uint16_t a, uint8_t v)
     }
 }
 
-bool Validate6(const uint8_t *bytes) { return (bytes[0] & ~0x1C) == 0; }
+const char *Validate6(const uint8_t *bytes) { return Sane((bytes[0] & ~0x1C) == 0); }
 
 } // namespace
 

@@ -91,11 +91,11 @@ void Init20()
     FetchMap[7] = LastRomBank16() + 0x2000;
 }
 
-bool Validate20(const uint8_t *bytes)
+const char *Validate20(const uint8_t *bytes)
 {
     const int32_t reload = WordAt(bytes, 4), counter = WordAt(bytes, 8);
-    return reload >= 0 && reload <= 0xFFFF && counter >= 0 && counter <= 0xFFFF && bytes[2] <= 1 &&
-           (bytes[13] == 0 || bytes[13] == 2);
+    return Sane(reload >= 0 && reload <= 0xFFFF && counter >= 0 && counter <= 0xFFFF && bytes[2] <= 1 &&
+                (bytes[13] == 0 || bytes[13] == 2));
 }
 
 } // namespace

@@ -32,7 +32,7 @@ void Init32()
         MapVideoPages(0, 7, VromBuffer);
 }
 
-bool Validate32(const uint8_t *bytes) { return bytes[0] == 4 || bytes[0] == 6; }
+const char *Validate32(const uint8_t *bytes) { return Sane(bytes[0] == 4 || bytes[0] == 6); }
 
 int Write65(uint16_t a, uint8_t v)
 {

@@ -47,14 +47,17 @@ void MapPatterns()
     Pattern4(1, fourK ? R[2] : (R[1] & 0xFE) + 1);
 }
 
-// Boards with two or four RAM pages take the $6000 page from R1: bit 3
-// with two pages, bits 2-3 with more.
+// $6000: on boards with two or four RAM pages R1 selects the page (bit 3
+// with two, bits 2-3 with more); $E000 bit 4 set disables the RAM, which
+// then reads as the open bus and takes no writes.
 void MapRamPage()
 {
-    if (Cartridge.ramPages < 2)
-        return;
-    const uint32_t page = Cartridge.ramPages == 2 ? (R[1] >> 3) & 1 : (R[1] >> 2) & RamMask;
-    FetchMap[3] = CpuSpace + 0x6000 + page * 0x2000;
+    uint32_t page = 0;
+    if (Cartridge.ramPages == 2)
+        page = (R[1] >> 3) & 1;
+    else if (Cartridge.ramPages > 2)
+        page = (R[1] >> 2) & RamMask;
+    FetchMap[3] = (R[3] & 0x10) ? OpenBusPage() : WorkRamPage(page);
 }
 
 void Apply(int r)
@@ -62,7 +65,7 @@ void Apply(int r)
     static constexpr int mirroring[4] = {2, 3, 1, 0};
     if (r == 0)
         SetMirroring(mirroring[R[0] & 3]);
-    if (r == 1)
+    if (r == 1 || r == 3)
         MapRamPage();
     if (r != 2)
         MapProgram();
@@ -105,14 +108,14 @@ void Init()
     MapRamPage();
 }
 
-bool Validate(const uint8_t *bytes)
+const char *Validate(const uint8_t *bytes)
 {
     for (int i = 0; i < 4; ++i) {
         const uint8_t shift = bytes[8 + i];
         if (bytes[i] > 31 || bytes[4 + i] >= shift || (shift & (shift - 1)) || shift == 0 || shift > 16)
-            return false;
+            return Sane(false);
     }
-    return true;
+    return nullptr;
 }
 
 } // namespace

@@ -3,8 +3,8 @@
 // fills; bit 7 of the select trades the 2 KB and 1 KB pattern halves, bit 6
 // the program banks at $8000 and $C000.
 //
-// MapperState, mapper 4: 0 select, 1 IRQ latch, 2-9 R0-R7, 10 RAM write
-// enable (bit 7), 11 IRQ enable, 12 IRQ counter. Mapper 64: 0 select,
+// MapperState, mapper 4: 0 select, 1 IRQ latch, 2-9 R0-R7, 10 RAM control
+// (bit 7 enable, bit 6 write protect), 11 IRQ enable, 12 IRQ counter. Mapper 64: 0 select,
 // 1 latch, 2-17 R0-R15, 18 IRQ enable, 19 IRQ counter.
 #include "modules/cindrel/mappers/Banks.h"
 #include "modules/cindrel/mappers/MapperRows.h"
@@ -118,15 +118,22 @@ void MapMmc3Program()
     FetchMap[7] = LastRomBank16() + 0x2000;
 }
 
-const Board Mmc3Board = {7, 1, 12, 11, MapMmc3Program, [](int) { MapMmc3Program(); },
-                         [](uint8_t v) { State[10] = v & 0x80; }};
+// $A001: bit 7 enables the RAM (disabled, $6000 reads the open bus), bit 6
+// protects it from writes.
+void WriteRamControl(uint8_t v)
+{
+    State[10] = v & 0xC0;
+    FetchMap[3] = (v & 0x80) ? WorkRamPage(0) : OpenBusPage();
+}
+
+const Board Mmc3Board = {7, 1, 12, 11, MapMmc3Program, [](int) { MapMmc3Program(); }, WriteRamControl};
 
 int WriteMmc3(uint16_t a, uint8_t v)
 {
     if (a < 0x6000)
         return 0;
     if (a < 0x8000) // the machine stores it through $6000's page
-        return (State[10] & 0x80) ? 0 : 1;
+        return (State[10] & 0xC0) == 0x80 ? 0 : 1;
     return WriteBoard(Mmc3Board, a, v);
 }
 
@@ -156,7 +163,7 @@ void InitMmc3()
     MapRom16(6, LastRomBank16());
 }
 
-bool ValidateMmc3(const uint8_t *bytes) { return (bytes[10] & 0x7F) == 0 && bytes[11] <= 1; }
+const char *ValidateMmc3(const uint8_t *bytes) { return Sane((bytes[10] & 0x3F) == 0 && bytes[11] <= 1); }
 
 // --- RAMBO-1 ---
 
@@ -200,7 +207,7 @@ void InitRambo()
         FetchMap[i] = LastRomBank16() + 0x2000;
 }
 
-bool ValidateRambo(const uint8_t *bytes) { return bytes[18] <= 1; }
+const char *ValidateRambo(const uint8_t *bytes) { return Sane(bytes[18] <= 1); }
 
 } // namespace
 

@@ -7,9 +7,10 @@
 // ($5114-$5117), 12 program mode, 13 pattern mode, 14-15 the last $5102 and
 // $5103 values, 16 extra-RAM mode, 17 RAM writing allowed, 18 writable-page
 // map (bit n: FetchMap entry n holds RAM), 19 IRQ enable, 20 IRQ line,
-// 21-22 multiplier operands. The background pattern registers
-// ($5128-$512B) keep their own four bytes in the second sound unit's
-// $80-$83 copies, which this board never writes.
+// 21-22 multiplier operands, 23 status (bit 7 the line matched, unread;
+// bit 0 the background set was written last). The background pattern
+// registers ($5128-$512B) keep their own four bytes in the second sound
+// unit's $80-$83 copies, which this board never writes.
 #include "modules/cindrel/mappers/Banks.h"
 #include "modules/cindrel/mappers/MapperRows.h"
 
@@ -20,14 +21,19 @@ namespace {
 
 uint8_t *const State = MapperState.bytes;
 uint8_t *const Background = MapperState.sound.waveRegisters;
+constexpr uint8_t LineMatched = 0x80, BackgroundSetLast = 0x01;
 
-// The CPU-space page of RAM bank v; 8 is the scratch page at $E000.
+// The background set as $2007 sees it: the four 1 KB pages for both halves.
+uint8_t *CpuBackgroundPages[8];
+
+// The CPU-space page of RAM bank v; a bank no chip answers (8 in the table,
+// or any bank on a board without RAM) reads the open bus.
 uint8_t *RamPage(uint8_t v)
 {
     static constexpr uint8_t pages[4][8] = {
         {0, 0, 0, 0, 8, 8, 8, 8}, {0, 0, 0, 0, 1, 1, 1, 1}, {0, 1, 2, 8, 8, 8, 8, 8}, {0, 1, 2, 3, 8, 8, 8, 8}};
-    const int p = pages[(Cartridge.ramPages - 1) & 3][v & 7];
-    return p == 8 ? CpuSpace + 0xE000 : CpuSpace + 0x6000 + p * 0x2000;
+    const int p = Cartridge.ramPages ? pages[(Cartridge.ramPages - 1) & 3][v & 7] : 8;
+    return p == 8 ? OpenBusPage() : CpuSpace + 0x6000 + p * 0x2000;
 }
 
 void SetWritable(int entry, bool writable)
@@ -35,11 +41,22 @@ void SetWritable(int entry, bool writable)
     State[18] = uint8_t(writable ? State[18] | (1 << entry) : State[18] & ~(1 << entry));
 }
 
+// RAM bank v at an entry, writable when a chip answers it.
+void MapRam(int entry, uint8_t v)
+{
+    FetchMap[entry] = RamPage(v);
+    SetWritable(entry, FetchMap[entry] != OpenBusPage());
+}
+
 // One 8 KB entry: RAM when bit 7 is clear, else ROM bank v & $7F.
 void MapEntry(int entry, uint8_t v)
 {
-    SetWritable(entry, !(v & 0x80));
-    FetchMap[entry] = (v & 0x80) ? RomBank8(v & 0x7F) : RamPage(v);
+    if (v & 0x80) {
+        SetWritable(entry, false);
+        FetchMap[entry] = RomBank8(v & 0x7F);
+    } else {
+        MapRam(entry, v);
+    }
 }
 
 void MapRomFrom8(int first, int count, uint32_t bank)
@@ -63,14 +80,11 @@ void WriteProgram(int reg, uint8_t v)
         if (mode == 3) {
             MapEntry(5, v);
         } else if (mode != 0) {
-            SetWritable(4, !(v & 0x80));
-            SetWritable(5, !(v & 0x80));
             if (v & 0x80) {
-                FetchMap[4] = RomBank8(v & 2 * (RomMask & 63));
-                FetchMap[5] = RomBank8((v & 2 * (RomMask & 63)) + 1);
+                MapRomFrom8(4, 2, v & 2 * (RomMask & 63));
             } else {
-                FetchMap[4] = RamPage(v & 6);
-                FetchMap[5] = RamPage((v & 6) + 1);
+                MapRam(4, v & 6);
+                MapRam(5, uint8_t((v & 6) + 1));
             }
         }
         break;
@@ -94,45 +108,52 @@ void WriteProgram(int reg, uint8_t v)
 int GroupMask(int mode) { return (8 >> mode) - 1; }
 int BackgroundMask(int mode) { return GroupMask(mode) == 7 ? 3 : GroupMask(mode); }
 
+// $2007 reaches pattern memory through the set written last.
+void SelectCpuSet(bool background)
+{
+    State[23] = uint8_t(background ? State[23] | BackgroundSetLast : State[23] & ~BackgroundSetLast);
+    for (int i = 0; i < 8; ++i)
+        CpuBackgroundPages[i] = Mmc5BgPages[i & 3];
+    CpuPatternPages = background ? CpuBackgroundPages : VideoPageMap;
+}
+
 void RebuildBackground()
 {
-    if (!VromBuffer) {
-        for (int i = 0; i < 4; ++i)
-            Mmc5BgPages[i] = VideoSpace + i * 0x400;
-        return;
-    }
     const int m = State[13] & 3, n = BackgroundMask(m), s = 3 - m;
     for (int i = 0; i < 4; ++i)
-        Mmc5BgPages[i] = VromBank1(uint32_t((i & n) + (Background[i | n] << s)) & 255);
+        Mmc5BgPages[i] = PatternBank1(uint32_t((i & n) + (Background[i | n] << s)) & 255);
+    SelectCpuSet(State[23] & BackgroundSetLast);
 }
 
 void RebuildSprites()
 {
     const int m = State[13] & 3, n = GroupMask(m), s = 3 - m;
     for (int i = 0; i < 8; ++i)
-        VideoPageMap[i] = VromBank1(uint32_t((i & n) + (State[i | n] << s)) & 255);
+        VideoPageMap[i] = PatternBank1(uint32_t((i & n) + (State[i | n] << s)) & 255);
 }
 
 void WriteSprite(int r, uint8_t v)
 {
     State[r] = v;
+    SelectCpuSet(false);
     const int m = State[13] & 3, n = GroupMask(m), s = 3 - m;
-    if (!VromBuffer || (r & n) != n)
+    if ((r & n) != n)
         return;
     const uint32_t b = uint32_t(v << s);
     for (int j = 0; j <= n; ++j)
-        VideoPageMap[(r & ~n) + j] = VromBank1((b + uint32_t(j)) & 255);
+        VideoPageMap[(r & ~n) + j] = PatternBank1((b + uint32_t(j)) & 255);
 }
 
 void WriteBackground(int r, uint8_t v)
 {
     Background[r] = v;
     const int m = State[13] & 3, n = BackgroundMask(m), s = 3 - m;
-    if (!VromBuffer || (r & n) != n)
-        return;
-    const uint32_t b = uint32_t(v << s);
-    for (int j = 0; j <= n; ++j)
-        Mmc5BgPages[(r & ~n) + j] = VromBank1((b + uint32_t(j)) & 255);
+    if ((r & n) == n) {
+        const uint32_t b = uint32_t(v << s);
+        for (int j = 0; j <= n; ++j)
+            Mmc5BgPages[(r & ~n) + j] = PatternBank1((b + uint32_t(j)) & 255);
+    }
+    SelectCpuSet(true);
 }
 
 void SetExtraRamMode(uint8_t mode)
@@ -149,7 +170,7 @@ int Write5(uint16_t a, uint8_t v)
     }
     if (a >= 0x6000 && a < 0xE000) {
         uint8_t *page = FetchMap[a >> 13];
-        if (State[17] && (State[18] >> (a >> 13) & 1) && page >= CpuSpace && page < CpuSpace + CpuSpaceSize)
+        if (State[17] && (State[18] >> (a >> 13) & 1) && IsWorkRam(page))
             page[a & 0x1FFF] = v;
         return 1;
     }
@@ -174,7 +195,7 @@ int Write5(uint16_t a, uint8_t v)
         }
         return 1;
     case 0x5101:
-        if (VromBuffer && (v & 3) != State[13]) {
+        if ((v & 3) != State[13]) {
             State[13] = v & 3;
             RebuildSprites();
             RebuildBackground();
@@ -205,13 +226,17 @@ int Write5(uint16_t a, uint8_t v)
     }
 }
 
-// The line-interrupt status (reading it acknowledges), the multiplier and
-// the extra RAM.
+// The line-interrupt status, the multiplier and the extra RAM. The status
+// shows the match (bit 7, cleared by the read, which also acknowledges the
+// IRQ) and whether the picture is being drawn (bit 6).
 int Read5(uint16_t a)
 {
     if (a == 0x5204) {
-        Cpu.pendingInterrupt = IntNone;
-        return CurrentLine == State[20] ? 0x40 : 0;
+        const bool drawing = (PpuRegisters[1] & 0x18) && CurrentLine < 240;
+        const int status = (State[23] & LineMatched) | (drawing ? 0x40 : 0);
+        State[23] &= uint8_t(~LineMatched);
+        ClearIrq();
+        return status;
     }
     if (a == 0x5205 || a == 0x5206) {
         const unsigned product = unsigned(State[21]) * State[22];
@@ -224,7 +249,10 @@ int Read5(uint16_t a)
 
 int32_t Line5(int32_t)
 {
-    if (State[19] && CurrentLine == State[20])
+    if (CurrentLine != State[20])
+        return 0;
+    State[23] |= LineMatched;
+    if (State[19])
         RaiseIrq();
     return 0;
 }
@@ -241,12 +269,12 @@ void Init5()
     std::memset(Background, 0, 4);
     SetExtraRamMode(3);
     // All at the start of VROM; pattern RAM keeps its own pages.
-    for (int i = 0; i < 8; ++i)
-        VideoPageMap[i] = VromBuffer ? VromBuffer : VideoSpace + i * 0x400;
+    PatternPagesAtVromStart();
     for (int i = 0; i < 4; ++i)
-        Mmc5BgPages[i] = VromBuffer ? VromBuffer : VideoSpace + i * 0x400;
-    Mmc5ChrBase = VromBuffer;
-    Mmc5ChrMask = VromBuffer ? 0x1FFF | ((VromMask & 31) << 13) : 0;
+        Mmc5BgPages[i] = VideoPageMap[i];
+    SelectCpuSet(false);
+    Mmc5ChrBase = PatternBuffer;
+    Mmc5ChrMask = 0x1FFF | ((PatternMask & 31) << 13);
     LineRenderer = PpuLineEntryMmc5;
     for (int i = 4; i < 8; ++i)
         FetchMap[i] = LastRomBank16() + 0x2000;
@@ -258,10 +286,10 @@ void AfterLoad5()
     RebuildBackground();
 }
 
-bool Validate5(const uint8_t *bytes)
+const char *Validate5(const uint8_t *bytes)
 {
-    return bytes[12] <= 3 && bytes[13] <= 3 && bytes[16] <= 3 && (bytes[18] & 7) == 0 && bytes[17] <= 1 &&
-           bytes[19] <= 1;
+    return Sane(bytes[12] <= 3 && bytes[13] <= 3 && bytes[16] <= 3 && (bytes[18] & 7) == 0 && bytes[17] <= 1 &&
+                bytes[19] <= 1 && (bytes[23] & 0x7E) == 0);
 }
 
 } // namespace

@@ -84,11 +84,11 @@ void Init19()
     PatternPagesAtVromStart();
 }
 
-bool Validate19(const uint8_t *bytes)
+const char *Validate19(const uint8_t *bytes)
 {
     const int32_t reload = WordAt(bytes, 0), counter = WordAt(bytes, 4);
-    return reload >= 0 && reload <= 0x7FFF && counter >= 0 && counter <= 0x7FFF &&
-           (bytes[8] == 0 || bytes[8] == 0x80);
+    return Sane(reload >= 0 && reload <= 0x7FFF && counter >= 0 && counter <= 0x7FFF &&
+                (bytes[8] == 0 || bytes[8] == 0x80));
 }
 
 } // namespace

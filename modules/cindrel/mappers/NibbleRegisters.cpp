@@ -1,7 +1,7 @@
 // The boards that fill pattern registers a nibble at a time (21-25): one
-// register core decoded from the address lines; 25 is 21 with its address
-// pairs swapped, 22 and 23 lack the counter, 24 has 16 KB program banks and
-// a cycle counter of its own.
+// register core decoded from the address lines each board wires to the
+// chip's register lines; 21 and 25 have the line counter, 22 and 23 lack
+// it, 24 has 16 KB program banks and a cycle counter of its own.
 //
 // MapperState, 21/25: 0-7 pattern banks, 8 RAM enable, 9 IRQ latch,
 // 10 counter, 11 control (bit 1 enable, bit 0 enable again on acknowledge),
@@ -17,39 +17,57 @@ namespace {
 
 uint8_t *const State = MapperState.bytes;
 
-void SetPatternNibble(int page, bool high, uint8_t v, int shift)
+// The chip's two register lines, as each board wires them to CPU address
+// lines: a number shared by two boards listens on both pairs (a game of
+// one board keeps the other pair's lines at 0). Register bit 0 picks the
+// low or high nibble of a pattern bank, bit 1 which of the two banks.
+struct RegisterLines {
+    uint16_t bit0, bit1;
+};
+constexpr RegisterLines Lines21 = {0x0002 | 0x0040, 0x0004 | 0x0080}; // A1, A2; A6, A7
+constexpr RegisterLines Lines22 = {0x0002, 0x0001};                   // A1, A0
+constexpr RegisterLines Lines23 = {0x0001 | 0x0004, 0x0002 | 0x0008}; // A0, A1; A2, A3
+constexpr RegisterLines Lines25 = {0x0002 | 0x0008, 0x0001 | 0x0004}; // A1, A0; A3, A2
+
+int RegisterOf(uint16_t a, RegisterLines lines)
 {
-    SetNibble(State[page], high, v);
+    return ((a & lines.bit0) ? 1 : 0) | ((a & lines.bit1) ? 2 : 0);
+}
+
+// Pattern register r of the $B000-$EFFF block at address a: page
+// 2 x block + (r >> 1), nibble r & 1.
+void SetPatternNibble(uint16_t a, int r, uint8_t v, int shift)
+{
+    const int page = 2 * ((a - 0xB000) >> 12) + (r >> 1);
+    SetNibble(State[page], r & 1, v);
     Pattern1(page, uint32_t(State[page] >> shift));
 }
 
 // --- 21 and 25 ---
 
-int Write21(uint16_t a, uint8_t v)
+int WriteCounterBoard(uint16_t a, uint8_t v, RegisterLines lines)
 {
     if (a < 0x6000)
         return 0;
     if (a < 0x8000) // the machine stores it through $6000's page
         return State[8] ? 0 : 1;
-    const int key = (a | a >> 2 | a >> 4 | a >> 6) & 3;
-    const uint16_t base = a & 0xF000;
-    switch (base) {
+    const int r = RegisterOf(a, lines);
+    switch (a & 0xF000) {
     case 0x8000: FetchMap[State[12]] = RomBank8(v); return 1;
     case 0x9000:
-        if (key == 0)
+        if (r == 0) {
             MirrorTwoBits(v);
-        else if (key == 2) {
+        } else if (r == 2) {
             State[8] = v & 1;
             State[12] = (v & 2) ? 6 : 4;
-        } else if (key == 1)
-            return 0;
+        }
         return 1;
     case 0xA000: FetchMap[5] = RomBank8(v); return 1;
     case 0xF000:
-        switch (key) {
+        switch (r) {
         case 0: SetNibble(State[9], false, v); break;
-        case 2: SetNibble(State[9], true, v); break;
-        case 1:
+        case 1: SetNibble(State[9], true, v); break;
+        case 2:
             ClearIrq();
             State[10] = State[9];
             State[11] = v & 3;
@@ -63,10 +81,13 @@ int Write21(uint16_t a, uint8_t v)
         }
         return 1;
     default: // $B000-$EFFF
-        SetPatternNibble(2 * ((base - 0xB000) >> 12) + (key & 1), key & 2, v, 0);
+        SetPatternNibble(a, r, v, 0);
         return 1;
     }
 }
+
+int Write21(uint16_t a, uint8_t v) { return WriteCounterBoard(a, v, Lines21); }
+int Write25(uint16_t a, uint8_t v) { return WriteCounterBoard(a, v, Lines25); }
 
 // The counter steps once per whole line it is handed; a part line waits
 // for the next call, the rest of a longer batch is dropped.
@@ -86,14 +107,6 @@ int32_t Line21(int32_t cycles)
     return 0;
 }
 
-// Bits 0-1, 2-3, ... 10-11 of the address trade places.
-int Write25(uint16_t a, uint8_t v)
-{
-    if (a >= 0x8000)
-        a = uint16_t((a & 0xF000) | ((a & 0x555) << 1) | ((a & 0xAAA) >> 1));
-    return Write21(a, v);
-}
-
 void Init21()
 {
     std::memset(State, 0, 13);
@@ -101,42 +114,32 @@ void Init21()
     PatternPagesAtVromStart();
 }
 
-bool Validate21(const uint8_t *bytes)
+const char *Validate21(const uint8_t *bytes)
 {
-    return (bytes[12] == 4 || bytes[12] == 6) && bytes[8] <= 1 && bytes[11] <= 3;
+    return Sane((bytes[12] == 4 || bytes[12] == 6) && bytes[8] <= 1 && bytes[11] <= 3);
 }
 
 // --- 22 and 23 ---
 
-// The pattern registers at $B000-$EFFF: register p of the address, high
-// nibble as highBit says; 22 drops the register's low bit.
-int WritePatternFile(uint16_t a, uint8_t v, int p, bool high, int shift)
+// Program banks, mirroring and the pattern registers; 22's registers drop
+// their low bit.
+int WritePatternFile(uint16_t a, uint8_t v, RegisterLines lines, int shift)
 {
+    if (a < 0x8000)
+        return 0;
     switch (a & 0xF000) {
     case 0x8000: FetchMap[4] = RomBank8(v); return 1;
     case 0xA000: FetchMap[5] = RomBank8(v); return 1;
     case 0x9000: MirrorTwoBits(v); return 1;
     case 0xB000: case 0xC000: case 0xD000: case 0xE000:
-        SetPatternNibble(p, high, v, shift);
+        SetPatternNibble(a, RegisterOf(a, lines), v, shift);
         return 1;
     default: return 0;
     }
 }
 
-int Write22(uint16_t a, uint8_t v)
-{
-    if (a < 0x8000)
-        return 0;
-    return WritePatternFile(a, v, 2 * ((a - 0xB000) >> 12 & 3) + (a & 1), a & 2, 1);
-}
-
-int Write23(uint16_t a, uint8_t v)
-{
-    if (a < 0x8000)
-        return 0;
-    a = uint16_t(a | ((a & 12) >> 2));
-    return WritePatternFile(a, v, 2 * ((a - 0xB000) >> 12 & 3) + ((a & 2) >> 1), a & 1, 0);
-}
+int Write22(uint16_t a, uint8_t v) { return WritePatternFile(a, v, Lines22, 1); }
+int Write23(uint16_t a, uint8_t v) { return WritePatternFile(a, v, Lines23, 0); }
 
 void Init22()
 {
@@ -195,7 +198,7 @@ void Init24()
     PatternPagesAtVromStart();
 }
 
-bool Validate24(const uint8_t *bytes) { return bytes[2] == 0 || bytes[2] == 2; }
+const char *Validate24(const uint8_t *bytes) { return Sane(bytes[2] == 0 || bytes[2] == 2); }
 
 } // namespace
 

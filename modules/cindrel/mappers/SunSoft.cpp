@@ -54,7 +54,7 @@ void Init67()
     MapFirstVrom8();
 }
 
-bool Validate67(const uint8_t *bytes) { return bytes[0] == 0 || bytes[0] == 16; }
+const char *Validate67(const uint8_t *bytes) { return Sane(bytes[0] == 0 || bytes[0] == 16); }
 
 // --- 68 ---
 
@@ -118,7 +118,9 @@ int Write69(uint16_t a, uint8_t v)
     if (command < 8) {
         Pattern1(command, v);
     } else if (command == 8) {
-        FetchMap[3] = (v & 0xC0) == 0xC0 ? CpuSpace + 0x6000 : RomBank8(v);
+        // Bit 6 selects RAM, bit 7 enables it; RAM selected but disabled
+        // reads the open bus.
+        FetchMap[3] = !(v & 0x40) ? RomBank8(v & 0x3F) : (v & 0x80) ? WorkRamPage(0) : OpenBusPage();
     } else if (command < 12) {
         FetchMap[4 + command - 9] = RomBank8(v);
     } else if (command == 12) {
@@ -152,7 +154,7 @@ void Init69()
     PatternPagesAtVromStart();
 }
 
-bool Validate69(const uint8_t *bytes) { return bytes[0] <= 15 && bytes[1] <= 1 && bytes[6] == 0 && bytes[7] == 0; }
+const char *Validate69(const uint8_t *bytes) { return Sane(bytes[0] <= 15 && bytes[1] <= 1 && bytes[6] == 0 && bytes[7] == 0); }
 
 } // namespace
 

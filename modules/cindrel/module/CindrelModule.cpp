@@ -1,7 +1,7 @@
 #include "modules/cindrel/module/CindrelModule.h"
 
 #include "engine/Engine.h"
-#include "modules/cindrel/machine/Machine.h"
+#include "modules/cindrel/machine/MapperFramework.h"
 #include "modules/cindrel/machine/StateFile.h"
 #include "modules/common/ModuleMessages.h"
 
@@ -25,7 +25,13 @@ Zorvan::String Wide(std::string const &text)
 bool Start(char const *path)
 {
     std::string const member = ConsoleGlue::ChosenZipMember();
-    return MachineStart(path, member, saveName) != 0;
+    if (MachineStart(path, member, saveName) == 0)
+        return false;
+    // The game runs on the default mapping, which may be enough; the user
+    // should know why it might not.
+    if (!MapperSupported(Cartridge.mapper))
+        ConsoleGlue::TellUser(UnsupportedMapperText(Cartridge.mapper));
+    return true;
 }
 
 void Shutdown()

@@ -3,6 +3,8 @@
 #include "modules/cindrel/machine/MapperFramework.h"
 #include "modules/cindrel/machine/tests/MachineFixture.h"
 
+#include <algorithm>
+
 #include <zlib.h>
 
 using namespace Cindrel;
@@ -76,7 +78,80 @@ TEST_F(CartridgeStart, HeaderFields)
         EXPECT_EQ(Cartridge.pal, c.pal) << c.what;
         EXPECT_EQ(Cartridge.vsSystem, c.vs) << c.what;
         EXPECT_EQ(Console().find("[Trash in the header]\n") != std::string::npos, c.trash) << c.what;
-        EXPECT_EQ(std::memcmp(VideoSpace, c.cart.Bytes().data(), 16), 0) << c.what; // header kept
+        // Pattern memory starts cleared: no header bytes in tile 0.
+        EXPECT_TRUE(std::all_of(VideoSpace, VideoSpace + 0x2000, [](uint8_t b) { return b == 0; })) << c.what;
+    }
+}
+
+// The NES 2.0 form: bytes 8-15 are sizes, not trash; the mapper number
+// takes four more bits; work RAM and pattern RAM come from their size
+// bytes (two shift counts each, added), work RAM capped at four pages.
+TEST_F(CartridgeStart, Nes2HeaderFields)
+{
+    const struct {
+        const char *what;
+        CartridgeBuilder cart;
+        int mapper, submapper, ramPages, patternRamPages;
+        bool battery, pal;
+    } cases[] = {
+        {"no RAM of either kind", IdleCartridge(2, 0).Mapper(4).Nes2(0, 0, 0), 4, 0, 0, 1, false, false},
+        {"8 KB work RAM, 32 KB pattern RAM", IdleCartridge(2, 0).Mapper(4).Nes2(0, 0x07, 0x09), 4, 0, 1, 4, false, false},
+        {"battery-backed 8 KB", IdleCartridge(2, 1).Mapper(1).Battery().Nes2(0, 0x70, 0), 1, 0, 1, 0, true, false},
+        {"8 KB and 8 KB backed", IdleCartridge(2, 1).Mapper(5).Nes2(0, 0x77, 0), 5, 0, 2, 0, false, false},
+        {"battery flag with no RAM", IdleCartridge(2, 1).Mapper(1).Battery().Nes2(0, 0, 0), 1, 0, 0, 0, false, false},
+        {"128 KB of work RAM", IdleCartridge(2, 1).Mapper(5).Nes2(0, 0x0B, 0), 5, 0, 4, 0, false, false},
+        {"2 KB of work RAM", IdleCartridge(2, 1).Nes2(0, 0x05, 0), 0, 0, 1, 0, false, false},
+        {"submapper and 12-bit number", IdleCartridge(2, 1).Mapper(0x14E).Nes2(3, 0, 0), 0x14E, 3, 0, 0, false, false},
+        {"pattern ROM wins over a pattern-RAM size", IdleCartridge(2, 1).Nes2(0, 0, 0x09), 0, 0, 0, 0, false, false},
+    };
+    for (const auto &c : cases) {
+        ASSERT_TRUE(Start(c.cart)) << c.what;
+        EXPECT_TRUE(Cartridge.nes2) << c.what;
+        EXPECT_EQ(Cartridge.mapper, c.mapper) << c.what;
+        EXPECT_EQ(Cartridge.submapper, c.submapper) << c.what;
+        EXPECT_EQ(Cartridge.ramPages, c.ramPages) << c.what;
+        EXPECT_EQ(Cartridge.patternRamPages, c.patternRamPages) << c.what;
+        EXPECT_EQ(Cartridge.battery, c.battery) << c.what;
+        EXPECT_EQ(Cartridge.pal, c.pal) << c.what;
+        EXPECT_EQ(Console().find("[Trash in the header]"), std::string::npos) << c.what;
+        EXPECT_EQ(PatternRamBuffer != nullptr, c.patternRamPages > 1) << c.what;
+        EXPECT_EQ(PatternRamBufferSize, c.patternRamPages > 1 ? size_t(c.patternRamPages) * 0x2000 : 0u) << c.what;
+    }
+
+    // Byte 12 bit 0 is PAL; byte 9 holds the page counts' high bits.
+    std::vector<uint8_t> bytes = IdleCartridge(2, 1).Nes2(0, 0, 0).Bytes();
+    bytes[12] = 1;
+    WriteFile(Path("pal.nes"), std::string(bytes.begin(), bytes.end()));
+    ASSERT_TRUE(StartImage(Path("pal.nes")));
+    EXPECT_TRUE(Cartridge.pal);
+    ASSERT_TRUE(Start(IdleCartridge(256, 0).Nes2(0, 0x07, 0)));
+    EXPECT_EQ(Cartridge.romPages, 256);
+    EXPECT_EQ(RomBufferSize, size_t(4) << 20);
+    // The exponent form of a size describes no board here.
+    bytes[9] = 0x0F;
+    WriteFile(Path("exp.nes"), std::string(bytes.begin(), bytes.end()));
+    EXPECT_FALSE(StartImage(Path("exp.nes")));
+    EXPECT_TRUE(Console().ends_with("...INVALID IMAGE\n")) << Console();
+}
+
+// Work RAM only where the board has it: without, $6000-$7FFF reads the high
+// byte of the address (as an empty bus does) and keeps nothing written.
+TEST_F(CartridgeStart, WorkRamOnlyWhereTheBoardHasIt)
+{
+    for (int mapper : {0, 1, 4, 5, 69}) {
+        ASSERT_TRUE(Start(IdleCartridge(8, 1).Mapper(mapper).Nes2(0, 0, 0))) << mapper;
+        WriteMemory(0x6000, 0x12);
+        WriteMemory(0x7FFF, 0x34);
+        EXPECT_EQ(ReadMemory(0x6000), 0x60) << mapper;
+        EXPECT_EQ(ReadMemory(0x7FFF), 0x7F) << mapper;
+        MachineShutdown();
+        ASSERT_TRUE(Start(IdleCartridge(8, 1).Mapper(mapper).Nes2(0, 0x07, 0))) << mapper;
+        WriteMemory(0x6000, 0x12);
+        WriteMemory(0x7FFF, 0x34);
+        // MMC5 keeps its RAM write-protected until both keys are written.
+        EXPECT_EQ(ReadMemory(0x6000), mapper == 5 ? 0 : 0x12) << mapper;
+        EXPECT_EQ(ReadMemory(0x7FFF), mapper == 5 ? 0 : 0x34) << mapper;
+        MachineShutdown();
     }
 }
 
@@ -169,7 +244,7 @@ TEST_F(CartridgeStart, BuffersArePowersOfTwoWithMirrorCopies)
             EXPECT_LE(RomBank16(n) + 0x4000, RomBuffer + RomBufferSize);
             EXPECT_LE(RomBank8(n) + 0x2000, RomBuffer + RomBufferSize);
             if (VromBuffer) {
-                EXPECT_LE(VromBank8(n) + 0x2000, VromBuffer + VromBufferSize);
+                EXPECT_LE(PatternBank8(n) + 0x2000, VromBuffer + VromBufferSize);
                 EXPECT_LE(VromBank1(n) + 0x400, VromBuffer + VromBufferSize);
             }
         }
@@ -181,6 +256,12 @@ TEST_F(CartridgeStart, BuffersArePowersOfTwoWithMirrorCopies)
 
 TEST_F(CartridgeStart, UnknownMappersRunOnTheDefaultMapping)
 {
+    ASSERT_TRUE(Start(IdleCartridge(4, 2).Mapper(200)));
+    EXPECT_NE(Console().find("  Memory Mapper #200\n  Mapper 200 is not supported; the game may not run\n"),
+              std::string::npos)
+        << Console();
+    ASSERT_TRUE(Start(IdleCartridge(4, 2).Mapper(4)));
+    EXPECT_EQ(Console().find("not supported"), std::string::npos);
     for (int mapper : {0, 200}) {
         ASSERT_TRUE(Start(IdleCartridge(4, 2).Mapper(mapper).RomAt(0x4000 * 3, {0x33})));
         EXPECT_EQ(MapperWrite, nullptr);

@@ -41,7 +41,7 @@ protected:
             seen.lineCycles.push_back(cycles);
             return int32_t(0);
         };
-        row.validate = [](const uint8_t *bytes) { return bytes[0] < 10; };
+        row.validate = [](const uint8_t *bytes) -> const char * { return bytes[0] < 10 ? nullptr : "bank 0 too large"; };
         row.afterLoad = [] { ++seen.afterLoads; };
         MapperTable[TestMapper] = row;
     }
@@ -117,7 +117,7 @@ TEST_F(MapperFramework, StateLoadsCheckAndRebuildTheMapper)
     MapperState.bytes[0] = 7;
     std::string reason;
     EXPECT_EQ(LoadStateFile(Path("bad.st"), &reason), 0);
-    EXPECT_EQ(reason, "damaged mapper block");
+    EXPECT_EQ(reason, "bank 0 too large"); // the row's own reason
     EXPECT_EQ(MapperState.bytes[0], 7);
     EXPECT_EQ(seen.afterLoads, 0);
     EXPECT_EQ(LoadStateFile(Path("good.st")), 1);

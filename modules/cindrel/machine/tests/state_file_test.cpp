@@ -113,6 +113,26 @@ TEST_F(StateFileTest, SaveLoadSaveIsByteIdentical)
     EXPECT_EQ(RunFrames(2), 2);
 }
 
+TEST_F(StateFileTest, AFourScreenBoardKeepsItsFourTablesThroughALoad)
+{
+    ASSERT_TRUE(Start(IdleCartridge().FourScreen()));
+    ASSERT_EQ(SaveStateFile(Path("a.st")), 1);
+    // A file whose mode (+0) and table pages (entries 8-11 from +108) say
+    // one table.
+    std::string f = ReadFile(Path("a.st"));
+    const uint32_t first = Word(f, Hw + 108);
+    for (int n = 1; n < 4; ++n)
+        PutWord(f, Hw + 108 + n * 4, first);
+    PutWord(f, Hw + 0, 2);
+    WriteFile(Path("two.st"), f);
+    ASSERT_EQ(LoadStateFile(Path("two.st")), 1);
+    for (int n = 0; n < 4; ++n) {
+        EXPECT_EQ(VideoPageMap[8 + n], VideoSpace + 0x2000 + n * 0x400) << n;
+        EXPECT_EQ(VideoPageMap[12 + n], VideoPageMap[8 + n]) << n;
+    }
+    EXPECT_EQ(MirroringMode, 4);
+}
+
 TEST_F(StateFileTest, UnmarkedFilesKeepCartridgeRamAtSixThousand)
 {
     StartBusyMachine();
@@ -123,6 +143,48 @@ TEST_F(StateFileTest, UnmarkedFilesKeepCartridgeRamAtSixThousand)
     WriteFile(Path("old.st"), f);
     ASSERT_EQ(LoadStateFile(Path("old.st")), 1);
     EXPECT_EQ(FetchMap[3], CpuSpace + 0x6000);
+}
+
+// A board with more pattern RAM than VideoSpace holds carries it after the
+// mapper block, its pages as positions in it; a state of the same image
+// saved before it had that RAM (no tail, pages in VideoSpace) loads as it
+// did, and the RAM keeps what it holds.
+TEST_F(StateFileTest, PatternRamOfTheBoardsOwnTravelsAfterTheMapperBlock)
+{
+    ASSERT_TRUE(Start(IdleCartridge(8, 0).Mapper(4).Nes2(0, 0x07, 0x09)));
+    ASSERT_EQ(PatternRamBufferSize, 0x8000u);
+    for (uint8_t r : {0, 1}) { // 2 KB banks from 8 KB and 12 KB in
+        WriteMemory(0x8000, r);
+        WriteMemory(0x8001, uint8_t(8 + 4 * r));
+    }
+    PatternRamBuffer[0x2005] = 0x5A;
+    EXPECT_EQ(VideoPageMap[0], PatternRamBuffer + 0x2000);
+    ASSERT_EQ(SaveStateFile(Path("a.st")), 1);
+    std::string f = ReadFile(Path("a.st"));
+    ASSERT_EQ(f.size(), StateFileSize + 0x8000);
+    EXPECT_EQ(Word(f, Hw + 76), 0x2000u);
+    EXPECT_EQ(uint8_t(f[StateFileSize + 0x2005]), 0x5A);
+    PatternRamBuffer[0x2005] = 0;
+    VideoPageMap[0] = VideoSpace;
+    ASSERT_EQ(LoadStateFile(Path("a.st")), 1);
+    EXPECT_EQ(PatternRamBuffer[0x2005], 0x5A);
+    EXPECT_EQ(VideoPageMap[0], PatternRamBuffer + 0x2000);
+
+    for (int page = 0; page < 8; ++page)
+        PutWord(f, Hw + 76 + 4 * size_t(page), uint32_t(-1 - page * 0x400));
+    f.resize(StateFileSize);
+    WriteFile(Path("old.st"), f);
+    PatternRamBuffer[0x2005] = 0x77;
+    ASSERT_EQ(LoadStateFile(Path("old.st")), 1);
+    EXPECT_EQ(VideoPageMap[0], VideoSpace);
+    EXPECT_EQ(VideoPageMap[7], VideoSpace + 0x1C00);
+    EXPECT_EQ(PatternRamBuffer[0x2005], 0x77);
+
+    f.resize(StateFileSize + 0x4000);
+    WriteFile(Path("cut.st"), f);
+    std::string reason;
+    EXPECT_EQ(LoadStateFile(Path("cut.st"), &reason), 0);
+    EXPECT_EQ(reason, "wrong size");
 }
 
 TEST_F(StateFileTest, HostileFilesAreRefusedAndChangeNothing)

@@ -8,13 +8,15 @@
 #include "modules/cindrel/machine/tests/MachineFixture.h"
 
 #include <array>
+#include <optional>
 #include <random>
 #include <vector>
 
 namespace Cindrel::Test {
 
 // What a page holds, in bank numbers a table can name: program entries as
-// 8 KB ROM banks, pattern and name-table pages as 1 KB VROM banks; pages in
+// 8 KB ROM banks, pattern and name-table pages as 1 KB VROM (or pattern
+// RAM) banks; pages in
 // the CPU or video space as 100 + their 8 KB or 1 KB index there ($6000 is
 // 103, VideoSpace $1000 is 104, $2400 is 109); -1 anywhere else.
 inline int Bank(const uint8_t *p, const uint8_t *rom, size_t romSize, const uint8_t *space, size_t spaceSize,
@@ -37,12 +39,15 @@ inline std::array<int, 4> ProgramBanks()
 }
 inline int RamBank() { return Bank(FetchMap[3], RomBuffer, RomBufferSize, CpuSpace, CpuSpaceSize, 0x2000); }
 
-// VideoPageMap entries 0-7, and 8-11 for the name tables.
+// VideoPageMap entries 0-7, and 8-11 for the name tables; pattern RAM of
+// the board's own counts as VROM does.
 inline std::array<int, 8> PatternBanks()
 {
     std::array<int, 8> out{};
+    const uint8_t *store = VromBuffer ? VromBuffer : PatternRamBuffer;
+    const size_t size = VromBuffer ? VromBufferSize : PatternRamBufferSize;
     for (int i = 0; i < 8; ++i)
-        out[size_t(i)] = Bank(VideoPageMap[i], VromBuffer, VromBufferSize, VideoSpace, VideoSpaceSize, 0x400);
+        out[size_t(i)] = Bank(VideoPageMap[i], store, size, VideoSpace, VideoSpaceSize, 0x400);
     return out;
 }
 inline std::array<int, 4> NameTableBanks()
@@ -83,13 +88,16 @@ inline std::vector<int> IrqCalls(const std::vector<int32_t> &batches)
     return out;
 }
 
-// A write sequence on a fresh machine and the banks it leaves.
+// A write sequence on a fresh machine and the banks it leaves; nes2, when
+// given, puts the header in the NES 2.0 form with its submapper, work-RAM
+// and pattern-RAM size bytes.
 struct BankCase {
     const char *name;
     int mapper;
     std::vector<Write> writes;
     std::array<int, 4> program;
     std::array<int, 8> patterns;
+    std::optional<std::array<uint8_t, 3>> nes2 = std::nullopt;
 };
 
 // Five serial writes of a 5-bit value, low bit first.
@@ -101,15 +109,44 @@ inline std::vector<Write> Serial(uint16_t address, uint8_t value)
     return out;
 }
 
+// The images every row's registers are hammered on: one program page with
+// 8 KB of pattern RAM and no work RAM; three program and three pattern
+// pages with two RAM pages; 4 MB of program ROM; pattern RAM of 32 KB with
+// four RAM pages; 512 KB of pattern ROM with three RAM pages.
+inline std::vector<CartridgeBuilder> HostileImages(int mapper)
+{
+    return {
+        IdleCartridge(1, 0).Mapper(mapper).Nes2(0, 0, 0x07),
+        IdleCartridge(3, 3).Mapper(mapper).RamPages(2),
+        IdleCartridge(256, 1).Mapper(mapper).Nes2(0, 0x07, 0),
+        IdleCartridge(8, 0).Mapper(mapper).Nes2(0, 0x09, 0x09),
+        IdleCartridge(16, 64).Mapper(mapper).RamPages(3),
+    };
+}
+
 class MapperFixture : public MachineFixture {
 protected:
+    // Starts each hostile image of the mapper in turn and runs body on it.
+    template <typename Body>
+    void OnHostileImages(int mapper, Body body)
+    {
+        for (const CartridgeBuilder &cart : HostileImages(mapper)) {
+            ASSERT_TRUE(Start(cart)) << mapper;
+            body();
+            MachineShutdown();
+        }
+    }
+
     // Starts each case's mapper on an image of the given pages, writes
     // its sequence and compares the banks.
     template <typename Cases>
     void ExpectBankCases(const Cases &cases, int romPages, int vromPages)
     {
         for (const BankCase &c : cases) {
-            ASSERT_TRUE(Start(IdleCartridge(romPages, vromPages).Mapper(c.mapper))) << c.name;
+            CartridgeBuilder cart = IdleCartridge(romPages, vromPages).Mapper(c.mapper);
+            if (c.nes2)
+                cart.Nes2((*c.nes2)[0], (*c.nes2)[1], (*c.nes2)[2]);
+            ASSERT_TRUE(Start(cart)) << c.name;
             WriteAll(c.writes);
             EXPECT_EQ(ProgramBanks(), c.program) << c.name;
             EXPECT_EQ(PatternBanks(), c.patterns) << c.name;
@@ -173,6 +210,7 @@ protected:
     }
 
     // Reads a byte through every page so the sanitizers check each pointer.
+    // The pointers the renderers of the board's kind use are never null.
     static void Touch()
     {
         volatile uint8_t sum = 0;
@@ -180,21 +218,34 @@ protected:
             sum = sum + FetchMap[i][0] + FetchMap[i][0x1FFF];
         for (int i = 0; i < 16; ++i)
             sum = sum + VideoPageMap[i][0] + VideoPageMap[i][0x3FF];
+        for (int i = 0; i < 8; ++i)
+            sum = sum + CpuPatternPages[i][0] + CpuPatternPages[i][0x3FF];
+        std::vector<uint8_t *> renderers;
+        if (LineRenderer == PpuLineEntryLatch9)
+            renderers = {Latch9Pages[0], Latch9Pages[1]};
+        if (LineRenderer == PpuLineEntryLatch10)
+            renderers = {Latch10LowPages[0], Latch10LowPages[1], Latch10HighPages[0], Latch10HighPages[1]};
+        for (uint8_t *p : renderers) {
+            ASSERT_NE(p, nullptr);
+            sum = sum + p[0] + p[0xFFF];
+        }
+        if (LineRenderer == PpuLineEntryMmc5) {
+            for (uint8_t *p : Mmc5BgPages) {
+                ASSERT_NE(p, nullptr);
+                sum = sum + p[0] + p[0x3FF];
+            }
+            ASSERT_NE(Mmc5ChrBase, nullptr);
+            sum = sum + Mmc5ChrBase[((0xFFu << 12) & Mmc5ChrMask) + 0xFFF];
+        }
         (void)sum;
     }
 
-    // Every value to every register on images of one page without VROM,
-    // three pages and about 4 MB, then seeded mutations of the state
-    // record, for each mapper.
+    // Every value to every register on the hostile images, then seeded
+    // mutations of the state record, for each mapper.
     void ExpectHostileWritesAndStatesContained(const std::vector<int> &mappers, const std::vector<uint16_t> &registers)
     {
-        const int images[][2] = {{1, 0}, {3, 3}, {255, 1}};
         for (int mapper : mappers) {
-            for (const auto &image : images) {
-                ASSERT_TRUE(Start(IdleCartridge(image[0], image[1]).Mapper(mapper)));
-                WriteEverything(registers);
-                MachineShutdown();
-            }
+            OnHostileImages(mapper, [&] { WriteEverything(registers); });
             ASSERT_TRUE(Start(IdleCartridge(16, 3).Mapper(mapper)));
             EXPECT_GT(MutateMapperState(uint32_t(mapper), registers), 0) << mapper;
             MachineShutdown();

@@ -41,7 +41,7 @@ TEST_F(Discrete, WritesMapTheirBanks)
         {"15 mode 2", 15, {{0x8002, 0x03}}, {6, 6, 6, 6}, C(0)},
         {"15 mode 3", 15, {{0x8003, 0x06}}, P16(0, 6), C(0)},
         {"34 three registers", 34, {{0x7FFE, 3}, {0x7FFF, 5}, {0x7FFD, 2}}, P(8), C4(12, 20)},
-        {"34 from $8000", 34, {{0x9000, 1}}, P(4), C(0)},
+        {"34 with pattern ROM takes nothing at $8000", 34, {{0x9000, 1}}, P16(0, 7), C(0)},
         {"66 both", 66, {{0x8000, 0x21}}, P(8), C(8)},
         {"71 $8000 ignored", 71, {{0x8000, 5}}, P16(0, 7), C(0)},
         {"71 $C000", 71, {{0xC000, 5}}, P16(5, 7), C(0)},
@@ -101,24 +101,76 @@ TEST_F(Discrete, Mapper3WriteAtRamLeavesRam)
     EXPECT_EQ(PatternBanks(), C(16));
 }
 
-TEST_F(Discrete, WithoutVromPatternPagesStayOnPatternRam)
+// Pattern RAM is banked as pattern ROM is: 8 KB of it stays put whatever
+// an 8 KB register says, a board's larger RAM switches, and a header's
+// NES 2.0 size decides how much there is.
+TEST_F(Discrete, PatternRamIsBankedAsTheBoardsWireIt)
 {
-    for (int mapper : {3, 8, 11, 79, 81}) {
-        ASSERT_TRUE(Start(IdleCartridge(8, 0).Mapper(mapper)));
-        WriteMemory(0x8100, 0x7F);
-        EXPECT_EQ(PatternBanks(), C(100)) << mapper;
-        MachineShutdown();
+    const BankCase cases[] = {
+        {"3 with 8 KB", 3, {{0x8000, 0x7F}}, P16(0, 7), C(100)},
+        {"8 with 8 KB", 8, {{0x8000, 0x07}}, P16(0, 1), C(100)},
+        {"66 with 8 KB", 66, {{0x8000, 0xFF}}, P(12), C(100)},
+        {"78 with 8 KB", 78, {{0x8000, 0xF1}}, P16(1, 7), C(100)},
+        {"81 with 8 KB", 81, {{0x8003, 0}}, P16(0, 7), C(100)},
+        {"13 always carries 16 KB", 13, {{0x8000, 0xFF}}, P(12), C4(0, 12)},
+        {"13 power-on", 13, {}, P16(0, 1), C4(0, 4)},
+        {"11 with 32 KB", 11, {{0x8000, 0x21}}, P(4), C(16), {{0, 0, 9}}},
+        {"11 with 32 KB, bank 7 wraps", 11, {{0x8000, 0x70}}, P(0), C(24), {{0, 0, 9}}},
+        {"78.3 with 32 KB", 78, {{0x8000, 0x2B}}, P16(3, 7), C(16), {{3, 0, 9}}},
+        {"34 with pattern RAM is the $8000 latch", 34, {{0x8000, 1}, {0x7FFE, 3}}, P(4), C(100)},
+    };
+    ExpectBankCases(cases, 8, 0);
+}
+
+// The Holy Diver board (78 with NES 2.0 submapper 3) switches vertical
+// mirroring with bit 3; the other 78 boards take it as a program bank bit.
+// 34 follows its NES 2.0 submapper over its pattern memory.
+TEST_F(Discrete, SubmappersNameTheBoard)
+{
+    ASSERT_TRUE(Start(IdleCartridge(16, 16).Mapper(78).Nes2(3, 0, 0)));
+    WriteMemory(0x8000, 0x08);
+    EXPECT_EQ(MirroringMode, 1);
+    EXPECT_EQ(ProgramBanks(), P16(0, 15));
+    WriteMemory(0x8000, 0x00);
+    EXPECT_EQ(MirroringMode, 0);
+    MachineShutdown();
+    ASSERT_TRUE(Start(IdleCartridge(16, 16).Mapper(78)));
+    WriteMemory(0x8000, 0x09);
+    EXPECT_EQ(MirroringMode, 0);
+    EXPECT_EQ(ProgramBanks(), P16(9, 15));
+    MachineShutdown();
+    ASSERT_TRUE(Start(IdleCartridge(8, 4).Mapper(34).Nes2(2, 0, 0)));
+    WriteMemory(0x8000, 1);
+    EXPECT_EQ(ProgramBanks(), P(4));
+    MachineShutdown();
+    ASSERT_TRUE(Start(IdleCartridge(8, 0).Mapper(34).Nes2(1, 0x07, 0x07)));
+    WriteMemory(0x8000, 1);
+    EXPECT_EQ(ProgramBanks(), P16(0, 7));
+    WriteMemory(0x7FFD, 1);
+    EXPECT_EQ(ProgramBanks(), P(4));
+    EXPECT_EQ(CpuSpace[0x7FFD], 1); // the work RAM under the registers keeps it
+}
+
+// An NES 2.0 submapper 2 on 2, 3 and 7 says the ROM drives the bus as the
+// latch is written: the bank is the value ANDed with the ROM byte there.
+TEST_F(Discrete, BusConflictsWhereTheSubmapperSaysSo)
+{
+    for (int submapper : {0, 1, 2}) {
+        for (int mapper : {2, 3, 7}) {
+            CartridgeBuilder cart = IdleCartridge(8, 4).Mapper(mapper).Nes2(submapper, 0x07, 0);
+            cart.Code(0xC010, {0x05});
+            ASSERT_TRUE(Start(cart));
+            WriteMemory(0xC010, 0x07);
+            const int bank = submapper == 2 ? 5 : 7;
+            if (mapper == 2)
+                EXPECT_EQ(ProgramBanks(), P16(bank, 7)) << submapper;
+            else if (mapper == 3)
+                EXPECT_EQ(PatternBanks(), C(8 * (bank & 3))) << submapper;
+            else
+                EXPECT_EQ(ProgramBanks(), submapper == 2 ? P(4) : P(12)) << submapper;
+            MachineShutdown();
+        }
     }
-    for (int mapper : {66, 78}) {
-        ASSERT_TRUE(Start(IdleCartridge(8, 0).Mapper(mapper)));
-        WriteMemory(0x8000, 0xFF);
-        EXPECT_EQ(PatternBanks(), C(100)) << mapper;
-        MachineShutdown();
-    }
-    // 13 keeps its RAM halves.
-    ASSERT_TRUE(Start(IdleCartridge(8, 0).Mapper(13)));
-    WriteMemory(0x8000, 0xFF);
-    EXPECT_EQ(PatternBanks(), C(100));
 }
 
 TEST_F(Discrete, StateRoundTripAndRefusal)
@@ -131,21 +183,15 @@ TEST_F(Discrete, StateRoundTripAndRefusal)
     ExpectRefused([](uint8_t *b) { b[0] = 0x20; }, "6 base with bit 5");
 }
 
-// Every value at every decoded address, on images of one page without
-// VROM, three pages, and 4 MB of program ROM.
+// Every value at every decoded address, on the hostile images.
 TEST_F(Discrete, AnyWriteStaysInside)
 {
     const int numbers[] = {2, 3, 6, 7, 8, 11, 13, 15, 34, 66, 71, 78, 79, 81, 91};
     const std::vector<uint16_t> addresses = {0x4100, 0x6000, 0x6001, 0x6003, 0x6100, 0x7000, 0x7001, 0x7FFD,
                                              0x7FFE, 0x7FFF, 0x8000, 0x8001, 0x8002, 0x8003, 0x800F, 0x8100,
                                              0xC000, 0xFFFF};
-    const int images[][2] = {{1, 0}, {3, 3}, {255, 1}};
-    for (const auto &image : images)
-        for (int mapper : numbers) {
-            ASSERT_TRUE(Start(IdleCartridge(image[0], image[1]).Mapper(mapper)));
-            WriteEverything(addresses);
-            MachineShutdown();
-        }
+    for (int mapper : numbers)
+        OnHostileImages(mapper, [&] { WriteEverything(addresses); });
 }
 
 TEST_F(Discrete, MutatedStates)

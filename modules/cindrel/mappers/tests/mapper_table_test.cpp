@@ -49,10 +49,23 @@ TEST_F(MapperTableWalk, EveryNumberInstallsItsRow)
     }
 }
 
+// Every row's power-on state on every hostile image, pattern RAM and no
+// work RAM among them: each pointer a renderer of its kind reads is set
+// and inside its buffer, and frames run.
+TEST_F(MapperTableWalk, EveryRowStartsOnEveryImage)
+{
+    for (const Supported &s : Rows)
+        OnHostileImages(s.number, [] {
+            Touch();
+            RunFrames(2);
+            Touch();
+        });
+}
+
 TEST_F(MapperTableWalk, UnknownNumbersRunOnTheDefaultMapping)
 {
-    for (int number : {0, 200, 255}) {
-        ASSERT_TRUE(Start(IdleCartridge(8, 2).Mapper(number))) << number;
+    for (int number : {0, 200, 255, 258, 0xFFF}) {
+        ASSERT_TRUE(Start(IdleCartridge(8, 2).Mapper(number).Nes2(0, 0x07, 0))) << number;
         EXPECT_EQ(MapperWrite, nullptr);
         WriteMemory(0x8000, 3);
         WriteMemory(0xFFFF, 3);

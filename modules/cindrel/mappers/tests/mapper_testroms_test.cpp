@@ -50,7 +50,7 @@ TEST_P(MapperTestRoms, ReportsItsCode)
 const ProtocolCase Cases[] = {
     {"instr_test-v5/official_only.nes", 3000, 0, ""},
     {"instr_test-v5/all_instrs.nes", 3000, 0, ""},
-    {"instr_misc/instr_misc.nes", 600, 1, "stops at 03-dummy_reads: no dummy reads"},
+    {"instr_misc/instr_misc.nes", 600, 1, "stops at 04-dummy_reads_apu: the sound unit counts once a frame"},
     {"instr_timing/instr_timing.nes", 3000, 1, "fails its first check: the length counter it times with runs once a frame"},
     {"mmc3_test/1-clocking.nes", 600, 3, "the counter is clocked by lines, not by A12 through PPUADDR"},
     {"mmc3_test/2-details.nes", 600, 2, "the line counter model (a counter of 0 fires, then reloads)"},
@@ -113,6 +113,37 @@ TEST(MapperTestRomsScreen, CpuTest5)
     EXPECT_NE(all.find("11-special"), std::string::npos);
     EXPECT_NE(all.find("All tests complete"), std::string::npos);
     EXPECT_FALSE(ListsAnOpcode(all));
+}
+
+// mmc5test waits for $5204 bit 7 in its line-159 IRQ handler and then
+// moves the picture to its ruler: the lines above follow each other, the
+// split starts on the next line.
+int LineY[240];
+LineRendererFn DrawLine;
+int RecordLine(int line, int x, int y)
+{
+    LineY[line] = y;
+    return DrawLine(line, x, y);
+}
+
+TEST(MapperTestRomsScreen, Mmc5SplitsAtLine159)
+{
+    const std::string path = NesFile("mmc5test/mmc5test.nes");
+    if (path.empty())
+        GTEST_SKIP() << "public test programs not found (set QUINTAR_TESTROMS)";
+    ASSERT_TRUE(StartImage(path));
+    DrawLine = LineRenderer;
+    LineRenderer = RecordLine;
+    RunFrames(60);
+    MachineShutdown();
+    int splits = 0, at = -1;
+    for (int line = 1; line < 240; ++line)
+        if (LineY[line] != LineY[line - 1] + 1) {
+            ++splits;
+            at = line;
+        }
+    EXPECT_EQ(splits, 1);
+    EXPECT_EQ(at, 160);
 }
 
 } // namespace

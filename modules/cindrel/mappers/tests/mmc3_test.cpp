@@ -57,18 +57,26 @@ TEST_F(Mmc3, MirroringIsZeroVerticalOnBoth)
     }
 }
 
-// Writable from power-on; $A001 bit 7 then switches writing.
-TEST_F(Mmc3, RamWritableFromPowerOn)
+// Enabled and writable from power-on; $A001 bit 7 then enables the RAM
+// (disabled, $6000 reads the open bus) and bit 6 protects it.
+TEST_F(Mmc3, RamControl)
 {
     ASSERT_TRUE(Start(IdleCartridge(16, 16).Mapper(4)));
     WriteMemory(0x6123, 0x11);
     EXPECT_EQ(CpuSpace[0x6123], 0x11);
-    WriteMemory(0xA001, 0x40);
-    WriteMemory(0x6123, 0x22);
-    EXPECT_EQ(CpuSpace[0x6123], 0x11);
-    WriteMemory(0xA001, 0x80);
-    WriteMemory(0x7FFF, 0x33);
-    EXPECT_EQ(CpuSpace[0x7FFF], 0x33);
+    struct Step {
+        uint8_t control;
+        uint8_t reads;    // at $6123 after a write of $22
+        uint8_t ramAfter; // the RAM byte then
+    };
+    const Step steps[] = {{0x40, 0x61, 0x11}, {0xC0, 0x11, 0x11}, {0x80, 0x22, 0x22}, {0x00, 0x61, 0x22}};
+    for (const Step &step : steps) {
+        WriteMemory(0xA001, step.control);
+        WriteMemory(0x6123, 0x22);
+        EXPECT_EQ(ReadMemory(0x6123), step.reads) << int(step.control);
+        EXPECT_EQ(CpuSpace[0x6123], step.ramAfter) << int(step.control);
+        CpuSpace[0x6123] = step.ramAfter;
+    }
 }
 
 struct CounterCase {
@@ -126,7 +134,7 @@ TEST_F(Mmc3, StateRoundTripAndRefusals)
     ASSERT_TRUE(Start(IdleCartridge(16, 16).Mapper(4)));
     WriteAll(Then(Then(Program4, Patterns), {{0x8000, 0xC0}, {0xC000, 7}, {0xE001, 0}}));
     ExpectSaveLoadSave();
-    ExpectRefused([](uint8_t *b) { b[10] = 0x40; }, "RAM enable other than bit 7");
+    ExpectRefused([](uint8_t *b) { b[10] = 0x20; }, "RAM control other than bits 6-7");
     ExpectRefused([](uint8_t *b) { b[11] = 2; }, "IRQ enable above 1");
     MachineShutdown();
 
@@ -138,17 +146,14 @@ TEST_F(Mmc3, StateRoundTripAndRefusals)
 
 TEST_F(Mmc3, AnyWriteStaysInside)
 {
-    const int images[][2] = {{1, 0}, {3, 3}, {255, 1}};
-    for (const auto &image : images)
-        for (int mapper : {4, 64}) {
-            ASSERT_TRUE(Start(IdleCartridge(image[0], image[1]).Mapper(mapper)));
+    for (int mapper : {4, 64})
+        OnHostileImages(mapper, [this] {
             for (int select = 0; select < 256; select += 1) {
                 WriteMemory(0x8000, uint8_t(select));
                 WriteMemory(0x8001, uint8_t(select * 37));
             }
             WriteEverything({0x6000, 0x8000, 0x8001, 0xA000, 0xA001, 0xC000, 0xC001, 0xE000, 0xE001});
-            MachineShutdown();
-        }
+        });
 }
 
 TEST_F(Mmc3, MutatedStates)

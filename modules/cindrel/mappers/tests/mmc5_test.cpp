@@ -47,11 +47,15 @@ TEST_F(Mmc5, ProgramModes)
 {
     ASSERT_TRUE(Start(IdleCartridge(16, 32).Mapper(5)));
     WriteAll({{0x5102, 2}, {0x5103, 1}});
-    // Mode 3, one RAM page: $05 is the scratch page at $8000, writable.
+    // Mode 3, one RAM page: $05 is a bank no chip answers, the open bus at
+    // $8000, which takes no writes.
     WriteMemory(0x5114, 0x05);
     EXPECT_EQ(ProgramBanks()[0], 107);
     WriteMemory(0x8003, 0x99);
-    EXPECT_EQ(CpuSpace[0xE003], 0x99);
+    EXPECT_EQ(ReadMemory(0x8003), 0x60);
+    WriteMemory(0x5114, 0x00);
+    WriteMemory(0x8003, 0x99);
+    EXPECT_EQ(CpuSpace[0x6003], 0x99);
     WriteMemory(0x5114, 0x85);
     EXPECT_EQ(ProgramBanks()[0], 5);
     const uint8_t kept = ReadMemory(0x8003);
@@ -139,6 +143,62 @@ TEST_F(Mmc5, MultiplierAndLineIrq)
     EXPECT_EQ(Cpu.pendingInterrupt, 0);
 }
 
+// $5204: bit 7 the line matched since the last read (the read clears it
+// and acknowledges the IRQ), bit 6 while the picture is drawn; the match
+// shows with the IRQ disabled too.
+TEST_F(Mmc5, LineStatus)
+{
+    ASSERT_TRUE(Start(IdleCartridge(16, 32).Mapper(5)));
+    WriteAll({{0x2001, 0x18}, {0x5203, 40}});
+    CurrentLine = 20;
+    EXPECT_EQ(ReadMemory(0x5204), 0x40);
+    CurrentLine = 40;
+    MapperLine(0);
+    EXPECT_EQ(Cpu.pendingInterrupt, 0);
+    CurrentLine = 41;
+    EXPECT_EQ(ReadMemory(0x5204), 0xC0);
+    EXPECT_EQ(ReadMemory(0x5204), 0x40);
+    WriteMemory(0x5204, 0x80);
+    CurrentLine = 40;
+    MapperLine(0);
+    EXPECT_EQ(Cpu.pendingInterrupt, 1);
+    CurrentLine = 241;
+    EXPECT_EQ(ReadMemory(0x5204), 0x80);
+    EXPECT_EQ(Cpu.pendingInterrupt, 0);
+    CurrentLine = 20;
+    WriteMemory(0x2001, 0);
+    EXPECT_EQ(ReadMemory(0x5204), 0);
+}
+
+// $2007 reaches pattern memory through the set written last: the sprite
+// registers' pages after $5120-$5127, the background registers' (the same
+// four 1 KB pages for both halves) after $5128-$512B; a state keeps which.
+TEST_F(Mmc5, CpuPatternAccessUsesTheSetWrittenLast)
+{
+    ASSERT_TRUE(Start(IdleCartridge(16, 32).Mapper(5)));
+    for (int bank = 0; bank < 256; ++bank)
+        VromBuffer[size_t(bank) * 0x400 + 0x10] = uint8_t(bank);
+    auto read = [](uint16_t a) {
+        WriteMemory(0x2006, uint8_t(a >> 8));
+        WriteMemory(0x2006, uint8_t(a));
+        ReadMemory(0x2007);
+        return ReadMemory(0x2007);
+    };
+    WriteAll({{0x5101, 3}, {0x5120, 7}, {0x5128, 9}, {0x5129, 11}, {0x5124, 21}});
+    EXPECT_EQ(read(0x0010), 7);
+    EXPECT_EQ(read(0x1010), 21);
+    WriteMemory(0x512B, 33);
+    EXPECT_EQ(read(0x0010), 9);
+    EXPECT_EQ(read(0x0410), 11);
+    EXPECT_EQ(read(0x1010), 9);
+    EXPECT_EQ(read(0x1C10), 33);
+    ExpectSaveLoadSave();
+    EXPECT_EQ(read(0x0410), 11);
+    WriteMemory(0x5127, 40);
+    EXPECT_EQ(read(0x0010), 7);
+    ExpectRefused([](uint8_t *b) { b[23] = 0x02; }, "status bits other than 7 and 0");
+}
+
 TEST_F(Mmc5, StateRoundTripAndRefusals)
 {
     ASSERT_TRUE(Start(IdleCartridge(16, 32).Mapper(5)));
@@ -162,16 +222,13 @@ TEST_F(Mmc5, AnyWriteStaysInsideAndMutatedStates)
                                        0x5206, 0x5C00, 0x6000, 0x8000, 0xA000, 0xC000};
     for (int a = 0x5120; a <= 0x512B; ++a)
         registers.push_back(uint16_t(a));
-    const int images[][3] = {{1, 0, 1}, {3, 3, 3}, {255, 1, 2}, {16, 64, 4}};
-    for (const auto &image : images) {
-        ASSERT_TRUE(Start(IdleCartridge(image[0], image[1]).Mapper(5).RamPages(uint8_t(image[2]))));
+    OnHostileImages(5, [&] {
         WriteAll({{0x5102, 2}, {0x5103, 1}});
         for (int mode = 0; mode < 4; ++mode) {
             WriteAll({{0x5100, uint8_t(mode)}, {0x5101, uint8_t(mode)}});
             WriteEverything(registers);
         }
-        MachineShutdown();
-    }
+    });
     ASSERT_TRUE(Start(IdleCartridge(16, 32).Mapper(5)));
     EXPECT_GT(MutateMapperState(5, registers), 0);
 }

@@ -1,6 +1,6 @@
 // The nibble-register boards (21-25) on a 256 KB program, 256 KB pattern
-// image: register decoding with 25's swapped address lines, the counters
-// of 21 and 24, and their state records.
+// image: register decoding on each variant's address lines, the counters
+// of 21, 25 and 24, and their state records.
 #include "modules/cindrel/mappers/tests/MapperFixture.h"
 
 using namespace Cindrel;
@@ -10,77 +10,90 @@ namespace {
 
 using NibbleRegisters = MapperFixture;
 
-using Case = BankCase;
-
 constexpr std::array<int, 8> AtStart = {0, 0, 0, 0, 0, 0, 0, 0};
 
-TEST_F(NibbleRegisters, WritesMapBanks)
+// The boards behind numbers 21-25 wire the chip's two register lines to
+// address lines of their own; each variant reaches the same registers
+// through its own addresses.
+struct Variant {
+    const char *name;
+    int mapper;
+    uint16_t line0, line1; // the address lines of register bits 0 and 1
+};
+const Variant Variants[] = {
+    {"21 on A1, A2", 21, 0x002, 0x004}, {"21 on A6, A7", 21, 0x040, 0x080}, {"22 on A1, A0", 22, 0x002, 0x001},
+    {"23 on A0, A1", 23, 0x001, 0x002}, {"23 on A2, A3", 23, 0x004, 0x008}, {"25 on A1, A0", 25, 0x002, 0x001},
+    {"25 on A3, A2", 25, 0x008, 0x004},
+};
+
+uint16_t Register(const Variant &v, uint16_t block, int r)
 {
-    const Case cases[] = {
-        {"21 power-on", 21, {}, {0, 1, 30, 31}, AtStart},
-        {"21 $8000 and $A000", 21, {{0x8000, 5}, {0xA000, 3}}, {5, 3, 30, 31}, AtStart},
-        {"21 $9002 bit 1 moves $8000's bank to $C000", 21, {{0x9002, 2}, {0x8000, 7}}, {0, 1, 7, 31}, AtStart},
-        {"21 nibbles", 21, {{0xB000, 5}, {0xB002, 1}, {0xB001, 3}, {0xE003, 0xF}, {0xE001, 2}},
-         {0, 1, 30, 31}, {0x15, 3, 0, 0, 0, 0, 0, 0xF2}},
-        {"21 second address lines", 21, {{0xC004, 9}, {0xC008, 1}}, {0, 1, 30, 31}, {0, 0, 0x10, 9, 0, 0, 0, 0}},
-        {"25 swapped lines", 25, {{0xB000, 5}, {0xB001, 1}, {0xB002, 3}}, {0, 1, 30, 31}, {0x15, 3, 0, 0, 0, 0, 0, 0}},
-        {"25 $9001 is 21's $9002", 25, {{0x9001, 2}, {0x8000, 7}}, {0, 1, 7, 31}, AtStart},
-        {"22 registers drop their low bit", 22, {{0xB000, 0xA}, {0xB002, 1}, {0xC001, 6}, {0x8000, 4}, {0xA000, 6}},
-         {4, 6, 30, 31}, {13, 0, 0, 3, 0, 0, 0, 0}},
-        {"23 lines", 23, {{0xB000, 5}, {0xB001, 1}, {0xB002, 7}, {0xB00C, 2}, {0xE00C, 3}}, {0, 1, 30, 31},
-         {0x15, 0x27, 0, 0, 0, 0, 0, 0x30}},
+    return uint16_t(block | ((r & 1) ? v.line0 : 0) | ((r & 2) ? v.line1 : 0));
+}
+
+// Register bit 0 picks the nibble, bit 1 the bank of the pair; 22 drops
+// the bank number's low bit.
+TEST_F(NibbleRegisters, PatternNibblesOnEachVariantsLines)
+{
+    for (const Variant &v : Variants) {
+        ASSERT_TRUE(Start(IdleCartridge(16, 32).Mapper(v.mapper))) << v.name;
+        WriteAll({{Register(v, 0xB000, 0), 5}, {Register(v, 0xB000, 1), 1}, {Register(v, 0xB000, 2), 3},
+                  {Register(v, 0xE000, 3), 0xF}, {Register(v, 0xE000, 2), 2}, {0x8000, 4}, {0xA000, 6}});
+        const std::array<int, 8> banks = v.mapper == 22 ? std::array<int, 8>{0x0A, 1, 0, 0, 0, 0, 0, 0x79}
+                                                        : std::array<int, 8>{0x15, 3, 0, 0, 0, 0, 0, 0xF2};
+        EXPECT_EQ(PatternBanks(), banks) << v.name;
+        EXPECT_EQ(ProgramBanks(), (std::array<int, 4>{4, 6, 30, 31})) << v.name;
+        MachineShutdown();
+    }
+}
+
+// The boards with the counter: mirroring, the swap and RAM register, and
+// the four counter registers, on each variant's lines. A latch of $FE
+// raises the IRQ on the second whole line.
+TEST_F(NibbleRegisters, CounterBoardRegistersOnEachVariantsLines)
+{
+    for (const Variant &v : Variants) {
+        if (v.mapper != 21 && v.mapper != 25)
+            continue;
+        ASSERT_TRUE(Start(IdleCartridge(16, 32).Mapper(v.mapper))) << v.name;
+        WriteMemory(Register(v, 0x9000, 0), 1);
+        EXPECT_EQ(MirroringMode, 0) << v.name;
+        WriteMemory(0x6001, 0x44);
+        EXPECT_EQ(CpuSpace[0x6001], 0) << v.name;
+        WriteAll({{Register(v, 0x9000, 2), 3}, {0x8000, 7}, {0x6001, 0x44}});
+        EXPECT_EQ(ProgramBanks(), (std::array<int, 4>{0, 1, 7, 31})) << v.name;
+        EXPECT_EQ(CpuSpace[0x6001], 0x44) << v.name;
+        WriteAll({{Register(v, 0xF000, 0), 0xE}, {Register(v, 0xF000, 1), 0xF}, {Register(v, 0xF000, 2), 2}});
+        EXPECT_EQ(MapperState.bytes[10], 0xFE) << v.name;
+        EXPECT_EQ(MapperLine(50), 50);
+        EXPECT_EQ(MapperLine(114), 0);
+        EXPECT_EQ(Cpu.pendingInterrupt, 0) << v.name;
+        EXPECT_EQ(MapperLine(114), 0);
+        EXPECT_EQ(Cpu.pendingInterrupt, 1) << v.name;
+        EXPECT_EQ(MapperState.bytes[10], 0xFE);
+        WriteMemory(Register(v, 0xF000, 3), 0);
+        EXPECT_EQ(Cpu.pendingInterrupt, 0) << v.name;
+        MachineShutdown();
+    }
+}
+
+TEST_F(NibbleRegisters, Mapper24)
+{
+    const BankCase cases[] = {
         {"24 program and patterns", 24, {{0x8003, 3}, {0xC000, 9}, {0xD001, 7}, {0xE003, 9}, {0xE000, 200}},
          {6, 7, 9, 31}, {0, 7, 0, 0, 200, 0, 0, 9}},
         {"24 sound registers declined", 24, {{0x9000, 3}, {0xA001, 3}}, {0, 1, 30, 31}, AtStart},
     };
     ExpectBankCases(cases, 16, 32);
-}
-
-TEST_F(NibbleRegisters, DecodingAndMirroring)
-{
-    ASSERT_TRUE(Start(IdleCartridge(16, 32).Mapper(25)));
-    EXPECT_EQ(MapperWrite(0x9002, 1), 0);
-    EXPECT_EQ(MapperWrite(0x9001, 1), 1);
-    EXPECT_EQ(MapperState.bytes[8], 1);
-    WriteMemory(0x9000, 1);
-    EXPECT_EQ(MirroringMode, 0);
-    WriteMemory(0x9000, 2);
-    EXPECT_EQ(MirroringMode, 2);
-    MachineShutdown();
-
-    // 21's RAM at $6000 only while enabled.
-    ASSERT_TRUE(Start(IdleCartridge(16, 32).Mapper(21)));
-    WriteMemory(0x6001, 0x44);
-    EXPECT_EQ(CpuSpace[0x6001], 0);
-    WriteMemory(0x9002, 1);
-    WriteMemory(0x6001, 0x44);
-    EXPECT_EQ(CpuSpace[0x6001], 0x44);
-    MachineShutdown();
 
     ASSERT_TRUE(Start(IdleCartridge(16, 32).Mapper(24)));
     WriteMemory(0xB003, 0x04);
     EXPECT_EQ(MirroringMode, 0);
     WriteMemory(0xB003, 0x0C);
     EXPECT_EQ(MirroringMode, 3);
-}
-
-// 21: latch and counter $FE raise the IRQ on the second whole line; a part
-// line is handed back; 24 carries the cycles past its whole lines.
-TEST_F(NibbleRegisters, Counters)
-{
-    ASSERT_TRUE(Start(IdleCartridge(16, 32).Mapper(21)));
-    WriteAll({{0xF000, 0xE}, {0xF002, 0xF}, {0xF001, 2}});
-    EXPECT_EQ(MapperState.bytes[10], 0xFE);
-    EXPECT_EQ(MapperLine(50), 50);
-    EXPECT_EQ(MapperLine(114), 0);
-    EXPECT_EQ(Cpu.pendingInterrupt, 0);
-    EXPECT_EQ(MapperLine(114), 0);
-    EXPECT_EQ(Cpu.pendingInterrupt, 1);
-    EXPECT_EQ(MapperState.bytes[10], 0xFE);
-    WriteMemory(0xF003, 0);
-    EXPECT_EQ(Cpu.pendingInterrupt, 0);
     MachineShutdown();
 
+    // Whole lines step the counter; the cycles past them carry.
     ASSERT_TRUE(Start(IdleCartridge(16, 32).Mapper(24)));
     WriteAll({{0xF001, 2}, {0xF000, 250}, {0xF002, 0}});
     EXPECT_EQ(MapperState.bytes[1], 250);
@@ -101,7 +114,7 @@ TEST_F(NibbleRegisters, Counters)
 TEST_F(NibbleRegisters, StateRoundTripAndRefusals)
 {
     ASSERT_TRUE(Start(IdleCartridge(16, 32).Mapper(21)));
-    WriteAll({{0x9002, 3}, {0x8000, 5}, {0xB000, 5}, {0xF000, 3}, {0xF001, 3}});
+    WriteAll({{0x9004, 3}, {0x8000, 5}, {0xB000, 5}, {0xF000, 3}, {0xF004, 3}});
     ExpectSaveLoadSave();
     ExpectRefused([](uint8_t *b) { b[12] = 5; }, "fetch entry other than 4 or 6");
     ExpectRefused([](uint8_t *b) { b[11] = 4; }, "control above 3");

@@ -64,7 +64,12 @@ TEST_F(SunSoft, Fme7Banks)
     EXPECT_EQ(RamBank(), 103);
     WriteMemory(0x6005, 0x66);
     EXPECT_EQ(CpuSpace[0x6005], 0x66);
-    WriteMemory(0xA000, 0x40); // ROM bank $40, masked
+    WriteMemory(0xA000, 0x40); // RAM selected but disabled: the open bus
+    EXPECT_EQ(RamBank(), 107);
+    EXPECT_EQ(ReadMemory(0x7FF9), 0x7F);
+    WriteMemory(0x6005, 0x77);
+    EXPECT_EQ(CpuSpace[0x6005], 0x66);
+    WriteMemory(0xA000, 0x80); // ROM bank 0 whatever bit 7 says
     EXPECT_EQ(RamBank(), 0);
     const uint8_t kept = RomBuffer[5];
     WriteMemory(0x6005, uint8_t(kept + 1)); // ROM at $6000 is not written
@@ -73,6 +78,9 @@ TEST_F(SunSoft, Fme7Banks)
     EXPECT_EQ(RamBank(), 3);
     ExpectSaveLoadSave();
     EXPECT_EQ(RamBank(), 3);
+    MachineReset(); // a reset maps the work RAM at $6000 again
+    EXPECT_EQ(RamBank(), 103);
+    WriteAll({{0x8000, 8}, {0xA000, 0x23}});
     EXPECT_EQ(MapperWrite(0xC000, 1), 0);
 }
 
@@ -96,21 +104,19 @@ TEST_F(SunSoft, AnyWriteStaysInsideAndMutatedStates)
     std::vector<uint16_t> registers = {0x6000, 0x8000, 0xA000, 0xC000, 0xD000, 0xE000, 0xF000};
     for (int a = 0x8800; a <= 0xF800; a += 0x1000)
         registers.push_back(uint16_t(a));
-    const int images[][2] = {{1, 0}, {3, 3}, {255, 1}};
     for (int mapper : {67, 68, 69}) {
-        for (const auto &image : images) {
-            ASSERT_TRUE(Start(IdleCartridge(image[0], image[1]).Mapper(mapper)));
+        OnHostileImages(mapper, [&] {
             // Every command for 69, then every value.
             for (int command = 0; command < 16; ++command) {
                 WriteMemory(0x8000, uint8_t(command));
                 for (int v = 0; v < 256; ++v) {
                     WriteMemory(0xA000, uint8_t(v));
                     WriteMemory(0x6000, uint8_t(v));
+                    Touch();
                 }
             }
             WriteEverything(registers);
-            MachineShutdown();
-        }
+        });
         ASSERT_TRUE(Start(IdleCartridge(16, 3).Mapper(mapper)));
         EXPECT_GT(MutateMapperState(uint32_t(mapper), registers), 0);
         MachineShutdown();

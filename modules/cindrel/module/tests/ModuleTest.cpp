@@ -6,6 +6,8 @@
 
 #include <dlfcn.h>
 
+#include <algorithm>
+
 namespace Cindrel::Test {
 namespace {
 
@@ -105,6 +107,65 @@ TEST_F(CindrelModuleTest, FailedOpensLeaveTheProgramUsable)
     SceneCartridge().Write(root / "scene.nes");
     ASSERT_TRUE(Run(root / "scene.nes")) << Console();
     Frames(3);
+}
+
+// A number without a row runs on the default mapping, and the user is told
+// so once; the NES 2.0 high bits count (258 is not 2). Supported numbers
+// say nothing.
+TEST_F(CindrelModuleTest, UnsupportedMappersRunAndSaySo)
+{
+    struct Case {
+        char const *file;
+        CartridgeBuilder cart;
+        char const *message; // null: none
+    } const cases[] = {
+        {"m118.nes", SceneCartridge().Mapper(118), "Mapper 118 is not supported; the game may not run"},
+        {"m258.nes", SceneCartridge().Mapper(258).Nes2(0, 0x07, 0), "Mapper 258 is not supported; the game may not run"},
+        {"m4.nes", SceneCartridge().Mapper(4), nullptr},
+    };
+    for (Case const &c : cases) {
+        c.cart.Write(root / c.file);
+        messages.clear();
+        ASSERT_TRUE(Run(root / c.file)) << Console();
+        Frames(3);
+        if (!c.message) {
+            EXPECT_TRUE(messages.empty()) << c.file;
+            continue;
+        }
+        ASSERT_EQ(messages.size(), 1u) << c.file;
+        EXPECT_EQ(messages[0], c.message);
+        EXPECT_NE(Console().find(std::string("  ") + c.message + "\n"), std::string::npos) << Console();
+    }
+}
+
+// An MMC5 board without pattern ROM draws with extended attributes from
+// its pattern RAM: every attribute byte $C5 (palette group 3, 4 KB bank 5,
+// which is bank 1 of 8 KB) and tile 0 solid in value 3 there, so the whole
+// picture is group 3's colour 3.
+TEST_F(CindrelModuleTest, Mmc5WithoutPatternRomDrawsExtendedAttributesFromPatternRam)
+{
+    std::vector<uint8_t> code = {
+        0x78,                                                 // SEI
+        0xA9, 0x00, 0x8D, 0x01, 0x20,                         // picture off while video memory is written
+        0xA9, 0x01, 0x8D, 0x04, 0x51,                         // extended attributes
+        0xA9, 0xC5, 0xA2, 0x00,                               // every attribute byte $C5
+        0x9D, 0x00, 0x5C, 0x9D, 0x00, 0x5D, 0x9D, 0x00, 0x5E, 0x9D, 0x00, 0x5F, 0xE8, 0xD0, 0xF1,
+        0xA9, 0x10, 0x8D, 0x06, 0x20, 0xA9, 0x00, 0x8D, 0x06, 0x20, // tile 0 of $1000: 16 bytes of $FF
+        0xA9, 0xFF, 0xA2, 0x10, 0x8D, 0x07, 0x20, 0xCA, 0xD0, 0xFA,
+        0xA9, 0x3F, 0x8D, 0x06, 0x20, 0xA9, 0x0F, 0x8D, 0x06, 0x20, // $3F0F = $16
+        0xA9, 0x16, 0x8D, 0x07, 0x20,
+        0xA9, 0x00, 0x8D, 0x00, 0x20, 0x8D, 0x05, 0x20, 0x8D, 0x05, 0x20, // name table 0, scroll 0, 0
+        0xA9, 0x0A, 0x8D, 0x01, 0x20,                         // background on, left column shown
+    };
+    uint16_t const self = uint16_t(0xE000 + code.size());
+    code.insert(code.end(), {0x4C, uint8_t(self), uint8_t(self >> 8)}); // JMP to itself
+    CartridgeBuilder cart(2, 0);
+    cart.Mapper(5).Code(0xE000, code).Vectors(self, 0xE000, self);
+    cart.Write(root / "mmc5.nes");
+    ASSERT_TRUE(Run(root / "mmc5.nes")) << Console();
+    Frames(4);
+    std::vector<uint32_t> const pixels = ShownPixels();
+    EXPECT_EQ(std::count(pixels.begin(), pixels.end(), HostOf(0x16)), std::ptrdiff_t(pixels.size()));
 }
 
 } // namespace

@@ -15,6 +15,7 @@ CartridgeBuilder &CartridgeBuilder::Mapper(int number)
 {
     header_[6] = uint8_t((header_[6] & 0x0F) | (number & 0x0F) << 4);
     header_[7] = uint8_t((header_[7] & 0x0F) | (number & 0xF0));
+    mapperHigh_ = uint8_t((number >> 8) & 15);
     return *this;
 }
 
@@ -37,6 +38,16 @@ CartridgeBuilder &CartridgeBuilder::HeaderTail(std::vector<uint8_t> bytes)
 {
     for (size_t i = 0; i < bytes.size() && i < 6; ++i)
         header_[10 + i] = bytes[i];
+    return *this;
+}
+
+CartridgeBuilder &CartridgeBuilder::Nes2(int submapper, uint8_t ramSizes, uint8_t patternRamSizes)
+{
+    header_[7] = uint8_t((header_[7] & 0xF3) | 0x08);
+    header_[8] = uint8_t(submapper << 4 | mapperHigh_);
+    header_[9] = uint8_t(((rom_.size() / 0x4000) >> 8 & 15) | ((vrom_.size() / 0x2000) >> 8 & 15) << 4);
+    header_[10] = ramSizes;
+    header_[11] = patternRamSizes;
     return *this;
 }
 

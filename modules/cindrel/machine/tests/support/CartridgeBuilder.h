@@ -32,6 +32,12 @@ public:
     CartridgeBuilder &Trainer(std::vector<uint8_t> bytes); // 512 bytes
     // Header bytes 10-15 (normally zero).
     CartridgeBuilder &HeaderTail(std::vector<uint8_t> bytes);
+    // The NES 2.0 form: the submapper, and the work-RAM and pattern-RAM size
+    // bytes (a shift count in each nibble, 64 << n bytes: 7 is 8 KB, 9 is
+    // 32 KB, 0 none; the high nibble counts battery-backed memory). Call it
+    // after Mapper, whose bits 8-11 it adds; the page counts' high bits go
+    // into byte 9.
+    CartridgeBuilder &Nes2(int submapper, uint8_t ramSizes, uint8_t patternRamSizes);
 
     // Bytes at a CPU address under the default mapping: $8000-$BFFF is the
     // first program page, $C000-$FFFF the last.
@@ -57,6 +63,7 @@ public:
 
 private:
     uint8_t header_[16] = {'N', 'E', 'S', 0x1A};
+    uint8_t mapperHigh_ = 0; // bits 8-11 of the mapper number, for the NES 2.0 form
     std::vector<uint8_t> trainer_;
     std::vector<uint8_t> rom_;
     std::vector<uint8_t> vrom_;
