@@ -126,12 +126,6 @@ void ResetSoundFifos()
     UpdatePcmRates();
 }
 
-void EmptySoundFifos()
-{
-    Empty(Fifo[0]);
-    Empty(Fifo[1]);
-}
-
 void PlayFifoSamples(uint32_t timer, uint64_t overflows)
 {
     for (uint32_t channel = 0; channel < 2; ++channel)

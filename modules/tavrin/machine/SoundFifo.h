@@ -38,9 +38,6 @@ extern uint32_t SoundState;
 
 // Both FIFOs empty and silent, both rings cleared, the rates worked out.
 void ResetSoundFifos();
-// Both FIFOs empty and silent; the rings go on (a loaded state carries no
-// FIFO contents).
-void EmptySoundFifos();
 // Timer (0 or 1) overflowed `overflows` times: each channel it drives plays
 // that many samples.
 void PlayFifoSamples(uint32_t timer, uint64_t overflows);

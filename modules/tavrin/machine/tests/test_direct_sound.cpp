@@ -6,6 +6,7 @@
 #include "modules/tavrin/machine/tests/SoundProgram.h"
 
 #include "modules/sounddriver/SoundDriver.h"
+#include "modules/tavrin/files/StateFile.h"
 #include "modules/tavrin/harness/MachineHarness.h"
 #include "modules/tavrin/harness/TestImage.h"
 #include "modules/tavrin/machine/Machine.h"
@@ -15,7 +16,9 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <functional>
+#include <vector>
 
 namespace Tavrin {
 namespace {
@@ -167,6 +170,41 @@ TEST_F(DirectSoundTest, WordStoresSetUpTheChannelToo)
     program.Spin();
     Run(program);
     ExpectStreaming(0, "word stores");
+}
+
+TEST_F(DirectSoundTest, AStateSavedWhileStreamingPlaysOnAsBefore)
+{
+    // The state keeps the FIFO and where the sound DMA reads: after a load
+    // the same samples play as after the save.
+    SoundProgram program;
+    Control(program, 0, 0);
+    Dma(program, 0, 0);
+    Reload(program, 0, 0);
+    Start(program, 0, 0);
+    program.Spin();
+    Run(program);
+    const std::string state = folder.Path("streaming.state");
+    ASSERT_EQ(SaveStateFile(state.c_str()), 1);
+    const uint32_t source = FifoSource[0], start = PcmWritten[0];
+    const DirectFifo fifo = Fifo[0];
+    auto const playedSince = [&](uint32_t from) {
+        std::vector<uint8_t> out;
+        for (uint32_t i = from; i != PcmWritten[0]; ++i)
+            out.push_back(PcmBuffer[0][i % PcmBufferSize]);
+        return out;
+    };
+    ASSERT_EQ(machine.RunFrames(4), 4);
+    const uint32_t read = FifoSource[0] - source;
+    const std::vector<uint8_t> before = playedSince(start);
+    ASSERT_EQ(LoadStateFile(state.c_str()), 1);
+    EXPECT_EQ(FifoSource[0], source);
+    EXPECT_EQ(std::memcmp(&Fifo[0], &fifo, sizeof fifo), 0);
+    const uint32_t again = PcmWritten[0];
+    ASSERT_EQ(machine.RunFrames(4), 4);
+    EXPECT_EQ(FifoSource[0] - source, read);
+    EXPECT_EQ(playedSince(again), before);
+    EXPECT_GT(before.size(), 4 * 270u);
+    EXPECT_EQ(PcmRate[0], kRate);
 }
 
 TEST_F(DirectSoundTest, StoppingTheTimerOrTheDmaSilencesTheChannel)

@@ -129,7 +129,7 @@ TEST_F(SoundFifoTest, SourceStepsAndOneShotRequests)
     for (const Case &c : cases) {
         BusWrite16(0x040000C6, 0);
         ArmDma(0, Ewram + 0x100, c.control);
-        EmptySoundFifos();
+        BusWrite16(0x04000082, 0x0800); // FIFO A reset
         EXPECT_TRUE(RefillSoundFifo(0)) << c.what;
         EXPECT_EQ(FifoSource[0], c.source) << c.what;
         EXPECT_EQ(Fifo[0].count, 16u) << c.what;
