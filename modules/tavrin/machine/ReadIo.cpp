@@ -1,9 +1,11 @@
 // Every load from the I/O region: a register gives back only the bits the
 // console lets software read (write-only registers and unused bits read 0),
-// the timers their counter at the CPU's current cycle, and the memory
-// control register its word wherever it is mirrored.
+// the timers their counter at the CPU's current cycle, the memory control
+// register its word wherever it is mirrored, and the rest of the region the
+// open bus.
 #include "modules/tavrin/bus/BusDevices.h"
 
+#include "modules/tavrin/bus/OpenBus.h"
 #include "modules/tavrin/cpu/IdleLoop.h"
 #include "modules/tavrin/machine/IoRegisters.h"
 #include "modules/tavrin/machine/LineHook.h"
@@ -66,31 +68,36 @@ bool AnyTimerFlagsOverflows()
     return false;
 }
 
+// The timer counters and the interrupt flags: they change with the clock.
+[[gnu::noinline]] uint32_t ReadChanging(uint32_t offset)
+{
+    if (offset == Io::If) {
+        // Timer overflows raise their flags at their own cycle.
+        SyncTimers(CpuClock());
+        if (AnyTimerFlagsOverflows())
+            NoteChangingRead();
+        return IoGet(offset) & ReadMasks[offset / 2];
+    }
+    const uint32_t n = (offset - Io::TimerBase) / 4;
+    if (TimerPeriod[n])
+        NoteChangingRead();
+    return ReadTimerCounter(n);
+}
+
 } // namespace
 
 uint32_t ReadIo16(uint32_t address)
 {
     const uint32_t offset = address & 0x00FFFFFE;
     if (offset < Io::RegisterEnd) {
-        switch (offset) {
-        case 0x100: case 0x104: case 0x108: case 0x10C: {
-            const uint32_t n = (offset - Io::TimerBase) / 4;
-            if (TimerPeriod[n])
-                NoteChangingRead();
-            return ReadTimerCounter(n);
-        }
-        case Io::If:
-            // Timer overflows raise their flags at their own cycle.
-            SyncTimers(CpuClock());
-            if (AnyTimerFlagsOverflows())
-                NoteChangingRead();
-            break;
-        }
+        if ((offset - Io::TimerBase < 16 && !(offset & 2)) || offset == Io::If) [[unlikely]]
+            return ReadChanging(offset);
         return IoGet(offset) & ReadMasks[offset / 2];
     }
     if ((offset & 0xFFFC) == Io::MemoryControl)
         return IoGet(Io::MemoryControl + (offset & 2));
-    return HostHalf(ReadPageTable[address >> PageShift] + (address & 0x3FFE));
+    // Nothing else answers in the region: the bus holds the last prefetch.
+    return (OpenBusWord(&ConsoleCpu) >> (8 * (address & 2))) & 0xFFFF;
 }
 
 uint32_t ReadIo32(uint32_t address)

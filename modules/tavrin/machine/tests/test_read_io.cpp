@@ -102,6 +102,9 @@ TEST_F(ReadIoTest, MemoryControlWordIsMirroredEvery64KAndKeepsStores)
         EXPECT_EQ(CpuWordAt(&cpu, base), 0x0D000020u) << std::hex << base;
         EXPECT_EQ(Load16(base + 2), 0x0D00u);
     }
+    // Elsewhere past the registers the region is unmapped: the open bus.
+    for (uint32_t address : {0x04000400u, 0x04000804u, 0x04123456u})
+        EXPECT_EQ(CpuWordAt(&cpu, address), CpuWordAt(&cpu, 0x01000000)) << std::hex << address;
     BusWrite32(0x04020800, 0x0E000020);
     EXPECT_EQ(BusRead32(0x04000800), 0x0E000020u);
     EXPECT_EQ(BusRead8(0x04050803), 0x0Eu);
