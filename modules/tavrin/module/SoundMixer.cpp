@@ -14,10 +14,11 @@ namespace {
 
 // Levels are summed per side in steps of the console's 10-bit output, with
 // 8 fraction bits. A tone channel at full volume, master volume 7 and 100%
-// swings over 60 steps each way (its 4-bit output times the master volume's
-// eight); a direct-sound channel at 100% over its 8-bit sample, at 50% over
-// half of it. With the bias at its usual 0x200 all six at their loudest
-// stay within 0..1023: a game at full volume does not clip.
+// swings 60 steps each way (its 4-bit output, 0 to 15 about its middle,
+// times the master volume's eight); a direct-sound channel at 100% swings
+// its 8-bit sample, at 50% half of it. With the bias at its usual 0x200 all
+// six at their loudest stay within 0..1023: a game at full volume does not
+// clip.
 constexpr int32_t kStep = 256;
 constexpr int32_t kTop = 1023 * kStep;
 
