@@ -1,6 +1,7 @@
 // Loads as the CPU performs them: straight from the page table under the
 // BIOS read protection, with the open bus for unmapped memory, except in the
-// I/O region, whose registers answer through the machine.
+// I/O region, whose registers answer through the machine. Stores of work RAM
+// and VRAM likewise skip the call into the bus.
 #pragma once
 
 #include "modules/tavrin/bus/BusDevices.h"
@@ -9,6 +10,7 @@
 #include "modules/tavrin/cpu/ArmState.h"
 
 #include <bit>
+#include <cstring>
 
 namespace Tavrin {
 
@@ -69,6 +71,40 @@ inline uint32_t CpuLoadSignedHalf(const ArmState *s, uint32_t address)
 inline uint32_t CpuLoadSignedByte(const ArmState *s, uint32_t address)
 {
     return uint32_t(int32_t(int8_t(CpuLoadByte(s, address))));
+}
+
+// Stores as the CPU performs them: aligned words and halfwords into work RAM
+// and VRAM go straight through the page table, as the bus would store them
+// (VRAM's noted for the renderer), without a call; the rest through the bus.
+inline bool CpuPlainStore(uint32_t address, uint32_t alignment)
+{
+    const uint32_t region = address >> 24;
+    return !(address & (alignment - 1)) && region <= 6 && ((0x4Cu >> region) & 1);
+}
+
+inline void CpuStoreWord(uint32_t address, uint32_t value)
+{
+    if (!CpuPlainStore(address, 4)) [[unlikely]] {
+        BusWrite32(address, value);
+        return;
+    }
+    ConsoleCpu.cyclesLeft -= WaitCycles32[address >> 24];
+    if ((address >> 24) == 6)
+        NoteVramStore(address);
+    std::memcpy(WritePageTable[address >> PageShift] + (address & 0x3FFC), &value, 4);
+}
+
+inline void CpuStoreHalf(uint32_t address, uint32_t value)
+{
+    if (!CpuPlainStore(address, 2)) [[unlikely]] {
+        BusWrite16(address, value);
+        return;
+    }
+    ConsoleCpu.cyclesLeft -= WaitCycles16[address >> 24];
+    if ((address >> 24) == 6)
+        NoteVramStore(address);
+    const uint16_t half = uint16_t(value);
+    std::memcpy(WritePageTable[address >> PageShift] + (address & 0x3FFE), &half, 2);
 }
 
 inline int32_t LoadWait32(uint32_t address) { return WaitCycles32[(address >> 24) & 15]; }
