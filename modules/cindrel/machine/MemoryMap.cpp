@@ -402,10 +402,6 @@ void MachineReset()
     // A reset press keeps the frame sequencer's mode; power-on starts it at 0.
     CpuSpace[0x4015] = ApuReset(SoundUnit, (Cartridge.pal ? ApuPal : 0) | (CartridgeStarted ? ApuWarm : 0));
     Cpu6502Reset(Cpu);
-    // The console's CPU comes out of reset with interrupts masked; programs
-    // that never set I themselves must not meet the frame interrupt that
-    // power-on leaves enabled.
-    Cpu.P |= FlagI;
     RestartSlice();
 }
 
