@@ -166,7 +166,10 @@ __attribute__((noinline)) void WriteIo(uint16_t address, uint8_t value)
         const uint8_t start = PpuRegisters[3];
         for (int i = 0; i < 256; ++i)
             SpriteRam[uint8_t(start + i)] = ReadMemory(uint16_t((value << 8) + i));
-        Cpu.cyclesLeft -= 512;
+        // The CPU halts for a cycle, then reads and writes on alternate
+        // cycles; a write made on an odd cycle waits one more to fall in
+        // step.
+        Cpu.cyclesLeft -= 513 + int((MachineCycle() - 1) & 1);
         return;
     }
     if (address == 0x4016) {
