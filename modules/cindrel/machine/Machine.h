@@ -159,6 +159,9 @@ extern LineRendererFn LineRenderer;
 uint8_t ReadPpuRegister(int reg);
 void WritePpuRegister(int reg, uint8_t value);
 void SetMirroring(int mode);
+// A mapper's own page for name-table slot 0-3 (and its mirror at $3000);
+// a four-screen cartridge keeps its four tables whatever the mapper asks.
+void SetNameTablePage(int slot, uint8_t *page);
 void SelectPatternTables();
 void MapVideoPages(int first, int last, uint8_t *pointer);
 int PrepareSpriteLine(int line);

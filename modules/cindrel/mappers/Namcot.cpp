@@ -25,7 +25,7 @@ void SetReload(int32_t reload)
 void MapNameTable(int slot, uint8_t v)
 {
     uint8_t *page = (v < 0xE0 && VromBuffer) ? VromBank1(v) : VideoSpace + ((v & 1) ? 0x2400 : 0x2000);
-    VideoPageMap[8 + slot] = VideoPageMap[12 + slot] = page;
+    SetNameTablePage(slot, page);
 }
 
 int Write19(uint16_t a, uint8_t v)

@@ -75,4 +75,43 @@ TEST_F(MapperTableWalk, UnknownNumbersRunOnTheDefaultMapping)
     }
 }
 
+// The boards that set name-table pages themselves (rather than through a
+// mirroring mode) leave a four-screen cartridge its four tables and what
+// it wrote into them; the same writes without the flag show they bite.
+TEST_F(MapperTableWalk, FourScreenTablesStayWhateverTheBoardWrites)
+{
+    struct Case {
+        const char *name;
+        int mapper;
+        std::vector<Write> writes;
+    } const cases[] = {
+        {"5 page register and fill table", 5, {{0x5105, 0x00}, {0x5106, 0x55}, {0x5107, 0x03}}},
+        {"7 one-screen bit", 7, {{0x8000, 0x10}}},
+        {"19 pattern-ROM and console tables", 19, {{0xC000, 0x00}, {0xC800, 0xE1}, {0xD000, 0xE0}}},
+        {"68 tables from pattern ROM", 68, {{0xC000, 0x80}, {0xD000, 0x81}, {0xE000, 0x10}}},
+    };
+    const std::array<int, 4> own = {108, 109, 110, 111};
+    for (const Case &c : cases) {
+        for (bool fourScreen : {true, false}) {
+            CartridgeBuilder cart = IdleCartridge(16, 16).Mapper(c.mapper);
+            if (fourScreen)
+                cart.FourScreen();
+            ASSERT_TRUE(Start(cart)) << c.name;
+            for (int i = 0; i < 0x1000; ++i)
+                VideoSpace[0x2000 + i] = uint8_t(i * 7);
+            const std::vector<uint8_t> tables(VideoSpace + 0x2000, VideoSpace + 0x3000);
+            WriteAll(c.writes);
+            if (fourScreen) {
+                EXPECT_EQ(NameTableBanks(), own) << c.name;
+                EXPECT_EQ(std::vector<uint8_t>(VideoSpace + 0x2000, VideoSpace + 0x3000), tables) << c.name;
+            } else {
+                EXPECT_NE(NameTableBanks(), own) << c.name;
+            }
+            for (int slot = 0; slot < 4; ++slot)
+                EXPECT_EQ(VideoPageMap[12 + slot], VideoPageMap[8 + slot]) << c.name << " slot " << slot;
+            MachineShutdown();
+        }
+    }
+}
+
 } // namespace
