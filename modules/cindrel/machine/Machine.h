@@ -168,6 +168,18 @@ int PrepareSpriteLine(int line);
 // Hands the 64 colours to the video under each emphasis setting.
 void HandOnPalette();
 
+// The CPU's IRQ line is held by any of these sources, each holding and
+// releasing it on its own; the CPU sees an IRQ request while any holds it.
+enum : uint8_t {
+    IrqFromSound = 1,  // the sound unit's frame or delta flag
+    IrqFromMapper = 2, // the mapper's counter
+    IrqFromDrive = 4,  // the disk adapter's drive
+};
+inline constexpr uint8_t IrqFromBoard = IrqFromMapper | IrqFromDrive;
+extern uint8_t IrqSources;
+void HoldIrq(uint8_t source);
+void ReleaseIrq(uint8_t source);
+
 // Reset of the emulated hardware, then the CPU.
 void MachineReset();
 
