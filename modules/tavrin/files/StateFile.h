@@ -1,6 +1,7 @@
 // The state file: a snapshot of the running machine for the save slots, as
 // a gzip stream. After inflating: a 16-byte header ("STD" 0x1A, version 5,
-// the cartridge's complement byte, the flash and EEPROM exponents), the CPU,
+// the cartridge's complement byte, the flash and EEPROM exponents, the
+// cartridge's CRC-32 and a 1 that marks it), the CPU,
 // flash, EEPROM and clock records, the machine word block, the six memory
 // blocks, then the save memory.
 #pragma once

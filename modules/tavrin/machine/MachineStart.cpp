@@ -17,6 +17,8 @@
 #include <cstring>
 #include <vector>
 
+#include <zlib.h>
+
 namespace Tavrin {
 
 uint32_t HeaderCheckOn = 1;
@@ -35,6 +37,7 @@ uint32_t HaltState = 0;
 ConsoleBlocks MachineBlocks;
 uint8_t *SaveRam = nullptr;
 uint8_t *EepromRam = nullptr;
+uint32_t CartridgeCrc = 0;
 
 uint64_t SaveRamSize() { return SaveRam && FlashSizeExp < 32 ? uint64_t(1) << FlashSizeExp : 0; }
 uint64_t EepromRamSize() { return EepromRam ? EepromArraySize : 0; }
@@ -157,6 +160,7 @@ bool StartOn(const char *path)
     std::vector<uint8_t> imageBytes;
     if (!ReadCartridgeBytes(path, imageBytes))
         return false;
+    CartridgeCrc = uint32_t(crc32_z(0, imageBytes.data(), imageBytes.size()));
 
     uint8_t *dummy = AllocKb("Allocating %dkB Dummy RAM...", PageSize);
     if (!dummy)

@@ -58,13 +58,15 @@ protected:
 
     // The machine on a cartridge with this complement byte and these save
     // memory sizes (no guess changes them).
-    void Start(uint8_t complement = 0x5C, uint32_t flashExp = 17, uint32_t eepromExp = 6)
+    // A game of another variant differs past the header only.
+    void Start(uint8_t complement = 0x5C, uint32_t flashExp = 17, uint32_t eepromExp = 6, uint8_t variant = 0)
     {
         HardwareGuessOn = 0;
         FlashSizeExp = flashExp;
         EepromSizeExp = eepromExp;
         std::vector<uint8_t> image = SpinningImage(0x4000);
         image[0xBD] = complement;
+        image[0x1000] ^= variant;
         ASSERT_TRUE(machine.Start(images.Write("game.gba", image)));
     }
 
@@ -248,12 +250,15 @@ TEST_F(StateFileTest, OlderStatesShowTheFirstKilobyteOfPaletteAndOamEverywhere)
     EXPECT_EQ(BusRead8(0x05000007), uint8_t(7 * 7 + 1));
 }
 
+// Another game is told by its complement byte or, where that agrees, by the
+// CRC-32; states written before the CRC was kept load where the byte agrees.
 TEST_F(StateFileTest, StatesOfAnotherCartridgeOrSaveMemoryAreRefused)
 {
-    Bytes otherCart, smallerFlash, largerFlash;
-    for (auto [complement, flashExp, bytes] : {std::tuple{0x77, 17u, &otherCart}, std::tuple{0x5C, 16u, &smallerFlash},
-                                               std::tuple{0x5C, 18u, &largerFlash}}) {
-        Start(uint8_t(complement), flashExp);
+    Bytes otherCart, sameComplement, smallerFlash, largerFlash;
+    for (auto [complement, flashExp, variant, bytes] :
+         {std::tuple{0x77, 17u, 0, &otherCart}, std::tuple{0x5C, 17u, 1, &sameComplement},
+          std::tuple{0x5C, 16u, 0, &smallerFlash}, std::tuple{0x5C, 18u, 0, &largerFlash}}) {
+        Start(uint8_t(complement), flashExp, 6, uint8_t(variant));
         ASSERT_EQ(SaveStateFile(file.c_str()), 1);
         *bytes = ReadRaw(file);
     }
@@ -261,9 +266,18 @@ TEST_F(StateFileTest, StatesOfAnotherCartridgeOrSaveMemoryAreRefused)
     Scribble(3);
     const Bytes before = Snapshot();
     EXPECT_TRUE(Refused(otherCart, "another cartridge"));
+    EXPECT_TRUE(Refused(sameComplement, "another cartridge"));
     EXPECT_TRUE(Refused(smallerFlash, "flash size"));
     EXPECT_TRUE(Refused(largerFlash, "too large")) << "never inflated past the largest valid size";
+    Bytes damagedMark = Inflate(sameComplement);
+    damagedMark[12] = 2;
+    EXPECT_TRUE(Refused(Gz(damagedMark), "header"));
     EXPECT_EQ(Snapshot(), before);
+
+    Bytes older = Inflate(sameComplement);
+    std::fill_n(older.begin() + 8, 5, uint8_t(0));
+    WriteRaw(file, Gz(older));
+    EXPECT_EQ(LoadStateFile(file.c_str()), 1) << getConsole();
 }
 
 TEST_F(StateFileTest, AStatesEepromWidthIsAdopted)
