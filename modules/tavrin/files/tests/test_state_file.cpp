@@ -343,6 +343,22 @@ TEST_F(StateFileTest, FieldsTheMachineCannotHoldAreRefused)
     }
 }
 
+// The affine words of a state may hold any value: the line step adds them
+// with wrap-around, as the renderer does, never overflowing.
+TEST_F(StateFileTest, AffineWordsOfAnyValueStepByWrapping)
+{
+    Bytes bytes = Inflate(StartAndSave(9));
+    constexpr size_t Bg2At = WordsAt + 21 * 4; // RefX, RefY, CurX, CurY, Pa, Pb, Pc, Pd
+    const int32_t words[8] = {INT32_MAX, INT32_MIN, 0, 0, 0x100, INT32_MAX, 0, INT32_MIN};
+    std::memcpy(bytes.data() + Bg2At, words, sizeof words);
+    WriteRaw(file, Gz(bytes));
+    ASSERT_EQ(LoadStateFile(file.c_str()), 1) << getConsole();
+    BusWrite16(0x04000000, 0x0402); // mode 2 with background 2 shown
+    ASSERT_EQ(machine.RunFrames(2), 2);
+    EXPECT_EQ(uint32_t(BgCurX[0]), uint32_t(INT32_MAX) + 160u * uint32_t(INT32_MAX));
+    EXPECT_EQ(uint32_t(BgCurY[0]), uint32_t(INT32_MIN) + 160u * uint32_t(INT32_MIN));
+}
+
 TEST_F(StateFileTest, ACutFileIsRefusedWithTheMachineUntouched)
 {
     const Bytes gz = StartAndSave(5);
