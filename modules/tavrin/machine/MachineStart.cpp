@@ -127,6 +127,7 @@ bool BatteryInPlace = false;
 void ReleaseMachine()
 {
     BatteryInPlace = false;
+    FlashDetach();
     // Nothing may point into the blocks once they are gone: the mixer stops
     // playing the direct-sound rings before they are freed.
     SetTone(4, 0, 0);
@@ -256,6 +257,8 @@ int MachineStart(const char *path)
 
 void MachineShutdown()
 {
+    // A chip left in ID mode still holds the game's bytes under the ID.
+    FlashDetach();
     // The battery file decides itself whether save memory changed since
     // start-up; memory erased to zero must reach the file too.
     if (BatteryInPlace && !SaveFileName.empty()) {

@@ -149,6 +149,51 @@ TEST_F(SavesOnMachine, AStateOfARunningMachineComesBackWhole)
     EXPECT_EQ(machine.RunFrames(2), 2) << "the loaded machine runs on";
 }
 
+// A flash chip left in ID mode shows its ID over the first two bytes of the
+// bank: the battery file still gets the game's bytes, and nothing of that
+// chip reaches the next game's save memory (whose block may lie where the
+// old one did). The state route is the one users take: a state saved in ID
+// mode, loaded, then another game.
+TEST_F(SavesOnMachine, AFlashLeftInIdModeKeepsItsBytesAndReachesNoOtherGame)
+{
+    const auto inflated = [](const std::string &path) {
+        std::vector<uint8_t> gz, raw;
+        EXPECT_EQ(Zorvan::ReadFileBounded(path, 1u << 24, gz), Zorvan::ReadResult::Ok);
+        EXPECT_EQ(GunzipBounded(gz, 1u << 24, raw), GunzipResult::Ok);
+        return raw;
+    };
+    const auto command = [](uint8_t code) {
+        BusWrite8(0x0E005555, 0xAA);
+        BusWrite8(0x0E002AAA, 0x55);
+        BusWrite8(0x0E005555, code);
+    };
+    const std::string save = folder.Path("game.sav"), slot = folder.Path("game.st1");
+    Start(save);
+    BusWrite8(0x0E000000, 0x12);
+    BusWrite8(0x0E000001, 0x34);
+    command(0x90);
+    ASSERT_EQ(BusRead8(0x0E000000), 0xBFu) << "the chip's ID shows";
+    ASSERT_EQ(SaveStateFile(slot.c_str()), 1);
+    command(0xF0);
+    machine.Stop();
+    Start(save);
+    ASSERT_EQ(LoadStateFile(slot.c_str()), 1);
+    ASSERT_EQ(BusRead8(0x0E000000), 0xBFu);
+    machine.Stop();
+    const std::vector<uint8_t> battery = inflated(save);
+    ASSERT_GE(battery.size(), 18u);
+    EXPECT_EQ(battery[16], 0x12) << "the game's byte, not the ID";
+    EXPECT_EQ(battery[17], 0x34);
+
+    const std::string other = folder.Path("other.sav");
+    Start(other);
+    BusWrite8(0x0E000000, 0x56);
+    machine.Stop();
+    Start(other);
+    EXPECT_EQ(BusRead8(0x0E000000), 0x56u);
+    EXPECT_EQ(BusRead8(0x0E000001), 0xFFu);
+}
+
 TEST_F(SavesOnMachine, TheGuessSeesTheWholeImageAndNothingCarriesToTheNextCartridge)
 {
     std::vector<uint8_t> image = SpinningImage(0x8000);
