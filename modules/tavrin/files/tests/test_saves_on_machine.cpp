@@ -12,9 +12,11 @@
 #include "modules/tavrin/harness/PublicPrograms.h"
 #include "modules/tavrin/harness/TestImage.h"
 #include "modules/tavrin/machine/Machine.h"
+#include "tools/testsupport/KilledWriter.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -66,6 +68,16 @@ protected:
                 v = v << 1 | (unit & 1);
         }
         return v;
+    }
+
+    // A gzip file as it inflates (empty when it does not).
+    static std::vector<uint8_t> Inflated(const std::string &path)
+    {
+        std::vector<uint8_t> gz, raw;
+        if (Zorvan::ReadFileBounded(path, 1u << 24, gz) != Zorvan::ReadResult::Ok ||
+            GunzipBounded(gz, 1u << 24, raw) != GunzipResult::Ok)
+            raw.clear();
+        return raw;
     }
 
     TestFolder folder;
@@ -156,12 +168,6 @@ TEST_F(SavesOnMachine, AStateOfARunningMachineComesBackWhole)
 // mode, loaded, then another game.
 TEST_F(SavesOnMachine, AFlashLeftInIdModeKeepsItsBytesAndReachesNoOtherGame)
 {
-    const auto inflated = [](const std::string &path) {
-        std::vector<uint8_t> gz, raw;
-        EXPECT_EQ(Zorvan::ReadFileBounded(path, 1u << 24, gz), Zorvan::ReadResult::Ok);
-        EXPECT_EQ(GunzipBounded(gz, 1u << 24, raw), GunzipResult::Ok);
-        return raw;
-    };
     const auto command = [](uint8_t code) {
         BusWrite8(0x0E005555, 0xAA);
         BusWrite8(0x0E002AAA, 0x55);
@@ -180,7 +186,7 @@ TEST_F(SavesOnMachine, AFlashLeftInIdModeKeepsItsBytesAndReachesNoOtherGame)
     ASSERT_EQ(LoadStateFile(slot.c_str()), 1);
     ASSERT_EQ(BusRead8(0x0E000000), 0xBFu);
     machine.Stop();
-    const std::vector<uint8_t> battery = inflated(save);
+    const std::vector<uint8_t> battery = Inflated(save);
     ASSERT_GE(battery.size(), 18u);
     EXPECT_EQ(battery[16], 0x12) << "the game's byte, not the ID";
     EXPECT_EQ(battery[17], 0x34);
@@ -204,6 +210,33 @@ TEST_F(SavesOnMachine, TheGuessSeesTheWholeImageAndNothingCarriesToTheNextCartri
     Start();
     EXPECT_EQ(FlashChipId, 0xD4BFu);
     EXPECT_EQ(FlashState.chipId, 0xD4BFu);
+}
+
+// The state and battery writers killed at random points: each file
+// inflates whole, holds the save memory of one round (every byte of one
+// value), and the state loads.
+TEST_F(SavesOnMachine, WritersKilledAtRandomLeaveWholeFiles)
+{
+    const std::string save = folder.Path("game.sav"), slot = folder.Path("game.st1");
+    Start(save);
+    const size_t size = size_t(SaveRamSize());
+    const auto uniform = [&](const std::vector<uint8_t> &bytes, size_t from) {
+        return bytes.size() >= from + size &&
+               std::count(bytes.begin() + from, bytes.begin() + from + size, bytes[from]) == long(size);
+    };
+    QuintarTest::KillWritersAtRandom(
+        10, 28,
+        [&](uint32_t n) {
+            std::memset(SaveRam, uint8_t(n | 1), size);
+            SaveStateFile(slot.c_str());
+            SaveBatteryFile(save.c_str());
+        },
+        [&](int) {
+            const std::vector<uint8_t> state = Inflated(slot), battery = Inflated(save);
+            EXPECT_TRUE(uniform(state, 443824)) << "the state's save memory, " << state.size() << " bytes";
+            EXPECT_TRUE(uniform(battery, 16)) << "the battery file, " << battery.size() << " bytes";
+            EXPECT_EQ(LoadStateFile(slot.c_str()), 1);
+        });
 }
 
 struct SaveProgram {
