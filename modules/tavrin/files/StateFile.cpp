@@ -181,7 +181,7 @@ void Apply(const Parsed &p)
 
 } // namespace
 
-int SaveStateFile(const char *name)
+std::vector<uint8_t> StateImage()
 {
     Zorvan::ByteWriter out;
     for (uint8_t b : Magic)
@@ -201,8 +201,13 @@ int SaveStateFile(const char *name)
         out.raw(HostBlock(b.address), b.size);
     WriteBlock(out, SaveRam, SaveSize(), SaveSize());
     WriteBlock(out, EepromRam, EepromBlockSize(EepromSizeExp), EepromBytesKept(EepromSizeExp));
+    return std::move(out.bytes());
+}
+
+int SaveStateFile(const char *name)
+{
     std::vector<uint8_t> gz;
-    return GzipBytes(out.bytes(), gz) && Zorvan::WriteFileReplacing(name, gz);
+    return GzipBytes(StateImage(), gz) && Zorvan::WriteFileReplacing(name, gz);
 }
 
 int LoadStateFile(const char *name)
@@ -223,11 +228,17 @@ int LoadStateFile(const char *name)
         case GunzipResult::Damaged: why = "damaged"; break;
         }
     }
+    if (why) {
+        printConsole("State file %s refused: %s.\n", name, why);
+        return 0;
+    }
+    return LoadStateImage(file, name);
+}
+
+int LoadStateImage(const std::vector<uint8_t> &file, const char *name)
+{
     Parsed parsed;
-    if (!why && (!SaveRam || !IoPage))
-        why = "no machine running";
-    if (!why)
-        why = Parse(file, parsed);
+    const char *why = !SaveRam || !IoPage ? "no machine running" : Parse(file, parsed);
     if (why) {
         printConsole("State file %s refused: %s.\n", name, why);
         return 0;

@@ -6,6 +6,9 @@
 // blocks, then the save memory.
 #pragma once
 
+#include <cstdint>
+#include <vector>
+
 namespace Tavrin {
 
 // Returns 1 only when the whole file was written and renamed over the
@@ -17,5 +20,10 @@ int SaveStateFile(const char *name);
 // cannot hold is refused with one console line naming the reason, and the
 // machine stays as it was. Returns 1 when the state was applied.
 int LoadStateFile(const char *name);
+
+// The same two steps in memory, on the inflated image; name is only for
+// the console line.
+std::vector<uint8_t> StateImage();
+int LoadStateImage(const std::vector<uint8_t> &file, const char *name);
 
 } // namespace Tavrin
