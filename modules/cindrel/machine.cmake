@@ -17,8 +17,14 @@ target_link_libraries(CindrelMachine PUBLIC CindrelCore Zorvan ZorvanEngine Soun
 # Objects, not an archive, so every stand-in is linked in. The sound unit's
 # record is the real one, so state files read in these tests are checked as
 # the module checks them.
-add_library(CindrelModuleStandIns OBJECT machine/standins/ModuleStandIns.cpp sound/SoundUnitImage.cpp)
+add_library(CindrelModuleStandIns OBJECT machine/standins/ModuleStandIns.cpp machine/standins/SoundStandIn.cpp
+  sound/SoundUnitImage.cpp)
 target_link_libraries(CindrelModuleStandIns PUBLIC CindrelMachine)
+# The same stand-ins around the real sound unit, for the public programs
+# that time themselves by it.
+add_library(CindrelStandInsWithSound OBJECT machine/standins/ModuleStandIns.cpp sound/SoundUnit.cpp
+  sound/FrameSequencer.cpp sound/DeltaChannel.cpp sound/SoundUnitImage.cpp)
+target_link_libraries(CindrelStandInsWithSound PUBLIC CindrelMachine)
 
 if(QUINTAR_TESTS)
   add_subdirectory(machine/tests)

@@ -3,6 +3,8 @@
 if(TARGET ZorvanEngine)
   add_library(CindrelSound STATIC
     ${CMAKE_CURRENT_LIST_DIR}/sound/SoundUnit.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/sound/FrameSequencer.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/sound/DeltaChannel.cpp
     ${CMAKE_CURRENT_LIST_DIR}/sound/SoundUnitImage.cpp
     ${CMAKE_CURRENT_LIST_DIR}/sound/CindrelSound.cpp)
   target_include_directories(CindrelSound PUBLIC ${CMAKE_SOURCE_DIR})

@@ -76,6 +76,19 @@ CPU6502_INLINE uint8_t Pull(Regs &r)
 
 CPU6502_INLINE void SetZn(Regs &r, uint8_t v) { r.p = uint8_t((r.p & 0x7D) | ZnTable[v]); }
 
+// On its way to an indexed operand, and in a read-modify-write, the CPU
+// makes accesses that change nothing in memory: a read of the address
+// before the index's carry, a write of the unmodified value. Registers see
+// them ($2007 moves on, $2002 drops its blank flag), so they are made
+// wherever registers lie; memory elsewhere cannot tell.
+CPU6502_INLINE bool InRegisters(uint16_t address) { return uint16_t(address - 0x2000) < 0x4000; }
+
+CPU6502_INLINE void DummyRead(Regs &r, uint16_t address)
+{
+    if (InRegisters(address)) [[unlikely]]
+        ReadData(r, address);
+}
+
 // ---- Addressing modes. Each yields an effective address; the indexed
 // ones also their base and index, which the unstable stores need. Imm and
 // Acc have no address: Read takes the operand byte, Modify the accumulator.
@@ -90,20 +103,33 @@ struct IzX {
     static CPU6502_INLINE uint16_t Address(Regs &r) { return ZeroPagePointer(uint8_t(FetchOperand(r) + r.x)); }
 };
 
+// The address an indexed access reaches before the index's carry.
+CPU6502_INLINE uint16_t Uncarried(uint16_t base, uint16_t address)
+{
+    return uint16_t((base & 0xFF00) | (address & 0xFF));
+}
+
 template <class Derived>
 struct Indexed {
+    // Writes and read-modify-writes always take the longer path, reading
+    // the uncarried address first.
     static CPU6502_INLINE uint16_t Address(Regs &r)
     {
         const uint16_t base = Derived::Base(r);
-        return uint16_t(base + Derived::Index(r));
+        const uint16_t address = uint16_t(base + Derived::Index(r));
+        DummyRead(r, Uncarried(base, address));
+        return address;
     }
-    // Indexing that carries into the high byte costs a read one more cycle
-    // (writes and read-modify-writes always take the longer path).
+    // A read whose index carries into the high byte reads the uncarried
+    // address first, and costs one more cycle.
     static CPU6502_INLINE uint16_t ReadAddress(Regs &r)
     {
         const uint16_t base = Derived::Base(r);
         const uint16_t address = uint16_t(base + Derived::Index(r));
-        r.cycles -= ((base ^ address) >> 8) & 1;
+        if ((base ^ address) & 0x100) {
+            r.cycles -= 1;
+            DummyRead(r, Uncarried(base, address));
+        }
         return address;
     }
 };
@@ -266,15 +292,18 @@ CPU6502_INLINE void Apply(Regs &r) { Op(r, Read<M>(r)); }
 template <class M>
 CPU6502_INLINE void Store(Regs &r, uint8_t value) { WriteData(r, M::Address(r), value); }
 
-// Memory operand: one read, one write, no dummy accesses.
+// Memory operand: read, write back the value unmodified, write the result.
 template <ModifyOp Op, class M>
 CPU6502_INLINE void Modify(Regs &r)
 {
     if constexpr (std::is_same_v<M, Acc>) {
         r.a = Op(r, r.a);
     } else {
-        uint16_t address = M::Address(r);
-        WriteData(r, address, Op(r, ReadData(r, address)));
+        const uint16_t address = M::Address(r);
+        const uint8_t value = ReadData(r, address);
+        if (InRegisters(address)) [[unlikely]]
+            WriteData(r, address, value);
+        WriteData(r, address, Op(r, value));
     }
 }
 
@@ -286,6 +315,7 @@ CPU6502_INLINE void StoreAndHigh(Regs &r, uint8_t value)
 {
     const uint16_t base = M::Base(r);
     uint16_t address = uint16_t(base + M::Index(r));
+    DummyRead(r, Uncarried(base, address));
     const uint8_t v = uint8_t(value & ((base >> 8) + 1));
     if ((base ^ address) & 0x100)
         address = uint16_t((address & 0xFF) | (v << 8));

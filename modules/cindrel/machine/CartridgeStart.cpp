@@ -246,7 +246,6 @@ const char *LoadImage(const std::vector<uint8_t> &image)
         return "INVALID IMAGE";
     uint8_t header[16];
     std::memcpy(header, image.data(), 16);
-    std::memcpy(VideoSpace, header, 16);
     if (const char *failure = DecodeHeader(header))
         return failure;
 

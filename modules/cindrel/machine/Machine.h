@@ -168,6 +168,14 @@ void HandOnPalette();
 // Reset of the emulated hardware, then the CPU.
 void MachineReset();
 
+// The machine's clock: CPU cycles run, up to the end of the instruction
+// under way.
+int64_t MachineCycle();
+// After the CPU's countdown was set from outside (reset, state load): the
+// running slice lasts to the next line step, and the sound units take the
+// machine's clock from here.
+void RestartSlice();
+
 // Starts the cartridge at path; for a zip archive, zipMember is the member
 // the engine chose (empty: the first ".nes" one). saveName is the battery
 // file. Returns 1 on success, 0 on failure with the reason on the console.

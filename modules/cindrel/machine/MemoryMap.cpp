@@ -3,6 +3,8 @@
 #include "modules/cindrel/machine/MapperFramework.h"
 #include "modules/sounddriver/SoundDriver.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstring>
 
 namespace Cindrel {
@@ -34,13 +36,100 @@ LineRendererFn LineRenderer;
 
 namespace {
 
+// The machine's clock in CPU cycles: where the running slice began, where
+// the next line step is due, and when the sound unit next wants a LineHook
+// (a cycle after its next step that can raise the IRQ line).
+int64_t SliceStart;
+int64_t NextLineAt;
+int64_t SoundHookAt = INT64_MAX;
+bool SoundIrqHeld;
+
 constexpr int VisibleCycles(int h) { return h * 256 / 341; }
 
-// The I/O space $2000-$5FFF, off the one-look-up path.
-uint8_t ReadIo(uint16_t address)
+// Runs the sound units to the given cycle, the one of the access under way.
+void RunSound(int64_t cycle)
+{
+    ApuRunTo(SoundUnit, cycle);
+    if (Cartridge.mapper == 5)
+        ApuRunTo(MapperState.sound, cycle);
+}
+
+// The IRQ line follows the sound unit's flags. Mappers share the line
+// through the same pending request, so only a request the sound unit made
+// is withdrawn when its flags clear.
+void FollowSoundIrq(Cpu6502State &cpu)
+{
+    const bool line = ApuIrqLine(SoundUnit);
+    if (line)
+        cpu.pendingInterrupt = IntIrq;
+    else if (SoundIrqHeld && cpu.pendingInterrupt == IntIrq)
+        cpu.pendingInterrupt = IntNone;
+    SoundIrqHeld = line;
+    const int64_t event = ApuNextEvent(SoundUnit);
+    SoundHookAt = event == INT64_MAX ? event : event + 1;
+}
+
+// Ends the running slice at cycle `at` when it would end later, so that
+// LineHook comes then; the countdown is lowered as sprite DMA lowers it.
+void EndSliceBy(int64_t at)
+{
+    const int64_t end = SliceStart + Cpu.linePeriod;
+    at = std::max(at, SliceStart + 1);
+    if (at >= end)
+        return;
+    const int32_t cut = int32_t(end - at);
+    Cpu.linePeriod -= cut;
+    if (Cpu.cliDelay)
+        Cpu.savedCyclesLeft -= cut; // the countdown parked behind CLI's one-instruction wait
+    else
+        Cpu.cyclesLeft -= cut;
+}
+
+// $4000-$4015 and $4017, at the cycle of the write.
+void WriteSound(int reg, uint8_t value)
+{
+    const int64_t now = MachineCycle();
+    RunSound(now - 1);
+    CpuSpace[0x4015] = ApuWrite(SoundUnit, reg, value);
+    const bool held = SoundIrqHeld;
+    FollowSoundIrq(Cpu);
+    // An interrupt the write raised is taken after this instruction.
+    EndSliceBy(SoundIrqHeld && !held ? now : SoundHookAt);
+}
+
+__attribute__((noinline)) void SoundHook(Cpu6502State &cpu)
+{
+    RunSound(SliceStart - 1);
+    FollowSoundIrq(cpu);
+}
+
+uint8_t ReadSoundStatus(SoundUnitState &unit)
+{
+    RunSound(MachineCycle() - 1);
+    const uint8_t status = ApuReadStatus(unit);
+    FollowSoundIrq(Cpu);
+    return status;
+}
+
+// A mapper write may switch the banks the delta channel reads from, or
+// reach the second sound unit: the units first catch up to it.
+void MapperWriteNow(uint16_t address, uint8_t value)
+{
+    if (!MapperWrite)
+        return;
+    RunSound(MachineCycle() - 1);
+    FollowSoundIrq(Cpu);
+    MapperWrite(address, value);
+}
+
+// The I/O space $2000-$5FFF, off the one-look-up path: kept out of line so
+// that the memory map's fast paths stay small.
+__attribute__((noinline)) uint8_t ReadIo(uint16_t address)
 {
     if (address < 0x4000)
         return ReadPpuRegister(address & 7);
+    if (address == 0x4015)
+        return ReadSoundStatus(SoundUnit);
     if (address == 0x4016) {
         uint8_t v = uint8_t(0x40 | ((PadState[0] & PadMask[0]) ? 1 : 0));
         PadMask[0] = uint8_t(PadMask[0] << 1);
@@ -61,13 +150,13 @@ uint8_t ReadIo(uint16_t address)
             return uint8_t(value);
     }
     if (address == 0x5015)
-        return CpuSpace[0x5015];
+        return Cartridge.mapper == 5 ? ReadSoundStatus(MapperState.sound) : CpuSpace[0x5015];
     if (address <= 0x4017)
         return CpuSpace[address];
     return uint8_t(address >> 8);
 }
 
-void WriteIo(uint16_t address, uint8_t value)
+__attribute__((noinline)) void WriteIo(uint16_t address, uint8_t value)
 {
     if (address < 0x4000) {
         WritePpuRegister(address & 7, value);
@@ -91,11 +180,12 @@ void WriteIo(uint16_t address, uint8_t value)
         return;
     }
     if (address <= 0x4015) {
-        CpuSpace[0x4015] = ApuWrite(SoundUnit, address & 255, value);
+        WriteSound(address & 255, value);
         return;
     }
-    if (MapperWrite)
-        MapperWrite(address, value);
+    if (address == 0x4017)
+        WriteSound(0x17, value);
+    MapperWriteNow(address, value);
 }
 
 // Moves VramAddress to the line about to be drawn, as the hardware's
@@ -151,16 +241,13 @@ void SetOverflow(int overflow)
 
 int StartOfVerticalBlank(Cpu6502State &cpu)
 {
-    const int ms = Cartridge.pal ? 20 : 17;
+    // The driver hears the channels as the sequencer has clocked them.
+    RunSound(SliceStart - 1);
+    FollowSoundIrq(cpu);
     ApuSync(SoundUnit, 0x82);
     if (Cartridge.mapper == 5)
         ApuSync(MapperState.sound, 0x82);
-    MidiTicks(ms);
-    CpuSpace[0x4015] = ApuFrameStep(SoundUnit, ms);
-    if (CpuSpace[0x4015] & 0x80)
-        cpu.pendingInterrupt = IntIrq;
-    if (Cartridge.mapper == 5)
-        CpuSpace[0x5015] = ApuFrameStep(MapperState.sound, ms);
+    MidiTicks(Cartridge.pal ? 20 : 17);
     ReadPadState();
     TriggerSound();
     for (uint8_t &pad : PadState) {
@@ -211,16 +298,16 @@ void WriteMemory(uint16_t address, uint8_t value)
         return;
     }
     if (address >= 0x8000) {
-        if (MapperWrite)
-            MapperWrite(address, value);
+        MapperWriteNow(address, value);
         return;
     }
     WriteIo(address, value);
 }
 
-int LineHook(Cpu6502State &cpu)
+namespace {
+
+int LineStepHook(Cpu6502State &cpu)
 {
-    CycleTotal += cpu.linePeriod;
     switch (LineStep) {
     case 0:
         if (CurrentLine < 240)
@@ -248,6 +335,47 @@ int LineHook(Cpu6502State &cpu)
     }
 }
 
+} // namespace
+
+int64_t MachineCycle()
+{
+    int32_t left = Cpu.cyclesLeft;
+    if (Cpu.cliDelay)
+        left += Cpu.savedCyclesLeft - 1;
+    return SliceStart + Cpu.linePeriod - left;
+}
+
+// Slices end at line steps, and earlier when the sound unit raises the IRQ
+// line inside one, so that the CPU sees it within an instruction.
+int LineHook(Cpu6502State &cpu)
+{
+    CycleTotal += cpu.linePeriod;
+    const int64_t now = SliceStart += cpu.linePeriod;
+    if (now >= SoundHookAt) [[unlikely]]
+        SoundHook(cpu);
+    else if (SoundIrqHeld) [[unlikely]]
+        cpu.pendingInterrupt = IntIrq; // a line held low interrupts again after each handler
+    int code = cpu.pendingInterrupt;
+    if (now >= NextLineAt) {
+        code = LineStepHook(cpu);
+        NextLineAt = now + cpu.linePeriod;
+    } else {
+        cpu.linePeriod = int32_t(NextLineAt - now);
+    }
+    // The sound unit's next step lies after now: it ran up to now - 1.
+    if (SoundHookAt < NextLineAt) [[unlikely]]
+        cpu.linePeriod = int32_t(SoundHookAt - now);
+    return code;
+}
+
+void RestartSlice()
+{
+    NextLineAt = SliceStart + Cpu.linePeriod;
+    SoundIrqHeld = false;
+    RunSound(MachineCycle() - 1);
+    FollowSoundIrq(Cpu);
+}
+
 void MachineReset()
 {
     SetupMapper(Cartridge.mapper);
@@ -271,8 +399,14 @@ void MachineReset()
     DiskControl = 0;
     DiskPosition = 0;
     DiskSide = 255;
-    CpuSpace[0x4015] = ApuReset(SoundUnit, Cartridge.pal ? 0x10000 : 0);
+    // A reset press keeps the frame sequencer's mode; power-on starts it at 0.
+    CpuSpace[0x4015] = ApuReset(SoundUnit, (Cartridge.pal ? ApuPal : 0) | (CartridgeStarted ? ApuWarm : 0));
     Cpu6502Reset(Cpu);
+    // The console's CPU comes out of reset with interrupts masked; programs
+    // that never set I themselves must not meet the frame interrupt that
+    // power-on leaves enabled.
+    Cpu.P |= FlagI;
+    RestartSlice();
 }
 
 } // namespace Cindrel

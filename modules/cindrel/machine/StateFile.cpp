@@ -155,9 +155,9 @@ bool PagesSaveable()
     return true;
 }
 
-int Refuse(std::string *reason, const std::string &name, const char *why)
+int Refuse(std::string *reason, const std::string &name, const std::string &why)
 {
-    printConsole("Loading state %s...FAILED (%s)\n", name.c_str(), why);
+    printConsole("Loading state %s...FAILED (%s)\n", name.c_str(), why.c_str());
     if (reason)
         *reason = why;
     return 0;
@@ -184,6 +184,10 @@ int SaveStateFile(const std::string &name)
 {
     if (name.empty() || !CartridgeStarted || !PagesSaveable())
         return 0;
+    // The sound units' counters as they stand at this cycle.
+    ApuRunTo(SoundUnit, MachineCycle() - 1);
+    if (Cartridge.mapper == 5)
+        ApuRunTo(MapperState.sound, MachineCycle() - 1);
     Zorvan::ByteWriter out;
     for (uint8_t b : {uint8_t('S'), uint8_t('T'), uint8_t('B'), uint8_t(0x1A), StateVersion})
         out.u8(b);
@@ -244,8 +248,9 @@ int LoadStateBytes(const std::vector<uint8_t> &bytes, const std::string &name, s
     const uint8_t *spaces = bytes.data() + in.position();
     in.skip(CpuSpaceSize + VideoSpaceSize + sizeof SpriteRam + sizeof PpuRegisters);
     SoundUnitState sound = SoundUnit;
-    if (!ApuReadImage(sound, in))
-        return Refuse(reason, name, "damaged sound block");
+    const char *soundFault = "";
+    if (!ApuReadImage(sound, in, &soundFault))
+        return Refuse(reason, name, std::string("damaged sound block: ") + soundFault);
     MapperStateRecord mapper = MapperState;
     in.raw(mapper.bytes, sizeof mapper.bytes);
     const MapperRow &row = MapperRowOf(Cartridge.mapper);
@@ -286,7 +291,11 @@ int LoadStateBytes(const std::vector<uint8_t> &bytes, const std::string &name, s
         VideoPageMap[12 + n] = VideoPageMap[8 + n];
     if (row.afterLoad)
         row.afterLoad();
+    // A four-screen board keeps its four tables whatever the file says.
+    if (Cartridge.mirroring == 4)
+        SetMirroring(4 | 128);
     SelectPatternTables();
+    RestartSlice();
     return 1;
 }
 

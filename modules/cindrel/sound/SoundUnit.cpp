@@ -1,6 +1,8 @@
+// The sound unit's registers, the channels' counters and what the driver is
+// handed. The counters are clocked by the frame sequencer
+// (FrameSequencer.cpp); the driver hears them at the next push.
 #include "modules/cindrel/sound/SoundUnit.h"
 
-#include "modules/cindrel/cpu/CpuBus.h"
 #include "modules/sounddriver/SoundDriver.h"
 
 #include <algorithm>
@@ -22,21 +24,16 @@ enum : int {
     RegNoisePeriod = 0x0E,
     RegDmcControl = 0x10,
     RegDmcLevel = 0x11,
-    RegDmcAddress = 0x12,
-    RegDmcLength = 0x13,
     RegEnable = 0x15,
+    RegFrame = 0x17,
 };
 
 enum : int { ChTriangle = 2, ChNoise = 3, ChDmc = 4, ChWave = 5 };
 
-int EnvelopeMs(const SoundUnitState &unit, int n) { return (n + 1) * 250 / unit.framesPerSecond; }
-int SweepMs(const SoundUnitState &unit, int p) { return (p + 1) * 500 / unit.framesPerSecond; }
-int LengthMs(const SoundUnitState &unit, int index) { return LengthTable[index & 31] * 1000 / unit.framesPerSecond; }
-int LinearMs(const SoundUnitState &unit, int n) { return (n + 1) * 250 / unit.framesPerSecond; }
-
-int ToneOf(int channel, int timer)
+// The register that holds channel c's halt (length counter frozen) bit.
+bool LengthHalted(const SoundUnitState &unit, int c)
 {
-    return channel == ChTriangle ? TriangleFrequency(timer) : SquareFrequency(timer);
+    return c == ChTriangle ? unit.registers[RegTriangleLinear] & 0x80 : unit.registers[4 * c] & 0x20;
 }
 
 void PushIfImmediate(SoundUnitState &unit)
@@ -45,102 +42,56 @@ void PushIfImmediate(SoundUnitState &unit)
         ApuSync(unit, 2);
 }
 
-// $00, $04, $0C: duty and volume.
-void WriteVolume(SoundUnitState &unit, int c, int r, uint8_t v)
+// The period a square's sweep aims at; square 1 negates in ones' complement.
+int SweepTarget(const SoundUnitState &unit, int c)
 {
-    if (c < 2 && ((v ^ unit.registers[r]) & 0xC0))
-        unit.dutyChanged |= uint8_t(1 << c);
-    if (unit.status & (1 << c)) {
-        if (v & 0x10) {
-            unit.volume[c] = (v & 15) * 255 / 15;
-            unit.envelopeLevel[c] = v & 15;
-            unit.envelopeTimer[c] = 0;
-        } else {
-            unit.envelopeTimer[c] = EnvelopeMs(unit, v & 15);
-        }
-    }
-    unit.changed |= uint8_t(1 << c);
+    const uint8_t w = unit.registers[4 * c + 1];
+    const int t = unit.timer[c];
+    const int change = t >> (w & 7);
+    if (w & 0x08)
+        return t - change - (c == 0 ? 1 : 0);
+    return t + change;
 }
 
-// $03, $07, $0F: length, and the timer's high bits for the squares.
-void WriteLength(SoundUnitState &unit, int c, int r, uint8_t v)
+// A square is muted below period 8, and (on the first unit, whose squares
+// have sweep units) while its sweep aims past 11 bits, sweeping or not.
+bool SquareMuted(const SoundUnitState &unit, int c)
 {
-    if (!(unit.enableMask & (1 << c)))
+    if (unit.timer[c] < 8)
+        return true;
+    return unit.firstChannel == 0 && SweepTarget(unit, c) > 0x7FF;
+}
+
+int EnvelopeVolume(const SoundUnitState &unit, int c)
+{
+    const uint8_t control = unit.registers[4 * c];
+    const int level = (control & 0x10) ? control & 15 : unit.envelopeLevel[c];
+    return level * 255 / 15;
+}
+
+void SetChannel(SoundUnitState &unit, int c, int frequency, int volume)
+{
+    if (unit.frequency[c] == frequency && unit.volume[c] == volume)
         return;
-    const uint8_t control = unit.registers[r - 3];
-    unit.length[c] = (control & 0x20) ? 0 : LengthMs(unit, v >> 3);
-    const int n = control & 15;
-    if (control & 0x10) {
-        unit.volume[c] = n * 255 / 15;
-        unit.envelopeLevel[c] = n;
-        unit.envelopeTimer[c] = 0;
-    } else {
-        unit.volume[c] = 255;
-        unit.envelopeLevel[c] = 15;
-        unit.envelopeTimer[c] = EnvelopeMs(unit, n);
-    }
-    if (c == ChNoise) {
-        unit.frequency[c] = NoiseFrequencyTable[unit.registers[RegNoisePeriod] & 15];
-    } else {
-        const int t = unit.registers[r - 1] | (v & 7) << 8;
-        unit.timer[c] = t;
-        // A sweep that would carry the period past 11 bits mutes the
-        // square unless it lowers the period.
-        const bool sweepMutes = t > 1024 && unit.sweepTimer[c] != 0 && !(unit.registers[r - 2] & 0x08);
-        unit.frequency[c] = sweepMutes ? 0 : SquareFrequency(t);
-    }
-    unit.status |= uint8_t(1 << c);
+    unit.frequency[c] = frequency;
+    unit.volume[c] = volume;
     unit.changed |= uint8_t(1 << c);
 }
 
-void WriteTriangleLinear(SoundUnitState &unit, uint8_t v)
+void WriteLength(SoundUnitState &unit, int c, uint8_t v)
 {
-    if (unit.enableMask & 4) {
-        if ((v & 0x7F) == 0) {
-            unit.frequency[ChTriangle] = 0;
-            unit.status &= uint8_t(~4);
-        } else if (v & 0x80) {
-            unit.length[ChTriangle] = 0;
-        } else {
-            const int linear = LinearMs(unit, v & 0x7F);
-            if (unit.length[ChTriangle] == 0 || linear < unit.length[ChTriangle])
-                unit.length[ChTriangle] = linear;
-        }
-    }
-    unit.changed |= 4;
-}
-
-void WriteTriangleHigh(SoundUnitState &unit, uint8_t v)
-{
-    if (unit.enableMask & 4) {
-        const uint8_t linear = unit.registers[RegTriangleLinear];
-        if ((linear & 0x7F) == 0) {
-            unit.frequency[ChTriangle] = 0;
-            unit.status &= uint8_t(~4);
-        } else {
-            unit.length[ChTriangle] =
-                (linear & 0x80) ? 0 : std::min(LinearMs(unit, linear & 0x7F), LengthMs(unit, v >> 3));
-            const int t = unit.registers[RegTriangleLow] | (v & 7) << 8;
-            unit.timer[ChTriangle] = t;
-            unit.frequency[ChTriangle] = TriangleFrequency(t);
-            unit.status |= 4;
-        }
-    }
-    unit.changed |= 4;
+    if (unit.enableMask & (1 << c))
+        unit.lengthCounter[c] = LengthCounts[v >> 3];
 }
 
 void WriteEnable(SoundUnitState &unit, uint8_t v)
 {
-    if ((v & 0x10) && !(unit.status & 0x10))
-        ApuDecodeDmc(unit);
-    for (int c = 0; c < 5; ++c) {
-        if ((unit.status & (1 << c)) && !(v & (1 << c))) {
-            unit.frequency[c] = 0;
-            unit.changed |= uint8_t(1 << c);
-        }
-    }
+    for (int c = 0; c < 4; ++c)
+        if (!(v & (1 << c)))
+            unit.lengthCounter[c] = 0;
     unit.enableMask = v & 0x1F;
-    unit.status &= unit.enableMask;
+    unit.status &= 0x7F;
+    DmcEnable(unit, v & 0x10);
 }
 
 void SetWaveFrequency(SoundUnitState &unit, int low, int high)
@@ -148,83 +99,6 @@ void SetWaveFrequency(SoundUnitState &unit, int low, int high)
     const int f = low | (high & 15) << 8;
     unit.frequency[ChWave] = f * 55 >> 7;
     unit.changed |= 1 << ChWave;
-}
-
-void StepLength(SoundUnitState &unit, int c, int ms)
-{
-    if (unit.length[c] == 0)
-        return;
-    unit.length[c] -= ms;
-    if (unit.length[c] > 0)
-        return;
-    unit.length[c] = 0;
-    unit.frequency[c] = 0;
-    unit.status &= uint8_t(~(1 << c));
-    unit.changed |= uint8_t(1 << c);
-    if (c == ChDmc && (unit.registers[RegDmcControl] & 0x80))
-        unit.status |= 0x80;
-}
-
-void StepEnvelope(SoundUnitState &unit, int c, int ms)
-{
-    if (unit.frequency[c] == 0 || unit.envelopeTimer[c] == 0)
-        return;
-    const int e = unit.envelopeTimer[c] - ms;
-    if (e > 0) {
-        unit.envelopeTimer[c] = e;
-        return;
-    }
-    const uint8_t control = unit.registers[4 * c];
-    const int period = EnvelopeMs(unit, control & 15);
-    int level = unit.envelopeLevel[c] + e / period - 1;
-    bool goesOn = true;
-    if (level < 1) {
-        if (control & 0x20) {
-            level &= 15;
-        } else {
-            unit.frequency[c] = 0;
-            unit.status &= uint8_t(~(1 << c));
-            level = 0;
-            unit.envelopeTimer[c] = 0;
-            goesOn = false;
-        }
-    }
-    unit.envelopeLevel[c] = level;
-    unit.volume[c] = level * 255 / 15;
-    unit.changed |= uint8_t(1 << c);
-    if (goesOn)
-        unit.envelopeTimer[c] = period + e % period;
-}
-
-void StepSweep(SoundUnitState &unit, int c, int ms)
-{
-    if (unit.frequency[c] == 0 || unit.sweepTimer[c] == 0)
-        return;
-    const int s = unit.sweepTimer[c] - ms;
-    if (s > 0) {
-        unit.sweepTimer[c] = s;
-        return;
-    }
-    const uint8_t w = unit.registers[4 * c + 1];
-    const int period = SweepMs(unit, (w >> 4) & 7);
-    const int steps = 1 - s / period;
-    int t = unit.timer[c];
-    const int shift = w & 7;
-    // A shift of 0 leaves the period alone, as the hardware does.
-    int d = shift ? t >> shift : 0;
-    if (shift && (w & 0x08))
-        d = c == 0 ? -(d + 1) : -d;
-    t += d * steps;
-    if (t < 0 || t > 2047)
-        t = 0;
-    unit.timer[c] = t;
-    unit.registers[4 * c + 2] = uint8_t(t);
-    unit.registers[4 * c + 3] = uint8_t((unit.registers[4 * c + 3] & ~7) | (t >> 8));
-    unit.frequency[c] = ToneOf(c, t);
-    if (t < 7)
-        unit.status &= uint8_t(~(1 << c));
-    unit.changed |= uint8_t(1 << c);
-    unit.sweepTimer[c] = (w & 0x80) ? period + s % period : 0;
 }
 
 } // namespace
@@ -239,31 +113,103 @@ const int8_t DutyWaves[4][32] = {
 const int8_t TriangleWave[32] = {0,   15,  31,  47,  63,  79,  95,   111,  127,  111, 95,  79,  63,  47,  31,  15,
                                  0,   -16, -32, -48, -64, -80, -96,  -112, -128, -112, -96, -80, -64, -48, -32, -16};
 
-// In sixtieths of a second, by bits 3-7 of the length register.
-const uint8_t LengthTable[32] = {5, 127, 10, 1, 20, 2, 40, 3, 80, 4, 30, 5, 7, 6, 13, 7,
-                                 6, 8,   12, 9, 24, 10, 48, 11, 96, 12, 36, 13, 8, 14, 16, 15};
-
 // The noise clock in Hz: 1789772 over the hardware's periods.
 const int32_t NoiseFrequencyTable[16] = {447443, 223722, 111861, 55930, 27965, 18643, 13983, 11186,
                                          8860,   7046,   4710,   3523,  2349,  1762,  880,   440};
 
-const int32_t DmcRateTable[16] = {4182, 4710,  5264,  5593,  6258,  7046,  7919,  8363,
-                                  9420, 11186, 12604, 13983, 16885, 21307, 24858, 33144};
-
 int SquareFrequency(int timer) { return timer >= 7 ? 111861 / (timer + 1) : 0; }
 int TriangleFrequency(int timer) { return timer >= 7 ? 55930 / (timer + 1) : 0; }
 
+void ClockQuarterFrame(SoundUnitState &unit)
+{
+    for (int c : {0, 1, int(ChNoise)}) {
+        const uint8_t control = unit.registers[4 * c];
+        if (unit.envelopeStart & (1 << c)) {
+            unit.envelopeStart &= uint8_t(~(1 << c));
+            unit.envelopeLevel[c] = 15;
+            unit.envelopeDivider[c] = control & 15;
+        } else if (unit.envelopeDivider[c]) {
+            --unit.envelopeDivider[c];
+        } else {
+            unit.envelopeDivider[c] = control & 15;
+            if (unit.envelopeLevel[c])
+                --unit.envelopeLevel[c];
+            else if (control & 0x20)
+                unit.envelopeLevel[c] = 15;
+        }
+    }
+    const uint8_t linear = unit.registers[RegTriangleLinear];
+    if (unit.linearReload)
+        unit.linearCounter = linear & 0x7F;
+    else if (unit.linearCounter)
+        --unit.linearCounter;
+    if (!(linear & 0x80))
+        unit.linearReload = 0;
+}
+
+void ClockHalfFrame(SoundUnitState &unit)
+{
+    for (int c = 0; c < 4; ++c)
+        if (unit.lengthCounter[c] && !LengthHalted(unit, c))
+            --unit.lengthCounter[c];
+    if (unit.firstChannel != 0)
+        return; // the second unit's squares have no sweep units
+    for (int c = 0; c < 2; ++c) {
+        const uint8_t w = unit.registers[4 * c + 1];
+        if (unit.sweepDivider[c] == 0 && (w & 0x80) && (w & 7) && !SquareMuted(unit, c))
+            unit.timer[c] = uint16_t(SweepTarget(unit, c));
+        if (unit.sweepDivider[c] == 0 || (unit.sweepReload & (1 << c))) {
+            unit.sweepDivider[c] = (w >> 4) & 7;
+            unit.sweepReload &= uint8_t(~(1 << c));
+        } else {
+            --unit.sweepDivider[c];
+        }
+    }
+}
+
+void RefreshChannels(SoundUnitState &unit)
+{
+    uint8_t running = 0;
+    for (int c = 0; c < 4; ++c)
+        if (unit.lengthCounter[c])
+            running |= uint8_t(1 << c);
+    if (unit.dmcBytesLeft)
+        running |= 0x10;
+    unit.status = uint8_t((unit.status & 0xC0) | running);
+
+    for (int c = 0; c < 2; ++c) {
+        const bool sounds = unit.lengthCounter[c] && !SquareMuted(unit, c);
+        SetChannel(unit, c, sounds ? SquareFrequency(unit.timer[c]) : 0, EnvelopeVolume(unit, c));
+    }
+    const bool triangle = unit.lengthCounter[ChTriangle] && unit.linearCounter;
+    SetChannel(unit, ChTriangle, triangle ? TriangleFrequency(unit.timer[ChTriangle]) : 0, 255);
+    const bool noise = unit.lengthCounter[ChNoise] != 0;
+    SetChannel(unit, ChNoise, noise ? NoiseFrequencyTable[unit.registers[RegNoisePeriod] & 15] : 0,
+            EnvelopeVolume(unit, ChNoise));
+    // A delta sample sounds while its bytes last, and at least until the
+    // push after its start so that a short one is heard at all.
+    const bool delta = unit.dmcBytesLeft || unit.dmcBufferFull || unit.heardFresh;
+    SetChannel(unit, ChDmc, delta ? 1 : 0, 255);
+}
+
 uint8_t ApuReset(SoundUnitState &unit, int setup)
 {
-    std::memset(&unit, 0, sizeof unit);
+    // A reset press writes $4017 again with its last value (power-on with
+    // 0) and $4015 with 0, which spares the triangle's length counter. The
+    // second unit's sequencer only clocks its channels: it has no frame
+    // interrupt.
+    const bool warm = setup & ApuWarm;
+    const SoundUnitState before = unit;
+    ApuBlankRecord(unit, setup);
     std::memset(DmcSampleBuffer, 0, sizeof DmcSampleBuffer);
-    unit.pushMode = 1;
-    unit.changed = 0x7F;
-    unit.framesPerSecond = (setup & 0x10000) ? 50 : 60;
-    unit.firstChannel = setup & 0xFFFF;
-    unit.enableMask = 0x1F;
-    unit.volume[ChTriangle] = 255;
-    unit.volume[ChDmc] = 255;
+    unit.frameControl = unit.firstChannel != 0 ? 0x40 : warm ? before.frameControl : 0;
+    if (warm) {
+        unit.lengthCounter[ChTriangle] = before.lengthCounter[ChTriangle];
+        unit.registers[RegTriangleLinear] = before.registers[RegTriangleLinear];
+    }
+    // The console's reset makes that write some ten cycles before the first
+    // instruction: the sequence is that far in when the CPU starts.
+    unit.frameCycle = 7;
     const int first = unit.firstChannel;
     static constexpr int types[6] = {SoundTypeTone, SoundTypeTone, SoundTypeHalfVolumeTone,
                                      SoundTypeNoise, SoundTypeTone, SoundTypeTone};
@@ -272,6 +218,7 @@ uint8_t ApuReset(SoundUnitState &unit, int setup)
     SetWave(first, DutyWaves[0], 32, 0);
     SetWave(first + 1, DutyWaves[0], 32, 0);
     SetWave(first + 2, TriangleWave, 32, 0);
+    RefreshChannels(unit);
     return unit.status;
 }
 
@@ -279,34 +226,27 @@ uint8_t ApuWrite(SoundUnitState &unit, int r, uint8_t v)
 {
     const int c = r >> 2;
     switch (r) {
-    case 0x00: case 0x04: case 0x0C:
-        WriteVolume(unit, c, r, v);
+    case 0x00: case 0x04:
+        if ((v ^ unit.registers[r]) & 0xC0)
+            unit.dutyChanged |= uint8_t(1 << c);
         break;
     case 0x01: case 0x05:
-        unit.sweepTimer[c] = (v & 0x80) ? SweepMs(unit, (v >> 4) & 7) : 0;
+        unit.sweepReload |= uint8_t(1 << c);
         break;
     case 0x02: case 0x06: case RegTriangleLow:
-        if (unit.status & (1 << c)) {
-            const int t = v | (unit.registers[r + 1] & 7) << 8;
-            unit.timer[c] = t;
-            unit.frequency[c] = ToneOf(c, t);
-            unit.changed |= uint8_t(1 << c);
-        }
+        unit.timer[c] = uint16_t((unit.timer[c] & 0x700) | v);
         break;
-    case 0x03: case 0x07: case 0x0F:
-        WriteLength(unit, c, r, v);
+    case 0x03: case 0x07: case 0x0B:
+        unit.timer[c] = uint16_t((unit.timer[c] & 0xFF) | (v & 7) << 8);
+        WriteLength(unit, c, v);
+        if (c == ChTriangle)
+            unit.linearReload = 1;
+        else
+            unit.envelopeStart |= uint8_t(1 << c);
         break;
-    case RegTriangleLinear:
-        WriteTriangleLinear(unit, v);
-        break;
-    case 0x0B:
-        WriteTriangleHigh(unit, v);
-        break;
-    case RegNoisePeriod:
-        if (unit.status & (1 << ChNoise)) {
-            unit.frequency[ChNoise] = NoiseFrequencyTable[v & 15];
-            unit.changed |= 1 << ChNoise;
-        }
+    case 0x0F:
+        WriteLength(unit, ChNoise, v);
+        unit.envelopeStart |= 1 << ChNoise;
         break;
     case RegDmcControl:
         if (!(v & 0x80))
@@ -314,6 +254,19 @@ uint8_t ApuWrite(SoundUnitState &unit, int r, uint8_t v)
         break;
     case RegEnable:
         WriteEnable(unit, v);
+        break;
+    case RegFrame:
+        // Bit 6 masks and clears the frame interrupt at once; the sequence
+        // restarts after 3 or 4 cycles, by the cycle's place in the
+        // sequencer's two-cycle beat.
+        if (v & 0x40) {
+            unit.frameControl |= 0x40;
+            unit.status &= uint8_t(~0x40);
+        } else {
+            unit.frameControl &= uint8_t(~0x40);
+        }
+        unit.frameWrite = v & 0xC0;
+        unit.frameWriteDelay = (unit.cycle & 1) ? 4 : 3;
         break;
     case 0x80:
         if (v & 0x80) {
@@ -342,41 +295,11 @@ uint8_t ApuWrite(SoundUnitState &unit, int r, uint8_t v)
         unit.registers[r] = v;
     else if (r >= 0x80 && r <= 0x83)
         unit.waveRegisters[r - 0x80] = v;
+    if (r == RegDmcLevel)
+        unit.registers[RegDmcLevel] = v & 0x7F;
+    RefreshChannels(unit);
     PushIfImmediate(unit);
     return unit.status;
-}
-
-int ApuDecodeDmc(SoundUnitState &unit)
-{
-    const int n = unit.registers[RegDmcLength];
-    if (n == 0)
-        return 0;
-    const int bytes = n * 16 + 1;
-    uint32_t address = (uint32_t(unit.registers[RegDmcAddress]) << 6) + 0xC000;
-    // Delta modulation: each bit moves the level 2 up or down within 0-127.
-    int level = unit.registers[RegDmcLevel] & 0x7F;
-    int8_t *out = DmcSampleBuffer;
-    for (int i = 0; i < bytes; ++i) {
-        uint8_t b = FetchMap[address >> 13][address & 0x1FFF];
-        address = address == 0xFFFF ? 0x8000 : address + 1;
-        for (int bit = 0; bit < 8; ++bit, b >>= 1) {
-            if (b & 1) {
-                if (level <= 125)
-                    level += 2;
-            } else if (level >= 2) {
-                level -= 2;
-            }
-            *out++ = int8_t(level * 255 / 127 - 128);
-        }
-    }
-    unit.registers[RegDmcLevel] = uint8_t(level);
-    const int rate = DmcRateTable[unit.registers[RegDmcControl] & 15];
-    SetWave(unit.firstChannel + ChDmc, reinterpret_cast<const signed char *>(DmcSampleBuffer), bytes * 8, rate);
-    unit.frequency[ChDmc] = 1;
-    unit.length[ChDmc] = (unit.registers[RegDmcControl] & 0x40) ? 0 : bytes * 8 * 1000 / rate;
-    unit.status |= 0x10;
-    unit.changed |= 0x10;
-    return unit.length[ChDmc] ? unit.length[ChDmc] : -1;
 }
 
 void ApuSync(SoundUnitState &unit, int mode)
@@ -399,19 +322,11 @@ void ApuSync(SoundUnitState &unit, int mode)
     }
     unit.changed = 0;
     unit.dutyChanged = 0;
-}
-
-uint8_t ApuFrameStep(SoundUnitState &unit, int ms)
-{
-    for (int c = 0; c < 7; ++c) {
-        if (unit.frequency[c] == 0)
-            continue;
-        StepLength(unit, c, ms);
-        StepEnvelope(unit, c, ms);
-        StepSweep(unit, c, ms);
+    // A delta sample that ended before this push is silenced at the next.
+    if (unit.heardFresh) {
+        unit.heardFresh = 0;
+        RefreshChannels(unit);
     }
-    PushIfImmediate(unit);
-    return unit.status;
 }
 
 } // namespace Cindrel

@@ -8,6 +8,7 @@
 #include "modules/tavrin/bus/MemoryBus.h"
 #include "modules/tavrin/cpu/ArmHooks.h"
 #include "modules/tavrin/machine/IoRegisters.h"
+#include "modules/tavrin/machine/LineHook.h"
 #include "modules/tavrin/machine/Machine.h"
 #include "modules/tavrin/render/RenderState.h"
 
@@ -36,12 +37,22 @@ void RepeatAfterLineStep(ArmState *s)
     s->r[15] -= InstructionSize(s);
 }
 
+// Halts on the SWI: it runs again once an interrupt is pending, after the
+// game's handler has marked what it served.
+void HaltOnCall(ArmState *s)
+{
+    RepeatAfterLineStep(s);
+    HaltState = 1;
+}
+
 void Wait(ArmState *s, uint32_t discard, uint32_t mask)
 {
+    // Running this call, the CPU is awake.
+    HaltState = 0;
     const uint32_t flags = BusRead16(IntrFlagsAddress);
     if (WaitCallPc == s->r[15]) {
         if (!(flags & mask)) {
-            RepeatAfterLineStep(s);
+            HaltOnCall(s);
             return;
         }
         BusWrite16(IntrFlagsAddress, flags & ~mask);
@@ -51,12 +62,18 @@ void Wait(ArmState *s, uint32_t discard, uint32_t mask)
     }
     IoSet(Io::Ime, 1);
     IoSet(Io::Ie, IoGet(Io::Ie) | mask);
+    // A timer interrupt just enabled wakes the CPU at its own cycle.
+    RescheduleSlice();
     if (discard)
         BusWrite16(IntrFlagsAddress, flags & ~mask);
     WaitSavedR12 = s->r[12];
     s->r[12] = 0x04000000;
     WaitCallPc = s->r[15];
-    RepeatAfterLineStep(s);
+    // A flag already marked is taken after one line step, without a halt.
+    if (!discard && (flags & mask))
+        RepeatAfterLineStep(s);
+    else
+        HaltOnCall(s);
 }
 
 void ClearBlock(uint8_t *block, uint32_t size)

@@ -26,6 +26,9 @@ struct TablesAtStart {
 
 inline uint32_t Region(uint32_t a28) { return a28 >> 24; }
 
+// Loads from 0x04000000-0x04FFFFFF answer through the machine's registers.
+inline bool InIoRegion(uint32_t address) { return (address >> 24) == 4; }
+
 // Stores above the console's 28-bit address space reach nothing.
 inline bool BeyondAddressSpace(uint32_t address) { return address >= 0x10000000; }
 
@@ -76,6 +79,22 @@ inline bool VramBackgroundOffset(uint32_t a28)
 [[gnu::cold, gnu::noinline]] void TraceUnalignedWrite(const char *kind, uint32_t a28, int digits, uint32_t value)
 {
     std::printf("MEM: Unaligned %s [%08X] = %0*X (PC=%08X)\n", kind, a28, digits, value, ConsoleCpu.r[15]);
+}
+
+// Loads from the I/O registers, shifted down as the bus shifts every
+// misaligned load. Out of line, so the common loads need no saved
+// registers.
+[[gnu::noinline]] uint32_t IoLoad32(uint32_t address)
+{
+    if ((address & 3) && (LogFlags & 4))
+        TraceUnalignedRead("qread", address);
+    return ReadIo32(address) >> (8 * (address & 3));
+}
+[[gnu::noinline]] uint32_t IoLoad16(uint32_t address, bool traced)
+{
+    if (traced && (address & 1) && (LogFlags & 4))
+        TraceUnalignedRead("wread", address);
+    return (ReadIo16(address) >> (8 * (address & 1))) & 0xFFFF;
 }
 
 } // namespace
@@ -136,6 +155,8 @@ uint32_t BusRead32(uint32_t address)
 {
     uint32_t a28 = address & 0x0FFFFFFF;
     ConsoleCpu.cyclesLeft -= WaitCycles32[Region(a28)];
+    if (InIoRegion(address))
+        return IoLoad32(address);
     if ((address & 3) && (LogFlags & 4)) [[unlikely]]
         TraceUnalignedRead("qread", a28);
     uint32_t word = OutsideMemory(address) ? CpuOutsideWord(&ConsoleCpu, address)
@@ -149,6 +170,8 @@ uint32_t BusRead16(uint32_t address)
 {
     uint32_t a28 = address & 0x0FFFFFFF;
     ConsoleCpu.cyclesLeft -= WaitCycles16[Region(a28)];
+    if (InIoRegion(address))
+        return IoLoad16(address, true);
     if ((address & 1) && (LogFlags & 4)) [[unlikely]]
         TraceUnalignedRead("wread", a28);
     if (OutsideMemory(address)) {
@@ -165,6 +188,8 @@ uint32_t BusRead8(uint32_t address)
 {
     uint32_t a28 = address & 0x0FFFFFFF;
     ConsoleCpu.cyclesLeft -= WaitCycles16[Region(a28)];
+    if (InIoRegion(address))
+        return IoLoad16(address, false) & 0xFF;
     if (OutsideMemory(address))
         return (CpuOutsideWord(&ConsoleCpu, address) >> (8 * (address & 3))) & 0xFF;
     return ReadPageTable[a28 >> PageShift][address & 0x3FFF];

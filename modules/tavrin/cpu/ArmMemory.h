@@ -1,8 +1,9 @@
-// Loads as the CPU performs them: straight from the page table, without
-// device side effects, under the BIOS read protection, with the open bus
-// for unmapped memory.
+// Loads as the CPU performs them: straight from the page table under the
+// BIOS read protection, with the open bus for unmapped memory, except in the
+// I/O region, whose registers answer through the machine.
 #pragma once
 
+#include "modules/tavrin/bus/BusDevices.h"
 #include "modules/tavrin/bus/MemoryBus.h"
 #include "modules/tavrin/bus/OpenBus.h"
 #include "modules/tavrin/cpu/ArmState.h"
@@ -11,12 +12,16 @@
 
 namespace Tavrin {
 
+inline bool CpuIoAddress(uint32_t address) { return (address >> 24) == 4; }
+
 // The aligned word holding address. The BIOS area and unmapped memory take
-// one comparison; the rest reads the page table.
+// one comparison, the I/O region one more; the rest reads the page table.
 inline uint32_t CpuWordAt(const ArmState *s, uint32_t address)
 {
     if (OutsideMemory(address)) [[unlikely]]
         return CpuOutsideWord(s, address);
+    if (CpuIoAddress(address)) [[unlikely]]
+        return ReadIo32(address);
     return HostWord(ReadPageTable[address >> PageShift] + (address & 0x3FFC));
 }
 
@@ -25,6 +30,8 @@ inline uint32_t CpuHalfAt(const ArmState *s, uint32_t address)
 {
     if (OutsideMemory(address)) [[unlikely]]
         return (CpuOutsideWord(s, address) >> (8 * (address & 2))) & 0xFFFF;
+    if (CpuIoAddress(address)) [[unlikely]]
+        return ReadIo16(address);
     return HostHalf(ReadPageTable[address >> PageShift] + (address & 0x3FFE));
 }
 
@@ -32,6 +39,8 @@ inline uint32_t CpuLoadByte(const ArmState *s, uint32_t address)
 {
     if (OutsideMemory(address)) [[unlikely]]
         return (CpuOutsideWord(s, address) >> (8 * (address & 3))) & 0xFF;
+    if (CpuIoAddress(address)) [[unlikely]]
+        return (ReadIo16(address) >> (8 * (address & 1))) & 0xFF;
     return ReadPageTable[address >> PageShift][address & 0x3FFF];
 }
 

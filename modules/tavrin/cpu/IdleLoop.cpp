@@ -10,7 +10,7 @@
 
 namespace Tavrin {
 
-IdleWatch Idle = {0, 0, IdleNoPc, IdleNoPc, 0, 0, {}};
+IdleWatch Idle = {0, 0, 0, IdleNoPc, IdleNoPc, 0, 0, {}};
 
 bool ThumbOpIsPure(uint32_t op)
 {
@@ -107,7 +107,7 @@ void IdleLoopTurn(ArmState *s, uint32_t branchPc, uint32_t target, bool thumb)
     IdleWatch &w = Idle;
     if (w.branchPc == branchPc) {
         // One whole turn ran since the record.
-        if (SameRegisters(w, s)) {
+        if (SameRegisters(w, s) && !w.volatileRead) {
             const int32_t turn = w.cyclesLeft - s->cyclesLeft;
             // Leave between 1 and turn cycles, so the last turn still ends
             // the slice where the single steps would.
@@ -118,8 +118,9 @@ void IdleLoopTurn(ArmState *s, uint32_t branchPc, uint32_t target, bool thumb)
             return;
         }
         // The record may hold what a turn cut by the previous slice's end
-        // left behind; a loop that still differs one turn later does work.
-        if (w.retried) {
+        // left behind; a loop that still differs one turn later does work,
+        // and so does one that reads a value that changes by itself.
+        if (w.retried || w.volatileRead) {
             w.branchPc = IdleNoPc;
             w.refusedPc = branchPc;
             return;
@@ -132,6 +133,7 @@ void IdleLoopTurn(ArmState *s, uint32_t branchPc, uint32_t target, bool thumb)
         return;
     }
     w.branchPc = branchPc;
+    w.volatileRead = 0;
     w.cyclesLeft = s->cyclesLeft;
     w.cpsr = s->cpsr;
     std::memcpy(w.r, s->r, sizeof w.r);

@@ -1,7 +1,8 @@
 // Polling loops without effect: a short backward branch closing a body that
 // only loads and computes (the line-counter wait of nearly every game) leaves
 // registers and flags exactly as they were one turn before, and nothing but
-// the CPU's own stores changes memory within a slice. Once one turn has shown
+// the CPU's own stores changes memory within a slice (a running timer does,
+// and the machine marks the loads of one). Once one turn has shown
 // that, the turns that fit in the slice's remaining cycles are charged at once
 // instead of executed; the last, partial turn runs normally, so every
 // register, flag and cycle count ends as the single steps would leave it.
@@ -19,6 +20,9 @@ inline constexpr uint32_t IdleBodyBytes = 64;
 struct IdleWatch {
     uint8_t armed;     // set by the run loop; single steps never skip
     uint8_t retried;   // the record was already taken again once
+    // Set by the machine on a load whose value changes with time alone (a
+    // running timer); a turn that made one is never taken as idle.
+    uint8_t volatileRead;
     uint32_t branchPc; // the branch whose last turn is recorded, or NoPc
     uint32_t refusedPc; // a branch already found to do work in this slice
     int32_t cyclesLeft;

@@ -104,7 +104,9 @@ const char *Parse(const std::vector<uint8_t> &file, Parsed &p)
     p.cpu = ConsoleCpu;
     if (!ArmReadImage(p.cpu, in))
         return "CPU record out of range";
-    if ((p.cpu.sliceLength != 960 && p.cpu.sliceLength != 272) || !CycleCountInRange(p.cpu.cyclesLeft) ||
+    // A slice ends at the next line event (960 or 272 cycles) or sooner, at
+    // a timer interrupt.
+    if (p.cpu.sliceLength < 1 || p.cpu.sliceLength > 960 || !CycleCountInRange(p.cpu.cyclesLeft) ||
         !CycleCountInRange(p.cpu.savedCycles))
         return "CPU time slice out of range";
     p.flash = FlashState;
@@ -160,6 +162,7 @@ void Apply(const Parsed &p)
     RtcRestorePort();
 
     PutMachineWords(p.words);
+    ResumeLoadedMachine(p.words.timerLead);
     RenderDirtyFlags = 0xFF;
     uint32_t alpha = IoHalf(0x052), brightness = IoHalf(0x054), mosaic = IoHalf(0x04C);
     BlendEva = Sixteenths(alpha);

@@ -1,6 +1,7 @@
 #include "modules/tavrin/files/WordBlock.h"
 
 #include "common/zorvan/ByteStream.h"
+#include "modules/tavrin/machine/LineHook.h"
 #include "modules/tavrin/machine/Machine.h"
 #include "modules/tavrin/machine/Timers.h"
 #include "modules/tavrin/render/RenderState.h"
@@ -11,7 +12,9 @@ namespace Tavrin {
 
 namespace {
 
-constexpr uint32_t UsedWords = 37;
+constexpr uint32_t UsedWords = 38;
+// A timer lead beyond this comes from a damaged file.
+constexpr uint32_t MaxTimerLead = 1u << 24;
 
 // The affine words of background 2 + b in block order.
 int32_t *AffineWord(int b, int i)
@@ -54,6 +57,7 @@ MachineWords TakeMachineWords()
     for (int b = 0; b < 2; ++b)
         for (int i = 0; i < 8; ++i)
             w.affine[b][i] = *AffineWord(b, i);
+    w.timerLead = TimerLead();
     return w;
 }
 
@@ -86,6 +90,7 @@ void WriteWordBlock(const MachineWords &w, Zorvan::ByteWriter &out)
     for (const auto &bg : w.affine)
         for (int32_t v : bg)
             out.i32(v);
+    out.u32(w.timerLead);
     out.zeros(WordBlockSize - 4 * UsedWords);
 }
 
@@ -106,6 +111,7 @@ const char *ReadWordBlock(MachineWords &w, Zorvan::ByteReader &in)
     for (auto &bg : t.affine)
         for (int32_t &v : bg)
             v = in.i32();
+    t.timerLead = in.u32();
     in.skip(WordBlockSize - 4 * UsedWords);
     if (!in.ok())
         return "machine words cut short";
@@ -121,6 +127,8 @@ const char *ReadWordBlock(MachineWords &w, Zorvan::ByteReader &in)
         if (t.timerCounter[n] > 0xFFFF || t.timerReload[n] > 0xFFFF)
             return "timer value out of range";
     }
+    if (t.timerLead > MaxTimerLead)
+        return "timer lead out of range";
     w = t;
     return nullptr;
 }

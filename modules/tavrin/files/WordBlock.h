@@ -1,6 +1,8 @@
 // The state file's block of 256 machine words: the halt state, the
-// background order, the timers and the affine walk of backgrounds 2 and 3.
-// Words 37-255 are written as 0 and ignored when read.
+// background order, the timers, the affine walk of backgrounds 2 and 3 and
+// how far the timers are ahead of the running slice's start (0 in states
+// made before that word was written). Words 38-255 are written as 0 and
+// ignored when read.
 #pragma once
 
 #include <cstdint>
@@ -22,6 +24,7 @@ struct MachineWords {
     uint32_t timerCounter[4];
     uint32_t timerReload[4];
     int32_t affine[2][8]; // BG2, BG3: RefX, RefY, CurX, CurY, Pa, Pb, Pc, Pd
+    uint32_t timerLead;   // cycles
 };
 
 MachineWords TakeMachineWords();

@@ -2,9 +2,13 @@
 
 #include "common/zorvan/Console.h"
 #include "modules/tavrin/bus/MemoryBus.h"
+#include "modules/tavrin/cpu/ArmState.h"
 #include "modules/tavrin/machine/CartridgeServices.h"
 #include "modules/tavrin/machine/IoRegisters.h"
 #include "modules/tavrin/machine/SoundFifo.h"
+
+#include <algorithm>
+#include <cstring>
 
 namespace Tavrin {
 
@@ -25,6 +29,45 @@ int32_t Step(uint32_t control, uint32_t unit)
 }
 
 const char *const TimingNames[4] = {"Immediate", "VBlank", "HBlank", "Special"};
+
+// Regions whose loads and stores of 16 and 32 bits are plain page-table
+// accesses with no device behind them (the EEPROM window aside, checked on
+// its own): work RAM and video RAM, for loads also palette, sprites and the
+// cartridge image. (Palette and sprite stores reach every copy of their
+// 1 KB, which the bus does.)
+constexpr uint32_t PlainLoadRegions = 0x3FEC, PlainStoreRegions = 0x004C;
+
+// The units of a transfer run from first upwards or downwards by count - 1
+// steps; whether they stay, without wrapping at the mask, in one region
+// given by the bit set.
+bool StaysPlain(uint32_t first, int32_t step, uint32_t count, uint32_t mask, uint32_t regions, uint32_t unit)
+{
+    const int64_t last = int64_t(first) + int64_t(step) * (int64_t(count) - 1);
+    if (last < 0 || last > int64_t(mask) || (first >> 24) != (uint32_t(last) >> 24))
+        return false;
+    if (!((regions >> (first >> 24)) & 1))
+        return false;
+    const uint32_t low = std::min(first, uint32_t(last)), high = std::max(first, uint32_t(last));
+    return unit == 4 || !(IsEepromAddress(low) || IsEepromAddress(high) ||
+                          (low < EepromWindowStart && high >= EepromWindowStart));
+}
+
+// A transfer between plain regions, as the bus would make it unit by unit,
+// without the bus: the same stores in the same order and the same cycles,
+// charged at once as nothing in between can look at the clock.
+template <uint32_t Unit>
+void CopyPlain(uint32_t &src, uint32_t &dst, int32_t srcStep, int32_t dstStep, uint32_t count)
+{
+    const int32_t *const wait = Unit == 4 ? WaitCycles32 : WaitCycles16;
+    ConsoleCpu.cyclesLeft -= int32_t(count) * (wait[src >> 24] + wait[dst >> 24]);
+    constexpr uint32_t Within = (PageSize - 1) & ~(Unit - 1);
+    for (uint32_t i = 0; i < count; ++i) {
+        std::memcpy(WritePageTable[dst >> PageShift] + (dst & Within), ReadPageTable[src >> PageShift] + (src & Within),
+                    Unit);
+        src += uint32_t(srcStep);
+        dst += uint32_t(dstStep);
+    }
+}
 
 } // namespace
 
@@ -50,13 +93,23 @@ void RunDma(uint32_t channel)
     if (IsEepromAddress(src) || IsEepromAddress(dst))
         EepromNoteDmaUnits(count);
 
-    for (uint32_t i = 0; i < count; ++i) {
+    if (StaysPlain(src, srcStep, count, DmaSourceMask[channel], PlainLoadRegions, unit) &&
+        StaysPlain(dst, dstStep, count, DmaDestMask[channel], PlainStoreRegions, unit)) {
         if (unit == 4)
-            BusWrite32(dst, BusRead32(src));
+            CopyPlain<4>(src, dst, srcStep, dstStep, count);
         else
-            BusWrite16(dst, BusRead16(src));
-        src = (src + uint32_t(srcStep)) & DmaSourceMask[channel];
-        dst = (dst + uint32_t(dstStep)) & DmaDestMask[channel];
+            CopyPlain<2>(src, dst, srcStep, dstStep, count);
+        src &= DmaSourceMask[channel];
+        dst &= DmaDestMask[channel];
+    } else {
+        for (uint32_t i = 0; i < count; ++i) {
+            if (unit == 4)
+                BusWrite32(dst, BusRead32(src));
+            else
+                BusWrite16(dst, BusRead16(src));
+            src = (src + uint32_t(srcStep)) & DmaSourceMask[channel];
+            dst = (dst + uint32_t(dstStep)) & DmaDestMask[channel];
+        }
     }
 
     if (c & 0x4000)

@@ -1,6 +1,7 @@
 // The I/O registers as halfwords of IoPage, and the offsets the machine
-// gives meaning to. Reads take the stored value; every store goes through
-// WriteIo (bus/BusDevices.h), which keeps the machine's derived state in step.
+// gives meaning to. IoPage holds what was last stored (and what the machine
+// set); software loads go through ReadIo16 and every store through WriteIo
+// (bus/BusDevices.h), which keeps the machine's derived state in step.
 #pragma once
 
 #include "modules/tavrin/bus/MemoryBus.h"
@@ -32,6 +33,11 @@ inline constexpr uint32_t If = 0x202;
 inline constexpr uint32_t WaitCnt = 0x204;
 inline constexpr uint32_t Ime = 0x208;
 inline constexpr uint32_t HaltCnt = 0x300;
+// The registers end here; above them only the memory control word (two
+// halfwords) answers, at this offset of every 64 KB of the region.
+inline constexpr uint32_t RegisterEnd = 0x400;
+inline constexpr uint32_t MemoryControl = 0x800;
+inline constexpr uint32_t MemoryControlAtReset = 0x0D000020;
 
 inline constexpr uint32_t DmaSource(uint32_t n) { return DmaBase + 12 * n; }
 inline constexpr uint32_t DmaDest(uint32_t n) { return DmaBase + 12 * n + 4; }

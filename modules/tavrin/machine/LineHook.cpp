@@ -1,6 +1,7 @@
-// The scanline scheduler: two slices a line (the visible part, then the
-// horizontal blank), 228 lines a frame, the frame ending for the run loop
-// when line 160 begins.
+// The scanline scheduler: two events a line (the end of the visible part,
+// then of the horizontal blank), 228 lines a frame, the frame ending for the
+// run loop when line 160 begins; between them, the overflows of timers whose
+// interrupt is enabled.
 #include "modules/tavrin/machine/LineHook.h"
 
 #include "modules/sounddriver/SoundDriver.h"
@@ -13,6 +14,8 @@
 #include "modules/tavrin/machine/SoundFifo.h"
 #include "modules/tavrin/machine/Timers.h"
 #include "modules/tavrin/render/RenderState.h"
+
+#include <algorithm>
 
 namespace Tavrin {
 
@@ -101,17 +104,16 @@ void DrawLine(uint32_t line)
     StartDmaOfTiming(DmaHBlank);
 }
 
-} // namespace
-
-uint32_t LineHook(ArmState *cpu)
+// One line event at the current cycle: the end of the visible part of the
+// line or of its horizontal blank. Returns false when the machine was
+// stopped.
+bool LineEvent(bool &frameEnded)
 {
-    StepTimers(cpu->sliceLength);
-
     const uint32_t old = IoGet(Io::DispStat);
     uint32_t s = old ^ 2;
     const uint32_t v = IoGet(Io::VCount);
     if (!(s & 2)) {
-        cpu->sliceLength = VisibleCycles;
+        LineEventClock += VisibleCycles;
         const uint32_t line = (v + 1) % LinesPerFrame;
         IoSet(Io::VCount, line);
         s = (line == (s >> 8)) ? s | 4 : s & ~4u;
@@ -126,25 +128,106 @@ uint32_t LineHook(ArmState *cpu)
                 s &= ~1u;
             if ((IoGet(Io::DmaControl(3)) & 0xB000) == DmaSpecial)
                 RunDma(3);
-        } else if (line == VisibleLines && !FrameEnd()) {
-            return LineHookStop;
+        } else if (line == VisibleLines) {
+            frameEnded = true;
+            if (!FrameEnd())
+                return false;
         }
     } else {
-        cpu->sliceLength = HBlankCycles;
+        LineEventClock += HBlankCycles;
         if (v == VisibleLines)
             s |= 1;
         if (v < VisibleLines)
             DrawLine(v);
     }
-
     RaiseIf((old ^ s) & s & (s >> 3) & 7);
     IoSet(Io::DispStat, s);
+    return true;
+}
 
+// Set while LineHook runs: it works out the next slice itself at the end.
+bool InLineHook = false;
+
+} // namespace
+
+uint64_t SliceEndClock = VisibleCycles;
+uint64_t LineEventClock = VisibleCycles;
+
+uint32_t LineHook(ArmState *cpu)
+{
+    InLineHook = true;
+    bool frameEnded = false;
+    for (;;) {
+        // A halted CPU owes nothing and runs nothing: it waits from event
+        // to event, each charged at once, until an enabled interrupt is
+        // requested.
+        if (HaltState == 1) [[unlikely]] {
+            cpu->cyclesLeft = 0;
+            cpu->savedCycles = 0;
+            cpu->earlyExit = 0;
+        }
+        const uint64_t now = SliceEndClock;
+        SyncTimers(now);
+        if (now >= LineEventClock && !LineEvent(frameEnded)) {
+            InLineHook = false;
+            return LineHookStop;
+        }
+        uint64_t end = LineEventClock;
+        if (IoGet(Io::Ie) & 0x78)
+            end = std::min(end, NextTimerInterrupt());
+        SliceEndClock = end;
+        cpu->sliceLength = int32_t(end - now);
+        if (HaltState != 1)
+            break;
+        if (IoGet(Io::Ie) & IoGet(Io::If) & 0x3FFF) {
+            HaltState = 2;
+            break;
+        }
+        if (frameEnded) {
+            // Still halted at the frame's end: the next slice, too, runs
+            // nothing.
+            cpu->cyclesLeft -= cpu->sliceLength;
+            break;
+        }
+    }
+    InLineHook = false;
     const uint32_t pending = PendingInterrupts();
-    if (pending && HaltState == 1)
-        HaltState = 2;
     cpu->irqRequest = pending;
     return pending;
+}
+
+void RescheduleSlice()
+{
+    if (InLineHook)
+        return;
+    SyncTimers(CpuClock());
+    const uint64_t next = NextTimerInterrupt();
+    if (next >= SliceEndClock)
+        return;
+    ArmState &cpu = ConsoleCpu;
+    const int32_t cut = int32_t(SliceEndClock - next);
+    SliceEndClock = next;
+    cpu.sliceLength -= cut;
+    if (cpu.earlyExit)
+        cpu.savedCycles -= cut;
+    else
+        cpu.cyclesLeft -= cut;
+}
+
+void ResetMachineClock() { SliceEndClock = LineEventClock = uint64_t(VisibleCycles); }
+
+void ResumeMachineClock(uint32_t timerLead)
+{
+    const uint64_t part = (IoGet(Io::DispStat) & 2) ? HBlankCycles : VisibleCycles;
+    SliceEndClock = uint64_t(ConsoleCpu.sliceLength);
+    LineEventClock = std::max(part, SliceEndClock);
+    TimerClock = timerLead;
+}
+
+uint32_t TimerLead()
+{
+    const uint64_t sliceStart = SliceEndClock - uint64_t(ConsoleCpu.sliceLength);
+    return TimerClock > sliceStart ? uint32_t(TimerClock - sliceStart) : 0;
 }
 
 } // namespace Tavrin

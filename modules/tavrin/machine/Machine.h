@@ -13,6 +13,9 @@ namespace Tavrin {
 // Returns 1 when the machine is ready, 0 on failure (console lines say where).
 int MachineStart(const char *path);
 void MachineReset();
+// After a state was loaded: the words a state does not hold, worked out from
+// those it does (timerLead: see LineHook.h).
+void ResumeLoadedMachine(uint32_t timerLead);
 void MachineShutdown();
 
 // Option words; they keep their values from one start to the next.

@@ -1,4 +1,5 @@
-// The power-on state of every device and of the CPU.
+// The power-on state of every device and of the CPU, and what a state load
+// leaves for the machine to work out.
 #include "modules/tavrin/machine/Machine.h"
 
 #include "modules/tavrin/bios/BiosCall.h"
@@ -27,6 +28,7 @@ void ResetIoRegisters()
         {Io::KeyInput, 0xFFFF}, {Io::KeyCnt, 0}, {Io::DispCnt, 0x0080}, {Io::DispStat, 0}, {Io::VCount, 0},
         {Io::Mosaic, 0}, {Io::Ime, 0}, {Io::Ie, 0}, {Io::If, 0}, {Io::HaltCnt, 0}, {Io::SoundCntH, 0x880E},
         {Io::SoundCntX, PsgOnFlags() & 0xFF}, {0x088, 0x0200}, {0x134, 0x8000}, {Io::WaitCnt, 0},
+        {Io::MemoryControl, Io::MemoryControlAtReset & 0xFFFF}, {Io::MemoryControl + 2, Io::MemoryControlAtReset >> 16},
     };
     for (auto [offset, value] : defaults)
         IoSet(offset, value);
@@ -108,6 +110,7 @@ void MachineReset()
     if (IoPage)
         ResetIoRegisters();
     ResetTimers();
+    ResetMachineClock();
     ResetRendererWords();
     if (MachineBlocks.oam) {
         ResetOam(MachineBlocks.oam);
@@ -118,6 +121,16 @@ void MachineReset()
     ArmReset(&ConsoleCpu, 0);
     if (!(BiosLoaded & 1) && MachineBlocks.iwram)
         StartAsAfterBios(ConsoleCpu, MachineBlocks.iwram);
+}
+
+void ResumeLoadedMachine(uint32_t timerLead)
+{
+    ResumeMachineClock(timerLead);
+    // States from before the memory control word was kept hold 0 there.
+    if (IoGet32(Io::MemoryControl) == 0) {
+        IoSet(Io::MemoryControl, Io::MemoryControlAtReset & 0xFFFF);
+        IoSet(Io::MemoryControl + 2, Io::MemoryControlAtReset >> 16);
+    }
 }
 
 } // namespace Tavrin

@@ -7,6 +7,7 @@
 #include "modules/tavrin/machine/BgOrder.h"
 #include "modules/tavrin/machine/Dma.h"
 #include "modules/tavrin/machine/IoRegisters.h"
+#include "modules/tavrin/machine/LineHook.h"
 #include "modules/tavrin/machine/Machine.h"
 #include "modules/tavrin/machine/ModuleServices.h"
 #include "modules/tavrin/machine/SoundFifo.h"
@@ -25,23 +26,26 @@ int32_t ReferencePoint(uint32_t lowOffset)
     return int32_t(IoGet32(lowOffset) << 4) >> 4;
 }
 
+// After a store to IE, IF or IME: the CPU takes a pending interrupt at once,
+// and a timer interrupt that became possible may end the slice sooner.
 void InterruptTest()
 {
     const uint32_t r = PendingInterrupts();
     ConsoleCpu.irqRequest = r;
     if (r)
         ArmRequestIrq(&ConsoleCpu);
+    RescheduleSlice();
 }
 
-// The store to the halt register is re-executed once a slice until an
-// interrupt wakes the CPU.
+// The store to the halt register stops the CPU on itself: the rest of the
+// slice is charged, LineHook runs the machine on without it until an
+// enabled interrupt is requested (whatever the master enable says; with
+// none enabled, for ever), and the store then runs again and goes on.
 void HaltStep()
 {
     const uint32_t back = (ConsoleCpu.cpsr & FlagT) ? 2 : 4;
     switch (HaltState) {
     case 0:
-        if (!(IoGet(Io::Ime) & 1) || IoGet(Io::Ie) == 0)
-            return;
         HaltState = 1;
         [[fallthrough]];
     case 1:
@@ -75,11 +79,18 @@ void WriteAffine(uint32_t offset, uint32_t value)
 
 void WriteIo(uint32_t address, uint32_t value)
 {
-    const uint32_t offset = address & 0xFFE;
+    const uint32_t offset = address & 0x00FFFFFE;
     value &= 0xFFFF;
     if (LogFlags & 2)
         printConsole("Wrote %04Xh to IO[%03Xh] at %d (PC=%08Xh)\n", value, offset, int(IoGet(Io::VCount)),
                      ConsoleCpu.r[15]);
+    if (offset >= Io::RegisterEnd) {
+        // Past the registers only the memory control word keeps what is
+        // written, wherever it is mirrored.
+        if ((offset & 0xFFFC) == Io::MemoryControl)
+            IoSet(Io::MemoryControl + (offset & 2), value);
+        return;
+    }
     const uint32_t old = IoGet(offset);
 
     switch (offset) {
@@ -90,7 +101,8 @@ void WriteIo(uint32_t address, uint32_t value)
             RenderDirtyFlags |= 4;
         break;
     case Io::DispStat:
-        value = (value & 0xFFF8) | (old & 3);
+        // The blank and line-match flags are the display's own.
+        value = (value & 0xFFF8) | (old & 7);
         break;
     case Io::VCount:
     case Io::KeyInput:
@@ -141,18 +153,21 @@ void WriteIo(uint32_t address, uint32_t value)
         return;
     case 0x100: case 0x104: case 0x108: case 0x10C:
         WriteTimerReload((offset - 0x100) / 4, value);
-        break;
+        return;
     case 0x102: case 0x106: case 0x10A: case 0x10E:
         WriteTimerControl((offset - 0x102) / 4, value);
-        break;
+        return;
     case Io::Ie:
     case Io::Ime:
+        SyncTimers(CpuClock());
         IoSet(offset, value);
         InterruptTest();
         return;
     case Io::If:
         // Writing 1 acknowledges a flag; the other bits stay as they are.
-        IoSet(offset, old & ~value);
+        // Overflows up to this cycle have raised theirs first.
+        SyncTimers(CpuClock());
+        IoSet(offset, IoGet(offset) & ~value);
         InterruptTest();
         return;
     case Io::WaitCnt:

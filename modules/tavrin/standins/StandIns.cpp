@@ -40,6 +40,10 @@ void WriteIo(uint32_t address, uint32_t value)
     }
 }
 
+// I/O loads give back what the page holds.
+uint32_t ReadIo16(uint32_t address) { return HostHalf(ReadPageTable[address >> PageShift] + (address & 0x3FFE)); }
+uint32_t ReadIo32(uint32_t address) { return HostWord(ReadPageTable[address >> PageShift] + (address & 0x3FFC)); }
+
 uint32_t EepromReadBit() { return 1; }
 void EepromWriteBit(uint32_t) { ++StandInLog.eepromWrites; }
 void RtcWrite(uint32_t address, uint32_t)

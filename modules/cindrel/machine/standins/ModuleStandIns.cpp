@@ -7,43 +7,8 @@
 namespace Cindrel {
 
 StandInRecord StandIns;
-SoundUnitState SoundUnit;
 
 void ResetStandIns() { StandIns = StandInRecord(); }
-
-uint8_t ApuReset(SoundUnitState &unit, int setup)
-{
-    ++StandIns.apuResets;
-    std::memset(&unit, 0, sizeof unit);
-    unit.firstChannel = setup & 0xFFFF;
-    unit.framesPerSecond = (setup & 0x10000) ? 50 : 60;
-    unit.enableMask = 0x1F;
-    unit.changed = 0x7F;
-    unit.pushMode = 1;
-    return unit.status;
-}
-
-uint8_t ApuWrite(SoundUnitState &unit, int reg, uint8_t value)
-{
-    ++StandIns.apuWrites;
-    StandIns.lastApuRegister = reg;
-    StandIns.lastApuValue = value;
-    if (reg < 0x15)
-        unit.registers[reg] = value;
-    else if (reg >= 0x80 && reg <= 0x83)
-        unit.waveRegisters[reg - 0x80] = value;
-    if (reg == 0x15)
-        unit.enableMask = value & 0x1F;
-    return unit.status;
-}
-
-void ApuSync(SoundUnitState &, int) {}
-
-uint8_t ApuFrameStep(SoundUnitState &unit, int)
-{
-    unit.status = StandIns.frameStepStatus;
-    return unit.status;
-}
 
 namespace {
 

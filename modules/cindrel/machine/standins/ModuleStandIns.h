@@ -1,5 +1,6 @@
 // Recording stand-ins for the parts of the 6502 module that the machine
-// calls (ModuleParts.h): sound unit, renderers, video and pad input. They
+// calls (ModuleParts.h): sound unit (SoundStandIn.cpp), renderers, video
+// and pad input. They
 // keep what reaches them so tests can look, and let tests choose the pad
 // byte and the line on which sprite 0 touches the background. The module's
 // own parts replace this file.
@@ -8,6 +9,7 @@
 #include "modules/cindrel/machine/ModuleParts.h"
 
 #include <cstdint>
+#include <climits>
 
 namespace Cindrel {
 
@@ -25,13 +27,16 @@ struct StandInRecord {
     // Input: the player-1 byte ReadPadState delivers.
     uint8_t pad = 0;
     int padReads = 0;
-    // Sound.
+    // Sound: the stand-in unit raises its IRQ line once it has run to
+    // irqAt, and a $4015 read drops it.
     int soundTriggers = 0;
     int apuWrites = 0;
     int apuResets = 0;
     int lastApuRegister = -1;
     uint8_t lastApuValue = 0;
-    uint8_t frameStepStatus = 0; // the status ApuFrameStep reports
+    int64_t irqAt = INT64_MAX;
+    int64_t lastRunTo = -1;
+    bool irqLine = false;
 };
 extern StandInRecord StandIns;
 

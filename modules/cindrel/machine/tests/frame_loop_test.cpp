@@ -201,14 +201,46 @@ TEST_F(FrameLoop, SpriteDmaCopiesFromTheSpriteAddressAndCosts512Cycles)
     EXPECT_EQ(SpriteRam[0x00], 0xF0);
 }
 
-TEST_F(FrameLoop, FrameStepIrqAndQuit)
+// The sound unit's interrupt cuts the slice it falls in: LineHook comes the
+// cycle after it, while the line steps keep their cycles and the frame its
+// length.
+TEST_F(FrameLoop, ASoundInterruptCutsTheSliceNotTheLines)
 {
     ASSERT_TRUE(Start(IdleCartridge()));
-    StandIns.frameStepStatus = 0x80;
-    Cpu.P |= FlagI;
-    RunFrames(1);
+    StepFrame();
+    // Hooks as the interpreter makes them, each slice run exactly to its end.
+    auto frame = [](std::vector<int64_t> &lineStarts, int64_t &irqHook) {
+        lineStarts.clear();
+        const int32_t before = CycleTotal;
+        do {
+            const uint8_t line = CurrentLine;
+            Cpu.cyclesLeft = 0;
+            const int code = LineHook(Cpu);
+            Cpu.cyclesLeft = Cpu.linePeriod;
+            if (CurrentLine != line)
+                lineStarts.push_back(MachineCycle());
+            if (code == IntIrq && irqHook < 0)
+                irqHook = MachineCycle();
+        } while (!FrameDone);
+        FrameDone = false;
+        return CycleTotal - before;
+    };
+    std::vector<int64_t> plain, cut;
+    int64_t none = -1, irqHook = -1;
+    Cpu.cyclesLeft = Cpu.linePeriod;
+    EXPECT_EQ(frame(plain, none), 29773);
+    EXPECT_EQ(none, -1);
+    const int64_t irqAt = MachineCycle() + 1000; // in the vertical blank's long slice
+    StandIns.irqAt = irqAt;
+    WriteMemory(0x4011, 0x00); // the machine learns of it at a sound access
+    EXPECT_EQ(frame(cut, irqHook), 29773);
+    EXPECT_EQ(irqHook, irqAt + 1);
+    ASSERT_EQ(cut.size(), plain.size());
+    for (size_t i = 0; i < cut.size(); ++i)
+        EXPECT_EQ(cut[i] - plain[i], 29773) << "line " << i;
     EXPECT_EQ(Cpu.pendingInterrupt, IntIrq);
-    EXPECT_EQ(ReadMemory(0x4015), 0x80);
+    EXPECT_EQ(ReadMemory(0x4015), 0x40);
+    EXPECT_EQ(Cpu.pendingInterrupt, IntNone);
     QuitFlag = true;
     EXPECT_EQ(Cpu6502RunFrame(Cpu), 0);
 }

@@ -1,6 +1,7 @@
-// Seeded mutations of state files, battery files and cartridge images: the
-// machine takes or refuses each one without reading or writing outside its
-// buffers (run under the sanitizers), and a refused state changes nothing.
+// Seeded mutations of state files, battery files and cartridge images, and
+// random programs: the machine takes or refuses each one without reading or
+// writing outside its buffers (run under the sanitizers), and a refused
+// state changes nothing.
 #include "modules/cindrel/machine/BatteryFile.h"
 #include "modules/cindrel/machine/StateFile.h"
 #include "modules/cindrel/machine/tests/MachineFixture.h"
@@ -120,6 +121,40 @@ TEST_F(Mutation, CartridgeImages)
     }
     MachineShutdown();
     std::printf("image mutations started: %d of %d\n", started, Rounds);
+}
+
+// Any bytes as a program, on a few boards: every access stays inside the
+// machine's buffers (the sanitizers watch), every frame ends, a halted CPU
+// is reported once, and a reset brings it back.
+TEST_F(Mutation, RandomPrograms)
+{
+    std::mt19937 random(2718);
+    const int mappers[] = {0, 1, 2, 4, 7};
+    int halts = 0;
+    for (int round = 0; round < 300; ++round) {
+        CartridgeBuilder cart(2, 1);
+        cart.Mapper(mappers[round % 5]);
+        for (uint8_t &b : cart.Rom())
+            b = uint8_t(random());
+        ASSERT_TRUE(Start(cart, "random.nes")) << round;
+        Cpu.trapUnknownOpcodes = 1;
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(RunFrames(10), 10) << round;
+        std::fflush(stdout);
+        const std::string out = testing::internal::GetCapturedStdout();
+        size_t reports = 0;
+        for (size_t at = out.find("Unrecognized"); at != std::string::npos; at = out.find("Unrecognized", at + 1))
+            ++reports;
+        EXPECT_EQ(reports, Cpu.halted ? 1u : 0u) << round << ":\n" << out;
+        if (!Cpu.halted)
+            continue;
+        ++halts;
+        MachineReset();
+        EXPECT_EQ(Cpu.halted, 0) << round;
+        EXPECT_EQ(RunFrames(2), 2) << round;
+    }
+    std::printf("random programs halted: %d of 300\n", halts);
+    EXPECT_GT(halts, 30) << "random bytes halt the CPU now and then";
 }
 
 } // namespace

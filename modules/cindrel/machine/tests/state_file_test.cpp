@@ -119,6 +119,26 @@ TEST_F(StateFileTest, SaveLoadSaveIsByteIdentical)
     EXPECT_EQ(RunFrames(2), 2);
 }
 
+TEST_F(StateFileTest, AFourScreenBoardKeepsItsFourTablesThroughALoad)
+{
+    ASSERT_TRUE(Start(IdleCartridge().FourScreen()));
+    ASSERT_EQ(SaveStateFile(Path("a.st")), 1);
+    // A file whose mode (+0) and table pages (entries 8-11 from +108) say
+    // one table.
+    std::string f = ReadFile(Path("a.st"));
+    const uint32_t first = Word(f, Hw + 108);
+    for (int n = 1; n < 4; ++n)
+        PutWord(f, Hw + 108 + n * 4, first);
+    PutWord(f, Hw + 0, 2);
+    WriteFile(Path("two.st"), f);
+    ASSERT_EQ(LoadStateFile(Path("two.st")), 1);
+    for (int n = 0; n < 4; ++n) {
+        EXPECT_EQ(VideoPageMap[8 + n], VideoSpace + 0x2000 + n * 0x400) << n;
+        EXPECT_EQ(VideoPageMap[12 + n], VideoPageMap[8 + n]) << n;
+    }
+    EXPECT_EQ(MirroringMode, 4);
+}
+
 TEST_F(StateFileTest, UnmarkedFilesKeepCartridgeRamAtSixThousand)
 {
     StartBusyMachine();
@@ -184,6 +204,7 @@ TEST_F(StateFileTest, HostileFilesAreRefusedAndChangeNothing)
     const struct {
         const char *what;
         Edit edit;
+        const char *reason = nullptr; // a part of the reason given
     } cases[] = {
         {"empty", [](std::string &f) { f.clear(); }},
         {"one short", [](std::string &f) { f.pop_back(); }},
@@ -213,7 +234,11 @@ TEST_F(StateFileTest, HostileFilesAreRefusedAndChangeNothing)
         {"video page not whole", [](std::string &f) { PutWord(f, Hw + 108, uint32_t(-0x3E00 - 1)); }},
         {"entry 3 past the end", [](std::string &f) { PutWord(f, Hw + 124, 0x7FFFFFFF); }},
         {"entry 3 mark 2", [](std::string &f) { PutWord(f, Hw + 128, 2); }},
-        {"sound block", [](std::string &f) { PutWord(f, StateSoundAt + 228, 7); }},
+        {"sound block", [](std::string &f) { PutWord(f, StateSoundAt + 228, 7); }, "frame rate"},
+        {"sequencer step", [](std::string &f) { f[StateSoundAt + 108] = 6; }, "step beyond its sequence"},
+        {"sequencer cycle", [](std::string &f) { PutWord(f, StateSoundAt + 112, 7457); }, "cycle beyond its step"},
+        {"delta bytes 4082", [](std::string &f) { f[StateSoundAt + 120] = char(4082 & 255); f[StateSoundAt + 121] = char(4082 >> 8); },
+         "byte count beyond 4081"},
         // No frame rate for a running unit to divide by.
         {"sound block all zero", [](std::string &f) { f.replace(StateSoundAt, SoundUnitImageSize, SoundUnitImageSize, '\0'); }},
         {"second sound unit", [](std::string &f) { PutWord(f, StateMapperAt + 24 + 228, 7); }},
@@ -226,6 +251,9 @@ TEST_F(StateFileTest, HostileFilesAreRefusedAndChangeNothing)
         std::string reason;
         EXPECT_EQ(LoadStateFile(Path("bad.st"), &reason), 0) << c.what;
         EXPECT_FALSE(reason.empty()) << c.what;
+        if (c.reason) {
+            EXPECT_NE(reason.find(c.reason), std::string::npos) << c.what << ": " << reason;
+        }
         EXPECT_NE(std::string(getConsole()).find(reason), std::string::npos) << c.what;
         EXPECT_TRUE(MachineSnapshot() == before) << c.what;
     }
@@ -233,6 +261,23 @@ TEST_F(StateFileTest, HostileFilesAreRefusedAndChangeNothing)
     EXPECT_EQ(LoadStateFile(Path("missing.st"), &reason), 0);
     EXPECT_EQ(LoadStateFile("", &reason), 0);
     EXPECT_TRUE(MachineSnapshot() == before);
+}
+
+// Files saved while the sound unit counted its lengths in milliseconds carry
+// a zero at byte 26 of its record and those counts in place of the counters.
+TEST_F(StateFileTest, FilesWithTheMillisecondSoundRecordStillLoad)
+{
+    StartBusyMachine();
+    ASSERT_EQ(SaveStateFile(Path("new.st")), 1);
+    std::string f = ReadFile(Path("new.st"));
+    for (size_t at : {size_t(StateSoundAt), size_t(StateMapperAt + 24)})
+        f.replace(at + 26, 224 - 26, 224 - 26, '\0');
+    WriteFile(Path("old.st"), f);
+    RunFrames(2);
+    std::string reason;
+    ASSERT_EQ(LoadStateFile(Path("old.st"), &reason), 1) << reason;
+    EXPECT_EQ(SoundUnit.framesPerSecond, 60);
+    EXPECT_EQ(RunFrames(2), 2);
 }
 
 // The 16-bit sum lets a cartridge with two bytes swapped through; the CRC-32

@@ -88,21 +88,29 @@ const ProtocolCase ProtocolCases[] = {
     {"nes_instr_test/rom_singles/11-special.nes", 0, ""},
     {"instr_misc/rom_singles/01-abs_x_wrap.nes", 0, ""},
     {"instr_misc/rom_singles/02-branch_wrap.nes", 0, ""},
-    {"instr_misc/rom_singles/03-dummy_reads.nes", 3, "indexed reads make no dummy read"},
-    {"instr_misc/rom_singles/04-dummy_reads_apu.nes", 2, "indexed reads make no dummy read"},
+    {"instr_misc/rom_singles/03-dummy_reads.nes", 0, ""},
+    {"instr_misc/rom_singles/04-dummy_reads_apu.nes", 2, "$4015 reads leave the frame interrupt flag: the sound unit counts once a frame"},
     {"cpu_reset/ram_after_reset.nes", 0, ""},
     {"cpu_reset/registers.nes", 2, "reset sets A, X, Y, P and S as at power-on instead of keeping them"},
-    // Reported, not asked for: the sound unit is a stand-in, and timing is
-    // per line with no frame counter.
+    // The sound unit at power-on and reset.
     {"apu_reset/4015_cleared.nes", 0, ""},
-    {"apu_reset/4017_timing.nes", 3, "no frame-counter IRQ timing"},
-    {"apu_reset/4017_written.nes", 2, "no frame counter"},
+    {"apu_reset/4017_timing.nes", 0, ""},
+    {"apu_reset/4017_written.nes", 0, ""},
     {"apu_reset/irq_flag_cleared.nes", 0, ""},
-    {"apu_reset/len_ctrs_enabled.nes", 3, "lengths counted per frame in milliseconds"},
-    {"apu_reset/works_immediately.nes", 2, "no frame counter"},
-    // Both time instructions with the sound unit's length counter.
-    {"instr_timing/rom_singles/1-instr_timing.nes", 5, "the length counters count once a frame, not on the CPU's clock"},
-    {"instr_timing/rom_singles/2-branch_timing.nes", 1, "the length counters count once a frame, not on the CPU's clock"},
+    {"apu_reset/len_ctrs_enabled.nes", 0, ""},
+    {"apu_reset/works_immediately.nes", 0, ""},
+    {"apu_test/rom_singles/1-len_ctr.nes", 0, ""},
+    {"apu_test/rom_singles/2-len_table.nes", 0, ""},
+    {"apu_test/rom_singles/3-irq_flag.nes", 0, ""},
+    {"apu_test/rom_singles/4-jitter.nes", 0, ""},
+    {"apu_test/rom_singles/5-len_timing.nes", 0, ""},
+    {"apu_test/rom_singles/6-irq_flag_timing.nes", 0, ""},
+    {"apu_test/rom_singles/7-dmc_basics.nes", 0, ""},
+    {"apu_test/rom_singles/8-dmc_rates.nes", 0, ""},
+    {"apu_test/apu_test.nes", 0, ""},
+    // Timed by the sound unit's length counter.
+    {"instr_timing/rom_singles/1-instr_timing.nes", 0, ""},
+    {"instr_timing/rom_singles/2-branch_timing.nes", 0, ""},
 };
 
 INSTANTIATE_TEST_SUITE_P(Nes, ProtocolProgram, testing::ValuesIn(ProtocolCases), CaseName<ProtocolCase>);

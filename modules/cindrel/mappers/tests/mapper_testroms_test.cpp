@@ -50,7 +50,7 @@ TEST_P(MapperTestRoms, ReportsItsCode)
 const ProtocolCase Cases[] = {
     {"instr_test-v5/official_only.nes", 3000, 0, ""},
     {"instr_test-v5/all_instrs.nes", 3000, 0, ""},
-    {"instr_misc/instr_misc.nes", 600, 1, "stops at 03-dummy_reads: no dummy reads"},
+    {"instr_misc/instr_misc.nes", 600, 1, "stops at 04-dummy_reads_apu: the sound unit counts once a frame"},
     {"instr_timing/instr_timing.nes", 3000, 1, "fails its first check: the length counter it times with runs once a frame"},
     {"mmc3_test/1-clocking.nes", 600, 3, "the counter is clocked by lines, not by A12 through PPUADDR"},
     {"mmc3_test/2-details.nes", 600, 2, "the line counter model (a counter of 0 fires, then reloads)"},

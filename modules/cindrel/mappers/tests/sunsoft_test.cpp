@@ -78,6 +78,9 @@ TEST_F(SunSoft, Fme7Banks)
     EXPECT_EQ(RamBank(), 3);
     ExpectSaveLoadSave();
     EXPECT_EQ(RamBank(), 3);
+    MachineReset(); // a reset maps the work RAM at $6000 again
+    EXPECT_EQ(RamBank(), 103);
+    WriteAll({{0x8000, 8}, {0xA000, 0x23}});
     EXPECT_EQ(MapperWrite(0xC000, 1), 0);
 }
 

@@ -60,6 +60,34 @@ INSTANTIATE_TEST_SUITE_P(Programs, CindrelTestRoms, ::testing::ValuesIn(kProgram
                              return name;
                          });
 
+// The CPU programs through the plug-in, as a user opens them: the newer
+// ones report at $6000, the older ones on the screen.
+TEST_F(CindrelSandbox, CpuProgramsPassThroughTheModule)
+{
+    std::string const folder = QuintarTest::TestRomFolder();
+    if (folder.empty())
+        GTEST_SKIP() << "public test programs not found";
+    struct Program {
+        char const *file;
+        int frames;
+        char const *screen; // null: $6000 reads 0
+    } const programs[] = {
+        {"instr_test-v5/all_instrs.nes", 2600, nullptr},
+        {"nes_instr_test/rom_singles/02-immediate.nes", 100, nullptr},
+        {"blargg_nes_cpu_test5/cpu.nes", 1200, "All tests complete"},
+        {"cpu_timing_test6/cpu_timing_test.nes", 1100, "PASSED"},
+        {"branch_timing_tests/2.Backward_Branch.nes", 100, "PASSED"},
+    };
+    for (Program const &p : programs) {
+        ASSERT_TRUE(Run(fs::path(folder) / "nes" / p.file)) << Console();
+        Frames(p.frames);
+        if (p.screen)
+            EXPECT_NE(ScreenText().find(p.screen), std::string::npos) << p.file << "\n" << ScreenText();
+        else
+            EXPECT_EQ(ReadMemory(0x6000), 0) << p.file << "\n" << ScreenText();
+    }
+}
+
 // Not a check: prints what the pad programs show, for the closing note.
 TEST_F(CindrelSandbox, ReportScreens)
 {

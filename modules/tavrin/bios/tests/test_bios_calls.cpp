@@ -142,6 +142,7 @@ TEST_F(BiosTest, IntrWaitWaitsForItsFlagThenRestoresR12)
     cpu.r[1] = 1;
     ArmSwi(0x040000);
     EXPECT_EQ(cpu.r[15], Code) << "even a flag already set takes one line step";
+    EXPECT_EQ(HaltState, 0u) << "but does not halt";
     EXPECT_EQ(cpu.r[12], 0x04000000u);
     EXPECT_EQ(IoGet(Io::Ime), 1u);
     EXPECT_EQ(IoGet(Io::Ie) & 1, 1u);
@@ -155,14 +156,19 @@ TEST_F(BiosTest, IntrWaitWaitsForItsFlagThenRestoresR12)
     BusWrite16(flags, 0x0001);
     ArmSwi(0x050000);
     EXPECT_EQ(BusRead16(flags), 0u);
+    EXPECT_EQ(HaltState, 1u) << "halted until an interrupt";
     for (int i = 0; i < 3; ++i) {
+        HaltState = 2; // woken by some other interrupt
         Step();
         EXPECT_EQ(cpu.r[15], Code) << "still waiting";
         EXPECT_EQ(cpu.cyclesLeft, 0);
+        EXPECT_EQ(HaltState, 1u);
     }
     BusWrite16(flags, 0x0003);
+    HaltState = 2;
     Step();
     EXPECT_EQ(cpu.r[15], Code + 4);
+    EXPECT_EQ(HaltState, 0u);
     EXPECT_EQ(BusRead16(flags), 2u) << "only the awaited flag is taken";
 }
 

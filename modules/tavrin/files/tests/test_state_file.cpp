@@ -12,6 +12,7 @@
 #include "modules/tavrin/files/GzipImage.h"
 #include "modules/tavrin/harness/MachineHarness.h"
 #include "modules/tavrin/harness/TestImage.h"
+#include "modules/tavrin/machine/LineHook.h"
 #include "modules/tavrin/machine/Machine.h"
 #include "modules/tavrin/machine/Timers.h"
 #include "modules/tavrin/machine/SoundFifo.h"
@@ -37,7 +38,7 @@ using Bytes = std::vector<uint8_t>;
 
 // Offsets of the inflated file.
 constexpr size_t CpuAt = 16, FlashAt = 332, EepromAt = 352, RtcAt = 392, WordsAt = 432, IwramAt = 1456;
-constexpr size_t SaveAt = 443824;
+constexpr size_t IoAt = IwramAt + 0x8000 + 0x40000, SaveAt = 443824;
 
 class StateFileTest : public ::testing::Test {
 protected:
@@ -157,6 +158,7 @@ protected:
         TimerCountdown[1] = 13;
         TimerCounter[1] = 0xFFF0;
         TimerReload[1] = 0x8000 + seed;
+        TimerClock = SliceEndClock - uint64_t(ConsoleCpu.sliceLength) + 5 + seed;
         Bg2RefX = -1000 - seed;
         Bg3Pd = 77;
         BusWrite8(0x0E005555, 0xAA);
@@ -191,7 +193,10 @@ TEST_F(StateFileTest, ALoadPutsBackWhatTheSaveSaw)
     ASSERT_EQ(saved.size(), SaveAt + (1u << 17) + 512);
     EXPECT_EQ(saved[5], 0x5C);
     EXPECT_EQ(saved[FlashAt + 18], 1u) << "the flash bank as an offset";
-    EXPECT_EQ(Bytes(saved.begin() + WordsAt + 37 * 4, saved.begin() + IwramAt), Bytes(1024 - 37 * 4, 0));
+    uint32_t lead;
+    std::memcpy(&lead, saved.data() + WordsAt + 37 * 4, 4);
+    EXPECT_EQ(lead, 5u + 1) << "timers 6 cycles past the slice's start";
+    EXPECT_EQ(Bytes(saved.begin() + WordsAt + 38 * 4, saved.begin() + IwramAt), Bytes(1024 - 38 * 4, 0));
 
     // The load rebuilds the derived words from what it loaded.
     int32_t want16[16];
@@ -226,6 +231,28 @@ TEST_F(StateFileTest, ALoadPutsBackWhatTheSaveSaw)
     EXPECT_EQ(BusRead8(0x0E000000), SaveRam[0x10000]) << "bank 1 mapped again";
     EXPECT_EQ(RtcState.rom, MachineBlocks.cart + 0xC4);
     EXPECT_EQ(HostHalf(MachineBlocks.cart + 0xC6), 7u) << "the enabled port's words in the ROM";
+}
+
+// States made before the machine kept the timers' lead and the memory
+// control word hold 0 in both; the load works them out.
+TEST_F(StateFileTest, OlderStatesLoadWithTheWordsTheyLack)
+{
+    Bytes old = Inflate(StartAndSave(7));
+    const uint32_t zero = 0, hblankSlice = 272;
+    std::memcpy(old.data() + WordsAt + 37 * 4, &zero, 4);
+    std::memcpy(old.data() + IoAt + 0x800, &zero, 4);
+    std::memcpy(old.data() + CpuAt + 292, &hblankSlice, 4);
+    old[IoAt + 4] |= 2; // in the horizontal blank
+    WriteRaw(file, Gz(old));
+    ASSERT_EQ(LoadStateFile(file.c_str()), 1) << getConsole();
+    EXPECT_EQ(TimerLead(), 0u);
+    EXPECT_EQ(SliceEndClock, TimerClock + 272) << "the timers describe the slice's start";
+    EXPECT_EQ(LineEventClock, SliceEndClock) << "the slice ends with the blank";
+    EXPECT_EQ(BusRead32(0x04000800), 0x0D000020u);
+    // The timer goes on from its loaded words: 13 cycles to its next count.
+    EXPECT_EQ(TimerCounter[1], 0xFFF0u);
+    SyncTimers(TimerClock + 13);
+    EXPECT_EQ(TimerCounter[1], 0xFFF1u);
 }
 
 // States written while palette and OAM stores reached one copy of their
@@ -309,7 +336,8 @@ TEST_F(StateFileTest, FieldsTheMachineCannotHoldAreRefused)
         {"not a state file", 4, 4, 1},
         {"EEPROM size", 7, 10, 1},
         // The CPU image's own reader may refuse these first, as "CPU record".
-        {"CPU", CpuAt + 292, 500, 4},
+        {"CPU", CpuAt + 292, 961, 4},
+        {"CPU", CpuAt + 292, 0, 4},
         {"CPU", CpuAt + 296, 961, 4},
         {"CPU", CpuAt + 296, uint32_t(-(1 << 24) - 1), 4},
         {"CPU record", CpuAt + 304, 2, 1},
@@ -331,6 +359,7 @@ TEST_F(StateFileTest, FieldsTheMachineCannotHoldAreRefused)
         {"timer countdown", WordsAt + 40, uint32_t(-1), 4},
         {"timer value", WordsAt + 56, 0x10000, 4},
         {"timer value", WordsAt + 72, 0x10000, 4},
+        {"timer lead", WordsAt + 37 * 4, (1u << 24) + 1, 4},
     };
     for (const Case &c : cases) {
         Bytes bad = good;

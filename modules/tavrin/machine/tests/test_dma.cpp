@@ -2,10 +2,14 @@
 #include "modules/tavrin/machine/tests/MachineFixture.h"
 
 #include "modules/sounddriver/SoundDriver.h"
+#include "modules/tavrin/bus/BusDevices.h"
 #include "modules/tavrin/cart/Eeprom.h"
 #include "modules/tavrin/machine/Dma.h"
 #include "modules/tavrin/machine/SoundFifo.h"
 #include "modules/tavrin/machine/Timers.h"
+
+#include <cstring>
+#include <vector>
 
 namespace Tavrin {
 namespace {
@@ -57,6 +61,87 @@ TEST_F(DmaTest, StepsAndFinalAddresses)
     BusWrite16(0x040000DE, 0x8000 | 0x0400 | 0x0040);
     EXPECT_EQ(BusRead32(0x02000300), 0x22222222u);
     EXPECT_EQ(BusRead32(0x02000304), 0u);
+}
+
+// What a transfer may have touched in the cases below.
+struct Touched {
+    std::vector<uint8_t> ewram, iwram, vram, oam, palette;
+    uint32_t io, dirty;
+    bool operator==(const Touched &) const = default;
+};
+
+Touched LookAtMemory()
+{
+    const ConsoleBlocks &m = MachineBlocks;
+    return {{m.ewram, m.ewram + 0x1000}, {m.iwram, m.iwram + IwramSize}, {m.vram, m.vram + 0x100},
+            {m.oam, m.oam + 0x100},     {m.palette, m.palette + 0x20},   IoGet(0x010),
+            RenderDirtyFlags & 4u};
+}
+
+void FillMemory()
+{
+    const ConsoleBlocks &m = MachineBlocks;
+    for (uint32_t i = 0; i < EwramSize; ++i)
+        m.ewram[i] = uint8_t(i * 13 + (i >> 8));
+    for (uint32_t i = 0; i < IwramSize; ++i)
+        m.iwram[i] = uint8_t(i * 7 + 1);
+    std::memset(m.vram, 0, 0x100);
+    std::memset(m.oam, 0, 0x100);
+    std::memset(m.palette, 0, 0x20);
+    IoSet(0x010, 0);
+    RenderDirtyFlags = 0;
+}
+
+// Every transfer moves what the bus would move unit by unit, in the same
+// order, charges the same cycles and leaves the same registers, whichever
+// regions it runs between.
+TEST_F(DmaTest, TransfersMatchTheBusUnitByUnit)
+{
+    struct Case {
+        uint32_t channel, src, dst, count, control;
+        const char *what;
+    };
+    const Case cases[] = {
+        {3, 0x02000000, 0x06000000, 60, 0x0400, "work RAM to video RAM, words"},
+        {0, 0x03000100, 0x07000000, 33, 0x0000, "internal RAM to sprites, halfwords"},
+        {3, 0x08000040, 0x02000000, 100, 0x0400, "cartridge to work RAM"},
+        {1, 0x0D000000, 0x02000000, 8, 0x0000, "from the EEPROM window"},
+        {3, 0x02000100, 0x02000104, 40, 0x0400, "overlapping upwards: each word carried on"},
+        {3, 0x02000200, 0x020001FC, 40, 0x0480, "source down, destination up"},
+        {2, 0x02000300, 0x05000000, 16, 0x0100 | 0x0040, "fixed source and destination"},
+        {3, 0x0203FFF0, 0x03000000, 16, 0x0400, "across work RAM's mirror"},
+        {3, 0x03FFFFF8, 0x02000000, 12, 0x0000, "source running into the I/O region"},
+        {3, 0x02000400, 0x04000010, 4, 0x0000, "into the I/O registers"},
+        {0, 0x07FFFFF8, 0x02000000, 4, 0x0400, "source wrapping at channel 0's mask"},
+    };
+    for (const Case &c : cases) {
+        const uint32_t unit = (c.control & 0x400) ? 4 : 2;
+        const int32_t dstStep = (c.control & 0x60) == 0x40 ? 0 : int32_t(unit);
+        const int32_t srcStep = (c.control & 0x180) == 0x100 ? 0 : (c.control & 0x80) ? -int32_t(unit) : int32_t(unit);
+
+        FillMemory();
+        cpu.cyclesLeft = 100000;
+        uint32_t s = c.src, d = c.dst;
+        for (uint32_t i = 0; i < c.count; ++i) {
+            if (unit == 4)
+                BusWrite32(d, BusRead32(s));
+            else
+                BusWrite16(d, BusRead16(s));
+            s = (s + uint32_t(srcStep)) & DmaSourceMask[c.channel];
+            d = (d + uint32_t(dstStep)) & DmaDestMask[c.channel];
+        }
+        const int32_t busCycles = 100000 - cpu.cyclesLeft;
+        const Touched byBus = LookAtMemory();
+
+        FillMemory();
+        SetChannel(c.channel, c.src, c.dst, c.count);
+        cpu.cyclesLeft = 100000;
+        WriteIo(0x040000BA + 12 * c.channel, 0x8000 | c.control);
+        EXPECT_EQ(100000 - cpu.cyclesLeft, busCycles) << c.what;
+        EXPECT_TRUE(LookAtMemory() == byBus) << c.what;
+        EXPECT_EQ(IoGet32(Io::DmaSource(c.channel)), s) << c.what;
+        EXPECT_EQ(IoGet32(Io::DmaDest(c.channel)), d) << c.what;
+    }
 }
 
 TEST_F(DmaTest, ReloadedDestinationStaysAndImmediateRepeatRunsOnce)
