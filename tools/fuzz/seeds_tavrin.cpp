@@ -7,6 +7,7 @@
 #include "modules/tavrin/cart/Flash.h"
 #include "modules/tavrin/cart/Rtc.h"
 #include "modules/tavrin/files/GzipImage.h"
+#include "modules/tavrin/tests/ArmAsm.h"
 #include "tools/fuzz/Seeds.h"
 #include "tools/fuzz/TavrinFuzz.h"
 
@@ -56,9 +57,30 @@ std::vector<std::pair<std::string, Bytes>> Programs()
     return programs;
 }
 
+// Once found by the fuzzer: a game whose BgAffineSet record has a centre
+// at the ends of the range, which the call's sums ran past.
+Bytes AffineAtTheEnds()
+{
+    using namespace Tavrin::Testing::Asm;
+    const uint32_t code[] = {
+        DpImm(ADD, false, 0, 15, 0x100 - 8), // r0: the record at 0x08000100
+        DpImm(MOV, false, 1, 0, 0x02, 4),    // r1: 0x02000000
+        DpImm(MOV, false, 2, 0, 1),          // r2: one record
+        0xEF0E0000,                          // SWI BgAffineSet
+        SpinArm,
+    };
+    Bytes image = SpinningImage();
+    for (size_t i = 0; i < std::size(code); ++i)
+        for (int b = 0; b < 4; ++b)
+            image[4 * i + size_t(b)] = uint8_t(code[i] >> (8 * b));
+    const uint8_t record[20] = {0, 0, 0, 0x80, 0xFF, 0xFF, 0xFF, 0x7F, 0xFF, 0x7F, 0x00, 0x80, 0xFF, 0x7F, 0xFF, 0x7F};
+    std::copy(std::begin(record), std::end(record), image.begin() + 0x100);
+    return image;
+}
+
 std::vector<Bytes> ImageSeeds()
 {
-    std::vector<Bytes> seeds;
+    std::vector<Bytes> seeds = {WithChoice(Guess, AffineAtTheEnds())};
     for (const auto &[name, image] : Programs()) {
         seeds.push_back(WithChoice(Guess, image));
         if (seeds.size() <= 3) {
