@@ -389,7 +389,10 @@ int MachineStart(const std::string &path, const std::string &zipMember, const st
         LoadBatteryFile(SaveName);
 
     HPeriod = 114;
-    VPeriod = std::max(1789772 / (Cartridge.pal ? 50 : 60), HPeriod * 256);
+    // An NTSC frame is 262 lines of 341 dots, three dots to a CPU cycle:
+    // 29780 cycles, which the frame loop's line steps spend as VPeriod - 56.
+    // PAL keeps its fiftieth of the CPU clock.
+    VPeriod = Cartridge.pal ? std::max(1789772 / 50, HPeriod * 256) : 341 * 262 / 3 + 56;
     FrameSkip = std::max(FrameSkip, 1);
     Cpu.linePeriod = HPeriod;
     Cpu.trapUnknownOpcodes = 0;

@@ -37,9 +37,21 @@ bool NeverReset(const SoundUnitState &unit)
     return std::all_of(out.bytes().begin(), out.bytes().end(), [](uint8_t b) { return b == 0; });
 }
 
-void CheckClocked(const SoundUnitState &unit, const char *&why)
+// What is wrong with a record the unit would run on, or null.
+const char *Fault(const SoundUnitState &unit)
 {
+    if (NeverReset(unit))
+        return nullptr;
+    if (unit.framesPerSecond != 50 && unit.framesPerSecond != 60)
+        return "a frame rate other than 50 or 60";
+    if (unit.firstChannel != 0 && unit.firstChannel != 5)
+        return "a first channel other than 0 or 5";
+    if (!InRange(unit.frequency, 7, 0, MaxFrequency) || !InRange(unit.volume, 7, 0, 255))
+        return "a tone out of range";
+    if (unit.enableMask > 0x1F || unit.dutyChanged > 3 || (unit.status & 0x20))
+        return "the enable or status bits out of range";
     const FrameSequence &sequence = SequenceOf(unit);
+    const char *why = nullptr;
     if (!InRange(unit.timer, 3, 0, 2047))
         why = "a channel period beyond 11 bits";
     else if (!InRange(unit.lengthCounter, 4, 0, 254))
@@ -65,6 +77,7 @@ void CheckClocked(const SoundUnitState &unit, const char *&why)
     else if (unit.dmcTimer < 1 || unit.dmcTimer > DmcPeriods[0][0] || unit.dmcBitsLeft < 1 ||
              unit.dmcBitsLeft > 8 || unit.dmcBufferFull > 1)
         why = "the delta channel's timer out of range";
+    return why;
 }
 
 // What a millisecond record holds beyond the fields both layouts share.
@@ -136,20 +149,7 @@ void ApuBlankRecord(SoundUnitState &unit, int setup)
     unit.dmcBitsLeft = 8;
 }
 
-bool ApuStateValid(const SoundUnitState &unit)
-{
-    if (NeverReset(unit))
-        return true;
-    const char *why = nullptr;
-    if (unit.framesPerSecond != 50 && unit.framesPerSecond != 60)
-        return false;
-    if (unit.firstChannel != 0 && unit.firstChannel != 5)
-        return false;
-    if (!InRange(unit.frequency, 7, 0, MaxFrequency) || !InRange(unit.volume, 7, 0, 255))
-        return false;
-    CheckClocked(unit, why);
-    return why == nullptr;
-}
+bool ApuStateValid(const SoundUnitState &unit) { return Fault(unit) == nullptr; }
 
 void ApuWriteImage(const SoundUnitState &unit, Zorvan::ByteWriter &out)
 {
@@ -241,18 +241,8 @@ bool ApuReadImage(SoundUnitState &unit, Zorvan::ByteReader &in, const char **rea
         why = "an unknown sound record layout";
     else if (layout == 0 && (why = CheckMilliseconds(old)) == nullptr && next.framesPerSecond)
         TakeOverMilliseconds(next, old);
-    if (!why && !NeverReset(next)) {
-        if (next.framesPerSecond != 50 && next.framesPerSecond != 60)
-            why = "a frame rate other than 50 or 60";
-        else if (next.firstChannel != 0 && next.firstChannel != 5)
-            why = "a first channel other than 0 or 5";
-        else if (!InRange(next.frequency, 7, 0, MaxFrequency) || !InRange(next.volume, 7, 0, 255))
-            why = "a tone out of range";
-        else if (next.enableMask > 0x1F || next.dutyChanged > 3 || (next.status & 0x20))
-            why = "the enable or status bits out of range";
-        else
-            CheckClocked(next, why);
-    }
+    if (!why)
+        why = Fault(next);
     // All zero stands only for a unit that was never reset: a running one
     // would be left without its region's timings.
     if (!why && NeverReset(next) && unit.framesPerSecond != 0)

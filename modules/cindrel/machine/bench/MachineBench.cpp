@@ -43,7 +43,7 @@ int main(int argc, char **argv)
     Test::RunFrames(frames);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::printf("6502 machine frames: %.0f frames/s\n", frames / seconds);
-    std::printf("6502 machine cycles: %.1f MHz\n", frames * 29773.0 / seconds / 1e6);
+    std::printf("6502 machine cycles: %.1f MHz\n", frames * 29780.0 / seconds / 1e6);
     MachineShutdown();
     return 0;
 }

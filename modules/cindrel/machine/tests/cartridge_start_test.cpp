@@ -27,7 +27,7 @@ TEST_F(CartridgeStart, ConsoleTellsEachStep)
                          "  Vertical Mirroring\n"
                          "Initializing Hardware and CPU:\n"
                          "  114 CPU cycles per HBlank\n"
-                         "  29829 CPU cycles per VBlank\n"
+                         "  29836 CPU cycles per VBlank\n"
                          "  261 scanlines\n"
                          "  NTSC Video\n"
                          "RUNNING ROM CODE...\n");
@@ -393,7 +393,7 @@ TEST_F(CartridgeStart, EachStartSetsTimingAfresh)
     ASSERT_TRUE(Start(IdleCartridge().Pal()));
     EXPECT_EQ(VPeriod, 35795);
     ASSERT_TRUE(Start(IdleCartridge(), "ntsc.nes"));
-    EXPECT_EQ(VPeriod, 29829);
+    EXPECT_EQ(VPeriod, 29836);
     EXPECT_FALSE(Cartridge.pal);
     // The CPU record runs with the line period, no unknown-opcode report and
     // interrupts acknowledged when taken.

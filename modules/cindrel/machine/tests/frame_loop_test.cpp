@@ -24,13 +24,13 @@ TEST_F(FrameLoop, FramesLastTheirCycleCount)
     struct Case {
         bool pal;
         int32_t cycles;
-    } const cases[] = {{false, 29773}, {true, 35739}};
+    } const cases[] = {{false, 29780}, {true, 35739}};
     for (const Case &c : cases) {
         CartridgeBuilder cart = IdleCartridge();
         if (c.pal)
             cart.Pal();
         ASSERT_TRUE(Start(cart));
-        EXPECT_EQ(VPeriod, c.pal ? 35795 : 29829);
+        EXPECT_EQ(VPeriod, c.pal ? 35795 : 29836);
         StepFrame(); // from reset to the first vertical blank
         EXPECT_EQ(StepFrame(), c.cycles) << (c.pal ? "PAL" : "NTSC");
         EXPECT_EQ(StepFrame(), c.cycles);
@@ -61,7 +61,7 @@ TEST_F(FrameLoop, NmiComesFourCyclesIntoVerticalBlankUnlessStatusWasRead)
             EXPECT_EQ(ReadMemory(0x2002) & 0x80, 0x80);
         }
         EXPECT_EQ(LineHook(Cpu), c.code);
-        EXPECT_EQ(Cpu.linePeriod, 29829 - 240 * 114 - 85 - 4);
+        EXPECT_EQ(Cpu.linePeriod, 29836 - 240 * 114 - 85 - 4);
         EXPECT_EQ(LineHook(Cpu), IntNone); // end of the blank
         EXPECT_EQ(PpuRegisters[2] & 0xC0, 0);
         EXPECT_EQ(CurrentLine, 0);
@@ -228,16 +228,16 @@ TEST_F(FrameLoop, ASoundInterruptCutsTheSliceNotTheLines)
     std::vector<int64_t> plain, cut;
     int64_t none = -1, irqHook = -1;
     Cpu.cyclesLeft = Cpu.linePeriod;
-    EXPECT_EQ(frame(plain, none), 29773);
+    EXPECT_EQ(frame(plain, none), 29780);
     EXPECT_EQ(none, -1);
     const int64_t irqAt = MachineCycle() + 1000; // in the vertical blank's long slice
     StandIns.irqAt = irqAt;
     WriteMemory(0x4011, 0x00); // the machine learns of it at a sound access
-    EXPECT_EQ(frame(cut, irqHook), 29773);
+    EXPECT_EQ(frame(cut, irqHook), 29780);
     EXPECT_EQ(irqHook, irqAt + 1);
     ASSERT_EQ(cut.size(), plain.size());
     for (size_t i = 0; i < cut.size(); ++i)
-        EXPECT_EQ(cut[i] - plain[i], 29773) << "line " << i;
+        EXPECT_EQ(cut[i] - plain[i], 29780) << "line " << i;
     EXPECT_EQ(Cpu.pendingInterrupt, IntIrq);
     EXPECT_EQ(ReadMemory(0x4015), 0x40);
     EXPECT_EQ(Cpu.pendingInterrupt, IntNone);

@@ -102,9 +102,9 @@ TEST_F(MapperFramework, LineHandlerCountsEveryCycleOfTheFrame)
     int32_t total = 0;
     for (int32_t c : seen.lineCycles)
         total += c;
-    EXPECT_EQ(total, 29773);
+    EXPECT_EQ(total, 29780);
     EXPECT_EQ(seen.lineCycles[1], 114);
-    EXPECT_EQ(seen.lineCycles[0], 29773 - 239 * 114); // the blank goes to line 0
+    EXPECT_EQ(seen.lineCycles[0], 29780 - 239 * 114); // the blank goes to line 0
 }
 
 TEST_F(MapperFramework, StateLoadsCheckAndRebuildTheMapper)

@@ -77,6 +77,8 @@ TEST_F(CindrelSandbox, CpuProgramsPassThroughTheModule)
         {"blargg_nes_cpu_test5/cpu.nes", 1200, "All tests complete"},
         {"cpu_timing_test6/cpu_timing_test.nes", 1100, "PASSED"},
         {"branch_timing_tests/2.Backward_Branch.nes", 100, "PASSED"},
+        {"branch_timing_tests/3.Forward_Branch.nes", 100, "PASSED"},
+        {"instr_timing/instr_timing.nes", 400, nullptr},
     };
     for (Program const &p : programs) {
         ASSERT_TRUE(Run(fs::path(folder) / "nes" / p.file)) << Console();
