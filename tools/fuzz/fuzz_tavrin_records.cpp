@@ -69,6 +69,23 @@ void DriveRtc(Fuzz::Input &in)
     }
 }
 
+// Reads the record from the input into a copy of the live one (checked as
+// every reader is), puts it in place as the state loader does, quiet, and
+// drives the device with what follows it.
+template <typename Record, typename Read, typename Write>
+void TakeAndDrive(Record &live, const uint8_t *data, size_t size, size_t imageSize, Read read, Write write,
+                  bool (*notCarried)(size_t), void (*install)(), void (*drive)(Fuzz::Input &))
+{
+    Record record = live;
+    if (!Fuzz::ReadImageChecked(record, data, size, imageSize, read, write, notCarried))
+        return;
+    live = record;
+    live.trace = 0;
+    install();
+    Fuzz::Input traffic(data + imageSize, size - imageSize);
+    drive(traffic);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -88,40 +105,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const size_t rest = in.left();
     const uint8_t *record = in.rest();
     switch (choice & 0x18) {
-    case 0x00: {
-        FlashRecord f = FlashState;
-        if (!Fuzz::ReadImageChecked(f, record, rest, FlashImageSize, FlashReadImage, FlashWriteImage,
-                                    FlashNotCarried))
-            return 0;
-        FlashState = f;
-        FlashState.trace = 0;
-        MapPages(FlashState.bank, FlashBankSize, 0x0E000000, 0x02000000, true);
-        Fuzz::Input traffic(record + FlashImageSize, rest - FlashImageSize);
-        DriveFlash(traffic);
+    case 0x00:
+        TakeAndDrive(FlashState, record, rest, FlashImageSize, FlashReadImage, FlashWriteImage, FlashNotCarried,
+                     [] { MapPages(FlashState.bank, FlashBankSize, 0x0E000000, 0x02000000, true); }, DriveFlash);
         break;
-    }
-    case 0x08: {
-        EepromRecord e = EepromState;
-        if (!Fuzz::ReadImageChecked(e, record, rest, EepromImageSize, EepromReadImage, EepromWriteImage,
-                                    EepromNotCarried))
-            return 0;
-        EepromState = e;
-        EepromState.trace = 0;
-        Fuzz::Input traffic(record + EepromImageSize, rest - EepromImageSize);
-        DriveEeprom(traffic);
+    case 0x08:
+        TakeAndDrive(EepromState, record, rest, EepromImageSize, EepromReadImage, EepromWriteImage,
+                     EepromNotCarried, [] {}, DriveEeprom);
         break;
-    }
-    default: {
-        RtcRecord r = RtcState;
-        if (!Fuzz::ReadImageChecked(r, record, rest, RtcImageSize, RtcReadImage, RtcWriteImage, RtcNotCarried))
-            return 0;
-        RtcState = r;
-        RtcState.trace = 0;
-        RtcRestorePort();
-        Fuzz::Input traffic(record + RtcImageSize, rest - RtcImageSize);
-        DriveRtc(traffic);
+    default:
+        TakeAndDrive(RtcState, record, rest, RtcImageSize, RtcReadImage, RtcWriteImage, RtcNotCarried,
+                     RtcRestorePort, DriveRtc);
         break;
-    }
     }
     return 0;
 }
