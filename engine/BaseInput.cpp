@@ -102,7 +102,8 @@ unsigned BaseInput::GetState()
     input->Update();
 
     for (KeyRecord const &key : m_keys) {
-        bool const keyDown = m_polling ? (input->GetAsyncKeyState(key.virtualKey) & 0x8000) != 0
+        bool const keyDown = m_polling ? (input->GetAsyncKeyState(key.virtualKey) & 0x8000) != 0 &&
+                                             !input->IsHeldOver(key.virtualKey)
                                        : input->IsKeyDown(key.virtualKey) != 0;
         // A later record for the same bit decides.
         if (keyDown || input->IsHardwareKeyDown(key.hardwareKey))

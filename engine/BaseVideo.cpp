@@ -130,7 +130,7 @@ void BaseVideo::UpdateSettings()
         m_frameSync = settings.GetBoolean(L"FrameSync");
         m_screenSize = settings.GetString(L"ScreenSize");
         if (m_context)
-            m_context->UseBlend(settings.GetBoolean(L"UseBlend"));
+            m_context->UseSmoothing(settings.GetBoolean(L"UseBlend"));
     }
     m_windowSize = m_screenSize == L"Window Size";
     m_autoScale = m_screenSize == L"Auto Scale";
@@ -247,12 +247,14 @@ void BaseVideo::UpdateRenderRect(int w, int h, Ondrel::Rect &rect)
     m_unscaled = level == 0 || reachedLast;
 
     if (m_autoScale) {
-        if (h - area.height < w - area.width) {
+        // The whole picture at the largest size that fits, its shape kept:
+        // the side that runs out of room first decides.
+        if (static_cast<int64_t>(area.width) * h <= static_cast<int64_t>(area.height) * w) {
             width = area.width;
-            height = area.width * h / w;
+            height = static_cast<int>(static_cast<int64_t>(area.width) * h / w);
         } else {
             height = area.height;
-            width = area.height * w / h;
+            width = static_cast<int>(static_cast<int64_t>(area.height) * w / h);
         }
     }
 

@@ -8,7 +8,10 @@
 #include "engine/QtString.h"
 #include "engine/ZipArchive.h"
 
+#include "common/zorvan/Console.h"
+
 #include <QDir>
+#include <QFileInfo>
 #include <QString>
 
 #include <cstdio>
@@ -30,6 +33,25 @@ Zorvan::String CleanPath(Zorvan::String path)
     return path;
 }
 
+// Why a path can be no game at all, for the console; null when it names a
+// readable file.
+char const *Unopenable(Zorvan::String const &path)
+{
+    QFileInfo const info(ToQString(path));
+    if (!info.exists())
+        return "there is no such file";
+    if (info.isDir())
+        return "it is a folder";
+    if (!info.isReadable())
+        return "it may not be read";
+    return nullptr;
+}
+
+void ReportUnopenable(Zorvan::String const &path, char const *reason)
+{
+    Zorvan::printConsole("Unable to open %s: %s.\n", static_cast<char const *>(path), reason);
+}
+
 } // namespace
 
 bool Engine::RunFile(Zorvan::String path, Module *given)
@@ -39,13 +61,21 @@ bool Engine::RunFile(Zorvan::String path, Module *given)
         return false;
     path = CleanPath(path);
     m_fileName = path;
+    // A path that names no readable file is reported before any module is
+    // asked to start it.
+    if (char const *reason = Unopenable(path)) {
+        ReportUnopenable(path, reason);
+        return false;
+    }
 
     bool const zipped = IsZipArchive(path);
     std::vector<Zorvan::String> candidates;
     if (zipped) {
         candidates = ZipMemberNames(path);
-        if (candidates.empty())
+        if (candidates.empty()) {
+            ReportUnopenable(path, "no file could be read from the zip archive");
             return false;
+        }
     }
     candidates.push_back(path);
 
@@ -76,6 +106,7 @@ bool Engine::RunFile(Zorvan::String path, Module *given)
             return false;
         }
     }
+    ReportUnopenable(path, zipped ? "no module takes any file in the zip archive" : "no module takes this kind of file");
     return false;
 }
 

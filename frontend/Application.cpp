@@ -5,6 +5,7 @@
 #include "frontend/GameLoop.h"
 #include "frontend/MainFrame.h"
 #include "frontend/SingleInstance.h"
+#include "frontend/TerminationSignals.h"
 #include "engine/QtString.h"
 
 #include <QMessageBox>
@@ -59,7 +60,8 @@ QMessageBox::Icon IconOf(unsigned style)
 
 int ShowMessageBox(Zorvan::String const &text, Zorvan::String const &caption, unsigned style)
 {
-    QMessageBox box(IconOf(style), ToQString(caption), ToQString(text), QMessageBox::NoButton, QApplication::activeWindow());
+    QMessageBox box(IconOf(style), ToQString(caption), ToQString(text), QMessageBox::NoButton,
+                    Application::DialogOwner());
     std::vector<ButtonRole> const buttons = ButtonsOf(style);
     for (ButtonRole const &role : buttons)
         box.addButton(role.button);
@@ -93,6 +95,18 @@ Application::~Application() = default;
 void Application::InstallMessageBoxPresenter()
 {
     Zorvan::setMessagePresenter(ShowMessageBox);
+}
+
+QWidget *Application::DialogOwner()
+{
+    if (QWidget *modal = QApplication::activeModalWidget())
+        return modal;
+    if (QWidget *active = QApplication::activeWindow())
+        return active;
+    // Nothing of ours has the focus (the program is starting, or another
+    // program is in front): the box still belongs to the main window.
+    QWidget *frame = ourEngine ? ourEngine->GetAppHwnd() : nullptr;
+    return frame ? frame->window() : nullptr;
 }
 
 QString Application::CommandLine(QStringList const &arguments)
@@ -130,6 +144,7 @@ int Application::Run(QString const &commandLine)
         return 0;
     }
 
+    TerminationSignals::Install();
     int result = 0;
     CGameLoop loop;
     m_appModule.AddMessageLoop(&loop);
@@ -147,7 +162,7 @@ int Application::Run(QString const &commandLine)
         instance.Listen(frame.get());
         try {
             if (!commandLine.isEmpty()) {
-                ourEngine->RunFile(ToZorvanString(commandLine));
+                frame->RunFileOrReport(ToZorvanString(commandLine));
                 frame->UpdateCommandStates();
             }
             result = loop.Run();

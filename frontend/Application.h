@@ -30,6 +30,10 @@ public:
     // The file named by the program's arguments; empty when none.
     static QString CommandLine(QStringList const &arguments);
 
+    // The window a message box belongs to: the modal dialog or the window
+    // in front, else the main window; null before there is one.
+    static QWidget *DialogOwner();
+
     // Shows the libraries' messages in QMessageBox dialogs.
     static void InstallMessageBoxPresenter();
 

@@ -1,7 +1,14 @@
 #include "frontend/FileDialog.h"
 
+#include <QDialogButtonBox>
+#include <QEvent>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
 #include <QStringList>
+#include <QTimer>
 
 #include <dlfcn.h>
 #include <limits.h>
@@ -21,6 +28,7 @@ bool QtDialog(QWidget *owner, OpenFileRequest &request)
         dialog.selectNameFilter(filters[request.filterIndex - 1]);
     if (!request.initialFolder.isEmpty())
         dialog.setDirectory(request.initialFolder);
+    AcceptTypedPaths(dialog);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return false;
     request.path = dialog.selectedFiles().front();
@@ -50,7 +58,57 @@ std::wstring TerminatedFilter(QString const &filter)
     return text;
 }
 
+// Keeps the Open button of one dialog enabled while its file name field
+// names an existing file: the dialog judges by the folder it has listed,
+// which does not hold a file typed with another folder's path.
+class TypedPathWatcher : public QObject {
+public:
+    TypedPathWatcher(QFileDialog &dialog, QLineEdit *field, QPushButton *open)
+        : QObject(&dialog), m_dialog(&dialog), m_field(field), m_open(open)
+    {
+        open->installEventFilter(this);
+        connect(field, &QLineEdit::textChanged, this, [this] { Check(); });
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        // The dialog disables the button again whenever it looks at the
+        // field; look after it once it has.
+        if (event->type() == QEvent::EnabledChange && watched == m_open && !m_open->isEnabled())
+            QTimer::singleShot(0, this, [this] { Check(); });
+        return false;
+    }
+
+private:
+    void Check()
+    {
+        if (!m_open || !m_field || m_open->isEnabled())
+            return;
+        QString const typed = m_field->text().trimmed();
+        if (typed.isEmpty())
+            return;
+        QFileInfo const file(QFileInfo(typed).isAbsolute() ? typed : m_dialog->directory().absoluteFilePath(typed));
+        if (file.isFile())
+            m_open->setEnabled(true);
+    }
+
+    QPointer<QFileDialog> m_dialog;
+    QPointer<QLineEdit> m_field;
+    QPointer<QWidget> m_open; // the Open button (watched while it is being destroyed, too)
+};
+
 } // namespace
+
+void AcceptTypedPaths(QFileDialog &dialog)
+{
+    // Only Qt's own dialog has these parts; a platform's dialog judges for itself.
+    auto *field = dialog.findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+    auto *buttons = dialog.findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"));
+    QPushButton *open = buttons ? buttons->button(QDialogButtonBox::Open) : nullptr;
+    if (field && open)
+        new TypedPathWatcher(dialog, field, open);
+}
 
 void SetQtOpenFileDialog(QtOpenFileDialog dialog)
 {

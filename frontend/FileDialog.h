@@ -8,6 +8,7 @@
 
 #include <functional>
 
+class QFileDialog;
 class QWidget;
 
 // The structure handed to the plug-in's gsGetOpenFileName, which returns
@@ -50,6 +51,11 @@ void SetQtOpenFileDialog(QtOpenFileDialog dialog);
 bool GetOpenFileName(QWidget *owner, OpenFileRequest &request, bool useCustom);
 // The plug-in's dialog, or Qt's when the plug-in or its export is missing.
 bool CustomGetOpenFileName(QWidget *owner, OpenFileRequest &request);
+
+// Lets the Open button of Qt's own file dialog accept a typed path that
+// names an existing file anywhere (the dialog alone accepts only what the
+// folder it shows lists).
+void AcceptTypedPaths(QFileDialog &dialog);
 
 // The old filter as Qt name filters, one per pair ("Zip Files (*.zip)").
 // "*.*" becomes "*", which is what it meant: every file.

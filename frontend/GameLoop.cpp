@@ -1,5 +1,7 @@
 #include "frontend/GameLoop.h"
 
+#include "frontend/TerminationSignals.h"
+
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QThread>
@@ -142,11 +144,22 @@ void CGameLoop::WaitForEvent()
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
+void CGameLoop::OnTermination()
+{
+    m_terminating = true;
+    if (m_onTermination)
+        m_onTermination();
+    else
+        Quit(0);
+}
+
 int CGameLoop::Run()
 {
     m_idleArmed = true;
     for (;;) {
         Throttle();
+        if (!m_quitRequested && !m_terminating && TerminationSignals::Received() != 0)
+            OnTermination();
         if (m_quitRequested)
             break;
         if (DispatchWaiting())

@@ -62,6 +62,10 @@ public:
     void AddIdleHandler(IdleHandler *handler);
     void RemoveIdleHandler(IdleHandler *handler);
 
+    // What ends the program when a termination signal was received (see
+    // TerminationSignals); without one the loop just quits with 0.
+    void SetTerminationHandler(std::function<void()> handler) { m_onTermination = std::move(handler); }
+
     void SetGameRunner(GameRunner *runner) { m_gameRunner = runner; }
     GameRunner *GetGameRunner() const { return m_gameRunner; }
 
@@ -85,7 +89,12 @@ private:
     // Blocks until at least one event has been handled.
     void WaitForEvent();
 
+    // Acts once on a termination signal.
+    void OnTermination();
+
     GameRunner *m_gameRunner = nullptr;
+    std::function<void()> m_onTermination;
+    bool m_terminating = false;
     std::vector<QObject *> m_messageFilters;
     std::vector<IdleHandler *> m_idleHandlers;
     SleepFunction m_sleep;

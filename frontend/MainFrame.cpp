@@ -90,8 +90,10 @@ bool MainFrame::OnCreate()
     setCentralWidget(view);
     m_view = view;
     m_runner = view;
-    if (m_loop)
+    if (m_loop) {
         m_loop->SetGameRunner(m_runner);
+        m_loop->SetTerminationHandler([this] { OnTerminationSignal(); });
+    }
 
     Zorvan::String version(ZorvanEngine::kModuleInterfaceVersion);
     version.Replace(L", ", L".");
@@ -131,12 +133,18 @@ void MainFrame::OnDestroy()
     if (m_destroyed)
         return;
     m_destroyed = true;
-    if (m_loop)
+    if (m_loop) {
         m_loop->SetGameRunner(nullptr);
+        m_loop->SetTerminationHandler(nullptr);
+    }
     delete m_globalSettings;
     m_globalSettings = nullptr;
     DeleteDialogs();
     if (m_engine) {
+        // A module opened only for its page, still open as the program ends.
+        if (m_settingsModule && m_settingsModule != m_engine->GetActiveModule())
+            m_engine->CloseModule(m_settingsModule);
+        m_settingsModule = nullptr;
         m_engine->Shutdown();
         m_engine.reset();
     }

@@ -14,7 +14,7 @@
 #pragma once
 
 #include "common/zorvan/String.h"
-#include "ui/propertytree/ModelessDialogOwner.h"
+#include "engine/ModelessDialogOwner.h"
 
 #include <QMainWindow>
 #include <QPoint>
@@ -92,10 +92,9 @@ public:
     std::unique_ptr<QMenu> MakeSlotMenu(bool load);
     std::unique_ptr<QMenu> MakeToolsMenu();
     std::unique_ptr<QMenu> MakeHelpMenu();
-    // Where a popup opens, in the frame's coordinates: x by the button
-    // (Save 105, Load 130; Tools and Help are right-aligned at 180), y below
-    // the tool bar. rightAligned is set for Tools and Help.
-    QPoint PopupPosition(int command, bool *rightAligned) const;
+    // Where a popup opens, in the frame's coordinates: under its button,
+    // its left edge at the button's (the top left when the tool bar is hidden).
+    QPoint PopupPosition(int command) const;
 
     // The dialogs' close notifications: 135 a settings page, 258 the
     // Console, 259 the HTML host.
@@ -121,8 +120,14 @@ public:
     void OnGlobalSettings();
     void OnConsole();
     void OnFileOpen();
+    // Starts the file, from the Open dialog or the command line. When it
+    // does not start the user is told so and the Console shows why.
+    bool RunFileOrReport(Zorvan::String const &path);
     void OnAbout();
     void OnExit();
+    // A termination signal (logout, shutdown, kill, Ctrl+C): the game is
+    // closed and the program ends with 0, without a question.
+    void OnTerminationSignal();
     // The Save, Load, Tools and Help popups, shown where PopupPosition says.
     void ShowPopup(int command);
     // The display's screen follows the view's size (the old platform's

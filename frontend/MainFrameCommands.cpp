@@ -241,19 +241,39 @@ void MainFrame::OnFileOpen()
         QString const folder = QFileInfo(request.path).absolutePath();
         settings.Set(L"ROMPath", ToZorvanString(folder), false);
         settings.Set(L"DefaultExt", request.filterIndex, false);
-        if (!m_engine->RunFile(ToZorvanString(request.path))) {
-            Zorvan::presentMessage(Zorvan::String(L"Quintar was unable to open the file.  Most often this is due to "
-                                                  L"insufficient memory.  The console will now be displayed."),
-                                   Zorvan::String(), MB_OK);
-            m_engine->Pause(); // until the Console is closed
-            ShowConsole();
-        }
+        RunFileOrReport(ToZorvanString(request.path));
     }
     if (ZorvanEngine::Module *active = m_engine->GetActiveModule())
         active->CheckState();
     m_engine->UpdateSettings();
     m_engine->Resume();
     UpdateCommandStates();
+}
+
+bool MainFrame::RunFileOrReport(Zorvan::String const &path)
+{
+    if (!m_engine)
+        return false;
+    if (m_engine->RunFile(path))
+        return true;
+    Zorvan::presentMessage(Zorvan::String(L"Quintar was unable to open the file.  Most often this is due to "
+                                          L"insufficient memory.  The console will now be displayed."),
+                           Zorvan::String(), MB_OK);
+    m_engine->Pause(); // until the Console is closed
+    ShowConsole();
+    return false;
+}
+
+void MainFrame::OnTerminationSignal()
+{
+    // "Exit Quintar" without the question: the game closes the normal way,
+    // its battery save written and the settings kept.
+    if (m_engine) {
+        m_engine->Shutdown();
+        UpdateCommandStates();
+    }
+    if (m_loop)
+        m_loop->Quit(0);
 }
 
 void MainFrame::OnExit()

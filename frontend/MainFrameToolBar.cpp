@@ -47,22 +47,10 @@ constexpr Accelerator kAccelerators[] = {
     {Qt::CTRL | Qt::Key_R, ID_RESET},    {Qt::CTRL | Qt::Key_S, ID_SAVE}, {Qt::CTRL | Qt::Key_M, ID_TOOLS},
 };
 
-// The buttons are as wide as the old ones, so that the popups, placed at
-// fixed distances from the window's left edge, open under their buttons.
+// The buttons are as wide as the old ones.
 constexpr int kButtonWidth = 23;
 constexpr int kButtonHeight = 22;
 constexpr int kSeparatorWidth = 6;
-
-// Where each popup opens: its x, and whether the menu's right edge (rather
-// than its left) stands there.
-struct PopupPlace {
-    int command;
-    int x;
-    bool rightAligned;
-};
-
-constexpr PopupPlace kPopupPlaces[] = {
-    {ID_SAVE, 105, false}, {ID_LOAD, 130, false}, {ID_TOOLS, 180, true}, {ID_HELP_INDEX, 180, true}};
 
 
 QAction *AddMenuCommand(QMenu &menu, QString const &text, int command)
@@ -178,19 +166,14 @@ std::unique_ptr<QMenu> MainFrame::MakeHelpMenu()
     return menu;
 }
 
-QPoint MainFrame::PopupPosition(int command, bool *rightAligned) const
+QPoint MainFrame::PopupPosition(int command) const
 {
     int const toolBarBottom = m_toolBar && m_toolBar->isVisible() ? m_toolBar->geometry().bottom() + 1 : 0;
-    for (PopupPlace const &place : kPopupPlaces) {
-        if (place.command == command) {
-            if (rightAligned)
-                *rightAligned = place.rightAligned;
-            return QPoint(place.x, toolBarBottom);
-        }
-    }
-    if (rightAligned)
-        *rightAligned = false;
-    return QPoint(0, toolBarBottom);
+    QAction *action = GetCommandAction(command);
+    QWidget *button = action && m_toolBar->isVisible() ? m_toolBar->widgetForAction(action) : nullptr;
+    if (!button)
+        return QPoint(0, toolBarBottom);
+    return QPoint(button->mapTo(this, QPoint(0, 0)).x(), toolBarBottom);
 }
 
 void MainFrame::ShowPopup(int command)
@@ -212,11 +195,7 @@ void MainFrame::ShowPopup(int command)
     }
     if (!menu)
         return;
-    bool rightAligned = false;
-    QPoint at = PopupPosition(command, &rightAligned);
-    if (rightAligned)
-        at.rx() -= menu->sizeHint().width();
-    QAction *chosen = menu->exec(mapToGlobal(at));
+    QAction *chosen = menu->exec(mapToGlobal(PopupPosition(command)));
     int const chosenCommand = chosen ? chosen->data().toInt() : 0;
     menu.reset();
     if (chosenCommand)

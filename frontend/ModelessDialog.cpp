@@ -1,12 +1,13 @@
 #include "frontend/ModelessDialog.h"
 
 #include "engine/Engine.h"
-#include "ui/propertytree/ModelessDialogOwner.h"
+#include "engine/ModelessDialogOwner.h"
+#include "ui/propertytree/DialogWindow.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>
 
-ModelessDialog::ModelessDialog(int dialogId) : QWidget(nullptr, Qt::Window), m_dialogId(dialogId)
+ModelessDialog::ModelessDialog(int dialogId) : QWidget(nullptr, Qt::Dialog), m_dialogId(dialogId)
 {
     resize(360, 480);
 }
@@ -29,9 +30,7 @@ bool ModelessDialog::OpenOver(QWidget *owner)
     m_open = true;
     if (owner)
         owner->setEnabled(false);
-    show();
-    raise();
-    activateWindow();
+    ShowAsDialogOf(this, owner);
     return true;
 }
 

@@ -69,6 +69,51 @@ TEST_F(BaseVideoTest, RenderRectangleFollowsScreenSizeSetting)
     }
 }
 
+// Auto Scale shows the whole picture at the largest size that fits, with its
+// shape kept, whatever the window: the picture fills one side and is
+// centred on the other (letterbox or pillarbox).
+TEST_F(BaseVideoTest, AutoScaleFitsTheWholePictureInEveryWindow)
+{
+    struct Picture {
+        char const *console;
+        int width, height;
+    } const pictures[] = {
+        {"handheld", 240, 160}, {"6502", 256, 240},      {"Z80 Master System", 240, 192},
+        {"Z80 256 wide", 256, 192}, {"Z80 Game Gear", 160, 144},
+    };
+    struct Window {
+        int width, height;
+    } const windows[] = {
+        {320, 240}, {640, 498}, {640, 480}, {800, 600}, {1024, 768}, {1280, 720}, {1920, 1080}, {498, 640}, {300, 900},
+    };
+    module->GetSettings().Set(L"ScreenSize", L"Auto Scale", false);
+    for (Window const window : windows) {
+        SetScreen(window.width, window.height);
+        for (Picture const picture : pictures) {
+            SCOPED_TRACE(std::string(picture.console) + " in " + std::to_string(window.width) + "x" +
+                         std::to_string(window.height));
+            auto video = OpenVideo(picture.width, picture.height);
+            Ondrel::Rect rect;
+            video->UpdateRenderRect(picture.width, picture.height, rect);
+            // Whole: inside the window.
+            EXPECT_GE(rect.x, 0);
+            EXPECT_GE(rect.y, 0);
+            EXPECT_LE(rect.x + rect.width, window.width);
+            EXPECT_LE(rect.y + rect.height, window.height);
+            // Largest: one side fills the window.
+            EXPECT_TRUE(rect.width == window.width || rect.height == window.height)
+                << rect.width << "x" << rect.height;
+            // Shape kept, to the pixel the rounding costs.
+            double const shape = double(picture.width) / picture.height;
+            EXPECT_NEAR(rect.width, rect.height * shape, 1.0 + shape) << rect.width << "x" << rect.height;
+            // Centred on the other side (the start is moved to an even pixel, so
+            // up to one and a half pixels off).
+            EXPECT_LE(std::abs((window.width - rect.width) - 2 * rect.x), 3);
+            EXPECT_LE(std::abs((window.height - rect.height) - 2 * rect.y), 3);
+        }
+    }
+}
+
 TEST_F(BaseVideoTest, SourceIsCroppedAroundItsCentreToFitAboveThePad)
 {
     SetScreen(240, 320);

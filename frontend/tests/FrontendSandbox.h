@@ -63,6 +63,12 @@ inline fs::path TestModuleLibrary()
     return fs::read_symlink("/proc/self/exe").parent_path() / "testmodule" / "libTestModule.so";
 }
 
+// The test console plug-in, on the console module glue (target TestConsole).
+inline fs::path TestConsoleLibrary()
+{
+    return fs::read_symlink("/proc/self/exe").parent_path() / "testmodule" / "libTestConsole.so";
+}
+
 struct Message {
     std::string text;
     std::string caption;
@@ -128,8 +134,38 @@ protected:
 
     void TearDown() override
     {
+        frame.reset();
+        if (m_loopRegistered)
+            appModule().RemoveMessageLoop();
+        m_loopRegistered = false;
         Zorvan::setMessagePresenter(m_savedPresenter);
         m_environment.Restore();
+    }
+
+    // The program's module of the application (a stand-in when another
+    // test made a plain QApplication first).
+    ZorvanEngine::AppModule &appModule()
+    {
+        static ZorvanEngine::AppModule fallback;
+        return app ? app->GetAppModule() : fallback;
+    }
+
+    // The main frame over the program folder's modules, with `loop` as the
+    // application's loop for this thread; gone again at TearDown.
+    void MakeFrame()
+    {
+        appModule().AddMessageLoop(&loop);
+        m_loopRegistered = true;
+        frame = std::make_unique<MainFrame>(&appModule(), Zorvan::String(programFolder.c_str()));
+        ASSERT_TRUE(frame->OnCreate());
+        ASSERT_NE(ourEngine, nullptr);
+    }
+
+    // Adds the test console plug-in to the program folder's modules.
+    void InstallTestConsole()
+    {
+        ASSERT_TRUE(fs::exists(TestConsoleLibrary())) << "build the TestConsole target";
+        fs::copy_file(TestConsoleLibrary(), programFolder / "ZorvanModules/libTestConsole.so");
     }
 
     fs::path WriteGame(std::string const &name)
@@ -155,11 +191,14 @@ protected:
     fs::path moduleLibrary;
     std::vector<Message> messages;
     std::deque<int> answers; // given to the questions in order; then defaults
+    CGameLoop loop;
+    std::unique_ptr<MainFrame> frame;
 
 private:
     void SetEnv(char const *name, fs::path const &value) { m_environment.Set(name, value.string()); }
 
     QTemporaryDir m_temp;
+    bool m_loopRegistered = false;
     Zorvan::MessagePresenter m_savedPresenter;
     QuintarTest::ScopedEnvironment m_environment;
 };
@@ -173,10 +212,9 @@ protected:
         Sandbox::SetUp();
         if (HasFatalFailure())
             return;
-        appModule().AddMessageLoop(&loop);
-        frame = std::make_unique<MainFrame>(&appModule(), Zorvan::String(programFolder.c_str()));
-        ASSERT_TRUE(frame->OnCreate());
-        ASSERT_NE(ourEngine, nullptr);
+        MakeFrame();
+        if (HasFatalFailure())
+            return;
         ASSERT_EQ(ourEngine->GetModuleCount(), 1);
         probe = std::make_unique<ModuleProbe>(moduleLibrary);
         ASSERT_TRUE(probe->IsLoaded());
@@ -186,14 +224,7 @@ protected:
     {
         frame.reset();
         probe.reset();
-        appModule().RemoveMessageLoop();
         Sandbox::TearDown();
-    }
-
-    ZorvanEngine::AppModule &appModule()
-    {
-        static ZorvanEngine::AppModule fallback;
-        return app ? app->GetAppModule() : fallback;
     }
 
     ZorvanEngine::Engine &engine() { return *frame->GetEngine(); }
@@ -219,8 +250,6 @@ protected:
         return action && action->isEnabled();
     }
 
-    CGameLoop loop;
-    std::unique_ptr<MainFrame> frame;
     std::unique_ptr<ModuleProbe> probe;
 };
 

@@ -2,7 +2,7 @@
 
 #include "common/zorvan/Console.h"
 #include "frontend/tests/ViewTestSupport.h"
-#include "ui/propertytree/ModelessDialogOwner.h"
+#include "engine/ModelessDialogOwner.h"
 
 #include <QImage>
 #include <QPlainTextEdit>

@@ -2,7 +2,7 @@
 
 #include "frontend/HtmlHostDialog.h"
 #include "frontend/tests/ViewTestSupport.h"
-#include "ui/propertytree/ModelessDialogOwner.h"
+#include "engine/ModelessDialogOwner.h"
 
 #include <QScrollBar>
 #include <QTest>

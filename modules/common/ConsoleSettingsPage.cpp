@@ -7,10 +7,7 @@
 
 namespace ConsoleGlue {
 
-ConsoleSettingsPage::ConsoleSettingsPage(PropertyMap *settings, KeyNameFallback fallback)
-    : SettingsPage(settings), m_fallback(fallback)
-{
-}
+ConsoleSettingsPage::ConsoleSettingsPage(PropertyMap *settings) : SettingsPage(settings) {}
 
 void ConsoleSettingsPage::AddSkinItems()
 {

@@ -15,23 +15,17 @@
 
 namespace ConsoleGlue {
 
-// What GetKeyName says for a key without a name of its own.
-enum class KeyNameFallback {
-    Number,     // its code in decimal
-    SystemName, // the platform's name of the key
-};
-
 class ConsoleSettingsPage : public SettingsPage {
 public:
     // The page over the module's settings, its dialog not yet shown.
-    explicit ConsoleSettingsPage(PropertyMap *settings, KeyNameFallback fallback = KeyNameFallback::Number);
+    explicit ConsoleSettingsPage(PropertyMap *settings);
 
     // The text of a key code, read on its low byte: "None" for 0, "Up",
     // "Down", "Left", "Right", "Num /", "Pause", "Enter", "F1" to "F24",
-    // "Button1" to "Button15" for 193 to 207, else the fallback.
-    static Zorvan::String GetKeyName(int code, KeyNameFallback fallback);
-    // The same with the page's own fallback.
-    Zorvan::String GetKeyName(int code) const { return GetKeyName(code, m_fallback); }
+    // "Button1" to "Button15" for 193 to 207, else the keyboard's name of
+    // the key ("X", "7", "Space", "Esc", "Num 4"), or the code in decimal
+    // when no key has it.
+    static Zorvan::String GetKeyName(int code);
 
     ButtonAssignDialog &GetButtonDialog() { return m_buttonDialog; }
     // The "Name" row of the skin rows while the page is shown; null before
@@ -53,7 +47,6 @@ protected:
     ButtonAssignDialog m_buttonDialog;
 
 private:
-    KeyNameFallback m_fallback;
     PropertyRow m_skinRow = nullptr;
     std::vector<Zorvan::String> m_skinNames;
 };

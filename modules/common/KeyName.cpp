@@ -26,7 +26,7 @@ constexpr int kLastFunctionKey = 135;
 
 } // namespace
 
-Zorvan::String ConsoleSettingsPage::GetKeyName(int code, KeyNameFallback fallback)
+Zorvan::String ConsoleSettingsPage::GetKeyName(int code)
 {
     int const key = code & 0xFF;
     for (NamedKey const &named : kNamedKeys) {
@@ -34,14 +34,16 @@ Zorvan::String ConsoleSettingsPage::GetKeyName(int code, KeyNameFallback fallbac
             return Zorvan::String(named.name);
     }
     Zorvan::String text;
-    if (key >= kFirstButton && key <= kLastButton)
+    if (key >= kFirstButton && key <= kLastButton) {
         text.Format(L"Button%d", key - (kFirstButton - 1));
-    else if (key >= kFirstFunctionKey && key <= kLastFunctionKey)
+    } else if (key >= kFirstFunctionKey && key <= kLastFunctionKey) {
         text.Format(L"F%d", key - (kFirstFunctionKey - 1));
-    else if (fallback == KeyNameFallback::SystemName)
+    } else {
+        // The keyboard's name of the key; the number only for a code no key has.
         text = ToZorvanString(Ondrel::VirtualKeyName(key));
-    else
-        text.Format(L"%d", key);
+        if (text.IsEmpty())
+            text.Format(L"%d", key);
+    }
     return text;
 }
 

@@ -28,6 +28,9 @@ AudioDevice::Result AudioDevice::open(int rate, int bits, int channels, DoneCall
         return Ok;
     if (rate <= 0 || (bits != 8 && bits != 16) || channels < 1 || channels > 2)
         return BadFormat;
+    // The program's own handlers end it on SIGTERM and SIGINT; SDL would
+    // turn them into quit events no one reads.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
         return NoDriver;
 

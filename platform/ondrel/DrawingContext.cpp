@@ -99,14 +99,14 @@ bool DrawingContext::Blit(Rect const& dst, Surface const* src, Rect const& srcRe
     }
 
     std::uint8_t const* changed = nullptr;
-    if (m_changedOnly && !m_blend && !copy)
+    if (m_changedOnly && !m_smooth && !copy)
         changed = ChangedRows(*src, cut, target, visible);
 
     PixelFormatConverter* conv = converter ? converter : &m_ownConverter;
-    if (!conv->Convert(*src, cut, *m_target, target, visible, m_blend, changed))
+    if (!conv->Convert(*src, cut, *m_target, target, visible, m_smooth, changed))
         return false;
 
-    if (m_changedOnly && !m_blend && !copy) {
+    if (m_changedOnly && !m_smooth && !copy) {
         m_last.valid = true;
         m_last.srcRect = cut;
         m_last.dst = target;

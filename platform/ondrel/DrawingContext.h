@@ -11,8 +11,8 @@ namespace Ondrel {
 class Surface;
 class SurfaceChain;
 
-// Draws into one surface: scaled, converting blits, fills, a clip rectangle,
-// blending of successive frames and copying of changed rows only.
+// Draws into one surface: scaled, converting blits (smoothed on request),
+// fills, a clip rectangle and copying of changed rows only.
 class DrawingContext {
 public:
     explicit DrawingContext(Surface* target);
@@ -34,9 +34,10 @@ public:
     void ClearClip();
     Rect GetClip() const;
 
-    // Each blit averages with what the target already shows.
-    void UseBlend(bool on) { m_blend = on; }
-    bool IsBlending() const { return m_blend; }
+    // Scaled blits mix neighbouring source pixels instead of repeating
+    // them, so that an enlarged picture shows no blocks or uneven pixels.
+    void UseSmoothing(bool on) { m_smooth = on; }
+    bool IsSmoothing() const { return m_smooth; }
 
     // Rows whose source did not change since the last blit with the same
     // geometry are not drawn again, as long as nothing else drew into the
@@ -53,7 +54,7 @@ private:
     Surface* m_target;
     Rect m_clip;
     bool m_hasClip = false;
-    bool m_blend = false;
+    bool m_smooth = false;
     bool m_changedOnly = false;
     PixelFormatConverter m_ownConverter;
 

@@ -91,6 +91,8 @@ void Input::OnQtKey(int virtualKey, bool down)
     if (virtualKey <= 0 || virtualKey >= KeyCount)
         return;
     m_liveKeys[virtualKey] = down;
+    if (!down)
+        m_heldKeys[virtualKey] = false;
     if (Active())
         m_keys[virtualKey] = down;
 }
@@ -100,6 +102,8 @@ void Input::ReleaseAll()
     for (bool& k : m_keys)
         k = false;
     for (bool& k : m_liveKeys)
+        k = false;
+    for (bool& k : m_heldKeys)
         k = false;
     m_stylusDown = false;
 }
@@ -126,9 +130,25 @@ void Input::Open()
     EnsureWatching();
     if (m_openCount++ == 0) {
         m_joysticks->Open();
-        // Keys already held when the game starts count as down.
-        for (int i = 0; i < KeyCount; ++i)
-            m_keys[i] = m_liveKeys[i];
+        IgnoreHeldUntilReleased();
+    }
+}
+
+void Input::IgnoreHeldUntilReleased()
+{
+    // A key held now was pressed for something else (the Enter that
+    // confirmed a dialog): the game sees it only once it is pressed again.
+    // Keys are only set by key events from here on, so clearing is enough.
+    for (int i = 0; i < KeyCount; ++i) {
+        m_keys[i] = false;
+        m_heldKeys[i] = m_liveKeys[i];
+    }
+    bool held[JoystickButtonCount] = {};
+    if (m_openCount > 0)
+        m_joysticks->Read(held);
+    for (int b = 0; b < JoystickButtonCount; ++b) {
+        m_heldButtons[b] = held[b];
+        m_buttons[b] = false;
     }
 }
 
@@ -136,6 +156,8 @@ void Input::Close()
 {
     if (m_openCount == 0 || --m_openCount > 0)
         return;
+    // A pause belonged to the game that closed; the next one starts afresh.
+    m_paused = false;
     m_joysticks->Close();
     for (bool& k : m_keys)
         k = false;
@@ -159,14 +181,22 @@ void Input::Resume()
     if (!m_paused)
         return;
     m_paused = false;
-    for (int i = 0; i < KeyCount; ++i)
-        m_keys[i] = m_liveKeys[i];
+    IgnoreHeldUntilReleased();
 }
 
 void Input::Update()
 {
-    if (Active())
-        m_joysticks->Read(m_buttons);
+    if (!Active())
+        return;
+    m_joysticks->Read(m_buttons);
+    for (int b = 0; b < JoystickButtonCount; ++b) {
+        if (!m_heldButtons[b])
+            continue;
+        if (m_buttons[b])
+            m_buttons[b] = false;
+        else
+            m_heldButtons[b] = false;
+    }
 }
 
 void Input::KeyEvent(int virtualKey, bool down)
@@ -181,6 +211,11 @@ int Input::IsKeyDown(int virtualKey) const
     if (virtualKey <= 0 || virtualKey >= KeyCount)
         return 0;
     return m_keys[virtualKey] ? 1 : 0;
+}
+
+bool Input::IsHeldOver(int virtualKey) const
+{
+    return virtualKey > 0 && virtualKey < KeyCount && m_heldKeys[virtualKey];
 }
 
 short Input::GetAsyncKeyState(int virtualKey) const

@@ -45,7 +45,9 @@ public:
     virtual void Close();
     bool IsOpen() const { return m_openCount > 0; }
     bool IsStarted() const { return m_started; }
-    // While paused, events are not taken and every key reads as up.
+    // While paused, events are not taken and every key reads as up. Keys and
+    // buttons held when the input opens or resumes read as up until they
+    // are released.
     virtual void Pause();
     virtual void Resume();
     bool IsPaused() const { return m_paused; }
@@ -59,6 +61,9 @@ public:
     virtual int IsKeyDown(int virtualKey) const;
     // The key's state right now, whatever the input's state: 0x8000 when down.
     virtual short GetAsyncKeyState(int virtualKey) const;
+    // True while a key that was down when the input last opened or resumed
+    // has not been released since (it does not count for the game).
+    bool IsHeldOver(int virtualKey) const;
 
     // Hardware application buttons (any code 0-255).
     virtual void HardwareKeyEvent(int key, bool down);
@@ -90,6 +95,8 @@ private:
     bool Active() const;
     void OnQtKey(int virtualKey, bool down);
     void ReleaseAll();
+    // Keys and buttons down now read as up until released.
+    void IgnoreHeldUntilReleased();
 
     std::unique_ptr<Watcher> m_watcher;
     std::unique_ptr<Joysticks> m_joysticks;
@@ -99,8 +106,10 @@ private:
     bool m_paused = false;
     bool m_keys[KeyCount] = {};
     bool m_liveKeys[KeyCount] = {};
+    bool m_heldKeys[KeyCount] = {};
     bool m_hardwareKeys[HardwareKeyCount] = {};
     bool m_buttons[JoystickButtonCount] = {};
+    bool m_heldButtons[JoystickButtonCount] = {};
     bool m_stylusDown = false;
     Point m_stylus;
 };

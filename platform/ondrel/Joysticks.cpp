@@ -37,6 +37,9 @@ bool Joysticks::Open()
     // Controllers are read while the window has no focus, too (the button
     // assignment dialog polls them).
     SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
+    // The program's own handlers end it on SIGTERM and SIGINT; SDL would
+    // turn them into quit events no one reads.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_JOYSTICK | SDL_INIT_GAMECONTROLLER) != 0) {
         std::fprintf(stderr, "Controllers unavailable: %s\n", SDL_GetError());
         m_available = false;

@@ -55,63 +55,122 @@ struct Rgb32To565 {
     static Dst Convert(Src s, std::uint32_t const*) { return Rgb888To565(s); }
 };
 
-// Per-channel average of two pixels without unpacking: the low bit of every
-// field is dropped before the halves are added, so no field carries into the next.
-inline std::uint8_t Average(std::uint8_t, std::uint8_t b) { return b; }
-inline std::uint16_t Average(std::uint16_t a, std::uint16_t b)
+// Weighted mix of two pixels of a target format, without unpacking each
+// channel: the channels are spread apart so that products never carry into
+// their neighbours. `w` is b's share in 256ths.
+inline std::uint8_t Mix(std::uint8_t a, std::uint8_t, unsigned) { return a; }
+inline std::uint16_t Mix(std::uint16_t a, std::uint16_t b, unsigned w)
 {
-    return static_cast<std::uint16_t>((((a ^ b) & 0xF7DEu) >> 1) + (a & b));
+    // 565 spread to 00000gggggg00000rrrrr000000bbbbb; 5-bit weights.
+    unsigned const w5 = w >> 3;
+    std::uint32_t const sa = (a | (std::uint32_t(a) << 16)) & 0x07E0F81Fu;
+    std::uint32_t const sb = (b | (std::uint32_t(b) << 16)) & 0x07E0F81Fu;
+    std::uint32_t const m = ((sa * (32 - w5) + sb * w5) >> 5) & 0x07E0F81Fu;
+    return static_cast<std::uint16_t>(m | (m >> 16));
 }
-inline std::uint32_t Average(std::uint32_t a, std::uint32_t b)
+inline std::uint32_t Mix(std::uint32_t a, std::uint32_t b, unsigned w)
 {
-    return ((((a ^ b) & 0xFEFEFEu) >> 1) + (a & b)) & 0xFFFFFFu;
+    std::uint32_t const rb = (((a & 0xFF00FFu) * (256 - w) + (b & 0xFF00FFu) * w) >> 8) & 0xFF00FFu;
+    std::uint32_t const g = (((a & 0x00FF00u) * (256 - w) + (b & 0x00FF00u) * w) >> 8) & 0x00FF00u;
+    return rb | g;
 }
 
+// pos and step are source x positions in 32.32 fixed point.
 using RowLoop = void (*)(std::uint8_t const* srcRow, std::uint8_t* dstRow, int count, std::uint64_t pos,
     std::uint64_t step, std::uint32_t const* table);
 
-// pos and step are source x positions in 32.32 fixed point.
-template <class Op, bool Blend>
+template <class Op>
 void ScaledRow(std::uint8_t const* srcRow, std::uint8_t* dstRow, int count, std::uint64_t pos, std::uint64_t step,
     std::uint32_t const* table)
 {
     auto const* src = reinterpret_cast<typename Op::Src const*>(srcRow);
     auto* dst = reinterpret_cast<typename Op::Dst*>(dstRow);
     for (int i = 0; i < count; ++i) {
-        typename Op::Dst v = Op::Convert(src[pos >> 32], table);
-        if constexpr (Blend)
-            v = Average(dst[i], v);
-        dst[i] = v;
+        dst[i] = Op::Convert(src[pos >> 32], table);
         pos += step;
     }
 }
 
-template <class Op, bool Blend>
+template <class Op>
 void UnscaledRow(std::uint8_t const* srcRow, std::uint8_t* dstRow, int count, std::uint64_t pos, std::uint64_t,
     std::uint32_t const* table)
 {
     auto const* src = reinterpret_cast<typename Op::Src const*>(srcRow) + (pos >> 32);
     auto* dst = reinterpret_cast<typename Op::Dst*>(dstRow);
-    if constexpr (Op::Identity && !Blend) {
+    if constexpr (Op::Identity) {
         std::memcpy(dst, src, std::size_t(count) * sizeof(typename Op::Dst));
     } else {
-        for (int i = 0; i < count; ++i) {
-            typename Op::Dst v = Op::Convert(src[i], table);
-            if constexpr (Blend)
-                v = Average(dst[i], v);
-            dst[i] = v;
-        }
+        for (int i = 0; i < count; ++i)
+            dst[i] = Op::Convert(src[i], table);
     }
 }
 
+// A smoothed (bilinear) scale in two steps: a source row is mixed across
+// into target pixels (`columns` gives, per target pixel, the two source
+// columns around its centre and the right one's share in 256ths), then two
+// such rows are mixed down (`fy`: the lower one's share). A mixed row serves
+// every target row that falls between the same two source rows.
+using SmoothAcross = void (*)(std::uint8_t const* srcRow, void* out, int count,
+    PixelFormatConverter::SmoothColumn const* columns, std::uint32_t const* table);
+using SmoothDown = void (*)(void const* upper, void const* lower, unsigned fy, std::uint8_t* dstRow, int count);
+
+template <class Op>
+void MixAcross(std::uint8_t const* srcRow, void* out, int count, PixelFormatConverter::SmoothColumn const* columns,
+    std::uint32_t const* table)
+{
+    auto const* src = reinterpret_cast<typename Op::Src const*>(srcRow);
+    auto* mixed = static_cast<typename Op::Dst*>(out);
+    for (int i = 0; i < count; ++i) {
+        PixelFormatConverter::SmoothColumn const c = columns[i];
+        mixed[i] = Mix(Op::Convert(src[c.left], table), Op::Convert(src[c.right], table), c.share);
+    }
+}
+
+template <class Op>
+void MixDown(void const* upper, void const* lower, unsigned fy, std::uint8_t* dstRow, int count)
+{
+    auto const* top = static_cast<typename Op::Dst const*>(upper);
+    auto const* bottom = static_cast<typename Op::Dst const*>(lower);
+    auto* dst = reinterpret_cast<typename Op::Dst*>(dstRow);
+    if (fy == 0) {
+        std::memcpy(dst, top, std::size_t(count) * sizeof(typename Op::Dst));
+        return;
+    }
+    for (int i = 0; i < count; ++i)
+        dst[i] = Mix(top[i], bottom[i], fy);
+}
+
+// Where a target coordinate's centre falls among the source's pixels:
+// source = (target + 0.5) * srcSize / dstSize - 0.5, in 16.16 fixed point,
+// held at the edges.
+void SourceNeighbours(std::int64_t position, int last, int& first, int& second, unsigned& share)
+{
+    if (position <= 0) {
+        first = second = 0;
+        share = 0;
+        return;
+    }
+    first = int(position >> 16);
+    if (first >= last) {
+        first = second = last;
+        share = 0;
+        return;
+    }
+    second = first + 1;
+    share = unsigned(position >> 8) & 0xFF;
+}
+
 struct RowLoops {
-    RowLoop loops[2][2];  // [blend][unscaled]
+    RowLoop scaled;
+    RowLoop unscaled;
+    SmoothAcross across;
+    SmoothDown down;
 };
 
 template <class Op>
 constexpr RowLoops LoopsFor()
 {
-    return RowLoops{{{&ScaledRow<Op, false>, &UnscaledRow<Op, false>}, {&ScaledRow<Op, true>, &UnscaledRow<Op, true>}}};
+    return RowLoops{&ScaledRow<Op>, &UnscaledRow<Op>, &MixAcross<Op>, &MixDown<Op>};
 }
 
 RowLoops const* LoopsForPair(PixelFormat from, PixelFormat to)
@@ -177,7 +236,7 @@ std::uint32_t const* PixelFormatConverter::PaletteTable(Palette const& palette, 
 }
 
 bool PixelFormatConverter::Convert(Surface const& src, Rect const& srcRect, Surface& dst, Rect const& dstRect,
-    Rect const& visible, bool blend, std::uint8_t const* sourceRowChanged)
+    Rect const& visible, bool smooth, std::uint8_t const* sourceRowChanged)
 {
     RowLoops const* loops = LoopsForPair(src.GetPixelFormat(), dst.GetPixelFormat());
     if (!loops || srcRect.IsEmpty() || dstRect.IsEmpty() || visible.IsEmpty())
@@ -191,20 +250,61 @@ bool PixelFormatConverter::Convert(Surface const& src, Rect const& srcRect, Surf
     std::uint32_t const* table = nullptr;
     if (src.GetPixelFormat() == PixelFormatPalette8 && dst.GetPixelFormat() != PixelFormatPalette8)
         table = PaletteTable(*src.GetPalette(), dst.GetPixelFormat());
-    bool const blendable = blend && dst.GetPixelFormat() != PixelFormatPalette8;
-    bool const unscaled = srcRect.width == dstRect.width;
-    RowLoop const loop = loops->loops[blendable][unscaled];
+    bool const unscaled = srcRect.width == dstRect.width && srcRect.height == dstRect.height;
+    int const bytesPerPixel = BytesPerPixel(dst.GetPixelFormat());
 
+    if (smooth && !unscaled && dst.GetPixelFormat() != PixelFormatPalette8) {
+        // Target pixel centres mapped to source coordinates, 16.16 fixed
+        // point: source = (target + 0.5) * srcSize / dstSize - 0.5.
+        std::int64_t const stepX = (std::int64_t(srcRect.width) << 16) / dstRect.width;
+        std::int64_t const stepY = (std::int64_t(srcRect.height) << 16) / dstRect.height;
+        m_columns.resize(std::size_t(visible.width));
+        for (int i = 0; i < visible.width; ++i) {
+            SmoothColumn& column = m_columns[std::size_t(i)];
+            std::int64_t const x = stepX / 2 - 0x8000 + std::int64_t(visible.x - dstRect.x + i) * stepX;
+            SourceNeighbours(x, srcRect.width - 1, column.left, column.right, column.share);
+        }
+        std::size_t const leftBytes = std::size_t(srcRect.x) * BytesPerPixel(src.GetPixelFormat());
+        // Two rows mixed across, each wide enough for any target format.
+        m_mixedRows[0].resize(std::size_t(visible.width));
+        m_mixedRows[1].resize(std::size_t(visible.width));
+        int mixedRow[2] = {-1, -1};
+        auto mixed = [&](int row) -> void const* {
+            for (int k = 0; k < 2; ++k) {
+                if (mixedRow[k] == row)
+                    return m_mixedRows[k].data();
+            }
+            // The row not asked for by the current pair is replaced.
+            int const k = mixedRow[0] < mixedRow[1] ? 0 : 1;
+            loops->across(src.Row(srcRect.y + row) + leftBytes, m_mixedRows[k].data(), visible.width,
+                m_columns.data(), table);
+            mixedRow[k] = row;
+            return m_mixedRows[k].data();
+        };
+        for (int y = visible.y; y < visible.Bottom(); ++y) {
+            std::int64_t const sy = stepY / 2 - 0x8000 + std::int64_t(y - dstRect.y) * stepY;
+            int above, below;
+            unsigned fy;
+            SourceNeighbours(sy, srcRect.height - 1, above, below, fy);
+            void const* upper = mixed(above);
+            void const* lower = below == above ? upper : mixed(below);
+            loops->down(upper, lower, fy, dst.Row(y) + std::ptrdiff_t(visible.x) * bytesPerPixel, visible.width);
+        }
+        dst.MarkChanged();
+        return true;
+    }
+
+    RowLoop const loop = srcRect.width == dstRect.width ? loops->unscaled : loops->scaled;
     // Each target pixel samples the source at its centre: source x =
     // floor((dx + 0.5) * srcWidth / dstWidth). The step is rounded down, so a
     // small bias (more than the rounding can lose over a row, less than the
     // smallest fraction that matters) keeps exact ratios exact.
+    bool const sameWidth = srcRect.width == dstRect.width;
     std::uint64_t const step = (std::uint64_t(srcRect.width) << 32) / std::uint64_t(dstRect.width);
-    std::uint64_t const bias = unscaled ? 0 : std::uint64_t(dstRect.width) + 1;
+    std::uint64_t const bias = sameWidth ? 0 : std::uint64_t(dstRect.width) + 1;
     std::uint64_t const pos0 = (std::uint64_t(srcRect.x) << 32) + step / 2 + bias
         + std::uint64_t(visible.x - dstRect.x) * step;
 
-    int const bytesPerPixel = BytesPerPixel(dst.GetPixelFormat());
     for (int y = visible.y; y < visible.Bottom(); ++y) {
         long long const dy = y - dstRect.y;
         int const sy = int((2 * dy + 1) * srcRect.height / (2LL * dstRect.height));

@@ -4,6 +4,7 @@
 #include "platform/ondrel/PixelFormat.h"
 
 #include <cstdint>
+#include <vector>
 
 namespace Ondrel {
 
@@ -23,17 +24,27 @@ public:
 
     static bool CanConvert(PixelFormat from, PixelFormat to);
 
-    // Nearest-neighbour scaling of srcRect (inside src) onto dstRect of dst,
-    // writing only the pixels of `visible` (inside dstRect and dst).
-    // `blend` averages each new pixel with the one already there (true-colour
-    // targets only). `sourceRowChanged`, when given, has one flag per row of
-    // srcRect; target rows whose source row is unchanged are left alone.
+    // Scaling of srcRect (inside src) onto dstRect of dst, writing only the
+    // pixels of `visible` (inside dstRect and dst): nearest neighbour, or
+    // with `smooth` (true-colour targets, sizes that differ) each target
+    // pixel mixed from the four source pixels around its centre, never
+    // reaching outside srcRect. `sourceRowChanged`, when given, has one flag
+    // per row of srcRect; target rows whose source row is unchanged are left
+    // alone (not with smoothing).
     bool Convert(Surface const& src, Rect const& srcRect, Surface& dst, Rect const& dstRect, Rect const& visible,
-        bool blend, std::uint8_t const* sourceRowChanged = nullptr);
+        bool smooth, std::uint8_t const* sourceRowChanged = nullptr);
 
     // A 0x00RRGGBB colour as a pixel value of the format (nearest palette
     // index for 8-bit surfaces).
     static std::uint32_t PixelFromRgb(PixelFormat format, std::uint32_t rgb, Palette const* palette);
+
+    // Per target column of a smoothed blit: the source columns around its
+    // centre and the right one's share in 256ths.
+    struct SmoothColumn {
+        int left;
+        int right;
+        unsigned share;
+    };
 
 private:
     std::uint32_t const* PaletteTable(Palette const& palette, PixelFormat to);
@@ -42,6 +53,8 @@ private:
     Palette const* m_tablePalette = nullptr;
     unsigned m_tableVersion = 0;
     PixelFormat m_tableFormat = PixelFormatNone;
+    std::vector<SmoothColumn> m_columns;
+    std::vector<std::uint32_t> m_mixedRows[2];
 };
 
 } // namespace Ondrel

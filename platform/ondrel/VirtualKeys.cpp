@@ -88,7 +88,7 @@ QString VirtualKeyName(int virtualKey)
     for (KeyName const& k : Names)
         if (k.virtualKey == virtualKey)
             return QString::fromLatin1(k.name);
-    return QStringLiteral("Key %1").arg(virtualKey);
+    return QString();
 }
 
 } // namespace Ondrel

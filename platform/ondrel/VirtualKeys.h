@@ -22,7 +22,8 @@ enum : int {
 // the keypad modifier.
 int VirtualKeyFromQtKey(int qtKey, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
 
-// A readable name for a code ("Up", "A", "F5", "Key 200").
+// The name of the keyboard key with the code ("Up", "A", "7", "F5",
+// "Space", "Num 4"); empty for a code no key has.
 QString VirtualKeyName(int virtualKey);
 
 } // namespace Ondrel

@@ -1,6 +1,28 @@
 #include "platform/ondrel/Window.h"
 
+#include <QApplication>
+#include <QWindow>
+
 namespace Ondrel {
+
+namespace {
+
+// The visible window shown as a dialog of `owner`, if any (the last made).
+QWidget* DialogOf(QWidget* owner)
+{
+    QWindow* handle = owner->windowHandle();
+    if (!handle)
+        return nullptr;
+    QWidget* found = nullptr;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (widget != owner && widget->isVisible() && widget->windowHandle()
+            && widget->windowHandle()->transientParent() == handle)
+            found = widget;
+    }
+    return found;
+}
+
+} // namespace
 
 Window::Window(QWidget* widget) : m_widget(widget) {}
 
@@ -10,8 +32,17 @@ void Window::ShowInFront()
         return;
     QWidget* top = m_widget->window();
     top->show();
-    top->raise();
-    top->activateWindow();
+    // A window disabled under a dialog of its own leaves the front to that
+    // dialog (and to the dialog's own dialog, and so on).
+    QWidget* front = top;
+    while (!front->isEnabled()) {
+        QWidget* dialog = DialogOf(front);
+        if (!dialog)
+            break;
+        front = dialog;
+    }
+    front->raise();
+    front->activateWindow();
 }
 
 void Window::Refresh()

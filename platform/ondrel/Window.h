@@ -14,7 +14,9 @@ public:
 
     QWidget* GetWidget() const { return m_widget.data(); }
 
-    // Shows the widget's top-level window, raised and active.
+    // Shows the widget's top-level window, raised and active; while it is
+    // disabled under a dialog of its own, the dialog is raised and made
+    // active instead.
     void ShowInFront();
     // Schedules a repaint of the widget that runs its own paintEvent, even
     // when a display's present is pending at the same time.

@@ -3,7 +3,8 @@
 #include "engine/Engine.h"
 #include "platform/ondrel/Input.h"
 #include "platform/ondrel/VirtualKeys.h"
-#include "ui/propertytree/ModelessDialogOwner.h"
+#include "engine/ModelessDialogOwner.h"
+#include "ui/propertytree/DialogWindow.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -90,9 +91,7 @@ void ButtonAssignDialog::Show(QWidget* owner)
         QRect area = owner->window()->geometry();
         move(area.center() - rect().center());
     }
-    show();
-    raise();
-    activateWindow();
+    ShowAsDialogOf(this, owner);
 }
 
 bool ButtonAssignDialog::eventFilter(QObject* watched, QEvent* event)

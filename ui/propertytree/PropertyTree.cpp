@@ -6,6 +6,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QScrollBar>
 #include <memory>
 
 namespace {
@@ -44,6 +45,14 @@ PropertyTree::PropertyTree(QWidget* parent) : QTreeWidget(parent)
     setExpandsOnDoubleClick(false);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // Some styles draw the handle lighter than its groove, so that the
+    // groove reads as the handle and the bar seems to run backwards: the
+    // handle is drawn dark on a light groove, whatever the style.
+    verticalScrollBar()->setStyleSheet(QStringLiteral(
+        "QScrollBar:vertical { background: palette(base); width: 14px; margin: 0px; }"
+        "QScrollBar::handle:vertical { background: palette(mid); min-height: 24px; margin: 2px; border-radius: 4px; }"
+        "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0px; }"
+        "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: none; }"));
     setFocusPolicy(Qt::StrongFocus);
     connect(this, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* current) { OnCurrentChanged(current); });

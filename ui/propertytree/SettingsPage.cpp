@@ -1,6 +1,7 @@
 #include "ui/propertytree/SettingsPage.h"
 
 #include "engine/Engine.h"
+#include "ui/propertytree/DialogWindow.h"
 #include "ui/propertytree/TreeImages.h"
 
 #include <QCloseEvent>
@@ -21,7 +22,7 @@ wchar_t const* const SettingsPageChoices::ScreenScale[] = {
 wchar_t const* const SettingsPageChoices::Digits[] = {
     L"0", L"1", L"2", L"3", L"4", L"5", L"6", L"7", L"8", nullptr};
 
-SettingsPage::SettingsPage(PropertyMap* settings) : QWidget(nullptr, Qt::Window), m_settings(settings)
+SettingsPage::SettingsPage(PropertyMap* settings) : QWidget(nullptr, Qt::Dialog), m_settings(settings)
 {
     setWindowTitle(QStringLiteral("Properties"));
     m_tree = new PropertyTree(this);
@@ -72,10 +73,8 @@ void SettingsPage::Show(QWidget* owner)
     OnInitDialog();
     if (owner)
         owner->setEnabled(false);
-    show();
+    ShowAsDialogOf(this, owner);
     m_tree->FitNameColumn();
-    raise();
-    activateWindow();
     m_tree->setFocus();
 }
 

@@ -7,7 +7,7 @@
 
 #include "common/zorvan/String.h"
 #include "engine/PropertyMap.h"
-#include "ui/propertytree/ModelessDialogOwner.h"
+#include "engine/ModelessDialogOwner.h"
 #include "ui/propertytree/PropertyTree.h"
 #include "engine/QtString.h"
 #include "ui/propertytree/TitleBand.h"

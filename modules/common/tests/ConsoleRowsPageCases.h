@@ -176,7 +176,7 @@ TYPED_TEST_P(ConsoleRowsPageTest, ABindingReachesTheSettingsOnlyWithOk)
     int const up = settings.GetInt(L"vkUp");
     page->Show(this->View());
     this->Capture(this->ButtonRow("Up"), kKeyX);
-    EXPECT_EQ(this->RowText(this->ButtonRow("Up")), "88");
+    EXPECT_EQ(this->RowText(this->ButtonRow("Up")), "X");
     EXPECT_EQ(settings.GetInt(L"vkUp"), up);
     page->OnCancel();
     EXPECT_EQ(settings.GetInt(L"vkUp"), up);

@@ -6,34 +6,33 @@
 #include <gtest/gtest.h>
 
 using ConsoleGlue::ConsoleSettingsPage;
-using ConsoleGlue::KeyNameFallback;
 
 namespace {
 
-TEST(KeyNameTest, NamedKeysButtonsFunctionKeysAndTheFallback)
+// The names the page shows for bound keys: the few of its own, then the
+// keyboard's names; stored settings keep their codes.
+TEST(KeyNameTest, NamedKeysButtonsFunctionKeysAndKeyboardKeys)
 {
     struct Case {
         int code;
-        char const *number;     // with KeyNameFallback::Number
-        char const *systemName; // with KeyNameFallback::SystemName
+        char const *name;
     };
     Case const cases[] = {
-        {0, "None", "None"},         {38, "Up", "Up"},          {40, "Down", "Down"},
-        {37, "Left", "Left"},        {39, "Right", "Right"},    {111, "Num /", "Num /"},
-        {19, "Pause", "Pause"},      {13, "Enter", "Enter"},    {112, "F1", "F1"},
-        {135, "F24", "F24"},         {193, "Button1", "Button1"}, {207, "Button15", "Button15"},
-        {192, "192", "`"},     {208, "208", "Key 208"},   {65, "65", "A"},
-        {136, "136", "Key 136"},
+        {0, "None"},      {38, "Up"},        {40, "Down"},      {37, "Left"},       {39, "Right"},
+        {111, "Num /"},   {19, "Pause"},     {13, "Enter"},     {112, "F1"},        {135, "F24"},
+        {193, "Button1"}, {207, "Button15"},
+        // Keys a keyboard has, by their names instead of their numbers.
+        {'X', "X"},       {'A', "A"},        {'7', "7"},        {32, "Space"},      {9, "Tab"},
+        {27, "Esc"},      {8, "Backspace"},  {16, "Shift"},     {17, "Ctrl"},       {18, "Alt"},
+        {96, "Num 0"},    {105, "Num 9"},    {106, "Num *"},    {107, "Num +"},     {109, "Num -"},
+        {110, "Num ."},   {192, "`"},
+        // Codes no key has keep their numbers.
+        {208, "208"},     {136, "136"},
         // Only the low byte names the key.
-        {0x100 + 38, "Up", "Up"},    {0x200, "None", "None"},   {0x100 + 65, "65", "A"},
+        {0x100 + 38, "Up"}, {0x200, "None"}, {0x100 + 'X', "X"},
     };
-    for (Case const &c : cases) {
-        EXPECT_EQ(EngineTest::Narrow(ConsoleSettingsPage::GetKeyName(c.code, KeyNameFallback::Number)), c.number)
-            << c.code;
-        EXPECT_EQ(EngineTest::Narrow(ConsoleSettingsPage::GetKeyName(c.code, KeyNameFallback::SystemName)),
-                  c.systemName)
-            << c.code;
-    }
+    for (Case const &c : cases)
+        EXPECT_EQ(EngineTest::Narrow(ConsoleSettingsPage::GetKeyName(c.code)), c.name) << c.code;
 }
 
 // A page with nothing but the skin rows.
@@ -109,10 +108,6 @@ TEST_F(ConsoleSettingsPageTest, TheButtonDialogComesWithThePageUnshown)
 {
     EXPECT_FALSE(page->GetButtonDialog().isVisible());
     EXPECT_FALSE(page->GetButtonDialog().IsOpen());
-    // The page's own fallback names keys.
-    EXPECT_EQ(EngineTest::Narrow(page->GetKeyName(65)), "65");
-    SkinPage systemNames(&settings, KeyNameFallback::SystemName);
-    EXPECT_EQ(EngineTest::Narrow(systemNames.GetKeyName(65)), "A");
 }
 
 } // namespace

@@ -210,23 +210,38 @@ TEST(ClipAndFill, FillConvertsTheColourPerFormat)
     EXPECT_EQ(d8->Row(0)[1], 200);
 }
 
-TEST(Blend, AveragesWithWhatIsThere)
+// Smoothing mixes the source pixels around each target pixel's centre when
+// the picture is scaled: across, down, in both true-colour formats, never
+// taking a pixel from outside the source rectangle; unscaled blits copy.
+TEST(Smoothing, MixesNeighboursOfAScaledPicture)
 {
-    auto white = MakeSurface<std::uint16_t>(PixelFormatRGB565, 1, 1, {0xFFFF});
-    std::unique_ptr<Surface> d16(Surface::Create(1, 1, PixelFormatRGB565));
-    DrawingContext dc(d16.get());
-    dc.UseBlend(true);
-    ASSERT_TRUE(dc.Blit({0, 0, 1, 1}, white.get(), {0, 0, 1, 1}, nullptr));
-    EXPECT_EQ(Pixels<std::uint16_t>(*d16)[0], 0x7BEF);  // each field halved, none spilling into the next
-    ASSERT_TRUE(dc.Blit({0, 0, 1, 1}, white.get(), {0, 0, 1, 1}, nullptr));
-    EXPECT_EQ(Pixels<std::uint16_t>(*d16)[0], 0xBDF7);
-
-    auto src32 = MakeSurface<std::uint32_t>(PixelFormatXRGB8888, 2, 1, {0xFF00FF, 0x000000});
-    auto d32 = MakeSurface<std::uint32_t>(PixelFormatXRGB8888, 4, 1, {0x00FF00, 0x00FF00, 0xFFFFFF, 0xFFFFFF});
+    auto across = MakeSurface<std::uint32_t>(PixelFormatXRGB8888, 2, 1, {0x000000, 0xFFFFFF});
+    auto d32 = MakeSurface<std::uint32_t>(PixelFormatXRGB8888, 4, 1, {1, 1, 1, 1});
     DrawingContext dc32(d32.get());
-    dc32.UseBlend(true);
-    ASSERT_TRUE(dc32.Blit({0, 0, 4, 1}, src32.get(), {0, 0, 2, 1}, nullptr));
-    EXPECT_EQ(Pixels<std::uint32_t>(*d32), (P32{0x7F7F7F, 0x7F7F7F, 0x7F7F7F, 0x7F7F7F}));
+    ASSERT_TRUE(dc32.Blit({0, 0, 4, 1}, across.get(), {0, 0, 2, 1}, nullptr));
+    EXPECT_EQ(Pixels<std::uint32_t>(*d32), (P32{0x000000, 0x000000, 0xFFFFFF, 0xFFFFFF})) << "without smoothing";
+    dc32.UseSmoothing(true);
+    ASSERT_TRUE(dc32.Blit({0, 0, 4, 1}, across.get(), {0, 0, 2, 1}, nullptr));
+    // Centres at -0.25, 0.25, 0.75 and 1.25 source pixels; the edges are held.
+    EXPECT_EQ(Pixels<std::uint32_t>(*d32), (P32{0x000000, 0x3F3F3F, 0xBFBFBF, 0xFFFFFF}));
+
+    auto down = MakeSurface<std::uint16_t>(PixelFormatRGB565, 1, 2, {0x0000, 0xFFFF});
+    std::unique_ptr<Surface> d16(Surface::Create(1, 4, PixelFormatRGB565));
+    DrawingContext dc16(d16.get());
+    dc16.UseSmoothing(true);
+    ASSERT_TRUE(dc16.Blit({0, 0, 1, 4}, down.get(), {0, 0, 1, 2}, nullptr));
+    // Each field mixed on its own: 8/32 and 24/32 of white, none spilling over.
+    EXPECT_EQ(Pixels<std::uint16_t>(*d16), (P16{0x0000, (7 << 11) | (15 << 5) | 7, (23 << 11) | (47 << 5) | 23, 0xFFFF}));
+
+    // Only the source rectangle is read: its red neighbours never show.
+    auto framed = MakeSurface<std::uint32_t>(PixelFormatXRGB8888, 4, 1, {0xFF0000, 0x000000, 0xFFFFFF, 0xFF0000});
+    ASSERT_TRUE(dc32.Blit({0, 0, 4, 1}, framed.get(), {1, 0, 2, 1}, nullptr));
+    EXPECT_EQ(Pixels<std::uint32_t>(*d32), (P32{0x000000, 0x3F3F3F, 0xBFBFBF, 0xFFFFFF}));
+
+    // The same size is copied as it is.
+    auto same = MakeSurface<std::uint32_t>(PixelFormatXRGB8888, 4, 1, {0x102030, 0x405060, 0x708090, 0xA0B0C0});
+    ASSERT_TRUE(dc32.Blit({0, 0, 4, 1}, same.get(), {0, 0, 4, 1}, nullptr));
+    EXPECT_EQ(Pixels<std::uint32_t>(*d32), (P32{0x102030, 0x405060, 0x708090, 0xA0B0C0}));
 }
 
 TEST(ChangedBlit, RedrawsOnlyChangedRowsAndNeverShowsStalePixels)

@@ -1,10 +1,11 @@
 #include "platform/ondrel/Input.h"
 #include "ui/propertytree/ButtonAssignDialog.h"
-#include "ui/propertytree/ModelessDialogOwner.h"
+#include "engine/ModelessDialogOwner.h"
 
 #include <QApplication>
 #include <QPushButton>
 #include <QTest>
+#include <QWindow>
 #include <gtest/gtest.h>
 #include <set>
 #include <vector>
@@ -49,6 +50,10 @@ TEST_F(ButtonAssignDialogTest, OpensWaitingWithTheOwnerDisabled)
     EXPECT_TRUE(dialog.IsOpen());
     EXPECT_EQ(dialog.windowTitle(), "Input Mapping");
     EXPECT_FALSE(owner.isEnabled());
+    // The window manager keeps it above the disabled owner.
+    EXPECT_EQ(dialog.windowType(), Qt::Dialog);
+    ASSERT_NE(dialog.windowHandle(), nullptr);
+    EXPECT_EQ(dialog.windowHandle()->transientParent(), owner.windowHandle());
     EXPECT_EQ(dialog.m_key, 0);
     EXPECT_EQ(dialog.m_joystickButton, 25);
     EXPECT_EQ(input.starts, 1);

@@ -6,7 +6,9 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QTest>
+#include <QWindow>
 #include <gtest/gtest.h>
 #include <vector>
 
@@ -88,6 +90,10 @@ TEST_F(SettingsPageTest, ShowLoadsTheRowsAndDisablesTheOwner)
     EXPECT_TRUE(page.IsOpen());
     EXPECT_TRUE(page.isVisible());
     EXPECT_FALSE(owner.isEnabled());
+    // The window manager keeps it above the disabled owner.
+    EXPECT_EQ(page.windowType(), Qt::Dialog);
+    ASSERT_NE(page.windowHandle(), nullptr);
+    EXPECT_EQ(page.windowHandle()->transientParent(), owner.windowHandle());
     EXPECT_EQ(page.geometry(), owner.geometry());
     EXPECT_EQ(ToQString(page.GetTitle()), "Test Settings");
     EXPECT_EQ(page.GetItemString(page.name), Zorvan::String(L"start"));
@@ -227,3 +233,77 @@ TEST(SettingsPageChoiceTables, EndWithNullAndHoldTheTexts)
 }
 
 } // namespace
+
+// A page longer than its window: thirty check rows under one heading.
+class LongPage : public SettingsPage {
+public:
+    using SettingsPage::SettingsPage;
+    std::vector<PropertyRow> rows;
+
+protected:
+    void OnInitDialog() override
+    {
+        SettingsPage::OnInitDialog();
+        rows.clear();
+        PropertyRow category = GetTree().InsertItem(CategoryItem::Create(L"Many", L""), 16, 16);
+        rows.push_back(category);
+        for (int i = 0; i < 30; ++i)
+            rows.push_back(GetTree().InsertItem(CheckItem::Create(L"Row", false), 0, 0, category));
+        GetTree().scrollToItem(category);
+        LoadValues();
+    }
+    void LoadValues() override { Refresh(); }
+    void SaveValues() override {}
+};
+
+// Where the scroll bar's handle is drawn: the middle of the rows darker than
+// the bar's mean (the handle is drawn dark on a light groove); -1 when none.
+int HandleMiddle(QScrollBar* bar)
+{
+    QImage const image = bar->grab().toImage();
+    std::vector<double> rows;
+    double all = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        double sum = 0;
+        for (int x = 0; x < image.width(); ++x)
+            sum += qGray(image.pixel(x, y));
+        rows.push_back(sum / image.width());
+        all += rows.back();
+    }
+    double const mean = all / image.height();
+    int first = -1, last = -1;
+    for (int y = 0; y < image.height(); ++y) {
+        if (rows[y] < mean - 8) {
+            if (first < 0)
+                first = y;
+            last = y;
+        }
+    }
+    return first < 0 ? -1 : (first + last) / 2;
+}
+
+TEST_F(SettingsPageTest, TheScrollBarFollowsTheList)
+{
+    LongPage longPage(&settings);
+    longPage.Show(&owner);
+    Flush();
+    PropertyTree& tree = longPage.GetTree();
+    QScrollBar* bar = tree.verticalScrollBar();
+    ASSERT_GT(bar->maximum(), 0) << "the list fits its window";
+    // Opened at the top of the list, with the handle at the top too.
+    EXPECT_EQ(bar->value(), bar->minimum());
+    EXPECT_EQ(tree.itemAt(QPoint(4, 2)), longPage.rows.front());
+    int const top = HandleMiddle(bar);
+    EXPECT_GE(top, 0) << "no handle to be seen";
+    EXPECT_LT(top, bar->height() / 2);
+
+    // At the bottom of the list, the handle is at the bottom.
+    tree.scrollToItem(longPage.rows.back());
+    Flush();
+    EXPECT_EQ(bar->value(), bar->maximum());
+    QRect const last = tree.visualItemRect(longPage.rows.back());
+    EXPECT_GE(last.top(), 0);
+    EXPECT_LE(last.bottom(), tree.viewport()->height());
+    EXPECT_GT(HandleMiddle(bar), bar->height() / 2);
+    longPage.OnCancel();
+}

@@ -260,17 +260,19 @@ TEST_F(TavrinPageTest, PageCases)
         {"a skin no one has leaves the list at its first entry",
          [](PropertyMap &s) { s.Set(L"PadSkin", L"Nobody's", false); },
          [](SettingsPage &p) { EXPECT_EQ(Text(p, "Name"), "Quintar Default"); }, false, [](PropertyMap const &) {}},
-        {"key names: known keys, function keys, joystick codes, else the number on the low byte",
+        {"key names: known keys, function keys, joystick codes, keyboard keys, else the number on the low byte",
          [](PropertyMap &s) {
              s.Set(L"vkA", 13, false);
-             s.Set(L"vkB", 300, false);
+             s.Set(L"vkB", 0x100 + 208, false);
+             s.Set(L"vkSelect", 0x100 + 32, false);
              s.Set(L"vkL", 0, false);
              s.Set(L"vkR", 115, false);
              s.Set(L"vkStart", 195, false);
          },
          [](SettingsPage &p) {
              EXPECT_EQ(Text(p, "A"), "Enter");
-             EXPECT_EQ(Text(p, "B"), "44");
+             EXPECT_EQ(Text(p, "B"), "208");
+             EXPECT_EQ(Text(p, "Select"), "Space");
              EXPECT_EQ(Text(p, "L"), "None");
              EXPECT_EQ(Text(p, "R"), "F4");
              EXPECT_EQ(Text(p, "Start"), "Button3");
@@ -296,7 +298,7 @@ TEST_F(TavrinPageTest, ABindingReachesTheSettingsOnlyWithOk)
     int const up = module->GetSettings().GetInt(L"vkUp");
     SettingsPage &page = Show();
     Assign(page, "Up", 'K');
-    EXPECT_EQ(Text(page, "Up"), "75");
+    EXPECT_EQ(Text(page, "Up"), "K");
     EXPECT_EQ(module->GetSettings().GetInt(L"vkUp"), up);
     page.OnCancel();
     EXPECT_EQ(module->GetSettings().GetInt(L"vkUp"), up);

@@ -1,4 +1,4 @@
-#include "ui/propertytree/ModelessDialogOwner.h"
+#include "engine/ModelessDialogOwner.h"
 
 #include <QPointer>
 #include <QTimer>
