@@ -166,18 +166,21 @@ TAVRIN_SCALAR_STORES void WalkBlocks(const AffineLine a)
     alignas(16) uint16_t color[LineColumns];
     BlockWalk w = StartBlocks(a, first);
     for (int32_t k = first; k < run.end; k += 8) {
-        if (!WindowOpenAny(unsigned(PictureColumn + k), a.layerBit))
-            std::memset(index + k, 0, 8 * sizeof index[0]);
-        else if (Wrap || (k >= run.first && k + 8 <= run.end))
-            FetchBlock<Wrap>(a, w, palette, index + k, color + k);
-        else
-            FetchBlockEnd(a, k, run, palette, index + k, color + k);
+        if (WindowOpenAny(unsigned(PictureColumn + k), a.layerBit)) {
+            if (Wrap || (k >= run.first && k + 8 <= run.end))
+                FetchBlock<Wrap>(a, w, palette, index + k, color + k);
+            else
+                FetchBlockEnd(a, k, run, palette, index + k, color + k);
+        }
         w.evenX += w.stepX;
         w.oddX += w.stepX;
         w.evenY += w.stepY;
         w.oddY += w.stepY;
     }
     for (int32_t k = first; k < run.end; k += 8) {
+        // As in the fetch: no column of the block has been drawn since.
+        if (!WindowOpenAny(unsigned(PictureColumn + k), a.layerBit))
+            continue;
         PixelVector indexes, fetched;
         std::memcpy(&indexes, index + k, sizeof indexes);
         std::memcpy(&fetched, color + k, sizeof fetched);
