@@ -164,10 +164,12 @@ void Apply(const Parsed &p)
     BgMosaicV = (mosaic >> 4) & 0xF;
     ObjMosaicH = (mosaic >> 8) & 0xF;
     ObjMosaicV = (mosaic >> 12) & 0xF;
-    FifoSource[0] = IoWord(0x0BC) & 0x0FFFFFFC;
-    FifoSource[1] = IoWord(0x0C8) & 0x0FFFFFFC;
-    PcmSampleCount[0] = PcmSampleCount[1] = 0;
-    PcmWritePos[0] = PcmWritePos[1] = 0;
+    // States made before the sound DMA's own addresses were kept start it
+    // again from its source registers.
+    if (!p.words.fifoSource[0])
+        FifoSource[0] = IoWord(0x0BC) & 0x0FFFFFFC;
+    if (!p.words.fifoSource[1])
+        FifoSource[1] = IoWord(0x0C8) & 0x0FFFFFFC;
     WaitCallPc = 0;
     WaitSavedR12 = 0;
     SetWaitStates(IoHalf(0x204));

@@ -24,7 +24,7 @@ uint32_t HardwareGuessOn = 1;
 uint32_t FlashChipId = 0xD4BF;
 uint32_t FlashSizeExp = 17;
 uint32_t EepromSizeExp = 6;
-uint32_t PcmBufferSize = 1024;
+uint32_t PcmBufferSize = 4096;
 std::string MidiLogName = "LOG.MID";
 std::string BiosPath = "GBA.ROM";
 std::string SaveFileName;
