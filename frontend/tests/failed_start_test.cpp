@@ -134,6 +134,18 @@ protected:
         }
     }
 
+    // The main frame over the consoles, its Open dialog answering `chosen`.
+    void MakeFrameWithOpenDialog()
+    {
+        MakeConsoleFrame();
+        if (HasFatalFailure())
+            return;
+        SetQtOpenFileDialog([this](QWidget *, OpenFileRequest &request) {
+            request.path = chosen;
+            return true;
+        });
+    }
+
     // The odd start runs as a game: frames go by.
     static void ExpectItRuns(int frames)
     {
@@ -226,6 +238,7 @@ protected:
 
     fs::path games;
     std::string wrongSizeSave;
+    QString chosen;
 };
 
 TEST_F(FailedStartTest, FromTheCommandLine)
@@ -287,13 +300,8 @@ TEST_F(FailedStartTest, OddStartsFromTheCommandLineLeaveTheSavesAlone)
 
 TEST_F(FailedStartTest, OddStartsFromTheOpenDialogLeaveTheSavesAlone)
 {
-    MakeConsoleFrame();
+    MakeFrameWithOpenDialog();
     ASSERT_FALSE(HasFatalFailure());
-    QString chosen;
-    SetQtOpenFileDialog([&](QWidget *, OpenFileRequest &request) {
-        request.path = chosen;
-        return true;
-    });
     ForEachOddStart([&](fs::path const &path, int frames) {
         chosen = QString::fromStdString(path.string());
         frame->OnCommand(ID_FILE_OPEN);
@@ -329,13 +337,8 @@ TEST_F(FailedStartTest, OddStartThatWritesItsRam)
 
 TEST_F(FailedStartTest, FromTheOpenDialog)
 {
-    MakeConsoleFrame();
+    MakeFrameWithOpenDialog();
     ASSERT_FALSE(HasFatalFailure());
-    QString chosen;
-    SetQtOpenFileDialog([&](QWidget *, OpenFileRequest &request) {
-        request.path = chosen;
-        return true;
-    });
     for (BadFile const &file : kBadFiles) {
         SCOPED_TRACE(file.what);
         if (Skipped(file))
