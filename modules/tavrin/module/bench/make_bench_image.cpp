@@ -90,19 +90,25 @@ public:
         }
     }
     // Fills [start, end) with a word sequence: seed, then x * 69069 + 1;
-    // each word ANDed with mask before it is stored.
-    void Fill(uint32_t start, uint32_t end, uint32_t seed, bool random, uint32_t mask = ~0u)
+    // each word ANDed with mask and ORed with set before it is stored.
+    void Fill(uint32_t start, uint32_t end, uint32_t seed, bool random, uint32_t mask = ~0u, uint32_t set = 0)
     {
+        const bool shaped = mask != ~0u || set != 0;
         Ldr(2, start);
         Ldr(3, end);
         Ldr(1, seed);
         Ldr(4, 69069);
         if (mask != ~0u)
             Ldr(5, mask);
+        if (set != 0)
+            Ldr(0, set);
         const uint32_t loop = Here();
-        if (mask != ~0u) {
+        if (shaped) {
             AddI3(6, 1, 0);
-            AluOp(AluAnd, 6, 5);
+            if (mask != ~0u)
+                AluOp(AluAnd, 6, 5);
+            if (set != 0)
+                AluOp(AluOrr, 6, 0);
             Str(6, 2, 0);
         } else {
             Str(1, 2, 0);
@@ -344,10 +350,13 @@ void LayersProgram(Thumb &t)
         {0x0A, 0x0901}, // BG1: priority 1, tiles 0, map 0x4800
         {0x0C, 0x6C0A}, // BG2: priority 2, affine 256 x 256 wrapping, tiles 0x8000, map 0x6000
     });
-    // Random 16-colour tiles 1-63 (tile 0 blank), the maps above, random
-    // palettes; the affine layer behind is opaque but for the odd index 0.
+    // Random 16-colour tiles 1-63 (tile 0 blank): 1-31 solid, as the
+    // inside of a cloud or a bar is, 32-63 with random see-through pixels;
+    // the maps above, random palettes; the affine layer behind is opaque
+    // but for the odd index 0.
     std::mt19937 rng(30);
-    t.Fill(0x06000020, 0x06000800, 0x13579BDF, true);
+    t.Fill(0x06000020, 0x06000400, 0x13579BDF, true, ~0u, 0x11111111);
+    t.Fill(0x06000400, 0x06000800, 0x2468ACE0, true);
     t.Copy(PlaceData(StatusBarMap(rng)), 0x06004000, 0x200);
     t.Copy(PlaceData(CloudMap(rng)), 0x06004800, 0x200);
     t.Fill(0x06006000, 0x06007000, 0x8796A5B4, true);
