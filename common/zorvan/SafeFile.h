@@ -3,6 +3,8 @@
 // WriteFileReplacing writes "<path>.tmp" in the same folder, flushes it to
 // disk, renames it over path and makes the rename durable; on any failure
 // the old file stays byte for byte and no temporary file is left behind.
+// A writer killed part way leaves its temporary file: the next write of
+// that path replaces it, and RemoveLeftTemporary clears it at start-up.
 // ReadFileBounded reads a whole file but never more than limit bytes, so a
 // size taken from a hostile or huge file is never trusted. KeepAsDamaged
 // moves a file that could not be used aside, never over an older one.
@@ -27,6 +29,12 @@ inline bool WriteFileReplacing(const std::string &path, const std::vector<uint8_
     return WriteFileReplacing(path, data.data(), data.size(), mode);
 }
 
+// The temporary file WriteFileReplacing writes before its rename.
+std::string TemporaryNameOf(const std::string &path);
+// Removes the temporary file a killed write of path left behind (a folder
+// of that name is not ours and stays). True when one was removed.
+bool RemoveLeftTemporary(const std::string &path);
+
 enum class ReadResult { Ok, Missing, NotAFile, TooLarge, Failed };
 
 // Reads up to limit bytes; a file longer than limit gives TooLarge with the
@@ -36,5 +44,10 @@ ReadResult ReadFileBounded(const std::string &path, size_t limit, std::vector<ui
 // Renames path to "<path>.damaged", or "<path>.damaged.1", ".2" ... when
 // those exist. Returns the new name, or an empty string when nothing moved.
 std::string KeepAsDamaged(const std::string &path);
+
+// Before a save is written over a file found unusable earlier: keeps that
+// file aside (keptAs says where; empty when nothing was there any more).
+// False when it is still at path, which must then not be written over.
+bool KeepAsDamagedBeforeReplacing(const std::string &path, std::string &keptAs);
 
 } // namespace Zorvan

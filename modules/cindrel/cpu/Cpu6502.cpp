@@ -68,7 +68,9 @@ int Cpu6502TrapOpcode(uint8_t, Cpu6502State &) { return 0; }
 void Cpu6502Reset(Cpu6502State &cpu)
 {
     cpu.A = cpu.X = cpu.Y = 0;
-    cpu.P = FlagR | FlagZ;
+    // The console's CPU comes out of reset with IRQs masked: a program
+    // meets no interrupt before it has set up a handler and cleared I.
+    cpu.P = FlagR | FlagZ | FlagI;
     cpu.S = 0xFF;
     cpu.PC = ReadVector(0xFFFC);
     cpu.cyclesLeft = cpu.linePeriod;
@@ -302,7 +304,9 @@ int Cpu6502RunFrame(Cpu6502State &cpu)
             cpu.nmiRaised = 0;
             code = IntNmi;
         }
-        if (code != IntNone)
+        // A request held under I waits without a call: the frame interrupt
+        // of a program that never clears I stays pending for good.
+        if (code == IntNmi || (code == IntIrq && !(cpu.P & FlagI)))
             Cpu6502Interrupt(cpu, code);
         if (FrameDone) {
             FrameDone = false;

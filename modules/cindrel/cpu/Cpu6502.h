@@ -75,7 +75,7 @@ inline constexpr std::array<uint8_t, 256> ZnTable = [] {
     return t;
 }();
 
-// A = X = Y = 0, P = $22, S = $FF, PC from the reset vector, countdown
+// A = X = Y = 0, P = $26 (I set), S = $FF, PC from the reset vector, countdown
 // restarted from linePeriod, no pending interrupt, no delay, not halted.
 void Cpu6502Reset(Cpu6502State &cpu);
 

@@ -159,11 +159,26 @@ extern LineRendererFn LineRenderer;
 uint8_t ReadPpuRegister(int reg);
 void WritePpuRegister(int reg, uint8_t value);
 void SetMirroring(int mode);
+// A mapper's own page for name-table slot 0-3 (and its mirror at $3000);
+// a four-screen cartridge keeps its four tables whatever the mapper asks.
+void SetNameTablePage(int slot, uint8_t *page);
 void SelectPatternTables();
 void MapVideoPages(int first, int last, uint8_t *pointer);
 int PrepareSpriteLine(int line);
 // Hands the 64 colours to the video under each emphasis setting.
 void HandOnPalette();
+
+// The CPU's IRQ line is held by any of these sources, each holding and
+// releasing it on its own; the CPU sees an IRQ request while any holds it.
+enum : uint8_t {
+    IrqFromSound = 1,  // the sound unit's frame or delta flag
+    IrqFromMapper = 2, // the mapper's counter
+    IrqFromDrive = 4,  // the disk adapter's drive
+};
+inline constexpr uint8_t IrqFromBoard = IrqFromMapper | IrqFromDrive;
+extern uint8_t IrqSources;
+void HoldIrq(uint8_t source);
+void ReleaseIrq(uint8_t source);
 
 // Reset of the emulated hardware, then the CPU.
 void MachineReset();

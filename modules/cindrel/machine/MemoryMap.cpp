@@ -33,6 +33,21 @@ MapperWriteFn MapperWrite;
 MapperLineFn MapperLine;
 MapperReadFn MapperRead;
 LineRendererFn LineRenderer;
+uint8_t IrqSources;
+
+void HoldIrq(uint8_t source)
+{
+    IrqSources |= source;
+    Cpu.pendingInterrupt = IntIrq;
+}
+
+// The request goes with the last source; a waiting NMI stays.
+void ReleaseIrq(uint8_t source)
+{
+    IrqSources &= uint8_t(~source);
+    if (!IrqSources && Cpu.pendingInterrupt == IntIrq)
+        Cpu.pendingInterrupt = IntNone;
+}
 
 namespace {
 
@@ -42,7 +57,6 @@ namespace {
 int64_t SliceStart;
 int64_t NextLineAt;
 int64_t SoundHookAt = INT64_MAX;
-bool SoundIrqHeld;
 
 constexpr int VisibleCycles(int h) { return h * 256 / 341; }
 
@@ -54,17 +68,15 @@ void RunSound(int64_t cycle)
         ApuRunTo(MapperState.sound, cycle);
 }
 
-// The IRQ line follows the sound unit's flags. Mappers share the line
-// through the same pending request, so only a request the sound unit made
-// is withdrawn when its flags clear.
-void FollowSoundIrq(Cpu6502State &cpu)
+bool SoundHoldsIrq() { return IrqSources & IrqFromSound; }
+
+// The sound unit's hold on the IRQ line follows its flags.
+void FollowSoundIrq()
 {
-    const bool line = ApuIrqLine(SoundUnit);
-    if (line)
-        cpu.pendingInterrupt = IntIrq;
-    else if (SoundIrqHeld && cpu.pendingInterrupt == IntIrq)
-        cpu.pendingInterrupt = IntNone;
-    SoundIrqHeld = line;
+    if (ApuIrqLine(SoundUnit))
+        HoldIrq(IrqFromSound);
+    else
+        ReleaseIrq(IrqFromSound);
     const int64_t event = ApuNextEvent(SoundUnit);
     SoundHookAt = event == INT64_MAX ? event : event + 1;
 }
@@ -91,23 +103,23 @@ void WriteSound(int reg, uint8_t value)
     const int64_t now = MachineCycle();
     RunSound(now - 1);
     CpuSpace[0x4015] = ApuWrite(SoundUnit, reg, value);
-    const bool held = SoundIrqHeld;
-    FollowSoundIrq(Cpu);
+    const bool held = SoundHoldsIrq();
+    FollowSoundIrq();
     // An interrupt the write raised is taken after this instruction.
-    EndSliceBy(SoundIrqHeld && !held ? now : SoundHookAt);
+    EndSliceBy(SoundHoldsIrq() && !held ? now : SoundHookAt);
 }
 
-__attribute__((noinline)) void SoundHook(Cpu6502State &cpu)
+__attribute__((noinline)) void SoundHook()
 {
     RunSound(SliceStart - 1);
-    FollowSoundIrq(cpu);
+    FollowSoundIrq();
 }
 
 uint8_t ReadSoundStatus(SoundUnitState &unit)
 {
     RunSound(MachineCycle() - 1);
     const uint8_t status = ApuReadStatus(unit);
-    FollowSoundIrq(Cpu);
+    FollowSoundIrq();
     return status;
 }
 
@@ -118,7 +130,7 @@ void MapperWriteNow(uint16_t address, uint8_t value)
     if (!MapperWrite)
         return;
     RunSound(MachineCycle() - 1);
-    FollowSoundIrq(Cpu);
+    FollowSoundIrq();
     MapperWrite(address, value);
 }
 
@@ -166,7 +178,10 @@ __attribute__((noinline)) void WriteIo(uint16_t address, uint8_t value)
         const uint8_t start = PpuRegisters[3];
         for (int i = 0; i < 256; ++i)
             SpriteRam[uint8_t(start + i)] = ReadMemory(uint16_t((value << 8) + i));
-        Cpu.cyclesLeft -= 512;
+        // The CPU halts for a cycle, then reads and writes on alternate
+        // cycles; a write made on an odd cycle waits one more to fall in
+        // step.
+        Cpu.cyclesLeft -= 513 + int((MachineCycle() - 1) & 1);
         return;
     }
     if (address == 0x4016) {
@@ -243,7 +258,7 @@ int StartOfVerticalBlank(Cpu6502State &cpu)
 {
     // The driver hears the channels as the sequencer has clocked them.
     RunSound(SliceStart - 1);
-    FollowSoundIrq(cpu);
+    FollowSoundIrq();
     ApuSync(SoundUnit, 0x82);
     if (Cartridge.mapper == 5)
         ApuSync(MapperState.sound, 0x82);
@@ -352,8 +367,8 @@ int LineHook(Cpu6502State &cpu)
     CycleTotal += cpu.linePeriod;
     const int64_t now = SliceStart += cpu.linePeriod;
     if (now >= SoundHookAt) [[unlikely]]
-        SoundHook(cpu);
-    else if (SoundIrqHeld) [[unlikely]]
+        SoundHook();
+    if (IrqSources) [[unlikely]]
         cpu.pendingInterrupt = IntIrq; // a line held low interrupts again after each handler
     int code = cpu.pendingInterrupt;
     if (now >= NextLineAt) {
@@ -371,13 +386,13 @@ int LineHook(Cpu6502State &cpu)
 void RestartSlice()
 {
     NextLineAt = SliceStart + Cpu.linePeriod;
-    SoundIrqHeld = false;
     RunSound(MachineCycle() - 1);
-    FollowSoundIrq(Cpu);
+    FollowSoundIrq();
 }
 
 void MachineReset()
 {
+    IrqSources = 0;
     SetupMapper(Cartridge.mapper);
     PadState[0] = PadState[1] = 0;
     PadMask[0] = PadMask[1] = 1;
@@ -402,10 +417,6 @@ void MachineReset()
     // A reset press keeps the frame sequencer's mode; power-on starts it at 0.
     CpuSpace[0x4015] = ApuReset(SoundUnit, (Cartridge.pal ? ApuPal : 0) | (CartridgeStarted ? ApuWarm : 0));
     Cpu6502Reset(Cpu);
-    // The console's CPU comes out of reset with interrupts masked; programs
-    // that never set I themselves must not meet the frame interrupt that
-    // power-on leaves enabled.
-    Cpu.P |= FlagI;
     RestartSlice();
 }
 

@@ -160,6 +160,13 @@ void SetMirroring(int mode)
         VideoPageMap[8 + i] = VideoPageMap[12 + i] = VideoSpace + MirrorTable[mode][i];
 }
 
+void SetNameTablePage(int slot, uint8_t *page)
+{
+    if (Cartridge.mirroring == 4)
+        return;
+    VideoPageMap[8 + slot] = VideoPageMap[12 + slot] = page;
+}
+
 void SelectPatternTables()
 {
     SpriteHalf = VideoPageMap + ((PpuRegisters[0] & 0x08) ? 4 : 0);

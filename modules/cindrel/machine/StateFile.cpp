@@ -8,12 +8,33 @@
 #include <cstring>
 #include <vector>
 
+#include <zlib.h>
+
 namespace Cindrel {
 
 namespace {
 
 constexpr int HardwareBlockSize = 1024;
 constexpr uint8_t StateVersion = 3;
+
+// The board's holds on the IRQ line, marked so that files saved before
+// they were kept (0 there) are told apart.
+constexpr uint32_t IrqSourcesMarked = 0x100;
+
+// Header bytes 8-11 hold the cartridge's CRC-32 (program and pattern ROM)
+// and byte 12 is 1 to say so: the 16-bit sum before them lets many pairs of
+// games through. States written before carry zeros there and skip the check.
+constexpr size_t CrcAt = 8, CrcMarkAt = 12;
+
+uint32_t CartridgeCrc()
+{
+    uLong crc = crc32(0, nullptr, 0);
+    if (RomBuffer)
+        crc = crc32_z(crc, RomBuffer, RomBufferSize);
+    if (VromBuffer)
+        crc = crc32_z(crc, VromBuffer, VromBufferSize);
+    return uint32_t(crc);
+}
 
 // A page pointer as a signed position: n >= 0 into the cartridge buffer,
 // -n - 1 into the machine's own space. -1 << 31 when it lies elsewhere.
@@ -66,6 +87,7 @@ struct HardwareBlock {
     uint8_t *fetch[4];  // entries 4-7
     uint8_t *video[12]; // entries 0-11
     uint8_t *entry3;
+    uint32_t irqSources;
 };
 
 bool ReadHardwareBlock(Zorvan::ByteReader &in, HardwareBlock &hw)
@@ -93,8 +115,10 @@ bool ReadHardwareBlock(Zorvan::ByteReader &in, HardwareBlock &hw)
     const int32_t entry3 = in.i32();
     const uint32_t marked = in.u32();
     hw.entry3 = marked ? ProgramPointer(entry3) : CpuSpace + 0x6000;
-    in.skip(HardwareBlockSize - 132);
-    return in.ok() && pagesOk && hw.entry3 && marked <= 1 && hw.mirroring <= 4 && hw.line <= 255 &&
+    hw.irqSources = in.u32();
+    in.skip(HardwareBlockSize - 136);
+    const bool irqOk = hw.irqSources == 0 || (hw.irqSources & ~uint32_t(IrqFromBoard)) == IrqSourcesMarked;
+    return in.ok() && pagesOk && hw.entry3 && marked <= 1 && irqOk && hw.mirroring <= 4 && hw.line <= 255 &&
            hw.scrollX <= 255 && hw.scrollY <= 255 && hw.vramAddress <= 0x7FFF && hw.readBuffer <= 255 &&
            hw.toggle <= 2 && hw.diskControl <= 255 && hw.diskPosition < DiskLength && hw.diskSide <= 255 &&
            hw.latch9 <= 1 && hw.latch10Low <= 1 && hw.latch10High <= 1;
@@ -124,6 +148,7 @@ void WriteHardwareBlock(Zorvan::ByteWriter &out)
         out.i32(VideoPosition(VideoPageMap[n]));
     out.i32(ProgramPosition(FetchMap[3]));
     out.u32(1);
+    out.u32(IrqSourcesMarked | (IrqSources & IrqFromBoard));
     out.zeros(HardwareBlockSize - (out.size() - start));
 }
 
@@ -175,7 +200,10 @@ int SaveStateFile(const std::string &name)
     for (uint8_t b : {uint8_t('S'), uint8_t('T'), uint8_t('B'), uint8_t(0x1A), StateVersion})
         out.u8(b);
     out.u16(CartridgeChecksum());
-    out.zeros(9);
+    out.zeros(CrcAt - 7);
+    out.u32(CartridgeCrc());
+    out.u8(1);
+    out.zeros(16 - CrcMarkAt - 1);
     Cpu6502WriteImage(Cpu, out);
     WriteHardwareBlock(out);
     WriteMachineBlocks(out);
@@ -211,7 +239,13 @@ int LoadStateBytes(const std::vector<uint8_t> &bytes, const std::string &name, s
         return Refuse(reason, name, "not a state file of this version");
     if (in.u16() != CartridgeChecksum())
         return Refuse(reason, name, "another cartridge");
-    in.skip(9);
+    in.skip(CrcAt - 7);
+    const uint32_t crc = in.u32();
+    if (bytes[CrcMarkAt] > 1)
+        return Refuse(reason, name, "damaged header");
+    if (bytes[CrcMarkAt] == 1 && crc != CartridgeCrc())
+        return Refuse(reason, name, "another cartridge");
+    in.skip(16 - CrcMarkAt);
 
     Cpu6502State cpu = Cpu;
     if (!Cpu6502ReadImage(cpu, in))
@@ -263,6 +297,13 @@ int LoadStateBytes(const std::vector<uint8_t> &bytes, const std::string &name, s
         VideoPageMap[n] = hw.video[n];
     for (int n = 0; n < 4; ++n)
         VideoPageMap[12 + n] = VideoPageMap[8 + n];
+    // The sound unit's hold follows its flags. In files saved before the
+    // holds were kept, a request those flags do not explain was the board
+    // counter's.
+    if (hw.irqSources)
+        IrqSources = uint8_t(hw.irqSources & IrqFromBoard);
+    else
+        IrqSources = cpu.pendingInterrupt == IntIrq && MapperLine && !ApuIrqLine(sound) ? IrqFromMapper : 0;
     if (row.afterLoad)
         row.afterLoad();
     // A four-screen board keeps its four tables whatever the file says.

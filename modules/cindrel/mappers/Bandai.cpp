@@ -27,9 +27,10 @@ int Write16(uint16_t a, uint8_t v)
     switch (reg) {
     case 8: MapRom16(4, RomBank16(v)); break;
     case 9: MirrorTwoBits(v); break;
-    case 10:
+    case 10: // also acknowledges the counter's IRQ
         SetStateWord(4, StateWord(0));
         State[8] = v & 1;
+        ClearIrq();
         break;
     case 11: State[0] = v; break;
     case 12: State[1] = v; break;

@@ -96,14 +96,10 @@ inline bool CountDown(int counterAt, int reloadAt, int32_t cycles)
     return ended;
 }
 
-// Requests the IRQ.
-inline void RaiseIrq() { Cpu.pendingInterrupt = 1; }
-// Acknowledges it; a pending NMI stays.
-inline void ClearIrq()
-{
-    if (Cpu.pendingInterrupt == 1)
-        Cpu.pendingInterrupt = 0;
-}
+// The board's counter holds the IRQ line until the game acknowledges it;
+// the line's other sources are not the board's to release.
+inline void RaiseIrq() { HoldIrq(IrqFromMapper); }
+inline void ClearIrq() { ReleaseIrq(IrqFromMapper); }
 
 #pragma GCC visibility pop
 

@@ -36,10 +36,15 @@ int Write17(uint16_t a, uint8_t v)
         FetchMap[4 + a - 0x4504] = RomBank8(v);
         return 1;
     }
+    // The counter's control ($4501) and its start ($4503) acknowledge the
+    // IRQ it raised.
     if (a == 0x4503) {
         State[0] = 1;
+        ClearIrq();
         return 1;
     }
+    if (a == 0x4501)
+        ClearIrq();
     return a == 0x4501 || a == 0x4502;
 }
 

@@ -70,8 +70,8 @@ int Write7(uint16_t a, uint8_t v)
     v = Latched(a, v);
     Rom32At16(2 * (v & 15));
     uint8_t *table = VideoSpace + ((v & 0x10) ? 0x2400 : 0x2000);
-    for (int i = 8; i < 12; ++i)
-        VideoPageMap[i] = table;
+    for (int slot = 0; slot < 4; ++slot)
+        SetNameTablePage(slot, table);
     return 1;
 }
 

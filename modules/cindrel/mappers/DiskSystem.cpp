@@ -41,9 +41,9 @@ int Write20(uint16_t a, uint8_t v)
     case 0x4025:
         SetMirroring((v & 8) ? 0 : 1);
         if (v & 0x80)
-            RaiseIrq();
+            HoldIrq(IrqFromDrive);
         else
-            ClearIrq();
+            ReleaseIrq(IrqFromDrive);
         DiskControl = v;
         return 1;
     case 0x4080: case 0x4082: case 0x4083:
@@ -53,14 +53,17 @@ int Write20(uint16_t a, uint8_t v)
     }
 }
 
-// The timer status, and the drive: every data read moves the disk on.
+// The timer status, whose read acknowledges the timer's IRQ, and the
+// drive: every data read moves the disk on.
 int Read20(uint16_t a)
 {
     switch (a) {
-    case 0x4030: return State[2];
+    case 0x4030:
+        ClearIrq();
+        return State[2];
     case 0x4031:
         if (DiskControl & 0x80)
-            Cpu.pendingInterrupt = IntIrq;
+            HoldIrq(IrqFromDrive);
         DiskPosition = (DiskPosition + 1) % DiskLength;
         return 0;
     case 0x4032: return 7;

@@ -58,12 +58,6 @@ bool LineCounts()
     return (PpuRegisters[1] & 0x18) && ((control & 0x20) || (((control >> 3) ^ (control >> 4)) & 1));
 }
 
-void TakeIrqNow()
-{
-    RaiseIrq();
-    Cpu.cyclesLeft = 0;
-}
-
 // The register layout one board keeps in MapperState, and what differs.
 struct Board {
     uint8_t selectMask; // bits of the select byte naming the register
@@ -138,13 +132,14 @@ int WriteMmc3(uint16_t a, uint8_t v)
 }
 
 // A counter at 0 raises the IRQ and reloads from the latch, so splits
-// repeat every latch + 1 lines.
+// repeat every latch + 1 lines. The line step hands the request to the CPU
+// as it returns, so the IRQ is taken at the line's start already.
 int32_t LineMmc3(int32_t)
 {
     if (!State[11] || !LineCounts())
         return 0;
     if (State[12] == 0) {
-        TakeIrqNow();
+        RaiseIrq();
         State[12] = State[1];
     } else {
         --State[12];
@@ -195,7 +190,7 @@ int32_t LineRambo(int32_t)
     if (!State[18] || !(PpuRegisters[1] & 0x18) || !(((control >> 3) ^ (control >> 4)) & 1))
         return 0;
     if (--State[19] == 0)
-        TakeIrqNow();
+        RaiseIrq();
     return 0;
 }
 

@@ -209,10 +209,18 @@ int Write5(uint16_t a, uint8_t v)
     case 0x5104: SetExtraRamMode(v); return 1;
     case 0x5105:
         for (int k = 0; k < 4; ++k)
-            VideoPageMap[8 + k] = VideoPageMap[12 + k] = VideoSpace + 0x2000 + ((v >> (2 * k)) & 3) * 0x400;
+            SetNameTablePage(k, VideoSpace + 0x2000 + ((v >> (2 * k)) & 3) * 0x400);
         return 1;
-    case 0x5106: std::memset(VideoSpace + 0x2C00, v, 960); return 1;
-    case 0x5107: std::memset(VideoSpace + 0x2FC0, (v & 3) * 0x55, 64); return 1;
+    // The fill table lives in the fourth table's memory, which on a
+    // four-screen cartridge is the game's own.
+    case 0x5106:
+        if (Cartridge.mirroring != 4)
+            std::memset(VideoSpace + 0x2C00, v, 960);
+        return 1;
+    case 0x5107:
+        if (Cartridge.mirroring != 4)
+            std::memset(VideoSpace + 0x2FC0, (v & 3) * 0x55, 64);
+        return 1;
     case 0x5113: FetchMap[3] = RamPage(v); return 1;
     case 0x5114: case 0x5115: case 0x5116: case 0x5117: WriteProgram(a - 0x5114, v); return 1;
     case 0x5203: State[20] = v; return 1;

@@ -25,20 +25,23 @@ void SetReload(int32_t reload)
 void MapNameTable(int slot, uint8_t v)
 {
     uint8_t *page = (v < 0xE0 && VromBuffer) ? VromBank1(v) : VideoSpace + ((v & 1) ? 0x2400 : 0x2000);
-    VideoPageMap[8 + slot] = VideoPageMap[12 + slot] = page;
+    SetNameTablePage(slot, page);
 }
 
 int Write19(uint16_t a, uint8_t v)
 {
     if (a < 0x5000)
         return 0;
+    // Either counter register acknowledges the counter's IRQ.
     if (a < 0x5800) {
         SetReload((StateWord(0) & 0xFF00) | v);
+        ClearIrq();
         return 1;
     }
     if (a < 0x6000) {
         SetReload((StateWord(0) & 0xFF) | (v & 0x7F) << 8);
         State[8] = v & 0x80;
+        ClearIrq();
         return 1;
     }
     if (a < 0x8000)

@@ -70,7 +70,7 @@ void MapNameTables68()
         return;
     }
     for (int i = 0; i < 4; ++i)
-        VideoPageMap[8 + i] = VideoPageMap[12 + i] = VromBank1(State[arrangement[mode][i]] | 0x80u);
+        SetNameTablePage(i, VromBank1(State[arrangement[mode][i]] | 0x80u));
 }
 
 int Write68(uint16_t a, uint8_t v)

@@ -78,9 +78,11 @@ void DrawLine(uint32_t line)
             }
         }
         RenderLine();
+        // Unsigned, as the renderer steps them: a loaded state may hold
+        // any words, and the sum wraps instead of overflowing.
         for (int i = 0; i < 2; ++i) {
-            BgCurX[i] += BgPb[i];
-            BgCurY[i] += BgPd[i];
+            BgCurX[i] = int32_t(uint32_t(BgCurX[i]) + uint32_t(BgPb[i]));
+            BgCurY[i] = int32_t(uint32_t(BgCurY[i]) + uint32_t(BgPd[i]));
         }
     }
     StartDmaOfTiming(DmaHBlank);

@@ -381,7 +381,7 @@ TEST(Cpu6502Interrupt, ResetSetsRegistersAndKeepsConfiguration)
     EXPECT_EQ(cpu.A, 0);
     EXPECT_EQ(cpu.X, 0);
     EXPECT_EQ(cpu.Y, 0);
-    EXPECT_EQ(cpu.P, 0x22);
+    EXPECT_EQ(cpu.P, 0x26);
     EXPECT_EQ(cpu.S, 0xFF);
     EXPECT_EQ(cpu.PC, 0xA000);
     EXPECT_EQ(cpu.cyclesLeft, 114);
@@ -392,15 +392,19 @@ TEST(Cpu6502Interrupt, ResetSetsRegistersAndKeepsConfiguration)
     EXPECT_EQ(cpu.trapUnknownOpcodes, 1);
     EXPECT_EQ(cpu.userWord, 7u);
 
-    // I is clear after reset: an IRQ raised before the game's SEI is taken.
-    Poke(0xA000, {0xEA, 0x78}); // NOP ; SEI
+    // I is set after reset: an IRQ raised before the game's own SEI waits
+    // until the game clears I.
+    Poke(0xA000, {0xEA, 0x58, 0xEA, 0xEA}); // NOP ; CLI ; NOP ; NOP
     cpu.cyclesLeft = 1;
     cpu.pendingInterrupt = IntIrq;
     OnLineHook = [](Cpu6502State &) { FrameDone = true; return 0; };
     Cpu6502RunFrame(cpu);
+    EXPECT_EQ(cpu.PC, 0xA001) << "the IRQ is not taken under I";
+    cpu.cyclesLeft = 1;
+    Cpu6502RunFrame(cpu); // CLI, then the one instruction it lets run first
     EXPECT_EQ(cpu.PC, 0xB000);
     EXPECT_EQ(Ram[0x01FF], 0xA0);
-    EXPECT_EQ(Ram[0x01FE], 0x01);
+    EXPECT_EQ(Ram[0x01FE], 0x03);
 }
 
 } // namespace

@@ -72,7 +72,7 @@ inline const std::vector<uint8_t> &MachineSnapshot()
     for (uint32_t v : {uint32_t(MirroringMode), uint32_t(CurrentLine), ScrollX, ScrollY, uint32_t(VramAddress),
                        uint32_t(ReadBuffer), uint32_t(WriteToggle), uint32_t(DiskControl), DiskPosition,
                        uint32_t(DiskSide), uint32_t(Latch9State), uint32_t(Latch10LowState),
-                       uint32_t(Latch10HighState)})
+                       uint32_t(Latch10HighState), uint32_t(IrqSources)})
         out.u32(v);
     for (uint8_t *p : FetchMap)
         out.u64(reinterpret_cast<uintptr_t>(p));

@@ -187,15 +187,19 @@ TEST_F(FrameLoop, MemoryMap)
     EXPECT_EQ(StandIns.lastApuValue, 0x99);
 }
 
-TEST_F(FrameLoop, SpriteDmaCopiesFromTheSpriteAddressAndCosts512Cycles)
+TEST_F(FrameLoop, SpriteDmaCopiesFromTheSpriteAddressAndCosts513Or514Cycles)
 {
     ASSERT_TRUE(Start(IdleCartridge()));
     for (int i = 0; i < 256; ++i)
         WriteMemory(uint16_t(0x0300 + i), uint8_t(i));
     WriteMemory(0x2003, 0x10);
-    const int32_t before = Cpu.cyclesLeft;
-    WriteMemory(0x4014, 0x03);
-    EXPECT_EQ(Cpu.cyclesLeft, before - 512);
+    for (int32_t countdown : {40, 41}) {
+        Cpu.cyclesLeft = countdown;
+        const int64_t writeCycle = MachineCycle() - 1;
+        WriteMemory(0x4014, 0x03);
+        EXPECT_EQ(countdown - Cpu.cyclesLeft, (writeCycle & 1) ? 514 : 513) << "write on cycle " << writeCycle;
+        EXPECT_EQ(MachineCycle() - 1 - writeCycle, countdown - Cpu.cyclesLeft);
+    }
     EXPECT_EQ(SpriteRam[0x10], 0);
     EXPECT_EQ(SpriteRam[0x0F], 0xFF);
     EXPECT_EQ(SpriteRam[0x00], 0xF0);

@@ -75,4 +75,101 @@ TEST_F(MapperTableWalk, UnknownNumbersRunOnTheDefaultMapping)
     }
 }
 
+// The boards that set name-table pages themselves (rather than through a
+// mirroring mode) leave a four-screen cartridge its four tables and what
+// it wrote into them; the same writes without the flag show they bite.
+TEST_F(MapperTableWalk, FourScreenTablesStayWhateverTheBoardWrites)
+{
+    struct Case {
+        const char *name;
+        int mapper;
+        std::vector<Write> writes;
+    } const cases[] = {
+        {"5 page register and fill table", 5, {{0x5105, 0x00}, {0x5106, 0x55}, {0x5107, 0x03}}},
+        {"7 one-screen bit", 7, {{0x8000, 0x10}}},
+        {"19 pattern-ROM and console tables", 19, {{0xC000, 0x00}, {0xC800, 0xE1}, {0xD000, 0xE0}}},
+        {"68 tables from pattern ROM", 68, {{0xC000, 0x80}, {0xD000, 0x81}, {0xE000, 0x10}}},
+    };
+    const std::array<int, 4> own = {108, 109, 110, 111};
+    for (const Case &c : cases) {
+        for (bool fourScreen : {true, false}) {
+            CartridgeBuilder cart = IdleCartridge(16, 16).Mapper(c.mapper);
+            if (fourScreen)
+                cart.FourScreen();
+            ASSERT_TRUE(Start(cart)) << c.name;
+            for (int i = 0; i < 0x1000; ++i)
+                VideoSpace[0x2000 + i] = uint8_t(i * 7);
+            const std::vector<uint8_t> tables(VideoSpace + 0x2000, VideoSpace + 0x3000);
+            WriteAll(c.writes);
+            if (fourScreen) {
+                EXPECT_EQ(NameTableBanks(), own) << c.name;
+                EXPECT_EQ(std::vector<uint8_t>(VideoSpace + 0x2000, VideoSpace + 0x3000), tables) << c.name;
+            } else {
+                EXPECT_NE(NameTableBanks(), own) << c.name;
+            }
+            for (int slot = 0; slot < 4; ++slot)
+                EXPECT_EQ(VideoPageMap[12 + slot], VideoPageMap[8 + slot]) << c.name << " slot " << slot;
+            MachineShutdown();
+        }
+    }
+}
+
+// Every board's counter holds the IRQ line from the line it ends on until
+// the game acknowledges it there: taking the interrupt does not release it,
+// and the acknowledgement releases the board's hold only, so the sound
+// unit's hold on the same line keeps the request.
+TEST_F(MapperTableWalk, EveryCounterHoldsTheLineUntilItsAcknowledgement)
+{
+    struct Case {
+        const char *name;
+        int mapper;
+        std::vector<Write> setup;
+        int32_t lineCycles;   // handed to the line handler once
+        uint16_t ackAddress;  // written with ackValue, or read when ackRead
+        uint8_t ackValue;
+        bool ackRead;
+    } const cases[] = {
+        {"4 $E000", 4, {{0xC000, 0}, {0xE001, 0}}, 114, 0xE000, 0, false},
+        {"64 $E000", 64, {{0xC000, 1}, {0xE001, 0}}, 114, 0xE000, 0, false},
+        {"5 status read", 5, {{0x5203, 10}, {0x5204, 0x80}}, 114, 0x5204, 0, true},
+        {"16 $800A", 16, {{0x800B, 10}, {0x800C, 0}, {0x800A, 1}}, 114, 0x800A, 1, false},
+        {"17 $4501", 17, {{0x4503, 0}}, 114, 0x4501, 0, false},
+        {"17 $4503", 17, {{0x4503, 0}}, 114, 0x4503, 0, false},
+        {"18 $F001", 18, {{0xF000, 1}}, 114, 0xF001, 0, false},
+        {"19 $5000", 19, {{0x5000, 0x00}, {0x5800, 0xFF}}, 300, 0x5000, 0, false},
+        {"19 $5800", 19, {{0x5000, 0x00}, {0x5800, 0xFF}}, 300, 0x5800, 0x80, false},
+        {"20 status read", 20, {{0x4020, 10}, {0x4021, 0}, {0x4022, 2}}, 114, 0x4030, 0, true},
+        {"21 acknowledge register", 21, {{0xF000, 0xF}, {0xF002, 0xF}, {0xF004, 2}}, 114, 0xF006, 0, false},
+        {"25 acknowledge register", 25, {{0xF000, 0xF}, {0xF002, 0xF}, {0xF001, 2}}, 114, 0xF003, 0, false},
+        {"24 $F002", 24, {{0xF000, 255}, {0xF001, 2}}, 114, 0xF002, 0, false},
+        {"67 $D800", 67, {{0xC800, 1}, {0xD800, 0x10}}, 114, 0xD800, 0x10, false},
+        // The last command, 13, stays selected for the acknowledgement.
+        {"69 command 13", 69, {{0x8000, 14}, {0xA000, 10}, {0x8000, 15}, {0xA000, 0}, {0x8000, 13}, {0xA000, 1}},
+         114, 0xA000, 1, false},
+    };
+    for (const Case &c : cases) {
+        ASSERT_TRUE(Start(IdleCartridge(16, 16).Mapper(c.mapper))) << c.name;
+        PpuRegisters[0] = c.mapper == 64 ? 0x10 : 0x08;
+        PpuRegisters[1] = 0x18;
+        CurrentLine = 10;
+        WriteAll(c.setup);
+        MapperLine(c.lineCycles);
+        ASSERT_EQ(IrqSources, IrqFromMapper) << c.name;
+        EXPECT_EQ(Cpu.pendingInterrupt, IntIrq) << c.name;
+        Cpu.pendingInterrupt = IntNone; // the CPU took it
+        EXPECT_EQ(LineHook(Cpu), IntIrq) << c.name << ": still held";
+        StandIns.irqLine = true; // the sound unit raises its line too
+        HoldIrq(IrqFromSound);
+        if (c.ackRead)
+            ReadMemory(c.ackAddress);
+        else
+            WriteMemory(c.ackAddress, c.ackValue);
+        EXPECT_EQ(IrqSources, IrqFromSound) << c.name;
+        EXPECT_EQ(Cpu.pendingInterrupt, IntIrq) << c.name;
+        EXPECT_EQ(ReadMemory(0x4015) & 0x40, 0x40) << c.name; // acknowledges the sound unit's
+        EXPECT_EQ(Cpu.pendingInterrupt, IntNone) << c.name;
+        MachineShutdown();
+    }
+}
+
 } // namespace

@@ -112,21 +112,87 @@ TEST_F(Mmc3, LineCounters)
     }
 }
 
-TEST_F(Mmc3, IrqTakenAtOnceAndAcknowledged)
+TEST_F(Mmc3, IrqRequestedAndAcknowledged)
 {
     ASSERT_TRUE(Start(IdleCartridge(16, 16).Mapper(4)));
     WriteAll({{0xC000, 0}, {0xE001, 0}});
     PpuRegisters[0] = 0x08;
     PpuRegisters[1] = 0x18;
-    Cpu.cyclesLeft = 50;
+    Cpu.cyclesLeft = -3;
     MapperLine(114);
     EXPECT_EQ(Cpu.pendingInterrupt, 1);
-    EXPECT_EQ(Cpu.cyclesLeft, 0);
+    EXPECT_EQ(Cpu.cyclesLeft, -3) << "the last instruction's overshoot is kept";
     WriteMemory(0xE000, 0);
     EXPECT_EQ(Cpu.pendingInterrupt, 0);
     Cpu.pendingInterrupt = 2; // an NMI waiting is not acknowledged with it
     WriteMemory(0xE000, 0);
     EXPECT_EQ(Cpu.pendingInterrupt, 2);
+}
+
+// Writes through the board with the machine's cycle at each.
+struct TimedWrite {
+    uint16_t address;
+    uint8_t value;
+    int64_t cycle;
+};
+std::vector<TimedWrite> timedWrites;
+MapperWriteFn boardWrite;
+int RecordTimedWrite(uint16_t address, uint8_t value)
+{
+    timedWrites.push_back({address, value, MachineCycle()});
+    return boardWrite(address, value);
+}
+
+// With an IRQ every line the machine's clock still counts every cycle the
+// CPU spends: the gaps between a program's writes are the cycles of the
+// instructions between them, the interrupt entry included, wherever in the
+// loop the IRQ came.
+TEST_F(Mmc3, AnIrqEveryLineKeepsTheClockExact)
+{
+    CartridgeBuilder cart(16, 16);
+    cart.Mapper(4);
+    // SEI; LDX #$FF; TXS; $4017 = $40; $2000 = $08; $2001 = $18; $C000 = 0;
+    // $E001 = 0; CLI; loop: STA $5000 ($C01C); JMP loop ($C01F).
+    cart.Code(0xC000, {0x78, 0xA2, 0xFF, 0x9A, 0xA9, 0x40, 0x8D, 0x17, 0x40, 0xA9, 0x08, 0x8D, 0x00, 0x20,
+                       0xA9, 0x18, 0x8D, 0x01, 0x20, 0xA9, 0x00, 0x8D, 0x00, 0xC0, 0x8D, 0x01, 0xE0, 0x58,
+                       0x8D, 0x00, 0x50, 0x4C, 0x1C, 0xC0});
+    // IRQ: TSX; LDA $0102,X (the return address's low byte); STA $5001;
+    // STA $E000; STA $E001; RTI.
+    cart.Code(0xC200, {0xBA, 0xBD, 0x02, 0x01, 0x8D, 0x01, 0x50, 0x8D, 0x00, 0xE0, 0x8D, 0x01, 0xE0, 0x40})
+        .Code(0xC100, {0x40})
+        .Vectors(0xC100, 0xC000, 0xC200);
+    ASSERT_TRUE(Start(cart));
+    boardWrite = MapperWrite;
+    MapperWrite = RecordTimedWrite;
+    timedWrites.clear();
+    RunFrames(3);
+
+    size_t first = 0;
+    while (first < timedWrites.size() && timedWrites[first].address != 0x5000)
+        ++first;
+    int interrupts = 0;
+    uint8_t returnTo = 0;
+    for (size_t i = first + 1; i < timedWrites.size(); ++i) {
+        const TimedWrite &w = timedWrites[i], &before = timedWrites[i - 1];
+        int64_t expected = 0;
+        switch (w.address) {
+        case 0x5000:
+            // The loop's JMP then STA; after the handler its RTI, and the
+            // JMP too when the IRQ came after the STA.
+            expected = before.address == 0x5000 ? 7 : (returnTo == 0x1C ? 10 : 13);
+            break;
+        case 0x5001:
+            // The entry after the JMP or after the STA, then TSX, LDA, STA.
+            returnTo = w.value;
+            ASSERT_TRUE(returnTo == 0x1C || returnTo == 0x1F) << int(returnTo);
+            expected = (returnTo == 0x1C ? 3 : 0) + 7 + 2 + 4 + 4;
+            ++interrupts;
+            break;
+        default: expected = 4; break; // $E000, $E001
+        }
+        ASSERT_EQ(w.cycle - before.cycle, expected) << "write " << i << " to $" << std::hex << w.address;
+    }
+    EXPECT_GE(interrupts, 2 * 240);
 }
 
 TEST_F(Mmc3, StateRoundTripAndRefusals)

@@ -136,6 +136,31 @@ TEST_F(SoundMachineTest, ResetMasksTheFrameInterruptPowerOnEnables)
     }
 }
 
+// The IRQ line is the OR of its sources: a program that acknowledges the
+// frame interrupt while the scan-line board's IRQ is also pending takes the
+// board's as soon as it clears I.
+TEST_F(SoundMachineTest, AMapperIrqOutlivesTheFrameInterruptsAcknowledgement)
+{
+    CartridgeBuilder cart(16, 16);
+    cart.Mapper(4);
+    // SEI; LDX #$FF; TXS; $4017 = 0 (frame interrupt on); $2000 = $08;
+    // $2001 = $18; $C000 = $C001 = $E001 = 5 (the board's IRQ after six
+    // lines); wait for three vertical blanks; LDA $4015; STA $10; CLI;
+    // NOP; LDA $11; STA $13 (whether the handler has run); JMP self.
+    cart.Code(0xC000, {0x78, 0xA2, 0xFF, 0x9A, 0xA9, 0x00, 0x8D, 0x17, 0x40, 0xA9, 0x08, 0x8D, 0x00, 0x20,
+                       0xA9, 0x18, 0x8D, 0x01, 0x20, 0xA9, 0x05, 0x8D, 0x00, 0xC0, 0x8D, 0x01, 0xC0, 0x8D,
+                       0x01, 0xE0, 0xA0, 0x03, 0x2C, 0x02, 0x20, 0x10, 0xFB, 0x88, 0xD0, 0xF8, 0xAD, 0x15,
+                       0x40, 0x85, 0x10, 0x58, 0xEA, 0xA5, 0x11, 0x85, 0x13, 0x4C, 0x33, 0xC0});
+    // IRQ: STA $E000 (acknowledges the board); INC $11; LDA $4015; RTI.
+    cart.Code(0xC200, {0x8D, 0x00, 0xE0, 0xE6, 0x11, 0xAD, 0x15, 0x40, 0x40})
+        .Code(0xC100, {0x40})
+        .Vectors(0xC100, 0xC000, 0xC200);
+    ASSERT_TRUE(Start(cart));
+    Cindrel::Test::RunFrames(5);
+    EXPECT_EQ(CpuSpace[0x10] & 0x40, 0x40) << "the frame interrupt was pending";
+    EXPECT_EQ(CpuSpace[0x13], 1) << "the board's IRQ came right after CLI";
+}
+
 // The delta interrupt comes at the fetch of the sample's last byte; a
 // sample of one byte raises it at the write that starts it, and the CPU
 // takes it after that instruction.
@@ -216,9 +241,13 @@ TEST_F(SoundMachineTest, StatusAndInterruptLineThroughTheMemoryMap)
     Spend(10);
     EXPECT_EQ(ReadMemory(0x4015), 0x40);
     EXPECT_EQ(ReadMemory(0x4015), 0x00);
-    // A request a mapper made stays when the sound unit has none to drop.
-    Cpu.pendingInterrupt = IntIrq;
-    EXPECT_EQ(ReadMemory(0x4015), 0x00);
+    // A mapper's hold on the line stays when the sound unit drops its own.
+    HoldIrq(IrqFromMapper);
+    Spend(29830);
+    WriteMemory(0x4011, 0x00);
+    EXPECT_EQ(IrqSources, IrqFromSound | IrqFromMapper);
+    EXPECT_EQ(ReadMemory(0x4015), 0x40);
+    EXPECT_EQ(IrqSources, IrqFromMapper);
     EXPECT_EQ(Cpu.pendingInterrupt, IntIrq);
 }
 

@@ -59,13 +59,15 @@ protected:
 
     // The machine on a cartridge with this complement byte and these save
     // memory sizes (no guess changes them).
-    void Start(uint8_t complement = 0x5C, uint32_t flashExp = 17, uint32_t eepromExp = 6)
+    // A game of another variant differs past the header only.
+    void Start(uint8_t complement = 0x5C, uint32_t flashExp = 17, uint32_t eepromExp = 6, uint8_t variant = 0)
     {
         HardwareGuessOn = 0;
         FlashSizeExp = flashExp;
         EepromSizeExp = eepromExp;
         std::vector<uint8_t> image = SpinningImage(0x4000);
         image[0xBD] = complement;
+        image[0x1000] ^= variant;
         ASSERT_TRUE(machine.Start(images.Write("game.gba", image)));
     }
 
@@ -291,12 +293,15 @@ TEST_F(StateFileTest, OlderStatesShowTheFirstKilobyteOfPaletteAndOamEverywhere)
     EXPECT_EQ(BusRead8(0x05000007), uint8_t(7 * 7 + 1));
 }
 
+// Another game is told by its complement byte or, where that agrees, by the
+// CRC-32; states written before the CRC was kept load where the byte agrees.
 TEST_F(StateFileTest, StatesOfAnotherCartridgeOrSaveMemoryAreRefused)
 {
-    Bytes otherCart, smallerFlash, largerFlash;
-    for (auto [complement, flashExp, bytes] : {std::tuple{0x77, 17u, &otherCart}, std::tuple{0x5C, 16u, &smallerFlash},
-                                               std::tuple{0x5C, 18u, &largerFlash}}) {
-        Start(uint8_t(complement), flashExp);
+    Bytes otherCart, sameComplement, smallerFlash, largerFlash;
+    for (auto [complement, flashExp, variant, bytes] :
+         {std::tuple{0x77, 17u, 0, &otherCart}, std::tuple{0x5C, 17u, 1, &sameComplement},
+          std::tuple{0x5C, 16u, 0, &smallerFlash}, std::tuple{0x5C, 18u, 0, &largerFlash}}) {
+        Start(uint8_t(complement), flashExp, 6, uint8_t(variant));
         ASSERT_EQ(SaveStateFile(file.c_str()), 1);
         *bytes = ReadRaw(file);
     }
@@ -304,9 +309,18 @@ TEST_F(StateFileTest, StatesOfAnotherCartridgeOrSaveMemoryAreRefused)
     Scribble(3);
     const Bytes before = Snapshot();
     EXPECT_TRUE(Refused(otherCart, "another cartridge"));
+    EXPECT_TRUE(Refused(sameComplement, "another cartridge"));
     EXPECT_TRUE(Refused(smallerFlash, "flash size"));
     EXPECT_TRUE(Refused(largerFlash, "too large")) << "never inflated past the largest valid size";
+    Bytes damagedMark = Inflate(sameComplement);
+    damagedMark[12] = 2;
+    EXPECT_TRUE(Refused(Gz(damagedMark), "header"));
     EXPECT_EQ(Snapshot(), before);
+
+    Bytes older = Inflate(sameComplement);
+    std::fill_n(older.begin() + 8, 5, uint8_t(0));
+    WriteRaw(file, Gz(older));
+    EXPECT_EQ(LoadStateFile(file.c_str()), 1) << getConsole();
 }
 
 TEST_F(StateFileTest, AStatesEepromWidthIsAdopted)
@@ -377,6 +391,22 @@ TEST_F(StateFileTest, FieldsTheMachineCannotHoldAreRefused)
         EXPECT_TRUE(Refused(Gz(bad), c.why)) << c.why << " at " << c.at;
         ASSERT_EQ(Snapshot(), before) << c.why << " at " << c.at;
     }
+}
+
+// The affine words of a state may hold any value: the line step adds them
+// with wrap-around, as the renderer does, never overflowing.
+TEST_F(StateFileTest, AffineWordsOfAnyValueStepByWrapping)
+{
+    Bytes bytes = Inflate(StartAndSave(9));
+    constexpr size_t Bg2At = WordsAt + 21 * 4; // RefX, RefY, CurX, CurY, Pa, Pb, Pc, Pd
+    const int32_t words[8] = {INT32_MAX, INT32_MIN, 0, 0, 0x100, INT32_MAX, 0, INT32_MIN};
+    std::memcpy(bytes.data() + Bg2At, words, sizeof words);
+    WriteRaw(file, Gz(bytes));
+    ASSERT_EQ(LoadStateFile(file.c_str()), 1) << getConsole();
+    BusWrite16(0x04000000, 0x0402); // mode 2 with background 2 shown
+    ASSERT_EQ(machine.RunFrames(2), 2);
+    EXPECT_EQ(uint32_t(BgCurX[0]), uint32_t(INT32_MAX) + 160u * uint32_t(INT32_MAX));
+    EXPECT_EQ(uint32_t(BgCurY[0]), uint32_t(INT32_MIN) + 160u * uint32_t(INT32_MIN));
 }
 
 TEST_F(StateFileTest, ACutFileIsRefusedWithTheMachineUntouched)
