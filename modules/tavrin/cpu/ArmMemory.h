@@ -11,6 +11,7 @@
 
 #include <bit>
 #include <cstring>
+#include <type_traits>
 
 namespace Tavrin {
 
@@ -73,38 +74,23 @@ inline uint32_t CpuLoadSignedByte(const ArmState *s, uint32_t address)
     return uint32_t(int32_t(int8_t(CpuLoadByte(s, address))));
 }
 
-// Stores as the CPU performs them: aligned words and halfwords into work RAM
-// and VRAM go straight through the page table, as the bus would store them
-// (VRAM's noted for the renderer), without a call; the rest through the bus.
-inline bool CpuPlainStore(uint32_t address, uint32_t alignment)
+// Stores of Bytes (4 or 2) as the CPU performs them: aligned ones into work
+// RAM and VRAM go straight through the page table, as the bus would store
+// them (VRAM's noted for the renderer), without a call; the rest through
+// the bus.
+template <uint32_t Bytes>
+inline void CpuStore(uint32_t address, uint32_t value)
 {
     const uint32_t region = address >> 24;
-    return !(address & (alignment - 1)) && region <= 6 && ((0x4Cu >> region) & 1);
-}
-
-inline void CpuStoreWord(uint32_t address, uint32_t value)
-{
-    if (!CpuPlainStore(address, 4)) [[unlikely]] {
-        BusWrite32(address, value);
+    if ((address & (Bytes - 1)) || region > 6 || !((0x4Cu >> region) & 1)) [[unlikely]] {
+        Bytes == 4 ? BusWrite32(address, value) : BusWrite16(address, value);
         return;
     }
-    ConsoleCpu.cyclesLeft -= WaitCycles32[address >> 24];
-    if ((address >> 24) == 6)
+    ConsoleCpu.cyclesLeft -= (Bytes == 4 ? WaitCycles32 : WaitCycles16)[region];
+    if (region == 6)
         NoteVramStore(address);
-    std::memcpy(WritePageTable[address >> PageShift] + (address & 0x3FFC), &value, 4);
-}
-
-inline void CpuStoreHalf(uint32_t address, uint32_t value)
-{
-    if (!CpuPlainStore(address, 2)) [[unlikely]] {
-        BusWrite16(address, value);
-        return;
-    }
-    ConsoleCpu.cyclesLeft -= WaitCycles16[address >> 24];
-    if ((address >> 24) == 6)
-        NoteVramStore(address);
-    const uint16_t half = uint16_t(value);
-    std::memcpy(WritePageTable[address >> PageShift] + (address & 0x3FFE), &half, 2);
+    const std::conditional_t<Bytes == 4, uint32_t, uint16_t> stored = value;
+    std::memcpy(WritePageTable[address >> PageShift] + (address & (PageSize - Bytes)), &stored, Bytes);
 }
 
 inline int32_t LoadWait32(uint32_t address) { return WaitCycles32[(address >> 24) & 15]; }

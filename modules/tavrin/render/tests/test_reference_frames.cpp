@@ -227,6 +227,16 @@ private:
 
 class ReferenceFrames : public ::testing::TestWithParam<uint32_t> {
 protected:
+    // Scene k of a family whose rotated layers and bitmaps are on the
+    // screen: half of them without sprites, half without blending (so drawn
+    // front to back).
+    void TexturedScene(SceneMaker &scene, uint32_t k)
+    {
+        scene.Fill(blocks, GetParam());
+        scene.TextureTransforms(blocks, k % 4 < 2);
+        if (k % 2)
+            scene.DropBlending(blocks);
+    }
     RenderBlocks blocks;
 };
 
@@ -268,8 +278,7 @@ TEST_P(ReferenceFrames, ScenesWithoutBlendingMatchTheReference)
     }
 }
 
-// Half of the scenes without blending, so drawn front to back, half without
-// sprites, and a third with colours changed before lines, which the
+// A third of the scenes with colours changed before lines, which the
 // converted palette and its tables must follow.
 TEST_P(ReferenceFrames, ScenesWithTexturesOnScreenMatchTheReference)
 {
@@ -277,10 +286,7 @@ TEST_P(ReferenceFrames, ScenesWithTexturesOnScreenMatchTheReference)
     for (uint32_t k = 0; k < 12; ++k) {
         uint32_t seed = mode * 1000 + 700 + k;
         SceneMaker scene(seed);
-        scene.Fill(blocks, mode);
-        scene.TextureTransforms(blocks, k % 4 < 2);
-        if (k % 2)
-            scene.DropBlending(blocks);
+        TexturedScene(scene, k);
         std::function<void(uint32_t)> beforeLine;
         if (k % 3 == 0)
             beforeLine = [&scene](uint32_t line) {
@@ -302,11 +308,8 @@ TEST_P(ReferenceFrames, StoresBetweenLinesReachTheNextLine)
     for (uint32_t k = 0; k < 12; ++k) {
         uint32_t seed = mode * 1000 + 900 + k;
         SceneMaker scene(seed);
-        scene.Fill(blocks, mode);
-        scene.TextureTransforms(blocks, k % 4 < 2);
+        TexturedScene(scene, k);
         scene.GameMaps(blocks);
-        if (k % 2)
-            scene.DropBlending(blocks);
         const std::string what = "seed " + std::to_string(seed);
         if (CompareFrameWithReference(blocks, what) != 0)
             return;
