@@ -1,7 +1,9 @@
 // Milliseconds per 160-line frame of the handheld's line renderer, for a few
 // typical scenes: four scrolled 16-colour text layers with 128 32x32 sprites
 // (plain, then with alpha on two layers and both windows), rotated layers in
-// modes 1 and 2, and the mode-3 bitmap.
+// modes 1 and 2 under sprites, the mode-3 and mode-4 bitmaps, and one
+// rotated layer alone, wrapping and then turned and shrunk within the screen
+// without wrapping.
 #include "modules/tavrin/render/tests/RenderFixture.h"
 
 #include <algorithm>
@@ -178,5 +180,26 @@ int main(int argc, char **argv)
     BgPd[0] = 256;
     m.Io(0x000, 0x0400 | 3);
     Report("mode3_bitmap", m);
+    m.Io(0x000, 0x0400 | 4);
+    Report("mode4_bitmap", m);
+
+    // The scenes above leave two entries for BG2 in the layer order; from
+    // here on each background has one.
+    AffineLayer(m, 2, 1);
+    BgOrder[0] = m.Io(0x0E) | 3u << 28;
+    BgOrder[1] = m.Io(0x0C) | 2u << 28 | 1u << 30;
+    BgOrder[2] = m.Io(0x0A) | 1u << 28;
+    BgOrder[3] = m.Io(0x08);
+    m.Io(0x000, 0x0400 | 2);
+    Report("mode2_affine", m);
+    m.Io(0x0C, m.Io(0x0C) & ~0x2000u);
+    BgOrder[1] &= ~0x2000u;
+    BgPa[0] = 330;
+    BgPb[0] = -120;
+    BgPc[0] = 120;
+    BgPd[0] = 330;
+    BgRefX[0] = -40 << 8;
+    BgRefY[0] = -10 << 8;
+    Report("mode2_affine_inside", m);
     return 0;
 }

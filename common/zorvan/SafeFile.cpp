@@ -31,10 +31,22 @@ bool WriteAllToFd(int fd, const uint8_t *data, size_t size)
     return true;
 }
 
+std::string TemporaryNameOf(const std::string &path) { return path + ".tmp"; }
+
+bool RemoveLeftTemporary(const std::string &path)
+{
+    const std::string temp = TemporaryNameOf(path);
+    struct stat st;
+    return lstat(temp.c_str(), &st) == 0 && !S_ISDIR(st.st_mode) && unlink(temp.c_str()) == 0;
+}
+
 bool WriteFileReplacing(const std::string &path, const uint8_t *data, size_t size, unsigned mode)
 {
-    std::string temp = path + ".tmp";
-    int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
+    const std::string temp = TemporaryNameOf(path);
+    // What a killed writer left there goes first; the new file is made
+    // afresh, so nothing standing at that name (a link) is written through.
+    RemoveLeftTemporary(path);
+    int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     if (fd < 0)
         return false;
     bool ok = WriteAllToFd(fd, data, size) && fsync(fd) == 0;

@@ -3,6 +3,8 @@
 // WriteFileReplacing writes "<path>.tmp" in the same folder, flushes it to
 // disk, renames it over path and makes the rename durable; on any failure
 // the old file stays byte for byte and no temporary file is left behind.
+// A writer killed part way leaves its temporary file: the next write of
+// that path replaces it, and RemoveLeftTemporary clears it at start-up.
 // ReadFileBounded reads a whole file but never more than limit bytes, so a
 // size taken from a hostile or huge file is never trusted. KeepAsDamaged
 // moves a file that could not be used aside, never over an older one.
@@ -26,6 +28,12 @@ inline bool WriteFileReplacing(const std::string &path, const std::vector<uint8_
 {
     return WriteFileReplacing(path, data.data(), data.size(), mode);
 }
+
+// The temporary file WriteFileReplacing writes before its rename.
+std::string TemporaryNameOf(const std::string &path);
+// Removes the temporary file a killed write of path left behind (a folder
+// of that name is not ours and stays). True when one was removed.
+bool RemoveLeftTemporary(const std::string &path);
 
 enum class ReadResult { Ok, Missing, NotAFile, TooLarge, Failed };
 

@@ -1,6 +1,7 @@
 #include "modules/common/ConsoleModule.h"
 
 #include "common/zorvan/Console.h"
+#include "common/zorvan/SafeFile.h"
 #include "engine/BaseInput.h"
 #include "engine/BaseSound.h"
 #include "engine/BaseVideo.h"
@@ -74,6 +75,11 @@ bool ConsoleModule::OpenRom(Zorvan::String path)
         m_sound->Open(m_settings.GetInt(L"SoundRate"), 8, false);
     *m_machine.quitFlag = 0;
     *m_machine.saveName = static_cast<char const *>(GetSaveName());
+    // Saves cut short by a kill leave their temporary files; the game's
+    // own are cleared before it runs.
+    Zorvan::RemoveLeftTemporary(*m_machine.saveName);
+    for (int slot = 1; slot <= kStateSlots; ++slot)
+        Zorvan::RemoveLeftTemporary(static_cast<char const *>(GetStateName(slot)));
     // A game that did not start is never shut down, so its battery file is
     // never written: the save of the same name stays as it was.
     m_machineStarted = m_machine.start(static_cast<char const *>(path));

@@ -46,7 +46,9 @@ public:
 
     // CheckState, ResetConsole, the video's Open (0, 0, 0), the input's
     // Open, the sound's Open ("SoundRate", 8 bits, mono) when SoundWanted,
-    // the quit flag cleared, the save name stored, the machine's start.
+    // the quit flag cleared, the save name stored, the temporary files a
+    // killed save of the battery file or a state slot left removed, the
+    // machine's start.
     // False when the video does not open or when the machine refuses the
     // image; a refused image is never shut down (its battery file is not
     // written) and the save name is cleared again.

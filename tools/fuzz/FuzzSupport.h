@@ -4,6 +4,7 @@
 #pragma once
 
 #include "common/zorvan/ByteStream.h"
+#include "common/zorvan/SafeFile.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -53,14 +54,18 @@ private:
         }                                                                                        \
     } while (0)
 
-// A folder of this process's own under the system's temporary folder,
-// removed at exit.
+// A folder of this process's own, in memory where the system has such a
+// folder (saves flush to disk, which would set the pace otherwise), else
+// under the temporary folder; removed at exit.
 inline const std::filesystem::path &PrivateFolder()
 {
     // Never destroyed: the clean-up at exit still needs it.
     static const std::filesystem::path *folder = [] {
-        auto *base = new std::filesystem::path(std::filesystem::temp_directory_path() /
-                                               ("quintar-fuzz-" + std::to_string(getpid())));
+        std::error_code error;
+        const std::filesystem::path root = std::filesystem::is_directory("/dev/shm", error)
+                                               ? std::filesystem::path("/dev/shm")
+                                               : std::filesystem::temp_directory_path();
+        auto *base = new std::filesystem::path(root / ("quintar-fuzz-" + std::to_string(getpid())));
         std::filesystem::create_directories(*base);
         std::atexit([] {
             std::error_code ignored;
@@ -77,6 +82,48 @@ inline std::filesystem::path WriteInputFile(const std::string &name, const uint8
     std::filesystem::path path = PrivateFolder() / name;
     std::ofstream(path, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char *>(data), std::streamsize(size));
     return path;
+}
+
+// The whole file (empty when there is none).
+inline std::vector<uint8_t> ReadWholeFile(const std::filesystem::path &path)
+{
+    std::vector<uint8_t> bytes;
+    Zorvan::ReadFileBounded(path.string(), size_t(1) << 28, bytes);
+    return bytes;
+}
+
+inline std::filesystem::path WriteInputFile(const std::string &name, const std::vector<uint8_t> &bytes)
+{
+    return WriteInputFile(name, bytes.data(), bytes.size());
+}
+
+// The inputs of the targets that start a whole machine: a byte of choices,
+// the cartridge image with its length in front, then the file under test.
+struct MachineInput {
+    uint8_t choice = 0;
+    std::vector<uint8_t> image, file;
+};
+
+inline MachineInput SplitMachineInput(const uint8_t *data, size_t size)
+{
+    Input in(data, size);
+    MachineInput m;
+    m.choice = in.u8();
+    const std::string image = in.bytes(in.u32());
+    m.image.assign(image.begin(), image.end());
+    m.file.assign(in.rest(), in.rest() + in.left());
+    return m;
+}
+
+inline std::vector<uint8_t> JoinMachineInput(uint8_t choice, const std::vector<uint8_t> &image,
+                                             const std::vector<uint8_t> &file)
+{
+    Zorvan::ByteWriter out;
+    out.u8(choice);
+    out.u32(uint32_t(image.size()));
+    out.raw(image.data(), image.size());
+    out.raw(file.data(), file.size());
+    return std::move(out.bytes());
 }
 
 // The image a writer of the form write(record, ByteWriter &) makes.

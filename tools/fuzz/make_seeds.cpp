@@ -1,6 +1,8 @@
 // fuzz_seeds <folder>: writes the seed corpus of every fuzz target into
 // <folder>/<target>/, each seed made by the project's own writer of that
 // kind of data (never a copied file). Seeds already there are rewritten.
+// The consoles' seeds come from short runs of the public test programs
+// (where they are found) and of the benchmark images (seeds_*.cpp).
 #include "common/zorvan/SafeFile.h"
 #include "common/zorvan/Utf8.h"
 #include "modules/belcrest/chips/Ppi.h"
@@ -10,8 +12,11 @@
 #include "modules/tavrin/cpu/ArmState.h"
 #include "platform/keystore/KeyStoreFormat.h"
 #include "tools/fuzz/FuzzSupport.h"
+#include "tools/fuzz/Seeds.h"
+#include "tools/testsupport/TestRoms.h"
 #include "tools/testsupport/TestZip.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
@@ -22,9 +27,49 @@
 
 namespace fs = std::filesystem;
 
+namespace FuzzSeeds {
+
+std::vector<std::pair<std::string, Bytes>> PublicPrograms(const std::string &folder, const std::string &extension,
+                                                         size_t largest)
+{
+    std::vector<std::pair<std::string, Bytes>> programs;
+    const std::string root = QuintarTest::TestRomFolder();
+    std::error_code error;
+    if (root.empty() || !fs::is_directory(fs::path(root) / folder, error))
+        return programs;
+    for (const auto &entry : fs::recursive_directory_iterator(fs::path(root) / folder, error)) {
+        const fs::path &path = entry.path();
+        Bytes bytes;
+        if (path.extension() == extension &&
+            Zorvan::ReadFileBounded(path.string(), largest, bytes) == Zorvan::ReadResult::Ok)
+            programs.emplace_back(path.filename().string(), bytes);
+    }
+    std::sort(programs.begin(), programs.end());
+    return programs;
+}
+
+std::string ProgramFolder()
+{
+    std::error_code error;
+    return fs::read_symlink("/proc/self/exe", error).parent_path().string();
+}
+
+Bytes Zipped(const std::vector<std::pair<std::string, Bytes>> &members)
+{
+    const fs::path file = Fuzz::PrivateFolder() / "seed.zip";
+    std::vector<std::pair<std::string, std::string>> texts;
+    for (const auto &[name, bytes] : members)
+        texts.emplace_back(name, std::string(bytes.begin(), bytes.end()));
+    fs::remove(file);
+    WriteZip(file, texts);
+    return Fuzz::ReadWholeFile(file);
+}
+
+} // namespace FuzzSeeds
+
 namespace {
 
-using Bytes = std::vector<uint8_t>;
+using FuzzSeeds::Bytes;
 
 Bytes Text(const std::string &s) { return Bytes(s.begin(), s.end()); }
 
@@ -191,18 +236,25 @@ std::vector<Bytes> SeedsEeprom()
 
 int main(int argc, char **argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: fuzz_seeds <folder>\n");
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: fuzz_seeds <folder> [target...]\n");
         return 2;
     }
-    const std::pair<const char *, std::function<std::vector<Bytes>()>> targets[] = {
+    FuzzSeeds::SeedTable targets = {
         {"keystore", SeedsKeyStore}, {"pad_skin", SeedsPadSkin},       {"zip", SeedsZip},
         {"utf8", SeedsUtf8},         {"format", SeedsFormat},          {"cpu6502_state", SeedsCpu6502},
         {"z80_state", SeedsZ80},     {"arm_state", SeedsArm},          {"ppi", SeedsPpi},
         {"eeprom", SeedsEeprom},
     };
+    FuzzSeeds::AddZ80Seeds(targets);
+    FuzzSeeds::AddHandheldSeeds(targets);
+    FuzzSeeds::Add6502Seeds(targets);
+    // Only the targets named, when any are.
+    std::vector<std::string> only(argv + 2, argv + argc);
     int status = 0;
     for (const auto &[name, make] : targets) {
+        if (!only.empty() && std::find(only.begin(), only.end(), name) == only.end())
+            continue;
         const fs::path folder = fs::path(argv[1]) / name;
         fs::create_directories(folder);
         int n = 0;

@@ -1,6 +1,7 @@
 // Reading and measuring what a module played through SDL's disk driver as
-// unsigned 8-bit mono (128 is silence), and playing frames at the console's
-// own pace while the driver takes the sound in real time.
+// unsigned 8-bit mono (128 is silence) or signed 16-bit mono (0 is
+// silence), and playing frames at the console's own pace while the driver
+// takes the sound in real time.
 #pragma once
 
 #include "tools/testsupport/ScopedEnvironment.h"
@@ -19,38 +20,53 @@ namespace QuintarTest {
 
 // The capture with its leading and trailing silence marked off, and the
 // longest silent run in between (a gap in the sound).
-struct ToneCapture {
-    std::vector<uint8_t> samples;
+template <class Sample>
+struct SampleCapture {
+    std::vector<Sample> samples;
     size_t begin = 0, end = 0;
     size_t longestSilence = 0;
 };
+using ToneCapture = SampleCapture<uint8_t>;
+using WideCapture = SampleCapture<int16_t>;
 
-inline ToneCapture ReadToneCapture(std::filesystem::path const &path)
+// The level of silence of a sample format.
+template <class Sample>
+constexpr Sample Silence = Sample(0);
+template <>
+inline constexpr uint8_t Silence<uint8_t> = 128;
+
+template <class Sample>
+SampleCapture<Sample> ReadCapture(std::filesystem::path const &path)
 {
-    ToneCapture capture;
+    SampleCapture<Sample> capture;
     std::ifstream in(path, std::ios::binary);
-    capture.samples.assign(std::istreambuf_iterator<char>(in), {});
-    std::vector<uint8_t> const &s = capture.samples;
-    while (capture.begin < s.size() && s[capture.begin] == 128)
+    std::vector<char> const bytes{std::istreambuf_iterator<char>(in), {}};
+    capture.samples.resize(bytes.size() / sizeof(Sample));
+    std::copy_n(bytes.data(), capture.samples.size() * sizeof(Sample), reinterpret_cast<char *>(capture.samples.data()));
+    std::vector<Sample> const &s = capture.samples;
+    while (capture.begin < s.size() && s[capture.begin] == Silence<Sample>)
         ++capture.begin;
     capture.end = s.size();
-    while (capture.end > capture.begin && s[capture.end - 1] == 128)
+    while (capture.end > capture.begin && s[capture.end - 1] == Silence<Sample>)
         --capture.end;
     size_t run = 0;
     for (size_t i = capture.begin; i < capture.end; ++i) {
-        run = s[i] == 128 ? run + 1 : 0;
+        run = s[i] == Silence<Sample> ? run + 1 : 0;
         capture.longestSilence = std::max(capture.longestSilence, run);
     }
     return capture;
 }
+inline ToneCapture ReadToneCapture(std::filesystem::path const &path) { return ReadCapture<uint8_t>(path); }
+inline WideCapture ReadWideCapture(std::filesystem::path const &path) { return ReadCapture<int16_t>(path); }
 
 // The pitch from the rising crossings of the middle line in [begin, end).
-inline double RisingCrossingHertz(std::vector<uint8_t> const &samples, size_t begin, size_t end, int rate)
+template <class Sample>
+double RisingCrossingHertz(std::vector<Sample> const &samples, size_t begin, size_t end, int rate)
 {
     size_t first = 0, last = 0;
     int crossings = 0;
     for (size_t i = begin + 1; i < end; ++i) {
-        if (samples[i - 1] < 128 && samples[i] >= 128) {
+        if (samples[i - 1] < Silence<Sample> && samples[i] >= Silence<Sample>) {
             if (crossings == 0)
                 first = i;
             last = i;

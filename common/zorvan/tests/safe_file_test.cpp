@@ -66,6 +66,49 @@ TEST_F(SafeFileTest, AWriteThatFillsTheDiskKeepsTheOldFile)
     EXPECT_FALSE(fs::exists(dir / "game.sav.tmp"));
 }
 
+// What a killed writer leaves at the temporary name: a part-written file, a
+// read-only one, or a link someone put there. The next write makes its own
+// file (never writing through the link), and start-up clears it.
+TEST_F(SafeFileTest, ATemporaryFileLeftBehindIsReplacedOrCleared)
+{
+    fs::path const file = dir / "game.sav", temp = dir / "game.sav.tmp", outside = dir / "outside";
+    std::ofstream(outside) << "not to be touched";
+    struct Case {
+        const char *name;
+        void (*leave)(fs::path const &temp, fs::path const &outside);
+    };
+    const Case cases[] = {
+        {"part-written file", [](fs::path const &t, fs::path const &) { std::ofstream(t) << "half a sa"; }},
+        {"read-only file",
+         [](fs::path const &t, fs::path const &) {
+             std::ofstream(t) << "half";
+             fs::permissions(t, fs::perms::owner_read);
+         }},
+        {"link to another file", [](fs::path const &t, fs::path const &o) { fs::create_symlink(o, t); }},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        c.leave(temp, outside);
+        ASSERT_TRUE(WriteFileReplacing(file.string(), Bytes("saved")));
+        EXPECT_EQ(Read(file), "saved");
+        EXPECT_FALSE(fs::is_symlink(file));
+        EXPECT_FALSE(fs::exists(fs::symlink_status(temp)));
+        EXPECT_EQ(Read(outside), "not to be touched");
+
+        c.leave(temp, outside);
+        EXPECT_TRUE(RemoveLeftTemporary(file.string()));
+        EXPECT_FALSE(fs::exists(fs::symlink_status(temp)));
+        EXPECT_EQ(Read(outside), "not to be touched");
+        EXPECT_FALSE(RemoveLeftTemporary(file.string()));
+    }
+    // A folder at that name is not a temporary file of ours.
+    fs::create_directory(temp);
+    EXPECT_FALSE(RemoveLeftTemporary(file.string()));
+    EXPECT_TRUE(fs::is_directory(temp));
+    EXPECT_FALSE(WriteFileReplacing(file.string(), Bytes("new")));
+    EXPECT_EQ(Read(file), "saved");
+}
+
 TEST_F(SafeFileTest, ReadsNeverPastTheLimit)
 {
     fs::path const file = dir / "image.bin";

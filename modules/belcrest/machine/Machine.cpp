@@ -45,6 +45,7 @@ SerialEeprom MachineEeprom;
 uint8_t Port1Latch;
 uint8_t FmDetectLatch;
 std::string BatteryKeptAs;
+uint32_t CartridgeCrc;
 
 void Progress(const char *text)
 {

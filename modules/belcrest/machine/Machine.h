@@ -89,6 +89,10 @@ extern SerialEeprom MachineEeprom;
 extern uint8_t Port1Latch;
 extern uint8_t FmDetectLatch;
 
+// The CRC-32 of the cartridge image as loaded (after any copier's header),
+// recorded in state files so that another game's state is refused.
+extern uint32_t CartridgeCrc;
+
 // When MachineStart found a battery file it could not use, the name it was
 // kept under ("<battery>.damaged", or with a number); else empty.
 extern std::string BatteryKeptAs;

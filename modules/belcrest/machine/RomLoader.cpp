@@ -14,6 +14,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include <zlib.h>
+
 namespace Belcrest {
 
 namespace {
@@ -142,6 +144,7 @@ void ClearMachine()
     CartRamPagesUsed = 0;
     BatteryPagesLoaded = 0;
     BatteryKeptAs.clear();
+    CartridgeCrc = 0;
     QuitFlag = 0;
     FrameSkipCounter = 0;
     AutofireCounter = 0;
@@ -175,6 +178,7 @@ int LoadRomPages(const std::vector<uint8_t> &image, const char *&message)
         message = "CORRUPTED FILE";
         return 0;
     }
+    CartridgeCrc = uint32_t(crc32(0, image.data() + start, uInt(size - start)));
     for (size_t at = start; at < size && RomPageCount < MaxRomPages; at += RomPageSize) {
         const size_t got = std::min<size_t>(RomPageSize, size - at);
         auto page = std::make_unique<uint8_t[]>(RomPageSize);

@@ -1,5 +1,7 @@
 // Saved states: 66,728 bytes, version 4, written field by field through a
 // temporary file; read whole and checked in full before anything changes.
+// Header bytes 8-11 hold the cartridge's CRC-32 and byte 12 is 1 to say so;
+// states written before carry zeros there and load on any cartridge.
 #include "common/zorvan/ByteStream.h"
 #include "common/zorvan/Console.h"
 #include "common/zorvan/SafeFile.h"
@@ -41,6 +43,8 @@ enum : unsigned {
 constexpr uint32_t LinePendingKept = 0x100;
 
 uint8_t HeaderMachineByte() { return uint8_t(MachineWord & 0x33); }
+
+constexpr size_t CrcAt = 8, CrcMarkAt = 12;
 
 int Refuse(const std::string &name, const char *why, std::string *reason)
 {
@@ -95,7 +99,10 @@ int SaveStateFile(const std::string &name, std::string *reason)
     for (uint8_t b : Magic)
         out.u8(b);
     out.u8(HeaderMachineByte());
-    out.zeros(10);
+    out.zeros(CrcAt - 6);
+    out.u32(CartridgeCrc);
+    out.u8(1);
+    out.zeros(16 - CrcMarkAt - 1);
     Z80WriteImage(MachineCpu, out);
     out.raw(VdpRegisters, 16);
     PpiWriteImage(MachinePpi[0], out);
@@ -145,9 +152,14 @@ int LoadStateFile(const std::string &name, std::string *reason)
         return Refuse(name, "its version is not 4", reason);
     if (bytes[5] != HeaderMachineByte())
         return Refuse(name, "it was saved on another machine", reason);
+    if (bytes[CrcMarkAt] > 1)
+        return Refuse(name, "its header is damaged", reason);
 
     Zorvan::ByteReader in(bytes);
-    in.skip(16);
+    in.skip(CrcAt);
+    if (in.u32() != CartridgeCrc && bytes[CrcMarkAt] == 1)
+        return Refuse(name, "it was saved with another cartridge", reason);
+    in.skip(16 - CrcAt - 4);
     StateImage s;
     s.cpu = MachineCpu;
     if (!Z80ReadImage(s.cpu, in))

@@ -87,6 +87,7 @@ void ClearRecords()
 {
     Cartridge = CartridgeFacts();
     CartridgeStarted = false;
+    BatteryKeptAs.clear();
     QuitFlag = false;
     FrameDone = false;
     Cpu = Cpu6502State();

@@ -8,12 +8,29 @@
 #include <cstring>
 #include <vector>
 
+#include <zlib.h>
+
 namespace Cindrel {
 
 namespace {
 
 constexpr int HardwareBlockSize = 1024;
 constexpr uint8_t StateVersion = 3;
+
+// Header bytes 8-11 hold the cartridge's CRC-32 (program and pattern ROM)
+// and byte 12 is 1 to say so: the 16-bit sum before them lets many pairs of
+// games through. States written before carry zeros there and skip the check.
+constexpr size_t CrcAt = 8, CrcMarkAt = 12;
+
+uint32_t CartridgeCrc()
+{
+    uLong crc = crc32(0, nullptr, 0);
+    if (RomBuffer)
+        crc = crc32_z(crc, RomBuffer, RomBufferSize);
+    if (VromBuffer)
+        crc = crc32_z(crc, VromBuffer, VromBufferSize);
+    return uint32_t(crc);
+}
 
 // A page pointer as a signed position: n >= 0 into the cartridge buffer,
 // -n - 1 into the machine's own space. -1 << 31 when it lies elsewhere.
@@ -175,7 +192,10 @@ int SaveStateFile(const std::string &name)
     for (uint8_t b : {uint8_t('S'), uint8_t('T'), uint8_t('B'), uint8_t(0x1A), StateVersion})
         out.u8(b);
     out.u16(CartridgeChecksum());
-    out.zeros(9);
+    out.zeros(CrcAt - 7);
+    out.u32(CartridgeCrc());
+    out.u8(1);
+    out.zeros(16 - CrcMarkAt - 1);
     Cpu6502WriteImage(Cpu, out);
     WriteHardwareBlock(out);
     WriteMachineBlocks(out);
@@ -211,7 +231,13 @@ int LoadStateBytes(const std::vector<uint8_t> &bytes, const std::string &name, s
         return Refuse(reason, name, "not a state file of this version");
     if (in.u16() != CartridgeChecksum())
         return Refuse(reason, name, "another cartridge");
-    in.skip(9);
+    in.skip(CrcAt - 7);
+    const uint32_t crc = in.u32();
+    if (bytes[CrcMarkAt] > 1)
+        return Refuse(reason, name, "damaged header");
+    if (bytes[CrcMarkAt] == 1 && crc != CartridgeCrc())
+        return Refuse(reason, name, "another cartridge");
+    in.skip(16 - CrcMarkAt);
 
     Cpu6502State cpu = Cpu;
     if (!Cpu6502ReadImage(cpu, in))

@@ -1,6 +1,7 @@
 #include "modules/cindrel/module/CindrelModule.h"
 
 #include "engine/Engine.h"
+#include "modules/cindrel/machine/BatteryFile.h"
 #include "modules/cindrel/machine/MapperFramework.h"
 #include "modules/cindrel/machine/StateFile.h"
 #include "modules/common/ModuleMessages.h"
@@ -27,6 +28,9 @@ bool Start(char const *path)
     std::string const member = ConsoleGlue::ChosenZipMember();
     if (MachineStart(path, member, saveName) == 0)
         return false;
+    if (!BatteryKeptAs.empty())
+        ConsoleGlue::TellUser(L"The battery file could not be used whole and has been kept as " + Wide(BatteryKeptAs) +
+                              L".");
     // The game runs on the default mapping, which may be enough; the user
     // should know why it might not.
     if (!MapperSupported(Cartridge.mapper))

@@ -121,6 +121,27 @@ TEST_F(ConsoleModuleTest, OpenRomGivesTheMachineTheSaveNameAndTheImage)
     EXPECT_THAT(saveName, testing::EndsWith("/Test Console/game.save"));
 }
 
+// Saves cut short by a kill left their temporary files; the game's next
+// start clears them, and only them.
+TEST_F(ConsoleModuleTest, AStartClearsTheTemporaryFilesOfKilledSaves)
+{
+    fs::path const image = Image("game.qtc");
+    ASSERT_TRUE(Run(image));
+    std::vector<std::string> left = {Narrow(Active().GetSaveName()) + ".tmp"};
+    for (int slot : {1, 9})
+        left.push_back(Narrow(Active().GetStateName(slot)) + ".tmp");
+    std::string const otherGame = fs::path(left[0]).parent_path() / "other.save.tmp";
+    engine->Shutdown();
+    for (std::string const &name : left)
+        WriteFile(name, "half a save");
+    WriteFile(otherGame, "half a save");
+
+    ASSERT_TRUE(Run(image));
+    for (std::string const &name : left)
+        EXPECT_FALSE(fs::exists(name)) << name;
+    EXPECT_TRUE(fs::exists(otherGame));
+}
+
 TEST_F(ConsoleModuleTest, ABatteryNameOfAnyLengthReachesTheMachineWhole)
 {
     ASSERT_TRUE(Run(Image(std::string(240, 'g') + ".qtc")));

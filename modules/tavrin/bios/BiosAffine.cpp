@@ -83,8 +83,8 @@ void BiosBgAffineSet(ArmState *s)
         BusWrite16(dst + 6, uint32_t(m.pd) & 0xFFFF);
         // The screen point's texture position: the centre less the steps
         // from the screen's origin, in wrapping 32-bit arithmetic.
-        BusWrite32(dst + 8, uint32_t(centreX - Mul(m.pa, screenX) - Mul(m.pb, screenY)));
-        BusWrite32(dst + 12, uint32_t(centreY - Mul(m.pc, screenX) - Mul(m.pd, screenY)));
+        BusWrite32(dst + 8, uint32_t(centreX) - uint32_t(Mul(m.pa, screenX)) - uint32_t(Mul(m.pb, screenY)));
+        BusWrite32(dst + 12, uint32_t(centreY) - uint32_t(Mul(m.pc, screenX)) - uint32_t(Mul(m.pd, screenY)));
     });
 }
 

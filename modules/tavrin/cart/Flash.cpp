@@ -199,6 +199,15 @@ void FlashReset(uint32_t chipId, uint8_t *array, uint32_t sizeExp, uint8_t trace
         MapPages(array, FlashBankSize, 0x0E000000, 0x02000000, true);
 }
 
+void FlashDetach()
+{
+    if (F.idMode && F.bank)
+        Uncover(F.bank);
+    F.idMode = 0;
+    F.cycle = 0;
+    F.base = F.bank = nullptr;
+}
+
 uint8_t *FlashWrite(uint32_t address, uint32_t byte)
 {
     if (!F.bank)

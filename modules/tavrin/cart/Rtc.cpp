@@ -229,8 +229,10 @@ bool RtcReadImage(RtcRecord &r, Zorvan::ByteReader &in)
         return false;
     // A transfer is 8, 24 or 56 bits (0 before the first command) and its
     // counter never passes its length: the data bytes are indexed by it.
+    // One under way has bits still to come (the chip leaves it with the
+    // last), or its next bit would carry the counter past the length.
     bool knownLength = t.bitTotal == 0 || t.bitTotal == 8 || t.bitTotal == 24 || t.bitTotal == 56;
-    if (!knownLength || t.bitCount > t.bitTotal || (t.state != Idle && t.bitTotal == 0))
+    if (!knownLength || t.bitCount > t.bitTotal || (t.state != Idle && t.bitCount >= t.bitTotal))
         return false;
     r = t;
     return true;

@@ -3,6 +3,7 @@
 #include "common/zorvan/ByteStream.h"
 #include "modules/tavrin/machine/LineHook.h"
 #include "modules/tavrin/machine/Machine.h"
+#include "modules/tavrin/machine/SoundFifo.h"
 #include "modules/tavrin/machine/Timers.h"
 #include "modules/tavrin/render/RenderState.h"
 
@@ -12,7 +13,7 @@ namespace Tavrin {
 
 namespace {
 
-constexpr uint32_t UsedWords = 38;
+constexpr uint32_t UsedWords = 58;
 // A timer lead beyond this comes from a damaged file.
 constexpr uint32_t MaxTimerLead = 1u << 24;
 
@@ -58,6 +59,11 @@ MachineWords TakeMachineWords()
         for (int i = 0; i < 8; ++i)
             w.affine[b][i] = *AffineWord(b, i);
     w.timerLead = TimerLead();
+    for (int c = 0; c < 2; ++c) {
+        w.fifoSource[c] = FifoSource[c];
+        std::memcpy(w.fifo[c], Fifo[c].bytes, FifoBytes);
+        w.fifo[c][8] = Fifo[c].head | Fifo[c].count << 8 | uint32_t(uint8_t(Fifo[c].playing)) << 16;
+    }
     return w;
 }
 
@@ -72,6 +78,14 @@ void PutMachineWords(const MachineWords &w)
     for (int b = 0; b < 2; ++b)
         for (int i = 0; i < 8; ++i)
             *AffineWord(b, i) = w.affine[b][i];
+    for (int c = 0; c < 2; ++c) {
+        if (w.fifoSource[c])
+            FifoSource[c] = w.fifoSource[c];
+        std::memcpy(Fifo[c].bytes, w.fifo[c], FifoBytes);
+        Fifo[c].head = w.fifo[c][8] & 0xFF;
+        Fifo[c].count = (w.fifo[c][8] >> 8) & 0xFF;
+        Fifo[c].playing = int8_t(w.fifo[c][8] >> 16);
+    }
 }
 
 void WriteWordBlock(const MachineWords &w, Zorvan::ByteWriter &out)
@@ -91,6 +105,11 @@ void WriteWordBlock(const MachineWords &w, Zorvan::ByteWriter &out)
         for (int32_t v : bg)
             out.i32(v);
     out.u32(w.timerLead);
+    for (uint32_t v : w.fifoSource)
+        out.u32(v);
+    for (const auto &fifo : w.fifo)
+        for (uint32_t v : fifo)
+            out.u32(v);
     out.zeros(WordBlockSize - 4 * UsedWords);
 }
 
@@ -112,6 +131,11 @@ const char *ReadWordBlock(MachineWords &w, Zorvan::ByteReader &in)
         for (int32_t &v : bg)
             v = in.i32();
     t.timerLead = in.u32();
+    for (uint32_t &v : t.fifoSource)
+        v = in.u32();
+    for (auto &fifo : t.fifo)
+        for (uint32_t &v : fifo)
+            v = in.u32();
     in.skip(WordBlockSize - 4 * UsedWords);
     if (!in.ok())
         return "machine words cut short";
@@ -129,6 +153,12 @@ const char *ReadWordBlock(MachineWords &w, Zorvan::ByteReader &in)
     }
     if (t.timerLead > MaxTimerLead)
         return "timer lead out of range";
+    for (int c = 0; c < 2; ++c) {
+        if (t.fifoSource[c] & ~0x0FFFFFFCu)
+            return "sound DMA address out of range";
+        if ((t.fifo[c][8] & 0xFF) >= FifoBytes || ((t.fifo[c][8] >> 8) & 0xFF) > FifoBytes || t.fifo[c][8] >> 24)
+            return "sound FIFO out of range";
+    }
     w = t;
     return nullptr;
 }

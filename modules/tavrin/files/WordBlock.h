@@ -1,7 +1,8 @@
 // The state file's block of 256 machine words: the halt state, the
 // background order, the timers, the affine walk of backgrounds 2 and 3 and
-// how far the timers are ahead of the running slice's start (0 in states
-// made before that word was written). Words 38-255 are written as 0 and
+// how far the timers are ahead of the running slice's start, the sound
+// DMA's own source addresses and the two direct-sound FIFOs (0 in states
+// made before those words were written). Words 58-255 are written as 0 and
 // ignored when read.
 #pragma once
 
@@ -25,6 +26,9 @@ struct MachineWords {
     uint32_t timerReload[4];
     int32_t affine[2][8]; // BG2, BG3: RefX, RefY, CurX, CurY, Pa, Pb, Pc, Pd
     uint32_t timerLead;   // cycles
+    uint32_t fifoSource[2]; // 0: not kept, the DMA's source registers stand in
+    // Each FIFO's 32 bytes as 8 words, then head | count << 8 | playing << 16.
+    uint32_t fifo[2][9];
 };
 
 MachineWords TakeMachineWords();

@@ -17,6 +17,9 @@ int GuessHardware(uint32_t gameCode);
 
 // Device resets; trace is the device trace switch (LogFlags & 0x40).
 void FlashReset(uint32_t chipId, uint8_t *saveRam, uint32_t sizeExp, uint8_t trace);
+// Before the save memory is written out or freed: the bytes the chip ID
+// covers go back into the array, and the flash keeps no pointer into it.
+void FlashDetach();
 void EepromReset(uint8_t *data, uint32_t addressBits, uint8_t *echoBuffer, uint8_t trace);
 void RtcReset(uint8_t *rom, uint8_t trace);
 // Keeps ROM bytes 0xC4-0xCB of the image just read (rom points at 0xC4):

@@ -21,9 +21,6 @@ namespace Tavrin {
 
 namespace {
 
-// Cycles a frame that the once-a-frame sound feed assumes.
-constexpr uint32_t FrameFeedCycles = 0x44971;
-
 void RaiseIf(uint32_t bits) { IoSet(Io::If, IoGet(Io::If) | bits); }
 
 void ReadKeys()
@@ -42,27 +39,14 @@ void ReadKeys()
         RaiseIf(0x1000);
 }
 
-// Once a frame while sound is on: the generator's tick and the bulk feed of
-// the two direct-sound channels.
+// Once a frame, whether the host plays sound or not: the generator's tick
+// (its lengths and envelopes are the game's to see in the on-flags).
 void FrameSound()
 {
-    if (SoundState == 3)
-        return;
     MidiTicks(16);
     PsgTick(16);
     IoSet(Io::SoundCntX, PsgOnFlags() & 0xFF);
     PsgSync(2);
-    for (uint32_t channel = 0; channel < 2; ++channel) {
-        const uint32_t t = PcmTimerOf(channel);
-        if (TimerPeriod[t] == 0)
-            continue;
-        if (SoundState == 2) {
-            RefillSoundFifo(channel, ((FrameFeedCycles / uint32_t(TimerPeriod[t])) / (0x10000 - TimerReload[t])) >> 4);
-        } else if (SoundState == 0 && PcmSampleCount[channel] > 15) {
-            RefillSoundFifo(channel, PcmSampleCount[channel] >> 4);
-            PcmSampleCount[channel] &= 15;
-        }
-    }
 }
 
 // Returns false when the machine was stopped.
@@ -94,9 +78,11 @@ void DrawLine(uint32_t line)
             }
         }
         RenderLine();
+        // Unsigned, as the renderer steps them: a loaded state may hold
+        // any words, and the sum wraps instead of overflowing.
         for (int i = 0; i < 2; ++i) {
-            BgCurX[i] += BgPb[i];
-            BgCurY[i] += BgPd[i];
+            BgCurX[i] = int32_t(uint32_t(BgCurX[i]) + uint32_t(BgPb[i]));
+            BgCurY[i] = int32_t(uint32_t(BgCurY[i]) + uint32_t(BgPd[i]));
         }
     }
     StartDmaOfTiming(DmaHBlank);

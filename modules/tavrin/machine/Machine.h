@@ -41,6 +41,10 @@ extern ConsoleBlocks MachineBlocks;
 extern uint8_t *SaveRam;   // 1 << FlashSizeExp bytes
 extern uint8_t *EepromRam; // always 8 KB (cart/Eeprom.h: EepromArraySize)
 
+// The CRC-32 of the cartridge image as read (inflated, before any padding),
+// recorded in state files so that another game's state is refused.
+extern uint32_t CartridgeCrc;
+
 // Saved size of the two save memories, in bytes (0 when absent).
 uint64_t SaveRamSize();
 uint64_t EepromRamSize();

@@ -17,6 +17,8 @@
 #include <cstring>
 #include <vector>
 
+#include <zlib.h>
+
 namespace Tavrin {
 
 uint32_t HeaderCheckOn = 1;
@@ -24,7 +26,7 @@ uint32_t HardwareGuessOn = 1;
 uint32_t FlashChipId = 0xD4BF;
 uint32_t FlashSizeExp = 17;
 uint32_t EepromSizeExp = 6;
-uint32_t PcmBufferSize = 1024;
+uint32_t PcmBufferSize = 4096;
 std::string MidiLogName = "LOG.MID";
 std::string BiosPath = "GBA.ROM";
 std::string SaveFileName;
@@ -35,6 +37,7 @@ uint32_t HaltState = 0;
 ConsoleBlocks MachineBlocks;
 uint8_t *SaveRam = nullptr;
 uint8_t *EepromRam = nullptr;
+uint32_t CartridgeCrc = 0;
 
 uint64_t SaveRamSize() { return SaveRam && FlashSizeExp < 32 ? uint64_t(1) << FlashSizeExp : 0; }
 uint64_t EepromRamSize() { return EepromRam ? EepromArraySize : 0; }
@@ -124,6 +127,7 @@ bool BatteryInPlace = false;
 void ReleaseMachine()
 {
     BatteryInPlace = false;
+    FlashDetach();
     // Nothing may point into the blocks once they are gone: the mixer stops
     // playing the direct-sound rings before they are freed.
     SetTone(4, 0, 0);
@@ -157,6 +161,7 @@ bool StartOn(const char *path)
     std::vector<uint8_t> imageBytes;
     if (!ReadCartridgeBytes(path, imageBytes))
         return false;
+    CartridgeCrc = uint32_t(crc32_z(0, imageBytes.data(), imageBytes.size()));
 
     uint8_t *dummy = AllocKb("Allocating %dkB Dummy RAM...", PageSize);
     if (!dummy)
@@ -252,6 +257,8 @@ int MachineStart(const char *path)
 
 void MachineShutdown()
 {
+    // A chip left in ID mode still holds the game's bytes under the ID.
+    FlashDetach();
     // The battery file decides itself whether save memory changed since
     // start-up; memory erased to zero must reach the file too.
     if (BatteryInPlace && !SaveFileName.empty()) {

@@ -7,13 +7,15 @@
 #include "modules/tavrin/machine/Machine.h"
 #include "modules/tavrin/machine/Timers.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace Tavrin {
 
+DirectFifo Fifo[2];
 uint8_t *PcmBuffer[2];
 uint32_t PcmWritePos[2];
-uint32_t PcmSampleCount[2];
+uint32_t PcmWritten[2];
 uint32_t PcmRate[2];
 uint32_t FifoSource[2];
 uint32_t SoundState = 0;
@@ -24,13 +26,88 @@ namespace {
 struct PcmChannel {
     int soundChannel;
     uint32_t dma;
-    uint32_t volumeBit, outputShift, timerBit;
+    uint32_t volumeBit, outputShift, timerBit, resetBit;
     char name;
 };
-constexpr PcmChannel Channels[2] = {{4, 1, 2, 8, 10, 'A'}, {5, 2, 3, 12, 14, 'B'}};
+constexpr PcmChannel Channels[2] = {{4, 1, 2, 8, 10, 11, 'A'}, {5, 2, 3, 12, 14, 15, 'B'}};
+
+// The console's clock: cycles a second.
+constexpr uint32_t CyclesPerSecond = 1u << 24;
+
+// The FIFO asks for DMA once no more than half of it is queued.
+constexpr uint32_t RequestLevel = FifoBytes / 2;
 
 // Whole words only: a size that is not a multiple of 4 leaves its tail unused.
 uint32_t RingBytes() { return PcmBufferSize & ~3u; }
+
+void Queue(DirectFifo &f, uint8_t byte)
+{
+    // A full FIFO takes nothing more.
+    if (f.count == FifoBytes)
+        return;
+    f.bytes[(f.head + f.count) % FifoBytes] = byte;
+    ++f.count;
+}
+
+// `n` more samples of value `sample` into the channel's ring.
+void RingPut(uint32_t channel, int8_t sample, uint64_t n)
+{
+    PcmWritten[channel] += uint32_t(n);
+    const uint32_t size = RingBytes();
+    uint8_t *ring = PcmBuffer[channel];
+    if (!ring || size == 0)
+        return;
+    uint32_t at = PcmWritePos[channel] % size;
+    if (n >= size) {
+        // Only the last turn of the ring stays.
+        std::memset(ring, uint8_t(sample), size);
+        at = uint32_t((at + n) % size);
+    } else {
+        for (uint32_t left = uint32_t(n); left > 0;) {
+            const uint32_t run = std::min(left, size - at);
+            std::memset(ring + at, uint8_t(sample), run);
+            at = (at + run) % size;
+            left -= run;
+        }
+    }
+    PcmWritePos[channel] = at;
+}
+
+void PlaySamples(uint32_t channel, uint64_t n)
+{
+    DirectFifo &f = Fifo[channel];
+    while (n > 0) {
+        if (f.count == 0) {
+            RefillSoundFifo(channel);
+            if (f.count == 0) {
+                // Nothing comes: the channel holds its last sample.
+                RingPut(channel, f.playing, n);
+                return;
+            }
+        }
+        f.playing = int8_t(f.bytes[f.head]);
+        f.head = (f.head + 1) % FifoBytes;
+        --f.count;
+        RingPut(channel, f.playing, 1);
+        --n;
+        if (f.count <= RequestLevel)
+            RefillSoundFifo(channel);
+    }
+}
+
+void Empty(DirectFifo &f) { f = DirectFifo{}; }
+
+// Overflows a second of timer t, or 0 while it is stopped.
+uint32_t OverflowRate(uint32_t t)
+{
+    if (TimerPeriod[t] == 0)
+        return 0;
+    const uint32_t span = 0x10000 - TimerReload[t];
+    // A count-up timer counts the overflows of the one below.
+    if (TimerCountdown[t] == 0 && t > 0)
+        return OverflowRate(t - 1) / span;
+    return CyclesPerSecond / uint32_t(TimerPeriod[t]) / span;
+}
 
 } // namespace
 
@@ -38,49 +115,44 @@ uint32_t PcmTimerOf(uint32_t channel) { return (IoGet(Io::SoundCntH) >> Channels
 
 void ResetSoundFifos()
 {
-    for (int c = 0; c < 2; ++c) {
+    for (uint32_t c = 0; c < 2; ++c) {
         if (PcmBuffer[c])
             std::memset(PcmBuffer[c], 0, PcmBufferSize);
-        PcmSampleCount[c] = PcmWritePos[c] = PcmRate[c] = 0;
+        Empty(Fifo[c]);
+        PcmWritten[c] = PcmWritePos[c] = PcmRate[c] = 0;
     }
     SetTone(4, 0, 0);
     SetTone(5, 0, 0);
     UpdatePcmRates();
 }
 
-void RefillSoundFifo(uint32_t channel, uint32_t blocks)
+void PlayFifoSamples(uint32_t timer, uint64_t overflows)
+{
+    for (uint32_t channel = 0; channel < 2; ++channel)
+        if (PcmTimerOf(channel) == timer)
+            PlaySamples(channel, overflows);
+}
+
+bool RefillSoundFifo(uint32_t channel)
 {
     const uint32_t control = Io::DmaControl(Channels[channel].dma);
     const uint32_t c = IoGet(control);
     if ((c & 0xB000) != 0xB000)
-        return;
+        return false;
     if (c & 0x4000)
         IoSet(Io::If, IoGet(Io::If) | 0x200u << channel);
     if (!(c & 0x200))
         IoSet(control, c & 0x7FFF);
-
-    const uint32_t size = RingBytes();
-    const signed char *wave = GetWavePosition(Channels[channel].soundChannel);
-    uint8_t *buffer = PcmBuffer[channel];
-    if (!wave || !buffer || size == 0)
-        return;
-    const intptr_t played = reinterpret_cast<const uint8_t *>(wave) - buffer;
-    if (played < 0 || played >= intptr_t(size))
-        return;
-    const uint32_t p = uint32_t(played) & ~3u;
-    uint32_t w = PcmWritePos[channel] % size & ~3u;
-    const uint32_t room = p >= w ? p - w : size + p - w;
-    uint64_t words = uint64_t(blocks) * 4;
-    if (words > room / 4)
-        words = room / 4;
-    const int32_t step = (c & 0x100) ? 0 : (c & 0x80) ? -4 : 4;
-    for (uint64_t i = 0; i < words; ++i) {
+    // Four words whatever the count and unit say; the destination stays.
+    const uint32_t step = (c & 0x100) ? 0 : (c & 0x80) ? uint32_t(-4) : 4;
+    DirectFifo &f = Fifo[channel];
+    for (int i = 0; i < 4; ++i) {
         const uint32_t word = BusRead32(FifoSource[channel]);
-        std::memcpy(buffer + w, &word, 4);
-        FifoSource[channel] = (FifoSource[channel] + uint32_t(step)) & 0x0FFFFFFC;
-        w = (w + 4) % size;
+        for (int b = 0; b < 4; ++b)
+            Queue(f, uint8_t(word >> (8 * b)));
+        FifoSource[channel] = (FifoSource[channel] + step) & 0x0FFFFFFC;
     }
-    PcmWritePos[channel] = w;
+    return true;
 }
 
 void UpdatePcmRates()
@@ -89,12 +161,8 @@ void UpdatePcmRates()
     const uint32_t sound = IoPage ? IoGet(Io::SoundCntH) : 0;
     for (uint32_t channel = 0; channel < 2; ++channel) {
         const PcmChannel &ch = Channels[channel];
-        const int volume =
-            Volume[((sound >> ch.volumeBit) & 1) + 2 * ((sound >> ch.outputShift) & 3)];
-        const uint32_t t = (sound >> ch.timerBit) & 1;
-        uint32_t rate = 0;
-        if (IoPage && (IoGet(Io::DmaControl(ch.dma)) & 0xB000) == 0xB000 && TimerPeriod[t] != 0)
-            rate = (16780002u / uint32_t(TimerPeriod[t])) / (0x10000 - TimerReload[t]);
+        const int volume = Volume[((sound >> ch.volumeBit) & 1) + 2 * ((sound >> ch.outputShift) & 3)];
+        const uint32_t rate = IoPage ? OverflowRate((sound >> ch.timerBit) & 1) : 0;
         if (rate != PcmRate[channel]) {
             if (LogFlags & 0x80)
                 printConsole("SOUND %c: PCM frequency set to %dHz\n", ch.name, int(rate));
@@ -108,16 +176,16 @@ void UpdatePcmRates()
 
 void WriteFifo(uint32_t offset, uint32_t value)
 {
-    const uint32_t channel = (offset - 0x0A0) / 4;
-    const uint32_t size = RingBytes();
-    uint8_t *buffer = PcmBuffer[channel];
-    if (!buffer || size == 0)
-        return;
-    const uint32_t at = (PcmWritePos[channel] % size & ~3u) + (offset & 2);
-    buffer[at] = uint8_t(value);
-    buffer[at + 1] = uint8_t(value >> 8);
-    if (offset & 2)
-        PcmWritePos[channel] = (PcmWritePos[channel] + 4) % size;
+    DirectFifo &f = Fifo[(offset - 0x0A0) / 4];
+    Queue(f, uint8_t(value));
+    Queue(f, uint8_t(value >> 8));
+}
+
+void WriteDirectSoundControl(uint32_t value)
+{
+    for (uint32_t channel = 0; channel < 2; ++channel)
+        if ((value >> Channels[channel].resetBit) & 1)
+            Empty(Fifo[channel]);
 }
 
 } // namespace Tavrin

@@ -23,22 +23,9 @@ constexpr int32_t Prescale[4] = {1, 64, 256, 1024};
 // eighteen hours); keeping below it keeps the products in 64 bits.
 constexpr uint64_t FarCounts = uint64_t(1) << 40;
 
-// Overflows of a sound timer count samples of the channels it drives, and
-// a channel with 16 samples due takes them from its DMA source.
-void CountSamples(uint32_t timer, uint32_t samples)
-{
-    if (SoundState != 0)
-        return;
-    for (uint32_t channel = 0; channel < 2; ++channel) {
-        if (PcmTimerOf(channel) != timer)
-            continue;
-        PcmSampleCount[channel] += samples;
-        if (PcmSampleCount[channel] > 15 && (IoGet(Io::Ie) & 0x0618)) {
-            RefillSoundFifo(channel, PcmSampleCount[channel] >> 4);
-            PcmSampleCount[channel] &= 15;
-        }
-    }
-}
+// Each overflow of a sound timer plays a sample of the channels it drives,
+// whether the host plays sound or not.
+void CountSamples(uint32_t timer, uint32_t samples) { PlayFifoSamples(timer, samples); }
 
 // The cycle of timer n's k-th overflow from TimerClock on (k >= 1).
 uint64_t NthOverflow(uint32_t n, uint64_t k)

@@ -141,7 +141,7 @@ void WriteIo(uint32_t address, uint32_t value)
         break;
     case Io::SoundCntH:
         IoSet(offset, value);
-        PsgWriteIo(0x22, value);
+        WriteDirectSoundControl(value);
         UpdatePcmRates();
         IoSet(Io::SoundCntX, PsgOnFlags() & 0xFF);
         return;

@@ -140,6 +140,7 @@ void TavrinModule::ResetSettings()
     for (int c = 0; c < 16; ++c)
         m_settings.Set(Zorvan::String(L"SoundChannel") + Zorvan::String(std::to_wstring(c).c_str()), c < 6, false);
     m_settings.Set(L"SoundRate", 44100, false);
+    m_settings.Set(L"Sound16Bit", kSoundBits == 16, false);
     for (size_t i = 0; i < std::size(kKeyNames); ++i)
         m_settings.Set(Zorvan::String(L"vk") + kKeyNames[i], DefaultKey(kDefaultKeyIndex[i]), false);
     for (size_t i = 0; i < std::size(kKeyNames); ++i)
@@ -158,6 +159,9 @@ void TavrinModule::LoadSettings()
     m_settings.Set(L"FrameSkip", std::clamp(m_settings.GetInt(L"FrameSkip"), 0, TavrinSettingsPage::kLastFrameSkip),
                    false);
     m_settings.Set(L"SoundRate", ZorvanEngine::BaseSound::ClampRate(m_settings.GetInt(L"SoundRate")), false);
+    // The sound object opens its own sample size; the engine must not
+    // reopen the device for another.
+    m_settings.Set(L"Sound16Bit", kSoundBits == 16, false);
     if (!IsScreenSizeChoice(m_settings.GetString(L"ScreenSize")))
         m_settings.Set(L"ScreenSize", kDefaultScreenSize, false);
     for (size_t i = 0; i < std::size(kKeyNames); ++i) {

@@ -83,6 +83,7 @@ void TavrinVideo::Lock()
 void TavrinVideo::SetColor(int index, int r, int g, int b)
 {
     ColorToHostTable[index & 0xFFFF] = PackHostColor(uint32_t(r), uint32_t(g), uint32_t(b) & 0xFF);
+    HostTableIsPacked = false;
 }
 
 void TavrinVideo::Present()

@@ -1,13 +1,33 @@
 // Rotated and scaled tiled backgrounds: the texture position starts at the
 // line's reference point and steps by (pa, pc) per column, drawn or not.
+//
+// Without mosaic a line is drawn eight columns at a time: the eight texels
+// are fetched first and then drawn as one tile row would be. A map that does
+// not wrap is inside its texture along one run of columns, found once per
+// line, so only the blocks at the run's ends test their columns.
 
 #include "modules/tavrin/render/ColorEffects.h"
+#include "modules/tavrin/render/HostPalette.h"
 #include "modules/tavrin/render/LayerRendererTable.h"
 #include "modules/tavrin/render/RenderMemory.h"
+#include "modules/tavrin/render/TexelRun.h"
+#include "modules/tavrin/render/TileRow.h"
+
+#include <cstring>
 
 namespace Tavrin {
 
 namespace {
+
+constexpr int32_t LineColumns = 240;
+
+// GCC would gather the fetched texels into vectors before storing them,
+// which costs more than the stores it saves.
+#if defined(__GNUC__) && !defined(__clang__)
+#define TAVRIN_SCALAR_STORES __attribute__((optimize("no-tree-slp-vectorize")))
+#else
+#define TAVRIN_SCALAR_STORES
+#endif
 
 struct AffineLine {
     const uint8_t *map;
@@ -18,16 +38,23 @@ struct AffineLine {
     uint8_t layerBit;
 };
 
-// Wrap-around and mosaic are fixed per walk, so the column loop tests
-// neither.
-template <unsigned V, bool Wrap, bool Mosaic>
-void WalkAffine(AffineLine a)
+// The colour index of texel (tx, ty), both inside the map.
+inline uint32_t Texel(const AffineLine &a, uint32_t tx, uint32_t ty)
+{
+    const uint32_t tile = a.map[((ty >> 3) << (a.sizeLog2 - 3)) + (tx >> 3)];
+    return a.tiles[tile * 64 + (ty & 7) * 8 + (tx & 7)];
+}
+
+// One column at a time, with mosaic. Wrap-around is fixed per walk, so the
+// column loop does not test it.
+template <unsigned V, bool Wrap>
+void WalkMosaic(AffineLine a)
 {
     const uint32_t size = 1u << a.sizeLog2;
     const uint32_t mask = Wrap ? size - 1 : ~0u;
     const uint32_t blockW = (BgMosaicH & 15) + 1;
     const uint32_t blockH = (BgMosaicV & 15) + 1;
-    for (unsigned col = PictureColumn; col < PictureColumn + 240; ++col) {
+    for (unsigned col = PictureColumn; col < PictureColumn + LineColumns; ++col) {
         uint32_t tx = uint32_t(int32_t(a.x) >> 8) & mask;
         uint32_t ty = uint32_t(int32_t(a.y) >> 8) & mask;
         a.x += a.pa;
@@ -38,13 +65,134 @@ void WalkAffine(AffineLine a)
             if ((tx | ty) >= size)
                 continue;
         }
-        if constexpr (Mosaic) {
-            tx -= tx % blockW;
-            ty -= ty % blockH;
-        }
-        const uint32_t tile = a.map[((ty >> 3) << (a.sizeLog2 - 3)) + (tx >> 3)];
-        if (uint32_t index = a.tiles[tile * 64 + (ty & 7) * 8 + (tx & 7)])
+        tx -= tx % blockW;
+        ty -= ty % blockH;
+        if (uint32_t index = Texel(a, tx, ty)) {
             WritePalettePixel<V>(a.row, col, index);
+            WindowLine[col] &= CoverKeep;
+        }
+    }
+}
+
+using Lanes32 = uint32_t __attribute__((vector_size(16)));
+using SignedLanes32 = int32_t __attribute__((vector_size(16)));
+
+// The texture position of the even and of the odd columns of a block of
+// eight, per axis, and what one block moves them by.
+struct BlockWalk {
+    Lanes32 evenX, oddX, evenY, oddY;
+    uint32_t stepX, stepY;  // eight columns
+};
+
+inline BlockWalk StartBlocks(const AffineLine &a, int32_t k)
+{
+    const uint32_t x = a.x + uint32_t(k) * a.pa, y = a.y + uint32_t(k) * a.pc;
+    const uint32_t pa = a.pa, pc = a.pc;
+    return {Lanes32{x, x + 2 * pa, x + 4 * pa, x + 6 * pa},
+            Lanes32{x + pa, x + 3 * pa, x + 5 * pa, x + 7 * pa},
+            Lanes32{y, y + 2 * pc, y + 4 * pc, y + 6 * pc},
+            Lanes32{y + pc, y + 3 * pc, y + 5 * pc, y + 7 * pc},
+            8 * pa,
+            8 * pc};
+}
+
+// The texel coordinates of eight columns, one 16-bit lane each: the even
+// columns' values sit in the low halves of 32-bit lanes, the odd ones' are
+// moved into the high halves.
+inline PixelVector TexelCoordinates(Lanes32 even, Lanes32 odd, uint32_t mask)
+{
+    const Lanes32 t = (Lanes32(SignedLanes32(even) >> 8) & mask) | (Lanes32(SignedLanes32(odd) >> 8) & mask) << 16;
+    PixelVector lanes;
+    std::memcpy(&lanes, &t, sizeof lanes);
+    return lanes;
+}
+
+// The colour indexes of the eight columns of the walk's block, all inside
+// the map (or wrapped into it), into index[0-7], and their palette entries
+// into color[0-7]: the map and tile-row offsets of all eight are worked out
+// side by side, then come the eight map bytes and the eight tile bytes they
+// lead to.
+template <bool Wrap>
+inline void FetchBlock(const AffineLine &a, const BlockWalk &w, const uint16_t *palette, uint16_t *index,
+                       uint16_t *color)
+{
+    const uint32_t mask = Wrap ? (1u << a.sizeLog2) - 1 : 0xFFFF;
+    const PixelVector tx = TexelCoordinates(w.evenX, w.oddX, mask);
+    const PixelVector ty = TexelCoordinates(w.evenY, w.oddY, mask);
+    const PixelVector mapVector = ((ty >> 3) << (a.sizeLog2 - 3)) + (tx >> 3);
+    const PixelVector rowVector = ((ty & 7) << 3) | (tx & 7);
+    alignas(16) uint16_t mapAt[8], rowAt[8];
+    std::memcpy(mapAt, &mapVector, sizeof mapAt);
+    std::memcpy(rowAt, &rowVector, sizeof rowAt);
+    for (int j = 0; j < 8; ++j) {
+        const uint32_t texel = a.tiles[a.map[mapAt[j]] * 64u + rowAt[j]];
+        index[j] = uint16_t(texel);
+        color[j] = palette[texel];
+    }
+}
+
+// The same for a block at an end of the run: columns outside it are
+// transparent and fetch nothing.
+inline void FetchBlockEnd(const AffineLine &a, int32_t k, ColumnRun run, const uint16_t *palette, uint16_t *index,
+                          uint16_t *color)
+{
+    uint32_t x = a.x + uint32_t(k) * a.pa, y = a.y + uint32_t(k) * a.pc;
+    for (int32_t j = 0; j < 8; ++j, x += a.pa, y += a.pc) {
+        const uint32_t texel = (k + j >= run.first && k + j < run.end)
+                                   ? Texel(a, uint32_t(int32_t(x) >> 8), uint32_t(int32_t(y) >> 8))
+                                   : 0;
+        index[j] = uint16_t(texel);
+        color[j] = palette[texel];
+    }
+}
+
+// All the line's fetches come first, so that no block's draw waits for
+// them; blocks closed to the layer fetch nothing and draw nothing. The fetch
+// takes the host colours straight from the converted palette when the layer
+// has no effect, else the console colours for the effect.
+template <unsigned V, bool Wrap>
+TAVRIN_SCALAR_STORES void WalkBlocks(const AffineLine a)
+{
+    ColumnRun run{0, LineColumns};
+    if constexpr (!Wrap) {
+        const int64_t size = int64_t(1) << a.sizeLog2;
+        run = Intersect(TexelRun(int32_t(a.x), int32_t(a.pa), size, LineColumns),
+                        TexelRun(int32_t(a.y), int32_t(a.pc), size, LineColumns));
+    }
+    constexpr bool Plain = (V & 3) == EffectNone;
+    const uint16_t *palette = Plain ? HostPalette : BgPalette;
+    const int32_t first = run.first & ~7;
+    alignas(16) uint16_t index[LineColumns];
+    alignas(16) uint16_t color[LineColumns];
+    BlockWalk w = StartBlocks(a, first);
+    for (int32_t k = first; k < run.end; k += 8) {
+        if (WindowOpenAny(unsigned(PictureColumn + k), a.layerBit)) {
+            if (Wrap || (k >= run.first && k + 8 <= run.end))
+                FetchBlock<Wrap>(a, w, palette, index + k, color + k);
+            else
+                FetchBlockEnd(a, k, run, palette, index + k, color + k);
+        }
+        w.evenX += w.stepX;
+        w.oddX += w.stepX;
+        w.evenY += w.stepY;
+        w.oddY += w.stepY;
+    }
+    for (int32_t k = first; k < run.end; k += 8) {
+        // As in the fetch: no column of the block has been drawn since.
+        if (!WindowOpenAny(unsigned(PictureColumn + k), a.layerBit))
+            continue;
+        PixelVector indexes, fetched;
+        std::memcpy(&indexes, index + k, sizeof indexes);
+        std::memcpy(&fetched, color + k, sizeof fetched);
+        const LaneMask transparent = __builtin_convertvector(indexes == 0, LaneMask);
+        if constexpr (Plain)
+            WriteRow<V>(
+                a.row, unsigned(PictureColumn + k), transparent, a.layerBit,
+                [&] { return GatherEntries(BgPalette, indexes); }, [&] { return fetched; });
+        else
+            WriteRow<V>(
+                a.row, unsigned(PictureColumn + k), transparent, a.layerBit, [&] { return fetched; },
+                [&] { return GatherEntries(HostPalette, indexes); });
     }
 }
 
@@ -65,11 +213,13 @@ int32_t RenderAffineBgLine(uint32_t line, uint32_t d, uint32_t)
                        uint32_t(BgPc[i]),
                        7 + (cnt >> 14),
                        uint8_t(1u << ((d >> 28) & 3))};
-    switch ((cnt >> 12 & 2) | (cnt >> 6 & 1)) {
-    case 0: WalkAffine<V, false, false>(a); break;
-    case 1: WalkAffine<V, false, true>(a); break;
-    case 2: WalkAffine<V, true, false>(a); break;
-    default: WalkAffine<V, true, true>(a); break;
+    const bool wrap = cnt & 0x2000;
+    if (cnt & 0x40) {
+        wrap ? WalkMosaic<V, true>(a) : WalkMosaic<V, false>(a);
+    } else if (wrap) {
+        WalkBlocks<V, true>(a);
+    } else {
+        WalkBlocks<V, false>(a);
     }
     return 0;
 }

@@ -1,10 +1,19 @@
 // BG2 as a bitmap in modes 3-5, through BG2's affine transform. The position
 // steps on every column whether or not the window shows it; texels outside
 // the bitmap are not drawn. Mode 4's index 0 is transparent.
+//
+// Without mosaic a line is drawn eight columns at a time: the columns inside
+// the bitmap form one run, whose texels are gathered first (copied whole
+// when the line is not scaled or turned) and then drawn as pixel vectors.
 
 #include "modules/tavrin/render/ColorEffects.h"
 #include "modules/tavrin/render/LayerRendererTable.h"
 #include "modules/tavrin/render/RenderMemory.h"
+#include "modules/tavrin/render/TexelRun.h"
+#include "modules/tavrin/render/TileRow.h"
+
+#include <cstring>
+#include <type_traits>
 
 namespace Tavrin {
 
@@ -12,31 +21,36 @@ namespace {
 
 enum class Bitmap { Direct240, Indexed240, Direct160 };
 
+constexpr int32_t LineColumns = 240;
+
+template <Bitmap B>
+struct BitmapShape {
+    static constexpr uint32_t Width = B == Bitmap::Direct160 ? 160 : 240;
+    static constexpr uint32_t Height = B == Bitmap::Direct160 ? 128 : 160;
+    using Texel = std::conditional_t<B == Bitmap::Indexed240, uint8_t, uint16_t>;
+};
+
+// One column at a time, with mosaic, which may bring a column from outside
+// the bitmap back into it.
 template <Bitmap B, unsigned V>
-int32_t RenderBitmapLine(uint32_t line, uint32_t page)
+void WalkMosaic(const uint8_t *bitmap, uint16_t *row)
 {
-    constexpr uint32_t Width = B == Bitmap::Direct160 ? 160 : 240;
-    constexpr uint32_t Height = B == Bitmap::Direct160 ? 128 : 160;
-    const uint8_t *bitmap = RenderVramBlock() + (B == Bitmap::Direct240 ? 0 : (page & 0xA000));
-    const bool mosaic = RenderIo(IoBg2cnt) & 0x40;
+    constexpr uint32_t Width = BitmapShape<B>::Width, Height = BitmapShape<B>::Height;
     const uint32_t blockW = (BgMosaicH & 15) + 1;
     const uint32_t blockH = (BgMosaicV & 15) + 1;
-    uint16_t *row = FrameRow(line);
 
     // Unsigned so the steps wrap instead of overflowing.
     uint32_t x = uint32_t(BgCurX[0]), y = uint32_t(BgCurY[0]);
     const uint32_t pa = uint32_t(BgPa[0]), pc = uint32_t(BgPc[0]);
-    for (unsigned col = PictureColumn; col < PictureColumn + 240; ++col) {
+    for (unsigned col = PictureColumn; col < PictureColumn + LineColumns; ++col) {
         uint32_t tx = uint32_t(int32_t(x) >> 8);
         uint32_t ty = uint32_t(int32_t(y) >> 8);
         x += pa;
         y += pc;
         if (!(WindowLine[col] & 4))
             continue;
-        if (mosaic) {
-            tx -= tx % blockW;
-            ty -= ty % blockH;
-        }
+        tx -= tx % blockW;
+        ty -= ty % blockH;
         if (tx >= Width || ty >= Height)
             continue;
         if constexpr (B == Bitmap::Indexed240) {
@@ -44,6 +58,98 @@ int32_t RenderBitmapLine(uint32_t line, uint32_t page)
                 WritePalettePixel<V>(row, col, index);
         } else {
             WriteLayerPixel<V>(row, col, HostHalf(bitmap + (ty * Width + tx) * 2));
+        }
+        WindowLine[col] &= CoverKeep;
+    }
+}
+
+// The texels of columns [run.first, run.end) into texels[], by the walk's
+// own 32-bit steps.
+template <Bitmap B>
+void GatherTexels(const uint8_t *bitmap, ColumnRun run, typename BitmapShape<B>::Texel *texels)
+{
+    using Texel = typename BitmapShape<B>::Texel;
+    constexpr uint32_t Width = BitmapShape<B>::Width;
+    const uint32_t pa = uint32_t(BgPa[0]), pc = uint32_t(BgPc[0]);
+    uint32_t x = uint32_t(BgCurX[0]) + uint32_t(run.first) * pa;
+    uint32_t y = uint32_t(BgCurY[0]) + uint32_t(run.first) * pc;
+    const Texel *source = reinterpret_cast<const Texel *>(bitmap);
+    if (pa == 256 && pc == 0) {
+        const uint32_t at = uint32_t(int32_t(y) >> 8) * Width + uint32_t(int32_t(x) >> 8);
+        std::memcpy(texels + run.first, bitmap + at * sizeof(Texel), size_t(run.end - run.first) * sizeof(Texel));
+        return;
+    }
+    for (int32_t k = run.first; k < run.end; ++k) {
+        const uint32_t at = uint32_t(int32_t(y) >> 8) * Width + uint32_t(int32_t(x) >> 8);
+        Texel t;
+        std::memcpy(&t, source + at, sizeof t);
+        texels[k] = t;
+        x += pa;
+        y += pc;
+    }
+}
+
+// Eight direct colours from column k, those outside the run left alone.
+template <unsigned V>
+inline void DrawDirectBlock(uint16_t *row, int32_t k, const uint16_t *texels, ColumnRun run)
+{
+    const LaneVector column = LaneVector{0, 1, 2, 3, 4, 5, 6, 7} + uint8_t(k);
+    const LaneMask outside = (column < uint8_t(run.first)) | (column >= uint8_t(run.end));
+    PixelVector c;
+    std::memcpy(&c, texels + k, sizeof c);
+    WriteRow<V>(row, unsigned(PictureColumn + k), outside, 4, [&] { return c; }, [&] { return HostColors(c); });
+}
+
+template <Bitmap B, unsigned V>
+int32_t RenderBitmapLine(uint32_t line, uint32_t page)
+{
+    using Shape = BitmapShape<B>;
+    const uint8_t *bitmap = RenderVramBlock() + (B == Bitmap::Direct240 ? 0 : (page & 0xA000));
+    uint16_t *row = FrameRow(line);
+    const int64_t x0 = BgCurX[0], y0 = BgCurY[0], pa = BgPa[0], pc = BgPc[0];
+    if (RenderIo(IoBg2cnt) & 0x40) {
+        WalkMosaic<B, V>(bitmap, row);
+        return 0;
+    }
+    const ColumnRun run = Intersect(TexelRun(x0, pa, Shape::Width, LineColumns),
+                                    TexelRun(y0, pc, Shape::Height, LineColumns));
+    if (run.first >= run.end)
+        return 0;
+
+    // Lanes outside the run are transparent: mode 4 marks them with index 0,
+    // the direct-colour modes by their column.
+    alignas(16) typename Shape::Texel texels[LineColumns + 8];
+    std::memset(texels + (run.first & ~7), 0, 8 * sizeof texels[0]);
+    std::memset(texels + (run.end & ~7), 0, 8 * sizeof texels[0]);
+    GatherTexels<B>(bitmap, run, texels);
+    int32_t k = run.first & ~7;
+    if constexpr (B != Bitmap::Indexed240 && (V & 3) == EffectNone) {
+        // Blocks wholly inside the run, where the window shows every pixel
+        // and nothing drawn must be kept from the layers behind, are stored
+        // as they are.
+        if (HostTableIsPacked && CoverKeep == 0xFF &&
+            WindowOpenAll(PictureColumn + unsigned(run.first), PictureColumn + unsigned(run.end), 4)) {
+            if (k < run.first) {
+                DrawDirectBlock<V>(row, k, texels, run);
+                k += 8;
+            }
+            for (; k + 8 <= run.end; k += 8) {
+                PixelVector c;
+                std::memcpy(&c, texels + k, sizeof c);
+                const PixelVector host = PackHostColors(c);
+                const PixelVector second = (V & 4) ? c | SecondTargetMark : PixelVector{};
+                std::memcpy(row + PictureColumn + k, &host, sizeof host);
+                std::memcpy(SecondTargetLine + PictureColumn + k, &second, sizeof second);
+            }
+        }
+    }
+    for (; k < run.end; k += 8) {
+        if constexpr (B == Bitmap::Indexed240) {
+            uint64_t lanes;
+            std::memcpy(&lanes, texels + k, 8);
+            WriteTileRow<V>(row, unsigned(PictureColumn + k), lanes, 0, 4);
+        } else {
+            DrawDirectBlock<V>(row, k, texels, run);
         }
     }
     return 0;

@@ -4,6 +4,8 @@
 
 namespace Tavrin {
 
+bool HostTableIsPacked = false;
+
 void FillColorTables()
 {
     for (uint32_t i = 0; i < 65536; ++i) {
@@ -11,6 +13,7 @@ void FillColorTables()
         HostColorParts p = HostPartsOf(i);
         ColorToHostTable[i] = PackHostColor(p.r, p.g, p.b);
     }
+    HostTableIsPacked = true;
 }
 
 } // namespace Tavrin

@@ -31,4 +31,10 @@ inline constexpr uint16_t PackHostColor(uint32_t r, uint32_t g, uint32_t b)
 // video does when it opens.
 void FillColorTables();
 
+// Whether ColorToHostTable holds exactly what FillColorTables puts there, so
+// the renderer may convert many colours at once by the same arithmetic
+// instead of looking each one up. Whoever stores an entry of its own clears
+// it.
+extern bool HostTableIsPacked;
+
 } // namespace Tavrin

@@ -10,8 +10,17 @@ namespace Tavrin {
 // Entries 0-255 the background colours, 256-511 the sprite colours.
 extern uint16_t HostPalette[512];
 
-// Converts the entries that changed since the last call, or all of them when
-// asked (once a frame, so a refilled ColorToHostTable is picked up too).
-void RefreshHostPalette(bool whole);
+// For 16-colour tile rows, per palette bank (0-15 the background banks,
+// 16-31 the sprite banks) and tile byte: the host colours of the byte's two
+// pixels, the low nibble's (the left pixel) in the low half. Kept with
+// HostPalette, so a row of eight pixels takes four lookups.
+extern uint32_t HostPairs[32][256];
+
+// Converts the entries that changed since the last conversion, or all of
+// them when asked (once a frame, so a refilled ColorToHostTable is picked up
+// too). A line none of whose layers takes palette colours passes needed =
+// false: nothing is compared then, and a whole conversion asked for waits
+// for the next line that needs one.
+void RefreshHostPalette(bool whole, bool needed = true);
 
 } // namespace Tavrin

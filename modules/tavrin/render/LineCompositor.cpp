@@ -89,7 +89,6 @@ uint32_t ComposeLine(const LayerRenderer *table)
     if (line >= 160 || !BeginScanline(line, RenderDirtyFlags))
         return 0;
 
-    RefreshHostPalette(line == 0);
     const uint32_t dispcnt = RenderIo(IoDispcnt);
     const uint32_t bldcnt = RenderIo(IoBldcnt);
     if (!(dispcnt & 0xE000))
@@ -139,11 +138,10 @@ uint32_t ComposeLine(const LayerRenderer *table)
 
 // RenderLine first has ComposeLine call a recording table, then draws the
 // recorded calls. Where no layer of the line reads what lies beneath it (no
-// alpha, no semi-transparent sprite) and text backgrounds, with or without
-// sprites, are all that draws, the calls run front to back: each drawn pixel
-// closes its window byte to the layers behind it (CoverKeep), so every
-// visible pixel is written once and hidden tile rows are skipped whole.
-// Otherwise they run as recorded.
+// alpha, no semi-transparent sprite) and a background draws, the calls run
+// front to back: each drawn pixel closes its window byte to the layers
+// behind it (CoverKeep), so every visible pixel is written once and hidden
+// blocks of eight are skipped whole. Otherwise they run as recorded.
 
 uint8_t CoverKeep = 0xFF;
 
@@ -159,8 +157,9 @@ struct LayerCall {
 // of four backgrounds.
 LayerCall calls[12];
 uint32_t callCount;
-uint32_t textCalls;
+uint32_t backgroundCalls;
 bool frontToBack;
+bool paletteCalls;
 
 // A sprite band's call returns where the next band starts, -1 at the end of
 // the list; recorded, it returns 0 so that every band call is recorded, and
@@ -169,10 +168,12 @@ template <uint32_t R>
 int32_t RecordCall(uint32_t, uint32_t a, uint32_t b)
 {
     calls[callCount++] = {R, a, b, 0};
-    if constexpr ((R & 3) == EffectAlpha || (R / 8 != KindTextBg && R / 8 != KindObj))
+    if constexpr ((R & 3) == EffectAlpha)
         frontToBack = false;
-    if constexpr (R / 8 == KindTextBg)
-        ++textCalls;
+    if constexpr (R / 8 != KindObj)
+        ++backgroundCalls;
+    if constexpr (R / 8 != KindBitmap16 && R / 8 != KindBitmapSmall)
+        paletteCalls = true;
     return 0;
 }
 
@@ -206,42 +207,104 @@ bool SetBandRanges(uint32_t line)
             continue;
         c.a = cursor == -1 ? 0 : uint32_t(cursor);
         c.bandEnd = cursor == -1 ? 0 : SpriteBandEnd(c.a, c.b);
-        for (uint32_t i = c.a; i < c.bandEnd; ++i)
-            if (SpriteCoversLine(SpriteList[i], line) && ((SpriteAttribute(SpriteList[i], 0) >> 10) & 3) == 1)
-                return false;
+        bool semiTransparent = false;
+        if (SemiTransparentListed)
+            ForEachSpriteOnLine(line, c.a, c.bandEnd, [&](const SpriteRecord &r) {
+                semiTransparent |= ((SpriteAttribute(r, 0) >> 10) & 3) == 1;
+            });
+        if (semiTransparent)
+            return false;
         if (cursor != -1)
             cursor = SpriteBandCursor(c.bandEnd);
     }
     return true;
 }
 
+using WindowBytes = uint8_t __attribute__((vector_size(16)));
+
+// The layer bits that any picture column of the window line still has.
+uint8_t OpenLayers()
+{
+    WindowBytes open{};
+    for (unsigned col = PictureColumn; col < PictureColumn + 240; col += 16) {
+        WindowBytes sixteen;
+        std::memcpy(&sixteen, WindowLine + col, 16);
+        open |= sixteen;
+    }
+    uint64_t halves[2];
+    std::memcpy(halves, &open, 16);
+    uint64_t any = halves[0] | halves[1];
+    any |= any >> 32;
+    any |= any >> 16;
+    return uint8_t(any | any >> 8);
+}
+
+// The window line as it was before a line drawn front to back closed its
+// bytes, copied sixteen bytes at a time, unrolled so the compiler does not
+// make it a block copy, which costs more to start than it moves here.
+struct SavedWindowLine {
+    WindowBytes sixteens[LineBufferColumns / 16];
+    uint8_t tail[LineBufferColumns % 16];
+
+    SavedWindowLine()
+    {
+#pragma GCC unroll 32
+        for (int k = 0; k < LineBufferColumns / 16; ++k)
+            std::memcpy(&sixteens[k], WindowLine + 16 * k, 16);
+        std::memcpy(tail, WindowLine + LineBufferColumns / 16 * 16, sizeof tail);
+    }
+    void Restore() const
+    {
+#pragma GCC unroll 32
+        for (int k = 0; k < LineBufferColumns / 16; ++k)
+            std::memcpy(WindowLine + 16 * k, &sixteens[k], 16);
+        std::memcpy(WindowLine + LineBufferColumns / 16 * 16, tail, sizeof tail);
+    }
+};
+
+uint8_t LayerBit(const LayerCall &c)
+{
+    switch (c.renderer / 8) {
+    case KindObj: return WindowObjBit;
+    case KindTextBg:
+    case KindAffineBg: return uint8_t(1u << ((c.a >> 28) & 3));
+    default: return 4;
+    }
+}
+
 void DrawFrontToBack(uint32_t line)
 {
-    uint8_t window[LineBufferColumns];
-    std::memcpy(window, WindowLine, sizeof window);
+    const SavedWindowLine saved;
     CoverKeep = WindowCovered;
+    // A layer whose bit no column has any more is hidden whole.
+    uint8_t open = OpenLayers();
     for (uint32_t i = callCount; i-- > 0;) {
         const LayerCall &c = calls[i];
+        if (!(open & LayerBit(c)))
+            continue;
         if (c.renderer / 8 == KindObj)
             SpriteBandDownwardTable[c.renderer & 7](line, c.a, c.bandEnd);
         else
             LayerRendererTable[c.renderer](line, c.a, c.b);
+        open = OpenLayers();
     }
     CoverKeep = 0xFF;
-    std::memcpy(WindowLine, window, sizeof window);
+    saved.Restore();
 }
 
 } // namespace
 
 void RenderLine()
 {
-    callCount = textCalls = 0;
+    callCount = backgroundCalls = 0;
     frontToBack = true;
+    paletteCalls = false;
     if (!ComposeLine(RecordingTable.data()))
         return;
     const uint32_t line = RenderIo(IoVcount) & 0xFF;
+    RefreshHostPalette(line == 0, paletteCalls);
     // Sprites alone seldom hide enough of each other to pay for the order.
-    if (frontToBack && textCalls > 0 && callCount > 1 && SetBandRanges(line))
+    if (frontToBack && backgroundCalls > 0 && callCount > 1 && SetBandRanges(line))
         DrawFrontToBack(line);
     else
         DrawBackToFront(line);

@@ -27,6 +27,10 @@ struct RegularPixel {
     {
         WriteTileRow<V>(row, col, lanes, 256 + bank, WindowObjBit);
     }
+    void NibbleRow(unsigned col, uint32_t bits, uint32_t bank) const
+    {
+        WriteNibbleRow<V>(row, col, bits, 256 + bank, WindowObjBit);
+    }
 };
 
 template <bool SecondTarget, unsigned Fallback>
@@ -48,6 +52,7 @@ struct SemiTransparentPixel {
     {
         ForEachOpaqueLane(lanes, [&](unsigned k, uint32_t lane) { (*this)(col + k, bank + lane); });
     }
+    void NibbleRow(unsigned col, uint32_t bits, uint32_t bank) const { Row(col, SpreadNibbles(bits), bank); }
 };
 
 template <bool SecondTarget>
@@ -83,9 +88,8 @@ void RenderObjBandDownward(uint32_t line, uint32_t first, uint32_t end)
 {
     const uint32_t effect = (RenderIo(IoBldcnt) >> 6) & 3;
     uint16_t *row = FrameRow(line);
-    for (uint32_t i = end; i-- > first;)
-        if (SpriteCoversLine(SpriteList[i], line))
-            DrawSprite<V>(SpriteList[i], line, row, effect);
+    ForEachSpriteOnLineDownward(line, first, end,
+                                [&](const SpriteRecord &r) { DrawSprite<V>(r, line, row, effect); });
 }
 
 } // namespace
@@ -95,11 +99,9 @@ int32_t RenderObjLine(uint32_t line, uint32_t first, uint32_t bound)
 {
     const uint32_t effect = (RenderIo(IoBldcnt) >> 6) & 3;
     uint16_t *row = FrameRow(line);
-    uint32_t i = first;
-    for (; InSpriteBand(i, bound); ++i)
-        if (SpriteCoversLine(SpriteList[i], line))
-            DrawSprite<V>(SpriteList[i], line, row, effect);
-    return SpriteBandCursor(i);
+    const uint32_t end = SpriteBandEnd(first, bound);
+    ForEachSpriteOnLine(line, first, end, [&](const SpriteRecord &r) { DrawSprite<V>(r, line, row, effect); });
+    return SpriteBandCursor(end);
 }
 
 TAVRIN_LAYER_VARIANTS(RenderObjLine)

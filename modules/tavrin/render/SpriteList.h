@@ -18,20 +18,51 @@ inline constexpr uint8_t SpriteWidthLog2[16] = {0, 1, 2, 3, 1, 2, 2, 3, 0, 0, 1,
 // Rewrites SpriteList from sprite RAM and the display mode.
 void BuildObjList();
 
-// Whether record i belongs to the band of priorities from bound up (bound
-// past 4 taken as 4); the list's end record belongs to none.
-inline bool InSpriteBand(uint32_t i, uint32_t bound)
-{
-    return i < SpriteListCapacity && SpriteList[i].priority >= int32_t(bound > 4 ? 4 : bound);
-}
+// Whether the list BuildObjList wrote last holds a semi-transparent sprite.
+extern bool SemiTransparentListed;
 
-// The first record from first on that lies outside the band.
+// Built with the list, so that a line's sprite calls visit only the sprites
+// on that line: for each line 0-159 the records whose box covers it, in
+// list order; and for each bound 0-4 the first record whose priority lies
+// below it (the end record for bound 0).
+inline constexpr int SpriteLines = 160;
+struct LineSpriteRecords {
+    uint8_t count;
+    uint8_t record[SpriteListCapacity - 1];
+};
+extern LineSpriteRecords LineSprites[SpriteLines];
+extern uint32_t SpriteBandEnds[5];
+
+// The first record from first on that lies outside the band of priorities
+// from bound up (bound past 4 taken as 4).
 inline uint32_t SpriteBandEnd(uint32_t first, uint32_t bound)
 {
-    uint32_t i = first;
-    while (InSpriteBand(i, bound))
-        ++i;
-    return i;
+    const uint32_t end = SpriteBandEnds[bound > 4 ? 4 : bound];
+    return first > end ? first : end;
+}
+
+// Calls fn(record) for the records in [first, end) on the line, in list
+// order, or in reverse.
+template <class Fn>
+inline void ForEachSpriteOnLine(uint32_t line, uint32_t first, uint32_t end, Fn &&fn)
+{
+    if (line >= SpriteLines)
+        return;
+    const LineSpriteRecords &on = LineSprites[line];
+    for (uint32_t k = 0; k < on.count && on.record[k] < end; ++k)
+        if (on.record[k] >= first)
+            fn(SpriteList[on.record[k]]);
+}
+
+template <class Fn>
+inline void ForEachSpriteOnLineDownward(uint32_t line, uint32_t first, uint32_t end, Fn &&fn)
+{
+    if (line >= SpriteLines)
+        return;
+    const LineSpriteRecords &on = LineSprites[line];
+    for (uint32_t k = on.count; k-- > 0 && on.record[k] >= first;)
+        if (on.record[k] < end)
+            fn(SpriteList[on.record[k]]);
 }
 
 // What a sprite band's renderer returns: the record it stopped at, or -1

@@ -3,7 +3,9 @@
 // sprites, the affine walk (double size, mosaic on texture coordinates) for
 // affine ones. Fetches wrap within the 32 KB sprite tile area. The plot
 // takes whole tile rows, Row(buffer column, one palette index a byte left to
-// right, first palette index), and single affine texels, (buffer column,
+// right, first palette index) or, for 16 colours, NibbleRow(buffer column,
+// one palette index a nibble left to right, first palette index of the
+// bank), and single affine texels, (buffer column,
 // non-zero palette index with the bank of a 16-colour sprite); Shows(buffer
 // column) tells whether any of a tile row's eight columns can take it.
 #pragma once
@@ -55,12 +57,18 @@ template <class Plot>
             const unsigned at = col0 + 8 * unsigned(flipX ? count - 1 - t : t);
             if (!plot.Shows(at))
                 continue;
-            uint64_t lanes;
-            if (c256)
+            // Blank tile rows (common in sprites smaller than their box)
+            // draw nothing.
+            if (c256) {
+                uint64_t lanes;
                 std::memcpy(&lanes, tiles + ((rowOff + t * 64) & SpriteTileMask), 8);
-            else
-                lanes = SpreadNibbles(HostWord(tiles + ((rowOff + t * 32) & SpriteTileMask)));
-            plot.Row(at, flipX ? ReverseLanes(lanes) : lanes, c256 ? 0 : bank);
+                if (lanes)
+                    plot.Row(at, flipX ? ReverseLanes(lanes) : lanes, 0);
+            } else {
+                const uint32_t bits = HostWord(tiles + ((rowOff + t * 32) & SpriteTileMask));
+                if (bits)
+                    plot.NibbleRow(at, flipX ? ReverseNibbles(bits) : bits, bank);
+            }
         }
         return;
     }

@@ -15,6 +15,7 @@ struct ObjWindowMarks {
     {
         ForEachOpaqueLane(lanes, [&](unsigned k, uint32_t) { WindowLine[col + k] = inside; });
     }
+    void NibbleRow(unsigned col, uint32_t bits, uint32_t bank) const { Row(col, SpreadNibbles(bits), bank); }
 };
 
 } // namespace
@@ -22,12 +23,10 @@ struct ObjWindowMarks {
 void BuildObjWindowLine(uint32_t line)
 {
     const uint8_t inside = uint8_t(RenderIo(IoWinout) >> 8);
-    for (int i = 0; i < SpriteListCapacity && SpriteList[i].priority >= 0; ++i) {
-        const SpriteRecord &r = SpriteList[i];
-        if (((SpriteAttribute(r, 0) >> 10) & 3) != 2 || !SpriteCoversLine(r, line))
-            continue;
-        WalkSpriteLine(r, line, ObjWindowMarks{inside});
-    }
+    ForEachSpriteOnLine(line, 0, SpriteListCapacity, [&](const SpriteRecord &r) {
+        if (((SpriteAttribute(r, 0) >> 10) & 3) == 2)
+            WalkSpriteLine(r, line, ObjWindowMarks{inside});
+    });
 }
 
 } // namespace Tavrin

@@ -77,18 +77,26 @@ void WalkTiles(const TextLine &t)
         if (!WindowOpenAny(col, t.layerBit))
             continue;
         TileRow tr = FetchTileRow<Wide>(t, entry);
-        uint64_t lanes;
+        // A blank tile row draws nothing; blank tiles mostly come in
+        // stretches (empty parts of a map), so the branch is cheap. Flips
+        // vary from tile to tile, so they are selected, not branched on.
         if constexpr (Wide) {
+            uint64_t lanes;
             std::memcpy(&lanes, t.vram + tr.offset, 8);
+            if (!lanes)
+                continue;
+            const uint64_t flip = uint64_t(0) - (tr.flipX & 1);
+            lanes = (ReverseLanes(lanes) & flip) | (lanes & ~flip);
+            WriteTileRow<V>(t.row, col, lanes, tr.bank, t.layerBit);
         } else {
             uint32_t bits;
             std::memcpy(&bits, t.vram + tr.offset, 4);
-            lanes = SpreadNibbles(bits);
+            if (!bits)
+                continue;
+            const uint32_t flip = uint32_t(0) - (tr.flipX & 1);
+            bits = (ReverseNibbles(bits) & flip) | (bits & ~flip);
+            WriteNibbleRow<V>(t.row, col, bits, tr.bank, t.layerBit);
         }
-        // Selected, not branched on: flips vary from tile to tile.
-        const uint64_t flip = uint64_t(0) - (tr.flipX & 1);
-        lanes = (ReverseLanes(lanes) & flip) | (lanes & ~flip);
-        WriteTileRow<V>(t.row, col, lanes, tr.bank, t.layerBit);
     }
 }
 

@@ -7,6 +7,8 @@
 #pragma once
 
 #include "modules/tavrin/render/ColorEffects.h"
+#include "modules/tavrin/render/ColorTables.h"
+#include "modules/tavrin/render/HostPalette.h"
 
 #include <cstdint>
 #include <cstring>
@@ -32,6 +34,14 @@ inline uint64_t ReverseLanes(uint64_t lanes) { return __builtin_bswap64(lanes); 
 
 inline uint32_t Lane(uint64_t lanes, unsigned k) { return uint32_t(lanes >> (k * 8)) & 0xFF; }
 
+// The eight nibbles of a 16-colour tile row in the opposite order, for a
+// horizontal flip.
+inline uint32_t ReverseNibbles(uint32_t bits)
+{
+    bits = __builtin_bswap32(bits);
+    return ((bits >> 4) & 0x0F0F0F0F) | ((bits & 0x0F0F0F0F) << 4);
+}
+
 // Calls fn(k, lane) for each non-zero lane k = 0-7.
 template <class Fn>
 inline void ForEachOpaqueLane(uint64_t lanes, Fn &&fn)
@@ -41,12 +51,37 @@ inline void ForEachOpaqueLane(uint64_t lanes, Fn &&fn)
             fn(k, lane);
 }
 
+// Lane masks of 0 or all ones, widened from bytes to the pixels' 16 bits:
+// each byte doubled, which keeps its value.
+inline PixelMask WidenMask(LaneMask mask)
+{
+    using Bytes = int8_t __attribute__((vector_size(16)));
+    using Halves = uint64_t __attribute__((vector_size(16)));
+    uint64_t bits;
+    std::memcpy(&bits, &mask, 8);
+    const Bytes bytes = Bytes(Halves{bits, 0});
+#if defined(__clang__)
+    return PixelMask(__builtin_shufflevector(bytes, bytes, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7));
+#else
+    return PixelMask(__builtin_shuffle(bytes, Bytes{0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7}));
+#endif
+}
+
 // Whether any of the eight window bytes from col on has layerBit.
 inline bool WindowOpenAny(unsigned col, uint8_t layerBit)
 {
     uint64_t window;
     std::memcpy(&window, WindowLine + col, 8);
     return (window & (0x0101010101010101ull * layerBit)) != 0;
+}
+
+// Whether every window byte of columns [col, end) has layerBit.
+inline bool WindowOpenAll(unsigned col, unsigned end, uint8_t layerBit)
+{
+    uint8_t all = 0xFF;
+    for (; col < end; ++col)
+        all &= WindowLine[col];
+    return all & layerBit;
 }
 
 // The entries table[base + lane] of the eight lanes.
@@ -64,15 +99,45 @@ inline PixelVector GatherEntries(const uint16_t *table, PixelVector c)
                        table[c[4]], table[c[5]], table[c[6]], table[c[7]]};
 }
 
-// Effect E on eight console colours where their window bytes allow effects
-// (and, for alpha, a second target lies beneath), component by component:
-// the arithmetic of the single-pixel effects for factors up to 16.
-template <unsigned E>
-inline PixelVector EffectOnRow(PixelVector c, LaneVector window, PixelVector second)
+// The host colours of eight console colours by the table's own packing,
+// all eight at once (green 31 is the one whose six-bit form is not twice its
+// five-bit one). Only while HostTableIsPacked.
+inline PixelVector PackHostColors(PixelVector c)
 {
-    PixelMask apply = __builtin_convertvector((window & WindowEffectBit) != 0, PixelMask);
+    const PixelVector green = (c >> 5) & 31;
+    const PixelVector green6 = (green << 1) + ((green + 1) >> 5);
+    return (c << 11) | (green6 << 5) | ((c >> 10) & 31);
+}
+
+inline PixelVector HostColors(PixelVector c)
+{
+    return HostTableIsPacked ? PackHostColors(c) : GatherEntries(ColorToHostTable, c);
+}
+
+// The lanes whose window bytes allow effect E (and, for alpha, over a
+// second target).
+template <unsigned E>
+inline PixelMask EffectLanes(LaneVector window, PixelVector second)
+{
+    PixelMask apply = WidenMask((window & WindowEffectBit) != 0);
     if constexpr (E == EffectAlpha)
         apply &= second != 0;
+    return apply;
+}
+
+inline bool AnyLane(PixelMask mask)
+{
+    uint64_t halves[2];
+    std::memcpy(halves, &mask, sizeof halves);
+    return (halves[0] | halves[1]) != 0;
+}
+
+// Effect E on the eight console colours of the lanes in apply, component by
+// component: the arithmetic of the single-pixel effects for factors up to
+// 16.
+template <unsigned E>
+inline PixelVector EffectOnRow(PixelVector c, PixelMask apply, PixelVector second)
+{
     const int16_t eva = int16_t(BlendEva), evb = int16_t(BlendEvb), evy = int16_t(BlendEvy);
     PixelVector changed{};
     for (unsigned shift = 0; shift < 15; shift += 5) {
@@ -99,43 +164,63 @@ inline void BlendStore(uint16_t *at, PixelVector value, PixelMask kept)
     std::memcpy(at, &out, sizeof out);
 }
 
-// Palette entries are entryBase + lane; lane 0 is transparent, and so is a
-// pixel whose window byte lacks layerBit.
-template <unsigned V>
-inline void WriteTileRow(uint16_t *row, unsigned col, uint64_t lanes, uint32_t entryBase, uint8_t layerBit)
+// Draws eight pixels from buffer column col, except the lanes set in
+// transparent and those whose window bytes lack layerBit. colors() gives
+// their console colours; hosts() their host colours, asked for only where
+// no effect can apply, so a layer with host colours at hand (a converted
+// palette) saves the conversion.
+template <unsigned V, class Colors, class Hosts>
+inline void WriteRow(uint16_t *row, unsigned col, LaneMask transparent, uint8_t layerBit, Colors colors,
+                     Hosts hosts)
 {
-    LaneVector index, window;
-    std::memcpy(&index, &lanes, 8);
+    LaneVector window;
     std::memcpy(&window, WindowLine + col, 8);
-    const LaneMask keptLanes = (index == 0) | ((window & layerBit) == 0);
-    uint64_t keptBits;
-    std::memcpy(&keptBits, &keptLanes, 8);
-    if (keptBits == ~uint64_t(0))
-        return;
+    const LaneMask keptLanes = transparent | ((window & layerBit) == 0);
+    // A row without an effect is stored whole even when every lane is kept:
+    // that costs less than the branch, which blank tiles and drawn-over
+    // columns make hard to foresee.
+    if constexpr ((V & 3) != EffectNone) {
+        uint64_t keptBits;
+        std::memcpy(&keptBits, &keptLanes, 8);
+        if (keptBits == ~uint64_t(0))
+            return;
+    }
     if (CoverKeep != 0xFF) {
         window &= LaneVector(keptLanes) | CoverKeep;
         std::memcpy(WindowLine + col, &window, 8);
     }
-    const PixelMask kept = __builtin_convertvector(keptLanes, PixelMask);
+    const PixelMask kept = WidenMask(keptLanes);
 
-    if constexpr ((V & 3) == EffectNone) {
-        BlendStore(row + col, GatherEntries(HostPalette + entryBase, lanes), kept);
+    const auto storeUnchanged = [&] {
+        BlendStore(row + col, hosts(), kept);
         PixelVector second{};
         if constexpr ((V & 4) != 0)
-            second = GatherEntries(BgPalette + entryBase, lanes) | SecondTargetMark;
+            second = colors() | SecondTargetMark;
         BlendStore(SecondTargetLine + col, second, kept);
+    };
+    if constexpr ((V & 3) == EffectNone) {
+        storeUnchanged();
     } else if (BlendEva <= 16 && BlendEvb <= 16 && BlendEvy <= 16) {
         PixelVector second;
         std::memcpy(&second, SecondTargetLine + col, sizeof second);
-        const PixelVector c = EffectOnRow<V & 3>(GatherEntries(BgPalette + entryBase, lanes), window, second);
+        // Where the window allows no effect on any drawn pixel (or, for
+        // alpha, nothing beneath them is a second target) the row is drawn
+        // as it is.
+        const PixelMask apply = EffectLanes<V & 3>(window, second) & ~kept;
+        if (!AnyLane(apply)) {
+            storeUnchanged();
+            return;
+        }
+        const PixelVector c = EffectOnRow<V & 3>(colors(), apply, second);
         BlendStore(row + col, GatherEntries(ColorToHostTable, c), kept);
         BlendStore(SecondTargetLine + col, (V & 4) ? c | SecondTargetMark : PixelVector{}, kept);
     } else {
         // Factors past 16 (which the machine never sets) take the
         // single-pixel arithmetic, whose fields then spill into each other.
+        const PixelVector in = colors();
         uint16_t host[8], second[8];
         for (unsigned k = 0; k < 8; ++k) {
-            const uint32_t c = ApplyEffect<V & 3>(col + k, BgPalette[entryBase + Lane(lanes, k)]);
+            const uint32_t c = ApplyEffect<V & 3>(col + k, in[k]);
             host[k] = ColorToHostTable[c & 0xFFFF];
             second[k] = (V & 4) ? uint16_t(c | SecondTargetMark) : 0;
         }
@@ -144,6 +229,44 @@ inline void WriteTileRow(uint16_t *row, unsigned col, uint64_t lanes, uint32_t e
         std::memcpy(&secondVector, second, sizeof second);
         BlendStore(row + col, hostVector, kept);
         BlendStore(SecondTargetLine + col, secondVector, kept);
+    }
+}
+
+// Palette entries are entryBase + lane; lane 0 is transparent, and so is a
+// pixel whose window byte lacks layerBit.
+template <unsigned V>
+inline void WriteTileRow(uint16_t *row, unsigned col, uint64_t lanes, uint32_t entryBase, uint8_t layerBit)
+{
+    LaneVector index;
+    std::memcpy(&index, &lanes, 8);
+    WriteRow<V>(
+        row, col, index == 0, layerBit, [&] { return GatherEntries(BgPalette + entryBase, lanes); },
+        [&] { return GatherEntries(HostPalette + entryBase, lanes); });
+}
+
+// A 16-colour tile row, its eight nibbles left to right from the lowest,
+// in palette bank entryBase / 16 (sprite banks from entry 256). Without an
+// effect the host colours come two at a time from HostPairs.
+template <unsigned V>
+inline void WriteNibbleRow(uint16_t *row, unsigned col, uint32_t bits, uint32_t entryBase, uint8_t layerBit)
+{
+    const uint64_t lanes = SpreadNibbles(bits);
+    if constexpr ((V & 3) == EffectNone) {
+        LaneVector index;
+        std::memcpy(&index, &lanes, 8);
+        const uint32_t *pairs = HostPairs[entryBase >> 4];
+        WriteRow<V>(
+            row, col, index == 0, layerBit, [&] { return GatherEntries(BgPalette + entryBase, lanes); },
+            [&] {
+                using Pairs = uint32_t __attribute__((vector_size(16)));
+                const Pairs hosts{pairs[bits & 0xFF], pairs[(bits >> 8) & 0xFF], pairs[(bits >> 16) & 0xFF],
+                                  pairs[bits >> 24]};
+                PixelVector v;
+                std::memcpy(&v, &hosts, sizeof v);
+                return v;
+            });
+    } else {
+        WriteTileRow<V>(row, col, lanes, entryBase, layerBit);
     }
 }
 

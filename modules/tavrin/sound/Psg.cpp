@@ -1,6 +1,7 @@
 #include "modules/tavrin/sound/Psg.h"
 
 #include "modules/sounddriver/SoundDriver.h"
+#include "modules/tavrin/sound/NoiseClock.h"
 
 #include <algorithm>
 #include <cstring>
@@ -68,22 +69,6 @@ void SetFrequency(int c, int32_t x)
     Psg.toneChanged |= uint8_t(1 << c);
 }
 
-void UpdateLevels()
-{
-    const uint32_t levels = Reg(20), routing = Reg(21);
-    for (int c = 0; c < 4; ++c) {
-        int32_t level = 0;
-        if (routing & (1u << c))
-            level += levels & 7;
-        if (routing & (1u << (c + 4)))
-            level += (levels >> 4) & 7;
-        Psg.channel[c].level = level;
-    }
-    PsgChannel &noise = Psg.channel[3];
-    noise.level = int32_t((uint64_t(noise.level) * 10000u * 0x5BE235A9u) >> 44);
-    Psg.toneChanged = 15;
-}
-
 void UpdateWaveVolume()
 {
     PsgChannel &wave = Psg.channel[2];
@@ -98,20 +83,33 @@ void UpdateWaveVolume()
     Psg.toneChanged |= 4;
 }
 
-int Output(PsgChannel const &ch, int32_t level)
+// What a channel is pushed with: its volume on 0-255. The mixer applies
+// the master volumes and routing itself; the wave channel's 100, 50 and 25%
+// are its samples shifted, so they stay exact halves.
+int Output(int c)
 {
-    return ((level * ch.volume) * 255 / 210) >> Psg.volumeShift;
+    const int32_t volume = Psg.channel[c].volume;
+    if (c == 2)
+        return volume ? ((volume + 1) << 4) - 1 : 0;
+    return volume * 17;
+}
+
+// The noise channel plays while its frequency is not 0; a stopped clock
+// keeps it on (its length and envelope run) but silent.
+int32_t NoiseFrequency() { return int32_t(std::max<uint32_t>(NoiseClockHz(Reg(18)), 1)); }
+int32_t PushedFrequency(int c)
+{
+    const int32_t frequency = Psg.channel[c].frequency;
+    return c == 3 && frequency ? int32_t(NoiseClockHz(Reg(18))) : frequency;
 }
 
 } // namespace
-
-const uint8_t PsgVolumeShift[4] = {2, 1, 0, 0};
 
 void PsgReset(int firstChannel)
 {
     std::memset(Psg.registers, 0, sizeof Psg.registers);
     for (PsgChannel &ch : Psg.channel)
-        ch = PsgChannel{-1, 0, 0, 0, 0, 0, 0, -1};
+        ch = PsgChannel{-1, 0, 0, 0, 0, 0, -1};
     Psg.sweepTimer = Psg.sweepStep = Psg.sweepFrequency = Psg.sweepShift = 0;
     Psg.sweepDirection = 1;
     Psg.firstChannel = firstChannel;
@@ -119,7 +117,6 @@ void PsgReset(int firstChannel)
     Psg.toneChanged = 15;
     Psg.waveChanged = 0;
     Psg.extended = 0;
-    Psg.volumeShift = 0;
     std::memset(Psg.wave, -128, sizeof Psg.wave);
     for (int c = 0; c < 3; ++c)
         SetSound(firstChannel + c, SoundTypeTone);
@@ -128,15 +125,12 @@ void PsgReset(int firstChannel)
     SetWave(firstChannel + 1, kDutyWaves.w[0], 32, 0);
     SetWave(firstChannel + 2, Psg.wave, 32, 0);
     Reg(kStatus) = 0x80;
-    PsgWrite(20, 0x77);
-    PsgWrite(21, 0xFF);
 }
 
 void PsgResetExtended()
 {
     PsgReset(0);
     Psg.extended = 1;
-    Psg.volumeShift = 2;
 }
 
 int PsgWrite(uint32_t reg, uint32_t value)
@@ -202,29 +196,30 @@ int PsgWrite(uint32_t reg, uint32_t value)
     case 11:
         Psg.channel[2].lengthLimit = int32_t(256 - value) * 1000 / 256;
         break;
+    case 18:
+        // A new clock plays at once.
+        Reg(reg) = uint8_t(value);
+        if (StatusOn(3)) {
+            Psg.channel[3].frequency = NoiseFrequency();
+            Psg.toneChanged |= 8;
+        }
+        break;
     case 19:
         if (value & 0x80) {
             PsgChannel &ch = Psg.channel[3];
             Reg(kStatus) |= 8;
-            ch.frequency = 8192;
+            ch.frequency = NoiseFrequency();
             ch.volume = Reg(17) >> 4;
             ch.lengthCount = (value & 0x40) ? 0 : -1;
             ch.envelopeTimer = 0;
             Psg.toneChanged |= 8;
         }
         break;
-    case 20: case 21:
-        Reg(reg) = uint8_t(value);
-        UpdateLevels();
-        break;
     case kStatus:
         if ((Reg(kStatus) & 0x80) && !(value & 0x80)) {
             const uint8_t extended = Psg.extended;
             PsgReset(Psg.firstChannel);
-            if (extended) {
-                Psg.extended = 1;
-                Psg.volumeShift = 2;
-            }
+            Psg.extended = extended;
             Reg(kStatus) = 0;
         }
         value = (value & 0xF0) | (Reg(kStatus) & 0x0F);
@@ -250,13 +245,6 @@ int PsgWriteIo(uint32_t offset, uint32_t value)
 {
     if (!Psg.extended || offset >= 64)
         return 0;
-    if (offset == 0x22) {
-        Psg.volumeShift = uint8_t(PsgVolumeShift[value & 3] + 2);
-        Psg.toneChanged = 15;
-        if (!Psg.deferred)
-            PsgSync(2);
-        return 1;
-    }
     const uint32_t o = offset & ~1u;
     PsgWrite(kIoMap.m[o], value & 0xFF);
     PsgWrite(kIoMap.m[o + 1], (value >> 8) & 0xFF);
@@ -267,8 +255,7 @@ void PsgSync(int mode)
 {
     const int first = Psg.firstChannel;
     if (mode & 0x80) {
-        PsgChannel const &noise = Psg.channel[3];
-        const int v = ((noise.level * noise.volume) * 255 / 210) >> Psg.volumeShift;
+        const int v = Output(3);
         if (v != 0)
             Drum(0x11C, v);
         mode &= 0x7F;
@@ -287,7 +274,7 @@ void PsgSync(int mode)
     }
     for (int c = 0; c < 4; ++c)
         if (Psg.toneChanged & (1 << c))
-            SetTone(first + c, Psg.channel[c].frequency, Output(Psg.channel[c], Psg.channel[c].level));
+            SetTone(first + c, PushedFrequency(c), Output(c));
     Psg.waveChanged = 0;
     Psg.toneChanged = 0;
 }

@@ -20,7 +20,6 @@ struct PsgChannel {
     int32_t lengthLimit;  // ms
     int32_t frequency;    // Hz, 0 = off
     int32_t volume;       // 0-15
-    int32_t level;        // 0-14, the master levels routed to it
     int32_t envelopeTimer;
     int32_t envelopeStep; // ms, 0 = none
     int32_t envelopeDirection;
@@ -39,14 +38,10 @@ struct PsgState {
     uint8_t waveChanged;  // bit 0/1: a square's duty, bit 2: the wave table
     uint8_t toneChanged;  // bit c: channel c needs a new tone
     uint8_t deferred;     // writes only mark changes; the frame step pushes
-    uint8_t extended;     // two banks, 64-sample waves, volume shift by I/O
-    uint8_t volumeShift;
+    uint8_t extended;     // two banks, 64-sample waves
 };
 
 extern PsgState Psg;
-
-// The I/O volume field (0-3) to the output shift, less the base of 2.
-extern const uint8_t PsgVolumeShift[4];
 
 void PsgReset(int firstChannel);
 // Returns 0 for a register above 47.

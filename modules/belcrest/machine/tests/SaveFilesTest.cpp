@@ -3,11 +3,14 @@
 // without harming the old file.
 #include "common/zorvan/ByteStream.h"
 #include "modules/belcrest/cpu/Z80Bus.h"
+#include "modules/belcrest/machine/MachineParts.h"
 #include "modules/belcrest/machine/tests/MachineStandIns.h"
 #include "modules/belcrest/vdp/Vdp.h"
+#include "tools/testsupport/KilledWriter.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstring>
 #include <sys/resource.h>
@@ -119,6 +122,7 @@ TEST_F(SaveFilesTest, RefusedStatesLeaveTheGameUntouched)
         {"version 3", 4, 3, 1},
         {"another machine type", 5, 0x03, 1},
         {"another country", 5, 0x22, 1},
+        {"cartridge mark 2", 12, 2, 1},
         {"quit request pending", 16 + 40, 0xFFFE, 2},
         {"a wide vector pending", 16 + 40, 0x01FF, 2},
         {"both interrupt modes", 16 + 24, 0x06, 1},
@@ -283,6 +287,53 @@ TEST_F(SaveFilesTest, GameGearStateRefusedByAMasterSystem)
     EXPECT_EQ(reason, "it was saved on another machine");
 }
 
+// Two Master System games share the header byte; the cartridge's CRC-32
+// tells their states apart. A copier's header does not make another game,
+// and states written before the CRC was kept load on any cartridge.
+TEST_F(SaveFilesTest, AnotherCartridgesStateIsRefusedWithItsReason)
+{
+    std::vector<uint8_t> game = MakeImage(4), other = game;
+    other[0x5000] ^= 1;
+    std::vector<uint8_t> withHeader(512, 0xEE);
+    withHeader.insert(withHeader.end(), game.begin(), game.end());
+    BatteryFileName.clear();
+    ASSERT_TRUE(StartWithImage(folder, game));
+    Dirty();
+    const auto path = folder / "game.sta", older = folder / "older.sta";
+    ASSERT_EQ(SaveStateFile(path.string()), 1);
+    std::vector<uint8_t> bytes = ReadFile(path);
+    std::fill_n(bytes.begin() + 8, 5, uint8_t(0));
+    WriteFile(older, bytes);
+
+    struct Case {
+        const char *name;
+        const std::vector<uint8_t> &image;
+        const std::filesystem::path &state;
+        const char *refusal; // null: loads
+    };
+    const Case cases[] = {
+        {"the same game", game, path, nullptr},
+        {"the same game behind a copier's header", withHeader, path, nullptr},
+        {"another game", other, path, "it was saved with another cartridge"},
+        {"an older state on another game", other, older, nullptr},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        MachineShutdown();
+        ResetStandIns();
+        ASSERT_TRUE(StartWithImage(folder, c.image));
+        const Snapshot before = Take();
+        std::string reason;
+        EXPECT_EQ(LoadStateFile(c.state.string(), &reason), c.refusal ? 0 : 1);
+        if (c.refusal) {
+            EXPECT_EQ(reason, c.refusal);
+            EXPECT_TRUE(Take() == before);
+        } else {
+            EXPECT_EQ(CpuSpace[0xC456], 0xA5);
+        }
+    }
+}
+
 TEST_F(SaveFilesTest, LoadRebuildsInterruptsAndLinePosition)
 {
     Start();
@@ -408,6 +459,41 @@ TEST_F(SaveFilesTest, FailedWritesKeepTheOldFile)
     EXPECT_EQ(ReadFile(battery), oldBattery);
     EXPECT_FALSE(std::filesystem::exists(state.string() + ".tmp"));
     EXPECT_FALSE(std::filesystem::exists(battery.string() + ".tmp"));
+}
+
+// The state and battery writers killed at random points: each file is a
+// whole one of some round (every RAM byte of one value) and the state loads;
+// the next save clears the temporary file a kill left.
+TEST_F(SaveFilesTest, WritersKilledAtRandomLeaveWholeFiles)
+{
+    Start();
+    CartRamPagesUsed = 2;
+    const auto state = folder / "slot.sta";
+    const std::string battery = BatteryFileName;
+    const auto uniform = [](const std::vector<uint8_t> &bytes, size_t from, size_t size) {
+        return bytes.size() >= from + size &&
+               std::all_of(bytes.begin() + from, bytes.begin() + from + size,
+                           [&](uint8_t b) { return b == bytes[from]; });
+    };
+    QuintarTest::KillWritersAtRandom(
+        12, 31,
+        [&](uint32_t n) {
+            std::fill(CpuSpace.get() + 0x4000, CpuSpace.get() + CpuSpaceSize, uint8_t(n));
+            SaveStateFile(state.string());
+            SaveBatteryFile();
+        },
+        [&](int) {
+            const std::vector<uint8_t> saved = ReadFile(state), ram = ReadFile(battery);
+            EXPECT_EQ(saved.size(), StateFileSize);
+            EXPECT_TRUE(uniform(saved, 1128, 0xC000)) << "a state of two writes";
+            EXPECT_EQ(ram.size(), 0x8000u);
+            EXPECT_TRUE(uniform(ram, 0, ram.size())) << "a battery file of two writes";
+            EXPECT_EQ(LoadStateFile(state.string()), 1);
+            ASSERT_EQ(SaveStateFile(state.string()), 1);
+            ASSERT_EQ(SaveBatteryFile(), 1);
+            EXPECT_FALSE(std::filesystem::exists(state.string() + ".tmp"));
+            EXPECT_FALSE(std::filesystem::exists(battery + ".tmp"));
+        });
 }
 
 TEST_F(SaveFilesTest, ReadOnlyFolderKeepsTheOldFile)

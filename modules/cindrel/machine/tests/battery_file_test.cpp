@@ -1,6 +1,10 @@
 // The battery file: loaded at start as far as it goes, saved at shutdown
 // only for a cartridge that started, never losing the old file.
+#include "modules/cindrel/machine/BatteryFile.h"
 #include "modules/cindrel/machine/tests/MachineFixture.h"
+#include "tools/testsupport/KilledWriter.h"
+
+#include <algorithm>
 
 using namespace Cindrel;
 using namespace Cindrel::Test;
@@ -17,34 +21,52 @@ std::string Pattern(size_t length)
     return s;
 }
 
-TEST_F(BatteryFile, LoadsAsFarAsItGoes)
+// A file of the RAM's size loads; any other is loaded as far as it goes (a
+// 16-byte header in front of the right size skipped) and kept aside as it
+// was, so the shutdown's write does not replace it.
+TEST_F(BatteryFile, LoadsAsFarAsItGoesAndKeepsOtherSizesAside)
 {
     const size_t ram = 2 * 0x2000;
     const struct {
         const char *what;
         long length; // -1: no file
+        size_t skipped; // bytes in front of the RAM's
         const char *result;
     } cases[] = {
-        {"missing", -1, "FAILED"},
-        {"empty", 0, "FAILED"},
-        {"short", 100, "FAILED"},
-        {"one short", long(ram) - 1, "FAILED"},
-        {"exact", long(ram), "OK"},
-        {"long", long(ram) + 5000, "OK"},
+        {"missing", -1, 0, "FAILED"},
+        {"empty", 0, 0, "FAILED"},
+        {"one byte", 1, 0, "FAILED"},
+        {"short", 100, 0, "FAILED"},
+        {"one short", long(ram) - 1, 0, "FAILED"},
+        {"exact", long(ram), 0, "OK"},
+        {"one long", long(ram) + 1, 0, "FAILED"},
+        {"a 16-byte header and the RAM", long(ram) + 16, 16, "FAILED"},
+        {"another board's 32 KB", 0x8000, 0, "FAILED"},
     };
     for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
         std::filesystem::remove(Path("g.sav"));
+        std::filesystem::remove(Path("g.sav.damaged"));
+        const std::string file = c.length >= 0 ? Pattern(size_t(c.length)) : std::string();
         if (c.length >= 0)
-            WriteFile(Path("g.sav"), Pattern(size_t(c.length)));
-        ASSERT_TRUE(Start(IdleCartridge().Battery().RamPages(2), "g.nes", Path("g.sav"))) << c.what;
+            WriteFile(Path("g.sav"), file);
+        ASSERT_TRUE(Start(IdleCartridge().Battery().RamPages(2), "g.nes", Path("g.sav")));
         const std::string expect = "Opening " + Path("g.sav") + "..." + (c.length >= 0 ? "loading..." : "") + c.result + "\n";
-        EXPECT_NE(std::string(getConsole()).find(expect), std::string::npos) << c.what << ":\n" << getConsole();
-        const size_t loaded = c.length < 0 ? 0 : std::min(size_t(c.length), ram);
-        const std::string pattern = Pattern(loaded);
-        EXPECT_EQ(std::memcmp(CpuSpace + 0x6000, pattern.data(), loaded), 0) << c.what;
-        EXPECT_EQ(std::count(CpuSpace + 0x6000 + loaded, CpuSpace + 0x6000 + ram, 0), long(ram - loaded)) << c.what;
-        EXPECT_EQ(CpuSpace[0xA000], 0) << c.what; // never past the RAM pages
+        EXPECT_NE(std::string(getConsole()).find(expect), std::string::npos) << getConsole();
+        const size_t loaded = c.length < 0 ? 0 : std::min(size_t(c.length) - c.skipped, ram);
+        const std::string pattern = file.substr(std::min(file.size(), c.skipped), loaded);
+        EXPECT_EQ(std::memcmp(CpuSpace + 0x6000, pattern.data(), loaded), 0);
+        EXPECT_EQ(std::count(CpuSpace + 0x6000 + loaded, CpuSpace + 0x6000 + ram, 0), long(ram - loaded));
+        EXPECT_EQ(CpuSpace[0xA000], 0); // never past the RAM pages
+
+        const bool keptAside = c.length >= 0 && size_t(c.length) != ram;
+        EXPECT_EQ(BatteryKeptAs, keptAside ? Path("g.sav.damaged") : "");
         MachineShutdown();
+        if (keptAside) {
+            EXPECT_EQ(ReadFile(Path("g.sav.damaged")), file) << "the file as it was";
+            EXPECT_NE(std::string(getConsole()).find("kept as " + Path("g.sav.damaged")), std::string::npos);
+        }
+        EXPECT_EQ(ReadFile(Path("g.sav")).size(), ram) << "the shutdown writes the RAM alone";
     }
 }
 
@@ -85,6 +107,24 @@ TEST_F(BatteryFile, AFailedWriteKeepsTheOldFile)
     MachineShutdown();
     EXPECT_TRUE(std::string(getConsole()).ends_with("writing...FAILED\n")) << getConsole();
     EXPECT_EQ(ReadFile(Path("g.sav")), Pattern(0x2000));
+}
+
+// The writer killed at random points leaves a whole file of one round (every
+// byte of one value), never a mix or a cut one.
+TEST_F(BatteryFile, AWriterKilledAtRandomLeavesAWholeFile)
+{
+    ASSERT_TRUE(Start(IdleCartridge().Battery().RamPages(4), "g.nes", Path("g.sav")));
+    QuintarTest::KillWritersAtRandom(
+        10, 4,
+        [&](uint32_t n) {
+            std::memset(CpuSpace + 0x6000, uint8_t(n), 4 * 0x2000);
+            SaveBatteryFile(Path("g.sav"));
+        },
+        [&](int) {
+            const std::string saved = ReadFile(Path("g.sav"));
+            ASSERT_EQ(saved.size(), 4u * 0x2000);
+            EXPECT_EQ(std::count(saved.begin(), saved.end(), saved[0]), long(saved.size()));
+        });
 }
 
 } // namespace

@@ -94,10 +94,14 @@ TEST_F(Mutation, BatteryFiles)
         WriteFile(Path("g.sav"), bytes);
         std::memset(CpuSpace + 0x6000, 0, 0x8000);
         clearConsole();
-        ASSERT_EQ(LoadBatteryFile(Path("g.sav")), bytes.size() >= ram) << round;
-        const size_t loaded = std::min(bytes.size(), ram);
-        ASSERT_EQ(std::memcmp(CpuSpace + 0x6000, bytes.data(), loaded), 0) << round;
+        ASSERT_EQ(LoadBatteryFile(Path("g.sav")), bytes.size() == ram) << round;
+        const size_t skipped = bytes.size() == ram + 16 ? 16 : 0;
+        const size_t loaded = std::min(bytes.size() - skipped, ram);
+        ASSERT_EQ(std::memcmp(CpuSpace + 0x6000, bytes.data() + skipped, loaded), 0) << round;
         ASSERT_EQ(CpuSpace[0x6000 + ram], 0) << round;
+        // Any other size is kept aside as it was.
+        ASSERT_EQ(std::filesystem::exists(Path("g.sav.damaged")), bytes.size() != ram) << round;
+        std::filesystem::remove(Path("g.sav.damaged"));
     }
 }
 

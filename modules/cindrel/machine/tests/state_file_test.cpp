@@ -4,6 +4,7 @@
 #include "modules/cindrel/machine/tests/MachineFixture.h"
 
 #include <csignal>
+#include <zlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -64,7 +65,12 @@ TEST_F(StateFileTest, BlocksLieAtTheirOffsets)
     ASSERT_EQ(f.size(), StateFileSize);
     EXPECT_EQ(f.substr(0, 5), std::string("STB\x1A\x03"));
     EXPECT_EQ(uint8_t(f[5]) | uint8_t(f[6]) << 8, CartridgeChecksum());
-    EXPECT_EQ(f.substr(7, 9), std::string(9, '\0'));
+    EXPECT_EQ(f[7], '\0');
+    const std::string rom(reinterpret_cast<const char *>(RomBuffer), RomBufferSize);
+    const std::string patterns(reinterpret_cast<const char *>(VromBuffer), VromBufferSize);
+    EXPECT_EQ(Word(f, 8), uint32_t(crc32(crc32(0, reinterpret_cast<const Bytef *>(rom.data()), uInt(rom.size())),
+                                         reinterpret_cast<const Bytef *>(patterns.data()), uInt(patterns.size()))));
+    EXPECT_EQ(f.substr(12, 4), std::string("\x01\0\0\0", 4));
     EXPECT_EQ(uint8_t(f[StateCpuAt]), 0x3C);
     EXPECT_EQ(uint8_t(f[StateCpuSpaceAt + 0x123]), 0x5E);
     EXPECT_EQ(uint8_t(f[StateVideoSpaceAt + 0x2001]), 0x6F);
@@ -207,6 +213,8 @@ TEST_F(StateFileTest, HostileFilesAreRefusedAndChangeNothing)
         {"magic", [](std::string &f) { f[0] = 'X'; }},
         {"version", [](std::string &f) { f[4] = 2; }},
         {"checksum", [](std::string &f) { f[5] ^= 1; }},
+        {"CRC", [](std::string &f) { f[9] ^= 1; }},
+        {"CRC mark 2", [](std::string &f) { f[12] = 2; }},
         {"pending interrupt", [](std::string &f) { f[StateCpuAt + 16] = 9; }},
         {"cycle countdown", [](std::string &f) { PutWord(f, StateCpuAt + 12, 0x40000000); }},
         {"mirroring 5", [](std::string &f) { PutWord(f, Hw + 0, 5); }},
@@ -272,19 +280,31 @@ TEST_F(StateFileTest, FilesWithTheMillisecondSoundRecordStillLoad)
     EXPECT_EQ(RunFrames(2), 2);
 }
 
-TEST_F(StateFileTest, AnotherCartridgeWithTheSameSumIsAccepted)
+// The 16-bit sum lets a cartridge with two bytes swapped through; the CRC-32
+// does not. States written before the CRC was kept still load where the sum
+// agrees.
+TEST_F(StateFileTest, AnotherCartridgeIsRefusedEvenWithTheSameSum)
 {
     StartBusyMachine();
     ASSERT_EQ(SaveStateFile(Path("a.st")), 1);
-    // Two bytes swapped keep the sum.
+    std::string older = ReadFile(Path("a.st"));
+    std::fill_n(older.begin() + 8, 5, '\0');
+    WriteFile(Path("older.st"), older);
     CartridgeBuilder other(4, 2);
     other.Code(0xC000, {0x20, 0xE6, 0x4C, 0x00, 0xC0}).Code(0xC100, {0x40}).Vectors(0xC100, 0xC000, 0xC100);
     ASSERT_TRUE(Start(other, "other.nes"));
-    EXPECT_EQ(LoadStateFile(Path("a.st")), 1);
-    // One byte more does not.
+    RunFrames(1);
+    const auto before = MachineSnapshot();
+    std::string reason;
+    EXPECT_EQ(LoadStateFile(Path("a.st"), &reason), 0);
+    EXPECT_EQ(reason, "another cartridge");
+    EXPECT_TRUE(MachineSnapshot() == before);
+    EXPECT_EQ(LoadStateFile(Path("older.st")), 1);
+    // One byte more changes the sum: refused, older state or not.
     other.Code(0xC100, {0x41});
     ASSERT_TRUE(Start(other, "third.nes"));
-    EXPECT_EQ(LoadStateFile(Path("a.st")), 0);
+    EXPECT_EQ(LoadStateFile(Path("older.st"), &reason), 0);
+    EXPECT_EQ(reason, "another cartridge");
 }
 
 TEST_F(StateFileTest, SavesThatCannotBeMadeKeepTheOldFile)

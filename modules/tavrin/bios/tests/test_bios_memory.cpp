@@ -196,6 +196,18 @@ TEST_F(BiosMemoryTest, AffineSetUpsFromTheSineTable)
     EXPECT_EQ(cpu.r[1], dst + 48);
     EXPECT_EQ(cpu.r[2], 0u);
 
+    // A centre at the bottom of the range wraps round, as the BIOS's
+    // registers do: scale 0x7FFF both ways with no turn, screen
+    // (32767, -32768).
+    BusWrite32(src, 0x80000000u);
+    BusWrite32(src + 4, 0x7FFFFFFFu);
+    const uint16_t huge[6] = {0x7FFF, 0x8000, 0x7FFF, 0x7FFF, 0, 0};
+    for (int i = 0; i < 6; ++i)
+        BusWrite16(src + 8 + 2 * i, huge[i]);
+    Call(0x0E, {src, dst, 1});
+    EXPECT_EQ(BusRead32(dst + 8), 0x80000000u - 0x7FFFu * 0x7FFFu);
+    EXPECT_EQ(BusRead32(dst + 12), 0x7FFFFFFFu + 0x7FFFu * 0x8000u);
+
     // ObjAffineSet with a stride of 8: scale 1 by 2, a quarter turn.
     BusWrite16(src, 0x100);
     BusWrite16(src + 2, 0x200);

@@ -178,7 +178,8 @@ TEST_F(RtcTest, TheRecordImageRoundTripsAndRefusesImpossibleFields)
     target.command = 0x99;
     Testing::ExpectEachRefused(out.bytes(), target, RtcReadImage, RtcWriteImage,
                                {{6, 4, "state past 3"}, {5, 40, "transfer of 40 bits"},
-                                {4, 57, "counter past the transfer"}});
+                                {4, 57, "counter past the transfer"},
+                                {4, 56, "a transfer under way with no bit to come"}});
 }
 
 } // namespace

@@ -12,9 +12,11 @@
 #include "modules/tavrin/harness/PublicPrograms.h"
 #include "modules/tavrin/harness/TestImage.h"
 #include "modules/tavrin/machine/Machine.h"
+#include "tools/testsupport/KilledWriter.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -66,6 +68,16 @@ protected:
                 v = v << 1 | (unit & 1);
         }
         return v;
+    }
+
+    // A gzip file as it inflates (empty when it does not).
+    static std::vector<uint8_t> Inflated(const std::string &path)
+    {
+        std::vector<uint8_t> gz, raw;
+        if (Zorvan::ReadFileBounded(path, 1u << 24, gz) != Zorvan::ReadResult::Ok ||
+            GunzipBounded(gz, 1u << 24, raw) != GunzipResult::Ok)
+            raw.clear();
+        return raw;
     }
 
     TestFolder folder;
@@ -149,6 +161,45 @@ TEST_F(SavesOnMachine, AStateOfARunningMachineComesBackWhole)
     EXPECT_EQ(machine.RunFrames(2), 2) << "the loaded machine runs on";
 }
 
+// A flash chip left in ID mode shows its ID over the first two bytes of the
+// bank: the battery file still gets the game's bytes, and nothing of that
+// chip reaches the next game's save memory (whose block may lie where the
+// old one did). The state route is the one users take: a state saved in ID
+// mode, loaded, then another game.
+TEST_F(SavesOnMachine, AFlashLeftInIdModeKeepsItsBytesAndReachesNoOtherGame)
+{
+    const auto command = [](uint8_t code) {
+        BusWrite8(0x0E005555, 0xAA);
+        BusWrite8(0x0E002AAA, 0x55);
+        BusWrite8(0x0E005555, code);
+    };
+    const std::string save = folder.Path("game.sav"), slot = folder.Path("game.st1");
+    Start(save);
+    BusWrite8(0x0E000000, 0x12);
+    BusWrite8(0x0E000001, 0x34);
+    command(0x90);
+    ASSERT_EQ(BusRead8(0x0E000000), 0xBFu) << "the chip's ID shows";
+    ASSERT_EQ(SaveStateFile(slot.c_str()), 1);
+    command(0xF0);
+    machine.Stop();
+    Start(save);
+    ASSERT_EQ(LoadStateFile(slot.c_str()), 1);
+    ASSERT_EQ(BusRead8(0x0E000000), 0xBFu);
+    machine.Stop();
+    const std::vector<uint8_t> battery = Inflated(save);
+    ASSERT_GE(battery.size(), 18u);
+    EXPECT_EQ(battery[16], 0x12) << "the game's byte, not the ID";
+    EXPECT_EQ(battery[17], 0x34);
+
+    const std::string other = folder.Path("other.sav");
+    Start(other);
+    BusWrite8(0x0E000000, 0x56);
+    machine.Stop();
+    Start(other);
+    EXPECT_EQ(BusRead8(0x0E000000), 0x56u);
+    EXPECT_EQ(BusRead8(0x0E000001), 0xFFu);
+}
+
 TEST_F(SavesOnMachine, TheGuessSeesTheWholeImageAndNothingCarriesToTheNextCartridge)
 {
     std::vector<uint8_t> image = SpinningImage(0x8000);
@@ -159,6 +210,33 @@ TEST_F(SavesOnMachine, TheGuessSeesTheWholeImageAndNothingCarriesToTheNextCartri
     Start();
     EXPECT_EQ(FlashChipId, 0xD4BFu);
     EXPECT_EQ(FlashState.chipId, 0xD4BFu);
+}
+
+// The state and battery writers killed at random points: each file
+// inflates whole, holds the save memory of one round (every byte of one
+// value), and the state loads.
+TEST_F(SavesOnMachine, WritersKilledAtRandomLeaveWholeFiles)
+{
+    const std::string save = folder.Path("game.sav"), slot = folder.Path("game.st1");
+    Start(save);
+    const size_t size = size_t(SaveRamSize());
+    const auto uniform = [&](const std::vector<uint8_t> &bytes, size_t from) {
+        return bytes.size() >= from + size &&
+               std::count(bytes.begin() + from, bytes.begin() + from + size, bytes[from]) == long(size);
+    };
+    QuintarTest::KillWritersAtRandom(
+        10, 28,
+        [&](uint32_t n) {
+            std::memset(SaveRam, uint8_t(n | 1), size);
+            SaveStateFile(slot.c_str());
+            SaveBatteryFile(save.c_str());
+        },
+        [&](int) {
+            const std::vector<uint8_t> state = Inflated(slot), battery = Inflated(save);
+            EXPECT_TRUE(uniform(state, 443824)) << "the state's save memory, " << state.size() << " bytes";
+            EXPECT_TRUE(uniform(battery, 16)) << "the battery file, " << battery.size() << " bytes";
+            EXPECT_EQ(LoadStateFile(slot.c_str()), 1);
+        });
 }
 
 struct SaveProgram {

@@ -59,13 +59,15 @@ protected:
 
     // The machine on a cartridge with this complement byte and these save
     // memory sizes (no guess changes them).
-    void Start(uint8_t complement = 0x5C, uint32_t flashExp = 17, uint32_t eepromExp = 6)
+    // A game of another variant differs past the header only.
+    void Start(uint8_t complement = 0x5C, uint32_t flashExp = 17, uint32_t eepromExp = 6, uint8_t variant = 0)
     {
         HardwareGuessOn = 0;
         FlashSizeExp = flashExp;
         EepromSizeExp = eepromExp;
         std::vector<uint8_t> image = SpinningImage(0x4000);
         image[0xBD] = complement;
+        image[0x1000] ^= variant;
         ASSERT_TRUE(machine.Start(images.Write("game.gba", image)));
     }
 
@@ -145,6 +147,16 @@ protected:
                             {0x0BE, 0x0300}, {0x0C8, 0x5678}, {0x0CA, 0x0200}};
         for (auto [offset, value] : io)
             std::memcpy(m.io + offset, &value, 2);
+        // The sound DMA's own address past its registers', and a FIFO
+        // part played.
+        FifoSource[0] = 0x02000100u + 16u * seed;
+        FifoSource[1] = 0x02000200u;
+        Fifo[0] = DirectFifo{};
+        for (uint32_t i = 0; i < FifoBytes; ++i)
+            Fifo[0].bytes[i] = uint8_t(i + seed);
+        Fifo[0].head = 30;
+        Fifo[0].count = 5;
+        Fifo[0].playing = -3;
         ConsoleCpu.r[3] = 0x12345678u + seed;
         ConsoleCpu.r[15] = 0x08000100;
         ConsoleCpu.cpsr = 0x1F;
@@ -194,7 +206,7 @@ TEST_F(StateFileTest, ALoadPutsBackWhatTheSaveSaw)
     uint32_t lead;
     std::memcpy(&lead, saved.data() + WordsAt + 37 * 4, 4);
     EXPECT_EQ(lead, 5u + 1) << "timers 6 cycles past the slice's start";
-    EXPECT_EQ(Bytes(saved.begin() + WordsAt + 38 * 4, saved.begin() + IwramAt), Bytes(1024 - 38 * 4, 0));
+    EXPECT_EQ(Bytes(saved.begin() + WordsAt + 58 * 4, saved.begin() + IwramAt), Bytes(1024 - 58 * 4, 0));
 
     // The load rebuilds the derived words from what it loaded.
     int32_t want16[16];
@@ -205,7 +217,6 @@ TEST_F(StateFileTest, ALoadPutsBackWhatTheSaveSaw)
     FlashReset(0xD4BF, SaveRam, 17, 0);
     BlendEva = BlendEvb = BlendEvy = 0;
     RenderDirtyFlags = 0;
-    PcmWritePos[0] = 99;
     WaitCallPc = 5;
     ASSERT_EQ(LoadStateFile(file.c_str()), 1) << getConsole();
 
@@ -221,10 +232,12 @@ TEST_F(StateFileTest, ALoadPutsBackWhatTheSaveSaw)
     EXPECT_EQ(BlendEvy, 7u);
     EXPECT_EQ(BgMosaicH, 1u);
     EXPECT_EQ(ObjMosaicV, 4u);
-    EXPECT_EQ(FifoSource[0], 0x03001234u);
-    EXPECT_EQ(FifoSource[1], 0x02005678u);
+    EXPECT_EQ(FifoSource[0], 0x02000110u) << "the DMA's own address, not its register's";
+    EXPECT_EQ(Fifo[0].count, 5u);
+    EXPECT_EQ(Fifo[0].head, 30u);
+    EXPECT_EQ(Fifo[0].playing, -3);
+    EXPECT_EQ(Fifo[0].bytes[31], 32u);
     EXPECT_EQ(RenderDirtyFlags, 0xFF);
-    EXPECT_EQ(PcmWritePos[0], 0u);
     EXPECT_EQ(WaitCallPc, 0u);
     EXPECT_EQ(BusRead8(0x0E000000), SaveRam[0x10000]) << "bank 1 mapped again";
     EXPECT_EQ(RtcState.rom, MachineBlocks.cart + 0xC4);
@@ -238,6 +251,7 @@ TEST_F(StateFileTest, OlderStatesLoadWithTheWordsTheyLack)
     Bytes old = Inflate(StartAndSave(7));
     const uint32_t zero = 0, hblankSlice = 272;
     std::memcpy(old.data() + WordsAt + 37 * 4, &zero, 4);
+    std::fill(old.begin() + WordsAt + 38 * 4, old.begin() + WordsAt + 58 * 4, 0);
     std::memcpy(old.data() + IoAt + 0x800, &zero, 4);
     std::memcpy(old.data() + CpuAt + 292, &hblankSlice, 4);
     old[IoAt + 4] |= 2; // in the horizontal blank
@@ -247,6 +261,10 @@ TEST_F(StateFileTest, OlderStatesLoadWithTheWordsTheyLack)
     EXPECT_EQ(SliceEndClock, TimerClock + 272) << "the timers describe the slice's start";
     EXPECT_EQ(LineEventClock, SliceEndClock) << "the slice ends with the blank";
     EXPECT_EQ(BusRead32(0x04000800), 0x0D000020u);
+    // The sound DMA starts again from its source registers, its FIFO empty.
+    EXPECT_EQ(FifoSource[0], 0x03001234u);
+    EXPECT_EQ(FifoSource[1], 0x02005678u);
+    EXPECT_EQ(Fifo[0].count, 0u);
     // The timer goes on from its loaded words: 13 cycles to its next count.
     EXPECT_EQ(TimerCounter[1], 0xFFF0u);
     SyncTimers(TimerClock + 13);
@@ -275,12 +293,15 @@ TEST_F(StateFileTest, OlderStatesShowTheFirstKilobyteOfPaletteAndOamEverywhere)
     EXPECT_EQ(BusRead8(0x05000007), uint8_t(7 * 7 + 1));
 }
 
+// Another game is told by its complement byte or, where that agrees, by the
+// CRC-32; states written before the CRC was kept load where the byte agrees.
 TEST_F(StateFileTest, StatesOfAnotherCartridgeOrSaveMemoryAreRefused)
 {
-    Bytes otherCart, smallerFlash, largerFlash;
-    for (auto [complement, flashExp, bytes] : {std::tuple{0x77, 17u, &otherCart}, std::tuple{0x5C, 16u, &smallerFlash},
-                                               std::tuple{0x5C, 18u, &largerFlash}}) {
-        Start(uint8_t(complement), flashExp);
+    Bytes otherCart, sameComplement, smallerFlash, largerFlash;
+    for (auto [complement, flashExp, variant, bytes] :
+         {std::tuple{0x77, 17u, 0, &otherCart}, std::tuple{0x5C, 17u, 1, &sameComplement},
+          std::tuple{0x5C, 16u, 0, &smallerFlash}, std::tuple{0x5C, 18u, 0, &largerFlash}}) {
+        Start(uint8_t(complement), flashExp, 6, uint8_t(variant));
         ASSERT_EQ(SaveStateFile(file.c_str()), 1);
         *bytes = ReadRaw(file);
     }
@@ -288,9 +309,18 @@ TEST_F(StateFileTest, StatesOfAnotherCartridgeOrSaveMemoryAreRefused)
     Scribble(3);
     const Bytes before = Snapshot();
     EXPECT_TRUE(Refused(otherCart, "another cartridge"));
+    EXPECT_TRUE(Refused(sameComplement, "another cartridge"));
     EXPECT_TRUE(Refused(smallerFlash, "flash size"));
     EXPECT_TRUE(Refused(largerFlash, "too large")) << "never inflated past the largest valid size";
+    Bytes damagedMark = Inflate(sameComplement);
+    damagedMark[12] = 2;
+    EXPECT_TRUE(Refused(Gz(damagedMark), "header"));
     EXPECT_EQ(Snapshot(), before);
+
+    Bytes older = Inflate(sameComplement);
+    std::fill_n(older.begin() + 8, 5, uint8_t(0));
+    WriteRaw(file, Gz(older));
+    EXPECT_EQ(LoadStateFile(file.c_str()), 1) << getConsole();
 }
 
 TEST_F(StateFileTest, AStatesEepromWidthIsAdopted)
@@ -346,6 +376,11 @@ TEST_F(StateFileTest, FieldsTheMachineCannotHoldAreRefused)
         {"timer value", WordsAt + 56, 0x10000, 4},
         {"timer value", WordsAt + 72, 0x10000, 4},
         {"timer lead", WordsAt + 37 * 4, (1u << 24) + 1, 4},
+        {"sound DMA address", WordsAt + 38 * 4, 0x10000000, 4},
+        {"sound DMA address", WordsAt + 39 * 4, 0x02000002, 4},
+        {"sound FIFO", WordsAt + 48 * 4, 32, 4},        // head
+        {"sound FIFO", WordsAt + 57 * 4, 33u << 8, 4},  // count
+        {"sound FIFO", WordsAt + 57 * 4, 1u << 24, 4},
     };
     for (const Case &c : cases) {
         Bytes bad = good;
@@ -356,6 +391,22 @@ TEST_F(StateFileTest, FieldsTheMachineCannotHoldAreRefused)
         EXPECT_TRUE(Refused(Gz(bad), c.why)) << c.why << " at " << c.at;
         ASSERT_EQ(Snapshot(), before) << c.why << " at " << c.at;
     }
+}
+
+// The affine words of a state may hold any value: the line step adds them
+// with wrap-around, as the renderer does, never overflowing.
+TEST_F(StateFileTest, AffineWordsOfAnyValueStepByWrapping)
+{
+    Bytes bytes = Inflate(StartAndSave(9));
+    constexpr size_t Bg2At = WordsAt + 21 * 4; // RefX, RefY, CurX, CurY, Pa, Pb, Pc, Pd
+    const int32_t words[8] = {INT32_MAX, INT32_MIN, 0, 0, 0x100, INT32_MAX, 0, INT32_MIN};
+    std::memcpy(bytes.data() + Bg2At, words, sizeof words);
+    WriteRaw(file, Gz(bytes));
+    ASSERT_EQ(LoadStateFile(file.c_str()), 1) << getConsole();
+    BusWrite16(0x04000000, 0x0402); // mode 2 with background 2 shown
+    ASSERT_EQ(machine.RunFrames(2), 2);
+    EXPECT_EQ(uint32_t(BgCurX[0]), uint32_t(INT32_MAX) + 160u * uint32_t(INT32_MAX));
+    EXPECT_EQ(uint32_t(BgCurY[0]), uint32_t(INT32_MIN) + 160u * uint32_t(INT32_MIN));
 }
 
 TEST_F(StateFileTest, ACutFileIsRefusedWithTheMachineUntouched)

@@ -1,11 +1,12 @@
 // Direct sound set up by a running program the way games do it: timer
 // reload and start, the sound control selecting the timer, DMA 1 (2)
 // streaming to FIFO A (B) with repeat and special timing, in every order of
-// those writes. The channel must get its sample rate and its ring must fill
-// from the DMA source.
+// those writes. The channel must get its sample rate and play the DMA
+// source's bytes in order into its ring.
 #include "modules/tavrin/machine/tests/SoundProgram.h"
 
 #include "modules/sounddriver/SoundDriver.h"
+#include "modules/tavrin/files/StateFile.h"
 #include "modules/tavrin/harness/MachineHarness.h"
 #include "modules/tavrin/harness/TestImage.h"
 #include "modules/tavrin/machine/Machine.h"
@@ -15,7 +16,9 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <functional>
+#include <vector>
 
 namespace Tavrin {
 namespace {
@@ -30,13 +33,6 @@ struct DriverChannel {
 };
 DriverChannel Heard[2];
 DriverChannel *HeardOf(int channel) { return channel == 4 || channel == 5 ? &Heard[channel - 4] : nullptr; }
-// The mixer's play position the hook reports: half a ring ahead of the
-// start, so the refill has 512 bytes of room.
-const signed char *PlayPosition(int channel)
-{
-    DriverChannel const *heard = HeardOf(channel);
-    return heard && heard->data ? heard->data + 512 : nullptr;
-}
 void RecordWave(int channel, const signed char *data, int length, int rate)
 {
     if (DriverChannel *heard = HeardOf(channel)) {
@@ -61,15 +57,11 @@ protected:
         SoundHooks = SoundHookTable{};
         SoundHooks.setWave = &RecordWave;
         SoundHooks.setTone = &RecordTone;
-        SoundHooks.wavePosition = &PlayPosition;
-        savedState = SoundState;
-        SoundState = 2; // the module's sound is open
     }
     void TearDown() override
     {
         machine.Stop();
         SoundHooks = savedHooks;
-        SoundState = savedState;
     }
 
     // Starts the program and runs it for a few frames.
@@ -83,11 +75,10 @@ protected:
     TestFolder folder;
     MachineHarness machine;
     SoundHookTable savedHooks{};
-    uint32_t savedState = 0;
 };
 
-// 16780002 cycles a second, prescaler 1, 0x10000 - 0xFC00 counts a sample.
-constexpr uint32_t kRate = 16780002u / 0x400;
+// 2^24 cycles a second, prescaler 1, 0x10000 - 0xFC00 counts a sample.
+constexpr uint32_t kRate = (1u << 24) / 0x400;
 
 // The four steps of the set-up for channel c (0 A, 1 B) on timer t.
 using Step = std::function<void(SoundProgram &, uint32_t c, uint32_t t)>;
@@ -117,14 +108,27 @@ void ExpectStreaming(uint32_t c, std::string const &what)
     EXPECT_EQ(heard.length, int(PcmBufferSize)) << what;
     EXPECT_EQ(heard.frequency, 1) << what;
     EXPECT_EQ(heard.volume, 255) << what;
-    EXPECT_EQ(PcmRate[1 - c], 0u) << what << ": the other channel stays silent";
-    // The ring holds the samples up to the play position.
+    // The other channel, routed nowhere and fed by nothing, plays silence.
+    EXPECT_EQ(Heard[1 - c].volume, 0) << what;
+    uint32_t other = 0;
+    for (uint32_t i = 0; i < PcmBufferSize; ++i)
+        other += PcmBuffer[1 - c][i] != 0;
+    EXPECT_EQ(other, 0u) << what;
+    // What the ring got: held silence until the DMA's first bytes, then the
+    // source's bytes in order, none lost or played twice.
     ASSERT_NE(PcmBuffer[c], nullptr);
-    EXPECT_EQ(PcmWritePos[c], 512u) << what;
+    const uint32_t played = PcmWritten[c];
+    ASSERT_LT(played, PcmBufferSize) << what;
+    EXPECT_GT(played, 3 * 274u) << what << ": about 274 a frame";
+    uint32_t first = 0;
+    while (first < played && PcmBuffer[c][first] == 0)
+        ++first;
+    EXPECT_LT(first, 280u) << what << ": at most a frame before the DMA runs";
     int wrong = 0;
-    for (uint32_t i = 0; i < 512; ++i)
-        wrong += int8_t(PcmBuffer[c][i]) != (i % 32 < 16 ? 100 : -100);
+    for (uint32_t i = first; i < played; ++i)
+        wrong += int8_t(PcmBuffer[c][i]) != ((i - first) % 32 < 16 ? 100 : -100);
     EXPECT_EQ(wrong, 0) << what;
+    EXPECT_EQ(FifoSource[c] - SoundProgram::Samples, played - first + Fifo[c].count) << what;
 }
 
 TEST_F(DirectSoundTest, EveryOrderOfTheSetUpStreamsTheChannel)
@@ -168,15 +172,51 @@ TEST_F(DirectSoundTest, WordStoresSetUpTheChannelToo)
     ExpectStreaming(0, "word stores");
 }
 
+TEST_F(DirectSoundTest, AStateSavedWhileStreamingPlaysOnAsBefore)
+{
+    // The state keeps the FIFO and where the sound DMA reads: after a load
+    // the same samples play as after the save.
+    SoundProgram program;
+    Control(program, 0, 0);
+    Dma(program, 0, 0);
+    Reload(program, 0, 0);
+    Start(program, 0, 0);
+    program.Spin();
+    Run(program);
+    const std::string state = folder.Path("streaming.state");
+    ASSERT_EQ(SaveStateFile(state.c_str()), 1);
+    const uint32_t source = FifoSource[0], start = PcmWritten[0];
+    const DirectFifo fifo = Fifo[0];
+    auto const playedSince = [&](uint32_t from) {
+        std::vector<uint8_t> out;
+        for (uint32_t i = from; i != PcmWritten[0]; ++i)
+            out.push_back(PcmBuffer[0][i % PcmBufferSize]);
+        return out;
+    };
+    ASSERT_EQ(machine.RunFrames(4), 4);
+    const uint32_t read = FifoSource[0] - source;
+    const std::vector<uint8_t> before = playedSince(start);
+    ASSERT_EQ(LoadStateFile(state.c_str()), 1);
+    EXPECT_EQ(FifoSource[0], source);
+    EXPECT_EQ(std::memcmp(&Fifo[0], &fifo, sizeof fifo), 0);
+    const uint32_t again = PcmWritten[0];
+    ASSERT_EQ(machine.RunFrames(4), 4);
+    EXPECT_EQ(FifoSource[0] - source, read);
+    EXPECT_EQ(playedSince(again), before);
+    EXPECT_GT(before.size(), 4 * 270u);
+    EXPECT_EQ(PcmRate[0], kRate);
+}
+
 TEST_F(DirectSoundTest, StoppingTheTimerOrTheDmaSilencesTheChannel)
 {
     struct Case {
         const char *what;
         uint32_t offset, value;
+        uint32_t rate;
     } const cases[] = {
-        {"timer stopped", 0x102, 0x0000},
-        {"DMA disabled", 0x0C6, 0x3640},
-        {"the other timer selected", 0x082, 0x0F06},
+        {"timer stopped", 0x102, 0x0000, 0},
+        {"DMA disabled", 0x0C6, 0x3640, kRate},
+        {"the other timer selected", 0x082, 0x0F06, 0},
     };
     for (Case const &c : cases) {
         SoundProgram program;
@@ -187,9 +227,15 @@ TEST_F(DirectSoundTest, StoppingTheTimerOrTheDmaSilencesTheChannel)
         program.Io16(c.offset, c.value);
         program.Spin();
         Run(program);
-        EXPECT_EQ(PcmRate[0], 0u) << c.what;
-        EXPECT_EQ(Heard[0].rate, 0) << c.what;
-        EXPECT_EQ(Heard[0].frequency, 0) << c.what;
+        EXPECT_EQ(PcmRate[0], c.rate) << c.what;
+        EXPECT_EQ(Heard[0].frequency, c.rate ? 1 : 0) << c.what;
+        // The store came before the first overflow: nothing was fetched,
+        // nothing but silence played.
+        EXPECT_EQ(FifoSource[0], SoundProgram::Samples) << c.what;
+        uint32_t sound = 0;
+        for (uint32_t i = 0; i < PcmBufferSize; ++i)
+            sound += PcmBuffer[0][i] != 0;
+        EXPECT_EQ(sound, 0u) << c.what;
     }
 }
 

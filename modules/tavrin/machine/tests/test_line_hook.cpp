@@ -76,8 +76,8 @@ TEST_F(LineHookTest, TimerRunsOverAndCountsItsSoundSamples)
     SyncTimers(TimerClock + 272);
     // 0xFFF0 + 272 = 0x10100: 0x100 past the top with a period of 16.
     EXPECT_EQ(TimerCounter[0], 0xFFF0u);
-    EXPECT_EQ(PcmSampleCount[0], 17u) << "channel A runs on timer 0";
-    EXPECT_EQ(PcmSampleCount[1], 17u) << "so does channel B";
+    EXPECT_EQ(PcmWritten[0], 17u) << "channel A runs on timer 0: 17 samples played";
+    EXPECT_EQ(PcmWritten[1], 17u) << "so does channel B";
     EXPECT_EQ(IoGet(Io::If) & 8, 8u);
 }
 

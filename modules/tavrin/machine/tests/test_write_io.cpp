@@ -214,10 +214,9 @@ TEST_F(WriteIoTest, SoundRegistersReachTheGenerator)
     EXPECT_EQ(Psg.registers[2], 0xA5u);
     EXPECT_EQ(IoGet(0x062), 0xA5F0u);
     // A started square raises its on flag; a store to the mixing control
-    // sets the generator's volume and copies the flags.
+    // copies the flags.
     BusWrite16(0x04000064, 0x8000);
-    BusWrite16(0x04000082, 0x0B0C); // generator volume field 0: a quarter
-    EXPECT_EQ(Psg.volumeShift, 4u);
+    BusWrite16(0x04000082, 0x0B0C);
     EXPECT_EQ(IoGet(Io::SoundCntX), 0x81u);
 }
 

@@ -367,10 +367,13 @@ void ReferenceLine(const RenderBlocks &blocks, uint32_t line, uint16_t out[240])
     }
 }
 
-int CompareFrameWithReference(RenderBlocks &blocks, const std::string &what)
+int CompareFrameWithReference(RenderBlocks &blocks, const std::string &what,
+                              const std::function<void(uint32_t line)> &beforeLine)
 {
     int differing = 0;
     DrawFrame(blocks, [&](uint32_t line) {
+        if (beforeLine)
+            beforeLine(line);
         RenderDirtyFlags = 0xFF;
         RenderLine();
         uint16_t want[240];

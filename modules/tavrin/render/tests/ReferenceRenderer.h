@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace RenderTest {
@@ -16,7 +17,9 @@ void ReferenceLine(const RenderBlocks &blocks, uint32_t line, uint16_t out[240])
 
 // Draws a whole frame with every buffer rebuilt on every line and compares
 // each line with the reference; reports the first few differing pixels
-// under `what` and returns how many differ.
-int CompareFrameWithReference(RenderBlocks &blocks, const std::string &what);
+// under `what` and returns how many differ. beforeLine, when given, changes
+// the scene before each line is drawn, as a game's code between lines does.
+int CompareFrameWithReference(RenderBlocks &blocks, const std::string &what,
+                              const std::function<void(uint32_t line)> &beforeLine = {});
 
 } // namespace RenderTest

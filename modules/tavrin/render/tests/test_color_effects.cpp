@@ -5,6 +5,7 @@
 
 #include "modules/tavrin/render/ColorEffects.h"
 #include "modules/tavrin/render/RenderMemory.h"
+#include "modules/tavrin/render/TileRow.h"
 
 #include <gtest/gtest.h>
 
@@ -42,6 +43,19 @@ TEST_F(ColorEffects, HostTableWidensGreenAndIgnoresBit15)
     EXPECT_EQ(SpreadColorTable[0x7FFF], SpreadWhite);
     for (uint32_t i = 0; i < 0x8000; ++i)
         ASSERT_EQ(SpreadColorTable[i | 0x8000], SpreadColorTable[i]);
+}
+
+// The arithmetic that converts eight colours at once, for every colour.
+TEST_F(ColorEffects, EightColoursAtOnceConvertAsTheTableDoes)
+{
+    for (uint32_t c = 0; c < 65536; c += 8) {
+        PixelVector eight;
+        for (uint32_t k = 0; k < 8; ++k)
+            eight[k] = uint16_t(c + k);
+        const PixelVector host = PackHostColors(eight);
+        for (uint32_t k = 0; k < 8; ++k)
+            ASSERT_EQ(host[k], ColorToHostTable[c + k]) << std::hex << c + k;
+    }
 }
 
 // Every component pair against every weight pair: red, green and blue carry

@@ -6,14 +6,39 @@
 #include "ReferenceRenderer.h"
 #include "RenderFixture.h"
 
+#include "modules/tavrin/render/TexelRun.h"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
 namespace {
 
 using namespace RenderTest;
+
+// The run of columns inside a texture, against a walk column by column in
+// the renderers' 32-bit steps: steps of both signs and none, starts on and
+// beside the texture's edges, and positions that pass either end of 32 bits.
+TEST(TexelRunTest, MatchesAWalkColumnByColumn)
+{
+    std::mt19937 rng(5);
+    auto pick = [&](std::initializer_list<int64_t> values) { return *(values.begin() + rng() % values.size()); };
+    for (int n = 0; n < 20000; ++n) {
+        const int64_t limit = pick({128, 160, 240, 256, 1024});
+        const int64_t near = pick({0, limit * 256, INT32_MAX, INT32_MIN}) + int64_t(rng() % 33) - 16;
+        const int32_t start = n % 4 == 0 ? int32_t(rng()) : int32_t(std::clamp<int64_t>(near, INT32_MIN, INT32_MAX));
+        const int32_t step = n % 3 == 0 ? int32_t(pick({0, 1, -1, 256, -256, 32767, -32768})) : int16_t(rng());
+        const ColumnRun run = TexelRun(start, step, limit, 240);
+        uint32_t x = uint32_t(start);
+        for (int32_t k = 0; k < 240; ++k, x += uint32_t(step)) {
+            const bool inside = uint32_t(int32_t(x) >> 8) < uint32_t(limit);
+            ASSERT_EQ(inside, k >= run.first && k < run.end)
+                << "start " << start << " step " << step << " limit " << limit << " column " << k;
+        }
+    }
+}
 
 class LayerRules : public ::testing::Test {
 protected:
@@ -155,6 +180,43 @@ TEST_F(LayerRules, SemiTransparentSpriteWithoutSecondTarget)
         EXPECT_EQ(b.Pixel(0, 0), Host(k.outside)) << std::hex << k.bldcnt;
         EXPECT_EQ(b.Pixel(4, 0), Host(k.inside)) << std::hex << k.bldcnt;
     }
+}
+
+// A host table with an entry of its own (as the video's SetColor stores
+// one) is what the pixels show, in the bitmap modes too, whose colours are
+// otherwise converted by arithmetic; and a line that takes no palette colours
+// does not lose the new frame's reconversion of the palette, which the next
+// line that does take them makes.
+TEST_F(LayerRules, PixelsFollowAHostTableOfItsOwn)
+{
+    const uint32_t color = 0x2A5F;
+    b.BgColor(1, color);
+    for (uint32_t i = 0; i < 32; ++i)
+        b.vram[0x4000 + 32 + i] = 0x11;  // tile 1 of character base 1: index 1 throughout
+    for (uint32_t i = 0; i < 0x800; i += 2)
+        b.Vram16(0x8000 + i, 1);  // BG0's map at screen base 16: tile 1
+    b.Vram16(0, color);           // the mode-3 bitmap's first pixel
+    b.Io(0x008, 1 << 2 | 16 << 8);
+    b.SortBgOrder();
+    BgCurX[0] = BgCurY[0] = 0;
+
+    b.Io(0x000, 0x0100);  // mode 0, BG0
+    Line(0);
+    Line(1);
+    EXPECT_EQ(b.Pixel(5, 1), Host(color));
+
+    const uint16_t packed = ColorToHostTable[color];
+    ColorToHostTable[color] = 0x1234;
+    HostTableIsPacked = false;
+    b.Io(0x000, 0x0403);  // mode 3
+    Line(0);
+    EXPECT_EQ(b.Pixel(0, 0), 0x1234);
+    b.Io(0x000, 0x0100);
+    Line(1);
+    EXPECT_EQ(b.Pixel(5, 1), 0x1234);
+
+    ColorToHostTable[color] = packed;
+    FillColorTables();
 }
 
 TEST_F(LayerRules, LinesPastTheScreenDrawNothing)

@@ -107,6 +107,22 @@ TEST_F(PsgTest, WaveChannelOctaveAndLength)
     EXPECT_EQ(PsgOnFlags() & 4, 0u);
 }
 
+TEST_F(PsgTest, WaveVolumesAreExactHalves)
+{
+    struct Case {
+        uint32_t field; // bits 13-14 of the wave volume register
+        int volume;
+    } const cases[] = {{0, 0}, {1, 255}, {2, 127}, {3, 63}};
+    Io(0x10, 0x80);
+    Io(0x14, 0x8000 | 1792);
+    for (Case const &c : cases) {
+        Io(0x12, c.field << 13);
+        Frame();
+        ASSERT_NE(LastTone(2), nullptr);
+        EXPECT_EQ(LastTone(2)->b, c.volume) << c.field;
+    }
+}
+
 TEST_F(PsgTest, BankChangeResendsTheWave)
 {
     Io(0x10, 0x80);
@@ -141,13 +157,32 @@ TEST_F(PsgTest, SweepPastTheTopSilencesOnlyChannelZero)
     EXPECT_NE(Psg.channel[1].frequency, 0);
 }
 
-TEST_F(PsgTest, NoiseIsAlways8192)
+TEST_F(PsgTest, NoiseClockFromItsControl)
 {
-    Io(0x18, 0xF000);
-    Io(0x1C, 0x8007);
+    // 524,288 / r / 2^(s+1) Hz, r = 0 counting as 0.5; shifts 14 and 15
+    // stop the clock: the channel stays on, silent.
+    struct Case {
+        uint32_t control;
+        int hz;
+    } const cases[] = {{0x00, 524288}, {0x01, 262144}, {0x07, 37449}, {0x3D, 6554},
+                       {0x69, 4096},   {0xD7, 5},      {0xE0, 0},     {0xF7, 0}};
+    for (Case const &c : cases) {
+        Io(0x18, 0xF000);
+        Io(0x1C, 0x8000 | c.control);
+        Frame();
+        ASSERT_NE(LastTone(3), nullptr) << c.control;
+        EXPECT_EQ(LastTone(3)->a, c.hz) << c.control;
+        EXPECT_EQ(PsgOnFlags() & 8, 8u) << c.control;
+    }
+    // A new control while it plays changes the clock at once.
+    Io(0x1C, 0x0069);
     Frame();
-    ASSERT_NE(LastTone(3), nullptr);
-    EXPECT_EQ(LastTone(3)->a, 8192);
+    EXPECT_EQ(LastTone(3)->a, 4096);
+    // A stopped clock still runs out its length.
+    Io(0x18, 0xF03F);            // length 1: 1000 / 256 ms
+    Io(0x1C, 0xC000 | 0xF0);
+    Frame();
+    EXPECT_EQ(PsgOnFlags() & 8, 0u);
 }
 
 TEST_F(PsgTest, PowerOffIgnoresWritesAndResetsChannels)
@@ -177,8 +212,8 @@ TEST_F(PsgTest, DeferredWritesOnlyMarkChanges)
     EXPECT_EQ(LastTone(0), nullptr);
     Frame();
     ASSERT_NE(LastTone(0), nullptr);
-    // Volume 15 x level 14 (both masters 7, routed) -> 255, shifted by 2.
-    EXPECT_EQ(LastTone(0)->b, 255 >> 2);
+    // The channel's own volume 15 on 0-255; the mixer applies the rest.
+    EXPECT_EQ(LastTone(0)->b, 255);
 }
 
 } // namespace
