@@ -1,5 +1,6 @@
 #include "frontend/MainFrameIcons.h"
 
+#include <QImage>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -140,11 +141,15 @@ void DrawHelp(QPainter &p, Ink const &ink)
 QPixmap ToolBarPixmap(ToolBarIcon icon, bool disabled)
 {
     // Drawn at twice the size, so the pictures stay sharp on dense screens.
+    // Painted in an image with alpha whatever the screen's depth: a pixmap
+    // made on a 16-bit screen has none, and filling it with transparency
+    // rebuilds it and drops its pixel ratio, so the pictures came out at
+    // half size.
     constexpr qreal kScale = 2.0;
-    QPixmap pixmap(int(kToolBarIconSize * kScale), int(kToolBarIconSize * kScale));
-    pixmap.setDevicePixelRatio(kScale);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
+    QImage image(int(kToolBarIconSize * kScale), int(kToolBarIconSize * kScale), QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(kScale);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     QColor const amber(232, 178, 48), green(52, 160, 72), blue(60, 110, 200), red(200, 60, 50);
     switch (icon) {
@@ -176,7 +181,8 @@ QPixmap ToolBarPixmap(ToolBarIcon icon, bool disabled)
         DrawHelp(p, InkFor(disabled, blue, blue));
         break;
     }
-    return pixmap;
+    p.end();
+    return QPixmap::fromImage(image);
 }
 
 QIcon ToolBarIconSet(ToolBarIcon icon)

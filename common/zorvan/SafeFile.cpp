@@ -126,4 +126,11 @@ std::string KeepAsDamaged(const std::string &path)
     return std::string();
 }
 
+bool KeepAsDamagedBeforeReplacing(const std::string &path, std::string &keptAs)
+{
+    keptAs = KeepAsDamaged(path);
+    struct stat st;
+    return !keptAs.empty() || (lstat(path.c_str(), &st) != 0 && errno == ENOENT);
+}
+
 } // namespace Zorvan

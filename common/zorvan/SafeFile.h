@@ -45,4 +45,9 @@ ReadResult ReadFileBounded(const std::string &path, size_t limit, std::vector<ui
 // those exist. Returns the new name, or an empty string when nothing moved.
 std::string KeepAsDamaged(const std::string &path);
 
+// Before a save is written over a file found unusable earlier: keeps that
+// file aside (keptAs says where; empty when nothing was there any more).
+// False when it is still at path, which must then not be written over.
+bool KeepAsDamagedBeforeReplacing(const std::string &path, std::string &keptAs);
+
 } // namespace Zorvan

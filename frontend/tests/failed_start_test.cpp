@@ -1,7 +1,8 @@
 // Files that are no game, given on the command line or chosen in the Open
 // dialog: the user is told and the Console, in front of the main window,
 // says why; the save folders are left byte for byte (also when the program
-// ends afterwards); the program stays usable.
+// ends afterwards); the program stays usable. Files that are no game but
+// start as one leave the save folders byte for byte too.
 #include "frontend/tests/RealModulesSandbox.h"
 
 #include "frontend/ConsoleDialog.h"
@@ -28,18 +29,51 @@ struct BadFile {
     bool needsNonRoot;
 };
 
-// The files, made by Make below.
+// The files, made by SetUp below.
 BadFile const kBadFiles[] = {
     {"a missing path", "nowhere/game.gba", false},
     {"an empty file", "empty/game.gba", false},
     {"1 KB of random bytes", "random/game.nes", false},
-    // (The Z80 consoles run any image they are given, short ones padded, as
-    // the console runs whatever a cartridge holds: a text named .sms starts.)
     {"a text file named .nes", "text/game.nes", false},
     {"a folder", "folder/game.nes", false},
     {"a file without read permission", "locked/game.nes", true},
     {"a zip with no image in it", "zip/game.zip", false},
 };
+
+// Files that are no game but start as one: the Z80 consoles run whatever a
+// cartridge holds (short images padded), and the handheld runs an image
+// whatever its header says. While such a "game" has not written its save
+// memory, the save of the same name stays as it was, whatever it holds.
+struct OddStart {
+    char const *what;
+    char const *path;    // under the sandbox's games folder
+    char const *console; // the save folder of the console that runs it
+    int frames;          // run before the program or the game ends
+};
+
+OddStart const kOddStarts[] = {
+    // The text runs off its end into the 0xFF padding, whose RST 38h
+    // recursion walks the stack down the whole address space: in its
+    // seventh frame it switches the cartridge RAM in through the mapper
+    // and writes it, as a game saving does (see OddStartThatWritesItsRam).
+    {"a text file named .sms", "text/game.sms", "Belcrest (SMS-GG)", 5},
+    {"1 KB of random bytes named .sms", "random/game.sms", "Belcrest (SMS-GG)", 60},
+    {"1 KB of random bytes named .gba", "random/game.gba", "Tavrin (GameBoy Advance)", 60},
+};
+
+// A save that console loads: one 16 KB page of cartridge RAM for the Z80
+// consoles; the handheld's header with two bytes of SRAM (plain, as old
+// files are read).
+std::string UsableSave(std::string const &console)
+{
+    if (console == "Belcrest (SMS-GG)") {
+        std::string page(16384, '\0');
+        for (size_t i = 0; i < page.size(); ++i)
+            page[i] = static_cast<char>(i * 7 + 3);
+        return page;
+    }
+    return std::string("SAV\x1A\x01\x01\x00", 7) + std::string(9, '\0') + "\x12\x34";
+}
 
 class FailedStartTest : public RealModulesSandbox {
 protected:
@@ -56,9 +90,11 @@ protected:
         for (char &c : noise)
             c = static_cast<char>(random());
         fs::create_directories(games / "random");
-        std::ofstream(games / "random/game.nes", std::ios::binary) << noise;
+        for (char const *name : {"random/game.nes", "random/game.sms", "random/game.gba"})
+            std::ofstream(games / name, std::ios::binary) << noise;
         fs::create_directories(games / "text");
-        std::ofstream(games / "text/game.nes") << "This is a text file, not a game.\n";
+        for (char const *name : {"text/game.nes", "text/game.sms"})
+            std::ofstream(games / name) << "This is a text file, not a game.\n";
         fs::create_directories(games / "folder/game.nes");
         fs::create_directories(games / "locked");
         std::ofstream(games / "locked/game.nes", std::ios::binary) << noise;
@@ -66,11 +102,56 @@ protected:
         WriteZipWithoutImage(games / "zip/game.zip");
 
         // Every console has a save of a game called "game" already.
-        for (Console const &console : Consoles()) {
-            fs::path const folder = root / "home/Documents/Saved Game Files" / console.name;
-            fs::create_directories(folder);
-            std::ofstream(folder / "game.save", std::ios::binary) << noise.substr(0, 182);
+        wrongSizeSave = noise.substr(0, 182);
+        for (Console const &console : Consoles())
+            WriteSave(console.name, wrongSizeSave);
+    }
+
+    fs::path SavePath(std::string const &console) const
+    {
+        return root / "home/Documents/Saved Game Files" / console / "game.save";
+    }
+
+    void WriteSave(std::string const &console, std::string const &bytes) const
+    {
+        fs::create_directories(SavePath(console).parent_path());
+        std::ofstream(SavePath(console), std::ios::binary | std::ios::trunc) << bytes;
+    }
+
+    // Each odd start with each kind of save of its console: act(file) starts
+    // it, runs it and ends it; the save folders must be as they were.
+    template <typename Act> void ForEachOddStart(Act act)
+    {
+        for (OddStart const &file : kOddStarts) {
+            for (bool usable : {true, false}) {
+                SCOPED_TRACE(std::string(file.what) + (usable ? ", a save it loads" : ", a save of the wrong size"));
+                WriteSave(file.console, usable ? UsableSave(file.console) : wrongSizeSave);
+                messages.clear();
+                auto const before = SaveFolders();
+                act(games / file.path, file.frames);
+                EXPECT_EQ(Changes(before, SaveFolders()), "");
+            }
         }
+    }
+
+    // The main frame over the consoles, its Open dialog answering `chosen`.
+    void MakeFrameWithOpenDialog()
+    {
+        MakeConsoleFrame();
+        if (HasFatalFailure())
+            return;
+        SetQtOpenFileDialog([this](QWidget *, OpenFileRequest &request) {
+            request.path = chosen;
+            return true;
+        });
+    }
+
+    // The odd start runs as a game: frames go by.
+    static void ExpectItRuns(int frames)
+    {
+        ASSERT_TRUE(ourEngine->IsRunning());
+        for (int i = 0; i < frames; ++i)
+            ourEngine->GetActiveModule()->RunFrame();
     }
 
     static void WriteZipWithoutImage(fs::path const &path)
@@ -156,6 +237,8 @@ protected:
     }
 
     fs::path games;
+    std::string wrongSizeSave;
+    QString chosen;
 };
 
 TEST_F(FailedStartTest, FromTheCommandLine)
@@ -193,15 +276,69 @@ TEST_F(FailedStartTest, FromTheCommandLine)
     app->SetProgramFolder(Zorvan::String());
 }
 
-TEST_F(FailedStartTest, FromTheOpenDialog)
+TEST_F(FailedStartTest, OddStartsFromTheCommandLineLeaveTheSavesAlone)
+{
+    if (!app)
+        GTEST_SKIP() << "another test made a plain QApplication first";
+    app->SetProgramFolder(Zorvan::String(programFolder.c_str()));
+    ForEachOddStart([&](fs::path const &path, int frames) {
+        app->SetInstanceName(QStringLiteral("Quintar.MainFrame-test-") + QUuid::createUuid().toString(QUuid::Id128));
+        bool inspected = false;
+        QTimer::singleShot(0, [&] {
+            inspected = true;
+            ExpectItRuns(frames);
+            EXPECT_TRUE(messages.empty()) << messages[0].text;
+            dynamic_cast<CGameLoop *>(app->GetAppModule().GetMessageLoop())->Quit(0);
+        });
+        // The program ends with the game running.
+        EXPECT_EQ(app->Run(QString::fromStdString(path.string())), 0);
+        EXPECT_TRUE(inspected);
+        EXPECT_TRUE(messages.empty()) << messages[0].text;
+    });
+    app->SetProgramFolder(Zorvan::String());
+}
+
+TEST_F(FailedStartTest, OddStartsFromTheOpenDialogLeaveTheSavesAlone)
+{
+    MakeFrameWithOpenDialog();
+    ASSERT_FALSE(HasFatalFailure());
+    ForEachOddStart([&](fs::path const &path, int frames) {
+        chosen = QString::fromStdString(path.string());
+        frame->OnCommand(ID_FILE_OPEN);
+        ExpectItRuns(frames);
+        engine().Shutdown();
+        EXPECT_TRUE(messages.empty()) << messages[0].text;
+    });
+    SetQtOpenFileDialog(nullptr);
+}
+
+// The text named .sms run on until it has written its cartridge RAM: the
+// save of the wrong size it could not load is kept aside whole as its RAM
+// is written, and the user is told then, once.
+TEST_F(FailedStartTest, OddStartThatWritesItsRam)
 {
     MakeConsoleFrame();
     ASSERT_FALSE(HasFatalFailure());
-    QString chosen;
-    SetQtOpenFileDialog([&](QWidget *, OpenFileRequest &request) {
-        request.path = chosen;
-        return true;
-    });
+    auto const before = SaveFolders();
+    ASSERT_TRUE(engine().RunFile(Zorvan::String((games / "text/game.sms").c_str())));
+    ExpectItRuns(60);
+    EXPECT_TRUE(messages.empty()) << messages[0].text;
+    engine().Shutdown();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].text.find(SavePath("Belcrest (SMS-GG)").string() + ".damaged"), std::string::npos)
+        << messages[0].text;
+    auto const after = SaveFolders();
+    EXPECT_EQ(after.at("Belcrest (SMS-GG)/game.save.damaged"), wrongSizeSave);
+    EXPECT_EQ(after.at("Belcrest (SMS-GG)/game.save").size(), 16384u);
+    EXPECT_EQ(Changes(before, after),
+              " changed Belcrest (SMS-GG)/game.save (182 -> 16384 bytes); added Belcrest (SMS-GG)/game.save.damaged "
+              "(182 bytes);");
+}
+
+TEST_F(FailedStartTest, FromTheOpenDialog)
+{
+    MakeFrameWithOpenDialog();
+    ASSERT_FALSE(HasFatalFailure());
     for (BadFile const &file : kBadFiles) {
         SCOPED_TRACE(file.what);
         if (Skipped(file))

@@ -8,6 +8,7 @@ add_library(TavrinRender STATIC
   render/WindowLine.cpp
   render/TextBackground.cpp
   render/AffineBackground.cpp
+  render/AffineTexture.cpp
   render/BitmapBackgrounds.cpp
   render/SpriteList.cpp
   render/SpriteLine.cpp

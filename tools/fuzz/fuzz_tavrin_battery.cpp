@@ -1,9 +1,9 @@
 // The handheld's battery file: SRAM or flash of 64 or 128 KB, then the
 // serial EEPROM of 512 bytes or 8 KB, as a gzip stream. The input is the
 // inflated file, gzipped here, or (choice bit 7) the file as it lies on
-// disk. A file that loads fills save memory from its blocks and, with the
-// game leaving them alone, is not written again; any other is kept aside
-// as "<name>.damaged" byte for byte and the game starts on erased memory.
+// disk. A file that loads fills save memory from its blocks; with any other
+// the game starts on erased memory. The game leaves save memory alone, so
+// the file stays byte for byte: nothing is written or kept aside.
 #include "modules/tavrin/cart/Eeprom.h"
 #include "modules/tavrin/files/BatteryFile.h"
 #include "modules/tavrin/files/GzipImage.h"
@@ -29,16 +29,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // No guess: the options alone size the save memory.
     FUZZ_CHECK(Start(image, uint8_t(choice & 6), battery.string()));
 
-    if (LastBatteryLoad.outcome == BatteryLoad::Loaded) {
-        FUZZ_CHECK(!std::filesystem::exists(kept));
-    } else {
+    if (LastBatteryLoad.outcome != BatteryLoad::Loaded) {
         FUZZ_CHECK(LastBatteryLoad.outcome == BatteryLoad::Damaged);
-        FUZZ_CHECK(LastBatteryLoad.keptAs == kept && Fuzz::ReadWholeFile(kept) == file);
         FUZZ_CHECK(std::all_of(SaveRam, SaveRam + SaveRamSize(), [](uint8_t b) { return b == 0xFF; }));
     }
+    FUZZ_CHECK(Fuzz::ReadWholeFile(battery) == file);
     RunFrames(2);
     Harness().Stop();
-    if (LastBatteryLoad.outcome == BatteryLoad::Loaded)
-        FUZZ_CHECK(Fuzz::ReadWholeFile(battery) == file);
+    FUZZ_CHECK(LastBatteryLoad.keptAs.empty() && !std::filesystem::exists(kept));
+    FUZZ_CHECK(Fuzz::ReadWholeFile(battery) == file);
     return 0;
 }

@@ -93,8 +93,9 @@ extern uint8_t FmDetectLatch;
 // recorded in state files so that another game's state is refused.
 extern uint32_t CartridgeCrc;
 
-// When MachineStart found a battery file it could not use, the name it was
-// kept under ("<battery>.damaged", or with a number); else empty.
+// When the shutdown's write replaced a battery file the start could not use,
+// the name that file was kept under first ("<battery>.damaged", or with a
+// number); else empty.
 extern std::string BatteryKeptAs;
 
 inline uint32_t MachineType() { return MachineWord & MachineTypeMask; }
@@ -107,8 +108,9 @@ inline bool IsGameGear() { return MachineType() == MachineGameGear; }
 int MachineStart(const std::string &path, const std::string &zipMember = std::string());
 // Resets every piece of emulated hardware.
 void MachineReset();
-// Writes the battery file and frees the machine's memory. Returns 0 when
-// the battery file could not be written (the old one is then kept whole).
+// Writes the battery file when the game changed the cartridge RAM, and
+// frees the machine's memory. Returns 0 when the battery file could not be
+// written (the old one is then kept whole).
 int MachineShutdown();
 // Runs one emulated frame: 1 when it ended, 0 when the machine asked to quit.
 int MachineRunFrame();

@@ -19,7 +19,7 @@ void MapRegion(unsigned region, uint8_t *base);
 // loader's message.
 int LoadRomPages(const std::vector<uint8_t> &image, const char *&message);
 
-// Battery RAM: read at start, written at shutdown.
+// Battery RAM: read at start, written at shutdown when it changed.
 void LoadBatteryFile();
 int SaveBatteryFile();
 

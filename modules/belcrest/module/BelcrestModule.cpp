@@ -28,16 +28,19 @@ bool Start(char const *path)
 {
     BatteryFileName = saveName;
     std::string const member = ConsoleGlue::ChosenZipMember();
-    bool const started = MachineStart(path, member) != 0;
-    if (!BatteryKeptAs.empty())
-        ConsoleGlue::TellUser(L"The battery file was damaged and has been kept as " + Wide(BatteryKeptAs) + L".");
-    return started;
+    return MachineStart(path, member) != 0;
 }
 
 void Shutdown()
 {
     std::string const battery = BatteryFileName;
-    if (!MachineShutdown())
+    bool const written = MachineShutdown() != 0;
+    // A file that was no save of ours is moved aside only as the game's own
+    // save replaces it: the user hears of it then.
+    if (!BatteryKeptAs.empty())
+        ConsoleGlue::TellUser(L"The battery file was damaged and has been kept as " + Wide(BatteryKeptAs) + L".");
+    BatteryKeptAs.clear();
+    if (!written)
         ConsoleGlue::TellUser(L"The battery file " + Wide(battery) + L" could not be written; the old file is kept.");
 }
 

@@ -109,10 +109,14 @@ void RegisterRamReset(ArmState *s)
         ClearBlock(MachineBlocks.ewram, EwramSize);
     if (flags & 2)
         ClearBlock(MachineBlocks.iwram, 0x7E00);
-    if (flags & 4)
+    if (flags & 4) {
         ClearBlock(MachineBlocks.palette, PaletteSize);
-    if (flags & 8)
+        RenderDirtyFlags |= DirtyPalette;
+    }
+    if (flags & 8) {
         ClearBlock(MachineBlocks.vram, VramSize);
+        VramPartsStored = ~uint64_t(0);
+    }
     if (flags & 16) {
         ClearBlock(MachineBlocks.oam, OamSize);
         RenderDirtyFlags |= 4;

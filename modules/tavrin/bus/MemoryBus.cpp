@@ -45,15 +45,21 @@ inline void StoreRepeated(uint8_t *page, uint32_t offset, const void *value)
         std::memcpy(page + copy + offset, value, N);
 }
 
-// A word or halfword store into the page of a28; palette and OAM stores
-// reach every copy, and OAM's mark the sprite list for rebuilding.
+// A word or halfword store into the page of a28. The renderer hears of
+// stores to the memory it draws from (one test keeps the other stores'
+// path as it was): palette and OAM stores reach every copy, OAM's mark the
+// sprite list for rebuilding, VRAM's the part they change.
 template <size_t N>
 inline void StoreToPage(uint32_t region, uint32_t a28, uint32_t offset, const void *value)
 {
     uint8_t *page = WritePageTable[a28 >> PageShift];
-    if (RepeatsEveryKilobyte(region)) [[unlikely]] {
-        if (region == 7)
-            RenderDirtyFlags |= 4;
+    if (region - 5 <= 2) [[unlikely]] {
+        if (region == 6) {
+            NoteVramStore(a28);
+            std::memcpy(page + offset, value, N);
+            return;
+        }
+        RenderDirtyFlags |= region == 7 ? 4 : DirtyPalette;
         StoreRepeated<N>(page, offset, value);
         return;
     }
@@ -108,6 +114,7 @@ int32_t WaitCycles32[16];
 int32_t WaitCycles16[16];
 uint32_t LogFlags = 1;
 uint8_t RenderDirtyFlags = 0xFF;
+uint64_t VramPartsStored = ~uint64_t(0);
 
 void RepeatFirstKilobyte(uint8_t *block)
 {
@@ -265,14 +272,17 @@ void BusWrite8(uint32_t address, uint32_t value)
         break;
     case 5: {
         const uint8_t pair[2] = {byte, byte};
+        RenderDirtyFlags |= DirtyPalette;
         StoreRepeated<2>(page, offset & ~1u, pair);
         break;
     }
     case 6:
         // Byte stores reach only the background part of VRAM, as both bytes
         // of the halfword; the sprite tiles and OAM ignore them.
-        if (VramBackgroundOffset(a28))
+        if (VramBackgroundOffset(a28)) {
+            NoteVramStore(a28);
             page[offset] = page[offset ^ 1] = byte;
+        }
         break;
     case 0xE:
         if (uint8_t *bank = FlashWrite(address & 0xFFFF, byte))

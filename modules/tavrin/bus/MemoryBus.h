@@ -38,9 +38,28 @@ extern int32_t WaitCycles32[16];
 extern int32_t WaitCycles16[16];
 
 // Machine words the bus touches: LogFlags bit 2 switches the unaligned-access
-// trace; RenderDirtyFlags bit 2 asks the renderer to rebuild its sprite list.
+// trace; RenderDirtyFlags bit 2 asks the renderer to rebuild its sprite list,
+// bit 4 says palette RAM was stored to, bit 3 that VRAM and palette RAM may
+// have changed in ways no store reported (a reset, a loaded state, a new
+// map), so the renderer drops what it keeps decoded from them.
 extern uint32_t LogFlags;
 extern uint8_t RenderDirtyFlags;
+inline constexpr uint8_t DirtyWholeMemory = 0x08;
+inline constexpr uint8_t DirtyPalette = 0x10;
+
+// VRAM in 2 KB parts, the mirror of its last 32 KB folded onto them: bit n
+// is set by every store into bytes [n * 2 KB, n * 2 KB + 2 KB), and cleared
+// by the renderer once it has taken note, so it may keep decoded copies of
+// what VRAM holds.
+inline constexpr uint32_t VramPartShift = 11;
+extern uint64_t VramPartsStored;
+inline void NoteVramStore(uint32_t address)
+{
+    uint32_t offset = address & 0x1FFFF;
+    if (offset >= 0x18000)
+        offset -= 0x8000;
+    VramPartsStored |= uint64_t(1) << (offset >> VramPartShift);
+}
 
 // The BIOS area reads as this word, repeated, while code runs outside it.
 inline constexpr uint32_t BiosOpenBusWord = 0xFF00FF11;

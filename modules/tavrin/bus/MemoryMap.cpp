@@ -11,6 +11,8 @@ void MapConsoleMemory(const ConsoleBlocks &b)
 {
     constexpr uint32_t Region = 0x01000000;
     BusClearMap();
+    // Nothing the renderer decoded from the old blocks holds for the new.
+    RenderDirtyFlags |= DirtyWholeMemory;
     // Loads and fetches of unmapped memory see the open bus; its stores keep
     // going to the dummy page.
     ResetOpenBus();

@@ -42,7 +42,7 @@ void ArmBlockTransferEmpty(ArmState *s, uint32_t rn)
     const uint32_t address = Up ? (Pre ? aligned + 4 : aligned) : (Pre ? aligned - 0x40 : aligned - 0x3C);
     const uint32_t writtenBack = (base & 3) | (Up ? aligned + 0x40 : aligned - 0x40);
     if constexpr (!Load) {
-        BusWrite32(address, s->r[15] + 8);
+        CpuStore<4>(address, s->r[15] + 8);
         if constexpr (WriteBack)
             SetReg(s, rn, writtenBack);
     } else {
@@ -92,7 +92,7 @@ void ArmOp_BlockTransfer(ArmState *s, uint32_t op)
                 return s->r[15] + 8;
             return n == rn ? baseValue : s->r[n];
         };
-        ArmForEachListed<Pre, Up>(list, aligned, [&](uint32_t n, uint32_t address) { BusWrite32(address, value(n)); });
+        ArmForEachListed<Pre, Up>(list, aligned, [&](uint32_t n, uint32_t address) { CpuStore<4>(address, value(n)); });
         if constexpr (WriteBack)
             SetReg(s, rn, writtenBack);
     } else {

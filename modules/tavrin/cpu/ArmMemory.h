@@ -1,6 +1,7 @@
 // Loads as the CPU performs them: straight from the page table under the
 // BIOS read protection, with the open bus for unmapped memory, except in the
-// I/O region, whose registers answer through the machine.
+// I/O region, whose registers answer through the machine. Stores of work RAM
+// and VRAM likewise skip the call into the bus.
 #pragma once
 
 #include "modules/tavrin/bus/BusDevices.h"
@@ -9,6 +10,8 @@
 #include "modules/tavrin/cpu/ArmState.h"
 
 #include <bit>
+#include <cstring>
+#include <type_traits>
 
 namespace Tavrin {
 
@@ -69,6 +72,25 @@ inline uint32_t CpuLoadSignedHalf(const ArmState *s, uint32_t address)
 inline uint32_t CpuLoadSignedByte(const ArmState *s, uint32_t address)
 {
     return uint32_t(int32_t(int8_t(CpuLoadByte(s, address))));
+}
+
+// Stores of Bytes (4 or 2) as the CPU performs them: aligned ones into work
+// RAM and VRAM go straight through the page table, as the bus would store
+// them (VRAM's noted for the renderer), without a call; the rest through
+// the bus.
+template <uint32_t Bytes>
+inline void CpuStore(uint32_t address, uint32_t value)
+{
+    const uint32_t region = address >> 24;
+    if ((address & (Bytes - 1)) || region > 6 || !((0x4Cu >> region) & 1)) [[unlikely]] {
+        Bytes == 4 ? BusWrite32(address, value) : BusWrite16(address, value);
+        return;
+    }
+    ConsoleCpu.cyclesLeft -= (Bytes == 4 ? WaitCycles32 : WaitCycles16)[region];
+    if (region == 6)
+        NoteVramStore(address);
+    const std::conditional_t<Bytes == 4, uint32_t, uint16_t> stored = value;
+    std::memcpy(WritePageTable[address >> PageShift] + (address & (PageSize - Bytes)), &stored, Bytes);
 }
 
 inline int32_t LoadWait32(uint32_t address) { return WaitCycles32[(address >> 24) & 15]; }

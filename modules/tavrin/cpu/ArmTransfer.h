@@ -48,7 +48,7 @@ void ArmOp_LoadStore(ArmState *s, uint32_t op)
         if constexpr (Byte)
             BusWrite8(address, stored & 0xFF);
         else
-            BusWrite32(address, stored);
+            CpuStore<4>(address, stored);
         if constexpr (WriteBack)
             SetReg(s, rn, changed);
     } else {
@@ -78,7 +78,7 @@ void ArmOp_LoadStoreHalf(ArmState *s, uint32_t op)
     const uint32_t changed = Up ? base + offset : base - offset;
     const uint32_t address = Pre ? changed : base;
     if constexpr (K.half == HalfKind::Store) {
-        BusWrite16(address, ReadOperand<8>(s, rd) & 0xFFFF);
+        CpuStore<2>(address, ReadOperand<8>(s, rd) & 0xFFFF);
         if constexpr (WriteBack)
             SetReg(s, rn, changed);
     } else {
@@ -109,7 +109,7 @@ void ArmOp_Swap(ArmState *s, uint32_t op)
     } else {
         s->cyclesLeft -= LoadWait32(address);
         old = CpuLoadWord(s, address);
-        BusWrite32(address, source);
+        CpuStore<4>(address, source);
     }
     SetReg(s, rd, old);
     s->cyclesLeft -= 1;

@@ -46,7 +46,7 @@ inline uint32_t ThumbShiftByRegister(ArmState *s, uint32_t v, uint32_t amount)
 }
 
 // The sixteen operations of format 4 (Rd = Rd op Rs).
-inline void ThumbAlu(ArmState *s, uint32_t op)
+[[gnu::always_inline]] inline void ThumbAlu(ArmState *s, uint32_t op)
 {
     uint32_t *r = s->r;
     const uint32_t rd = op & 7;
@@ -122,8 +122,8 @@ inline void ThumbRegisterOffset(ArmState *s, uint32_t op)
     const uint32_t rd = op & 7;
     const uint32_t address = r[(op >> 3) & 7] + r[(op >> 6) & 7];
     switch ((op >> 9) & 7) {
-    case 0: BusWrite32(address, r[rd]); return;
-    case 1: BusWrite16(address, r[rd] & 0xFFFF); return;
+    case 0: CpuStore<4>(address, r[rd]); return;
+    case 1: CpuStore<2>(address, r[rd] & 0xFFFF); return;
     case 2: BusWrite8(address, r[rd] & 0xFF); return;
     case 3: s->cyclesLeft -= LoadWait16(address) + 1; r[rd] = CpuLoadSignedByte(s, address); return;
     case 4: s->cyclesLeft -= LoadWait32(address) + 1; r[rd] = CpuLoadWord(s, address); return;
@@ -143,19 +143,19 @@ inline void ThumbPush(ArmState *s, uint32_t op, uint32_t pc)
     const uint32_t list = op & 0xFF;
     if (!(op & 0x1FF)) {
         address -= 0x40;
-        BusWrite32(address, pc + 6);
+        CpuStore<4>(address, pc + 6);
         r[13] = (sp & 3) | address;
         return;
     }
     if (op & 0x100) {
         address -= 4;
-        BusWrite32(address, r[14]);
+        CpuStore<4>(address, r[14]);
     }
     for (uint32_t bits = list; bits;) {
         uint32_t n = 31 - uint32_t(std::countl_zero(bits));
         bits &= ~(1u << n);
         address -= 4;
-        BusWrite32(address, r[n]);
+        CpuStore<4>(address, r[n]);
     }
     r[13] = (sp & 3) | address;
 }
@@ -194,7 +194,7 @@ inline void ThumbStoreMultiple(ArmState *s, uint32_t op, uint32_t pc)
     const uint32_t base = r[rb];
     uint32_t address = base & ~3u;
     if (!list) {
-        BusWrite32(address, pc + 6);
+        CpuStore<4>(address, pc + 6);
         r[rb] = (base & 3) | (address + 0x40);
         return;
     }
@@ -203,7 +203,7 @@ inline void ThumbStoreMultiple(ArmState *s, uint32_t op, uint32_t pc)
     const bool baseFirst = !(list & ((1u << rb) - 1));
     for (uint32_t bits = list; bits; bits &= bits - 1) {
         uint32_t n = uint32_t(std::countr_zero(bits));
-        BusWrite32(address, n == rb && !baseFirst ? writtenBack : r[n]);
+        CpuStore<4>(address, n == rb && !baseFirst ? writtenBack : r[n]);
         address += 4;
     }
     r[rb] = writtenBack;
@@ -280,7 +280,7 @@ void ThumbUndefinedOrOpenBus(ArmState *s, uint32_t op, uint32_t pc);
     }
     case 0x0A:
     case 0x0B: ThumbRegisterOffset(s, op); break;
-    case 0x0C: BusWrite32(r[rs()] + imm5() * 4, r[rd()]); break;
+    case 0x0C: CpuStore<4>(r[rs()] + imm5() * 4, r[rd()]); break;
     case 0x0D: {
         const uint32_t address = r[rs()] + imm5() * 4;
         s->cyclesLeft -= LoadWait32(address) + 1;
@@ -294,14 +294,14 @@ void ThumbUndefinedOrOpenBus(ArmState *s, uint32_t op, uint32_t pc);
         r[rd()] = CpuLoadByte(s, address);
         break;
     }
-    case 0x10: BusWrite16(r[rs()] + imm5() * 2, r[rd()] & 0xFFFF); break;
+    case 0x10: CpuStore<2>(r[rs()] + imm5() * 2, r[rd()] & 0xFFFF); break;
     case 0x11: {
         const uint32_t address = r[rs()] + imm5() * 2;
         s->cyclesLeft -= LoadWait16(address) + 1;
         r[rd()] = CpuLoadHalf(s, address);
         break;
     }
-    case 0x12: BusWrite32(r[13] + imm8() * 4, r[rd8()]); break;
+    case 0x12: CpuStore<4>(r[13] + imm8() * 4, r[rd8()]); break;
     case 0x13: {
         const uint32_t address = r[13] + imm8() * 4;
         s->cyclesLeft -= LoadWait32(address) + 1;

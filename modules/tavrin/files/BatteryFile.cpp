@@ -25,6 +25,9 @@ constexpr uint32_t SmallEepromExp = 6;
 
 // What start-up put into save memory, to tell whether the game changed it.
 std::vector<uint8_t> startSave, startEeprom;
+// A file stood at the battery's name that could not be used. It stays where
+// it is until the game's own save is about to replace it.
+bool foreignFile;
 
 size_t SaveSize() { return SaveRam ? size_t(1) << FlashSizeExp : 0; }
 size_t EepromSize()
@@ -125,8 +128,8 @@ int LoadBatteryFile(const char *name)
         LastBatteryLoad.outcome = BatteryLoad::Loaded;
     } else if (read != Zorvan::ReadResult::Missing) {
         LastBatteryLoad.outcome = BatteryLoad::Damaged;
-        LastBatteryLoad.keptAs = Zorvan::KeepAsDamaged(name);
     }
+    foreignFile = LastBatteryLoad.outcome == BatteryLoad::Damaged;
     Remember();
     return LastBatteryLoad.outcome == BatteryLoad::Loaded;
 }
@@ -149,7 +152,14 @@ int SaveBatteryFile(const char *name)
     if (e)
         out.raw(EepromRam, size_t(8) << e);
     std::vector<uint8_t> gz;
-    if (!GzipBytes(out.bytes(), gz) || !Zorvan::WriteFileReplacing(name, gz))
+    if (!GzipBytes(out.bytes(), gz))
+        return 0;
+    if (foreignFile) {
+        if (!Zorvan::KeepAsDamagedBeforeReplacing(name, LastBatteryLoad.keptAs))
+            return 0;
+        foreignFile = false;
+    }
+    if (!Zorvan::WriteFileReplacing(name, gz))
         return 0;
     Remember();
     return 1;

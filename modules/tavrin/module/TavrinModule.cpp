@@ -29,6 +29,16 @@ bool StartMachine(char const *path)
     return MachineStart(path) != 0;
 }
 
+// A damaged battery file is moved aside only as the game's own save
+// replaces it: the user hears of it then.
+void StopMachine()
+{
+    MachineShutdown();
+    if (!LastBatteryLoad.keptAs.empty())
+        ConsoleGlue::TellUser("The battery file could not be used and was kept as " + LastBatteryLoad.keptAs + ".");
+    LastBatteryLoad.keptAs.clear();
+}
+
 // A machine that was shut down is not touched again.
 int RunMachineFrame()
 {
@@ -41,7 +51,7 @@ bool WriteState(char const *path) { return SaveStateFile(path) == 1; }
 bool ReadState(char const *path) { return LoadStateFile(path) == 1; }
 
 ConsoleGlue::ConsoleMachine const kMachine{
-    StartMachine, MachineShutdown, MachineReset, RunMachineFrame, WriteState, ReadState,
+    StartMachine, StopMachine, MachineReset, RunMachineFrame, WriteState, ReadState,
     reinterpret_cast<int *>(&MachineStopped), &SaveFileName,
 };
 
@@ -111,10 +121,7 @@ bool TavrinModule::OpenRom(Zorvan::String path)
             }
         }
     }
-    const bool started = ConsoleModule::OpenRom(path);
-    if (started && !LastBatteryLoad.keptAs.empty())
-        ConsoleGlue::TellUser("The battery file could not be used and was kept as " + LastBatteryLoad.keptAs + ".");
-    return started;
+    return ConsoleModule::OpenRom(path);
 }
 
 bool TavrinModule::LoadState(int slot)

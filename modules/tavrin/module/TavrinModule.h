@@ -16,8 +16,6 @@ class TavrinModule final
 public:
     TavrinModule();
 
-    // A damaged battery file found at the start: one message naming where
-    // it was kept.
     bool OpenRom(Zorvan::String path) override;
     // A refused state file: one message naming the slot and the reason;
     // the game runs on as it was.

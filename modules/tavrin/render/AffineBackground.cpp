@@ -6,6 +6,7 @@
 // not wrap is inside its texture along one run of columns, found once per
 // line, so only the blocks at the run's ends test their columns.
 
+#include "modules/tavrin/render/AffineTexture.h"
 #include "modules/tavrin/render/ColorEffects.h"
 #include "modules/tavrin/render/HostPalette.h"
 #include "modules/tavrin/render/LayerRendererTable.h"
@@ -32,6 +33,7 @@ constexpr int32_t LineColumns = 240;
 struct AffineLine {
     const uint8_t *map;
     const uint8_t *tiles;
+    const uint8_t *texels;  // decoded, or null
     uint16_t *row;
     uint32_t x, y, pa, pc;  // unsigned so the steps wrap instead of overflowing
     uint32_t sizeLog2;
@@ -43,6 +45,16 @@ inline uint32_t Texel(const AffineLine &a, uint32_t tx, uint32_t ty)
 {
     const uint32_t tile = a.map[((ty >> 3) << (a.sizeLog2 - 3)) + (tx >> 3)];
     return a.tiles[tile * 64 + (ty & 7) * 8 + (tx & 7)];
+}
+
+// The same from the decoded texels, when they are kept.
+template <bool Decoded>
+inline uint32_t TexelOf(const AffineLine &a, uint32_t tx, uint32_t ty)
+{
+    if constexpr (Decoded)
+        return a.texels[(ty << a.sizeLog2) + tx];
+    else
+        return Texel(a, tx, ty);
 }
 
 // One column at a time, with mosaic. Wrap-around is fixed per walk, so the
@@ -112,13 +124,25 @@ inline PixelVector TexelCoordinates(Lanes32 even, Lanes32 odd, uint32_t mask)
 // into color[0-7]: the map and tile-row offsets of all eight are worked out
 // side by side, then come the eight map bytes and the eight tile bytes they
 // lead to.
-template <bool Wrap>
+template <bool Wrap, bool Decoded>
 inline void FetchBlock(const AffineLine &a, const BlockWalk &w, const uint16_t *palette, uint16_t *index,
                        uint16_t *color)
 {
     const uint32_t mask = Wrap ? (1u << a.sizeLog2) - 1 : 0xFFFF;
     const PixelVector tx = TexelCoordinates(w.evenX, w.oddX, mask);
     const PixelVector ty = TexelCoordinates(w.evenY, w.oddY, mask);
+    if constexpr (Decoded) {
+        // Decoded maps are at most 256 texels wide, so the offsets fit.
+        const PixelVector atVector = (ty << a.sizeLog2) | tx;
+        alignas(16) uint16_t at[8];
+        std::memcpy(at, &atVector, sizeof at);
+        for (int j = 0; j < 8; ++j) {
+            const uint32_t texel = a.texels[at[j]];
+            index[j] = uint16_t(texel);
+            color[j] = palette[texel];
+        }
+        return;
+    }
     const PixelVector mapVector = ((ty >> 3) << (a.sizeLog2 - 3)) + (tx >> 3);
     const PixelVector rowVector = ((ty & 7) << 3) | (tx & 7);
     alignas(16) uint16_t mapAt[8], rowAt[8];
@@ -133,13 +157,14 @@ inline void FetchBlock(const AffineLine &a, const BlockWalk &w, const uint16_t *
 
 // The same for a block at an end of the run: columns outside it are
 // transparent and fetch nothing.
+template <bool Decoded>
 inline void FetchBlockEnd(const AffineLine &a, int32_t k, ColumnRun run, const uint16_t *palette, uint16_t *index,
                           uint16_t *color)
 {
     uint32_t x = a.x + uint32_t(k) * a.pa, y = a.y + uint32_t(k) * a.pc;
     for (int32_t j = 0; j < 8; ++j, x += a.pa, y += a.pc) {
         const uint32_t texel = (k + j >= run.first && k + j < run.end)
-                                   ? Texel(a, uint32_t(int32_t(x) >> 8), uint32_t(int32_t(y) >> 8))
+                                   ? TexelOf<Decoded>(a, uint32_t(int32_t(x) >> 8), uint32_t(int32_t(y) >> 8))
                                    : 0;
         index[j] = uint16_t(texel);
         color[j] = palette[texel];
@@ -150,7 +175,7 @@ inline void FetchBlockEnd(const AffineLine &a, int32_t k, ColumnRun run, const u
 // them; blocks closed to the layer fetch nothing and draw nothing. The fetch
 // takes the host colours straight from the converted palette when the layer
 // has no effect, else the console colours for the effect.
-template <unsigned V, bool Wrap>
+template <unsigned V, bool Wrap, bool Decoded>
 TAVRIN_SCALAR_STORES void WalkBlocks(const AffineLine a)
 {
     ColumnRun run{0, LineColumns};
@@ -168,9 +193,9 @@ TAVRIN_SCALAR_STORES void WalkBlocks(const AffineLine a)
     for (int32_t k = first; k < run.end; k += 8) {
         if (WindowOpenAny(unsigned(PictureColumn + k), a.layerBit)) {
             if (Wrap || (k >= run.first && k + 8 <= run.end))
-                FetchBlock<Wrap>(a, w, palette, index + k, color + k);
+                FetchBlock<Wrap, Decoded>(a, w, palette, index + k, color + k);
             else
-                FetchBlockEnd(a, k, run, palette, index + k, color + k);
+                FetchBlockEnd<Decoded>(a, k, run, palette, index + k, color + k);
         }
         w.evenX += w.stepX;
         w.oddX += w.stepX;
@@ -204,8 +229,10 @@ int32_t RenderAffineBgLine(uint32_t line, uint32_t d, uint32_t)
     const uint32_t i = (d >> 28) & 1;  // BG2 or BG3
     const uint32_t cnt = d & 0xFFFF;
     const uint8_t *vram = RenderVramBlock();
+    const bool mosaic = cnt & 0x40;
     const AffineLine a{vram + ((cnt >> 8) & 31) * 0x800,
                        vram + ((cnt >> 2) & 3) * 0x4000,
+                       mosaic ? nullptr : AffineTexels(i, cnt, line),
                        FrameRow(line),
                        uint32_t(BgCurX[i]),
                        uint32_t(BgCurY[i]),
@@ -214,12 +241,12 @@ int32_t RenderAffineBgLine(uint32_t line, uint32_t d, uint32_t)
                        7 + (cnt >> 14),
                        uint8_t(1u << ((d >> 28) & 3))};
     const bool wrap = cnt & 0x2000;
-    if (cnt & 0x40) {
+    if (mosaic) {
         wrap ? WalkMosaic<V, true>(a) : WalkMosaic<V, false>(a);
-    } else if (wrap) {
-        WalkBlocks<V, true>(a);
+    } else if (a.texels) {
+        wrap ? WalkBlocks<V, true, true>(a) : WalkBlocks<V, false, true>(a);
     } else {
-        WalkBlocks<V, false>(a);
+        wrap ? WalkBlocks<V, true, false>(a) : WalkBlocks<V, false, false>(a);
     }
     return 0;
 }

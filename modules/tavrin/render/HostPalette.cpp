@@ -1,5 +1,6 @@
 #include "modules/tavrin/render/HostPalette.h"
 
+#include "modules/tavrin/bus/MemoryBus.h"
 #include "modules/tavrin/render/RenderState.h"
 
 #include <cstring>
@@ -21,7 +22,10 @@ void RefreshHostPalette(bool whole, bool needed)
         return;
     whole = wholePending;
     wholePending = false;
-    if (!whole && std::memcmp(converted, BgPalette, sizeof converted) == 0)
+    // Palette RAM changes only through stores, which mark it.
+    const bool stored = RenderDirtyFlags & DirtyPalette;
+    RenderDirtyFlags &= uint8_t(~DirtyPalette);
+    if (!whole && (!stored || std::memcmp(converted, BgPalette, sizeof converted) == 0))
         return;
     uint32_t changedBanks = 0;
     for (int i = 0; i < 512; ++i) {

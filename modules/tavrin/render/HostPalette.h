@@ -16,9 +16,9 @@ extern uint16_t HostPalette[512];
 // HostPalette, so a row of eight pixels takes four lookups.
 extern uint32_t HostPairs[32][256];
 
-// Converts the entries that changed since the last conversion, or all of
-// them when asked (once a frame, so a refilled ColorToHostTable is picked up
-// too). A line none of whose layers takes palette colours passes needed =
+// Converts the entries that changed since the last conversion, once a
+// store has marked palette RAM (RenderDirtyFlags), or all of them when
+// asked (once a frame, so a refilled ColorToHostTable is picked up too). A line none of whose layers takes palette colours passes needed =
 // false: nothing is compared then, and a whole conversion asked for waits
 // for the next line that needs one.
 void RefreshHostPalette(bool whole, bool needed = true);

@@ -1,5 +1,6 @@
 #include "modules/tavrin/render/LineCompositor.h"
 
+#include "modules/tavrin/render/AffineTexture.h"
 #include "modules/tavrin/render/ColorEffects.h"
 #include "modules/tavrin/render/HostPalette.h"
 #include "modules/tavrin/render/RenderMemory.h"
@@ -292,6 +293,21 @@ void DrawFrontToBack(uint32_t line)
     saved.Restore();
 }
 
+// What the renderer keeps decoded from VRAM is dropped where stores
+// reached it, all of it after a change no store reported, which the
+// palette's converted copy must look at too.
+void TakeNoteOfStores()
+{
+    uint64_t parts = VramPartsStored;
+    VramPartsStored = 0;
+    if (RenderDirtyFlags & DirtyWholeMemory) {
+        parts = ~uint64_t(0);
+        RenderDirtyFlags = uint8_t((RenderDirtyFlags & ~DirtyWholeMemory) | DirtyPalette);
+    }
+    if (parts)
+        DropAffineTexels(parts);
+}
+
 } // namespace
 
 void RenderLine()
@@ -301,6 +317,7 @@ void RenderLine()
     paletteCalls = false;
     if (!ComposeLine(RecordingTable.data()))
         return;
+    TakeNoteOfStores();
     const uint32_t line = RenderIo(IoVcount) & 0xFF;
     RefreshHostPalette(line == 0, paletteCalls);
     // Sprites alone seldom hide enough of each other to pay for the order.

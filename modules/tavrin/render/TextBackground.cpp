@@ -7,6 +7,9 @@
 #include "modules/tavrin/render/RenderMemory.h"
 #include "modules/tavrin/render/TileRow.h"
 
+#include <bit>
+#include <cstring>
+
 namespace Tavrin {
 
 namespace {
@@ -63,10 +66,34 @@ inline uint32_t TilePixel(const TextLine &t, const TileRow &tr, uint32_t px)
         return (t.vram[tr.offset + (px >> 1)] >> ((px & 1) * 4)) & 15;
 }
 
+// Whether the walk's tiles may draw anything at all. Entry 0 names tile 0
+// unflipped in bank 0; when that tile's row on this line is blank, as it is
+// wherever a map leaves its empty parts at zero, a map row of zeros (the
+// 32 entries, or 64 of a wide map) draws nothing.
+template <bool Wide>
+inline bool RowMayDraw(const TextLine &t)
+{
+    const uint8_t *zeroRow = t.vram + (t.charBase & 0xFFFF) + t.tileRow * (Wide ? 8 : 4);
+    if (Wide ? HostWord(zeroRow) | HostWord(zeroRow + 4) : HostWord(zeroRow))
+        return true;
+    uint64_t any = 0;
+    for (uint32_t block = 0; block <= t.columnMask >> 5; ++block) {
+        const uint8_t *entries = t.vram + t.rowBase + block * 0x800;
+        for (int k = 0; k < 64; k += 8) {
+            uint64_t four;
+            std::memcpy(&four, entries + k, 8);
+            any |= four;
+        }
+    }
+    return any != 0;
+}
+
 // Without mosaic: a whole tile row per step, skipped when it is empty.
 template <unsigned V, bool Wide>
 void WalkTiles(const TextLine &t)
 {
+    if (!RowMayDraw<Wide>(t))
+        return;
     uint32_t column = t.column;
     unsigned col = t.firstCol;
     for (int i = 0; i < TilesPerWalk; ++i, col += 8) {

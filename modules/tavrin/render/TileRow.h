@@ -75,13 +75,25 @@ inline bool WindowOpenAny(unsigned col, uint8_t layerBit)
     return (window & (0x0101010101010101ull * layerBit)) != 0;
 }
 
-// Whether every window byte of columns [col, end) has layerBit.
+// Whether every window byte of columns [col, end) has layerBit; eight
+// bytes at a time, the last eight overlapping the ones before when the
+// count is not a multiple of eight.
 inline bool WindowOpenAll(unsigned col, unsigned end, uint8_t layerBit)
 {
-    uint8_t all = 0xFF;
-    for (; col < end; ++col)
-        all &= WindowLine[col];
-    return all & layerBit;
+    if (end - col < 8) {
+        uint8_t all = 0xFF;
+        for (; col < end; ++col)
+            all &= WindowLine[col];
+        return all & layerBit;
+    }
+    uint64_t all = ~uint64_t(0), eight;
+    for (; col + 8 <= end; col += 8) {
+        std::memcpy(&eight, WindowLine + col, 8);
+        all &= eight;
+    }
+    std::memcpy(&eight, WindowLine + end - 8, 8);
+    all &= eight;
+    return (all & (0x0101010101010101ull * layerBit)) == 0x0101010101010101ull * layerBit;
 }
 
 // The entries table[base + lane] of the eight lanes.

@@ -1,6 +1,7 @@
 // The page tables, mirrors, wait states and bus functions.
 #include "modules/tavrin/bus/OpenBus.h"
 #include "modules/tavrin/cpu/ArmMemory.h"
+#include "modules/tavrin/tests/ArmAsm.h"
 #include "modules/tavrin/tests/TestMachine.h"
 
 #include <gtest/gtest.h>
@@ -109,6 +110,62 @@ TEST_F(MemoryBus, ByteStoresByRegion)
 
     BusWrite8(0x08000000, 0x99); // cartridge: ignored
     EXPECT_EQ(BusRead8(0x08000000), 0u);
+}
+
+// Every store into VRAM tells the renderer which 2 KB part it reached (the
+// upper 32 KB's mirror folded onto them), and every store into palette RAM
+// that the palette changed, whether the bus or the CPU's own store paths
+// make it, in either instruction set; other stores tell it nothing.
+TEST_F(MemoryBus, StoresTellTheRendererWhatTheyReached)
+{
+    using namespace Asm;
+    struct Form {
+        const char *name;
+        bool byte;
+        std::function<void(uint32_t address)> store;
+    };
+    const Form forms[] = {
+        {"bus word", false, [](uint32_t a) { BusWrite32(a, 0x12345678); }},
+        {"bus halfword", false, [](uint32_t a) { BusWrite16(a, 0x1234); }},
+        {"bus byte", true, [](uint32_t a) { BusWrite8(a, 0x12); }},
+        {"THUMB STR", false, [&](uint32_t a) { cpu.r[1] = a; m.ExecThumb(0x6008); }},
+        {"THUMB STR by register", false, [&](uint32_t a) { cpu.r[1] = a; cpu.r[2] = 0; m.ExecThumb(0x5088); }},
+        {"THUMB STRH", false, [&](uint32_t a) { cpu.r[1] = a; m.ExecThumb(0x8008); }},
+        {"THUMB STRB", true, [&](uint32_t a) { cpu.r[1] = a; m.ExecThumb(0x7008); }},
+        {"THUMB STMIA", false, [&](uint32_t a) { cpu.r[1] = a; m.ExecThumb(0xC101); }},
+        {"THUMB PUSH", false, [&](uint32_t a) { cpu.r[13] = a + 4; m.ExecThumb(T::Push(0x01, false)); }},
+        {"ARM STR", false, [&](uint32_t a) { cpu.r[1] = a; m.ExecArm(Mem(false, false, true, true, false, 0, 1, 0)); }},
+        {"ARM STRH", false, [&](uint32_t a) { cpu.r[1] = a; m.ExecArm(MemHalf(false, 1, true, true, false, 0, 1, 0)); }},
+        {"ARM STRB", true, [&](uint32_t a) { cpu.r[1] = a; m.ExecArm(Mem(false, true, true, true, false, 0, 1, 0)); }},
+        {"ARM STM", false, [&](uint32_t a) { cpu.r[1] = a; m.ExecArm(Block(false, false, true, false, 1, List({0}))); }},
+    };
+    const struct {
+        uint32_t address;
+        int part;  // -1: none
+        bool palette;
+        bool byteIgnored;
+    } places[] = {
+        {0x06000000, 0, false, false},
+        {0x06004802, 9, false, false},
+        {0x06027FFC, 15, false, false},  // a mirror of the first 128 KB
+        {0x06018000, 32, false, true},   // the upper 32 KB's mirror: sprite tiles
+        {0x0601C010, 40, false, true},
+        {0x05000010, -1, true, false},
+        {0x03000100, -1, false, false},
+        {0x07000010, -1, false, true},
+    };
+    for (const Form &f : forms) {
+        for (const auto &p : places) {
+            VramPartsStored = 0;
+            RenderDirtyFlags = 0;
+            cpu.r[0] = 0x11223344;
+            f.store(p.address);
+            const bool stored = !(f.byte && p.byteIgnored);
+            EXPECT_EQ(VramPartsStored, stored && p.part >= 0 ? uint64_t(1) << p.part : 0)
+                << f.name << " " << std::hex << p.address;
+            EXPECT_EQ((RenderDirtyFlags & DirtyPalette) != 0, p.palette) << f.name << " " << std::hex << p.address;
+        }
+    }
 }
 
 TEST_F(MemoryBus, BiosReadProtection)

@@ -130,26 +130,54 @@ TEST_F(DisplayTest, PresentTurnsThePicture)
     }
 }
 
+// What the widget shows, pixel for pixel, for each surface format (rows
+// padded to the pitch), a turned picture, and a widget that grew since the
+// display opened (the picture fitted, its pixels kept square).
 TEST_F(DisplayTest, TheWidgetShowsThePresentedPicture)
 {
-    CountingView view;
-    view.resize(2, 3);
-    Window window(&view);
-    Ondrel::Display display(&window);
-    display.SetRotation(RotationEast);
-    ASSERT_TRUE(display.Open(3, 2));
-    Surface* s = display.GetBackSurface();
-    std::uint16_t const colours[6] = {0xF800, 0x07E0, 0x001F, 0xFFFF, 0x0000, 0xFFE0};
-    for (int i = 0; i < 6; ++i)
-        reinterpret_cast<std::uint16_t*>(s->Row(i / 3))[i % 3] = colours[i];
-    display.Refresh();
+    constexpr QRgb R = 0xFFFF0000, G = 0xFF00FF00, B = 0xFF0000FF, W = 0xFFFFFFFF, K = 0xFF000000, Y = 0xFFFFFF00;
+    constexpr QRgb Own = 0;  // the widget's own painting, beside the picture
+    struct Case {
+        char const* name;
+        PixelFormat format;
+        int rotation;
+        QSize surface;
+        QSize widget;
+        std::vector<QRgb> source;  // row by row
+        std::vector<std::vector<QRgb>> shown;
+    };
+    Case const cases[] = {
+        {"RGB565 turned east", PixelFormatRGB565, RotationEast, {3, 2}, {2, 3}, {R, G, B, W, K, Y},
+            {{W, R}, {K, G}, {Y, B}}},
+        {"32-bit", PixelFormatXRGB8888, RotationNorth, {5, 2}, {5, 2}, {R, G, B, W, K, Y, K, W, B, G},
+            {{R, G, B, W, K}, {Y, K, W, B, G}}},
+        {"32-bit turned west", PixelFormatXRGB8888, RotationWest, {3, 2}, {2, 3}, {R, G, B, W, K, Y},
+            {{B, Y}, {G, K}, {R, W}}},
+        {"RGB565 in a grown widget", PixelFormatRGB565, RotationNorth, {2, 1}, {6, 2}, {R, B},
+            {{Own, R, R, B, B, Own}, {Own, R, R, B, B, Own}}},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.name);
+        CountingView view;
+        view.resize(c.widget);
+        Window window(&view);
+        Ondrel::Display display(&window);
+        display.SetRotation(c.rotation);
+        ASSERT_TRUE(display.Open(c.surface.width(), c.surface.height(), c.format));
+        DrawingContext context(display.GetBackSurface());
+        for (int i = 0; i < int(c.source.size()); ++i)
+            context.Fill(Rect{i % c.surface.width(), i / c.surface.width(), 1, 1}, c.source[i] & 0xFFFFFF);
+        display.Refresh();
 
-    QImage const shown = view.grab().toImage().convertToFormat(QImage::Format_RGB32);
-    ASSERT_EQ(shown.size(), QSize(2, 3));
-    QRgb const expected[3][2] = {{0xFFFFFFFF, 0xFFFF0000}, {0xFF000000, 0xFF00FF00}, {0xFFFFFF00, 0xFF0000FF}};
-    for (int y = 0; y < 3; ++y)
-        for (int x = 0; x < 2; ++x)
-            EXPECT_EQ(shown.pixel(x, y), expected[y][x]) << x << "," << y;
+        QImage const shown = view.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        ASSERT_EQ(shown.size(), c.widget);
+        for (int y = 0; y < c.widget.height(); ++y)
+            for (int x = 0; x < c.widget.width(); ++x) {
+                if (c.shown[y][x] != Own) {
+                    EXPECT_EQ(shown.pixel(x, y), c.shown[y][x]) << x << "," << y;
+                }
+            }
+    }
 }
 
 TEST_F(DisplayTest, PresentPaintsDoNotRunTheViewsPaintButItsOwnRefreshDoes)

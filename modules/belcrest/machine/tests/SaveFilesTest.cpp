@@ -1,6 +1,6 @@
 // State and battery files: round trips, refusals that leave the game
-// untouched, damaged battery files kept aside, and writes that fail
-// without harming the old file.
+// untouched, foreign battery files kept aside only when the game's save
+// replaces them, and writes that fail without harming the old file.
 #include "common/zorvan/ByteStream.h"
 #include "modules/belcrest/cpu/Z80Bus.h"
 #include "modules/belcrest/machine/MachineParts.h"
@@ -14,6 +14,7 @@
 #include <csignal>
 #include <cstring>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -42,6 +43,12 @@ Snapshot Take()
     s.status = VdpStatus;
     s.pagesUsed = CartRamPagesUsed;
     return s;
+}
+
+ino_t InodeOf(const std::filesystem::path &path)
+{
+    struct stat st{};
+    return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
 }
 
 class SaveFilesTest : public ::testing::Test {
@@ -358,14 +365,18 @@ TEST_F(SaveFilesTest, BatteryRoundTrips)
         const char *name;
         size_t fileSize;     // battery present at start, 0 = none
         uint8_t mapControl;  // $FFFC value the game writes (0: none)
+        bool writes;         // the game writes $EE at $8000 once RAM is mapped
         size_t writtenSize;  // battery size after shutdown (0: none written)
     };
     const Case cases[] = {
-        {"no battery, no RAM mapped", 0, 0, 0},
-        {"no battery, page 1 mapped", 0, 0x08, 0x4000},
-        {"no battery, page 2 mapped", 0, 0x0C, 0x8000},
-        {"16 KB battery", 0x4000, 0, 0x4000},
-        {"32 KB battery, a run mapping page 1 only", 0x8000, 0x08, 0x8000},
+        {"no battery, no RAM mapped", 0, 0, false, 0},
+        {"no battery, page 1 mapped", 0, 0x08, true, 0x4000},
+        {"no battery, page 2 mapped", 0, 0x0C, true, 0x8000},
+        {"no battery, page 1 mapped and only read", 0, 0x08, false, 0},
+        {"16 KB battery", 0x4000, 0, false, 0x4000},
+        {"16 KB battery, written", 0x4000, 0x08, true, 0x4000},
+        {"32 KB battery, a run mapping page 1 only", 0x8000, 0x08, true, 0x8000},
+        {"32 KB battery, a run writing what it holds", 0x8000, 0x0C, false, 0x8000},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -377,13 +388,15 @@ TEST_F(SaveFilesTest, BatteryRoundTrips)
             old[i] = uint8_t(i * 13 + 1);
         if (c.fileSize)
             WriteFile(path, old);
+        const ino_t oldInode = c.fileSize ? InodeOf(path) : 0;
         Start();
         if (c.fileSize) {
             EXPECT_EQ(std::memcmp(CpuSpace.get() + 0x4000, old.data(), old.size()), 0);
         }
         if (c.mapControl) {
             WriteMemory(0xFFFC, c.mapControl);
-            WriteMemory(0x8000, 0xEE);
+            // Without a change, the byte the RAM already holds.
+            WriteMemory(0x8000, c.writes ? 0xEE : CpuSpace[(c.mapControl & 0x04) ? 0x8000 : 0x4000]);
         }
         EXPECT_EQ(MachineShutdown(), 1);
         if (!c.writtenSize) {
@@ -392,32 +405,92 @@ TEST_F(SaveFilesTest, BatteryRoundTrips)
         }
         const std::vector<uint8_t> saved = ReadFile(path);
         ASSERT_EQ(saved.size(), c.writtenSize);
-        if (c.mapControl) {
+        if (c.writes) {
             EXPECT_EQ(saved[(c.mapControl & 0x04) ? 0x4000 : 0], 0xEE);
         }
         for (size_t i = 1; i < c.fileSize; ++i)
             ASSERT_EQ(saved[i], old[i]) << i;
+        // An unchanged save is not written again.
+        if (c.fileSize) {
+            EXPECT_EQ(InodeOf(path) == oldInode, !c.writes);
+        }
         EXPECT_FALSE(std::filesystem::exists(path.string() + ".tmp"));
     }
 }
 
-TEST_F(SaveFilesTest, DamagedBatteryIsKeptAsideAndRamStartsClear)
+// A file at the battery's name that is no save of ours stays as it is while
+// the game runs; it is moved aside only when the game's own save replaces it.
+TEST_F(SaveFilesTest, ForeignBatteryStaysUntilTheGamesSaveReplacesIt)
 {
+    const bool superuser = geteuid() == 0;
     for (size_t size : {size_t(0), size_t(1000), size_t(0x4001), size_t(0x8000 + 16)}) {
-        SCOPED_TRACE(size);
-        ResetStandIns();
-        TempFolder own;
-        const auto path = own / "game.save";
-        WriteFile(path, std::vector<uint8_t>(size, 0x77));
-        BatteryFileName = path.string();
-        ASSERT_TRUE(StartWithImage(own, MakeImage(2)));
-        EXPECT_EQ(BatteryKeptAs, path.string() + ".damaged");
-        EXPECT_TRUE(std::filesystem::exists(path.string() + ".damaged"));
-        EXPECT_FALSE(std::filesystem::exists(path));
-        EXPECT_EQ(CpuSpace[0x4000], 0);
-        EXPECT_EQ(CartRamPagesUsed, 0);
-        MachineShutdown();
+        for (bool readable : {true, false}) {
+            if (!readable && superuser)
+                continue; // read permission does not bind the superuser
+            for (bool gameWrites : {false, true}) {
+                SCOPED_TRACE(testing::Message() << size << " bytes" << (readable ? "" : ", unreadable")
+                                                << (gameWrites ? ", the game writes" : ""));
+                ResetStandIns();
+                TempFolder own;
+                const auto path = own / "game.save";
+                const std::vector<uint8_t> foreign(size, 0x77);
+                WriteFile(path, foreign);
+                if (!readable)
+                    std::filesystem::permissions(path, std::filesystem::perms::none);
+                BatteryFileName = path.string();
+                ASSERT_TRUE(StartWithImage(own, MakeImage(2)));
+                EXPECT_EQ(CpuSpace[0x4000], 0) << "cartridge RAM starts clear";
+                EXPECT_EQ(CartRamPagesUsed, 0);
+                EXPECT_TRUE(BatteryKeptAs.empty());
+                WriteMemory(0xFFFC, 0x08);
+                if (gameWrites)
+                    WriteMemory(0x8000, 0x12);
+                EXPECT_EQ(MachineShutdown(), 1);
+                if (!gameWrites) {
+                    std::filesystem::permissions(path, std::filesystem::perms::owner_all);
+                    EXPECT_EQ(ReadFile(path), foreign);
+                    EXPECT_FALSE(std::filesystem::exists(path.string() + ".damaged"));
+                    EXPECT_TRUE(BatteryKeptAs.empty());
+                    continue;
+                }
+                EXPECT_EQ(BatteryKeptAs, path.string() + ".damaged");
+                std::filesystem::permissions(BatteryKeptAs, std::filesystem::perms::owner_all);
+                EXPECT_EQ(ReadFile(path.string() + ".damaged"), foreign);
+                const std::vector<uint8_t> saved = ReadFile(path);
+                ASSERT_EQ(saved.size(), 0x4000u);
+                EXPECT_EQ(saved[0], 0x12);
+            }
+        }
     }
+}
+
+// Moving the foreign file aside fails only when it cannot be renamed: then
+// the game's save is not written over it. A file removed while the game ran
+// is no obstacle.
+TEST_F(SaveFilesTest, ForeignBatteryIsNeverWrittenOver)
+{
+    const auto path = folder / "game.save";
+    const std::vector<uint8_t> foreign(100, 0x77);
+    WriteFile(path, foreign);
+    // Every name it could be kept under is taken.
+    WriteFile(path.string() + ".damaged", {1});
+    for (int n = 1; n < 1000; ++n)
+        WriteFile(path.string() + ".damaged." + std::to_string(n), {1});
+    Start();
+    WriteMemory(0xFFFC, 0x08);
+    WriteMemory(0x8000, 0x12);
+    EXPECT_EQ(MachineShutdown(), 0);
+    EXPECT_EQ(ReadFile(path), foreign);
+    EXPECT_TRUE(BatteryKeptAs.empty());
+
+    ResetStandIns();
+    Start();
+    std::filesystem::remove(path);
+    WriteMemory(0xFFFC, 0x08);
+    WriteMemory(0x8000, 0x12);
+    EXPECT_EQ(MachineShutdown(), 1);
+    EXPECT_EQ(ReadFile(path).size(), 0x4000u);
+    EXPECT_TRUE(BatteryKeptAs.empty());
 }
 
 TEST_F(SaveFilesTest, StateLoadKeepsTheBatterysPages)

@@ -1,7 +1,7 @@
 // Cartridge RAM kept in the battery file: written on close, shown to the
 // program at the next start, a page the run did not map kept, a damaged file
-// set aside with a message, and a file that cannot be written reported with
-// the old one kept.
+// set aside with a message when the game saves, and a file that cannot be
+// written reported with the old one kept.
 #include "modules/belcrest/module/tests/BelcrestSandbox.h"
 #include "modules/belcrest/module/tests/TestImages.h"
 
@@ -54,7 +54,8 @@ std::vector<uint8_t> ReadAll(fs::path const &path)
 
 class BelcrestBatteryTest : public BelcrestSandbox {
 protected:
-    // Runs the program as "bat.sms" for a few frames and closes it.
+    // Runs the program as "bat.sms" for a few frames and closes it;
+    // messagesWhileRunning counts those shown before the close.
     void Play(Z80Code const &program)
     {
         program.Write(root / "bat.sms");
@@ -63,11 +64,13 @@ protected:
         Frames(5);
         seen1 = CpuSpace[0xC100];
         seen2 = CpuSpace[0xC101];
+        messagesWhileRunning = messages.size();
         engine->Shutdown();
     }
 
     fs::path battery;
     uint8_t seen1 = 0, seen2 = 0;
+    size_t messagesWhileRunning = 0;
 };
 
 TEST_F(BelcrestBatteryTest, CloseKeepsTheMappedPagesAndTheNextStartSeesThem)
@@ -97,7 +100,10 @@ TEST_F(BelcrestBatteryTest, CloseKeepsTheMappedPagesAndTheNextStartSeesThem)
     EXPECT_TRUE(messages.empty());
 }
 
-TEST_F(BelcrestBatteryTest, ADamagedFileIsSetAsideWithOneMessage)
+// A file that is no save of this game (a text, another program's save)
+// stays while games that only read their RAM come and go; the first game
+// that writes its save moves it aside, and the user hears of it then.
+TEST_F(BelcrestBatteryTest, ADamagedFileIsSetAsideWhenTheGameSavesWithOneMessage)
 {
     Play(Writer(false));
     std::vector<uint8_t> const damaged(1000, 0x77);
@@ -106,9 +112,16 @@ TEST_F(BelcrestBatteryTest, ADamagedFileIsSetAsideWithOneMessage)
     messages.clear();
     Play(Reader());
     EXPECT_EQ(seen1, 0x00) << "cartridge RAM starts clear";
+    EXPECT_TRUE(messages.empty()) << messages[0];
+    EXPECT_EQ(ReadAll(battery), damaged);
+    EXPECT_FALSE(fs::exists(battery.string() + ".damaged"));
+
+    Play(Writer(false));
+    EXPECT_EQ(messagesWhileRunning, 0u) << "told before anything happened";
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_NE(messages[0].find(battery.string() + ".damaged"), std::string::npos) << messages[0];
     EXPECT_EQ(ReadAll(battery.string() + ".damaged"), damaged);
+    EXPECT_EQ(ReadAll(battery).size(), 16384u);
 }
 
 TEST_F(BelcrestBatteryTest, AFileThatCannotBeWrittenIsReportedAndTheOldOneKept)

@@ -1,5 +1,6 @@
 // The battery file: round trips of each kind of save memory, trimming, the
-// write-only-on-change rule, damaged files kept aside and failed writes.
+// write-only-on-change rule, damaged files kept aside when the game's save
+// replaces them, and failed writes.
 #include "modules/tavrin/files/BatteryFile.h"
 
 #include "FileSizeLimit.h"
@@ -203,7 +204,9 @@ TEST_F(BatteryFileTest, OnlyChangedMemoryIsWrittenAndAnEraseToZeroSurvivesAResta
     EXPECT_EQ(eeprom, Bytes(eeprom.size(), 0));
 }
 
-TEST_F(BatteryFileTest, DamagedFilesAreKeptAsideAndTheGameStartsBlank)
+// A damaged file stays as it is while the game leaves save memory alone; it
+// is kept aside only when the game's own save replaces it.
+TEST_F(BatteryFileTest, DamagedFilesStayUntilTheGamesSaveReplacesThem)
 {
     const Bytes good = File(1, 0, {9, 9});
     Bytes gzGood = Gz(good);
@@ -225,28 +228,68 @@ TEST_F(BatteryFileTest, DamagedFilesAreKeptAsideAndTheGameStartsBlank)
         {"inflates past any save", Gz(Bytes(33u << 20, 0))},
     };
     for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
         fs::remove_all(dir);
         fs::create_directory(dir);
         WriteRaw(file, c.contents);
         Machine(17, 6);
-        EXPECT_EQ(LoadBatteryFile(file.c_str()), 0) << c.name;
-        EXPECT_EQ(LastBatteryLoad.outcome, BatteryLoad::Damaged) << c.name;
-        EXPECT_EQ(LastBatteryLoad.keptAs, file + ".damaged") << c.name;
-        EXPECT_EQ(ReadRaw(file + ".damaged"), c.contents) << c.name;
-        EXPECT_FALSE(fs::exists(file)) << c.name;
-        EXPECT_EQ(save, Bytes(save.size(), 0xFF)) << c.name;
-        EXPECT_EQ(eeprom, Bytes(eeprom.size(), 0xFF)) << c.name;
+        EXPECT_EQ(LoadBatteryFile(file.c_str()), 0);
+        EXPECT_EQ(LastBatteryLoad.outcome, BatteryLoad::Damaged);
+        EXPECT_EQ(save, Bytes(save.size(), 0xFF));
+        EXPECT_EQ(eeprom, Bytes(eeprom.size(), 0xFF));
+        EXPECT_EQ(SaveBatteryFile(file.c_str()), 1);
+        EXPECT_TRUE(LastBatteryLoad.keptAs.empty());
+        EXPECT_FALSE(fs::exists(file + ".damaged"));
+        EXPECT_TRUE(ReadRaw(file) == c.contents) << "unchanged memory left the file alone";
+
+        save[0] = 1;
+        EXPECT_EQ(SaveBatteryFile(file.c_str()), 1);
+        EXPECT_EQ(LastBatteryLoad.keptAs, file + ".damaged");
+        EXPECT_TRUE(ReadRaw(file + ".damaged") == c.contents);
+        Machine(17, 6);
+        EXPECT_EQ(LoadBatteryFile(file.c_str()), 1) << "the game's save replaced it";
+        EXPECT_EQ(save[0], 1);
     }
 
     // A folder where the file should be is moved aside too, never over an
     // older damaged file.
+    fs::remove(file);
     fs::remove(file + ".damaged");
     WriteRaw(file + ".damaged", {1});
     fs::create_directory(file);
     EXPECT_EQ(LoadBatteryFile(file.c_str()), 0);
+    EXPECT_TRUE(fs::is_directory(file));
+    save[0] = 1;
+    EXPECT_EQ(SaveBatteryFile(file.c_str()), 1);
     EXPECT_EQ(LastBatteryLoad.keptAs, file + ".damaged.1");
     EXPECT_TRUE(fs::is_directory(file + ".damaged.1"));
     EXPECT_EQ(ReadRaw(file + ".damaged"), Bytes{1});
+}
+
+// A damaged file that cannot be moved aside is not written over; one that
+// was removed while the game ran is no obstacle.
+TEST_F(BatteryFileTest, ADamagedFileIsNeverWrittenOver)
+{
+    const Bytes damaged{1, 2, 3};
+    WriteRaw(file, damaged);
+    // Every name it could be kept under is taken.
+    WriteRaw(file + ".damaged", {1});
+    for (int n = 1; n < 1000; ++n)
+        WriteRaw(file + ".damaged." + std::to_string(n), {1});
+    LoadBatteryFile(file.c_str());
+    save[0] = 1;
+    EXPECT_EQ(SaveBatteryFile(file.c_str()), 0);
+    EXPECT_EQ(ReadRaw(file), damaged);
+
+    Machine(17, 6);
+    LoadBatteryFile(file.c_str());
+    fs::remove(file);
+    save[0] = 1;
+    EXPECT_EQ(SaveBatteryFile(file.c_str()), 1);
+    EXPECT_TRUE(LastBatteryLoad.keptAs.empty());
+    Machine(17, 6);
+    EXPECT_EQ(LoadBatteryFile(file.c_str()), 1);
+    EXPECT_EQ(save[0], 1);
 }
 
 TEST_F(BatteryFileTest, AWriteFailingHalfWayKeepsTheOldFile)

@@ -25,6 +25,13 @@ namespace {
 
 constexpr uint32_t Ewram = 0x02000000;
 
+std::vector<uint8_t> ReadFileBytes(const std::string &path)
+{
+    std::vector<uint8_t> bytes;
+    EXPECT_EQ(Zorvan::ReadFileBounded(path, 1 << 20, bytes), Zorvan::ReadResult::Ok) << path;
+    return bytes;
+}
+
 class SavesOnMachine : public ::testing::Test {
 protected:
     void Start(const std::string &save = {})
@@ -127,12 +134,24 @@ TEST_F(SavesOnMachine, SaveMemorySurvivesARestartAndSoDoesAnErase)
     EXPECT_EQ(BusRead8(0x0E001234), 0u) << "the erase stayed";
     machine.Stop();
 
-    // A damaged file is kept aside and the game starts blank.
+    // A damaged file: the game starts blank and the file stays as it is
+    // until the game's save replaces it.
     folder.Write("game.sav", {1, 2, 3});
     Start(save);
     EXPECT_EQ(LastBatteryLoad.outcome, BatteryLoad::Damaged);
-    EXPECT_EQ(LastBatteryLoad.keptAs, save + ".damaged");
     EXPECT_EQ(BusRead8(0x0E001234), 0xFFu);
+    machine.RunFrames(2);
+    machine.Stop();
+    EXPECT_EQ(ReadFileBytes(save), (std::vector<uint8_t>{1, 2, 3}));
+    EXPECT_TRUE(LastBatteryLoad.keptAs.empty());
+
+    Start(save);
+    BusWrite8(0x0E001234, 0x5A);
+    machine.Stop();
+    EXPECT_EQ(LastBatteryLoad.keptAs, save + ".damaged");
+    EXPECT_EQ(ReadFileBytes(save + ".damaged"), (std::vector<uint8_t>{1, 2, 3}));
+    Start(save);
+    EXPECT_EQ(BusRead8(0x0E001234), 0x5Au);
 }
 
 TEST_F(SavesOnMachine, AStateOfARunningMachineComesBackWhole)

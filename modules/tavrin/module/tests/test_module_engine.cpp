@@ -8,6 +8,12 @@ using namespace TavrinTest;
 
 namespace {
 
+std::string Contents(fs::path const &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
 TEST_F(TavrinModuleTest, SettingsDefaults)
 {
     ZorvanEngine::Module *module = engine->OpenModule(0);
@@ -152,24 +158,29 @@ TEST_F(TavrinModuleTest, NineSlotsEachLoadTheFrameAfterTheirSave)
     EXPECT_TRUE(Active().RunFrame());
 }
 
-TEST_F(TavrinModuleTest, ADamagedBatteryFileIsKeptAsideWithOneMessage)
+// A file at the battery's name that the game cannot use stays while the
+// game runs; the game's save moves it aside at the close, with one message.
+TEST_F(TavrinModuleTest, ADamagedBatteryFileIsKeptAsideWhenTheGameSavesWithOneMessage)
 {
     NEEDS_ROMS();
     StoreRunSettings(false);
     ASSERT_TRUE(engine->RunFile(Wide(fs::path(roms) / "gba/jsmolka_save_flash64.gba")));
-    for (int i = 0; i < 30; ++i)
-        Active().RunFrame();
     std::string const battery = Narrow(Active().GetSaveName());
     engine->Shutdown();
-    // The program wrote flash: closing saved it.
-    ASSERT_TRUE(fs::exists(battery));
-    EXPECT_GT(fs::file_size(battery), 0u);
     WriteFile(battery, "not a battery file");
     messages.clear();
     ASSERT_TRUE(engine->RunFile(Wide(fs::path(roms) / "gba/jsmolka_save_flash64.gba")));
+    for (int i = 0; i < 30; ++i)
+        Active().RunFrame();
+    EXPECT_TRUE(messages.empty()) << messages[0];
+    EXPECT_EQ(Contents(battery), "not a battery file");
+    // The program wrote flash: closing saves it.
+    engine->Shutdown();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_THAT(messages[0], testing::HasSubstr(battery + ".damaged"));
-    EXPECT_TRUE(fs::exists(battery + ".damaged"));
+    EXPECT_EQ(Contents(battery + ".damaged"), "not a battery file");
+    EXPECT_GT(fs::file_size(battery), 0u);
+    EXPECT_NE(Contents(battery), "not a battery file");
 }
 
 } // namespace

@@ -368,13 +368,14 @@ void ReferenceLine(const RenderBlocks &blocks, uint32_t line, uint16_t out[240])
 }
 
 int CompareFrameWithReference(RenderBlocks &blocks, const std::string &what,
-                              const std::function<void(uint32_t line)> &beforeLine)
+                              const std::function<void(uint32_t line)> &beforeLine, bool rebuildEveryLine)
 {
     int differing = 0;
     DrawFrame(blocks, [&](uint32_t line) {
         if (beforeLine)
             beforeLine(line);
-        RenderDirtyFlags = 0xFF;
+        if (rebuildEveryLine)
+            RenderDirtyFlags = 0xFF;
         RenderLine();
         uint16_t want[240];
         ReferenceLine(blocks, line, want);

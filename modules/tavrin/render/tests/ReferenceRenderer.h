@@ -15,11 +15,13 @@ struct RenderBlocks;
 // stand (BgCurX/BgCurY of this line).
 void ReferenceLine(const RenderBlocks &blocks, uint32_t line, uint16_t out[240]);
 
-// Draws a whole frame with every buffer rebuilt on every line and compares
-// each line with the reference; reports the first few differing pixels
-// under `what` and returns how many differ. beforeLine, when given, changes
-// the scene before each line is drawn, as a game's code between lines does.
+// Draws a whole frame with every buffer rebuilt on every line (or, without
+// rebuildEveryLine, only as the rebuild requests ask) and compares each
+// line with the reference; reports the first few differing pixels under
+// `what` and returns how many differ. beforeLine, when given, changes the
+// scene before each line is drawn, as a game's code between lines does.
 int CompareFrameWithReference(RenderBlocks &blocks, const std::string &what,
-                              const std::function<void(uint32_t line)> &beforeLine = {});
+                              const std::function<void(uint32_t line)> &beforeLine = {},
+                              bool rebuildEveryLine = true);
 
 } // namespace RenderTest

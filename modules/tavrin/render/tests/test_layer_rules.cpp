@@ -219,6 +219,63 @@ TEST_F(LayerRules, PixelsFollowAHostTableOfItsOwn)
     FillColorTables();
 }
 
+// A store between lines shows on the next line of a rotated layer, whose
+// texels the renderer keeps decoded: into its map or its tiles, as a word,
+// a halfword or a byte, at VRAM's own address or a mirror; and a change that
+// no store reports (as a loaded state makes) once the machine says so.
+TEST_F(LayerRules, RotatedLayersShowStoresOnTheNextLine)
+{
+    // Mode 2, BG2 alone: 256 x 256 texels, map at 0x2000 (screen base 4),
+    // tiles at 0x4000 (character base 1); tile t holds index t + 1 and the
+    // map names tile (x + y) & 63 at block (x, y).
+    for (uint32_t t = 0; t < 64; ++t)
+        for (uint32_t i = 0; i < 64; ++i)
+            b.vram[0x4000 + t * 64 + i] = uint8_t(t + 1);
+    for (uint32_t y = 0; y < 32; ++y)
+        for (uint32_t x = 0; x < 32; ++x)
+            b.vram[0x2000 + y * 32 + x] = uint8_t((x + y) & 63);
+    for (int i = 0; i < 256; ++i)
+        b.BgColor(i, uint32_t(i * 0x0421) & 0x7FFF);
+    b.Io(0x00C, 1 << 14 | 4 << 8 | 1 << 2);
+    b.Io(0x000, 0x0402);
+    b.SortBgOrder();
+
+    struct Case {
+        const char *name;
+        uint32_t address;  // what changes on line 41 (block row 5), column 24 on
+        int bytes;
+        uint32_t value;
+    } cases[] = {
+        {"map word", 0x06002000 + 5 * 32 + 3, 4, 0x3F3F3F3F},
+        {"map halfword", 0x06002000 + 5 * 32 + 4, 2, 0x2121},
+        {"map byte", 0x06002000 + 5 * 32 + 5, 1, 0x30},
+        {"map through a mirror", 0x06022000 + 5 * 32 + 6, 2, 0x0101},
+        {"tile word", 0x06004000 + 8 * 64 + 8, 4, 0xC8C8C8C8},
+        {"tile halfword through a mirror", 0x060E4000 + 8 * 64 + 8, 2, 0x7777},
+        {"tile byte", 0x06004000 + 8 * 64 + 9, 1, 0x99},
+        {"palette", 0x05000000 + 2 * 9, 2, 0x001F},
+    };
+    for (const Case &c : cases) {
+        RenderDirtyFlags = 0xFF;
+        ASSERT_EQ(CompareFrameWithReference(b, c.name), 0);
+        const auto store = [&](uint32_t line) {
+            if (line != 41)
+                return;
+            if (c.bytes == 4)
+                BusWrite32(c.address & ~3u, c.value);
+            else if (c.bytes == 2)
+                BusWrite16(c.address & ~1u, c.value);
+            else
+                BusWrite8(c.address, c.value);
+        };
+        EXPECT_EQ(CompareFrameWithReference(b, c.name, store, false), 0) << c.name;
+    }
+
+    b.vram[0x2000 + 10 * 32 + 10] = 50;
+    RenderDirtyFlags |= DirtyWholeMemory;
+    EXPECT_EQ(CompareFrameWithReference(b, "a change no store reports", {}, false), 0);
+}
+
 TEST_F(LayerRules, LinesPastTheScreenDrawNothing)
 {
     std::memset(b.frame.get(), 0xAB, FrameBytes);

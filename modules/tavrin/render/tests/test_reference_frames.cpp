@@ -9,8 +9,11 @@
 #include "ReferenceRenderer.h"
 #include "RenderFixture.h"
 
+#include "modules/tavrin/bus/MemoryBus.h"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <random>
@@ -166,6 +169,45 @@ public:
             BgPalette[Bits(9)] = uint16_t(rng());
     }
 
+    // Maps as games leave them: rotated maps of 128 or 256 texels without
+    // mosaic, and text maps with empty rows (entry 0, whose tile is blank
+    // on most of its rows), some with one entry anywhere along them.
+    void GameMaps(RenderBlocks &b)
+    {
+        for (uint32_t n = 0; n < 4; ++n) {
+            const uint32_t cnt = b.Io(0x08 + 2 * n);
+            b.Io(0x08 + 2 * n, Chance(80) ? (cnt & ~0x8040u) : cnt);
+        }
+        b.SortBgOrder();
+        for (uint32_t i = 0; i < 64; ++i)
+            b.vram[Chance(80) ? i : Bits(14)] = Chance(90) ? 0 : uint8_t(rng());
+        for (int rows = int(Range(20, 100)); rows > 0; --rows) {
+            const uint32_t map = ((b.Io(0x08 + 2 * Bits(2)) >> 8) & 31) * 0x800;
+            uint8_t *row = b.vram.get() + std::min(map + Bits(2) * 0x800, 0x17800u) + Bits(5) * 64;
+            std::memset(row, 0, 64);
+            if (Chance(50))
+                row[Bits(6)] = uint8_t(1 + Bits(7));
+        }
+    }
+
+    // Stores through the bus, as the CPU and DMA make them, into the maps
+    // and tiles of BG2 and BG3 (at any of VRAM's mirrors) and into palette
+    // RAM: words, halfwords and bytes.
+    void StoreThroughTheBus(RenderBlocks &b)
+    {
+        for (int n = int(Range(0, 4)); n > 0; --n) {
+            const uint32_t cnt = b.Io(0x0C + 2 * Bits(1));
+            const uint32_t tiles = ((cnt >> 2) & 3) * 0x4000, map = ((cnt >> 8) & 31) * 0x800;
+            const uint32_t offset = Chance(50) ? map + Bits(10) : tiles + Bits(14);
+            const uint32_t address = Chance(50) ? 0x05000000 + Bits(10) : 0x06000000 + Bits(3) * 0x20000 + offset;
+            switch (Bits(2)) {
+            case 0: BusWrite8(address, rng()); break;
+            case 1: BusWrite16(address & ~1u, rng()); break;
+            default: BusWrite32(address & ~3u, rng()); break;
+            }
+        }
+    }
+
 private:
     void MakeSprite(RenderBlocks &b, int n)
     {
@@ -185,6 +227,16 @@ private:
 
 class ReferenceFrames : public ::testing::TestWithParam<uint32_t> {
 protected:
+    // Scene k of a family whose rotated layers and bitmaps are on the
+    // screen: half of them without sprites, half without blending (so drawn
+    // front to back).
+    void TexturedScene(SceneMaker &scene, uint32_t k)
+    {
+        scene.Fill(blocks, GetParam());
+        scene.TextureTransforms(blocks, k % 4 < 2);
+        if (k % 2)
+            scene.DropBlending(blocks);
+    }
     RenderBlocks blocks;
 };
 
@@ -226,8 +278,7 @@ TEST_P(ReferenceFrames, ScenesWithoutBlendingMatchTheReference)
     }
 }
 
-// Half of the scenes without blending, so drawn front to back, half without
-// sprites, and a third with colours changed before lines, which the
+// A third of the scenes with colours changed before lines, which the
 // converted palette and its tables must follow.
 TEST_P(ReferenceFrames, ScenesWithTexturesOnScreenMatchTheReference)
 {
@@ -235,10 +286,7 @@ TEST_P(ReferenceFrames, ScenesWithTexturesOnScreenMatchTheReference)
     for (uint32_t k = 0; k < 12; ++k) {
         uint32_t seed = mode * 1000 + 700 + k;
         SceneMaker scene(seed);
-        scene.Fill(blocks, mode);
-        scene.TextureTransforms(blocks, k % 4 < 2);
-        if (k % 2)
-            scene.DropBlending(blocks);
+        TexturedScene(scene, k);
         std::function<void(uint32_t)> beforeLine;
         if (k % 3 == 0)
             beforeLine = [&scene](uint32_t line) {
@@ -246,6 +294,31 @@ TEST_P(ReferenceFrames, ScenesWithTexturesOnScreenMatchTheReference)
                     scene.ChangeColors();
             };
         if (CompareFrameWithReference(blocks, "seed " + std::to_string(seed), beforeLine) != 0)
+            return;
+    }
+}
+
+// A frame drawn as the machine draws it, the rebuild requests left to the
+// stores and register writes that make them: what the renderer keeps
+// decoded from VRAM and palette RAM must follow stores made between lines,
+// before every line or only now and then.
+TEST_P(ReferenceFrames, StoresBetweenLinesReachTheNextLine)
+{
+    const uint32_t mode = GetParam();
+    for (uint32_t k = 0; k < 12; ++k) {
+        uint32_t seed = mode * 1000 + 900 + k;
+        SceneMaker scene(seed);
+        TexturedScene(scene, k);
+        scene.GameMaps(blocks);
+        const std::string what = "seed " + std::to_string(seed);
+        if (CompareFrameWithReference(blocks, what) != 0)
+            return;
+        const uint32_t every = k % 3 == 0 ? 1 : 16;
+        const auto store = [&](uint32_t line) {
+            if (line % every == 0)
+                scene.StoreThroughTheBus(blocks);
+        };
+        if (CompareFrameWithReference(blocks, what + ", stores", store, false) != 0)
             return;
     }
 }
