@@ -76,11 +76,10 @@ CPU6502_INLINE uint8_t Pull(Regs &r)
 
 CPU6502_INLINE void SetZn(Regs &r, uint8_t v) { r.p = uint8_t((r.p & 0x7D) | ZnTable[v]); }
 
-// On its way to an indexed operand, and in a read-modify-write, the CPU
-// makes accesses that change nothing in memory: a read of the address
-// before the index's carry, a write of the unmodified value. Registers see
-// them ($2007 moves on, $2002 drops its blank flag), so they are made
-// wherever registers lie; memory elsewhere cannot tell.
+// On its way to an indexed operand the CPU reads the address before the
+// index's carry. Registers see it ($2007 moves on, $2002 drops its blank
+// flag), so it is made wherever registers lie; memory elsewhere cannot
+// tell, and no board register answers a read above them.
 CPU6502_INLINE bool InRegisters(uint16_t address) { return uint16_t(address - 0x2000) < 0x4000; }
 
 CPU6502_INLINE void DummyRead(Regs &r, uint16_t address)
@@ -293,6 +292,9 @@ template <class M>
 CPU6502_INLINE void Store(Regs &r, uint8_t value) { WriteData(r, M::Address(r), value); }
 
 // Memory operand: read, write back the value unmodified, write the result.
+// Registers and boards see the write-back (games reset the serial board
+// with INC on a ROM byte of $80 or more); the work RAM below $2000 holds
+// the value already, so the write-back is left out there.
 template <ModifyOp Op, class M>
 CPU6502_INLINE void Modify(Regs &r)
 {
@@ -301,7 +303,7 @@ CPU6502_INLINE void Modify(Regs &r)
     } else {
         const uint16_t address = M::Address(r);
         const uint8_t value = ReadData(r, address);
-        if (InRegisters(address)) [[unlikely]]
+        if (address >= 0x2000)
             WriteData(r, address, value);
         WriteData(r, address, Op(r, value));
     }

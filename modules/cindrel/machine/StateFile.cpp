@@ -266,6 +266,8 @@ int LoadStateBytes(const std::vector<uint8_t> &bytes, const std::string &name, s
         return Refuse(reason, name, "damaged mapper block");
     if (const char *why = row.validate ? row.validate(mapper.bytes) : nullptr)
         return Refuse(reason, name, why);
+    if (((hw.irqSources & IrqFromMapper) && !row.line) || ((hw.irqSources & IrqFromDrive) && Cartridge.mapper != 20))
+        return Refuse(reason, name, "an IRQ held by a board without its source");
     const uint8_t *patternRam = bytes.data() + in.position();
 
     Cpu = cpu;

@@ -11,6 +11,12 @@ uint8_t *const R = MapperState.bytes;
 uint8_t *const Accumulator = MapperState.bytes + 4;
 uint8_t *const Shift = MapperState.bytes + 8;
 
+// The board takes no serial write on the cycle right after another: of a
+// read-modify-write's two writes only the first, the unmodified value,
+// counts. A state never falls between the two, so this is not saved.
+int64_t LastSerialWrite;
+constexpr int64_t LongAgo = INT64_MIN / 2;
+
 void ResetShifts()
 {
     for (int i = 0; i < 4; ++i) {
@@ -77,6 +83,11 @@ int Write(uint16_t address, uint8_t value)
 {
     if (address < 0x8000)
         return 0;
+    const int64_t cycle = MachineCycle();
+    const bool consecutive = cycle - LastSerialWrite <= 1;
+    LastSerialWrite = cycle;
+    if (consecutive)
+        return 1;
     if (value & 0x80) {
         ResetShifts();
         R[0] = (R[0] & 0x13) | 0x0C;
@@ -96,8 +107,11 @@ int Write(uint16_t address, uint8_t value)
     return 1;
 }
 
+void ForgetLastWrite() { LastSerialWrite = LongAgo; }
+
 void Init()
 {
+    ForgetLastWrite();
     ResetShifts();
     R[0] = 0x0C;
     R[1] = R[2] = R[3] = 0;
@@ -125,6 +139,7 @@ void AddMmc1Row(MapperRows &rows)
     rows[1].init = Init;
     rows[1].write = Write;
     rows[1].validate = Validate;
+    rows[1].afterLoad = ForgetLastWrite;
 }
 
 } // namespace Cindrel

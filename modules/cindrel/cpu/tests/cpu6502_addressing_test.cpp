@@ -37,7 +37,7 @@ TEST(Cpu6502Addressing, EffectiveAddressesAndDataAccesses)
         {"STA (zp),Y writes through the pointer", {0x91, 0x20}, 0, 0x05,
          {{0x0020, 0x00}, {0x0021, 0x07}}, {{0x0705, 0x00, true}}},
         {"STA abs,X", {0x9D, 0xFF, 0x06}, 0x02, 0, {}, {{0x0701, 0x00, true}}},
-        {"read-modify-write reads once and writes once", {0xFE, 0x00, 0x07}, 0x01, 0,
+        {"read-modify-write of work RAM reads once and writes once", {0xFE, 0x00, 0x07}, 0x01, 0,
          {{0x0701, 0x41}}, {{0x0701, 0x41, false}, {0x0701, 0x42, true}}},
         {"shift of page zero goes through the data path", {0x06, 0x44}, 0, 0,
          {{0x0044, 0x01}}, {{0x0044, 0x01, false}, {0x0044, 0x02, true}}},
@@ -63,6 +63,11 @@ TEST(Cpu6502Addressing, EffectiveAddressesAndDataAccesses)
         {"INC abs,X: the uncarried read, the read, both writes", {0xFE, 0xFF, 0x40}, 0x15, 0,
          {{0x4014, 0x01}, {0x4114, 0x02}},
          {{0x4014, 0x01, false}, {0x4114, 0x02, false}, {0x4114, 0x02, true}, {0x4114, 0x03, true}}},
+        // Boards see the write-back too, on cartridge RAM and ROM alike.
+        {"ASL abs at $6000 writes the old value back", {0x0E, 0x00, 0x60}, 0, 0,
+         {{0x6000, 0x41}}, {{0x6000, 0x41, false}, {0x6000, 0x41, true}, {0x6000, 0x82, true}}},
+        {"INC abs on ROM at $FFF0 writes the old value back", {0xEE, 0xF0, 0xFF}, 0, 0,
+         {{0xFFF0, 0xFF}}, {{0xFFF0, 0xFF, false}, {0xFFF0, 0xFF, true}, {0xFFF0, 0x00, true}}},
     };
     for (const AddressCase &c : cases) {
         ResetMachine();

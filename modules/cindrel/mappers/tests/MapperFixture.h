@@ -62,10 +62,13 @@ struct Write {
     uint16_t address;
     uint8_t value;
 };
+// Each write as an STA would make it, four cycles after the last.
 inline void WriteAll(const std::vector<Write> &writes)
 {
-    for (const Write &w : writes)
+    for (const Write &w : writes) {
+        Cpu.cyclesLeft -= 4;
         WriteMemory(w.address, w.value);
+    }
 }
 
 inline std::vector<Write> Then(std::vector<Write> a, const std::vector<Write> &b)

@@ -67,6 +67,58 @@ TEST_F(Mmc1, InterleavedShiftsKeepTheirOwnSequence)
     EXPECT_EQ(MirroringMode, 1);
 }
 
+// The board takes no serial write on the cycle right after another: the
+// second of two writes one cycle apart, or both in one instruction's last
+// cycles (a read-modify-write's), is not seen, reset bit or not; two
+// cycles apart both count.
+TEST_F(Mmc1, AWriteOnTheCycleAfterAnotherIsIgnored)
+{
+    struct Case {
+        const char *name;
+        int gap; // cycles between the two writes to $E000
+        uint8_t first, second;
+        uint8_t shift, accumulator; // $E000's sequence afterwards
+    } const cases[] = {
+        {"one cycle apart", 1, 1, 1, 2, 1},
+        {"in the same instruction", 0, 1, 1, 2, 1},
+        {"a reset after a bit", 1, 1, 0x80, 2, 1},
+        {"a bit after a reset", 0, 0x80, 1, 1, 0},
+        {"two cycles apart", 2, 1, 1, 4, 3},
+    };
+    for (const Case &c : cases) {
+        ASSERT_TRUE(Start(IdleCartridge(16, 16).Mapper(1))) << c.name;
+        Cpu.cyclesLeft -= 4;
+        WriteMemory(0xE000, c.first);
+        Cpu.cyclesLeft -= c.gap;
+        WriteMemory(0xE000, c.second);
+        EXPECT_EQ(MapperState.bytes[11], c.shift) << c.name;
+        EXPECT_EQ(MapperState.bytes[7], c.accumulator) << c.name;
+        MachineShutdown();
+    }
+}
+
+// A game resets the board with INC on a ROM byte of $FF: the unmodified
+// value written back resets it, the $00 after it is not seen. Two bits of
+// a sequence are pending before; five writes after it then set R3 = 2.
+TEST_F(Mmc1, IncOnARomByteResetsTheBoard)
+{
+    CartridgeBuilder cart(16, 16);
+    cart.Mapper(1);
+    // SEI; LDA #1; STA $E000; STA $E000; INC $FFF0; then R3 = 2 in five
+    // writes (0, 1, 0, 0, 0); loop: JMP loop.
+    cart.Code(0xC000, {0x78, 0xA9, 0x01, 0x8D, 0x00, 0xE0, 0x8D, 0x00, 0xE0, 0xEE, 0xF0, 0xFF, 0xA9, 0x00,
+                       0x8D, 0x00, 0xE0, 0xA9, 0x01, 0x8D, 0x00, 0xE0, 0xA9, 0x00, 0x8D, 0x00, 0xE0, 0x8D,
+                       0x00, 0xE0, 0x8D, 0x00, 0xE0, 0x4C, 0x21, 0xC0})
+        .Code(0xFFF0, {0xFF})
+        .Code(0xC100, {0x40})
+        .Vectors(0xC100, 0xC000, 0xC100);
+    ASSERT_TRUE(Start(cart));
+    RunFrames(1);
+    EXPECT_EQ(ProgramBanks(), P16(2, 15));
+    EXPECT_EQ(MapperState.bytes[3], 2);
+    EXPECT_EQ(MapperState.bytes[11], 1) << "no sequence left pending";
+}
+
 // Two RAM pages: R1 bit 3 picks the $6000 page; four pages: bits 2-3.
 // Reads and writes follow it. R3 bit 4 disables the RAM (the open bus is
 // read, writes are dropped) and still switches the program bank.
