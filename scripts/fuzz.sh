@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # fuzz.sh [seconds]: builds every fuzz target (tools/fuzz) with clang under
 # build/fuzz, writes their seed corpora, runs each target for the given time
-# (default 60 s), FUZZ_JOBS at once (default: the core count), and prints a table: target, executions,
-# coverage (cov/ft: edges and features reached, as libFuzzer counts them),
-# findings. Exits 1 when a target found something
+# (default 60 s), FUZZ_JOBS at once (default: the core count), and prints a
+# table: target, executions, coverage (cov/ft: edges and features reached, as
+# libFuzzer counts them), findings. Exits 1 when a target found something
 # (its input is kept under build/fuzz/findings/<target>/) or the build fails.
 # The corpora grow in build/fuzz/corpus/<target>/ from one run to the next.
 set -euo pipefail
