@@ -71,12 +71,14 @@ inline uint32_t NzOf(uint32_t r)
     return (r & FlagN) | (r == 0 ? FlagZ : 0);
 }
 
-// a + b + carryIn, with the flags of the full 32-bit addition.
+// a + b + carryIn, with the flags of the full 32-bit addition. The carries
+// come from the host's own (a constant carry-in folds its half away).
 inline uint32_t AddWithFlags(uint32_t a, uint32_t b, uint32_t carryIn, uint32_t &flags)
 {
-    uint64_t wide = uint64_t(a) + b + carryIn;
-    uint32_t r = uint32_t(wide);
-    flags = NzOf(r) | (uint32_t(wide >> 32) << 29) | ((((a ^ r) & (b ^ r)) >> 31) << 28);
+    uint32_t partial, r;
+    const bool c1 = __builtin_add_overflow(a, b, &partial);
+    const bool c2 = __builtin_add_overflow(partial, carryIn, &r);
+    flags = NzOf(r) | (uint32_t(c1 | c2) << 29) | ((((a ^ r) & (b ^ r)) >> 31) << 28);
     return r;
 }
 
@@ -84,10 +86,10 @@ inline uint32_t AddWithFlags(uint32_t a, uint32_t b, uint32_t carryIn, uint32_t 
 // subtraction.
 inline uint32_t SubWithFlags(uint32_t m, uint32_t s, uint32_t carryIn, uint32_t &flags)
 {
-    uint32_t borrowIn = 1 - carryIn;
-    uint32_t r = m - s - borrowIn;
-    uint32_t noBorrow = uint64_t(m) >= uint64_t(s) + borrowIn ? 1 : 0;
-    flags = NzOf(r) | (noBorrow << 29) | ((((m ^ s) & (m ^ r)) >> 31) << 28);
+    uint32_t partial, r;
+    const bool b1 = __builtin_sub_overflow(m, s, &partial);
+    const bool b2 = __builtin_sub_overflow(partial, 1 - carryIn, &r);
+    flags = NzOf(r) | (uint32_t(!(b1 | b2)) << 29) | ((((m ^ s) & (m ^ r)) >> 31) << 28);
     return r;
 }
 

@@ -12,6 +12,7 @@
 #include "modules/tavrin/render/TexelRun.h"
 #include "modules/tavrin/render/TileRow.h"
 
+#include <algorithm>
 #include <cstring>
 #include <type_traits>
 
@@ -121,21 +122,35 @@ int32_t RenderBitmapLine(uint32_t line, uint32_t page)
     alignas(16) typename Shape::Texel texels[LineColumns + 8];
     std::memset(texels + (run.first & ~7), 0, 8 * sizeof texels[0]);
     std::memset(texels + (run.end & ~7), 0, 8 * sizeof texels[0]);
-    GatherTexels<B>(bitmap, run, texels);
     int32_t k = run.first & ~7;
+    // Blocks wholly inside the run, where the window shows every pixel and
+    // nothing drawn must be kept from the layers behind, are stored as they
+    // are; unscaled and unturned, straight from the bitmap's row, so only
+    // the blocks at the run's ends are gathered.
+    bool straight = false;
+    if constexpr (B != Bitmap::Indexed240 && (V & 3) == EffectNone)
+        straight = HostTableIsPacked && CoverKeep == 0xFF &&
+                   WindowOpenAll(PictureColumn + unsigned(run.first), PictureColumn + unsigned(run.end), 4);
+    const typename Shape::Texel *inPlace = nullptr;
+    if (straight && pa == 256 && pc == 0) {
+        inPlace = reinterpret_cast<const typename Shape::Texel *>(bitmap) + (y0 >> 8) * int64_t(Shape::Width) +
+                  (x0 >> 8) + run.first;
+        if (run.first & 7)
+            GatherTexels<B>(bitmap, {run.first, std::min(run.end, k + 8)}, texels);
+        if (run.end & 7)
+            GatherTexels<B>(bitmap, {std::max(run.first, run.end & ~7), run.end}, texels);
+    } else {
+        GatherTexels<B>(bitmap, run, texels);
+    }
     if constexpr (B != Bitmap::Indexed240 && (V & 3) == EffectNone) {
-        // Blocks wholly inside the run, where the window shows every pixel
-        // and nothing drawn must be kept from the layers behind, are stored
-        // as they are.
-        if (HostTableIsPacked && CoverKeep == 0xFF &&
-            WindowOpenAll(PictureColumn + unsigned(run.first), PictureColumn + unsigned(run.end), 4)) {
+        if (straight) {
             if (k < run.first) {
                 DrawDirectBlock<V>(row, k, texels, run);
                 k += 8;
             }
             for (; k + 8 <= run.end; k += 8) {
                 PixelVector c;
-                std::memcpy(&c, texels + k, sizeof c);
+                std::memcpy(&c, inPlace ? inPlace + (k - run.first) : texels + k, sizeof c);
                 const PixelVector host = PackHostColors(c);
                 const PixelVector second = (V & 4) ? c | SecondTargetMark : PixelVector{};
                 std::memcpy(row + PictureColumn + k, &host, sizeof host);

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 
 namespace Tavrin {
@@ -16,10 +17,13 @@ struct ColumnRun {
     int32_t first, end;  // columns [first, end); empty when first >= end
 };
 
-// Rounded down; b > 0. In 32 bits where a fits, as it nearly always does
+// Rounded down; b > 0. A power of two (the step of a line drawn unscaled)
+// is a shift; otherwise in 32 bits where a fits, as it nearly always does
 // (a 64-bit division takes several times as long on many processors).
 inline int64_t FloorDiv(int64_t a, int64_t b)
 {
+    if ((b & (b - 1)) == 0)
+        return a >> std::countr_zero(uint64_t(b));
     if (a >= INT32_MIN && a <= INT32_MAX) {
         const int32_t q = int32_t(a) / int32_t(b), r = int32_t(a) % int32_t(b);
         return (r != 0 && a < 0) ? q - 1 : q;

@@ -66,64 +66,88 @@ inline uint32_t TilePixel(const TextLine &t, const TileRow &tr, uint32_t px)
         return (t.vram[tr.offset + (px >> 1)] >> ((px & 1) * 4)) & 15;
 }
 
-// Whether the walk's tiles may draw anything at all. Entry 0 names tile 0
-// unflipped in bank 0; when that tile's row on this line is blank, as it is
-// wherever a map leaves its empty parts at zero, a map row of zeros (the
-// 32 entries, or 64 of a wide map) draws nothing.
-template <bool Wide>
-inline bool RowMayDraw(const TextLine &t)
+// One bit per entry of 32 map entries (64 bytes), set where the entry is
+// not zero: eight entries are compared at once and their lane masks packed
+// into a byte by one multiply.
+inline uint64_t NonZeroEntries(const uint8_t *entries)
 {
-    const uint8_t *zeroRow = t.vram + (t.charBase & 0xFFFF) + t.tileRow * (Wide ? 8 : 4);
-    if (Wide ? HostWord(zeroRow) | HostWord(zeroRow + 4) : HostWord(zeroRow))
-        return true;
-    uint64_t any = 0;
-    for (uint32_t block = 0; block <= t.columnMask >> 5; ++block) {
-        const uint8_t *entries = t.vram + t.rowBase + block * 0x800;
-        for (int k = 0; k < 64; k += 8) {
-            uint64_t four;
-            std::memcpy(&four, entries + k, 8);
-            any |= four;
-        }
+    uint64_t bits = 0;
+    for (int k = 0; k < 4; ++k) {
+        PixelVector e;
+        std::memcpy(&e, entries + 16 * k, sizeof e);
+        const LaneMask zero = __builtin_convertvector(e == 0, LaneMask);
+        uint64_t bytes;
+        std::memcpy(&bytes, &zero, 8);
+        bits |= ((~bytes & 0x8040201008040201ull) * 0x0101010101010101ull) >> 56 << (8 * k);
     }
-    return any != 0;
+    return bits;
 }
 
-// Without mosaic: a whole tile row per step, skipped when it is empty.
+// The tiles of the walk (bit i: tile i) that may draw anything. Entry 0
+// names tile 0 unflipped in bank 0; when that tile's row on this line is
+// blank, as it is wherever a map leaves its empty parts at zero, the
+// entries of 0 draw nothing.
+template <bool Wide>
+inline uint64_t TilesThatMayDraw(const TextLine &t)
+{
+    constexpr uint64_t Walk = (uint64_t(1) << TilesPerWalk) - 1;
+    const uint8_t *zeroRow = t.vram + (t.charBase & 0xFFFF) + t.tileRow * (Wide ? 8 : 4);
+    if (Wide ? HostWord(zeroRow) | HostWord(zeroRow + 4) : HostWord(zeroRow))
+        return Walk;
+    const uint8_t *entries = t.vram + t.rowBase;
+    if (t.columnMask == 31) {
+        const uint64_t bits = NonZeroEntries(entries);
+        return ((bits | bits << 32) >> t.column) & Walk;
+    }
+    const uint64_t bits = NonZeroEntries(entries) | NonZeroEntries(entries + 0x800) << 32;
+    return std::rotr(bits, int(t.column)) & Walk;
+}
+
+// Tile i of the walk, whose eight columns start at buffer column col. A
+// blank tile row draws nothing; flips vary from tile to tile, so they are
+// selected, not branched on.
+template <unsigned V, bool Wide>
+inline void DrawTile(const TextLine &t, uint32_t i, unsigned col)
+{
+    // Eight columns closed to the layer (by the window, or drawn over while
+    // the line goes front to back) need no tile fetch.
+    if (!WindowOpenAny(col, t.layerBit))
+        return;
+    const TileRow tr = FetchTileRow<Wide>(t, MapEntry(t, (t.column + i) & t.columnMask));
+    if constexpr (Wide) {
+        uint64_t lanes;
+        std::memcpy(&lanes, t.vram + tr.offset, 8);
+        if (!lanes)
+            return;
+        const uint64_t flip = uint64_t(0) - (tr.flipX & 1);
+        lanes = (ReverseLanes(lanes) & flip) | (lanes & ~flip);
+        WriteTileRow<V>(t.row, col, lanes, tr.bank, t.layerBit);
+    } else {
+        uint32_t bits;
+        std::memcpy(&bits, t.vram + tr.offset, 4);
+        if (!bits)
+            return;
+        const uint32_t flip = uint32_t(0) - (tr.flipX & 1);
+        bits = (ReverseNibbles(bits) & flip) | (bits & ~flip);
+        WriteNibbleRow<V>(t.row, col, bits, tr.bank, t.layerBit);
+    }
+}
+
+// Without mosaic: a whole tile row per step. Where few tiles may draw (a
+// map's empty parts are zero) only those are visited; otherwise every one,
+// in order, which costs less than picking them out.
 template <unsigned V, bool Wide>
 void WalkTiles(const TextLine &t)
 {
-    if (!RowMayDraw<Wide>(t))
+    uint64_t tiles = TilesThatMayDraw<Wide>(t);
+    if (std::popcount(tiles) > TilesPerWalk / 2) {
+        for (uint32_t i = 0; i < TilesPerWalk; ++i)
+            DrawTile<V, Wide>(t, i, t.firstCol + 8 * i);
         return;
-    uint32_t column = t.column;
-    unsigned col = t.firstCol;
-    for (int i = 0; i < TilesPerWalk; ++i, col += 8) {
-        const uint32_t entry = MapEntry(t, column);
-        column = (column + 1) & t.columnMask;
-        // Eight columns closed to the layer (by the window, or drawn over
-        // while the line goes front to back) need no tile fetch.
-        if (!WindowOpenAny(col, t.layerBit))
-            continue;
-        TileRow tr = FetchTileRow<Wide>(t, entry);
-        // A blank tile row draws nothing; blank tiles mostly come in
-        // stretches (empty parts of a map), so the branch is cheap. Flips
-        // vary from tile to tile, so they are selected, not branched on.
-        if constexpr (Wide) {
-            uint64_t lanes;
-            std::memcpy(&lanes, t.vram + tr.offset, 8);
-            if (!lanes)
-                continue;
-            const uint64_t flip = uint64_t(0) - (tr.flipX & 1);
-            lanes = (ReverseLanes(lanes) & flip) | (lanes & ~flip);
-            WriteTileRow<V>(t.row, col, lanes, tr.bank, t.layerBit);
-        } else {
-            uint32_t bits;
-            std::memcpy(&bits, t.vram + tr.offset, 4);
-            if (!bits)
-                continue;
-            const uint32_t flip = uint32_t(0) - (tr.flipX & 1);
-            bits = (ReverseNibbles(bits) & flip) | (bits & ~flip);
-            WriteNibbleRow<V>(t.row, col, bits, tr.bank, t.layerBit);
-        }
+    }
+    for (; tiles; tiles &= tiles - 1) {
+        const uint32_t i = uint32_t(std::countr_zero(tiles));
+        DrawTile<V, Wide>(t, i, t.firstCol + 8 * i);
     }
 }
 

@@ -413,6 +413,15 @@ void Put32(std::vector<uint8_t> &rom, size_t at, uint32_t word)
 
 int main(int argc, char **argv)
 {
+    // An option is never taken for the output's name: asked for help, or
+    // given one it does not know, it writes nothing.
+    for (int i = 1; i < argc; ++i) {
+        if (argv[i][0] == '-') {
+            const bool help = std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0;
+            std::fprintf(help ? stdout : stderr, "usage: make_bench_image [scroll|bitmap|layers|halt] OUT.gba\n");
+            return help ? 0 : 2;
+        }
+    }
     const Workload *workload = &Workloads[0];
     if (argc == 3) {
         workload = nullptr;
