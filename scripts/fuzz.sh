@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # fuzz.sh [seconds]: builds every fuzz target (tools/fuzz) with clang under
 # build/fuzz, writes their seed corpora, runs each target for the given time
-# (default 60 s), several at once, and prints a table: target, executions,
-# coverage (edges reached), findings. Exits 1 when a target found something
+# (default 60 s), FUZZ_JOBS at once (default: the core count), and prints a
+# table: target, executions, coverage (cov/ft: edges and features reached, as
+# libFuzzer counts them), findings. Exits 1 when a target found something
 # (its input is kept under build/fuzz/findings/<target>/) or the build fails.
 # The corpora grow in build/fuzz/corpus/<target>/ from one run to the next.
 set -euo pipefail
@@ -46,17 +47,17 @@ done
 wait
 
 status=0
-printf '%-16s %14s %10s %9s\n' target executions coverage findings
+printf '%-16s %14s %13s %9s\n' target executions cov/ft findings
 for t in "${targets[@]}"; do
   [ -n "$t" ] || continue
   log="$dir/logs/$t.log"
   execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
-  cov=$(grep -oE ' cov: [0-9]+' "$log" | tail -1 | grep -oE '[0-9]+' || true)
+  cov=$(grep -oE ' cov: [0-9]+ ft: [0-9]+' "$log" | tail -1 | awk '{print $2 "/" $4}' || true)
   found=$(find "$dir/findings/$t" -type f | wc -l)
   if [ -z "$execs" ] && [ "$found" -eq 0 ]; then
     found=1  # the target did not finish its run: look at its log
   fi
-  printf '%-16s %14s %10s %9s\n' "$t" "${execs:-?}" "${cov:-?}" "$found"
+  printf '%-16s %14s %13s %9s\n' "$t" "${execs:-?}" "${cov:-?}" "$found"
   if [ "$found" -ne 0 ]; then
     status=1
     # The reason and the input (Base64) go to the run's output: a CI run

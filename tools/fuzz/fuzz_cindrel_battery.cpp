@@ -1,8 +1,9 @@
 // The 6502 console's battery file for a board with 8-32 KB of work RAM
-// (choice byte). A file of the RAM's size loads and, the game leaving the
-// RAM alone, is written back as it was; any other is loaded as far as it
-// goes (past a 16-byte header in front of the right size) and kept aside
-// as "<name>.damaged" byte for byte before the shutdown writes the RAM.
+// (choice bits 0-1). A file of the RAM's size loads; any other is loaded
+// as far as it goes (past a 16-byte header in front of the right size). A
+// game that leaves its RAM alone leaves the file as it was; one that writes
+// (choice bit 2) has its RAM saved at shutdown, a file that was not a save
+// of ours kept aside byte for byte first.
 #include "modules/cindrel/machine/BatteryFile.h"
 #include "modules/cindrel/machine/tests/support/CartridgeBuilder.h"
 #include "tools/fuzz/CindrelFuzz.h"
@@ -14,20 +15,25 @@ using namespace Fuzz::NesMachine;
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     Fuzz::Input in(data, size);
-    const uint8_t ramPages = uint8_t(1 + (in.u8() & 3));
+    const uint8_t choice = in.u8();
+    const uint8_t ramPages = uint8_t(1 + (choice & 3));
+    const bool writes = choice & 4;
     const std::vector<uint8_t> file(in.rest(), in.rest() + in.left());
     const size_t ram = size_t(ramPages) * 0x2000;
-    // Mapper 1 with its RAM pages; the program spins at $C000.
-    static std::vector<uint8_t> games[5];
-    if (games[ramPages].empty())
-        games[ramPages] = Test::CartridgeBuilder(2, 1)
-                              .Mapper(1)
-                              .Battery()
-                              .RamPages(ramPages)
-                              .Code(0xC000, {0x4C, 0x00, 0xC0})
-                              .Vectors(0xC000, 0xC000, 0xC000)
-                              .Bytes();
-    const std::filesystem::path image = Fuzz::WriteInputFile("game.nes", games[ramPages]);
+    // Mapper 1 with its RAM pages; the program spins at $C000, after
+    // INC $6000 for the game that writes.
+    static std::vector<uint8_t> games[8];
+    std::vector<uint8_t> &game = games[choice & 7];
+    if (game.empty()) {
+        Test::CartridgeBuilder cart(2, 1);
+        cart.Mapper(1).Battery().RamPages(ramPages).Vectors(0xC000, 0xC000, 0xC000);
+        if (writes)
+            cart.Code(0xC000, {0xEE, 0x00, 0x60, 0x4C, 0x03, 0xC0});
+        else
+            cart.Code(0xC000, {0x4C, 0x00, 0xC0});
+        game = cart.Bytes();
+    }
+    const std::filesystem::path image = Fuzz::WriteInputFile("game.nes", game);
     const std::filesystem::path battery = Fuzz::WriteInputFile("game.sav", file);
     const std::string kept = battery.string() + ".damaged";
     std::filesystem::remove(kept);
@@ -38,14 +44,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const size_t loaded = std::min(file.size() - skipped, ram);
     FUZZ_CHECK(std::equal(file.begin() + skipped, file.begin() + skipped + loaded, CpuSpace + 0x6000));
     FUZZ_CHECK(std::all_of(CpuSpace + 0x6000 + loaded, CpuSpace + 0x6000 + ram, [](uint8_t b) { return b == 0; }));
-    if (file.size() == ram) {
-        FUZZ_CHECK(BatteryKeptAs.empty());
-    } else {
-        FUZZ_CHECK(BatteryKeptAs == kept && Fuzz::ReadWholeFile(kept) == file);
-    }
-    const std::vector<uint8_t> held(CpuSpace + 0x6000, CpuSpace + 0x6000 + ram);
     RunFrames(2);
+    FUZZ_CHECK(Fuzz::ReadWholeFile(battery) == file);
+    const std::vector<uint8_t> held(CpuSpace + 0x6000, CpuSpace + 0x6000 + ram);
     MachineShutdown();
-    FUZZ_CHECK(Fuzz::ReadWholeFile(battery) == held);
+    if (!writes) {
+        FUZZ_CHECK(BatteryKeptAs.empty() && !std::filesystem::exists(kept));
+        FUZZ_CHECK(Fuzz::ReadWholeFile(battery) == file);
+    } else {
+        FUZZ_CHECK(Fuzz::ReadWholeFile(battery) == held);
+        if (file.size() == ram)
+            FUZZ_CHECK(BatteryKeptAs.empty() && !std::filesystem::exists(kept));
+        else
+            FUZZ_CHECK(BatteryKeptAs == kept && Fuzz::ReadWholeFile(kept) == file);
+    }
     return 0;
 }

@@ -23,8 +23,6 @@
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
 namespace fs = std::filesystem;
 
 namespace FuzzSeeds {
@@ -103,20 +101,8 @@ std::vector<Bytes> SeedsPadSkin()
 
 std::vector<Bytes> SeedsZip()
 {
-    std::vector<Bytes> seeds;
-    const fs::path file = fs::temp_directory_path() / ("quintar-seed-" + std::to_string(getpid()) + ".zip");
-    const std::vector<std::vector<std::pair<std::string, std::string>>> archives = {
-        {{"readme.txt", "hello"}, {"game.nes", std::string(300, 'x')}},
-        {{std::string(40, 'n') + ".sms", "rom"}, {"", "nameless"}, {"b.gg", ""}},
-    };
-    for (const auto &members : archives) {
-        WriteZip(file, members);
-        std::vector<uint8_t> bytes;
-        Zorvan::ReadFileBounded(file.string(), 1 << 20, bytes);
-        seeds.push_back(bytes);
-    }
-    fs::remove(file);
-    return seeds;
+    return {FuzzSeeds::Zipped({{"readme.txt", Text("hello")}, {"game.nes", Bytes(300, 'x')}}),
+            FuzzSeeds::Zipped({{std::string(40, 'n') + ".sms", Text("rom")}, {"", Text("nameless")}, {"b.gg", {}}})};
 }
 
 std::vector<Bytes> SeedsUtf8()

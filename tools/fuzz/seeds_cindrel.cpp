@@ -99,12 +99,13 @@ std::vector<Bytes> BatterySeeds()
         FUZZ_CHECK(Start(Fuzz::WriteInputFile("seed.nes", cart.Bytes()), save.string()));
         RunFrames(2);
         MachineShutdown();
-        Bytes seed = {uint8_t(pages - 1)};
+        // Choice: the RAM pages, and every other one a game that writes.
+        Bytes seed = {uint8_t((pages - 1) | (pages % 2 ? 0 : 4))};
         const Bytes file = Fuzz::ReadWholeFile(save);
         seed.insert(seed.end(), file.begin(), file.end());
         seeds.push_back(seed);
         if (pages == 1) {
-            Bytes headed = {0};
+            Bytes headed = {4};
             headed.resize(17, 0);
             headed.insert(headed.end(), file.begin(), file.end());
             seeds.push_back(headed);

@@ -19,11 +19,17 @@ constexpr size_t ForeignHeaderSize = 16;
 
 size_t RamSize() { return size_t(Cartridge.ramPages) * 0x2000; }
 
+// The RAM as the start left it, to tell whether the game wrote it.
+std::vector<uint8_t> startRam;
+// A file stood at the battery's name that was not a save of ours. It stays
+// where it is until the game's own save is about to replace it.
+bool foreignFile = false;
+
 } // namespace
 
 bool LoadBatteryFile(const std::string &name)
 {
-    BatteryKeptAs.clear();
+    foreignFile = false;
     printConsole("Opening %s...", name.c_str());
     std::vector<uint8_t> bytes;
     const Zorvan::ReadResult result = Zorvan::ReadFileBounded(name, RamSize() + ForeignHeaderSize, bytes);
@@ -36,22 +42,33 @@ bool LoadBatteryFile(const std::string &name)
         const bool headed = result == Zorvan::ReadResult::Ok && bytes.size() == RamSize() + ForeignHeaderSize;
         const size_t from = headed ? ForeignHeaderSize : 0;
         std::memcpy(CpuSpace + 0x6000, bytes.data() + from, std::min(bytes.size() - from, RamSize()));
-        // The shutdown replaces the file with the RAM alone: anything but
-        // a save of ours is kept aside first, as it was.
-        if (!whole)
-            BatteryKeptAs = Zorvan::KeepAsDamaged(name);
+        foreignFile = !whole;
     }
+    startRam.assign(CpuSpace + 0x6000, CpuSpace + 0x6000 + RamSize());
     printConsole("%s\n", whole ? "OK" : "FAILED");
-    if (!BatteryKeptAs.empty())
-        printConsole("  The battery file was kept as %s\n", BatteryKeptAs.c_str());
     return whole;
 }
 
 bool SaveBatteryFile(const std::string &name)
 {
+    const uint8_t *const ram = CpuSpace + 0x6000;
+    // RAM the game left as it started holds nothing new: the file stays.
+    if (startRam.size() == RamSize() && std::equal(startRam.begin(), startRam.end(), ram))
+        return true;
+    if (foreignFile) {
+        if (!Zorvan::KeepAsDamagedBeforeReplacing(name, BatteryKeptAs)) {
+            printConsole("\nThe battery file %s could not be moved aside...FAILED\n", name.c_str());
+            return false;
+        }
+        foreignFile = false;
+        if (!BatteryKeptAs.empty())
+            printConsole("\nThe battery file was kept as %s", BatteryKeptAs.c_str());
+    }
     printConsole("\nOpening %s...", name.c_str());
     printConsole("writing...");
-    const bool ok = Zorvan::WriteFileReplacing(name, CpuSpace + 0x6000, RamSize());
+    const bool ok = Zorvan::WriteFileReplacing(name, ram, RamSize());
+    if (ok)
+        startRam.assign(ram, ram + RamSize());
     printConsole("%s\n", ok ? "OK" : "FAILED");
     return ok;
 }

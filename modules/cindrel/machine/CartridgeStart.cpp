@@ -87,7 +87,6 @@ void ClearRecords()
 {
     Cartridge = CartridgeFacts();
     CartridgeStarted = false;
-    BatteryKeptAs.clear();
     QuitFlag = false;
     FrameDone = false;
     Cpu = Cpu6502State();
@@ -366,6 +365,7 @@ uint16_t CartridgeChecksum()
 int MachineStart(const std::string &path, const std::string &zipMember, const std::string &saveName)
 {
     ClearRecords();
+    BatteryKeptAs.clear();
     SaveName = saveName;
     AllocateSpaces();
     printConsole("Opening %s...", path.c_str());

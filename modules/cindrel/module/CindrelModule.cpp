@@ -28,9 +28,6 @@ bool Start(char const *path)
     std::string const member = ConsoleGlue::ChosenZipMember();
     if (MachineStart(path, member, saveName) == 0)
         return false;
-    if (!BatteryKeptAs.empty())
-        ConsoleGlue::TellUser(L"The battery file could not be used whole and has been kept as " + Wide(BatteryKeptAs) +
-                              L".");
     // The game runs on the default mapping, which may be enough; the user
     // should know why it might not.
     if (!MapperSupported(Cartridge.mapper))
@@ -41,6 +38,12 @@ bool Start(char const *path)
 void Shutdown()
 {
     MachineShutdown();
+    // A file that was no save of ours is moved aside only as the game's own
+    // save replaces it: the user hears of it then.
+    if (!BatteryKeptAs.empty())
+        ConsoleGlue::TellUser(L"The battery file could not be used whole and has been kept as " + Wide(BatteryKeptAs) +
+                              L".");
+    BatteryKeptAs.clear();
     QuitFlag = true;
 }
 

@@ -22,9 +22,9 @@ std::string Pattern(size_t length)
 }
 
 // A file of the RAM's size loads; any other is loaded as far as it goes (a
-// 16-byte header in front of the right size skipped) and kept aside as it
-// was, so the shutdown's write does not replace it.
-TEST_F(BatteryFile, LoadsAsFarAsItGoesAndKeepsOtherSizesAside)
+// 16-byte header in front of the right size skipped) and stays as it was
+// until the game's save replaces it, when it is kept aside first.
+TEST_F(BatteryFile, LoadsAsFarAsItGoesAndKeepsOtherSizesAsideBeforeReplacingThem)
 {
     const size_t ram = 2 * 0x2000;
     const struct {
@@ -59,14 +59,25 @@ TEST_F(BatteryFile, LoadsAsFarAsItGoesAndKeepsOtherSizesAside)
         EXPECT_EQ(std::count(CpuSpace + 0x6000 + loaded, CpuSpace + 0x6000 + ram, 0), long(ram - loaded));
         EXPECT_EQ(CpuSpace[0xA000], 0); // never past the RAM pages
 
+        // The game leaves its RAM alone: the file stays as it was.
+        MachineShutdown();
+        EXPECT_EQ(std::filesystem::exists(Path("g.sav")), c.length >= 0);
+        EXPECT_EQ(ReadFile(Path("g.sav")), file);
+        EXPECT_FALSE(std::filesystem::exists(Path("g.sav.damaged")));
+
+        // The game writes: its save replaces the file, kept aside first
+        // when it was not a save of ours.
+        ASSERT_TRUE(Start(IdleCartridge().Battery().RamPages(2), "g.nes", Path("g.sav")));
+        CpuSpace[0x7FFF] ^= 0xFF;
+        const std::string written(reinterpret_cast<const char *>(CpuSpace + 0x6000), ram);
+        MachineShutdown();
+        EXPECT_EQ(ReadFile(Path("g.sav")), written);
         const bool keptAside = c.length >= 0 && size_t(c.length) != ram;
         EXPECT_EQ(BatteryKeptAs, keptAside ? Path("g.sav.damaged") : "");
-        MachineShutdown();
-        if (keptAside) {
+        if (keptAside)
             EXPECT_EQ(ReadFile(Path("g.sav.damaged")), file) << "the file as it was";
-            EXPECT_NE(std::string(getConsole()).find("kept as " + Path("g.sav.damaged")), std::string::npos);
-        }
-        EXPECT_EQ(ReadFile(Path("g.sav")).size(), ram) << "the shutdown writes the RAM alone";
+        else
+            EXPECT_FALSE(std::filesystem::exists(Path("g.sav.damaged")));
     }
 }
 
@@ -107,6 +118,42 @@ TEST_F(BatteryFile, AFailedWriteKeepsTheOldFile)
     MachineShutdown();
     EXPECT_TRUE(std::string(getConsole()).ends_with("writing...FAILED\n")) << getConsole();
     EXPECT_EQ(ReadFile(Path("g.sav")), Pattern(0x2000));
+}
+
+// A file that is no save of ours and cannot be moved aside (every name it
+// could take is in use) is never written over: the save says so and fails.
+TEST_F(BatteryFile, AFileThatCannotBeKeptAsideIsNeverWrittenOver)
+{
+    WriteFile(Path("g.sav"), Pattern(100));
+    WriteFile(Path("g.sav.damaged"), "x");
+    for (int n = 1; n < 1000; ++n)
+        WriteFile(Path("g.sav.damaged." + std::to_string(n)), "x");
+    ASSERT_TRUE(Start(IdleCartridge().Battery(), "g.nes", Path("g.sav")));
+    CpuSpace[0x6000] ^= 0xFF;
+    clearConsole();
+    EXPECT_FALSE(SaveBatteryFile(Path("g.sav")));
+    EXPECT_NE(std::string(getConsole()).find("could not be moved aside...FAILED"), std::string::npos) << getConsole();
+    EXPECT_EQ(ReadFile(Path("g.sav")), Pattern(100));
+    EXPECT_TRUE(BatteryKeptAs.empty());
+    EXPECT_FALSE(std::filesystem::exists(Path("g.sav.tmp")));
+    MachineShutdown();
+    EXPECT_EQ(ReadFile(Path("g.sav")), Pattern(100));
+}
+
+// RAM a loaded state changed is the game's to keep, though the program
+// itself never wrote it: the shutdown saves it.
+TEST_F(BatteryFile, RamChangedByALoadedStateIsSaved)
+{
+    ASSERT_TRUE(Start(IdleCartridge().Battery(), "g.nes", Path("g.sav")));
+    std::memset(CpuSpace + 0x6000, 0x5A, 0x2000);
+    ASSERT_EQ(SaveStateFile(Path("g.st")), 1);
+    MachineShutdown();
+    WriteFile(Path("g.sav"), Pattern(0x2000));
+
+    ASSERT_TRUE(Start(IdleCartridge().Battery(), "g.nes", Path("g.sav")));
+    ASSERT_EQ(LoadStateFile(Path("g.st")), 1);
+    MachineShutdown();
+    EXPECT_EQ(ReadFile(Path("g.sav")), std::string(0x2000, 0x5A));
 }
 
 // The writer killed at random points leaves a whole file of one round (every

@@ -110,5 +110,30 @@ TEST_F(CindrelPlayTest, BatteryWrittenOnCloseAndReadAtTheNextStart)
     EXPECT_EQ(CpuSpace[0x6001], 2);
 }
 
+// A battery file of another size than the RAM stays as it was while the
+// game runs; when the game's save replaces it at the close, it is kept
+// aside whole and the user is told where, once.
+TEST_F(CindrelPlayTest, ABatteryFileOfAnotherSizeIsKeptAsideAsTheSaveReplacesIt)
+{
+    CartridgeBuilder cart(2, 1);
+    // LDA #$5A; STA $6000; JMP $C005.
+    cart.Battery().Code(0xC000, {0xA9, 0x5A, 0x8D, 0x00, 0x60, 0x4C, 0x05, 0xC0}).Vectors(0xC000, 0xC000, 0xC000);
+    cart.Write(root / "kept.nes");
+    ASSERT_TRUE(Run(root / "kept.nes")) << Console();
+    std::string const save = static_cast<char const *>(Module().GetSaveName());
+    Module().Close();
+    std::ofstream(save, std::ios::binary | std::ios::trunc) << std::string(100, 'x');
+    messages.clear();
+    ASSERT_TRUE(Run(root / "kept.nes")) << Console();
+    Frames(2);
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(fs::file_size(save), 100u);
+    Module().Close();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find(save + ".damaged"), std::string::npos) << messages[0];
+    EXPECT_EQ(fs::file_size(save + ".damaged"), 100u);
+    EXPECT_EQ(fs::file_size(save), 0x2000u);
+}
+
 } // namespace
 } // namespace Cindrel::Test
