@@ -133,14 +133,15 @@ inline void DrawTile(const TextLine &t, uint32_t i, unsigned col)
     }
 }
 
-// Without mosaic: a whole tile row per step. Where few tiles may draw (a
-// map's empty parts are zero) only those are visited; otherwise every one,
-// in order, which costs less than picking them out.
+// Without mosaic: a whole tile row per step. Where some tiles cannot draw (a
+// map's empty parts are zero) only the others are visited; otherwise every
+// one, in order.
 template <unsigned V, bool Wide>
 void WalkTiles(const TextLine &t)
 {
+    constexpr uint64_t Walk = (uint64_t(1) << TilesPerWalk) - 1;
     uint64_t tiles = TilesThatMayDraw<Wide>(t);
-    if (std::popcount(tiles) > TilesPerWalk / 2) {
+    if (tiles == Walk) {
         for (uint32_t i = 0; i < TilesPerWalk; ++i)
             DrawTile<V, Wide>(t, i, t.firstCol + 8 * i);
         return;
