@@ -71,10 +71,28 @@ inline uint32_t NzOf(uint32_t r)
     return (r & FlagN) | (r == 0 ? FlagZ : 0);
 }
 
+#if defined(__x86_64__) && defined(__GCC_ASM_FLAG_OUTPUTS__)
+#define TAVRIN_HOST_FLAGS 1
+// N, Z, C and V as the host's own arithmetic left them.
+inline uint32_t PackFlags(bool n, bool z, bool c, bool v)
+{
+    return uint32_t(n) << 31 | uint32_t(z) << 30 | uint32_t(c) << 29 | uint32_t(v) << 28;
+}
+#endif
+
 // a + b + carryIn, with the flags of the full 32-bit addition. The carries
-// come from the host's own (a constant carry-in folds its half away).
+// come from the host's own (a constant carry-in folds its half away; without
+// one, the host's one addition gives all four flags).
 inline uint32_t AddWithFlags(uint32_t a, uint32_t b, uint32_t carryIn, uint32_t &flags)
 {
+#ifdef TAVRIN_HOST_FLAGS
+    if (__builtin_constant_p(carryIn) && carryIn == 0) {
+        bool n, z, c, v;
+        asm("addl %[b], %[r]" : [r] "+r"(a), "=@ccs"(n), "=@ccz"(z), "=@ccc"(c), "=@cco"(v) : [b] "g"(b));
+        flags = PackFlags(n, z, c, v);
+        return a;
+    }
+#endif
     uint32_t partial, r;
     const bool c1 = __builtin_add_overflow(a, b, &partial);
     const bool c2 = __builtin_add_overflow(partial, carryIn, &r);
@@ -86,6 +104,15 @@ inline uint32_t AddWithFlags(uint32_t a, uint32_t b, uint32_t carryIn, uint32_t 
 // subtraction.
 inline uint32_t SubWithFlags(uint32_t m, uint32_t s, uint32_t carryIn, uint32_t &flags)
 {
+#ifdef TAVRIN_HOST_FLAGS
+    // The host's carry is the borrow, the opposite of C.
+    if (__builtin_constant_p(carryIn) && carryIn == 1) {
+        bool n, z, c, v;
+        asm("subl %[s], %[m]" : [m] "+r"(m), "=@ccs"(n), "=@ccz"(z), "=@ccnc"(c), "=@cco"(v) : [s] "g"(s));
+        flags = PackFlags(n, z, c, v);
+        return m;
+    }
+#endif
     uint32_t partial, r;
     const bool b1 = __builtin_sub_overflow(m, s, &partial);
     const bool b2 = __builtin_sub_overflow(partial, 1 - carryIn, &r);

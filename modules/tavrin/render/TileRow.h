@@ -197,7 +197,11 @@ inline void WriteRow(uint16_t *row, unsigned col, LaneMask transparent, uint8_t 
         if (keptBits == ~uint64_t(0))
             return;
     }
-    if (CoverKeep != 0xFF) {
+    // Drawn front to back, a line blends nothing with what lies beneath, so
+    // no one reads its second targets; the next line that has any marks
+    // them afresh (with none, the line holds zeros, as every layer leaves it).
+    const bool frontToBack = CoverKeep != 0xFF;
+    if (frontToBack) {
         window &= LaneVector(keptLanes) | CoverKeep;
         std::memcpy(WindowLine + col, &window, 8);
     }
@@ -205,6 +209,8 @@ inline void WriteRow(uint16_t *row, unsigned col, LaneMask transparent, uint8_t 
 
     const auto storeUnchanged = [&] {
         BlendStore(row + col, hosts(), kept);
+        if (frontToBack)
+            return;
         PixelVector second{};
         if constexpr ((V & 4) != 0)
             second = colors() | SecondTargetMark;
@@ -225,7 +231,8 @@ inline void WriteRow(uint16_t *row, unsigned col, LaneMask transparent, uint8_t 
         }
         const PixelVector c = EffectOnRow<V & 3>(colors(), apply, second);
         BlendStore(row + col, GatherEntries(ColorToHostTable, c), kept);
-        BlendStore(SecondTargetLine + col, (V & 4) ? c | SecondTargetMark : PixelVector{}, kept);
+        if (!frontToBack)
+            BlendStore(SecondTargetLine + col, (V & 4) ? c | SecondTargetMark : PixelVector{}, kept);
     } else {
         // Factors past 16 (which the machine never sets) take the
         // single-pixel arithmetic, whose fields then spill into each other.
