@@ -20,13 +20,19 @@ using PixelMask = int16_t __attribute__((vector_size(16)));
 using LaneVector = uint8_t __attribute__((vector_size(8)));
 using LaneMask = int8_t __attribute__((vector_size(8)));
 
-// The eight nibbles of a 16-colour tile row, each in its own byte.
+// The eight nibbles of a 16-colour tile row, each in its own byte: the low
+// and the high nibbles of the four bytes, interleaved.
 inline uint64_t SpreadNibbles(uint32_t bits)
 {
-    uint64_t x = bits;
-    x = (x | x << 16) & 0x0000FFFF0000FFFFull;
-    x = (x | x << 8) & 0x00FF00FF00FF00FFull;
-    return (x | x << 4) & 0x0F0F0F0F0F0F0F0Full;
+    using Quads = uint32_t __attribute__((vector_size(8)));
+    const Quads low{bits & 0x0F0F0F0F, 0}, high{(bits >> 4) & 0x0F0F0F0F, 0};
+    LaneVector l, h;
+    std::memcpy(&l, &low, 8);
+    std::memcpy(&h, &high, 8);
+    const LaneVector spread = __builtin_shufflevector(l, h, 0, 8, 1, 9, 2, 10, 3, 11);
+    uint64_t x;
+    std::memcpy(&x, &spread, 8);
+    return x;
 }
 
 // The lanes in the opposite order, for a horizontal flip.
