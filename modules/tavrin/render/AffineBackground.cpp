@@ -16,6 +16,11 @@
 
 #include <cstring>
 
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#define TAVRIN_AFFINE_GATHERS 1
+#endif
+
 namespace Tavrin {
 
 namespace {
@@ -171,6 +176,61 @@ inline void FetchBlockEnd(const AffineLine &a, int32_t k, ColumnRun run, const u
     }
 }
 
+#ifdef TAVRIN_AFFINE_GATHERS
+bool HostGathers()
+{
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2");
+}
+
+// Whether the host has vector gathers, asked once: the build itself targets
+// any x86-64.
+const bool HasGathers = HostGathers();
+
+// The fetch pass over decoded texels on hosts with vector gathers: a block's
+// eight texels are one gather and their palette entries another. Each
+// gather reads four bytes at its offset and keeps the low ones; the decoded
+// texels and the palettes have the bytes past their last entry that this
+// reads.
+template <bool Wrap>
+__attribute__((target("avx2"))) void FetchDecodedGathered(const AffineLine &a, ColumnRun run, int32_t first,
+                                                          const uint16_t *palette, uint16_t *index,
+                                                          uint16_t *color)
+{
+    const __m256i mask = _mm256_set1_epi32(Wrap ? int32_t((1u << a.sizeLog2) - 1) : 0xFFFF);
+    const __m256i columns = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+    const __m256i pa = _mm256_set1_epi32(int32_t(a.pa)), pc = _mm256_set1_epi32(int32_t(a.pc));
+    __m256i x = _mm256_add_epi32(_mm256_set1_epi32(int32_t(a.x + uint32_t(first) * a.pa)),
+                                 _mm256_mullo_epi32(columns, pa));
+    __m256i y = _mm256_add_epi32(_mm256_set1_epi32(int32_t(a.y + uint32_t(first) * a.pc)),
+                                 _mm256_mullo_epi32(columns, pc));
+    const __m256i stepX = _mm256_slli_epi32(pa, 3), stepY = _mm256_slli_epi32(pc, 3);
+    const __m128i rowShift = _mm_cvtsi32_si128(int32_t(a.sizeLog2));
+    const __m256i byteMask = _mm256_set1_epi32(0xFF), entryMask = _mm256_set1_epi32(0xFFFF);
+    const int *texels = reinterpret_cast<const int *>(a.texels);
+    const int *entries = reinterpret_cast<const int *>(palette);
+    for (int32_t k = first; k < run.end; k += 8) {
+        if (WindowOpenAny(unsigned(PictureColumn + k), a.layerBit)) {
+            if (Wrap || (k >= run.first && k + 8 <= run.end)) {
+                const __m256i tx = _mm256_and_si256(_mm256_srai_epi32(x, 8), mask);
+                const __m256i ty = _mm256_and_si256(_mm256_srai_epi32(y, 8), mask);
+                const __m256i at = _mm256_or_si256(_mm256_sll_epi32(ty, rowShift), tx);
+                const __m256i texel = _mm256_and_si256(_mm256_i32gather_epi32(texels, at, 1), byteMask);
+                const __m256i entry = _mm256_and_si256(_mm256_i32gather_epi32(entries, texel, 2), entryMask);
+                _mm_store_si128(reinterpret_cast<__m128i *>(index + k),
+                                _mm_packus_epi32(_mm256_castsi256_si128(texel), _mm256_extracti128_si256(texel, 1)));
+                _mm_store_si128(reinterpret_cast<__m128i *>(color + k),
+                                _mm_packus_epi32(_mm256_castsi256_si128(entry), _mm256_extracti128_si256(entry, 1)));
+            } else {
+                FetchBlockEnd<true>(a, k, run, palette, index + k, color + k);
+            }
+        }
+        x = _mm256_add_epi32(x, stepX);
+        y = _mm256_add_epi32(y, stepY);
+    }
+}
+#endif
+
 // All the line's fetches come first, so that no block's draw waits for
 // them; blocks closed to the layer fetch nothing and draw nothing. The fetch
 // takes the host colours straight from the converted palette when the layer
@@ -189,6 +249,12 @@ TAVRIN_SCALAR_STORES void WalkBlocks(const AffineLine a)
     const int32_t first = run.first & ~7;
     alignas(16) uint16_t index[LineColumns];
     alignas(16) uint16_t color[LineColumns];
+#ifdef TAVRIN_AFFINE_GATHERS
+    if (Decoded && HasGathers) {
+        FetchDecodedGathered<Wrap>(a, run, first, palette, index, color);
+    } else
+#endif
+    {
     BlockWalk w = StartBlocks(a, first);
     for (int32_t k = first; k < run.end; k += 8) {
         if (WindowOpenAny(unsigned(PictureColumn + k), a.layerBit)) {
@@ -201,6 +267,7 @@ TAVRIN_SCALAR_STORES void WalkBlocks(const AffineLine a)
         w.oddX += w.stepX;
         w.evenY += w.stepY;
         w.oddY += w.stepY;
+    }
     }
     for (int32_t k = first; k < run.end; k += 8) {
         // As in the fetch: no column of the block has been drawn since.

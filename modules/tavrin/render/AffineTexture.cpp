@@ -18,7 +18,9 @@ struct AffineTexture {
     uint64_t parts = 0;             // the VRAM parts read
     uint32_t decodedOnLine = 0;
     bool decodedOnce = false;
-    alignas(64) uint8_t texels[1u << (2 * LargestLog2)];
+    // Three bytes past the last texel: a vector gather reads four bytes
+    // at a texel and keeps the first.
+    alignas(64) uint8_t texels[(1u << (2 * LargestLog2)) + 4];
 };
 
 AffineTexture textures[2];
