@@ -9,6 +9,7 @@
 #include "modules/tavrin/render/AffineTexture.h"
 #include "modules/tavrin/render/ColorEffects.h"
 #include "modules/tavrin/render/HostPalette.h"
+#include "modules/tavrin/render/HostVectors.h"
 #include "modules/tavrin/render/LayerRendererTable.h"
 #include "modules/tavrin/render/RenderMemory.h"
 #include "modules/tavrin/render/TexelRun.h"
@@ -16,9 +17,8 @@
 
 #include <cstring>
 
-#if defined(__x86_64__) && defined(__GNUC__)
+#ifdef TAVRIN_HOST_AVX2
 #include <immintrin.h>
-#define TAVRIN_AFFINE_GATHERS 1
 #endif
 
 namespace Tavrin {
@@ -176,24 +176,14 @@ inline void FetchBlockEnd(const AffineLine &a, int32_t k, ColumnRun run, const u
     }
 }
 
-#ifdef TAVRIN_AFFINE_GATHERS
-bool HostGathers()
-{
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2");
-}
-
-// Whether the host has vector gathers, asked once: the build itself targets
-// any x86-64.
-const bool HasGathers = HostGathers();
-
+#ifdef TAVRIN_HOST_AVX2
 // The fetch pass over decoded texels on hosts with vector gathers: a block's
 // eight texels are one gather and their palette entries another. Each
 // gather reads four bytes at its offset and keeps the low ones; the decoded
 // texels and the palettes have the bytes past their last entry that this
 // reads.
 template <bool Wrap>
-__attribute__((target("avx2"))) void FetchDecodedGathered(const AffineLine &a, ColumnRun run, int32_t first,
+TAVRIN_AVX2 void FetchDecodedGathered(const AffineLine &a, ColumnRun run, int32_t first,
                                                           const uint16_t *palette, uint16_t *index,
                                                           uint16_t *color)
 {
@@ -249,8 +239,8 @@ TAVRIN_SCALAR_STORES void WalkBlocks(const AffineLine a)
     const int32_t first = run.first & ~7;
     alignas(16) uint16_t index[LineColumns];
     alignas(16) uint16_t color[LineColumns];
-#ifdef TAVRIN_AFFINE_GATHERS
-    if (Decoded && HasGathers) {
+#ifdef TAVRIN_HOST_AVX2
+    if (Decoded && HostHasAvx2) {
         FetchDecodedGathered<Wrap>(a, run, first, palette, index, color);
     } else
 #endif

@@ -7,6 +7,7 @@
 // when the line is not scaled or turned) and then drawn as pixel vectors.
 
 #include "modules/tavrin/render/ColorEffects.h"
+#include "modules/tavrin/render/HostVectors.h"
 #include "modules/tavrin/render/LayerRendererTable.h"
 #include "modules/tavrin/render/RenderMemory.h"
 #include "modules/tavrin/render/TexelRun.h"
@@ -101,6 +102,26 @@ inline void DrawDirectBlock(uint16_t *row, int32_t k, const uint16_t *texels, Co
     WriteRow<V>(row, unsigned(PictureColumn + k), outside, 4, [&] { return c; }, [&] { return HostColors(c); });
 }
 
+#ifdef TAVRIN_HOST_AVX2
+// The straight store of direct colours from[k..end) sixteen at a time; the
+// columns from the one returned on are left to the eight-pixel loop.
+template <bool Second>
+TAVRIN_AVX2 int32_t StoreStraightWide(uint16_t *row, uint16_t *second, const uint16_t *from, int32_t k, int32_t end)
+{
+    using Pixels = uint16_t __attribute__((vector_size(32)));
+    for (; k + 16 <= end; k += 16) {
+        Pixels c;
+        std::memcpy(&c, from + k, sizeof c);
+        Pixels host;
+        PackHostColorsOf(c, host);
+        const Pixels mark = Second ? c | SecondTargetMark : Pixels{};
+        std::memcpy(row + k, &host, sizeof host);
+        std::memcpy(second + k, &mark, sizeof mark);
+    }
+    return k;
+}
+#endif
+
 template <Bitmap B, unsigned V>
 int32_t RenderBitmapLine(uint32_t line, uint32_t page)
 {
@@ -148,9 +169,15 @@ int32_t RenderBitmapLine(uint32_t line, uint32_t page)
                 DrawDirectBlock<V>(row, k, texels, run);
                 k += 8;
             }
+            const uint16_t *from = inPlace ? inPlace - run.first : texels;
+#ifdef TAVRIN_HOST_AVX2
+            if (HostHasAvx2)
+                k = StoreStraightWide<(V & 4) != 0>(row + PictureColumn, SecondTargetLine + PictureColumn, from, k,
+                                                    run.end);
+#endif
             for (; k + 8 <= run.end; k += 8) {
                 PixelVector c;
-                std::memcpy(&c, inPlace ? inPlace + (k - run.first) : texels + k, sizeof c);
+                std::memcpy(&c, from + k, sizeof c);
                 const PixelVector host = PackHostColors(c);
                 const PixelVector second = (V & 4) ? c | SecondTargetMark : PixelVector{};
                 std::memcpy(row + PictureColumn + k, &host, sizeof host);

@@ -117,14 +117,23 @@ inline PixelVector GatherEntries(const uint16_t *table, PixelVector c)
                        table[c[4]], table[c[5]], table[c[6]], table[c[7]]};
 }
 
-// The host colours of eight console colours by the table's own packing,
-// all eight at once (green 31 is the one whose six-bit form is not twice its
-// five-bit one). Only while HostTableIsPacked.
+// The host colours of console colours by the table's own packing, all at
+// once (green 31 is the one whose six-bit form is not twice its five-bit
+// one). Only while HostTableIsPacked. Any width of vector; by reference, so
+// wider ones keep one calling convention with or without AVX.
+template <class Pixels>
+[[gnu::always_inline]] inline void PackHostColorsOf(const Pixels &c, Pixels &host)
+{
+    const Pixels green = (c >> 5) & 31;
+    const Pixels green6 = (green << 1) + ((green + 1) >> 5);
+    host = (c << 11) | (green6 << 5) | ((c >> 10) & 31);
+}
+
 inline PixelVector PackHostColors(PixelVector c)
 {
-    const PixelVector green = (c >> 5) & 31;
-    const PixelVector green6 = (green << 1) + ((green + 1) >> 5);
-    return (c << 11) | (green6 << 5) | ((c >> 10) & 31);
+    PixelVector host;
+    PackHostColorsOf(c, host);
+    return host;
 }
 
 inline PixelVector HostColors(PixelVector c)

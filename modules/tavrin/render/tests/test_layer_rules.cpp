@@ -182,6 +182,40 @@ TEST_F(LayerRules, SemiTransparentSpriteWithoutSecondTarget)
     }
 }
 
+// A bitmap line stored straight, as it is, still marks its pixels as second
+// targets, so semi-transparent sprites in front blend with them: at the
+// line's start, middle and end, with the bitmap in place and shifted by
+// eight columns (its run then starting and ending off sixteen).
+TEST_F(LayerRules, SpritesBlendWithABitmapStoredStraight)
+{
+    const uint32_t under = 4 | 8 << 5 | 12 << 10, over = 20 | 10 << 5 | 30 << 10;
+    const uint32_t blended = 12 | 9 << 5 | 21 << 10;
+    for (uint32_t x = 0; x < 240; ++x)
+        b.Vram16(x * 2, under);
+    for (uint32_t i = 0; i < 32; ++i)
+        b.vram[0x14000 + i] = 0x11;  // sprite tile 512: colour 1 throughout
+    b.ObjColor(1, over);
+    for (int n = 0; n < 128; ++n)
+        b.Sprite(n, 0x200, 0, 0);
+    const int columns[] = {0, 16, 120, 232};
+    for (int n = 0; n < 4; ++n)
+        b.Sprite(n, 0x0400, uint32_t(columns[n]), 512);  // semi-transparent 8x8
+    b.Io(0x000, 0x1403);  // mode 3, BG2 and sprites
+    b.Io(0x050, 0x0440);  // alpha onto BG2
+    BlendEva = BlendEvb = 8;
+    b.SortBgOrder();
+    for (int32_t shift : {0, 8}) {
+        BgCurX[0] = -shift * 256;
+        Line(0);
+        for (int col : columns) {
+            const bool onBitmap = col >= shift;
+            EXPECT_EQ(b.Pixel(col + 4, 0), Host(onBitmap ? blended : over)) << "shift " << shift << " column " << col;
+            if (onBitmap && col + 8 < 240)
+                EXPECT_EQ(b.Pixel(col + 8, 0), Host(under)) << "shift " << shift << " column " << col;
+        }
+    }
+}
+
 // A host table with an entry of its own (as the video's SetColor stores
 // one) is what the pixels show, in the bitmap modes too, whose colours are
 // otherwise converted by arithmetic; and a line that takes no palette colours
