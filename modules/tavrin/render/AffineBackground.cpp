@@ -219,6 +219,38 @@ TAVRIN_AVX2 void FetchDecodedGathered(const AffineLine &a, ColumnRun run, int32_
         y = _mm256_add_epi32(y, stepY);
     }
 }
+
+// The draw pass of a layer without effect or second targets over blocks
+// [k, end), sixteen columns at a time; returns the column it stopped at.
+// As WriteRow: transparent columns and those closed to the layer keep what
+// they hold, and a line drawn front to back closes the drawn ones.
+TAVRIN_AVX2 int32_t DrawPlainWide(uint16_t *row, int32_t k, int32_t end, const uint16_t *index,
+                                  const uint16_t *color, uint8_t layerBit)
+{
+    const bool frontToBack = CoverKeep != 0xFF;
+    const __m128i bit = _mm_set1_epi8(char(layerBit)), cover = _mm_set1_epi8(char(CoverKeep));
+    const __m256i zero = _mm256_setzero_si256();
+    for (; k + 16 <= end; k += 16) {
+        uint8_t *windowAt = WindowLine + PictureColumn + k;
+        __m128i window = _mm_loadu_si128(reinterpret_cast<const __m128i *>(windowAt));
+        const __m128i closed = _mm_cmpeq_epi8(_mm_and_si128(window, bit), _mm_setzero_si128());
+        const __m256i indexes = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(index + k));
+        const __m256i kept = _mm256_or_si256(_mm256_cmpeq_epi16(indexes, zero), _mm256_cvtepi8_epi16(closed));
+        if (frontToBack) {
+            const __m128i keptBytes = _mm_packs_epi16(_mm256_castsi256_si128(kept), _mm256_extracti128_si256(kept, 1));
+            window = _mm_and_si128(window, _mm_or_si128(keptBytes, cover));
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(windowAt), window);
+        }
+        __m256i *rowAt = reinterpret_cast<__m256i *>(row + PictureColumn + k);
+        const __m256i colors = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(color + k));
+        _mm256_storeu_si256(rowAt, _mm256_blendv_epi8(colors, _mm256_loadu_si256(rowAt), kept));
+        if (!frontToBack) {
+            __m256i *secondAt = reinterpret_cast<__m256i *>(SecondTargetLine + PictureColumn + k);
+            _mm256_storeu_si256(secondAt, _mm256_blendv_epi8(zero, _mm256_loadu_si256(secondAt), kept));
+        }
+    }
+    return k;
+}
 #endif
 
 // All the line's fetches come first, so that no block's draw waits for
@@ -259,7 +291,16 @@ TAVRIN_SCALAR_STORES void WalkBlocks(const AffineLine a)
         w.oddY += w.stepY;
     }
     }
-    for (int32_t k = first; k < run.end; k += 8) {
+    int32_t k = first;
+#ifdef TAVRIN_HOST_AVX2
+    // Blocks the fetch skipped are closed to the layer in every column, so
+    // their unfetched entries are never drawn.
+    if constexpr (Plain && !(V & 4)) {
+        if (HostHasAvx2)
+            k = DrawPlainWide(a.row, k, first + ((run.end - first + 7) & ~7), index, color, a.layerBit);
+    }
+#endif
+    for (; k < run.end; k += 8) {
         // As in the fetch: no column of the block has been drawn since.
         if (!WindowOpenAny(unsigned(PictureColumn + k), a.layerBit))
             continue;
