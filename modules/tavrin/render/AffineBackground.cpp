@@ -39,6 +39,7 @@ struct AffineLine {
     const uint8_t *map;
     const uint8_t *tiles;
     const uint8_t *texels;  // decoded, or null
+    const uint32_t *hostTexels;  // their host colours (AffineHostTexels), or null
     uint16_t *row;
     uint32_t x, y, pa, pc;  // unsigned so the steps wrap instead of overflowing
     uint32_t sizeLog2;
@@ -205,6 +206,18 @@ TAVRIN_AVX2 void FetchDecodedGathered(const AffineLine &a, ColumnRun run, int32_
                 const __m256i tx = _mm256_and_si256(_mm256_srai_epi32(x, 8), mask);
                 const __m256i ty = _mm256_and_si256(_mm256_srai_epi32(y, 8), mask);
                 const __m256i at = _mm256_or_si256(_mm256_sll_epi32(ty, rowShift), tx);
+                if (a.hostTexels) {
+                    // The opaque mark stands for the index: only whether it
+                    // is 0 counts where the host colours are taken.
+                    const __m256i both = _mm256_i32gather_epi32(reinterpret_cast<const int *>(a.hostTexels), at, 4);
+                    const __m256i marks = _mm256_srli_epi32(both, 16);
+                    const __m256i entry = _mm256_and_si256(both, entryMask);
+                    _mm_store_si128(reinterpret_cast<__m128i *>(index + k),
+                                    _mm_packus_epi32(_mm256_castsi256_si128(marks), _mm256_extracti128_si256(marks, 1)));
+                    _mm_store_si128(reinterpret_cast<__m128i *>(color + k),
+                                    _mm_packus_epi32(_mm256_castsi256_si128(entry), _mm256_extracti128_si256(entry, 1)));
+                    goto next;
+                }
                 const __m256i texel = _mm256_and_si256(_mm256_i32gather_epi32(texels, at, 1), byteMask);
                 const __m256i entry = _mm256_and_si256(_mm256_i32gather_epi32(entries, texel, 2), entryMask);
                 _mm_store_si128(reinterpret_cast<__m128i *>(index + k),
@@ -215,6 +228,7 @@ TAVRIN_AVX2 void FetchDecodedGathered(const AffineLine &a, ColumnRun run, int32_
                 FetchBlockEnd<true>(a, k, run, palette, index + k, color + k);
             }
         }
+    next:
         x = _mm256_add_epi32(x, stepX);
         y = _mm256_add_epi32(y, stepY);
     }
@@ -328,9 +342,10 @@ int32_t RenderAffineBgLine(uint32_t line, uint32_t d, uint32_t)
     const uint32_t cnt = d & 0xFFFF;
     const uint8_t *vram = RenderVramBlock();
     const bool mosaic = cnt & 0x40;
-    const AffineLine a{vram + ((cnt >> 8) & 31) * 0x800,
+    AffineLine a{vram + ((cnt >> 8) & 31) * 0x800,
                        vram + ((cnt >> 2) & 3) * 0x4000,
                        mosaic ? nullptr : AffineTexels(i, cnt, line),
+                       nullptr,
                        FrameRow(line),
                        uint32_t(BgCurX[i]),
                        uint32_t(BgCurY[i]),
@@ -338,6 +353,12 @@ int32_t RenderAffineBgLine(uint32_t line, uint32_t d, uint32_t)
                        uint32_t(BgPc[i]),
                        7 + (cnt >> 14),
                        uint8_t(1u << ((d >> 28) & 3))};
+#ifdef TAVRIN_HOST_AVX2
+    // Only a layer without effect or second targets takes its colours
+    // straight from the converted palette and never asks for the indexes.
+    if (V == 0 && a.texels && HostHasAvx2)
+        a.hostTexels = AffineHostTexels(i, cnt);
+#endif
     const bool wrap = cnt & 0x2000;
     if (mosaic) {
         wrap ? WalkMosaic<V, true>(a) : WalkMosaic<V, false>(a);

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <random>
+#include <string>
 #include <vector>
 
 namespace {
@@ -289,25 +290,64 @@ TEST_F(LayerRules, RotatedLayersShowStoresOnTheNextLine)
         {"tile byte", 0x06004000 + 8 * 64 + 9, 1, 0x99},
         {"palette", 0x05000000 + 2 * 9, 2, 0x001F},
     };
-    for (const Case &c : cases) {
-        RenderDirtyFlags = 0xFF;
-        ASSERT_EQ(CompareFrameWithReference(b, c.name), 0);
-        const auto store = [&](uint32_t line) {
-            if (line != 41)
-                return;
-            if (c.bytes == 4)
-                BusWrite32(c.address & ~3u, c.value);
-            else if (c.bytes == 2)
-                BusWrite16(c.address & ~1u, c.value);
-            else
-                BusWrite8(c.address, c.value);
-        };
-        EXPECT_EQ(CompareFrameWithReference(b, c.name, store, false), 0) << c.name;
+    // After one unchanged frame, and after several, by which the renderer
+    // may keep the texels' host colours too; the second round stores other
+    // values, so that its stores change what they reach again.
+    for (int steadyFrames : {1, 5}) {
+        const uint32_t flip = steadyFrames > 1 ? 0x01010101 : 0;
+        for (const Case &c : cases) {
+            RenderDirtyFlags = 0xFF;
+            for (int f = 0; f < steadyFrames; ++f)
+                ASSERT_EQ(CompareFrameWithReference(b, c.name, {}, f == 0), 0);
+            const auto store = [&](uint32_t line) {
+                if (line != 41)
+                    return;
+                const uint32_t value = c.value ^ flip;
+                if (c.bytes == 4)
+                    BusWrite32(c.address & ~3u, value);
+                else if (c.bytes == 2)
+                    BusWrite16(c.address & ~1u, value);
+                else
+                    BusWrite8(c.address, value);
+            };
+            EXPECT_EQ(CompareFrameWithReference(b, c.name, store, false), 0) << c.name << " after " << steadyFrames;
+            EXPECT_EQ(CompareFrameWithReference(b, c.name, {}, false), 0) << c.name << " the frame after";
+        }
     }
 
     b.vram[0x2000 + 10 * 32 + 10] = 50;
     RenderDirtyFlags |= DirtyWholeMemory;
     EXPECT_EQ(CompareFrameWithReference(b, "a change no store reports", {}, false), 0);
+}
+
+// A turned rotated layer's see-through texels keep showing the layer behind
+// it frame after frame, also once the renderer keeps the host colours of
+// its texels (which it does only after some unchanged frames).
+TEST_F(LayerRules, RotatedLayersStaySeeThroughFrameAfterFrame)
+{
+    // BG2 (in front, wrapping): tiles 0-63 at character base 1 with every
+    // third texel see-through; BG3: tile 64, solid, everywhere.
+    for (uint32_t t = 0; t < 64; ++t)
+        for (uint32_t i = 0; i < 64; ++i)
+            b.vram[0x4000 + t * 64 + i] = uint8_t((i + t) % 3 ? t + 1 : 0);
+    for (uint32_t i = 0; i < 64; ++i)
+        b.vram[0x4000 + 64 * 64 + i] = 70;
+    for (uint32_t y = 0; y < 32; ++y)
+        for (uint32_t x = 0; x < 32; ++x)
+            b.vram[0x2000 + y * 32 + x] = uint8_t((x * 3 + y) & 63);
+    for (uint32_t i = 0; i < 32 * 32; ++i)
+        b.vram[0x2800 + i] = 64;
+    for (int i = 0; i < 256; ++i)
+        b.BgColor(i, uint32_t(i * 0x0421) & 0x7FFF);
+    b.Io(0x00C, 1 << 14 | 1 << 13 | 4 << 8 | 1 << 2 | 0);
+    b.Io(0x00E, 1 << 14 | 5 << 8 | 1 << 2 | 1);
+    b.Io(0x000, 0x0C02);  // mode 2, BG2 and BG3
+    b.SortBgOrder();
+    BgPa[0] = 200;
+    BgPc[0] = 60;
+    RenderDirtyFlags = 0xFF;
+    for (int f = 0; f < 6; ++f)
+        ASSERT_EQ(CompareFrameWithReference(b, "frame " + std::to_string(f), {}, false), 0);
 }
 
 TEST_F(LayerRules, LinesPastTheScreenDrawNothing)
