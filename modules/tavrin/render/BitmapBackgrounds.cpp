@@ -150,8 +150,10 @@ int32_t RenderBitmapLine(uint32_t line, uint32_t page)
     // the blocks at the run's ends are gathered.
     bool straight = false;
     if constexpr (B != Bitmap::Indexed240 && (V & 3) == EffectNone)
+        // Without windows every column is open to every layer.
         straight = HostTableIsPacked && CoverKeep == 0xFF &&
-                   WindowOpenAll(PictureColumn + unsigned(run.first), PictureColumn + unsigned(run.end), 4);
+                   (!(RenderIo(IoDispcnt) & 0xE000) ||
+                    WindowOpenAll(PictureColumn + unsigned(run.first), PictureColumn + unsigned(run.end), 4));
     const typename Shape::Texel *inPlace = nullptr;
     if (straight && pa == 256 && pc == 0) {
         inPlace = reinterpret_cast<const typename Shape::Texel *>(bitmap) + (y0 >> 8) * int64_t(Shape::Width) +
