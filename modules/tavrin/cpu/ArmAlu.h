@@ -7,6 +7,10 @@
 #include <bit>
 #include <cstdint>
 
+#if defined(__x86_64__)
+#include <cpuid.h>
+#endif
+
 namespace Tavrin {
 
 enum class ShiftKind : uint8_t { Lsl, Lsr, Asr, Ror };
@@ -74,22 +78,55 @@ inline uint32_t NzOf(uint32_t r)
 #if defined(__x86_64__) && defined(__GCC_ASM_FLAG_OUTPUTS__)
 #define TAVRIN_HOST_FLAGS 1
 // N, Z, C and V as the host's own arithmetic left them.
-inline uint32_t PackFlags(bool n, bool z, bool c, bool v)
+constexpr uint32_t PackFlags(bool n, bool z, bool c, bool v)
 {
     return uint32_t(n) << 31 | uint32_t(z) << 30 | uint32_t(c) << 29 | uint32_t(v) << 28;
 }
+
+// Whether the host has LAHF in 64-bit mode (all but the first x86-64
+// processors): it copies the sign, zero and carry flags at once, which the
+// THUMB run loop takes where it has it.
+inline bool DetectLahf()
+{
+    unsigned a, b, c, d;
+    return __get_cpuid(0x80000001, &a, &b, &c, &d) && (c & 1);
+}
+inline const bool HostHasLahf = DetectLahf();
+
+// N, Z, C and V by the host's sign, zero and carry flags (as LAHF puts
+// them in bits 15, 14 and 8) and its overflow flag (in bit 0): one lookup
+// of bits 15, 14, 8 and 0 packed into an index.
+struct HostFlagTable {
+    uint32_t nzcv[0xC4];
+    constexpr HostFlagTable() : nzcv{}
+    {
+        for (uint32_t i = 0; i < 0xC4; ++i)
+            nzcv[i] = PackFlags(i & 0x80, i & 0x40, i & 1, i & 2);
+    }
+};
+inline constexpr HostFlagTable HostFlags{};
+
+inline uint32_t FlagsOfHost(uint32_t ax) { return HostFlags.nzcv[((ax >> 8) & 0xC1) | ((ax & 1) << 1)]; }
 #endif
 
 // a + b + carryIn, with the flags of the full 32-bit addition. The carries
 // come from the host's own (a constant carry-in folds its half away; without
 // one, the host's one addition gives all four flags).
+// Lahf: only where HostHasLahf.
+template <bool Lahf = false>
 inline uint32_t AddWithFlags(uint32_t a, uint32_t b, uint32_t carryIn, uint32_t &flags)
 {
 #ifdef TAVRIN_HOST_FLAGS
     if (__builtin_constant_p(carryIn) && carryIn == 0) {
-        bool n, z, c, v;
-        asm("addl %[b], %[r]" : [r] "+r"(a), "=@ccs"(n), "=@ccz"(z), "=@ccc"(c), "=@cco"(v) : [b] "g"(b));
-        flags = PackFlags(n, z, c, v);
+        if constexpr (Lahf) {
+            uint32_t ax;
+            asm("addl %[b], %[r]\n\tlahf\n\tseto %%al" : [r] "+r"(a), "=&a"(ax) : [b] "g"(b) : "cc");
+            flags = FlagsOfHost(ax);
+        } else {
+            bool n, z, c, v;
+            asm("addl %[b], %[r]" : [r] "+r"(a), "=@ccs"(n), "=@ccz"(z), "=@ccc"(c), "=@cco"(v) : [b] "g"(b));
+            flags = PackFlags(n, z, c, v);
+        }
         return a;
     }
 #endif
@@ -102,14 +139,21 @@ inline uint32_t AddWithFlags(uint32_t a, uint32_t b, uint32_t carryIn, uint32_t 
 
 // m - s - (1 - carryIn), C = NOT borrow, V = signed overflow of the whole
 // subtraction.
+template <bool Lahf = false>
 inline uint32_t SubWithFlags(uint32_t m, uint32_t s, uint32_t carryIn, uint32_t &flags)
 {
 #ifdef TAVRIN_HOST_FLAGS
     // The host's carry is the borrow, the opposite of C.
     if (__builtin_constant_p(carryIn) && carryIn == 1) {
-        bool n, z, c, v;
-        asm("subl %[s], %[m]" : [m] "+r"(m), "=@ccs"(n), "=@ccz"(z), "=@ccnc"(c), "=@cco"(v) : [s] "g"(s));
-        flags = PackFlags(n, z, c, v);
+        if constexpr (Lahf) {
+            uint32_t ax;
+            asm("subl %[s], %[m]\n\tlahf\n\tseto %%al" : [m] "+r"(m), "=&a"(ax) : [s] "g"(s) : "cc");
+            flags = FlagsOfHost(ax) ^ FlagC;
+        } else {
+            bool n, z, c, v;
+            asm("subl %[s], %[m]" : [m] "+r"(m), "=@ccs"(n), "=@ccz"(z), "=@ccnc"(c), "=@cco"(v) : [s] "g"(s));
+            flags = PackFlags(n, z, c, v);
+        }
         return m;
     }
 #endif

@@ -37,6 +37,13 @@ inline void FoldEarlyExit(ArmState *s)
 
 void ArmStepInstruction(ArmState *s)
 {
+    // As the run loop steps, so that single steps go the same way.
+#ifdef TAVRIN_HOST_FLAGS
+    if ((s->cpsr & FlagT) && HostHasLahf) {
+        ThumbStep<true>(s);
+        return;
+    }
+#endif
     if (s->cpsr & FlagT)
         ThumbStep(s);
     else
@@ -61,8 +68,16 @@ int ArmRunFrame(ArmState *s)
         // The instruction set is chosen once per slice; anything that changes
         // it cuts the slice short.
         if (s->cpsr & FlagT) {
-            while (s->cyclesLeft > 0)
-                ThumbStep(s);
+#ifdef TAVRIN_HOST_FLAGS
+            if (HostHasLahf) {
+                while (s->cyclesLeft > 0)
+                    ThumbStep<true>(s);
+            } else
+#endif
+            {
+                while (s->cyclesLeft > 0)
+                    ThumbStep(s);
+            }
         } else {
             while (s->cyclesLeft > 0)
                 ArmStep(s);

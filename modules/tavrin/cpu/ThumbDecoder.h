@@ -46,6 +46,7 @@ inline uint32_t ThumbShiftByRegister(ArmState *s, uint32_t v, uint32_t amount)
 }
 
 // The sixteen operations of format 4 (Rd = Rd op Rs).
+template <bool Lahf = false>
 [[gnu::always_inline]] inline void ThumbAlu(ArmState *s, uint32_t op)
 {
     uint32_t *r = s->r;
@@ -58,14 +59,14 @@ inline uint32_t ThumbShiftByRegister(ArmState *s, uint32_t v, uint32_t amount)
     case 0x2: result = r[rd] = ThumbShiftByRegister<ShiftKind::Lsl>(s, a, b); break;
     case 0x3: result = r[rd] = ThumbShiftByRegister<ShiftKind::Lsr>(s, a, b); break;
     case 0x4: result = r[rd] = ThumbShiftByRegister<ShiftKind::Asr>(s, a, b); break;
-    case 0x5: r[rd] = AddWithFlags(a, b, CarryOf(s), flags); SetNzcv(s, flags); return;
-    case 0x6: r[rd] = SubWithFlags(a, b, CarryOf(s), flags); SetNzcv(s, flags); return;
+    case 0x5: r[rd] = AddWithFlags<Lahf>(a, b, CarryOf(s), flags); SetNzcv(s, flags); return;
+    case 0x6: r[rd] = SubWithFlags<Lahf>(a, b, CarryOf(s), flags); SetNzcv(s, flags); return;
     // A non-zero multiple of 32 keeps the value but shows bit 31 in C.
     case 0x7: result = r[rd] = ThumbShiftByRegister<ShiftKind::Ror>(s, a, b); break;
     case 0x8: result = a & b; break;
-    case 0x9: r[rd] = SubWithFlags(0, b, 1, flags); SetNzcv(s, flags); return;
-    case 0xA: SubWithFlags(a, b, 1, flags); SetNzcv(s, flags); return;
-    case 0xB: AddWithFlags(a, b, 0, flags); SetNzcv(s, flags); return;
+    case 0x9: r[rd] = SubWithFlags<Lahf>(0, b, 1, flags); SetNzcv(s, flags); return;
+    case 0xA: SubWithFlags<Lahf>(a, b, 1, flags); SetNzcv(s, flags); return;
+    case 0xB: AddWithFlags<Lahf>(a, b, 0, flags); SetNzcv(s, flags); return;
     case 0xC: result = r[rd] = a | b; break;
     case 0xD:
         // C is cleared; V keeps its value.
@@ -80,6 +81,7 @@ inline uint32_t ThumbShiftByRegister(ArmState *s, uint32_t v, uint32_t amount)
 }
 
 // Format 5: ADD, CMP, MOV over all sixteen registers, and BX.
+template <bool Lahf = false>
 inline void ThumbHighRegister(ArmState *s, uint32_t op)
 {
     uint32_t *r = s->r;
@@ -95,7 +97,7 @@ inline void ThumbHighRegister(ArmState *s, uint32_t op)
         break;
     case 1: {
         uint32_t flags;
-        SubWithFlags(ReadOperand<2>(s, hd), source, 1, flags);
+        SubWithFlags<Lahf>(ReadOperand<2>(s, hd), source, 1, flags);
         SetNzcv(s, flags);
         break;
     }
@@ -237,6 +239,8 @@ inline void ThumbLoadMultiple(ArmState *s, uint32_t op)
 void ThumbUndefinedOrOpenBus(ArmState *s, uint32_t op, uint32_t pc);
 
 // Executes the THUMB instruction op fetched from pc (r15 is already past it).
+// Lahf: the flags by LAHF (only where HostHasLahf).
+template <bool Lahf = false>
 [[gnu::always_inline]] inline void ThumbExecute(ArmState *s, uint32_t op, uint32_t pc)
 {
     uint32_t *r = s->r;
@@ -255,7 +259,7 @@ void ThumbUndefinedOrOpenBus(ArmState *s, uint32_t op, uint32_t pc);
     case 0x02: ThumbShiftByImmediate<ShiftKind::Asr>(s, rd(), r[rs()], imm5()); break; // 0 means 32
     case 0x03: { // ADD/SUB register or 3-bit immediate
         const uint32_t b = (op & 0x400) ? (op >> 6) & 7 : r[(op >> 6) & 7];
-        r[rd()] = (op & 0x200) ? SubWithFlags(r[rs()], b, 1, flags) : AddWithFlags(r[rs()], b, 0, flags);
+        r[rd()] = (op & 0x200) ? SubWithFlags<Lahf>(r[rs()], b, 1, flags) : AddWithFlags<Lahf>(r[rs()], b, 0, flags);
         SetNzcv(s, flags);
         break;
     }
@@ -263,14 +267,14 @@ void ThumbUndefinedOrOpenBus(ArmState *s, uint32_t op, uint32_t pc);
         r[rd8()] = imm8();
         s->cpsr = (s->cpsr & 0x3FFFFFFF) | (imm8() ? 0 : FlagZ);
         break;
-    case 0x05: SubWithFlags(r[rd8()], imm8(), 1, flags); SetNzcv(s, flags); break;
-    case 0x06: r[rd8()] = AddWithFlags(r[rd8()], imm8(), 0, flags); SetNzcv(s, flags); break;
-    case 0x07: r[rd8()] = SubWithFlags(r[rd8()], imm8(), 1, flags); SetNzcv(s, flags); break;
+    case 0x05: SubWithFlags<Lahf>(r[rd8()], imm8(), 1, flags); SetNzcv(s, flags); break;
+    case 0x06: r[rd8()] = AddWithFlags<Lahf>(r[rd8()], imm8(), 0, flags); SetNzcv(s, flags); break;
+    case 0x07: r[rd8()] = SubWithFlags<Lahf>(r[rd8()], imm8(), 1, flags); SetNzcv(s, flags); break;
     case 0x08:
         if (op & 0x400)
-            ThumbHighRegister(s, op);
+            ThumbHighRegister<Lahf>(s, op);
         else
-            ThumbAlu(s, op);
+            ThumbAlu<Lahf>(s, op);
         break;
     case 0x09: { // LDR Rd8, [PC, #imm8 * 4]
         const uint32_t address = ((pc + 4) & ~3u) + imm8() * 4;
@@ -363,13 +367,14 @@ void ThumbUndefinedOrOpenBus(ArmState *s, uint32_t op, uint32_t pc);
 
 // Fetches and executes one THUMB instruction. Inlined into the run loop so
 // the per-instruction path makes no call.
+template <bool Lahf = false>
 [[gnu::always_inline]] inline void ThumbStep(ArmState *s)
 {
     const uint32_t pc = s->r[15];
     s->cyclesLeft -= WaitCycles16[(pc >> 24) & 15];
     const uint32_t op = HostHalf(ReadPageTable[pc >> PageShift] + (pc & 0x3FFE));
     s->r[15] = pc + 2;
-    ThumbExecute(s, op, pc);
+    ThumbExecute<Lahf>(s, op, pc);
 }
 
 } // namespace Tavrin

@@ -141,6 +141,40 @@ TEST_F(Thumb, AluShiftsMultiplyAndNegate)
     }
 }
 
+// Additions and subtractions set N, Z, C and V each on its own: cases
+// where carry and overflow differ, in every form that sets them (the host's
+// own flags are taken where it can, and must land on the right bits).
+TEST_F(Thumb, AddAndSubtractFlags)
+{
+    struct Case {
+        const char *name;
+        uint16_t op;
+        uint32_t r0, r1, expected, flagsOut;
+    } cases[] = {
+        {"ADD #1 to -1: Z C", 0x3001, 0xFFFFFFFF, 0, 0, 0x6},
+        {"ADD #1 to 0x7FFFFFFF: N V", 0x3001, 0x7FFFFFFF, 0, 0x80000000, 0x9},
+        {"SUB #1 from 0: N", 0x3801, 0, 0, 0xFFFFFFFF, 0x8},
+        {"CMP 5 with #5: Z C", 0x2805, 5, 0, 5, 0x6},
+        {"CMP 0x80000000 with #1: C V", 0x2801, 0x80000000, 0, 0x80000000, 0x3},
+        {"CMN 0x80000000 with itself: Z C V", T::Alu(11, 0, 1), 0x80000000, 0x80000000, 0x80000000, 0x7},
+        {"CMP 1 with 2: N", T::Alu(10, 0, 1), 1, 2, 1, 0x8},
+        {"ADD r0, r0, r1: C", 0x1840, 0xFFFFFFFF, 2, 1, 0x2},
+        {"SUB r0, r0, r1: N", 0x1A40, 1, 2, 0xFFFFFFFF, 0x8},
+        {"ADD r0, r0, #1: N V", 0x1C40, 0x7FFFFFFF, 0, 0x80000000, 0x9},
+        {"SUB r0, r0, #1: C V", 0x1E40, 0x80000000, 0, 0x7FFFFFFF, 0x3},
+    };
+    for (const Case &c : cases) {
+        for (uint32_t flagsIn : {0x0u, 0xFu}) {
+            cpu.r[0] = c.r0;
+            cpu.r[1] = c.r1;
+            cpu.cpsr = (flagsIn << 28) | 0x3F;
+            m.ExecThumb(c.op);
+            EXPECT_EQ(cpu.r[0], c.expected) << c.name;
+            EXPECT_EQ(Flags(), c.flagsOut) << c.name << " flags in " << flagsIn;
+        }
+    }
+}
+
 TEST_F(Thumb, BranchesAndExchange)
 {
     // BL pair: LR points after the pair with bit 0 set.
