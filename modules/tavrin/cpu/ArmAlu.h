@@ -91,7 +91,8 @@ inline bool DetectLahf()
     unsigned a, b, c, d;
     return __get_cpuid(0x80000001, &a, &b, &c, &d) && (c & 1);
 }
-inline const bool HostHasLahf = DetectLahf();
+// Not const: the tests turn it off to run the portable path too.
+inline bool HostHasLahf = DetectLahf();
 
 // N, Z, C and V by the host's sign, zero and carry flags (as LAHF puts
 // them in bits 15, 14 and 8) and its overflow flag (in bit 0): one lookup

@@ -15,7 +15,8 @@ inline bool DetectAvx2()
     return __builtin_cpu_supports("avx2");
 }
 
-inline const bool HostHasAvx2 = DetectAvx2();
+// Not const: the tests turn it off to run the portable path too.
+inline bool HostHasAvx2 = DetectAvx2();
 
 } // namespace Tavrin
 #endif
