@@ -186,6 +186,9 @@ void MachineReset();
 // The machine's clock: CPU cycles run, up to the end of the instruction
 // under way.
 int64_t MachineCycle();
+// Runs the sound units (the second one a board carries too) up to the
+// given CPU cycle, that of the access under way.
+void RunSound(int64_t cycle);
 // After the CPU's countdown was set from outside (reset, state load): the
 // running slice lasts to the next line step, and the sound units take the
 // machine's clock from here.
