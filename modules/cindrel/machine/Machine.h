@@ -199,7 +199,9 @@ void RestartSlice();
 // file. Returns 1 on success, 0 on failure with the reason on the console.
 int MachineStart(const std::string &path, const std::string &zipMember, const std::string &saveName);
 // Saves the battery RAM of a started cartridge and frees the records.
-void MachineShutdown();
+// False when the battery file could not be written (the old one is then
+// kept whole).
+bool MachineShutdown();
 // Whether the last MachineStart succeeded (the battery is saved only then).
 extern bool CartridgeStarted;
 
