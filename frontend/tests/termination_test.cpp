@@ -9,7 +9,6 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QTimer>
-#include <QUuid>
 
 #include <csignal>
 #include <thread>
@@ -59,8 +58,7 @@ protected:
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("QUINTAR_TEST_PROGRAM_FOLDER", QString::fromStdString(programFolder.string()));
-        environment.insert("QUINTAR_TEST_INSTANCE",
-                           QStringLiteral("Quintar.MainFrame-test-") + QUuid::createUuid().toString(QUuid::Id128));
+        environment.insert("QUINTAR_TEST_INSTANCE", FreshInstanceName());
         environment.insert("QUINTAR_TEST_CONSOLE_LOG", QString::fromStdString(frameLog.string()));
         process.setProcessEnvironment(environment);
         process.setProcessChannelMode(QProcess::ForwardedChannels);
@@ -122,7 +120,7 @@ TEST_F(TerminationTest, ASignalClosesAnOpenMessageBoxAndEndsTheLoop)
 {
     if (!app)
         GTEST_SKIP() << "another test made a plain QApplication first";
-    app->SetInstanceName(QStringLiteral("Quintar.MainFrame-test-") + QUuid::createUuid().toString(QUuid::Id128));
+    app->SetInstanceName(FreshInstanceName());
     app->SetProgramFolder(Zorvan::String(programFolder.c_str()));
     bool boxClosed = false;
     int checks = 0;
