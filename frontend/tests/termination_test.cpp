@@ -13,6 +13,9 @@
 #include <csignal>
 #include <thread>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace {
 
 using namespace FrontendTest;
@@ -143,6 +146,28 @@ TEST_F(TerminationTest, ASignalClosesAnOpenMessageBoxAndEndsTheLoop)
     EXPECT_TRUE(boxClosed) << "the box stayed open";
     EXPECT_EQ(result, 0);
     EXPECT_EQ(ourEngine, nullptr);
+}
+
+// The first signal is only noted, for the loop to act on; a second one,
+// while the program is still ending, ends it at once by that signal.
+TEST_F(TerminationTest, ASecondSignalEndsTheProgramAtOnce)
+{
+    pid_t const child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        TerminationSignals::Reset();
+        TerminationSignals::Install();
+        raise(SIGINT);
+        if (TerminationSignals::Received() != SIGINT)
+            _exit(2);
+        raise(SIGINT);
+        _exit(3);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_FALSE(WIFEXITED(status)) << "exit code " << WEXITSTATUS(status) << " (2: the first signal was not noted)";
+    ASSERT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(WTERMSIG(status), SIGINT);
 }
 
 } // namespace
