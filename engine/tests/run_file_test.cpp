@@ -145,6 +145,43 @@ TEST_F(RunFileTest, AFileNoModuleAcceptsRunsNothing)
     EXPECT_EQ(probe->Count("Construct"), 0);
 }
 
+// A path that names no file a module could take is refused before any
+// module is made for it (a missing file named like a game included), and
+// the Console says which path and why.
+TEST_F(RunFileTest, UnusablePathsAreRefusedWithTheirReason)
+{
+    fs::create_directories(games / "folder.qtm");
+    WriteFile(games / "locked.qtm", "rom");
+    fs::permissions(games / "locked.qtm", fs::perms::none);
+    WriteZip(games / "empty.zip", {});
+    WriteZip(games / "docs.zip", {{"readme.txt", "hello"}});
+    WriteFile(games / "notes.txt", "text");
+    struct Case {
+        char const *name;
+        char const *reason;
+        bool needsNonRoot; // root reads every file
+    } const cases[] = {
+        {"gone.qtm", "there is no such file", false},
+        {"folder.qtm", "it is a folder", false},
+        {"locked.qtm", "it may not be read", true},
+        {"empty.zip", "no file could be read from the zip archive", false},
+        {"docs.zip", "no module takes any file in the zip archive", false},
+        {"notes.txt", "no module takes this kind of file", false},
+    };
+    for (Case const &c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.needsNonRoot && geteuid() == 0)
+            continue;
+        fs::path const path = games / c.name;
+        Zorvan::clearConsole();
+        EXPECT_FALSE(engine->RunFile(Wide(path)));
+        ExpectNothingRuns(path);
+        EXPECT_NE(Console().find("Unable to open " + path.string() + ": " + c.reason + "."), std::string::npos)
+            << Console();
+    }
+    EXPECT_EQ(probe->Count("Construct"), 0);
+}
+
 TEST_F(RunFileTest, ARefusedFileClosesTheModuleAtOnce)
 {
     fs::path const refused = games / "refuse.qtm";

@@ -15,6 +15,7 @@
 
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUuid>
 
 #include <gtest/gtest.h>
 
@@ -55,6 +56,13 @@ inline std::string Narrow(Zorvan::String const &text)
 inline Zorvan::String Wide(std::string const &text)
 {
     return Zorvan::String(text.c_str());
+}
+
+// A single-instance name of the caller's own, so that programs the tests
+// start side by side, and a Quintar the user runs, never meet.
+inline QString FreshInstanceName()
+{
+    return QStringLiteral("Quintar.MainFrame-test-") + QUuid::createUuid().toString(QUuid::Id128);
 }
 
 // The test module plug-ins, built next to the test program (target TestModule).

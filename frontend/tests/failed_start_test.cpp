@@ -10,7 +10,6 @@
 
 #include <QPlainTextEdit>
 #include <QTimer>
-#include <QUuid>
 
 #include <map>
 #include <random>
@@ -146,6 +145,9 @@ protected:
         });
     }
 
+    // Makes the program's Run return, from inside its game loop.
+    void QuitProgram() { dynamic_cast<CGameLoop *>(app->GetAppModule().GetMessageLoop())->Quit(0); }
+
     // The odd start runs as a game: frames go by.
     static void ExpectItRuns(int frames)
     {
@@ -247,8 +249,8 @@ TEST_F(FailedStartTest, FromTheCommandLine)
         GTEST_SKIP() << "another test made a plain QApplication first";
     app->SetProgramFolder(Zorvan::String(programFolder.c_str()));
     // Starts the program once, so that every folder a first start makes is there.
-    app->SetInstanceName(QStringLiteral("Quintar.MainFrame-test-") + QUuid::createUuid().toString(QUuid::Id128));
-    QTimer::singleShot(0, [&] { dynamic_cast<CGameLoop *>(app->GetAppModule().GetMessageLoop())->Quit(0); });
+    app->SetInstanceName(FreshInstanceName());
+    QTimer::singleShot(0, [&] { QuitProgram(); });
     ASSERT_EQ(app->Run(QString()), 0);
 
     for (BadFile const &file : kBadFiles) {
@@ -257,7 +259,7 @@ TEST_F(FailedStartTest, FromTheCommandLine)
             continue;
         messages.clear();
         auto const before = SaveFolders();
-        app->SetInstanceName(QStringLiteral("Quintar.MainFrame-test-") + QUuid::createUuid().toString(QUuid::Id128));
+        app->SetInstanceName(FreshInstanceName());
         bool inspected = false;
         QTimer::singleShot(0, [&] {
             inspected = true;
@@ -267,7 +269,7 @@ TEST_F(FailedStartTest, FromTheCommandLine)
             EXPECT_EQ(messages[0].text, kFailureMessage);
             ExpectTheConsoleInFront(frame);
             EXPECT_FALSE(ourEngine->IsRunning());
-            dynamic_cast<CGameLoop *>(app->GetAppModule().GetMessageLoop())->Quit(0);
+            QuitProgram();
         });
         EXPECT_EQ(app->Run(QString::fromStdString((games / file.path).string())), 0);
         EXPECT_TRUE(inspected);
@@ -282,13 +284,13 @@ TEST_F(FailedStartTest, OddStartsFromTheCommandLineLeaveTheSavesAlone)
         GTEST_SKIP() << "another test made a plain QApplication first";
     app->SetProgramFolder(Zorvan::String(programFolder.c_str()));
     ForEachOddStart([&](fs::path const &path, int frames) {
-        app->SetInstanceName(QStringLiteral("Quintar.MainFrame-test-") + QUuid::createUuid().toString(QUuid::Id128));
+        app->SetInstanceName(FreshInstanceName());
         bool inspected = false;
         QTimer::singleShot(0, [&] {
             inspected = true;
             ExpectItRuns(frames);
             EXPECT_TRUE(messages.empty()) << messages[0].text;
-            dynamic_cast<CGameLoop *>(app->GetAppModule().GetMessageLoop())->Quit(0);
+            QuitProgram();
         });
         // The program ends with the game running.
         EXPECT_EQ(app->Run(QString::fromStdString(path.string())), 0);

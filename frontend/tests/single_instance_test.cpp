@@ -7,7 +7,6 @@
 
 #include <QLocalServer>
 #include <QTimer>
-#include <QUuid>
 #include <QWidget>
 
 namespace {
@@ -19,9 +18,7 @@ protected:
     void SetUp() override
     {
         Sandbox::SetUp();
-        // A name of the test's own, so tests running side by side and a
-        // Quintar the user runs do not meet.
-        name = QStringLiteral("Quintar.MainFrame-test-") + QUuid::createUuid().toString(QUuid::Id128);
+        name = FreshInstanceName();
     }
 
     QString name;

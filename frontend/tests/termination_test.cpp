@@ -9,10 +9,12 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QTimer>
-#include <QUuid>
 
 #include <csignal>
 #include <thread>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -59,8 +61,7 @@ protected:
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("QUINTAR_TEST_PROGRAM_FOLDER", QString::fromStdString(programFolder.string()));
-        environment.insert("QUINTAR_TEST_INSTANCE",
-                           QStringLiteral("Quintar.MainFrame-test-") + QUuid::createUuid().toString(QUuid::Id128));
+        environment.insert("QUINTAR_TEST_INSTANCE", FreshInstanceName());
         environment.insert("QUINTAR_TEST_CONSOLE_LOG", QString::fromStdString(frameLog.string()));
         process.setProcessEnvironment(environment);
         process.setProcessChannelMode(QProcess::ForwardedChannels);
@@ -122,7 +123,7 @@ TEST_F(TerminationTest, ASignalClosesAnOpenMessageBoxAndEndsTheLoop)
 {
     if (!app)
         GTEST_SKIP() << "another test made a plain QApplication first";
-    app->SetInstanceName(QStringLiteral("Quintar.MainFrame-test-") + QUuid::createUuid().toString(QUuid::Id128));
+    app->SetInstanceName(FreshInstanceName());
     app->SetProgramFolder(Zorvan::String(programFolder.c_str()));
     bool boxClosed = false;
     int checks = 0;
@@ -145,6 +146,28 @@ TEST_F(TerminationTest, ASignalClosesAnOpenMessageBoxAndEndsTheLoop)
     EXPECT_TRUE(boxClosed) << "the box stayed open";
     EXPECT_EQ(result, 0);
     EXPECT_EQ(ourEngine, nullptr);
+}
+
+// The first signal is only noted, for the loop to act on; a second one,
+// while the program is still ending, ends it at once by that signal.
+TEST_F(TerminationTest, ASecondSignalEndsTheProgramAtOnce)
+{
+    pid_t const child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        TerminationSignals::Reset();
+        TerminationSignals::Install();
+        raise(SIGINT);
+        if (TerminationSignals::Received() != SIGINT)
+            _exit(2);
+        raise(SIGINT);
+        _exit(3);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_FALSE(WIFEXITED(status)) << "exit code " << WEXITSTATUS(status) << " (2: the first signal was not noted)";
+    ASSERT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(WTERMSIG(status), SIGINT);
 }
 
 } // namespace

@@ -294,12 +294,12 @@ bool PixelFormatConverter::Convert(Surface const& src, Rect const& srcRect, Surf
         return true;
     }
 
-    RowLoop const loop = srcRect.width == dstRect.width ? loops->unscaled : loops->scaled;
     // Each target pixel samples the source at its centre: source x =
     // floor((dx + 0.5) * srcWidth / dstWidth). The step is rounded down, so a
     // small bias (more than the rounding can lose over a row, less than the
     // smallest fraction that matters) keeps exact ratios exact.
     bool const sameWidth = srcRect.width == dstRect.width;
+    RowLoop const loop = sameWidth ? loops->unscaled : loops->scaled;
     std::uint64_t const step = (std::uint64_t(srcRect.width) << 32) / std::uint64_t(dstRect.width);
     std::uint64_t const bias = sameWidth ? 0 : std::uint64_t(dstRect.width) + 1;
     std::uint64_t const pos0 = (std::uint64_t(srcRect.x) << 32) + step / 2 + bias

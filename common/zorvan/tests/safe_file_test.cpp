@@ -109,6 +109,19 @@ TEST_F(SafeFileTest, ATemporaryFileLeftBehindIsReplacedOrCleared)
     EXPECT_EQ(Read(file), "saved");
 }
 
+// A rename that fails (a folder stands at the save's name) reports the
+// failure, leaves what stands there as it was and no temporary file.
+TEST_F(SafeFileTest, AFailedRenameKeepsWhatStandsThereAndLeavesNoTemporary)
+{
+    fs::path const file = dir / "game.sav";
+    fs::create_directory(file);
+    std::ofstream(file / "inside") << "kept";
+    EXPECT_FALSE(WriteFileReplacing(file.string(), Bytes("new")));
+    EXPECT_TRUE(fs::is_directory(file));
+    EXPECT_EQ(Read(file / "inside"), "kept");
+    EXPECT_FALSE(fs::exists(fs::symlink_status(dir / "game.sav.tmp")));
+}
+
 TEST_F(SafeFileTest, ReadsNeverPastTheLimit)
 {
     fs::path const file = dir / "image.bin";
@@ -137,6 +150,40 @@ TEST_F(SafeFileTest, DamagedFilesAreKeptWithoutReplacingOlderOnes)
     EXPECT_EQ(Read(dir / "game.sav.damaged"), "first");
     EXPECT_EQ(Read(dir / "game.sav.damaged.1"), "second");
     EXPECT_EQ(KeepAsDamaged((dir / "missing").string()), "");
+}
+
+// Before a save replaces a file found unusable: the file goes aside, or
+// nothing was there; when it can be neither moved nor shown to be gone, the
+// caller is told not to write over it.
+TEST_F(SafeFileTest, AnUnusableFileIsKeptAsideBeforeItIsReplaced)
+{
+    fs::path const file = dir / "game.sav";
+    std::string keptAs = "stale";
+
+    EXPECT_TRUE(KeepAsDamagedBeforeReplacing(file.string(), keptAs)) << "nothing there";
+    EXPECT_EQ(keptAs, "");
+
+    std::ofstream(file) << "unusable";
+    EXPECT_TRUE(KeepAsDamagedBeforeReplacing(file.string(), keptAs));
+    EXPECT_EQ(keptAs, file.string() + ".damaged");
+    EXPECT_EQ(Read(keptAs), "unusable");
+    EXPECT_FALSE(fs::exists(file));
+
+    // Every name it could go to is taken: it stays where it is.
+    for (int n = 1; n < 1000; ++n)
+        std::ofstream(file.string() + ".damaged." + std::to_string(n)) << "older";
+    std::ofstream(file) << "unusable too";
+    EXPECT_FALSE(KeepAsDamagedBeforeReplacing(file.string(), keptAs));
+    EXPECT_EQ(keptAs, "");
+    EXPECT_EQ(Read(file), "unusable too");
+    EXPECT_EQ(Read(file.string() + ".damaged"), "unusable");
+    EXPECT_EQ(Read(file.string() + ".damaged.999"), "older");
+
+    // A path that cannot even be looked at (its folder is a file) is not
+    // taken for an empty place.
+    std::ofstream(dir / "plain") << "a file";
+    EXPECT_FALSE(KeepAsDamagedBeforeReplacing((dir / "plain" / "game.sav").string(), keptAs));
+    EXPECT_EQ(keptAs, "");
 }
 
 } // namespace

@@ -128,7 +128,6 @@ const char *Parse(const std::vector<uint8_t> &file, Parsed &p)
 }
 
 uint32_t IoHalf(uint32_t offset) { return HostHalf(IoPage + offset); }
-uint32_t IoWord(uint32_t offset) { return HostWord(IoPage + offset); }
 uint32_t Sixteenths(uint32_t field) { return (field & 0x10) ? 16 : field & 0xF; }
 
 void Apply(const Parsed &p)
@@ -172,12 +171,6 @@ void Apply(const Parsed &p)
     BgMosaicV = (mosaic >> 4) & 0xF;
     ObjMosaicH = (mosaic >> 8) & 0xF;
     ObjMosaicV = (mosaic >> 12) & 0xF;
-    // States made before the sound DMA's own addresses were kept start it
-    // again from its source registers.
-    if (!p.words.fifoSource[0])
-        FifoSource[0] = IoWord(0x0BC) & 0x0FFFFFFC;
-    if (!p.words.fifoSource[1])
-        FifoSource[1] = IoWord(0x0C8) & 0x0FFFFFFC;
     WaitCallPc = 0;
     WaitSavedR12 = 0;
     SetWaitStates(IoHalf(0x204));

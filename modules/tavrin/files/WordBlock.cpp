@@ -1,6 +1,7 @@
 #include "modules/tavrin/files/WordBlock.h"
 
 #include "common/zorvan/ByteStream.h"
+#include "modules/tavrin/machine/IoRegisters.h"
 #include "modules/tavrin/machine/LineHook.h"
 #include "modules/tavrin/machine/Machine.h"
 #include "modules/tavrin/machine/SoundFifo.h"
@@ -79,8 +80,9 @@ void PutMachineWords(const MachineWords &w)
         for (int i = 0; i < 8; ++i)
             *AffineWord(b, i) = w.affine[b][i];
     for (int c = 0; c < 2; ++c) {
-        if (w.fifoSource[c])
-            FifoSource[c] = w.fifoSource[c];
+        // States made before the sound DMA's own addresses were kept start
+        // it again from its source register (I/O is in place by now).
+        FifoSource[c] = w.fifoSource[c] ? w.fifoSource[c] : IoGet32(Io::DmaSource(c + 1)) & 0x0FFFFFFC;
         std::memcpy(Fifo[c].bytes, w.fifo[c], FifoBytes);
         Fifo[c].head = w.fifo[c][8] & 0xFF;
         Fifo[c].count = (w.fifo[c][8] >> 8) & 0xFF;

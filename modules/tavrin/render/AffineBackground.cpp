@@ -178,6 +178,13 @@ inline void FetchBlockEnd(const AffineLine &a, int32_t k, ColumnRun run, const u
 }
 
 #ifdef TAVRIN_HOST_AVX2
+// Eight 32-bit lanes, each below 0x10000, as eight halfwords at an aligned to.
+TAVRIN_AVX2 inline void StoreHalfwords(uint16_t *to, __m256i lanes)
+{
+    _mm_store_si128(reinterpret_cast<__m128i *>(to),
+                    _mm_packus_epi32(_mm256_castsi256_si128(lanes), _mm256_extracti128_si256(lanes, 1)));
+}
+
 // The fetch pass over decoded texels on hosts with vector gathers: a block's
 // eight texels are one gather and their palette entries another. Each
 // gather reads four bytes at its offset and keeps the low ones; the decoded
@@ -210,25 +217,18 @@ TAVRIN_AVX2 void FetchDecodedGathered(const AffineLine &a, ColumnRun run, int32_
                     // The opaque mark stands for the index: only whether it
                     // is 0 counts where the host colours are taken.
                     const __m256i both = _mm256_i32gather_epi32(reinterpret_cast<const int *>(a.hostTexels), at, 4);
-                    const __m256i marks = _mm256_srli_epi32(both, 16);
-                    const __m256i entry = _mm256_and_si256(both, entryMask);
-                    _mm_store_si128(reinterpret_cast<__m128i *>(index + k),
-                                    _mm_packus_epi32(_mm256_castsi256_si128(marks), _mm256_extracti128_si256(marks, 1)));
-                    _mm_store_si128(reinterpret_cast<__m128i *>(color + k),
-                                    _mm_packus_epi32(_mm256_castsi256_si128(entry), _mm256_extracti128_si256(entry, 1)));
-                    goto next;
+                    StoreHalfwords(index + k, _mm256_srli_epi32(both, 16));
+                    StoreHalfwords(color + k, _mm256_and_si256(both, entryMask));
+                } else {
+                    const __m256i texel = _mm256_and_si256(_mm256_i32gather_epi32(texels, at, 1), byteMask);
+                    const __m256i entry = _mm256_and_si256(_mm256_i32gather_epi32(entries, texel, 2), entryMask);
+                    StoreHalfwords(index + k, texel);
+                    StoreHalfwords(color + k, entry);
                 }
-                const __m256i texel = _mm256_and_si256(_mm256_i32gather_epi32(texels, at, 1), byteMask);
-                const __m256i entry = _mm256_and_si256(_mm256_i32gather_epi32(entries, texel, 2), entryMask);
-                _mm_store_si128(reinterpret_cast<__m128i *>(index + k),
-                                _mm_packus_epi32(_mm256_castsi256_si128(texel), _mm256_extracti128_si256(texel, 1)));
-                _mm_store_si128(reinterpret_cast<__m128i *>(color + k),
-                                _mm_packus_epi32(_mm256_castsi256_si128(entry), _mm256_extracti128_si256(entry, 1)));
             } else {
                 FetchBlockEnd<true>(a, k, run, palette, index + k, color + k);
             }
         }
-    next:
         x = _mm256_add_epi32(x, stepX);
         y = _mm256_add_epi32(y, stepY);
     }

@@ -227,6 +227,20 @@ private:
 
 class ReferenceFrames : public ::testing::TestWithParam<uint32_t> {
 protected:
+    // Twelve scenes of the test's mode, their seeds from mode * 1000 + base:
+    // check(scene, k, what) draws and compares scene k, and the first one
+    // that fails ends the test (the others would only repeat its fault).
+    template <class Check>
+    void EachScene(uint32_t base, Check check)
+    {
+        for (uint32_t k = 0; k < 12; ++k) {
+            const uint32_t seed = GetParam() * 1000 + base + k;
+            SceneMaker scene(seed);
+            check(scene, k, "seed " + std::to_string(seed));
+            if (HasFailure())
+                return;
+        }
+    }
     // Scene k of a family whose rotated layers and bitmaps are on the
     // screen: half of them without sprites, half without blending (so drawn
     // front to back).
@@ -242,25 +256,18 @@ protected:
 
 TEST_P(ReferenceFrames, RandomScenesMatchTheReference)
 {
-    const uint32_t mode = GetParam();
-    for (uint32_t k = 0; k < 12; ++k) {
-        uint32_t seed = mode * 1000 + k;
-        SceneMaker scene(seed);
-        scene.Fill(blocks, mode);
-        if (CompareFrameWithReference(blocks, "seed " + std::to_string(seed)) != 0)
-            return;
-    }
+    EachScene(0, [&](SceneMaker &scene, uint32_t, const std::string &what) {
+        scene.Fill(blocks, GetParam());
+        CompareFrameWithReference(blocks, what);
+    });
 }
 
 TEST_P(ReferenceFrames, ScenesWithoutBlendingMatchTheReference)
 {
-    const uint32_t mode = GetParam();
-    for (uint32_t k = 0; k < 12; ++k) {
-        uint32_t seed = mode * 1000 + 500 + k;
-        SceneMaker scene(seed);
-        scene.Fill(blocks, mode);
+    EachScene(500, [&](SceneMaker &scene, uint32_t, const std::string &what) {
+        scene.Fill(blocks, GetParam());
         scene.DropBlending(blocks);
-        if (CompareFrameWithReference(blocks, "seed " + std::to_string(seed)) != 0)
+        if (CompareFrameWithReference(blocks, what) != 0)
             return;
         // The same frame with the window and target lines built once, as the
         // machine leaves them when nothing changes: a line must leave both as
@@ -274,18 +281,15 @@ TEST_P(ReferenceFrames, ScenesWithoutBlendingMatchTheReference)
             const int at = y * FrameBufferPitchBytes + FrameBufferPictureOffsetBytes;
             differing += std::memcmp(blocks.frame.get() + at, rebuiltEveryLine.data() + at, 240 * 2) != 0;
         }
-        ASSERT_EQ(differing, 0) << "lines differ, seed " << seed;
-    }
+        ASSERT_EQ(differing, 0) << "lines differ, " << what;
+    });
 }
 
 // A third of the scenes with colours changed before lines, which the
 // converted palette and its tables must follow.
 TEST_P(ReferenceFrames, ScenesWithTexturesOnScreenMatchTheReference)
 {
-    const uint32_t mode = GetParam();
-    for (uint32_t k = 0; k < 12; ++k) {
-        uint32_t seed = mode * 1000 + 700 + k;
-        SceneMaker scene(seed);
+    EachScene(700, [&](SceneMaker &scene, uint32_t k, const std::string &what) {
         TexturedScene(scene, k);
         std::function<void(uint32_t)> beforeLine;
         if (k % 3 == 0)
@@ -293,9 +297,8 @@ TEST_P(ReferenceFrames, ScenesWithTexturesOnScreenMatchTheReference)
                 if (line % 4 == 1)
                     scene.ChangeColors();
             };
-        if (CompareFrameWithReference(blocks, "seed " + std::to_string(seed), beforeLine) != 0)
-            return;
-    }
+        CompareFrameWithReference(blocks, what, beforeLine);
+    });
 }
 
 // A frame drawn as the machine draws it, the rebuild requests left to the
@@ -304,13 +307,9 @@ TEST_P(ReferenceFrames, ScenesWithTexturesOnScreenMatchTheReference)
 // before every line or only now and then.
 TEST_P(ReferenceFrames, StoresBetweenLinesReachTheNextLine)
 {
-    const uint32_t mode = GetParam();
-    for (uint32_t k = 0; k < 12; ++k) {
-        uint32_t seed = mode * 1000 + 900 + k;
-        SceneMaker scene(seed);
+    EachScene(900, [&](SceneMaker &scene, uint32_t k, const std::string &what) {
         TexturedScene(scene, k);
         scene.GameMaps(blocks);
-        const std::string what = "seed " + std::to_string(seed);
         if (CompareFrameWithReference(blocks, what) != 0)
             return;
         const uint32_t every = k % 3 == 0 ? 1 : 16;
@@ -318,9 +317,8 @@ TEST_P(ReferenceFrames, StoresBetweenLinesReachTheNextLine)
             if (line % every == 0)
                 scene.StoreThroughTheBus(blocks);
         };
-        if (CompareFrameWithReference(blocks, what + ", stores", store, false) != 0)
-            return;
-    }
+        CompareFrameWithReference(blocks, what + ", stores", store, false);
+    });
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryMode, ReferenceFrames, ::testing::Range(0u, 8u));
