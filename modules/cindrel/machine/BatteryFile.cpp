@@ -29,7 +29,6 @@ bool foreignFile = false;
 
 bool LoadBatteryFile(const std::string &name)
 {
-    foreignFile = false;
     printConsole("Opening %s...", name.c_str());
     std::vector<uint8_t> bytes;
     const Zorvan::ReadResult result = Zorvan::ReadFileBounded(name, RamSize() + ForeignHeaderSize, bytes);
@@ -42,8 +41,10 @@ bool LoadBatteryFile(const std::string &name)
         const bool headed = result == Zorvan::ReadResult::Ok && bytes.size() == RamSize() + ForeignHeaderSize;
         const size_t from = headed ? ForeignHeaderSize : 0;
         std::memcpy(CpuSpace + 0x6000, bytes.data() + from, std::min(bytes.size() - from, RamSize()));
-        foreignFile = !whole;
     }
+    // Any file but a save of ours, one that could not be read included, is
+    // kept aside before a save replaces it; a folder no save can replace.
+    foreignFile = !whole && result != Zorvan::ReadResult::Missing && result != Zorvan::ReadResult::NotAFile;
     startRam.assign(CpuSpace + 0x6000, CpuSpace + 0x6000 + RamSize());
     printConsole("%s\n", whole ? "OK" : "FAILED");
     return whole;

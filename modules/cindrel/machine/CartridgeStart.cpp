@@ -413,10 +413,11 @@ int MachineStart(const std::string &path, const std::string &zipMember, const st
     return 1;
 }
 
-void MachineShutdown()
+bool MachineShutdown()
 {
+    bool saved = true;
     if (CartridgeStarted && Cartridge.battery && !SaveName.empty() && CpuSpace)
-        SaveBatteryFile(SaveName);
+        saved = SaveBatteryFile(SaveName);
     SaveName.clear();
     SaveName.shrink_to_fit();
     MidiClose();
@@ -426,6 +427,7 @@ void MachineShutdown()
     VideoSpaceStore.clear();
     VideoSpaceStore.shrink_to_fit();
     CpuSpace = VideoSpace = nullptr;
+    return saved;
 }
 
 } // namespace Cindrel

@@ -186,6 +186,9 @@ void MachineReset();
 // The machine's clock: CPU cycles run, up to the end of the instruction
 // under way.
 int64_t MachineCycle();
+// Runs the sound units (the second one a board carries too) up to the
+// given CPU cycle, that of the access under way.
+void RunSound(int64_t cycle);
 // After the CPU's countdown was set from outside (reset, state load): the
 // running slice lasts to the next line step, and the sound units take the
 // machine's clock from here.
@@ -196,7 +199,9 @@ void RestartSlice();
 // file. Returns 1 on success, 0 on failure with the reason on the console.
 int MachineStart(const std::string &path, const std::string &zipMember, const std::string &saveName);
 // Saves the battery RAM of a started cartridge and frees the records.
-void MachineShutdown();
+// False when the battery file could not be written (the old one is then
+// kept whole).
+bool MachineShutdown();
 // Whether the last MachineStart succeeded (the battery is saved only then).
 extern bool CartridgeStarted;
 

@@ -60,14 +60,6 @@ int64_t SoundHookAt = INT64_MAX;
 
 constexpr int VisibleCycles(int h) { return h * 256 / 341; }
 
-// Runs the sound units to the given cycle, the one of the access under way.
-void RunSound(int64_t cycle)
-{
-    ApuRunTo(SoundUnit, cycle);
-    if (Cartridge.mapper == 5)
-        ApuRunTo(MapperState.sound, cycle);
-}
-
 bool SoundHoldsIrq() { return IrqSources & IrqFromSound; }
 
 // The sound unit's hold on the IRQ line follows its flags.
@@ -351,6 +343,13 @@ int LineStepHook(Cpu6502State &cpu)
 }
 
 } // namespace
+
+void RunSound(int64_t cycle)
+{
+    ApuRunTo(SoundUnit, cycle);
+    if (Cartridge.mapper == 5)
+        ApuRunTo(MapperState.sound, cycle);
+}
 
 int64_t MachineCycle()
 {

@@ -193,9 +193,7 @@ int SaveStateFile(const std::string &name)
     if (name.empty() || !CartridgeStarted || !PagesSaveable())
         return 0;
     // The sound units' counters as they stand at this cycle.
-    ApuRunTo(SoundUnit, MachineCycle() - 1);
-    if (Cartridge.mapper == 5)
-        ApuRunTo(MapperState.sound, MachineCycle() - 1);
+    RunSound(MachineCycle() - 1);
     Zorvan::ByteWriter out;
     for (uint8_t b : {uint8_t('S'), uint8_t('T'), uint8_t('B'), uint8_t(0x1A), StateVersion})
         out.u8(b);

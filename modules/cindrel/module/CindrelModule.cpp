@@ -37,13 +37,16 @@ bool Start(char const *path)
 
 void Shutdown()
 {
-    MachineShutdown();
+    bool const written = MachineShutdown();
     // A file that was no save of ours is moved aside only as the game's own
     // save replaces it: the user hears of it then.
     if (!BatteryKeptAs.empty())
         ConsoleGlue::TellUser(L"The battery file could not be used whole and has been kept as " + Wide(BatteryKeptAs) +
                               L".");
     BatteryKeptAs.clear();
+    // The game's progress since the start is lost: the user must know.
+    if (!written)
+        ConsoleGlue::TellUser(L"The battery file " + Wide(saveName) + L" could not be written; the old file is kept.");
     QuitFlag = true;
 }
 

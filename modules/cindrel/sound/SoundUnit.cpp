@@ -169,13 +169,7 @@ void ClockHalfFrame(SoundUnitState &unit)
 
 void RefreshChannels(SoundUnitState &unit)
 {
-    uint8_t running = 0;
-    for (int c = 0; c < 4; ++c)
-        if (unit.lengthCounter[c])
-            running |= uint8_t(1 << c);
-    if (unit.dmcBytesLeft)
-        running |= 0x10;
-    unit.status = uint8_t((unit.status & 0xC0) | running);
+    unit.status = uint8_t((unit.status & 0xC0) | RunningBits(unit));
 
     for (int c = 0; c < 2; ++c) {
         const bool sounds = unit.lengthCounter[c] && !SquareMuted(unit, c);

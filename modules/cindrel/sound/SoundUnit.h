@@ -107,6 +107,17 @@ int64_t DmcIrqCycle(const SoundUnitState &unit);
 // driver; returns its length in samples.
 int ApuDecodeDmc(SoundUnitState &unit);
 
+// The status bits 0-4 the counters stand for: bit c while channel c's
+// length counter runs, 4 while delta bytes are left.
+inline uint8_t RunningBits(const SoundUnitState &unit)
+{
+    uint8_t running = unit.dmcBytesLeft ? 0x10 : 0;
+    for (int c = 0; c < 4; ++c)
+        if (unit.lengthCounter[c])
+            running |= uint8_t(1 << c);
+    return running;
+}
+
 // Brings the status bits 0-4 and what the driver is handed up to date with
 // the counters; sets the changed bits of channels whose tone moved.
 void RefreshChannels(SoundUnitState &unit);

@@ -253,12 +253,7 @@ bool ApuReadImage(SoundUnitState &unit, Zorvan::ByteReader &in, const char **rea
         return false;
     }
     // The running bits follow from the counters.
-    next.status &= 0xC0;
-    for (int c = 0; c < 4; ++c)
-        if (next.lengthCounter[c])
-            next.status |= uint8_t(1 << c);
-    if (next.dmcBytesLeft)
-        next.status |= 0x10;
+    next.status = uint8_t((next.status & 0xC0) | RunningBits(next));
     unit = next; // untied from the machine's clock
     return true;
 }

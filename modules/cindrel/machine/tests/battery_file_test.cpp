@@ -6,6 +6,8 @@
 
 #include <algorithm>
 
+#include <unistd.h>
+
 using namespace Cindrel;
 using namespace Cindrel::Test;
 
@@ -138,6 +140,41 @@ TEST_F(BatteryFile, AFileThatCannotBeKeptAsideIsNeverWrittenOver)
     EXPECT_FALSE(std::filesystem::exists(Path("g.sav.tmp")));
     MachineShutdown();
     EXPECT_EQ(ReadFile(Path("g.sav")), Pattern(100));
+}
+
+// A file at the battery's name that the start could not read at all (no
+// read permission, a link that loops) is no less the user's: the game's
+// save keeps it aside before replacing it.
+TEST_F(BatteryFile, AFileThatCouldNotBeReadIsKeptAsideBeforeTheSave)
+{
+    const struct {
+        const char *what;
+        bool byPermission; // read permission does not bind the superuser
+        void (*make)(const std::string &path);
+    } cases[] = {
+        {"unreadable", true, [](const std::string &path) {
+             WriteFile(path, Pattern(0x2000));
+             std::filesystem::permissions(path, std::filesystem::perms::none);
+         }},
+        {"a link to itself", false, [](const std::string &path) { std::filesystem::create_symlink("g.sav", path); }},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.byPermission && geteuid() == 0)
+            continue;
+        std::filesystem::remove(Path("g.sav"));
+        std::filesystem::remove(Path("g.sav.damaged"));
+        c.make(Path("g.sav"));
+        ASSERT_TRUE(Start(IdleCartridge().Battery(), "g.nes", Path("g.sav")));
+        EXPECT_NE(std::string(getConsole()).find("g.sav...FAILED"), std::string::npos) << getConsole();
+        CpuSpace[0x6000] = 0x5A;
+        MachineShutdown();
+        EXPECT_EQ(BatteryKeptAs, Path("g.sav.damaged"));
+        EXPECT_TRUE(std::filesystem::exists(std::filesystem::symlink_status(Path("g.sav.damaged"))));
+        const std::string saved = ReadFile(Path("g.sav"));
+        ASSERT_EQ(saved.size(), 0x2000u);
+        EXPECT_EQ(saved[0], 0x5A);
+    }
 }
 
 // RAM a loaded state changed is the game's to keep, though the program

@@ -1,5 +1,6 @@
 // Playing: pad buttons from keys and a virtual joystick, the nine state
 // slots, and battery memory across a close and the next start.
+#include "common/zorvan/SafeFile.h"
 #include "modules/cindrel/module/tests/CindrelSandbox.h"
 #include "tools/testsupport/VirtualJoystick.h"
 #include "platform/ondrel/Input.h"
@@ -133,6 +134,28 @@ TEST_F(CindrelPlayTest, ABatteryFileOfAnotherSizeIsKeptAsideAsTheSaveReplacesIt)
     EXPECT_NE(messages[0].find(save + ".damaged"), std::string::npos) << messages[0];
     EXPECT_EQ(fs::file_size(save + ".damaged"), 100u);
     EXPECT_EQ(fs::file_size(save), 0x2000u);
+}
+
+// A save that cannot be written at the close (here a folder stands at its
+// temporary name) loses the game's progress: the user is told, and the old
+// file stays as it was.
+TEST_F(CindrelPlayTest, ABatteryWriteThatFailsAtTheCloseIsToldToTheUser)
+{
+    CartridgeBuilder cart(2, 1);
+    // LDA #$5A; STA $6000; JMP $C005.
+    cart.Battery().Code(0xC000, {0xA9, 0x5A, 0x8D, 0x00, 0x60, 0x4C, 0x05, 0xC0}).Vectors(0xC000, 0xC000, 0xC000);
+    cart.Write(root / "blocked.nes");
+    ASSERT_TRUE(Run(root / "blocked.nes")) << Console();
+    std::string const save = static_cast<char const *>(Module().GetSaveName());
+    std::ofstream(save, std::ios::binary | std::ios::trunc) << std::string(0x2000, 'x');
+    fs::create_directories(fs::path(Zorvan::TemporaryNameOf(save)) / "blocker");
+    Frames(2);
+    messages.clear();
+    Module().Close();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find(save + " could not be written"), std::string::npos) << messages[0];
+    std::ifstream in(save, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), std::string(0x2000, 'x'));
 }
 
 } // namespace

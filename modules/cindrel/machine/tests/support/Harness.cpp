@@ -20,12 +20,12 @@ int RunFrames(int n)
     return n;
 }
 
-namespace {
-
 bool ProtocolValid()
 {
     return ReadMemory(0x6001) == 0xDE && ReadMemory(0x6002) == 0xB0 && ReadMemory(0x6003) == 0x61;
 }
+
+namespace {
 
 std::string ProtocolText()
 {

@@ -25,6 +25,10 @@ struct ProtocolResult {
     std::string text;      // the text from $6004
 };
 
+// Whether the running program has marked $6001-$6003 with DE B0 61: until
+// it has, $6000 says nothing (RAM that was never written reads 0 as well).
+bool ProtocolValid();
+
 // Starts the image and runs it until it reports a result or maxFrames
 // passed; the machine stays started for a look afterwards.
 ProtocolResult RunProtocol(const std::string &path, int maxFrames);
