@@ -112,7 +112,8 @@ void BaseSound::Open(int rate, int bits, bool stereo)
     Platform::AudioDevice::Result const result =
         device->open(rate, bits, channels, &BaseSound::WaveOutCallback, &m_freeBlocks);
     if (result != Platform::AudioDevice::Ok) {
-        Zorvan::printConsole("%s", Platform::AudioDevice::errorText(result));
+        // A line of its own: the start goes on writing after it.
+        Zorvan::printConsole("%s\n", Platform::AudioDevice::errorText(result));
         CloseDevice();
         return;
     }

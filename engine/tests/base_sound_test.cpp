@@ -240,8 +240,8 @@ TEST_F(BaseSoundTest, WithoutAnOutputDeviceTheModuleRunsSilently)
         int bits;
         char const *text;
     } const cases[] = {
-        {"dummy", 12, "Error opening waveOut: BADFORMAT"},
-        {"no-such-driver", 16, "Error opening waveOut: NODRIVER"},
+        {"dummy", 12, "Error opening waveOut: BADFORMAT\n"},
+        {"no-such-driver", 16, "Error opening waveOut: NODRIVER\n"},
     };
     for (Case const &c : cases) {
         environment.Set("SDL_AUDIODRIVER", c.driver);
