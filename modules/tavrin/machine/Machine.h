@@ -16,7 +16,9 @@ void MachineReset();
 // After a state was loaded: the words a state does not hold, worked out from
 // those it does (timerLead: see LineHook.h).
 void ResumeLoadedMachine(uint32_t timerLead);
-void MachineShutdown();
+// Writes the battery file when save memory changed and frees the machine;
+// false when that write failed (the old file is kept).
+bool MachineShutdown();
 
 // Option words; they keep their values from one start to the next.
 extern uint32_t HeaderCheckOn;   // 1: a wrong header complement fails the start

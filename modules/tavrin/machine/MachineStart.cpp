@@ -255,18 +255,21 @@ int MachineStart(const char *path)
     return 0;
 }
 
-void MachineShutdown()
+bool MachineShutdown()
 {
     // A chip left in ID mode still holds the game's bytes under the ID.
     FlashDetach();
     // The battery file decides itself whether save memory changed since
     // start-up; memory erased to zero must reach the file too.
+    bool written = true;
     if (BatteryInPlace && !SaveFileName.empty()) {
         if (LogFlags)
             printConsole("\nSaving %s...", SaveFileName.c_str());
-        Say(SaveBatteryFile(SaveFileName.c_str()) ? "OK\n" : "FAILED\n");
+        written = SaveBatteryFile(SaveFileName.c_str()) != 0;
+        Say(written ? "OK\n" : "FAILED\n");
     }
     ReleaseMachine();
+    return written;
 }
 
 } // namespace Tavrin

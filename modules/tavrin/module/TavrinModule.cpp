@@ -33,10 +33,14 @@ bool StartMachine(char const *path)
 // replaces it: the user hears of it then.
 void StopMachine()
 {
-    MachineShutdown();
+    std::string const battery = SaveFileName;
+    bool const written = MachineShutdown();
     if (!LastBatteryLoad.keptAs.empty())
         ConsoleGlue::TellUser("The battery file could not be used and was kept as " + LastBatteryLoad.keptAs + ".");
     LastBatteryLoad.keptAs.clear();
+    // The game's progress since the last save is lost: the user must know.
+    if (!written)
+        ConsoleGlue::TellUser("The battery file " + battery + " could not be written; the old file is kept.");
 }
 
 // A machine that was shut down is not touched again.

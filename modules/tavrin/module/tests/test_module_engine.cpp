@@ -2,6 +2,7 @@
 // settings' defaults, sound off, the BIOS folders, closing twice, states
 // without a file, the colour table, fast mode, the pad, and the nine save
 // slots. The plug-in's own words are read through its exports.
+#include "common/zorvan/SafeFile.h"
 #include "modules/tavrin/module/tests/PluginSandbox.h"
 
 using namespace TavrinTest;
@@ -181,6 +182,29 @@ TEST_F(TavrinModuleTest, ADamagedBatteryFileIsKeptAsideWhenTheGameSavesWithOneMe
     EXPECT_EQ(Contents(battery + ".damaged"), "not a battery file");
     EXPECT_GT(fs::file_size(battery), 0u);
     EXPECT_NE(Contents(battery), "not a battery file");
+}
+
+// A save that cannot be written at the close (a folder stands at its
+// temporary name) loses the game's progress: the user is told, and nothing
+// is left half written.
+TEST_F(TavrinModuleTest, ABatteryWriteThatFailsAtTheCloseIsToldToTheUser)
+{
+    NEEDS_ROMS();
+    StoreRunSettings(false);
+    ASSERT_TRUE(engine->RunFile(Wide(fs::path(roms) / "gba/jsmolka_save_flash64.gba")));
+    std::string const battery = Narrow(Active().GetSaveName());
+    engine->Shutdown();
+    ASSERT_FALSE(fs::exists(battery));
+    ASSERT_TRUE(engine->RunFile(Wide(fs::path(roms) / "gba/jsmolka_save_flash64.gba")));
+    fs::create_directories(fs::path(Zorvan::TemporaryNameOf(battery)) / "blocker");
+    for (int i = 0; i < 30; ++i)
+        Active().RunFrame();
+    messages.clear();
+    // The program wrote flash: the close must save it, and cannot.
+    engine->Shutdown();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_THAT(messages[0], testing::HasSubstr(battery + " could not be written"));
+    EXPECT_FALSE(fs::exists(battery));
 }
 
 } // namespace
