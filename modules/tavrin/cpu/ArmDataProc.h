@@ -93,6 +93,10 @@ void ArmOp_DataProc(ArmState *s, uint32_t op)
 // bits between them do not exist; they read as 0 whatever is written.
 inline constexpr uint32_t PsrImplemented = 0xF00000FF;
 
+// Mode bit 4 is wired to 1: this CPU has no 26-bit modes, so a status word
+// written with it clear reads back with it set ($03 becomes $13).
+inline constexpr uint32_t PsrModeBit4 = 0x10;
+
 // The fields the opcode names, limited to bits that exist.
 inline uint32_t MsrFieldMask(uint32_t op)
 {
@@ -109,7 +113,7 @@ inline void ArmWriteCpsrFields(ArmState *s, uint32_t op, uint32_t operand)
         mask &= ~0xFFu;
     uint32_t value = (s->cpsr & ~mask) | (operand & mask);
     if (mask & 0xFF)
-        ArmSwitchMode(s, value);
+        ArmSwitchMode(s, value | PsrModeBit4);
     else
         s->cpsr = value;
 }
@@ -118,7 +122,7 @@ inline void ArmWriteSpsrFields(ArmState *s, uint32_t op, uint32_t operand)
 {
     if (uint32_t *spsr = ArmSpsrOf(s, s->cpsr)) {
         uint32_t mask = MsrFieldMask(op);
-        *spsr = (*spsr & ~mask) | (operand & mask);
+        *spsr = (*spsr & ~mask) | (operand & mask) | (mask & PsrModeBit4);
     }
 }
 

@@ -223,14 +223,16 @@ void StatusTransfer(ArmState *s, uint32_t op)
         if (Bit(op, 16 + field))
             mask |= 0xFFu << (8 * field);
     mask &= 0xF00000FF; // bits 27-8 do not exist
+    // Mode bit 4 is always 1 once the control byte is written.
+    const uint32_t bit4 = mask & 0x10;
     if (spsr) {
         if (uint32_t *saved = SavedStatus(s))
-            *saved = (*saved & ~mask) | (value & mask);
+            *saved = (*saved & ~mask) | (value & mask) | bit4;
         return;
     }
     if ((s->cpsr & 0x1F) == 0x10)
         mask &= 0xFFFFFF00;
-    const uint32_t next = (s->cpsr & ~mask) | (value & mask);
+    const uint32_t next = (s->cpsr & ~mask) | (value & mask) | (mask & 0x10);
     if (mask & 0xFF)
         ArmSwitchMode(s, next);
     else

@@ -332,8 +332,13 @@ TEST_F(ArmHandlers, PsrTransfersTouchOnlyBitsThatExist)
         {"CPSR_f", 0x1F, Msr(false, 8, 0), 0x9F000000, 0x9000001F, 0x5A5A5A5A, 0x9F000000},
         {"CPSR_fsxc", 0x1F, Msr(false, 15, 0), 0xFFFFFF1F, 0xF000001F, 0x5A5A5A5A, 0xFFFFFF1F},
         {"CPSR_c in user mode", 0x10, Msr(false, 1, 0), 0x0000001F, 0x60000010, 0x5A5A5A5A, 0x1F},
+        // Mode bit 4 reads back set: $03 is supervisor mode ($13).
+        {"CPSR_c, mode bit 4 clear", 0x1F, Msr(false, 1, 0), 0x00000003, 0x60000013, 0x5A5A5A5A, 0x03},
+        {"CPSR_c, system mode as $0F", 0x13, Msr(false, 1, 0), 0x0000000F, 0x6000001F, 0x5A5A5A5A, 0x0F},
         {"SPSR_fsxc", 0x12, Msr(true, 15, 0), 0xFFFFFFFF, 0x60000012, 0xF00000FF, 0xFFFFFFFF},
         {"SPSR_sx", 0x12, Msr(true, 6, 0), 0xFFFFFFFF, 0x60000012, 0x5000005A, 0xFFFFFFFF},
+        {"SPSR_c, mode bit 4 clear", 0x12, Msr(true, 1, 0), 0x000000C2, 0x60000012, 0x500000D2, 0xC2},
+        {"SPSR_fc, mode bit 4 clear", 0x12, Msr(true, 9, 0), 0x80000007, 0x60000012, 0x80000017, 0x80000007},
         {"SPSR in user mode", 0x10, Msr(true, 15, 0), 0xFFFFFFFF, 0x60000010, 0x5A5A5A5A, 0xFFFFFFFF},
         {"MRS SPSR in IRQ mode", 0x12, MrsSpsr, 0, 0x60000012, 0x5000005A, 0x5000005A},
         {"MRS SPSR in user mode", 0x10, MrsSpsr, 0, 0x60000010, 0x5A5A5A5A, 0x60000010},
