@@ -77,6 +77,18 @@ inline bool VramBackgroundOffset(uint32_t a28)
     return offset < (bitmap ? 0x14000u : 0x10000u);
 }
 
+// A byte for the save memory: region 0xE runs it through the flash chip's
+// command decoder (which stores it as RAM would outside a command), and
+// when a command switches the bank the new one is mapped over the whole
+// window; region 0xF ignores stores.
+void StoreSaveByte(uint32_t a28, uint8_t byte)
+{
+    if (Region(a28) != 0xE)
+        return;
+    if (uint8_t *bank = FlashWrite(a28 & 0xFFFF, byte))
+        MapPages(bank, 0x10000, 0x0E000000, 0x02000000, true);
+}
+
 // The unaligned-access trace, out of line so the access paths stay lean.
 [[gnu::cold, gnu::noinline]] void TraceUnalignedRead(const char *kind, uint32_t a28)
 {
@@ -166,6 +178,8 @@ uint32_t BusRead32(uint32_t address)
         return IoLoad32(address);
     if ((address & 3) && (LogFlags & 4)) [[unlikely]]
         TraceUnalignedRead("qread", a28);
+    if (IsSaveAddress(a28) && !OutsideMemory(address))
+        return SaveLoadLanes(address);
     uint32_t word = OutsideMemory(address) ? CpuOutsideWord(&ConsoleCpu, address)
                                            : HostWord(ReadPageTable[a28 >> PageShift] + (address & 0x3FFC));
     // Unlike the CPU's own word loads, which rotate, the bus shifts a
@@ -187,6 +201,8 @@ uint32_t BusRead16(uint32_t address)
     }
     if (IsEepromAddress(a28))
         return EepromReadBit();
+    if (IsSaveAddress(a28))
+        return SaveLoadLanes(address) & 0xFFFF;
     uint32_t half = HostHalf(ReadPageTable[a28 >> PageShift] + (address & 0x3FFE));
     return (half >> (8 * (address & 1))) & 0xFFFF;
 }
@@ -216,6 +232,10 @@ void BusWrite32(uint32_t address, uint32_t value)
         WriteIo((a28 & ~3u) + 2, value >> 16);
         return;
     }
+    if (IsSaveAddress(a28)) {
+        StoreSaveByte(a28, uint8_t(value >> (8 * (address & 3))));
+        return;
+    }
     StoreToPage<4>(region, a28, address & 0x3FFC, &value);
 }
 
@@ -238,6 +258,11 @@ void BusWrite16(uint32_t address, uint32_t value)
     }
     if ((address & 0x0FFFFFF0) == 0x080000C0) {
         RtcWrite(a28 & ~1u, value & 0xFFFF);
+        return;
+    }
+    if (IsSaveAddress(a28)) {
+        // The halfword rides on both halves of the data bus.
+        StoreSaveByte(a28, uint8_t(value >> (8 * (address & 1))));
         return;
     }
     const uint16_t half = uint16_t(value);
@@ -285,8 +310,7 @@ void BusWrite8(uint32_t address, uint32_t value)
         }
         break;
     case 0xE:
-        if (uint8_t *bank = FlashWrite(address & 0xFFFF, byte))
-            MapPages(bank, 0x10000, 0x0E000000, 0x02000000, true);
+        StoreSaveByte(a28, byte);
         break;
     default:
         break;

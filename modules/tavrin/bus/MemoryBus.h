@@ -34,6 +34,16 @@ inline bool IsEepromAddress(uint32_t address)
     return a28 >= EepromWindowStart && a28 < 0x0E000000;
 }
 
+// The save memory (regions 0xE-0xF) sits on an 8-bit bus. A 16- or 32-bit
+// load sees the one byte its address selects on every byte lane ($01 reads
+// as $0101 or $01010101); a wider store writes only the byte of the value on
+// the lane its address selects, as a byte store would.
+inline bool IsSaveAddress(uint32_t a28) { return a28 >= 0x0E000000; }
+inline uint32_t SaveLoadLanes(uint32_t address)
+{
+    return ReadPageTable[(address & 0x0FFFFFFF) >> PageShift][address & 0x3FFF] * 0x01010101u;
+}
+
 extern int32_t WaitCycles32[16];
 extern int32_t WaitCycles16[16];
 

@@ -17,14 +17,20 @@ namespace Tavrin {
 
 inline bool CpuIoAddress(uint32_t address) { return (address >> 24) == 4; }
 
+// Regions whose word and halfword loads are not the page's bytes as they
+// stand: the I/O registers (4) and the 8-bit save memory (0xE, 0xF). For
+// addresses below 0x10000000 only.
+inline bool CpuLoadAnswered(uint32_t address) { return (0xC010u >> (address >> 24)) & 1; }
+
 // The aligned word holding address. The BIOS area and unmapped memory take
-// one comparison, the I/O region one more; the rest reads the page table.
+// one comparison, the I/O and save regions one more; the rest reads the
+// page table.
 inline uint32_t CpuWordAt(const ArmState *s, uint32_t address)
 {
     if (OutsideMemory(address)) [[unlikely]]
         return CpuOutsideWord(s, address);
-    if (CpuIoAddress(address)) [[unlikely]]
-        return ReadIo32(address);
+    if (CpuLoadAnswered(address)) [[unlikely]]
+        return CpuIoAddress(address) ? ReadIo32(address) : SaveLoadLanes(address);
     return HostWord(ReadPageTable[address >> PageShift] + (address & 0x3FFC));
 }
 
@@ -33,8 +39,8 @@ inline uint32_t CpuHalfAt(const ArmState *s, uint32_t address)
 {
     if (OutsideMemory(address)) [[unlikely]]
         return (CpuOutsideWord(s, address) >> (8 * (address & 2))) & 0xFFFF;
-    if (CpuIoAddress(address)) [[unlikely]]
-        return ReadIo16(address);
+    if (CpuLoadAnswered(address)) [[unlikely]]
+        return CpuIoAddress(address) ? ReadIo16(address) : SaveLoadLanes(address) & 0xFFFF;
     return HostHalf(ReadPageTable[address >> PageShift] + (address & 0x3FFE));
 }
 

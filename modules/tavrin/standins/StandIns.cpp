@@ -51,10 +51,11 @@ void RtcWrite(uint32_t address, uint32_t)
     ++StandInLog.rtcWrites;
     StandInLog.lastRtcAddress = address;
 }
-uint8_t *FlashWrite(uint32_t address, uint32_t)
+uint8_t *FlashWrite(uint32_t address, uint32_t byte)
 {
     ++StandInLog.flashWrites;
     StandInLog.lastFlashAddress = address;
+    StandInLog.lastFlashByte = byte;
     return nullptr;
 }
 

@@ -29,6 +29,7 @@ struct StandInRecord {
     uint32_t lastRtcAddress = 0;
     uint32_t flashWrites = 0;
     uint32_t lastFlashAddress = 0;
+    uint32_t lastFlashByte = 0;
 };
 extern StandInRecord StandInLog;
 

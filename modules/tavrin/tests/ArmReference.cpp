@@ -32,13 +32,20 @@ uint8_t ByteAt(const ArmState *s, uint32_t a)
     }
     return ReadPageTable[a / PageSize][a % PageSize];
 }
+// The save memory's 8-bit bus puts the addressed byte on every lane.
+bool OnByteBus(uint32_t a) { return a >= 0x0E000000 && a < 0x10000000; }
+
 uint32_t AlignedWord(const ArmState *s, uint32_t a)
 {
+    if (OnByteBus(a))
+        return ByteAt(s, a) * 0x01010101u;
     a -= a % 4;
     return ByteAt(s, a) | ByteAt(s, a + 1) << 8 | ByteAt(s, a + 2) << 16 | uint32_t(ByteAt(s, a + 3)) << 24;
 }
 uint32_t AlignedHalf(const ArmState *s, uint32_t a)
 {
+    if (OnByteBus(a))
+        return ByteAt(s, a) * 0x0101u;
     a -= a % 2;
     return ByteAt(s, a) | ByteAt(s, a + 1) << 8;
 }

@@ -207,7 +207,7 @@ TEST_F(MemoryBus, CartridgeDevicesAndSaveMemory)
     m.Poke16(0x08000010, 0x1234);
     EXPECT_EQ(BusRead16(0x09000010), HostHalf(m.Host(0x09000010)));
     m.save[0x10] = 0x77;
-    EXPECT_EQ(BusRead16(0x0F000010), 0x77u);
+    EXPECT_EQ(BusRead16(0x0F000010), 0x7777u);
 
     // The clock port takes the 16 bytes from 0x080000C0, and only them.
     BusWrite16(0x080000C5, 0x1234);
@@ -216,15 +216,75 @@ TEST_F(MemoryBus, CartridgeDevicesAndSaveMemory)
     BusWrite16(0x080000D0, 0x1234);
     EXPECT_EQ(StandInLog.rtcWrites, 1u);
 
-    // Byte stores to save memory go to the flash chip; wider stores write
-    // the mapped bank directly, and it shows through the whole region.
+    // Byte stores to save memory go to the flash chip, which stores them.
     BusWrite8(0x0E005555, 0xAA);
     EXPECT_EQ(StandInLog.flashWrites, 1u);
     EXPECT_EQ(StandInLog.lastFlashAddress, 0x5555u);
     EXPECT_EQ(m.save[0x5555], 0);
-    BusWrite16(0x0E005554, 0xBEEF);
-    EXPECT_EQ(BusRead16(0x0E015554), 0xBEEFu);
-    EXPECT_EQ(StandInLog.flashWrites, 1u);
+}
+
+// The save memory has an 8-bit data bus: wider loads see the addressed
+// byte on every lane, wider stores hand the chip the byte of the value on
+// the addressed lane (the halfword rides on both halves of the bus).
+TEST_F(MemoryBus, SaveMemoryIsEightBitsWide)
+{
+    const uint8_t bytes[] = {0x11, 0x22, 0x33, 0x44, 0x91};
+    std::memcpy(&m.save[0x20], bytes, sizeof bytes);
+    const struct {
+        uint32_t address;
+        int width;
+        uint32_t bus, cpu; // BusRead, and the CPU's load with its rotation
+    } loads[] = {
+        {0x0E000020, 16, 0x1111, 0x1111},
+        {0x0E000021, 16, 0x2222, 0x22000022},
+        {0x0E000022, 32, 0x33333333, 0x33333333},
+        {0x0E000023, 32, 0x44444444, 0x44444444},
+        {0x0F000021, 16, 0x2222, 0x22000022},
+        {0x0E010020, 32, 0x11111111, 0x11111111},
+    };
+    for (const auto &c : loads) {
+        if (c.width == 16) {
+            EXPECT_EQ(BusRead16(c.address), c.bus) << std::hex << c.address;
+            EXPECT_EQ(CpuLoadHalf(&cpu, c.address), c.cpu) << std::hex << c.address;
+        } else {
+            EXPECT_EQ(BusRead32(c.address), c.bus) << std::hex << c.address;
+            EXPECT_EQ(CpuLoadWord(&cpu, c.address), c.cpu) << std::hex << c.address;
+        }
+    }
+    EXPECT_EQ(CpuLoadSignedHalf(&cpu, 0x0E000024), 0xFFFF9191u);
+    EXPECT_EQ(CpuLoadByte(&cpu, 0x0E000022), 0x33u);
+
+    const struct {
+        uint32_t address;
+        int width;
+        uint32_t value;
+        uint32_t chipAddress, chipByte; // what reaches the chip
+    } stores[] = {
+        {0x0E001000, 16, 0xBBAA, 0x1000, 0xAA},
+        {0x0E001001, 16, 0xBBAA, 0x1001, 0xBB},
+        {0x0E001002, 16, 0xBBAA, 0x1002, 0xAA},
+        {0x0E001000, 32, 0xDDCCBBAA, 0x1000, 0xAA},
+        {0x0E001001, 32, 0xDDCCBBAA, 0x1001, 0xBB},
+        {0x0E001002, 32, 0xDDCCBBAA, 0x1002, 0xCC},
+        {0x0E001003, 32, 0xDDCCBBAA, 0x1003, 0xDD},
+        {0x0E015555, 32, 0x000000AA, 0x5555, 0x00},
+    };
+    for (const auto &c : stores) {
+        const uint32_t before = StandInLog.flashWrites;
+        if (c.width == 16)
+            CpuStore<2>(c.address, c.value);
+        else
+            CpuStore<4>(c.address, c.value);
+        EXPECT_EQ(StandInLog.flashWrites, before + 1) << std::hex << c.address;
+        EXPECT_EQ(StandInLog.lastFlashAddress, c.chipAddress) << std::hex << c.address;
+        EXPECT_EQ(StandInLog.lastFlashByte, c.chipByte) << std::hex << c.address;
+    }
+    // Region F takes no stores of any width, as it takes no byte stores.
+    const uint32_t before = StandInLog.flashWrites;
+    BusWrite32(0x0F001000, 0x12345678);
+    BusWrite16(0x0F001000, 0x1234);
+    EXPECT_EQ(StandInLog.flashWrites, before);
+    EXPECT_EQ(m.save[0x1000], 0);
 }
 
 TEST_F(MemoryBus, UnalignedTraceLines)
