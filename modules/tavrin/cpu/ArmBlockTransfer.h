@@ -8,26 +8,22 @@
 
 namespace Tavrin {
 
-// Visits the listed registers in transfer order with the address of each:
-// the decrementing forms walk from r15 down to r0, the incrementing ones from
-// r0 up; the before forms step the address first.
+// Visits the listed registers with the address of each. The CPU moves the
+// lowest register to the lowest address and goes up from there whichever way
+// the base steps, so a decrementing STM into the DMA registers writes the
+// control word last, after source and destination. The decrementing forms
+// start at the bottom of the block below the base; the before forms of
+// either direction step the address before the first register.
 template <bool Pre, bool Up, class Visit>
 inline void ArmForEachListed(uint32_t list, uint32_t address, Visit visit)
 {
-    if constexpr (Up) {
-        for (uint32_t bits = list; bits; bits &= bits - 1) {
-            if constexpr (Pre) address += 4;
-            visit(uint32_t(std::countr_zero(bits)), address);
-            if constexpr (!Pre) address += 4;
-        }
-    } else {
-        for (uint32_t bits = list; bits;) {
-            const uint32_t n = 31 - uint32_t(std::countl_zero(bits));
-            bits &= ~(1u << n);
-            if constexpr (Pre) address -= 4;
-            visit(n, address);
-            if constexpr (!Pre) address -= 4;
-        }
+    if constexpr (!Up)
+        address -= 4 * uint32_t(std::popcount(list));
+    constexpr bool StepFirst = Up == Pre;
+    for (uint32_t bits = list; bits; bits &= bits - 1) {
+        if constexpr (StepFirst) address += 4;
+        visit(uint32_t(std::countr_zero(bits)), address);
+        if constexpr (!StepFirst) address += 4;
     }
 }
 

@@ -158,6 +158,32 @@ TEST_F(ArmHandlers, EmptyListTransfersR15AndMovesTheBaseBy0x40)
     EXPECT_EQ(cpu.r[0], Ram + 0x240);
 }
 
+// Whichever way the base steps, the registers go out lowest first at rising
+// addresses: a descending STM of source, destination and control into the
+// DMA registers must write the control word last, or the transfer would
+// start with the old destination.
+TEST_F(ArmHandlers, BlockStoresGoOutAtRisingAddresses)
+{
+    struct Case {
+        const char *form;
+        bool pre, up;
+        uint32_t base;
+    } cases[] = {
+        {"IA", false, true, 0x040000B0},
+        {"IB", true, true, 0x040000AC},
+        {"DA", false, false, 0x040000B8},
+        {"DB", true, false, 0x040000BC},
+    };
+    for (const Case &c : cases) {
+        StandInLog = {};
+        cpu.r[3] = c.base;
+        m.ExecArm(Block(false, c.pre, c.up, false, 3, List({0, 1, 2})));
+        // Each word reaches the registers as two halfwords.
+        EXPECT_EQ(StandInLog.ioWrites, 6u) << c.form;
+        EXPECT_EQ(StandInLog.lastIoAddress, 0x040000BAu) << c.form;
+    }
+}
+
 TEST_F(ArmHandlers, UserBankTransfers)
 {
     // System mode: r13 and r14 of the user bank are the live registers.
