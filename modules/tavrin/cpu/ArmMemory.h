@@ -7,6 +7,7 @@
 #include "modules/tavrin/bus/BusDevices.h"
 #include "modules/tavrin/bus/MemoryBus.h"
 #include "modules/tavrin/bus/OpenBus.h"
+#include "modules/tavrin/cpu/ArmPrefetch.h"
 #include "modules/tavrin/cpu/ArmState.h"
 
 #include <bit>
@@ -80,23 +81,29 @@ inline uint32_t CpuLoadSignedByte(const ArmState *s, uint32_t address)
     return uint32_t(int32_t(int8_t(CpuLoadByte(s, address))));
 }
 
-// Stores of Bytes (4 or 2) as the CPU performs them: aligned ones into work
-// RAM and VRAM go straight through the page table, as the bus would store
-// them (VRAM's noted for the renderer), without a call; the rest through
-// the bus.
+// Stores of Bytes (4, 2 or 1) as the CPU performs them, after the pipeline
+// has kept any fetched instruction they overwrite: aligned words and
+// halfwords into work RAM and VRAM go straight through the page table, as
+// the bus would store them (VRAM's noted for the renderer), without a call;
+// the rest through the bus.
 template <uint32_t Bytes>
 inline void CpuStore(uint32_t address, uint32_t value)
 {
-    const uint32_t region = address >> 24;
-    if ((address & (Bytes - 1)) || region > 6 || !((0x4Cu >> region) & 1)) [[unlikely]] {
-        Bytes == 4 ? BusWrite32(address, value) : BusWrite16(address, value);
-        return;
+    NoteStoreAhead(address, Bytes);
+    if constexpr (Bytes == 1) {
+        BusWrite8(address, value);
+    } else {
+        const uint32_t region = address >> 24;
+        if ((address & (Bytes - 1)) || region > 6 || !((0x4Cu >> region) & 1)) [[unlikely]] {
+            Bytes == 4 ? BusWrite32(address, value) : BusWrite16(address, value);
+            return;
+        }
+        ConsoleCpu.cyclesLeft -= (Bytes == 4 ? WaitCycles32 : WaitCycles16)[region];
+        if (region == 6)
+            NoteVramStore(address);
+        const std::conditional_t<Bytes == 4, uint32_t, uint16_t> stored = value;
+        std::memcpy(WritePageTable[address >> PageShift] + (address & (PageSize - Bytes)), &stored, Bytes);
     }
-    ConsoleCpu.cyclesLeft -= (Bytes == 4 ? WaitCycles32 : WaitCycles16)[region];
-    if (region == 6)
-        NoteVramStore(address);
-    const std::conditional_t<Bytes == 4, uint32_t, uint16_t> stored = value;
-    std::memcpy(WritePageTable[address >> PageShift] + (address & (PageSize - Bytes)), &stored, Bytes);
 }
 
 inline int32_t LoadWait32(uint32_t address) { return WaitCycles32[(address >> 24) & 15]; }

@@ -3,6 +3,7 @@
 #include "modules/tavrin/cpu/ArmCondition.h"
 #include "modules/tavrin/cpu/ArmHooks.h"
 #include "modules/tavrin/cpu/ArmOpcodeTable.h"
+#include "modules/tavrin/cpu/ArmPrefetch.h"
 #include "modules/tavrin/cpu/IdleLoop.h"
 #include "modules/tavrin/cpu/ThumbDecoder.h"
 
@@ -12,16 +13,41 @@ uint8_t FrameEnded = 0;
 
 namespace {
 
+[[gnu::always_inline]] inline void ArmExecute(ArmState *s, uint32_t op)
+{
+    if (ConditionPasses(op >> 28, s->cpsr))
+        ArmOpcodeTable[ArmTableIndex(op)](s, op);
+    else if ((op >> 28) == 0xF)
+        ReportUndefinedOpcode(s, op);
+}
+
 [[gnu::always_inline]] inline void ArmStep(ArmState *s)
 {
     const uint32_t pc = s->r[15];
     s->cyclesLeft -= WaitCycles32[(pc >> 24) & 15];
     const uint32_t op = HostWord(ReadPageTable[pc >> PageShift] + (pc & 0x3FFC));
     s->r[15] = pc + 4;
-    if (ConditionPasses(op >> 28, s->cpsr))
-        ArmOpcodeTable[ArmTableIndex(op)](s, op);
-    else if ((op >> 28) == 0xF)
-        ReportUndefinedOpcode(s, op);
+    ArmExecute(s, op);
+}
+
+// One instruction whose opcode the pipeline kept from before a store over
+// it, charged as its fetch; false when none is kept for r15.
+[[gnu::noinline]] bool StepHeldFetch(ArmState *s)
+{
+    uint32_t op;
+    if (!TakeHeldFetch(s, op))
+        return false;
+    const uint32_t pc = s->r[15];
+    if (s->cpsr & FlagT) {
+        s->cyclesLeft -= WaitCycles16[(pc >> 24) & 15];
+        s->r[15] = pc + 2;
+        ThumbExecute(s, op, pc);
+    } else {
+        s->cyclesLeft -= WaitCycles32[(pc >> 24) & 15];
+        s->r[15] = pc + 4;
+        ArmExecute(s, op);
+    }
+    return true;
 }
 
 // The slice's cycles: those saved by an early exit come back.
@@ -37,6 +63,8 @@ inline void FoldEarlyExit(ArmState *s)
 
 void ArmStepInstruction(ArmState *s)
 {
+    if (Prefetched.count && StepHeldFetch(s))
+        return;
     // As the run loop steps, so that single steps go the same way.
 #ifdef TAVRIN_HOST_FLAGS
     if ((s->cpsr & FlagT) && HostHasLahf) {
@@ -65,6 +93,9 @@ int ArmRunFrame(ArmState *s)
 {
     const IdleArmed armed;
     for (;;) {
+        // Kept opcodes first; the store that kept them cut the slice.
+        while (Prefetched.count && s->cyclesLeft > 0 && StepHeldFetch(s)) {
+        }
         // The instruction set is chosen once per slice; anything that changes
         // it cuts the slice short.
         if (s->cpsr & FlagT) {

@@ -1,6 +1,7 @@
 #include "modules/tavrin/cpu/ArmState.h"
 
 #include "common/zorvan/ByteStream.h"
+#include "modules/tavrin/cpu/ArmPrefetch.h"
 
 #include <cstring>
 
@@ -28,6 +29,7 @@ void ArmReset(ArmState *s, uint8_t highVectors)
     s->savedCycles = 0;
     s->earlyExit = 0;
     s->irqRequest = 0;
+    DropHeldFetches();
 }
 
 void ArmSwitchMode(ArmState *s, uint32_t newCpsr)
@@ -166,6 +168,8 @@ bool ArmReadImage(ArmState &s, Zorvan::ByteReader &in)
     if (!ImageIsSane(t))
         return false;
     s = t;
+    // The image holds no pipeline: the loaded state fetches afresh.
+    DropHeldFetches();
     return true;
 }
 

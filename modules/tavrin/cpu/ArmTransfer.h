@@ -46,7 +46,7 @@ void ArmOp_LoadStore(ArmState *s, uint32_t op)
     if constexpr (!Load) {
         const uint32_t stored = ReadOperand<8>(s, rd);
         if constexpr (Byte)
-            BusWrite8(address, stored & 0xFF);
+            CpuStore<1>(address, stored & 0xFF);
         else
             CpuStore<4>(address, stored);
         if constexpr (WriteBack)
@@ -105,7 +105,7 @@ void ArmOp_Swap(ArmState *s, uint32_t op)
     if constexpr (Byte) {
         s->cyclesLeft -= LoadWait16(address);
         old = CpuLoadByte(s, address);
-        BusWrite8(address, source & 0xFF);
+        CpuStore<1>(address, source & 0xFF);
     } else {
         s->cyclesLeft -= LoadWait32(address);
         old = CpuLoadWord(s, address);

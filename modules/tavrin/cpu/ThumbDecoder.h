@@ -126,7 +126,7 @@ inline void ThumbRegisterOffset(ArmState *s, uint32_t op)
     switch ((op >> 9) & 7) {
     case 0: CpuStore<4>(address, r[rd]); return;
     case 1: CpuStore<2>(address, r[rd] & 0xFFFF); return;
-    case 2: BusWrite8(address, r[rd] & 0xFF); return;
+    case 2: CpuStore<1>(address, r[rd] & 0xFF); return;
     case 3: s->cyclesLeft -= LoadWait16(address) + 1; r[rd] = CpuLoadSignedByte(s, address); return;
     case 4: s->cyclesLeft -= LoadWait32(address) + 1; r[rd] = CpuLoadWord(s, address); return;
     case 5: s->cyclesLeft -= LoadWait16(address) + 1; r[rd] = CpuLoadHalf(s, address); return;
@@ -291,7 +291,7 @@ template <bool Lahf = false>
         r[rd()] = CpuLoadWord(s, address);
         break;
     }
-    case 0x0E: BusWrite8(r[rs()] + imm5(), r[rd()] & 0xFF); break;
+    case 0x0E: CpuStore<1>(r[rs()] + imm5(), r[rd()] & 0xFF); break;
     case 0x0F: {
         const uint32_t address = r[rs()] + imm5();
         s->cyclesLeft -= LoadWait16(address) + 1;

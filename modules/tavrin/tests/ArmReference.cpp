@@ -1,6 +1,7 @@
 #include "modules/tavrin/tests/ArmReference.h"
 
 #include "modules/tavrin/bus/MemoryBus.h"
+#include "modules/tavrin/cpu/ArmPrefetch.h"
 #include "modules/tavrin/cpu/ArmHooks.h"
 
 namespace Tavrin::Testing {
@@ -49,6 +50,23 @@ uint32_t AlignedHalf(const ArmState *s, uint32_t a)
     a -= a % 2;
     return ByteAt(s, a) | ByteAt(s, a + 1) << 8;
 }
+// Stores go through the bus once the pipeline has kept what they overwrite.
+void Store8(uint32_t a, uint32_t v)
+{
+    NoteStoreAhead(a, 1);
+    BusWrite8(a, v);
+}
+void Store16(uint32_t a, uint32_t v)
+{
+    NoteStoreAhead(a, 2);
+    BusWrite16(a, v);
+}
+void Store32(uint32_t a, uint32_t v)
+{
+    NoteStoreAhead(a, 4);
+    BusWrite32(a, v);
+}
+
 int32_t Wait(uint32_t a, bool word)
 {
     // Not (word ? WaitCycles32 : WaitCycles16)[i]: g++ 12 with the sanitizers
@@ -260,9 +278,9 @@ void SingleTransfer(ArmState *s, uint32_t op)
     if (!load) {
         const uint32_t value = Operand(s, rd, 8);
         if (byte)
-            BusWrite8(address, value & 0xFF);
+            Store8(address, value & 0xFF);
         else
-            BusWrite32(address, value);
+            Store32(address, value);
         if (writeBack)
             WriteReg(s, rn, moved);
         return;
@@ -287,7 +305,7 @@ void HalfTransfer(ArmState *s, uint32_t op)
     const uint32_t address = pre ? moved : base;
     const bool writeBack = !pre || wb;
     if (!load) {
-        BusWrite16(address, Operand(s, rd, 8) & 0xFFFF);
+        Store16(address, Operand(s, rd, 8) & 0xFFFF);
         if (writeBack)
             WriteReg(s, rn, moved);
         return;
@@ -314,9 +332,9 @@ void Swap(ArmState *s, uint32_t op)
     s->cyclesLeft -= Wait(address, !byte);
     const uint32_t old = byte ? ByteAt(s, address) : Rotr(AlignedWord(s, address), 8 * (address % 4));
     if (byte)
-        BusWrite8(address, source & 0xFF);
+        Store8(address, source & 0xFF);
     else
-        BusWrite32(address, source);
+        Store32(address, source);
     WriteReg(s, Bits(op, 15, 12), old);
     s->cyclesLeft -= 1;
 }
@@ -384,7 +402,7 @@ void BlockTransfer(ArmState *s, uint32_t op)
                 value = s->r14Usr;
             else if (n == rn && wb && int(n) != lowest)
                 value = newBase;
-            BusWrite32(address, value);
+            Store32(address, value);
             address += 4;
         }
         if (wb)

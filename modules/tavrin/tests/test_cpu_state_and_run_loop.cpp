@@ -311,5 +311,79 @@ TEST_F(RunLoop, EarlyExitDuringTheLineStepIsFoldedBeforeTheNextSlice)
     EXPECT_EQ(gScript.calls, 2);
 }
 
+// The CPU has fetched the two instructions after the one it executes: a
+// store over them does not change what runs next, a store further on does,
+// and so does a store over code reached again by a jump. Each program adds
+// 1 to r0 for every original instruction and 16 for each one the store put
+// there (r2 holds the new code, r3 the address stored to). Run both by
+// single steps and by the run loop's slices.
+TEST_F(RunLoop, StoresOverFetchedInstructionsDoNotChangeThem)
+{
+    constexpr uint32_t P = 0x03000000;
+    const uint32_t add1 = DpImm(ADD, false, 0, 0, 1), add16 = DpImm(ADD, false, 0, 0, 16);
+    const uint32_t str = Mem(false, false, true, true, false, 2, 3, 0); // str r2, [r3]
+    const uint16_t tAdd1 = 0x3001, tAdd16 = 0x3010;                     // add r0, #imm
+    const uint16_t tStrh = 0x801A, tStr = 0x601A, tStrb = 0x701A;       // strh/str/strb r2, [r3]
+    struct Case {
+        const char *what;
+        bool thumb;
+        std::vector<uint32_t> code; // words, or halfwords in THUMB; the last one spins
+        uint32_t r2, r3;
+        uint32_t r0;
+    };
+    const Case cases[] = {
+        {"ARM, next instruction", false, {str, add1, add1, add1, SpinArm}, add16, P + 4, 3},
+        {"ARM, the one after", false, {str, add1, add1, add1, SpinArm}, add16, P + 8, 3},
+        {"ARM, third ahead", false, {str, add1, add1, add1, SpinArm}, add16, P + 12, 18},
+        {"ARM, byte store", false, {Mem(false, true, true, true, false, 2, 3, 0), add1, add1, add1, SpinArm},
+         add16, P + 4, 3},
+        {"ARM, STM over both", false, {Block(false, false, true, false, 3, List({2, 4})), add1, add1, add1, SpinArm},
+         add16, P + 4, 3},
+        // The kept instruction stores past the pair: what it reaches next is
+        // now fetched, so its old code runs too.
+        {"ARM, kept store reaches on", false,
+         {str, Mem(false, false, true, true, false, 2, 3, 8), add1, add1, SpinArm}, add16, P + 4, 2},
+        // Back over the stored instruction by a branch: it is fetched anew.
+        {"ARM, branch back", false,
+         {str, add1, DpImm(CMP, true, 0, 0, 1), Branch(P + 12, P + 4, false, EQ), SpinArm}, add16, P + 4, 17},
+        {"THUMB, next instruction", true, {tStrh, tAdd1, tAdd1, tAdd1, T::Spin}, tAdd16, P + 2, 3},
+        {"THUMB, the one after", true, {tStrh, tAdd1, tAdd1, tAdd1, T::Spin}, tAdd16, P + 4, 3},
+        {"THUMB, third ahead", true, {tStrh, tAdd1, tAdd1, tAdd1, T::Spin}, tAdd16, P + 6, 18},
+        {"THUMB, byte store", true, {tStrb, tAdd1, tAdd1, tAdd1, T::Spin}, tAdd16, P + 2, 3},
+        {"THUMB, word over one kept and one not", true, {tStr, tAdd1, tAdd1, tAdd1, T::Spin},
+         uint32_t(tAdd16) * 0x10001, P + 4, 18},
+    };
+    for (bool slices : {false, true}) {
+        for (const Case &c : cases) {
+            m.ResetCpu(P);
+            gScript = Script{};
+            gScript.stopAfter = 3;
+            uint32_t done = P;
+            for (uint32_t word : c.code) {
+                if (c.thumb)
+                    m.Poke16(done, uint16_t(word));
+                else
+                    m.Poke32(done, word);
+                done += c.thumb ? 2 : 4;
+            }
+            done -= c.thumb ? 2 : 4;
+            cpu.cpsr = c.thumb ? 0x3F : 0x1F;
+            cpu.r[2] = cpu.r[4] = c.r2;
+            cpu.r[3] = c.r3;
+            if (slices) {
+                cpu.sliceLength = 100;
+                cpu.cyclesLeft = 100;
+                EXPECT_EQ(ArmRunFrame(&cpu), 0) << c.what;
+            } else {
+                EXPECT_GE(m.RunUntil(done, 100), 0) << c.what;
+            }
+            EXPECT_EQ(cpu.r[15], done) << c.what << (slices ? ", in slices" : ", by steps");
+            EXPECT_EQ(cpu.r[0], c.r0) << c.what << (slices ? ", in slices" : ", by steps");
+        }
+    }
+    // The store itself reached memory.
+    EXPECT_EQ(m.Peek32(P + 4), uint32_t(tAdd16) * 0x10001);
+}
+
 } // namespace
 } // namespace Tavrin::Testing
