@@ -62,6 +62,27 @@ uint16_t FrameWork(Z80State &cpu)
     return cpu.pendingInterrupt;
 }
 
+// The line counter steps at the end of each line, just before the V counter
+// moves on; here that is the step that starts the next line. It is loaded
+// from register 10 at the end of line 0 and of every line of the vertical
+// blank, and counts down at the end of lines 1-192. Counting down from 0 it
+// is loaded again and raises the line interrupt, so the CPU takes it as the
+// V counter shows the line after: with register 10 = 9 on lines 11, 21, 31.
+void StepLineCounter(unsigned line)
+{
+    const unsigned ended = (line - 1) & 0xFF;
+    if (ended == 0 || ended > 192) {
+        LineCounter = VdpRegisters[10];
+    } else if (LineCounter) {
+        --LineCounter;
+    } else {
+        if (VdpRegisters[0] & 0x10)
+            VdpSetIrq(2);
+        VdpLinePending = 1;
+        LineCounter = VdpRegisters[10];
+    }
+}
+
 } // namespace
 
 uint16_t LineHook(Z80State &cpu)
@@ -86,6 +107,7 @@ uint16_t LineHook(Z80State &cpu)
         cpu.linePeriod = LinePeriod / 3;
         LineSubStep = 1;
     } else if (line == 193) {
+        StepLineCounter(line);
         return FrameWork(cpu);
     }
 
@@ -115,21 +137,11 @@ uint16_t LineHook(Z80State &cpu)
     }
     if (line == 0) {
         cpu.linePeriod = LinePeriod;
-        LineCounter = VdpRegisters[10];
         LineSubStep = 0;
     } else if (line == 255) {
         cpu.linePeriod = FramePeriod - 255 * LinePeriod;
     }
-    if (line <= 192) {
-        if (LineCounter) {
-            --LineCounter;
-        } else {
-            if (VdpRegisters[0] & 0x10)
-                VdpSetIrq(2);
-            VdpLinePending = 1;
-            LineCounter = VdpRegisters[10];
-        }
-    }
+    StepLineCounter(line);
     return cpu.pendingInterrupt;
 }
 

@@ -77,6 +77,7 @@ TEST_F(LineStepTest, LineInterruptsFollowRegister10)
         VdpWriteRegister(10, reload);
         VdpWriteRegister(0, 0x14); // mode 4, line interrupts on
         ToFrameStart();
+        VdpReadStatus(); // what the frame before left pending
         std::vector<unsigned> fired, expected;
         do {
             LineHook(MachineCpu);
@@ -86,7 +87,7 @@ TEST_F(LineStepTest, LineInterruptsFollowRegister10)
                 VdpReadStatus();
             }
         } while (CurrentLine != 255);
-        for (unsigned line = reload; line <= 192; line += reload + 1u)
+        for (unsigned line = reload + 2u; line <= 193; line += reload + 1u)
             expected.push_back(line);
         EXPECT_EQ(fired, expected);
         MachineShutdown();
@@ -204,6 +205,97 @@ TEST_F(LineStepTest, VCounterCountsAsTheNtscChipOverAFrame)
     ASSERT_LT(start, 600u);
     EXPECT_EQ(std::vector<uint8_t>(seen + start, seen + start + expected.size()), expected);
     EXPECT_EQ(seen[start + expected.size()], 0);
+}
+
+// A program takes the line interrupt the way a game built with a usual C
+// library does, through a dispatch that saves every register (about 100
+// cycles from the interrupt to its read of port $7E), and records the V
+// counter there, from $C000 on (HL' points past the last value). It sets register 10 and enables the
+// interrupt in the vertical blank, so the first frame it records is whole.
+// The counter is loaded on line 0 and through the vertical blank and counts
+// down on lines 1-192; it underflows on line (n + 1) x k for register 10 =
+// n, late in that line, just before the V counter steps on: the handler
+// reads the line after.
+TEST_F(LineStepTest, LineInterruptHandlerReadsTheVCounter)
+{
+    const auto program = [](uint8_t reload) {
+        std::vector<uint8_t> code = {
+            0xF3,             // DI
+            0xED, 0x56,       // IM 1
+            0x31, 0xF0, 0xDF, // LD SP,$DFF0
+            0xD9,             // EXX
+            0x21, 0x00, 0xC0, // LD HL,$C000: HL' is where the next value goes
+            0xD9,             // EXX
+            0x3E, reload,     // LD A,n
+            0xD3, 0xBF,       // OUT ($BF),A
+            0x3E, 0x8A,       // LD A,$8A: register 10
+            0xD3, 0xBF,       // OUT ($BF),A
+            0x3E, 0x14,       // LD A,$14: mode 4, line interrupts on
+            0xD3, 0xBF,       // OUT ($BF),A
+            0x3E, 0x80,       // LD A,$80: register 0
+            0xD3, 0xBF,       // OUT ($BF),A
+            0xAF,             // XOR A: no frame interrupt
+            0xD3, 0xBF,       // OUT ($BF),A
+            0x3E, 0x81,       // LD A,$81: register 1
+            0xD3, 0xBF,       // OUT ($BF),A
+            0xDB, 0x7E,       // wait: IN A,($7E)
+            0xFE, 0xC8,       // CP $C8
+            0x20, 0xFA,       // JR NZ,wait
+            0xDB, 0xBF,       // IN A,($BF): nothing pending
+            0xFB,             // EI
+            0x18, 0xFE,       // $002B spin: JR spin
+        };
+        code.resize(0x38, 0x00);
+        // 13 cycles to enter, 74 of pushes, the read 11 cycles later; then
+        // back to the spin in 67 more, well within a line.
+        const std::vector<uint8_t> handler = {
+            0xF5, 0xC5, 0xD5, 0xE5, // PUSH AF, BC, DE, HL
+            0xDD, 0xE5, 0xFD, 0xE5, // PUSH IX, IY
+            0xDB, 0x7E,             // IN A,($7E)
+            0xD9, 0x77, 0x23, 0xD9, // EXX, LD (HL),A, INC HL, EXX
+            0xDB, 0xBF,             // IN A,($BF): acknowledge
+            0x31, 0xF0, 0xDF,       // LD SP,$DFF0
+            0xFB,                   // EI
+            0xC3, 0x2B, 0x00,       // JP spin
+        };
+        code.insert(code.end(), handler.begin(), handler.end());
+        return code;
+    };
+    struct Case {
+        uint8_t reload;
+        std::vector<uint8_t> firstFrame; // V counter values read in one frame
+    };
+    const auto every = [](unsigned first, unsigned step) {
+        std::vector<uint8_t> v;
+        for (unsigned line = first; line <= 193; line += step)
+            v.push_back(uint8_t(line));
+        return v;
+    };
+    const Case cases[] = {
+        {0, every(2, 1)},     // $02 $03 ... $C1: every line from 1 to 192
+        {1, every(3, 2)},     // $03 $05 ... $C1
+        {9, every(11, 10)},   // $0B $15 $1F $29 $33 $3D ... $BF
+        {191, {0xC1}},        // line 192 only
+        {192, {}},            // never: the count ends at 0 on line 192
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(int(c.reload));
+        ResetStandIns();
+        ASSERT_TRUE(StartWithImage(folder, MakeImage(2, program(c.reload))));
+        // The first run sets up and waits for line $C8 of the next; from
+        // there the program records one whole frame, then the next up to
+        // where the third run returns, in the step of line 191, before the
+        // handler of that line runs.
+        for (int frame = 0; frame < 3; ++frame)
+            ASSERT_EQ(MachineRunFrame(), 1);
+        std::vector<uint8_t> expected = c.firstFrame;
+        for (uint8_t v : c.firstFrame)
+            if (v < 191)
+                expected.push_back(v);
+        const std::vector<uint8_t> seen(CpuSpace.get() + 0xC000, CpuSpace.get() + MachineCpu.HL2.w);
+        EXPECT_EQ(seen, expected);
+        MachineShutdown();
+    }
 }
 
 // Port $7F: the CPU's position in its line, 0-255 over the line's cycles,
