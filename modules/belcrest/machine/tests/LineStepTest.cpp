@@ -294,6 +294,23 @@ TEST_F(LineStepTest, LineInterruptHandlerReadsTheVCounter)
                 expected.push_back(v);
         const std::vector<uint8_t> seen(CpuSpace.get() + 0xC000, CpuSpace.get() + MachineCpu.HL2.w);
         EXPECT_EQ(seen, expected);
+        // The run returned with the interrupt of line 191 taken and its
+        // handler still to run: a state saved now reads the same line after
+        // loading, and the frames after it follow as they did.
+        if (c.reload == 9) {
+            const auto state = (folder / "line.sta").string();
+            ASSERT_EQ(SaveStateFile(state), 1);
+            const auto nextFrame = [] {
+                const uint16_t from = MachineCpu.HL2.w;
+                EXPECT_EQ(MachineRunFrame(), 1);
+                return std::vector<uint8_t>(CpuSpace.get() + from, CpuSpace.get() + MachineCpu.HL2.w);
+            };
+            const std::vector<uint8_t> ran = nextFrame();
+            ASSERT_FALSE(ran.empty());
+            EXPECT_EQ(ran.front(), 0xBF);
+            ASSERT_EQ(LoadStateFile(state), 1);
+            EXPECT_EQ(nextFrame(), ran);
+        }
         MachineShutdown();
     }
 }
