@@ -200,7 +200,7 @@ inline void ThumbStoreMultiple(ArmState *s, uint32_t op, uint32_t pc)
         r[rb] = (base & 3) | (address + 0x40);
         return;
     }
-    const uint32_t writtenBack = (base & 3) | (address + 4 * uint32_t(std::popcount(list)));
+    const uint32_t writtenBack = (base & 3) | (address + 4 * RegisterCount(list));
     // The base goes out as it was only when it is the first register stored.
     const bool baseFirst = !(list & ((1u << rb) - 1));
     for (uint32_t bits = list; bits; bits &= bits - 1) {
