@@ -238,6 +238,12 @@ inline void ThumbLoadMultiple(ArmState *s, uint32_t op)
 // whose page reads as 0xEEEE: the latter executes what the bus holds.
 void ThumbUndefinedOrOpenBus(ArmState *s, uint32_t op, uint32_t pc);
 
+// A conditional branch at branchPc taken back over one or two instructions
+// that the idle watch refused: runs further turns of that loop while the
+// slice lasts, as the run loop would step them.
+template <bool Lahf>
+void ThumbRunLoop(ArmState *s, uint32_t branchPc, uint32_t target);
+
 // Executes the THUMB instruction op fetched from pc (r15 is already past it).
 // Lahf: the flags by LAHF (only where HostHasLahf).
 template <bool Lahf = false>
@@ -342,6 +348,8 @@ template <bool Lahf = false>
             r[15] = target;
             NoteJump(pc, true);
             IdleBranchTaken(s, pc, target, true);
+            if (pc - target - 2 <= 2 && Idle.refusedPc == pc && Idle.armed)
+                ThumbRunLoop<Lahf>(s, pc, target);
         }
         break;
     }

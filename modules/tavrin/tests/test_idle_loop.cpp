@@ -1,6 +1,7 @@
-// Polling loops charged in bulk by the run loop: a slice through the run loop
-// must end exactly where single steps end (registers, flags, cycles, and
-// every store), and only bodies without effects may be charged in bulk.
+// Polling loops charged in bulk by the run loop, and short loops that do work
+// run turn by turn without fetching: a slice through the run loop must end
+// exactly where single steps end (registers, flags, cycles, and every
+// store), and only bodies without effects may be charged in bulk.
 #include "modules/tavrin/cpu/IdleLoop.h"
 #include "modules/tavrin/tests/ArmAsm.h"
 #include "modules/tavrin/tests/TestMachine.h"
@@ -26,6 +27,7 @@ struct LoopCase {
 };
 
 constexpr uint32_t Rom = 0x08000000, Iwram = 0x03000000, Io = 0x04000000, Word = 0x03000100;
+constexpr uint32_t Ewram = 0x02000000, Palette = 0x05000000, Vram = 0x06000000;
 
 std::vector<LoopCase> Cases()
 {
@@ -51,6 +53,29 @@ std::vector<LoopCase> Cases()
          {0x8201 /* strh r1,[r0,#16] */, 0x88C2 /* ldrh r2,[r0,#6] */, 0x2AA0 /* cmp r2,#160 */,
           T::Bcond(NE, Rom + 6, Rom)},
          Io, 0x55, 0},
+        // Loops that do work, one store a turn: they must run turn by turn
+        // exactly as steps would, wherever the store lands.
+        {"thumb word fill by stmia", true, Rom, {0xC004 /* stmia r0!,{r2} */, 0x3901 /* sub r1,#1 */, T::Bcond(NE, Rom + 4, Rom)},
+         Ewram, 3000, 0},
+        {"thumb fill into ROM space", true, Rom, {0xC004 /* stmia r0!,{r2} */, 0x3901 /* sub r1,#1 */, T::Bcond(NE, Rom + 4, Rom)},
+         0x09000000, 3000, 0},
+        {"thumb fill of two registers into VRAM", true, Rom,
+         {0xC00C /* stmia r0!,{r2,r3} */, 0x3901 /* sub r1,#1 */, T::Bcond(NE, Rom + 4, Rom)}, Vram, 3000, 7},
+        {"thumb byte fill by register offset", true, Rom,
+         {0x5442 /* strb r2,[r0,r1] */, 0x3928 /* sub r1,#40 */, T::Bcond(NE, Rom + 4, Rom)}, Ewram, 40 * 1000, 0},
+        {"thumb word fill counting down to a sign", true, Rom,
+         {0x50C2 /* str r2,[r0,r3] */, 0x3B04 /* sub r3,#4 */, T::Bcond(PL, Rom + 4, Rom)}, Ewram, 0, 4 * 2000},
+        {"thumb halfword fill into palette RAM", true, Rom,
+         {0x8002 /* strh r2,[r0] */, 0x3002 /* add r0,#2 */, T::Bcond(NE, Rom + 4, Rom)}, Palette, 0, 0},
+        {"thumb fill that reaches the I/O registers", true, Rom,
+         {0xC004 /* stmia r0!,{r2} */, 0x3901 /* sub r1,#1 */, T::Bcond(NE, Rom + 4, Rom)}, Io - 0x40, 3000, 0},
+        // In work RAM, over its own code: the store rewrites the loop's
+        // first instruction, which from then on adds instead of storing.
+        {"thumb fill over its own code", true, Iwram + 0x40,
+         {0xC004 /* stmia r0!,{r2} */, 0x3901 /* sub r1,#1 */, T::Bcond(NE, Iwram + 0x44, Iwram + 0x40)}, Iwram, 3000,
+         0},
+        {"thumb countdown of one instruction", true, Iwram, {0x3801 /* sub r0,#1 */, T::Bcond(HI, Iwram + 2, Iwram)},
+         100000, 0, 0},
         {"arm line-counter poll in ROM", false, Rom,
          {MemHalf(true, 1, true, true, false, 1, 0, 6), DpImm(CMP, true, 0, 1, 160), Branch(Rom + 8, Rom, false, NE)},
          Io, 0, 0},
@@ -77,6 +102,8 @@ std::vector<LoopCase> Cases()
 struct Outcome {
     ArmState cpu;
     uint32_t ioWrites;
+    std::vector<uint8_t> ewram, iwram, palette, vram;
+    uint64_t vramParts;
 };
 
 Outcome RunSlice(const LoopCase &c, int32_t budget, bool bySteps)
@@ -90,10 +117,14 @@ Outcome RunSlice(const LoopCase &c, int32_t budget, bool bySteps)
     }
     m.Poke16(Io + 6, 5); // the line counter never reaches 160 within the slice
     m.Poke32(Word, 2);
+    // A value a fill stores over code is still an instruction: add r0,#0x30.
+    const uint32_t filled = 0x30303030;
+    VramPartsStored = 0;
     ArmState &cpu = ConsoleCpu;
     cpu.cpsr = ModeSystem | (c.thumb ? FlagT : 0);
     cpu.r[0] = c.r0;
     cpu.r[1] = c.r1;
+    cpu.r[2] = filled;
     cpu.r[3] = c.r3;
     cpu.r[15] = c.at + c.entry;
     cpu.cyclesLeft = budget;
@@ -104,7 +135,7 @@ Outcome RunSlice(const LoopCase &c, int32_t budget, bool bySteps)
         // The stand-in line step stops the run when the first slice ends.
         EXPECT_EQ(ArmRunFrame(&cpu), 0);
     }
-    return {cpu, StandInLog.ioWrites};
+    return {cpu, StandInLog.ioWrites, m.ewram, m.iwram, m.palette, m.vram, VramPartsStored};
 }
 
 TEST(IdleLoop, ASliceEndsWhereSingleStepsEnd)
@@ -124,6 +155,9 @@ TEST(IdleLoop, ASliceEndsWhereSingleStepsEnd)
             EXPECT_EQ(got.cpu.cpsr, want.cpu.cpsr) << where;
             EXPECT_EQ(got.cpu.cyclesLeft, want.cpu.cyclesLeft) << where;
             EXPECT_EQ(got.ioWrites, want.ioWrites) << where;
+            EXPECT_TRUE(got.ewram == want.ewram && got.iwram == want.iwram) << where;
+            EXPECT_TRUE(got.palette == want.palette && got.vram == want.vram) << where;
+            EXPECT_EQ(got.vramParts, want.vramParts) << where;
         }
     }
 }
