@@ -12,6 +12,8 @@
 // the loop and outside the I/O registers, whose stores can start a DMA.
 #include "modules/tavrin/cpu/ThumbDecoder.h"
 
+#include <cstring>
+
 namespace Tavrin {
 
 namespace {
@@ -99,6 +101,13 @@ void ThumbRunLoop(ArmState *s, uint32_t branchPc, uint32_t target)
         return;
     const uint32_t cond = (HostHalf(codePage + (branchPc & 0x3FFE)) >> 8) & 15;
     const int32_t fetch = WaitCycles16[(target >> 24) & 15];
+    const uint32_t bytes = store.kind == LoopStore::Half ? 2 : store.kind == LoopStore::Byte ? 1 : 4;
+    // The page the last store went to, when a store there only writes it;
+    // the bus charges the console CPU, so only it may take this path.
+    uint32_t plainPage = ~0u;
+    uint8_t *plainHost = nullptr;
+    int32_t plainWait = 0;
+    const bool plainAllowed = s == &ConsoleCpu;
     uint32_t *r = s->r;
     // r15 is at the first instruction, as the branch left it.
     for (;;) {
@@ -109,23 +118,38 @@ void ThumbRunLoop(ArmState *s, uint32_t branchPc, uint32_t target)
             uint32_t address = base + (store.byRegister ? r[store.offset] : store.immediate);
             if (store.kind == LoopStore::StoreMultiple)
                 address = base & ~3u;
-            if (ReadPageTable[address >> PageShift] == codePage || (address >> 24) == 4)
-                return;
-            s->cyclesLeft -= fetch;
-            r[15] = target + 2;
             const uint32_t value = r[store.value];
-            switch (store.kind) {
-            case LoopStore::Word: CpuStore<4>(address, value); break;
-            case LoopStore::Half: CpuStore<2>(address, value & 0xFFFF); break;
-            case LoopStore::Byte: BusWrite8(address, value & 0xFF); break;
-            default:
-                CpuStore<4>(address, value);
-                r[store.base] = (base & 3) | (address + 4);
-                break;
+            if ((address >> PageShift) == plainPage && !(address & (bytes - 1))) {
+                s->cyclesLeft -= fetch + plainWait;
+                std::memcpy(plainHost + (address & (PageSize - bytes)), &value, bytes);
+            } else {
+                if (ReadPageTable[address >> PageShift] == codePage || (address >> 24) == 4)
+                    return;
+                s->cyclesLeft -= fetch;
+                r[15] = target + 2;
+                switch (store.kind) {
+                case LoopStore::Word:
+                case LoopStore::StoreMultiple: CpuStore<4>(address, value); break;
+                case LoopStore::Half: CpuStore<2>(address, value & 0xFFFF); break;
+                default: BusWrite8(address, value & 0xFF); break;
+                }
+                // A store may change the map (a flash bank switch): the page
+                // is taken again for the next one.
+                const bool plain = bytes == 4   ? StoreOnlyWritesPage<4>(address)
+                                   : bytes == 2 ? StoreOnlyWritesPage<2>(address)
+                                                : StoreOnlyWritesPage<1>(address);
+                plainPage = plain && plainAllowed ? address >> PageShift : ~0u;
+                plainHost = WritePageTable[address >> PageShift];
+                plainWait = (bytes == 4 ? WaitCycles32 : WaitCycles16)[address >> 24 & 15];
             }
+            if (store.kind == LoopStore::StoreMultiple)
+                r[store.base] = (base & 3) | (address + 4);
         }
-        if (s->cyclesLeft <= 0)
+        if (s->cyclesLeft <= 0) {
+            if (withStore)
+                r[15] = target + 2;
             return;
+        }
         s->cyclesLeft -= fetch;
         r[15] = branchPc;
         uint32_t flags;
