@@ -13,6 +13,7 @@
 #include "modules/tavrin/cpu/ThumbDecoder.h"
 
 #include <cstring>
+#include <type_traits>
 
 namespace Tavrin {
 
@@ -84,6 +85,81 @@ bool DecodeLoopStep(uint32_t op, StepForm &f)
     return true;
 }
 
+// The turns of a loop whose store (if any) is of kind Kind, from r15 at
+// its first instruction, as the branch left it.
+template <bool Lahf, LoopStore Kind>
+void RunTurns(ArmState *s, uint32_t target, const StoreForm &store, const StepForm &step, uint32_t cond)
+{
+    constexpr bool WithStore = Kind != LoopStore::None;
+    constexpr uint32_t Bytes = Kind == LoopStore::Half ? 2 : Kind == LoopStore::Byte ? 1 : 4;
+    const uint32_t branchPc = target + (WithStore ? 4 : 2);
+    const uint8_t *codePage = ReadPageTable[target >> PageShift];
+    const int32_t fetch = WaitCycles16[(target >> 24) & 15];
+    // The page the last store went to, when a store there only writes it;
+    // the bus charges the console CPU, so only it may take this path.
+    uint32_t plainPage = ~0u;
+    uint8_t *plainHost = nullptr;
+    int32_t plainWait = 0;
+    const bool plainAllowed = s == &ConsoleCpu;
+    uint32_t *r = s->r;
+    for (;;) {
+        if constexpr (WithStore) {
+            if (s->cyclesLeft <= 0)
+                return;
+            const uint32_t base = r[store.base];
+            const uint32_t address = Kind == LoopStore::StoreMultiple
+                                         ? base & ~3u
+                                         : base + (store.byRegister ? r[store.offset] : store.immediate);
+            const uint32_t value = r[store.value];
+            if ((address >> PageShift) == plainPage && !(address & (Bytes - 1))) {
+                s->cyclesLeft -= fetch + plainWait;
+                const std::conditional_t<Bytes == 4, uint32_t, std::conditional_t<Bytes == 2, uint16_t, uint8_t>>
+                    stored = value;
+                std::memcpy(plainHost + (address & (PageSize - Bytes)), &stored, Bytes);
+            } else {
+                if (ReadPageTable[address >> PageShift] == codePage || (address >> 24) == 4)
+                    return;
+                s->cyclesLeft -= fetch;
+                r[15] = target + 2;
+                if constexpr (Bytes == 4)
+                    CpuStore<4>(address, value);
+                else if constexpr (Bytes == 2)
+                    CpuStore<2>(address, value & 0xFFFF);
+                else
+                    BusWrite8(address, value & 0xFF);
+                // A store may change the map (a flash bank switch): the page
+                // is taken again for the next one.
+                plainPage = plainAllowed && StoreOnlyWritesPage<Bytes>(address) ? address >> PageShift : ~0u;
+                plainHost = WritePageTable[address >> PageShift];
+                plainWait = (Bytes == 4 ? WaitCycles32 : WaitCycles16)[address >> 24 & 15];
+            }
+            if constexpr (Kind == LoopStore::StoreMultiple)
+                r[store.base] = (base & 3) | (address + 4);
+            if (s->cyclesLeft <= 0) {
+                r[15] = target + 2;
+                return;
+            }
+        } else {
+            if (s->cyclesLeft <= 0)
+                return;
+        }
+        s->cyclesLeft -= fetch;
+        r[15] = branchPc;
+        uint32_t flags;
+        r[step.reg] = step.subtract ? SubWithFlags<Lahf>(r[step.reg], step.immediate, 1, flags)
+                                    : AddWithFlags<Lahf>(r[step.reg], step.immediate, 0, flags);
+        SetNzcv(s, flags);
+        if (s->cyclesLeft <= 0)
+            return;
+        s->cyclesLeft -= fetch;
+        r[15] = branchPc + 2;
+        if (!ConditionPasses(cond, s->cpsr))
+            return;
+        r[15] = target;
+        NoteJump(branchPc, true);
+    }
+}
+
 } // namespace
 
 template <bool Lahf>
@@ -100,70 +176,12 @@ void ThumbRunLoop(ArmState *s, uint32_t branchPc, uint32_t target)
     if (!DecodeLoopStep(HostHalf(codePage + ((branchPc - 2) & 0x3FFE)), step))
         return;
     const uint32_t cond = (HostHalf(codePage + (branchPc & 0x3FFE)) >> 8) & 15;
-    const int32_t fetch = WaitCycles16[(target >> 24) & 15];
-    const uint32_t bytes = store.kind == LoopStore::Half ? 2 : store.kind == LoopStore::Byte ? 1 : 4;
-    // The page the last store went to, when a store there only writes it;
-    // the bus charges the console CPU, so only it may take this path.
-    uint32_t plainPage = ~0u;
-    uint8_t *plainHost = nullptr;
-    int32_t plainWait = 0;
-    const bool plainAllowed = s == &ConsoleCpu;
-    uint32_t *r = s->r;
-    // r15 is at the first instruction, as the branch left it.
-    for (;;) {
-        if (withStore) {
-            if (s->cyclesLeft <= 0)
-                return;
-            const uint32_t base = r[store.base];
-            uint32_t address = base + (store.byRegister ? r[store.offset] : store.immediate);
-            if (store.kind == LoopStore::StoreMultiple)
-                address = base & ~3u;
-            const uint32_t value = r[store.value];
-            if ((address >> PageShift) == plainPage && !(address & (bytes - 1))) {
-                s->cyclesLeft -= fetch + plainWait;
-                std::memcpy(plainHost + (address & (PageSize - bytes)), &value, bytes);
-            } else {
-                if (ReadPageTable[address >> PageShift] == codePage || (address >> 24) == 4)
-                    return;
-                s->cyclesLeft -= fetch;
-                r[15] = target + 2;
-                switch (store.kind) {
-                case LoopStore::Word:
-                case LoopStore::StoreMultiple: CpuStore<4>(address, value); break;
-                case LoopStore::Half: CpuStore<2>(address, value & 0xFFFF); break;
-                default: BusWrite8(address, value & 0xFF); break;
-                }
-                // A store may change the map (a flash bank switch): the page
-                // is taken again for the next one.
-                const bool plain = bytes == 4   ? StoreOnlyWritesPage<4>(address)
-                                   : bytes == 2 ? StoreOnlyWritesPage<2>(address)
-                                                : StoreOnlyWritesPage<1>(address);
-                plainPage = plain && plainAllowed ? address >> PageShift : ~0u;
-                plainHost = WritePageTable[address >> PageShift];
-                plainWait = (bytes == 4 ? WaitCycles32 : WaitCycles16)[address >> 24 & 15];
-            }
-            if (store.kind == LoopStore::StoreMultiple)
-                r[store.base] = (base & 3) | (address + 4);
-        }
-        if (s->cyclesLeft <= 0) {
-            if (withStore)
-                r[15] = target + 2;
-            return;
-        }
-        s->cyclesLeft -= fetch;
-        r[15] = branchPc;
-        uint32_t flags;
-        r[step.reg] = step.subtract ? SubWithFlags<Lahf>(r[step.reg], step.immediate, 1, flags)
-                                    : AddWithFlags<Lahf>(r[step.reg], step.immediate, 0, flags);
-        SetNzcv(s, flags);
-        if (s->cyclesLeft <= 0)
-            return;
-        s->cyclesLeft -= fetch;
-        r[15] = branchPc + 2;
-        if (!ConditionPasses(cond, s->cpsr))
-            return;
-        r[15] = target;
-        NoteJump(branchPc, true);
+    switch (store.kind) {
+    case LoopStore::None: RunTurns<Lahf, LoopStore::None>(s, target, store, step, cond); break;
+    case LoopStore::Word: RunTurns<Lahf, LoopStore::Word>(s, target, store, step, cond); break;
+    case LoopStore::Half: RunTurns<Lahf, LoopStore::Half>(s, target, store, step, cond); break;
+    case LoopStore::Byte: RunTurns<Lahf, LoopStore::Byte>(s, target, store, step, cond); break;
+    case LoopStore::StoreMultiple: RunTurns<Lahf, LoopStore::StoreMultiple>(s, target, store, step, cond); break;
     }
 }
 
