@@ -85,6 +85,9 @@ bool DecodeLoopStep(uint32_t op, StepForm &f)
     return true;
 }
 
+template <uint32_t Bytes>
+using StoredUnit = std::conditional_t<Bytes == 4, uint32_t, std::conditional_t<Bytes == 2, uint16_t, uint8_t>>;
+
 // The turns of a loop whose store (if any) is of kind Kind, from r15 at
 // its first instruction, as the branch left it.
 template <bool Lahf, LoopStore Kind>
@@ -104,6 +107,42 @@ void RunTurns(ArmState *s, uint32_t target, const StoreForm &store, const StepFo
     uint32_t *r = s->r;
     for (;;) {
         if constexpr (WithStore) {
+            // Whole turns on the page of the last store: while a turn's
+            // cycles leave some over, no instruction of it can find the
+            // slice ended, and the checks between them are all passed.
+            const int32_t turn = 3 * fetch + plainWait;
+            if (plainPage != ~0u && s->cyclesLeft > turn) {
+                int32_t cycles = s->cyclesLeft;
+                uint32_t cpsr = s->cpsr;
+                bool looping = true;
+                while (cycles > turn) {
+                    const uint32_t base = r[store.base];
+                    const uint32_t address = Kind == LoopStore::StoreMultiple
+                                                 ? base & ~3u
+                                                 : base + (store.byRegister ? r[store.offset] : store.immediate);
+                    if ((address >> PageShift) != plainPage || (address & (Bytes - 1)))
+                        break;
+                    const StoredUnit<Bytes> stored = StoredUnit<Bytes>(r[store.value]);
+                    std::memcpy(plainHost + (address & (PageSize - Bytes)), &stored, Bytes);
+                    if constexpr (Kind == LoopStore::StoreMultiple)
+                        r[store.base] = (base & 3) | (address + 4);
+                    uint32_t flags;
+                    r[step.reg] = step.subtract ? SubWithFlags<Lahf>(r[step.reg], step.immediate, 1, flags)
+                                                : AddWithFlags<Lahf>(r[step.reg], step.immediate, 0, flags);
+                    cpsr = (cpsr & 0x0FFFFFFF) | flags;
+                    cycles -= turn;
+                    if (!ConditionPasses(cond, cpsr)) {
+                        looping = false;
+                        break;
+                    }
+                }
+                s->cyclesLeft = cycles;
+                s->cpsr = cpsr;
+                if (!looping) {
+                    r[15] = branchPc + 2;
+                    return;
+                }
+            }
             if (s->cyclesLeft <= 0)
                 return;
             const uint32_t base = r[store.base];
@@ -113,8 +152,7 @@ void RunTurns(ArmState *s, uint32_t target, const StoreForm &store, const StepFo
             const uint32_t value = r[store.value];
             if ((address >> PageShift) == plainPage && !(address & (Bytes - 1))) {
                 s->cyclesLeft -= fetch + plainWait;
-                const std::conditional_t<Bytes == 4, uint32_t, std::conditional_t<Bytes == 2, uint16_t, uint8_t>>
-                    stored = value;
+                const StoredUnit<Bytes> stored = StoredUnit<Bytes>(value);
                 std::memcpy(plainHost + (address & (PageSize - Bytes)), &stored, Bytes);
             } else {
                 if (ReadPageTable[address >> PageShift] == codePage || (address >> 24) == 4)
