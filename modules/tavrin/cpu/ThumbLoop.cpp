@@ -12,6 +12,7 @@
 // the loop and outside the I/O registers, whose stores can start a DMA.
 #include "modules/tavrin/cpu/ThumbDecoder.h"
 
+#include <algorithm>
 #include <cstring>
 #include <type_traits>
 
@@ -88,6 +89,69 @@ bool DecodeLoopStep(uint32_t op, StepForm &f)
 template <uint32_t Bytes>
 using StoredUnit = std::conditional_t<Bytes == 4, uint32_t, std::conditional_t<Bytes == 2, uint16_t, uint8_t>>;
 
+// The common fill, worked out at once: a constant stored at addresses a
+// fixed step apart, a counter stepped down by SUB and tested by NE or PL.
+// Runs the turns that stay on the plain page and whose cycles leave some
+// over, up to the one where the condition fails; returns whether the loop
+// goes on. Does nothing for other loops.
+template <bool Lahf, LoopStore Kind>
+bool FillTurns(ArmState *s, const StoreForm &store, const StepForm &step, uint32_t cond, uint32_t plainPage,
+               uint8_t *plainHost, int32_t turn, int32_t &cycles, uint32_t &cpsr)
+{
+    constexpr uint32_t Bytes = Kind == LoopStore::Half ? 2 : Kind == LoopStore::Byte ? 1 : 4;
+    constexpr uint32_t Cap = 1u << 20; // far below any wrap of the counter
+    uint32_t *r = s->r;
+    const uint32_t imm = step.immediate, c0 = r[step.reg];
+    const bool constantValue = store.value != step.reg;
+    if (!step.subtract || imm == 0 || !constantValue || (cond != 0x1 && cond != 0x5))
+        return true;
+    if (Kind == LoopStore::StoreMultiple && store.base == step.reg)
+        return true;
+    // Turns until the condition fails: the counter reaching 0 (NE), or going
+    // below 0 (PL); none within the cap when it cannot.
+    uint32_t exitTurn = Cap + 1;
+    if (cond == 0x1) {
+        if (c0 != 0 && c0 % imm == 0)
+            exitTurn = std::min<uint32_t>(c0 / imm, Cap + 1);
+    } else {
+        if (int32_t(c0) < 0)
+            return true;
+        exitTurn = std::min<uint32_t>(c0 / imm + 1, Cap + 1);
+    }
+    uint32_t stride = 4;
+    if constexpr (Kind != LoopStore::StoreMultiple) {
+        stride = (store.base == step.reg ? 0 - imm : 0) + (store.byRegister && store.offset == step.reg ? 0 - imm : 0);
+        if (stride & (Bytes - 1))
+            return true;
+    }
+    const uint32_t base = r[store.base];
+    const uint32_t first = Kind == LoopStore::StoreMultiple
+                               ? base & ~3u
+                               : base + (store.byRegister ? r[store.offset] : store.immediate);
+    if ((first >> PageShift) != plainPage || (first & (Bytes - 1)))
+        return true;
+    const uint32_t pageStart = plainPage << PageShift;
+    uint32_t pageTurns = Cap;
+    if (int32_t(stride) > 0)
+        pageTurns = (pageStart + PageSize - Bytes - first) / stride + 1;
+    else if (int32_t(stride) < 0)
+        pageTurns = (first - pageStart) / (0 - stride) + 1;
+    const uint32_t cycleTurns = cycles > turn ? uint32_t(cycles - turn - 1) / uint32_t(turn) + 1 : 0;
+    const uint32_t n = std::min({exitTurn, pageTurns, cycleTurns, Cap});
+    if (n == 0)
+        return true;
+    const StoredUnit<Bytes> stored = StoredUnit<Bytes>(r[store.value]);
+    for (uint32_t k = 0, address = first; k < n; ++k, address += stride)
+        std::memcpy(plainHost + (address & (PageSize - Bytes)), &stored, Bytes);
+    if constexpr (Kind == LoopStore::StoreMultiple)
+        r[store.base] = (base & 3) | (first + 4 * n);
+    uint32_t flags;
+    r[step.reg] = SubWithFlags<Lahf>(c0 - (n - 1) * imm, imm, 1, flags);
+    cpsr = (cpsr & 0x0FFFFFFF) | flags;
+    cycles -= int32_t(n) * turn;
+    return n != exitTurn;
+}
+
 // The turns of a loop whose store (if any) is of kind Kind, from r15 at
 // its first instruction, as the branch left it.
 template <bool Lahf, LoopStore Kind>
@@ -114,8 +178,8 @@ void RunTurns(ArmState *s, uint32_t target, const StoreForm &store, const StepFo
             if (plainPage != ~0u && s->cyclesLeft > turn) {
                 int32_t cycles = s->cyclesLeft;
                 uint32_t cpsr = s->cpsr;
-                bool looping = true;
-                while (cycles > turn) {
+                bool looping = FillTurns<Lahf, Kind>(s, store, step, cond, plainPage, plainHost, turn, cycles, cpsr);
+                while (looping && cycles > turn) {
                     const uint32_t base = r[store.base];
                     const uint32_t address = Kind == LoopStore::StoreMultiple
                                                  ? base & ~3u
