@@ -8,8 +8,7 @@
 // store through the same function the instruction itself calls.
 //
 // A turn is run this way only when nothing it does can change what the
-// fetch would read: its store must land outside the host page that holds
-// the loop and outside the I/O registers, whose stores can start a DMA.
+// fetch would read (StoreKeepsFetch); the run loop steps the others.
 #include "modules/tavrin/cpu/ThumbDecoder.h"
 
 #include <algorithm>
@@ -84,6 +83,17 @@ bool DecodeLoopStep(uint32_t op, StepForm &f)
         return false;
     f = {uint8_t((op >> 8) & 7), bool(op & 0x800), op & 0xFF};
     return true;
+}
+
+// Whether a store at address leaves the loop's fetches as they are: it
+// must reach neither the host page the loop runs from (through any mirror)
+// nor the I/O registers, whose stores can start a DMA, nor the save memory,
+// whose stores can switch a bank.
+bool StoreKeepsFetch(uint32_t address, const uint8_t *codePage)
+{
+    const uint32_t region = address >> 24;
+    return ReadPageTable[address >> PageShift] != codePage && WritePageTable[address >> PageShift] != codePage &&
+           region != 4 && region != 0xE;
 }
 
 template <uint32_t Bytes>
@@ -219,7 +229,7 @@ void RunTurns(ArmState *s, uint32_t target, const StoreForm &store, const StepFo
                 const StoredUnit<Bytes> stored = StoredUnit<Bytes>(value);
                 std::memcpy(plainHost + (address & (PageSize - Bytes)), &stored, Bytes);
             } else {
-                if (ReadPageTable[address >> PageShift] == codePage || (address >> 24) == 4)
+                if (!StoreKeepsFetch(address, codePage))
                     return;
                 s->cyclesLeft -= fetch;
                 r[15] = target + 2;
