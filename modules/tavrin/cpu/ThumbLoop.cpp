@@ -120,13 +120,15 @@ bool FillTurns(ArmState *s, const StoreForm &store, const StepForm &step, uint32
     // Turns until the condition fails: the counter reaching 0 (NE), or going
     // below 0 (PL); none within the cap when it cannot.
     uint32_t exitTurn = Cap + 1;
+    // (A step of 1, the usual one, needs no division.)
+    const uint32_t steps = imm == 1 ? c0 : c0 / imm;
     if (cond == 0x1) {
-        if (c0 != 0 && c0 % imm == 0)
-            exitTurn = std::min<uint32_t>(c0 / imm, Cap + 1);
+        if (c0 != 0 && steps * imm == c0)
+            exitTurn = std::min<uint32_t>(steps, Cap + 1);
     } else {
         if (int32_t(c0) < 0)
             return true;
-        exitTurn = std::min<uint32_t>(c0 / imm + 1, Cap + 1);
+        exitTurn = std::min<uint32_t>(steps + 1, Cap + 1);
     }
     uint32_t stride = 4;
     if constexpr (Kind != LoopStore::StoreMultiple) {
@@ -233,17 +235,24 @@ void RunTurns(ArmState *s, uint32_t target, const StoreForm &store, const StepFo
                     return;
                 s->cyclesLeft -= fetch;
                 r[15] = target + 2;
-                if constexpr (Bytes == 4)
-                    CpuStore<4>(address, value);
-                else if constexpr (Bytes == 2)
-                    CpuStore<2>(address, value & 0xFFFF);
-                else
-                    BusWrite8(address, value & 0xFF);
-                // A store may change the map (a flash bank switch): the page
-                // is taken again for the next one.
-                plainPage = plainAllowed && StoreOnlyWritesPage<Bytes>(address) ? address >> PageShift : ~0u;
-                plainHost = WritePageTable[address >> PageShift];
-                plainWait = (Bytes == 4 ? WaitCycles32 : WaitCycles16)[address >> 24 & 15];
+                if (plainAllowed && StoreOnlyWritesPage<Bytes>(address)) {
+                    // A new page whose stores only write it: from now on,
+                    // this store included, the page is written directly.
+                    plainPage = address >> PageShift;
+                    plainHost = WritePageTable[plainPage];
+                    plainWait = (Bytes == 4 ? WaitCycles32 : WaitCycles16)[address >> 24 & 15];
+                    s->cyclesLeft -= plainWait;
+                    const StoredUnit<Bytes> stored = StoredUnit<Bytes>(value);
+                    std::memcpy(plainHost + (address & (PageSize - Bytes)), &stored, Bytes);
+                } else {
+                    plainPage = ~0u;
+                    if constexpr (Bytes == 4)
+                        CpuStore<4>(address, value);
+                    else if constexpr (Bytes == 2)
+                        CpuStore<2>(address, value & 0xFFFF);
+                    else
+                        BusWrite8(address, value & 0xFF);
+                }
             }
             if constexpr (Kind == LoopStore::StoreMultiple)
                 r[store.base] = (base & 3) | (address + 4);
