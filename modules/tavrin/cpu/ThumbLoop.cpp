@@ -152,9 +152,10 @@ bool FillTurns(ArmState *s, const StoreForm &store, const StepForm &step, uint32
     const uint32_t n = std::min({exitTurn, pageTurns, cycleTurns, Cap});
     if (n == 0)
         return true;
+    // Every address lies on the page, so the offsets never leave it.
     const StoredUnit<Bytes> stored = StoredUnit<Bytes>(r[store.value]);
-    for (uint32_t k = 0, address = first; k < n; ++k, address += stride)
-        std::memcpy(plainHost + (address & (PageSize - Bytes)), &stored, Bytes);
+    for (uint32_t k = 0, offset = first & (PageSize - Bytes); k < n; ++k, offset += stride)
+        std::memcpy(plainHost + offset, &stored, Bytes);
     if constexpr (Kind == LoopStore::StoreMultiple)
         r[store.base] = (base & 3) | (first + 4 * n);
     uint32_t flags;
