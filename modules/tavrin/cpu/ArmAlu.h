@@ -20,6 +20,16 @@ struct Shifted {
     uint32_t carry; // 0 or 1
 };
 
+// How many registers a 16-bit list names. A bit trick rather than
+// std::popcount, which on a baseline x86-64 build is a library call.
+inline uint32_t RegisterCount(uint32_t list)
+{
+    list = list - ((list >> 1) & 0x5555);
+    list = (list & 0x3333) + ((list >> 2) & 0x3333);
+    list = (list + (list >> 4)) & 0x0F0F;
+    return (list + (list >> 8)) & 0x1F;
+}
+
 // Shift by an immediate amount 0-31; amount 0 means LSL #0 (no shift),
 // LSR #32, ASR #32 or RRX.
 template <ShiftKind Kind>

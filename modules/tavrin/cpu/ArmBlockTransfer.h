@@ -67,7 +67,7 @@ void ArmOp_BlockTransfer(ArmState *s, uint32_t op)
         ArmBlockTransferEmpty<Pre, Up, WriteBack, Load, UserBank>(s, rn);
         return;
     }
-    const uint32_t span = 4 * uint32_t(std::popcount(list));
+    const uint32_t span = 4 * RegisterCount(list);
 
     const uint32_t base = s->r[rn];
     const uint32_t aligned = base & ~3u;

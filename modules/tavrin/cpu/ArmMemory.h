@@ -106,6 +106,18 @@ inline void CpuStore(uint32_t address, uint32_t value)
     }
 }
 
+// Whether an aligned store of Bytes at address does nothing but charge the
+// region's wait and write its page: work RAM, and for words the cartridge
+// regions, whose page absorbs them (halfwords there may reach the EEPROM
+// or the clock).
+template <uint32_t Bytes>
+inline bool StoreOnlyWritesPage(uint32_t address)
+{
+    const uint32_t region = address >> 24;
+    constexpr uint32_t Regions = Bytes == 4 ? 0x3F0Cu : 0x000Cu;
+    return !(address & (Bytes - 1)) && region < 16 && ((Regions >> region) & 1);
+}
+
 inline int32_t LoadWait32(uint32_t address) { return WaitCycles32[(address >> 24) & 15]; }
 inline int32_t LoadWait16(uint32_t address) { return WaitCycles16[(address >> 24) & 15]; }
 

@@ -200,7 +200,7 @@ inline void ThumbStoreMultiple(ArmState *s, uint32_t op, uint32_t pc)
         r[rb] = (base & 3) | (address + 0x40);
         return;
     }
-    const uint32_t writtenBack = (base & 3) | (address + 4 * uint32_t(std::popcount(list)));
+    const uint32_t writtenBack = (base & 3) | (address + 4 * RegisterCount(list));
     // The base goes out as it was only when it is the first register stored.
     const bool baseFirst = !(list & ((1u << rb) - 1));
     for (uint32_t bits = list; bits; bits &= bits - 1) {
@@ -237,6 +237,12 @@ inline void ThumbLoadMultiple(ArmState *s, uint32_t op)
 // The undefined opcodes 0xE800-0xEFFF, and a fetch from unmapped memory,
 // whose page reads as 0xEEEE: the latter executes what the bus holds.
 void ThumbUndefinedOrOpenBus(ArmState *s, uint32_t op, uint32_t pc);
+
+// A conditional branch at branchPc taken back over one or two instructions
+// that the idle watch refused: runs further turns of that loop while the
+// slice lasts, as the run loop would step them.
+template <bool Lahf>
+void ThumbRunLoop(ArmState *s, uint32_t branchPc, uint32_t target);
 
 // Executes the THUMB instruction op fetched from pc (r15 is already past it).
 // Lahf: the flags by LAHF (only where HostHasLahf).
@@ -342,6 +348,8 @@ template <bool Lahf = false>
             r[15] = target;
             NoteJump(pc, true);
             IdleBranchTaken(s, pc, target, true);
+            if (pc - target - 2 <= 2 && Idle.refusedPc == pc && Idle.armed)
+                ThumbRunLoop<Lahf>(s, pc, target);
         }
         break;
     }

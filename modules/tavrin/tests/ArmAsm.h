@@ -6,7 +6,7 @@
 
 namespace Tavrin::Testing::Asm {
 
-inline constexpr uint32_t AL = 0xE, EQ = 0x0, NE = 0x1, CS = 0x2, CC = 0x3, GT = 0xC, LE = 0xD;
+inline constexpr uint32_t AL = 0xE, EQ = 0x0, NE = 0x1, CS = 0x2, CC = 0x3, PL = 0x5, HI = 0x8, GT = 0xC, LE = 0xD;
 enum Alu : uint32_t { AND, EOR, SUB, RSB, ADD, ADC, SBC, RSC, TST, TEQ, CMP, CMN, ORR, MOV, BIC, MVN };
 enum Shift : uint32_t { LSL, LSR, ASR, ROR };
 
