@@ -118,6 +118,21 @@ struct Program {
     uint32_t entry;
 };
 
+// Single steps to the end of the slice. A store over the instructions
+// already fetched cuts the slice short; as the run loop does, the cycles it
+// saved come back and stepping goes on.
+void StepSlice(ArmState &cpu)
+{
+    for (;;) {
+        while (cpu.cyclesLeft > 0)
+            ArmStepInstruction(&cpu);
+        if (!cpu.earlyExit)
+            return;
+        cpu.cyclesLeft += cpu.savedCycles;
+        cpu.earlyExit = 0;
+    }
+}
+
 // Runs a slice of budget cycles: by single steps, or through the run loop
 // (with its bulk paths). With resumeBudget, a second slice follows by
 // single steps from the CPU record written to a state image and read back,
@@ -141,8 +156,7 @@ Outcome RunProgram(const Program &p, int32_t budget, bool bySteps, int32_t resum
     cpu.r[15] = p.at + p.entry;
     cpu.cyclesLeft = budget;
     if (bySteps) {
-        while (cpu.cyclesLeft > 0)
-            ArmStepInstruction(&cpu);
+        StepSlice(cpu);
     } else {
         // The stand-in line step stops the run when the first slice ends.
         EXPECT_EQ(ArmRunFrame(&cpu), 0);
@@ -153,8 +167,7 @@ Outcome RunProgram(const Program &p, int32_t budget, bool bySteps, int32_t resum
         Zorvan::ByteReader in(out.bytes());
         EXPECT_TRUE(ArmReadImage(cpu, in));
         cpu.cyclesLeft += resumeBudget;
-        while (cpu.cyclesLeft > 0)
-            ArmStepInstruction(&cpu);
+        StepSlice(cpu);
     }
     return {cpu, StandInLog.ioWrites, m.ewram, m.iwram, m.palette, m.vram, VramPartsStored};
 }
