@@ -11,6 +11,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -140,7 +141,10 @@ int Application::Run(QString const &commandLine)
         if (!commandLine.isEmpty())
             Zorvan::presentMessage(Zorvan::String(L"Close Quintar before launching a ROM in this manner."),
                                    Zorvan::String(L"Error"), MB_OK);
-        instance.BringRunningToFront();
+        // Whoever started this one from a terminal learns why no window opens.
+        bool const raised = instance.BringRunningToFront();
+        std::fprintf(stderr, "Quintar is already running for this user (one instance per user): %s\n",
+                     raised ? "its window was brought to the front." : "it did not answer.");
         return 0;
     }
 
