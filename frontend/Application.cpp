@@ -8,8 +8,10 @@
 #include "frontend/TerminationSignals.h"
 #include "engine/QtString.h"
 
+#include <QElapsedTimer>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QWindow>
 
 #include <cstdio>
 #include <memory>
@@ -79,6 +81,19 @@ int ShowMessageBox(Zorvan::String const &text, Zorvan::String const &caption, un
 }
 
 thread_local int notifyDepth = 0;
+
+// Until the window manager has placed and shown the window (it tells where
+// only then), at most a few seconds.
+void WaitUntilShown(QWidget *window)
+{
+    constexpr int kLongestWaitMs = 3000;
+    QElapsedTimer waited;
+    waited.start();
+    QWindow *handle = window->windowHandle();
+    while (handle && !handle->isExposed() && waited.elapsed() < kLongestWaitMs)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    QCoreApplication::processEvents();
+}
 
 } // namespace
 
@@ -166,6 +181,9 @@ int Application::Run(QString const &commandLine)
         instance.Listen(frame.get());
         try {
             if (!commandLine.isEmpty()) {
+                // A box that tells why the file did not open is centred over
+                // the main window, so the window is placed on the screen first.
+                WaitUntilShown(frame.get());
                 frame->RunFileOrReport(ToZorvanString(commandLine));
                 frame->UpdateCommandStates();
             }
