@@ -21,6 +21,7 @@ namespace ZorvanEngine {
 namespace {
 
 // "ScreenSize" texts that enlarge in 5 % steps: level 1 ("105%") to 10 ("150%").
+// Level L shows the picture at 100 + 5 L percent of its size each way.
 constexpr wchar_t const *kStepSizes[] = {L"105%", L"110%", L"115%", L"120%", L"125%",
                                          L"130%", L"135%", L"140%", L"145%", L"150%"};
 // "ScreenSize" texts that multiply the picture without fitting it.
@@ -42,6 +43,12 @@ Ondrel::Display *EngineDisplay()
 int PadHeight()
 {
     return ourEngine ? ourEngine->GetPadSkinSize() : 0;
+}
+
+// percent % of a length, to the nearest whole pixel.
+int Percent(int length, int percent)
+{
+    return static_cast<int>((static_cast<int64_t>(length) * percent + 50) / 100);
 }
 
 } // namespace
@@ -230,12 +237,21 @@ void BaseVideo::UpdateRenderRect(int w, int h, Ondrel::Rect &rect)
     if (area.width <= w || area.height <= h)
         level = 0;
 
+    // The named size, or the largest smaller step that fits the window; the
+    // smallest step is taken whether it fits or not.
     bool reachedLast = false;
     if (level > 0) {
         int const step = ourEngine->GetSettings().GetInt(L"DesktopHeight") > 320 ? 16 : 8;
         for (int k = level; k >= 1; --k) {
-            int const tryWidth = m_autoScale ? step * k : w + step * k;
-            int const tryHeight = static_cast<int>(static_cast<double>(tryWidth) * h / w);
+            int tryWidth, tryHeight;
+            if (m_autoScale) {
+                tryWidth = step * k;
+                tryHeight = static_cast<int>(static_cast<double>(tryWidth) * h / w);
+            } else {
+                int const percent = 100 + 5 * k;
+                tryWidth = Percent(w, percent);
+                tryHeight = Percent(h, percent);
+            }
             if ((tryWidth <= area.width && tryHeight <= area.height) || k == 1) {
                 width = tryWidth;
                 height = tryHeight;

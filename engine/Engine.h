@@ -139,6 +139,9 @@ public:
     bool RunFile(Zorvan::String path) { return RunFile(path, nullptr); }
     // The same with a module object of the caller's (null: one is opened).
     bool RunFile(Zorvan::String path, Module *module);
+    // Why the last RunFile failed, as the engine or the module that refused
+    // the file put it ("The file does not exist"); empty when neither said.
+    static Zorvan::String GetRefusal();
 
     AppModule *m_appModule;
     QWidget *m_appHwnd;

@@ -9,6 +9,7 @@
 #include "engine/ZipArchive.h"
 
 #include "common/zorvan/Console.h"
+#include "common/zorvan/Refusal.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -33,23 +34,25 @@ Zorvan::String CleanPath(Zorvan::String path)
     return path;
 }
 
-// Why a path can be no game at all, for the console; null when it names a
-// readable file.
+// Why a path can be no game at all, in the user's words; null when it
+// names a readable file.
 char const *Unopenable(Zorvan::String const &path)
 {
     QFileInfo const info(ToQString(path));
     if (!info.exists())
-        return "there is no such file";
+        return "The file does not exist";
     if (info.isDir())
-        return "it is a folder";
+        return "The path names a folder";
     if (!info.isReadable())
-        return "it may not be read";
+        return "The file may not be read";
     return nullptr;
 }
 
+// On the console, and noted for the box that tells the user.
 void ReportUnopenable(Zorvan::String const &path, char const *reason)
 {
     Zorvan::printConsole("Unable to open %s: %s.\n", static_cast<char const *>(path), reason);
+    Zorvan::noteRefusal(reason);
 }
 
 } // namespace
@@ -57,6 +60,7 @@ void ReportUnopenable(Zorvan::String const &path, char const *reason)
 bool Engine::RunFile(Zorvan::String path, Module *given)
 {
     Shutdown();
+    Zorvan::clearRefusal();
     if (path.IsEmpty())
         return false;
     path = CleanPath(path);
@@ -73,7 +77,7 @@ bool Engine::RunFile(Zorvan::String path, Module *given)
     if (zipped) {
         candidates = ZipMemberNames(path);
         if (candidates.empty()) {
-            ReportUnopenable(path, "no file could be read from the zip archive");
+            ReportUnopenable(path, "No file could be read from the zip archive");
             return false;
         }
     }
@@ -106,8 +110,14 @@ bool Engine::RunFile(Zorvan::String path, Module *given)
             return false;
         }
     }
-    ReportUnopenable(path, zipped ? "no module takes any file in the zip archive" : "no module takes this kind of file");
+    ReportUnopenable(path, zipped ? "No installed console takes any file in the zip archive"
+                                  : "No installed console takes this kind of file");
     return false;
+}
+
+Zorvan::String Engine::GetRefusal()
+{
+    return Zorvan::String(Zorvan::lastRefusal().c_str());
 }
 
 } // namespace ZorvanEngine

@@ -8,9 +8,12 @@
 #include "frontend/TerminationSignals.h"
 #include "engine/QtString.h"
 
+#include <QElapsedTimer>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QWindow>
 
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -79,6 +82,19 @@ int ShowMessageBox(Zorvan::String const &text, Zorvan::String const &caption, un
 
 thread_local int notifyDepth = 0;
 
+// Until the window manager has placed and shown the window (it tells where
+// only then), at most a few seconds.
+void WaitUntilShown(QWidget *window)
+{
+    constexpr int kLongestWaitMs = 3000;
+    QElapsedTimer waited;
+    waited.start();
+    QWindow *handle = window->windowHandle();
+    while (handle && !handle->isExposed() && waited.elapsed() < kLongestWaitMs)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    QCoreApplication::processEvents();
+}
+
 } // namespace
 
 Application::Application(int &argc, char **argv)
@@ -140,7 +156,10 @@ int Application::Run(QString const &commandLine)
         if (!commandLine.isEmpty())
             Zorvan::presentMessage(Zorvan::String(L"Close Quintar before launching a ROM in this manner."),
                                    Zorvan::String(L"Error"), MB_OK);
-        instance.BringRunningToFront();
+        // Whoever started this one from a terminal learns why no window opens.
+        bool const raised = instance.BringRunningToFront();
+        std::fprintf(stderr, "Quintar is already running for this user (one instance per user): %s\n",
+                     raised ? "its window was brought to the front." : "it did not answer.");
         return 0;
     }
 
@@ -162,6 +181,9 @@ int Application::Run(QString const &commandLine)
         instance.Listen(frame.get());
         try {
             if (!commandLine.isEmpty()) {
+                // A box that tells why the file did not open is centred over
+                // the main window, so the window is placed on the screen first.
+                WaitUntilShown(frame.get());
                 frame->RunFileOrReport(ToZorvanString(commandLine));
                 frame->UpdateCommandStates();
             }

@@ -121,7 +121,8 @@ public:
     void OnConsole();
     void OnFileOpen();
     // Starts the file, from the Open dialog or the command line. When it
-    // does not start the user is told so and the Console shows why.
+    // does not start the user is told why (the reason the engine or the
+    // module gave) and the Console is shown.
     bool RunFileOrReport(Zorvan::String const &path);
     void OnAbout();
     void OnExit();

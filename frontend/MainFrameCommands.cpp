@@ -9,6 +9,7 @@
 #include "engine/ModuleDesc.h"
 #include "frontend/AboutView.h"
 #include "frontend/ConsoleDialog.h"
+#include "frontend/FailedOpenMessage.h"
 #include "frontend/FileDialog.h"
 #include "frontend/GameLoop.h"
 #include "frontend/GlobalSettingsPage.h"
@@ -256,8 +257,7 @@ bool MainFrame::RunFileOrReport(Zorvan::String const &path)
         return false;
     if (m_engine->RunFile(path))
         return true;
-    Zorvan::presentMessage(Zorvan::String(L"Quintar was unable to open the file.  Most often this is due to "
-                                          L"insufficient memory.  The console will now be displayed."),
+    Zorvan::presentMessage(ToZorvanString(FailedOpenMessage(ToQString(ZorvanEngine::Engine::GetRefusal()))),
                            Zorvan::String(), MB_OK);
     m_engine->Pause(); // until the Console is closed
     ShowConsole();

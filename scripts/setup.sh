@@ -11,6 +11,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev
   clang-14 clang libclang-rt-14-dev
   xvfb xauth
+  openbox xdotool imagemagick
 )
 
 missing=()

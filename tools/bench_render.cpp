@@ -12,6 +12,7 @@
 #include <cstring>
 #include <ctime>
 #include <random>
+#include <string>
 #include <vector>
 
 using namespace Tavrin;
@@ -106,11 +107,17 @@ double TimeFrames(Memory &m, int frames)
 // as little as possible.
 const char *only = nullptr;
 int batchFrames = 200;
+// Every scene's name, for the line that says which names there are when
+// the one asked for is none of them.
+std::string scenes;
+int reported = 0;
 
 void Report(const char *scene, Memory &m)
 {
+    scenes += scenes.empty() ? scene : std::string(" ") + scene;
     if (only && std::strcmp(only, scene) != 0)
         return;
+    ++reported;
     TimeFrames(m, batchFrames / 4 + 1);
     double best = TimeFrames(m, batchFrames);
     for (int batch = 0; batch < 9; ++batch)
@@ -201,5 +208,9 @@ int main(int argc, char **argv)
     BgRefX[0] = -40 << 8;
     BgRefY[0] = -10 << 8;
     Report("mode2_affine_inside", m);
+    if (reported == 0) {
+        std::printf("bench_render: no scene is named %s; the scenes are: %s\n", only, scenes.c_str());
+        return 1;
+    }
     return 0;
 }

@@ -40,14 +40,16 @@ TEST_F(BaseVideoTest, RenderRectangleFollowsScreenSizeSetting)
         Ondrel::Rect expected;
         bool unscaled;
     } const cases[] = {
-        {"150% on 480x640: step 16, y 187 lowered", 480, 640, 640, L"150%", false, {40, 186, 400, 266}, false},
-        {"150% on 320x240: step 8, y 13 lowered", 320, 240, 240, L"150%", false, {0, 12, 320, 213}, false},
-        {"150% with step 16 steps down until it fits", 320, 240, 640, L"150%", false, {0, 12, 320, 213}, false},
-        {"105%: the last try counts as unscaled", 320, 240, 240, L"105%", false, {36, 36, 248, 165}, true},
+        {"150% on 480x640: one and a half times each way", 480, 640, 640, L"150%", false, {60, 200, 360, 240}, false},
+        {"150% on 320x240: 5 % steps down to 130 %, the first that fits", 320, 240, 240, L"150%", false,
+         {4, 16, 312, 208}, false},
+        {"150% steps down alike whatever the desktop height", 320, 240, 640, L"150%", false, {4, 16, 312, 208}, false},
+        {"105%: the last try counts as unscaled", 320, 240, 240, L"105%", false, {34, 36, 252, 168},
+         true},
         {"200% larger than the screen", 320, 240, 240, L"200%", false, {-80, -40, 480, 320}, true},
         {"Auto Scale fills the width", 480, 640, 640, L"Auto Scale", false, {0, 160, 480, 320}, false},
         {"Window Size is the whole screen", 480, 640, 640, L"Window Size", false, {0, 0, 480, 640}, false},
-        {"150% above the pad", 480, 640, 640, L"150%", true, {40, 138, 400, 266}, false},
+        {"150% above the pad", 480, 640, 640, L"150%", true, {60, 152, 360, 240}, false},
         {"Window Size above the pad", 480, 640, 640, L"Window Size", true, {0, 0, 480, 544}, false},
         {"no room to grow keeps the size", 240, 320, 320, L"150%", false, {0, 80, 240, 160}, true},
         {"unknown text keeps the size", 480, 640, 640, L"100%", false, {120, 240, 240, 160}, true},
@@ -66,6 +68,39 @@ TEST_F(BaseVideoTest, RenderRectangleFollowsScreenSizeSetting)
         if (!video->m_windowSize) {
             EXPECT_EQ(video->m_unscaled, c.unscaled) << c.what;
         }
+    }
+}
+
+// "p %" is the picture at p % of its size each way, to the nearest pixel,
+// for every console's picture, when the window holds it.
+TEST_F(BaseVideoTest, PercentSizesScaleEachConsolesPictureByTheirPercentage)
+{
+    struct Case {
+        char const *console;
+        int width, height;
+        wchar_t const *screenSize;
+        int expectedWidth, expectedHeight;
+    } const cases[] = {
+        {"6502", 256, 224, L"125%", 320, 280},
+        {"6502", 256, 224, L"150%", 384, 336},
+        {"6502", 256, 224, L"105%", 269, 235},
+        {"handheld", 240, 160, L"150%", 360, 240},
+        {"handheld", 240, 160, L"115%", 276, 184},
+        {"Z80 Master System", 256, 192, L"125%", 320, 240},
+        {"Z80 Master System", 256, 192, L"135%", 346, 259},
+        {"Z80 Game Gear", 160, 144, L"145%", 232, 209},
+        {"Z80 Game Gear", 160, 144, L"110%", 176, 158},
+    };
+    SetScreen(1024, 768);
+    engine->GetSettings().Set(L"DesktopHeight", 768, true);
+    for (Case const &c : cases) {
+        SCOPED_TRACE(std::string(c.console) + " at " + Narrow(c.screenSize));
+        module->GetSettings().Set(L"ScreenSize", c.screenSize, false);
+        auto video = OpenVideo(c.width, c.height);
+        Ondrel::Rect rect;
+        video->UpdateRenderRect(c.width, c.height, rect);
+        EXPECT_EQ(rect.width, c.expectedWidth);
+        EXPECT_EQ(rect.height, c.expectedHeight);
     }
 }
 
@@ -139,11 +174,11 @@ TEST_F(BaseVideoTest, DrawFrameScalesTheCurrentSurfaceIntoTheRenderRectangle)
     auto video = OpenVideo();
     video->PaintCurrent(0xF800);
     video->DrawFrame(Ondrel::Rect{0, 0, 240, 160});
-    EXPECT_EQ(video->m_renderRect, (Ondrel::Rect{40, 186, 400, 266}));
-    EXPECT_EQ(ScreenPixel(40, 186), 0xF800);
-    EXPECT_EQ(ScreenPixel(439, 451), 0xF800);
-    EXPECT_NE(ScreenPixel(39, 186), 0xF800);
-    EXPECT_NE(ScreenPixel(40, 452), 0xF800);
+    EXPECT_EQ(video->m_renderRect, (Ondrel::Rect{60, 200, 360, 240}));
+    EXPECT_EQ(ScreenPixel(60, 200), 0xF800);
+    EXPECT_EQ(ScreenPixel(419, 439), 0xF800);
+    EXPECT_NE(ScreenPixel(59, 200), 0xF800);
+    EXPECT_NE(ScreenPixel(60, 440), 0xF800);
     EXPECT_EQ(video->m_lastSrc, (Ondrel::Rect{0, 0, 240, 160}));
 
     // A new source size recomputes the rectangle; the same one keeps it.

@@ -1,6 +1,6 @@
 // Files that are no game, given on the command line or chosen in the Open
-// dialog: the user is told and the Console, in front of the main window,
-// says why; the save folders are left byte for byte (also when the program
+// dialog: the user is told why, in a box, and the Console is shown in front
+// of the main window; the save folders are left byte for byte (also when the program
 // ends afterwards); the program stays usable. Files that are no game but
 // start as one leave the save folders byte for byte too.
 #include "frontend/tests/RealModulesSandbox.h"
@@ -11,6 +11,7 @@
 #include <QPlainTextEdit>
 #include <QTimer>
 
+#include <iostream>
 #include <map>
 #include <random>
 #include <unistd.h>
@@ -19,25 +20,37 @@ namespace {
 
 using namespace FrontendTest;
 
-constexpr char kFailureMessage[] = "Quintar was unable to open the file.  Most often this is due to insufficient "
-                                   "memory.  The console will now be displayed.";
-
 struct BadFile {
     char const *what;
-    char const *path; // under the sandbox's games folder; every one is called "game"
+    char const *path;   // under the sandbox's games folder
+    char const *reason; // as the box puts it
     bool needsNonRoot;
 };
 
-// The files, made by SetUp below.
+// The files, made by SetUp below: each reason the engine gives before any
+// module is asked, then each console's own.
 BadFile const kBadFiles[] = {
-    {"a missing path", "nowhere/game.gba", false},
-    {"an empty file", "empty/game.gba", false},
-    {"1 KB of random bytes", "random/game.nes", false},
-    {"a text file named .nes", "text/game.nes", false},
-    {"a folder", "folder/game.nes", false},
-    {"a file without read permission", "locked/game.nes", true},
-    {"a zip with no image in it", "zip/game.zip", false},
+    {"a missing path", "nowhere/game.gba", "the file does not exist", false},
+    {"a folder", "folder/game.nes", "the path names a folder", false},
+    {"a file without read permission", "locked/game.nes", "the file may not be read", true},
+    {"a zip with no image in it", "zip/game.zip", "no installed console takes any file in the zip archive", false},
+    {"a zip with no member", "zip/empty.zip", "no file could be read from the zip archive", false},
+    {"a text file of no console", "text/game.txt", "no installed console takes this kind of file", false},
+    {"an empty file named .gba", "empty/game.gba", "the image is too small to hold a game", false},
+    {"33 MB named .gba", "large/game.gba", "the image is larger than 32 MB", false},
+    {"damaged gzip data named .gba.gz", "gzip/game.gba.gz", "the gzip data is damaged", false},
+    {"a zip whose .gba fails its check", "zip/damaged-gba.zip", "the zip archive is damaged", false},
+    {"1 KB of random bytes named .nes", "random/game.nes", "the file is not a game image for this console", false},
+    {"a text file named .nes", "text/game.nes", "the file is not a game image for this console", false},
+    {"a .nes image cut short", "short/game.nes", "the image is cut short or damaged", false},
+    {"a zip whose .sms fails its check", "zip/damaged-sms.zip", "the file is damaged", false},
 };
+
+// The box's text for a file refused for `reason`.
+std::string FailureMessage(char const *reason)
+{
+    return std::string("Quintar was unable to open the file: ") + reason + ".  The console will now be displayed.";
+}
 
 // Files that are no game but start as one: the Z80 consoles run whatever a
 // cartridge holds (short images padded), and the handheld runs an image
@@ -84,6 +97,16 @@ protected:
         games = root / "games";
         fs::create_directories(games / "empty");
         std::ofstream(games / "empty/game.gba");
+        fs::create_directories(games / "large");
+        std::ofstream(games / "large/game.gba");
+        fs::resize_file(games / "large/game.gba", 33u << 20);
+        fs::create_directories(games / "gzip");
+        std::ofstream(games / "gzip/game.gba.gz", std::ios::binary) << std::string("\x1F\x8B\x08\0\0\0\0\0\0\x03", 10)
+                                                                    << "not deflate data at all";
+        // The header asks for two 16 KB program pages; one follows.
+        fs::create_directories(games / "short");
+        std::ofstream(games / "short/game.nes", std::ios::binary)
+            << std::string("NES\x1A\x02\x00", 6) << std::string(10, '\0') << std::string(16384, '\0');
         std::mt19937 random(32);
         std::string noise(1024, '\0');
         for (char &c : noise)
@@ -92,13 +115,19 @@ protected:
         for (char const *name : {"random/game.nes", "random/game.sms", "random/game.gba"})
             std::ofstream(games / name, std::ios::binary) << noise;
         fs::create_directories(games / "text");
-        for (char const *name : {"text/game.nes", "text/game.sms"})
+        for (char const *name : {"text/game.nes", "text/game.sms", "text/game.txt"})
             std::ofstream(games / name) << "This is a text file, not a game.\n";
         fs::create_directories(games / "folder/game.nes");
         fs::create_directories(games / "locked");
         std::ofstream(games / "locked/game.nes", std::ios::binary) << noise;
         fs::permissions(games / "locked/game.nes", fs::perms::none);
-        WriteZipWithoutImage(games / "zip/game.zip");
+        // One stored member each; a wrong check value makes the member
+        // damaged.
+        WriteStoredZip(games / "zip/game.zip", "readme.txt", "hello", 0x3610A686);
+        WriteStoredZip(games / "zip/damaged-gba.zip", "game.gba", std::string(1024, '\0'), 0x12345678);
+        WriteStoredZip(games / "zip/damaged-sms.zip", "game.sms", std::string(16384, '\0'), 0x12345678);
+        // Only the end of the central directory: no member at all.
+        std::ofstream(games / "zip/empty.zip", std::ios::binary) << std::string("PK\x05\x06", 4) << std::string(18, '\0');
 
         // Every console has a save of a game called "game" already.
         wrongSizeSave = noise.substr(0, 182);
@@ -148,6 +177,22 @@ protected:
     // Makes the program's Run return, from inside its game loop.
     void QuitProgram() { dynamic_cast<CGameLoop *>(app->GetAppModule().GetMessageLoop())->Quit(0); }
 
+    // Calls inspect from inside the program's events once it has tried the
+    // command line's file (the user was told, or the game runs); the program
+    // first waits for its window to be shown, and its events run then too.
+    template <typename Inspect> void WhenTheFileWasTried(Inspect inspect)
+    {
+        auto *timer = new QTimer;
+        QObject::connect(timer, &QTimer::timeout, [this, timer, inspect] {
+            if (!ourEngine || (messages.empty() && !ourEngine->IsRunning()))
+                return;
+            timer->stop();
+            timer->deleteLater();
+            inspect();
+        });
+        timer->start(0);
+    }
+
     // The odd start runs as a game: frames go by.
     static void ExpectItRuns(int frames)
     {
@@ -156,13 +201,11 @@ protected:
             ourEngine->GetActiveModule()->RunFrame();
     }
 
-    static void WriteZipWithoutImage(fs::path const &path)
+    // A zip archive of one stored member; crc is the check value written
+    // for it.
+    static void WriteStoredZip(fs::path const &path, std::string const &name, std::string const &data, uint32_t crc)
     {
-        // One stored member, "readme.txt", holding "hello".
         fs::create_directories(path.parent_path());
-        std::string const name = "readme.txt";
-        std::string const data = "hello";
-        uint32_t const crc = 0x3610A686; // of "hello"
         auto le16 = [](std::string &out, uint16_t v) { out += char(v & 0xFF), out += char(v >> 8); };
         auto le32 = [&](std::string &out, uint32_t v) { le16(out, uint16_t(v)), le16(out, uint16_t(v >> 16)); };
         std::string zip;
@@ -220,7 +263,10 @@ protected:
 
     static bool Skipped(BadFile const &file)
     {
-        return file.needsNonRoot && geteuid() == 0;
+        if (!file.needsNonRoot || geteuid() != 0)
+            return false;
+        std::cout << file.what << " not tried: run as root, which reads every file\n";
+        return true;
     }
 
     // The Console shown in front of the frame, with the reason in it.
@@ -261,12 +307,12 @@ TEST_F(FailedStartTest, FromTheCommandLine)
         auto const before = SaveFolders();
         app->SetInstanceName(FreshInstanceName());
         bool inspected = false;
-        QTimer::singleShot(0, [&] {
+        WhenTheFileWasTried([&] {
             inspected = true;
             QWidget *frame = ourEngine ? ourEngine->GetAppHwnd() : nullptr;
             ASSERT_NE(frame, nullptr);
             ASSERT_EQ(messages.size(), 1u);
-            EXPECT_EQ(messages[0].text, kFailureMessage);
+            EXPECT_EQ(messages[0].text, FailureMessage(file.reason));
             ExpectTheConsoleInFront(frame);
             EXPECT_FALSE(ourEngine->IsRunning());
             QuitProgram();
@@ -286,7 +332,7 @@ TEST_F(FailedStartTest, OddStartsFromTheCommandLineLeaveTheSavesAlone)
     ForEachOddStart([&](fs::path const &path, int frames) {
         app->SetInstanceName(FreshInstanceName());
         bool inspected = false;
-        QTimer::singleShot(0, [&] {
+        WhenTheFileWasTried([&] {
             inspected = true;
             ExpectItRuns(frames);
             EXPECT_TRUE(messages.empty()) << messages[0].text;
@@ -351,7 +397,7 @@ TEST_F(FailedStartTest, FromTheOpenDialog)
         chosen = QString::fromStdString((games / file.path).string());
         frame->OnCommand(ID_FILE_OPEN);
         ASSERT_EQ(messages.size(), 1u);
-        EXPECT_EQ(messages[0].text, kFailureMessage);
+        EXPECT_EQ(messages[0].text, FailureMessage(file.reason));
         ExpectTheConsoleInFront(frame.get());
         EXPECT_EQ(Changes(before, SaveFolders()), "");
 

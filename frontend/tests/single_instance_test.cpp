@@ -47,7 +47,12 @@ TEST_F(SingleInstanceTest, ASecondStartBringsTheFirstToTheFrontAndExits)
         EXPECT_FALSE(firstWindow.isVisible());
 
         app->SetInstanceName(name);
+        testing::internal::CaptureStderr();
         EXPECT_EQ(app->Run(c.commandLine), 0);
+        std::string const terminal = testing::internal::GetCapturedStderr();
+        // With or without a file, the terminal says why no window opened.
+        EXPECT_NE(terminal.find("Quintar is already running for this user"), std::string::npos) << terminal;
+        EXPECT_NE(terminal.find("its window was brought to the front"), std::string::npos) << terminal;
         if (c.tellsTheUser) {
             ASSERT_EQ(messages.size(), 1u);
             EXPECT_EQ(messages[0].text, "Close Quintar before launching a ROM in this manner.");

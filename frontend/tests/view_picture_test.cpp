@@ -1,14 +1,16 @@
 // Each console's picture in the program's own window, as a new user first
 // sees it: the window the program opens holds the whole picture at every
-// screen size up to "150%", "100%" shows one screen pixel per picture pixel,
-// and the view paints the display's picture where the video put it, without
-// scaling it again.
+// screen size up to "150%", "p%" shows the picture at p % of its size each
+// way (so "100%" is one screen pixel per picture pixel), and the view paints
+// the display's picture where the video put it, without scaling it again.
 #include "engine/BaseVideo.h"
 #include "frontend/tests/RealModulesSandbox.h"
 #include "platform/ondrel/Display.h"
 #include "platform/ondrel/Surface.h"
 
 #include <QImage>
+
+#include <cstdlib>
 
 namespace {
 
@@ -83,10 +85,10 @@ TEST_F(ViewPictureTest, TheProgramsWindowShowsEachConsolesPictureWholeAtEveryScr
             EXPECT_EQ(PictureIn(shot), QRect(r.x, r.y, r.width, r.height));
             EXPECT_EQ(r.Intersected(screen->GetRect()), r) << "cut by the window";
             EXPECT_LE(std::abs(r.height * c.width - r.width * c.height), c.width) << r.width << " x " << r.height;
-            if (lastWidth == 0)
-                EXPECT_EQ(r.width, c.width);
-            else
-                EXPECT_GT(r.width, lastWidth);
+            int const percent = std::atoi(size);
+            EXPECT_EQ(r.width, (c.width * percent + 50) / 100);
+            EXPECT_EQ(r.height, (c.height * percent + 50) / 100);
+            EXPECT_GT(r.width, lastWidth);
             lastWidth = r.width;
         }
         engine().Shutdown();

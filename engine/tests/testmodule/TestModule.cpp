@@ -7,7 +7,9 @@
 // counts live in the library, so a test keeps its own dlopen handle on the
 // library while it looks at them.
 //
-// OpenRom refuses any path that contains "refuse".
+// OpenRom refuses any path that contains "refuse"; when the file's content
+// begins with "reason:", the rest is noted as the reason it was refused.
+#include "common/zorvan/Refusal.h"
 #include "common/zorvan/String.h"
 #include "engine/Engine.h"
 #include "engine/ExtensionSet.h"
@@ -17,6 +19,7 @@
 #include "platform/ondrel/PixelFormat.h"
 
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <string>
 
@@ -54,8 +57,15 @@ public:
         Count("OpenRom");
         lastRom = static_cast<char const *>(path);
         lastZipped = static_cast<char const *>(ourEngine->GetZippedFileName());
-        if (path.Find(L"refuse") >= 0)
+        if (path.Find(L"refuse") >= 0) {
+            // A refused file that begins with "reason:" gives the rest as
+            // the module's reason, as a console module does.
+            std::ifstream image(static_cast<char const *>(path), std::ios::binary);
+            std::string const content{std::istreambuf_iterator<char>(image), std::istreambuf_iterator<char>()};
+            if (content.starts_with("reason:"))
+                Zorvan::noteRefusal(content.c_str() + 7);
             return false;
+        }
         if (!m_video) {
             m_video = new EngineTest::TestVideo(this, kPictureWidth, kPictureHeight);
             m_video->Open(0, 0, Ondrel::PixelFormatNone);

@@ -2,6 +2,7 @@
 // cartridge image (plain or a zip member), the Game Gear header, the battery
 // RAM and, on the SF-7000, the system ROM and the disk.
 #include "common/zorvan/Console.h"
+#include "common/zorvan/Refusal.h"
 #include "common/zorvan/SafeFile.h"
 #include "engine/ZipArchive.h"
 #include "modules/belcrest/cpu/Z80Bus.h"
@@ -228,6 +229,7 @@ int MachineStart(const std::string &path, const std::string &zipMember)
         !LoadRomPages(image, message)) {
         if (VerboseFlags)
             printConsole("%s\n", message);
+        Zorvan::noteRefusal(message);
         return 0;
     }
     image = {};

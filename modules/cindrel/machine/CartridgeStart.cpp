@@ -2,6 +2,7 @@
 // zip archive), the battery RAM, the timing and the palette; and the
 // shutdown that saves the battery and releases what the start allocated.
 #include "common/zorvan/Console.h"
+#include "common/zorvan/Refusal.h"
 #include "common/zorvan/SafeFile.h"
 #include "engine/ZipArchive.h"
 #include "modules/cindrel/machine/BatteryFile.h"
@@ -375,6 +376,7 @@ int MachineStart(const std::string &path, const std::string &zipMember, const st
         failure = LoadImage(image);
     if (failure) {
         printConsole("%s\n", failure);
+        Zorvan::noteRefusal(failure);
         return 0;
     }
     MirroringMode = Cartridge.mirroring;

@@ -1,6 +1,7 @@
 #include "modules/tavrin/machine/CartridgeImage.h"
 
 #include "common/zorvan/Console.h"
+#include "common/zorvan/Refusal.h"
 #include "common/zorvan/SafeFile.h"
 #include "engine/ZipArchive.h"
 #include "modules/tavrin/bus/MemoryBus.h"
@@ -27,6 +28,7 @@ void Refuse(const char *reason)
 {
     Say("FAILED\n");
     printConsole("%s\n", reason);
+    Zorvan::noteRefusal(reason);
 }
 
 uint32_t RoundToPages(uint64_t size) { return uint32_t((size + PageSize - 1) & ~uint64_t(PageSize - 1)); }

@@ -37,25 +37,41 @@ void SetPaletteColor(int index, int r, int g, int b)
 
 using namespace Belcrest;
 
+namespace {
+
+// The one line printed instead of figures when there is nothing to time.
+int SayWhatItNeeds(const char *why)
+{
+    std::printf("bench_belcrest_machine: %s; it needs [--frames N] IMAGE... (Master System or Game Gear images), or "
+                "the public test programs in QUINTAR_TESTROMS or ../shared/testroms\n",
+                why);
+    return 1;
+}
+
+} // namespace
+
 int main(int argc, char **argv)
 {
     int frames = 20000;
     std::vector<std::string> images;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--frames") == 0 && i + 1 < argc)
-            frames = std::atoi(argv[++i]);
-        else
+        if (std::strcmp(argv[i], "--frames") == 0) {
+            frames = i + 1 < argc ? std::atoi(argv[++i]) : 0;
+            if (frames < 1)
+                return SayWhatItNeeds("--frames wants a number of frames above 0");
+        } else {
             images.push_back(argv[i]);
+        }
     }
     if (images.empty()) {
         const std::string folder = QuintarTest::TestRomFolder();
-        for (const char *name : {"HelloWorld", "SMSAudio", "Sprite"})
-            if (!folder.empty())
-                images.push_back(folder + "/sms/" + name + ".sms");
-    }
-    if (images.empty()) {
-        std::fprintf(stderr, "no image given and the public test programs were not found\n");
-        return 1;
+        for (const char *name : {"HelloWorld", "SMSAudio", "Sprite"}) {
+            const std::string image = folder + "/sms/" + name + ".sms";
+            if (!folder.empty() && std::filesystem::is_regular_file(image))
+                images.push_back(image);
+        }
+        if (images.empty())
+            return SayWhatItNeeds("no image was given and the public test programs were not found");
     }
 
     std::vector<uint32_t> surface(size_t(VdpSurfaceWidth) * VdpSurfaceHeight);

@@ -32,7 +32,9 @@ int main(int argc, char **argv)
     }
     FrameSkip = 1;
     if (!Test::StartImage(path)) {
-        std::fprintf(stderr, "cannot start %s\n", path.c_str());
+        std::printf("bench_6502_machine: %s does not start; it needs a 6502 console image, or no argument for "
+                    "its own loop\n",
+                    path.c_str());
         return 1;
     }
     if (argc <= 1)

@@ -114,7 +114,7 @@ TEST_F(TavrinFailedStartTest, AnImageThatCannotRunLeavesTheSaveFolderAsItWas)
         {"over 32 MB", "game.gba", [](fs::path const &p) { WriteFile(p, std::string(32 * 1024 * 1024 + 1, 'x')); },
          "The image is larger than 32 MB"},
         // The engine turns a folder away before the module is asked.
-        {"a folder", "game.gba", [](fs::path const &p) { fs::create_directories(p); }, "it is a folder"},
+        {"a folder", "game.gba", [](fs::path const &p) { fs::create_directories(p); }, "The path names a folder"},
         {"a damaged gzip", "game.gba.gz", [&](fs::path const &p) { WriteFile(p, damagedGzip); }, "damaged"},
         {"a damaged zip", "game.zip", [&](fs::path const &p) { WriteFile(p, zipBytes); }, "damaged"},
     };
