@@ -89,6 +89,24 @@ void EndSliceBy(int64_t at)
         Cpu.cyclesLeft -= cut;
 }
 
+// The controllers take the buttons while the strobe is high. The player's
+// hands are read at the first strobe of each frame: a press made before a
+// frame reaches a game that reads its pad during that frame, and a game
+// that strobes in a loop does not poll the host each time.
+bool PadsStale = true;
+
+void LatchPads()
+{
+    PadsStale = false;
+    ReadPadState();
+    for (uint8_t &pad : PadState) {
+        if (pad & 0x10)
+            pad &= uint8_t(~0x20);
+        if (pad & 0x80)
+            pad &= uint8_t(~0x40);
+    }
+}
+
 // $4000-$4015 and $4017, at the cycle of the write.
 void WriteSound(int reg, uint8_t value)
 {
@@ -181,6 +199,8 @@ __attribute__((noinline)) void WriteIo(uint16_t address, uint8_t value)
         // their own decode it themselves.
         if (Cartridge.vsSystem && VromBuffer && !MapperWrite)
             MapVideoPages(0, 7, VromBuffer + (value & ((VromMask & 1) ? 4 : 0)) * 0x800);
+        if ((value & 1) && PadsStale)
+            LatchPads();
         if (PadStrobe && !(value & 1))
             PadMask[0] = PadMask[1] = 1;
         PadStrobe = value & 1;
@@ -255,14 +275,8 @@ int StartOfVerticalBlank(Cpu6502State &cpu)
     if (Cartridge.mapper == 5)
         ApuSync(MapperState.sound, 0x82);
     MidiTicks(Cartridge.pal ? 20 : 17);
-    ReadPadState();
     TriggerSound();
-    for (uint8_t &pad : PadState) {
-        if (pad & 0x10)
-            pad &= uint8_t(~0x20);
-        if (pad & 0x80)
-            pad &= uint8_t(~0x40);
-    }
+    PadsStale = true;
     FrameDone = true;
     if (FrameSkipCounter) {
         --FrameSkipCounter;
@@ -394,6 +408,7 @@ void MachineReset()
     IrqSources = 0;
     SetupMapper(Cartridge.mapper);
     PadState[0] = PadState[1] = 0;
+    PadsStale = true;
     PadMask[0] = PadMask[1] = 1;
     std::memset(SpriteRam, 0, sizeof SpriteRam);
     PpuRegisters[0] = 0;

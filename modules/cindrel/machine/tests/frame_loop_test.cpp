@@ -131,6 +131,26 @@ TEST_F(FrameLoop, PadsShiftOutEightButtonsThenReadHigh)
     }
 }
 
+TEST_F(FrameLoop, APressBeforeAFrameReachesAGameThatReadsItsPadInThatFrame)
+{
+    // The main loop strobes and reads the pad over and over, keeping each
+    // whole byte at $11; no NMI.
+    CartridgeBuilder cart(2, 1);
+    cart.Code(0xC000, {0xA9, 0x01, 0x8D, 0x16, 0x40, 0xA9, 0x00, 0x8D, 0x16, 0x40, // strobe
+                       0xA2, 0x08, 0xAD, 0x16, 0x40, 0x4A, 0x66, 0x10, 0xCA, 0xD0, 0xF7, // eight bits into $10
+                       0xA5, 0x10, 0x85, 0x11, 0x4C, 0x00, 0xC0})
+        .Vectors(0xC100, 0xC000, 0xC100)
+        .Code(0xC100, {0x40});
+    ASSERT_TRUE(Start(cart));
+    RunFrames(2);
+    EXPECT_EQ(ReadMemory(0x11), 0);
+    for (uint8_t held : {0x08, 0x01, 0x00}) {
+        StandIns.pad = held;
+        RunFrames(1);
+        EXPECT_EQ(ReadMemory(0x11), held) << "pressed before the frame";
+    }
+}
+
 TEST_F(FrameLoop, LightSenseBitFollowsSpriteZeroOutsideVerticalBlank)
 {
     ASSERT_TRUE(Start(IdleCartridge()));
