@@ -186,6 +186,9 @@ void MachineReset();
 // The machine's clock: CPU cycles run, up to the end of the instruction
 // under way.
 int64_t MachineCycle();
+// Whether the picture processor is fetching the picture now: rendering on,
+// on a visible line or the line before the first.
+bool PictureFetching();
 // Runs the sound units (the second one a board carries too) up to the
 // given CPU cycle, that of the access under way.
 void RunSound(int64_t cycle);

@@ -373,6 +373,16 @@ int64_t MachineCycle()
     return SliceStart + Cpu.linePeriod - left;
 }
 
+// Line steps 0 and 1 cover the visible lines and the hblank before line 0;
+// the rest of the line before the first is the end of the blank's long
+// step.
+bool PictureFetching()
+{
+    if (!(PpuRegisters[1] & 0x18))
+        return false;
+    return LineStep <= 1 || (LineStep == 3 && MachineCycle() >= NextLineAt - VisibleCycles(HPeriod));
+}
+
 // Slices end at line steps, and earlier when the sound unit raises the IRQ
 // line inside one, so that the CPU sees it within an instruction.
 int LineHook(Cpu6502State &cpu)
@@ -412,7 +422,7 @@ void MachineReset()
     PadMask[0] = PadMask[1] = 1;
     std::memset(SpriteRam, 0, sizeof SpriteRam);
     PpuRegisters[0] = 0;
-    PpuRegisters[1] = 0x18;
+    PpuRegisters[1] = 0;
     SetMirroring(MirroringMode | 128);
     PpuBgPalette = VideoSpace + 0x3F00;
     PpuSpritePalette = VideoSpace + 0x3F10;

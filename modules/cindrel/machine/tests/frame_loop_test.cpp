@@ -350,8 +350,10 @@ TEST_F(FrameLoop, BoardRegistersAnswerOnlyOnTheirBoard)
             CpuSpace[0x5C10] = 0x77;
         EXPECT_EQ(ReadMemory(c.address), c.value) << c.mapper << " " << std::hex << c.address;
     }
-    // $5204 on mapper 5 acknowledges the IRQ and tells the IRQ line.
+    // $5204 on mapper 5 acknowledges the IRQ and tells the IRQ line (and,
+    // the picture on, that a frame is being drawn).
     ASSERT_TRUE(Start(IdleCartridge().Mapper(5)));
+    PpuRegisters[1] = 0x18;
     Cpu.pendingInterrupt = IntIrq;
     MapperState.bytes[20] = 0;
     EXPECT_EQ(ReadMemory(0x5204), 0x40);
