@@ -152,6 +152,10 @@ using MapperLineFn = int32_t (*)(int32_t cycles);
 using MapperReadFn = int (*)(uint16_t address);
 extern MapperWriteFn MapperWrite;
 extern MapperLineFn MapperLine;
+// MapperLine comes as each line's drawing ends (that of the line before the
+// first too) instead of as it begins: boards that count the lines by the
+// pattern fetches for sprites, which follow the visible part.
+extern bool MapperLineAfterDrawing;
 extern MapperReadFn MapperRead;
 extern LineRendererFn LineRenderer;
 

@@ -31,6 +31,7 @@ uint8_t DiskSide;
 MapperStateRecord MapperState;
 MapperWriteFn MapperWrite;
 MapperLineFn MapperLine;
+bool MapperLineAfterDrawing;
 MapperReadFn MapperRead;
 LineRendererFn LineRenderer;
 uint8_t IrqSources;
@@ -254,7 +255,7 @@ int StartOfLine(Cpu6502State &cpu)
     }
     if (line == SpriteZeroLine)
         PpuRegisters[2] |= 0x40;
-    if (MapperLine)
+    if (MapperLine && !MapperLineAfterDrawing)
         CycleTotal = MapperLine(CycleTotal);
     LineStep = 1;
     cpu.linePeriod = VisibleCycles(HPeriod);
@@ -335,6 +336,8 @@ int LineStepHook(Cpu6502State &cpu)
             return StartOfLine(cpu);
         return StartOfVerticalBlank(cpu);
     case 1:
+        if (MapperLineAfterDrawing)
+            CycleTotal = MapperLine(CycleTotal);
         LineStep = 0;
         ++CurrentLine;
         SetOverflow(PrepareSpriteLine(CurrentLine));
@@ -347,6 +350,9 @@ int LineStepHook(Cpu6502State &cpu)
             return IntNmi;
         return cpu.pendingInterrupt;
     default:
+        // The end of the visible part of the line before the first.
+        if (MapperLineAfterDrawing)
+            CycleTotal = MapperLine(CycleTotal);
         PpuRegisters[2] &= 0x3F;
         LineStep = 0;
         CurrentLine = 0;
