@@ -61,6 +61,9 @@ int64_t SoundHookAt = INT64_MAX;
 
 constexpr int VisibleCycles(int h) { return h * 256 / 341; }
 
+// A status read at the start of the blank took this frame's NMI with it.
+bool StatusReadAsBlankBegan;
+
 bool SoundHoldsIrq() { return IrqSources & IrqFromSound; }
 
 // The sound unit's hold on the IRQ line follows its flags.
@@ -149,8 +152,15 @@ void MapperWriteNow(uint16_t address, uint8_t value)
 // that the memory map's fast paths stay small.
 __attribute__((noinline)) uint8_t ReadIo(uint16_t address)
 {
-    if (address < 0x4000)
+    if (address < 0x4000) {
+        // A status read begun as the blank's flag rose (the read, on the
+        // last of its four cycles, done within five cycles of the rise)
+        // takes the frame's NMI with it; a later read clears the flag but
+        // leaves the NMI coming.
+        if ((address & 7) == 2 && LineStep == 2 && MachineCycle() <= SliceStart + 5)
+            StatusReadAsBlankBegan = true;
         return ReadPpuRegister(address & 7);
+    }
     if (address == 0x4015)
         return ReadSoundStatus(SoundUnit);
     if (address == 0x4016) {
@@ -288,6 +298,7 @@ int StartOfVerticalBlank(Cpu6502State &cpu)
     if (FrameSkipCounter == 0)
         SpriteZeroLine = 255;
     PpuRegisters[2] = uint8_t((PpuRegisters[2] & 0x5F) | 0x80);
+    StatusReadAsBlankBegan = false;
     LineStep = 2;
     cpu.linePeriod = 4;
     return QuitFlag ? int(IntQuit) : int(cpu.pendingInterrupt);
@@ -346,7 +357,7 @@ int LineStepHook(Cpu6502State &cpu)
     case 2:
         cpu.linePeriod = VPeriod - 240 * HPeriod - VisibleCycles(HPeriod) - 4;
         LineStep = 3;
-        if ((PpuRegisters[0] & 0x80) && (PpuRegisters[2] & 0x80))
+        if ((PpuRegisters[0] & 0x80) && !StatusReadAsBlankBegan)
             return IntNmi;
         return cpu.pendingInterrupt;
     default:
@@ -441,6 +452,7 @@ void MachineReset()
     SpriteZeroLine = 255;
     VramAddress = 0;
     ReadBuffer = 0;
+    StatusReadAsBlankBegan = false;
     DiskControl = 0;
     DiskPosition = 0;
     DiskSide = 255;
