@@ -94,6 +94,7 @@ void ClearRecords()
     MapperState = MapperStateRecord();
     MapperWrite = nullptr;
     MapperLine = nullptr;
+    MapperLineAfterDrawing = false;
     MapperRead = nullptr;
     LineRenderer = nullptr;
     std::fill(std::begin(FetchMap), std::end(FetchMap), nullptr);

@@ -152,6 +152,10 @@ using MapperLineFn = int32_t (*)(int32_t cycles);
 using MapperReadFn = int (*)(uint16_t address);
 extern MapperWriteFn MapperWrite;
 extern MapperLineFn MapperLine;
+// MapperLine comes as each line's drawing ends (that of the line before the
+// first too) instead of as it begins: boards that count the lines by the
+// pattern fetches for sprites, which follow the visible part.
+extern bool MapperLineAfterDrawing;
 extern MapperReadFn MapperRead;
 extern LineRendererFn LineRenderer;
 
@@ -186,6 +190,9 @@ void MachineReset();
 // The machine's clock: CPU cycles run, up to the end of the instruction
 // under way.
 int64_t MachineCycle();
+// Whether the picture processor is fetching the picture now: rendering on,
+// on a visible line or the line before the first.
+bool PictureFetching();
 // Runs the sound units (the second one a board carries too) up to the
 // given CPU cycle, that of the access under way.
 void RunSound(int64_t cycle);

@@ -46,6 +46,7 @@ void SetupMapper(int number)
     PatternMask = VromBuffer ? VromMask : PageMask(Cartridge.patternRamPages);
     MapperWrite = row.write;
     MapperLine = row.line;
+    MapperLineAfterDrawing = row.lineAfterDrawing;
     MapperRead = row.read;
     LineRenderer = PpuLineEntry; // the latch and MMC5 boards choose their own in init
     CpuPatternPages = VideoPageMap;

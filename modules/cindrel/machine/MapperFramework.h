@@ -23,6 +23,7 @@ struct MapperRow {
     // Rebuilds what the mapper derives from MapperState after a state load.
     void (*afterLoad)() = nullptr;
     MapperReadFn read = nullptr;       // its registers in the I/O space
+    bool lineAfterDrawing = false;     // see MapperLineAfterDrawing
 };
 
 // Filled by the mapper families; tests may install rows of their own.

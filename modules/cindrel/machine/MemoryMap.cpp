@@ -31,6 +31,7 @@ uint8_t DiskSide;
 MapperStateRecord MapperState;
 MapperWriteFn MapperWrite;
 MapperLineFn MapperLine;
+bool MapperLineAfterDrawing;
 MapperReadFn MapperRead;
 LineRendererFn LineRenderer;
 uint8_t IrqSources;
@@ -60,6 +61,9 @@ int64_t SoundHookAt = INT64_MAX;
 
 constexpr int VisibleCycles(int h) { return h * 256 / 341; }
 
+// A status read at the start of the blank took this frame's NMI with it.
+bool StatusReadAsBlankBegan;
+
 bool SoundHoldsIrq() { return IrqSources & IrqFromSound; }
 
 // The sound unit's hold on the IRQ line follows its flags.
@@ -87,6 +91,24 @@ void EndSliceBy(int64_t at)
         Cpu.savedCyclesLeft -= cut; // the countdown parked behind CLI's one-instruction wait
     else
         Cpu.cyclesLeft -= cut;
+}
+
+// The controllers take the buttons while the strobe is high. The player's
+// hands are read at the first strobe of each frame: a press made before a
+// frame reaches a game that reads its pad during that frame, and a game
+// that strobes in a loop does not poll the host each time.
+bool PadsStale = true;
+
+void LatchPads()
+{
+    PadsStale = false;
+    ReadPadState();
+    for (uint8_t &pad : PadState) {
+        if (pad & 0x10)
+            pad &= uint8_t(~0x20);
+        if (pad & 0x80)
+            pad &= uint8_t(~0x40);
+    }
 }
 
 // $4000-$4015 and $4017, at the cycle of the write.
@@ -130,8 +152,15 @@ void MapperWriteNow(uint16_t address, uint8_t value)
 // that the memory map's fast paths stay small.
 __attribute__((noinline)) uint8_t ReadIo(uint16_t address)
 {
-    if (address < 0x4000)
+    if (address < 0x4000) {
+        // A status read begun as the blank's flag rose (the read, on the
+        // last of its four cycles, done within five cycles of the rise)
+        // takes the frame's NMI with it; a later read clears the flag but
+        // leaves the NMI coming.
+        if ((address & 7) == 2 && LineStep == 2 && MachineCycle() <= SliceStart + 5)
+            StatusReadAsBlankBegan = true;
         return ReadPpuRegister(address & 7);
+    }
     if (address == 0x4015)
         return ReadSoundStatus(SoundUnit);
     if (address == 0x4016) {
@@ -181,6 +210,8 @@ __attribute__((noinline)) void WriteIo(uint16_t address, uint8_t value)
         // their own decode it themselves.
         if (Cartridge.vsSystem && VromBuffer && !MapperWrite)
             MapVideoPages(0, 7, VromBuffer + (value & ((VromMask & 1) ? 4 : 0)) * 0x800);
+        if ((value & 1) && PadsStale)
+            LatchPads();
         if (PadStrobe && !(value & 1))
             PadMask[0] = PadMask[1] = 1;
         PadStrobe = value & 1;
@@ -234,7 +265,7 @@ int StartOfLine(Cpu6502State &cpu)
     }
     if (line == SpriteZeroLine)
         PpuRegisters[2] |= 0x40;
-    if (MapperLine)
+    if (MapperLine && !MapperLineAfterDrawing)
         CycleTotal = MapperLine(CycleTotal);
     LineStep = 1;
     cpu.linePeriod = VisibleCycles(HPeriod);
@@ -255,14 +286,8 @@ int StartOfVerticalBlank(Cpu6502State &cpu)
     if (Cartridge.mapper == 5)
         ApuSync(MapperState.sound, 0x82);
     MidiTicks(Cartridge.pal ? 20 : 17);
-    ReadPadState();
     TriggerSound();
-    for (uint8_t &pad : PadState) {
-        if (pad & 0x10)
-            pad &= uint8_t(~0x20);
-        if (pad & 0x80)
-            pad &= uint8_t(~0x40);
-    }
+    PadsStale = true;
     FrameDone = true;
     if (FrameSkipCounter) {
         --FrameSkipCounter;
@@ -273,6 +298,7 @@ int StartOfVerticalBlank(Cpu6502State &cpu)
     if (FrameSkipCounter == 0)
         SpriteZeroLine = 255;
     PpuRegisters[2] = uint8_t((PpuRegisters[2] & 0x5F) | 0x80);
+    StatusReadAsBlankBegan = false;
     LineStep = 2;
     cpu.linePeriod = 4;
     return QuitFlag ? int(IntQuit) : int(cpu.pendingInterrupt);
@@ -321,6 +347,8 @@ int LineStepHook(Cpu6502State &cpu)
             return StartOfLine(cpu);
         return StartOfVerticalBlank(cpu);
     case 1:
+        if (MapperLineAfterDrawing)
+            CycleTotal = MapperLine(CycleTotal);
         LineStep = 0;
         ++CurrentLine;
         SetOverflow(PrepareSpriteLine(CurrentLine));
@@ -329,10 +357,13 @@ int LineStepHook(Cpu6502State &cpu)
     case 2:
         cpu.linePeriod = VPeriod - 240 * HPeriod - VisibleCycles(HPeriod) - 4;
         LineStep = 3;
-        if ((PpuRegisters[0] & 0x80) && (PpuRegisters[2] & 0x80))
+        if ((PpuRegisters[0] & 0x80) && !StatusReadAsBlankBegan)
             return IntNmi;
         return cpu.pendingInterrupt;
     default:
+        // The end of the visible part of the line before the first.
+        if (MapperLineAfterDrawing)
+            CycleTotal = MapperLine(CycleTotal);
         PpuRegisters[2] &= 0x3F;
         LineStep = 0;
         CurrentLine = 0;
@@ -357,6 +388,16 @@ int64_t MachineCycle()
     if (Cpu.cliDelay)
         left += Cpu.savedCyclesLeft - 1;
     return SliceStart + Cpu.linePeriod - left;
+}
+
+// Line steps 0 and 1 cover the visible lines and the hblank before line 0;
+// the rest of the line before the first is the end of the blank's long
+// step.
+bool PictureFetching()
+{
+    if (!(PpuRegisters[1] & 0x18))
+        return false;
+    return LineStep <= 1 || (LineStep == 3 && MachineCycle() >= NextLineAt - VisibleCycles(HPeriod));
 }
 
 // Slices end at line steps, and earlier when the sound unit raises the IRQ
@@ -394,10 +435,11 @@ void MachineReset()
     IrqSources = 0;
     SetupMapper(Cartridge.mapper);
     PadState[0] = PadState[1] = 0;
+    PadsStale = true;
     PadMask[0] = PadMask[1] = 1;
     std::memset(SpriteRam, 0, sizeof SpriteRam);
     PpuRegisters[0] = 0;
-    PpuRegisters[1] = 0x18;
+    PpuRegisters[1] = 0;
     SetMirroring(MirroringMode | 128);
     PpuBgPalette = VideoSpace + 0x3F00;
     PpuSpritePalette = VideoSpace + 0x3F10;
@@ -410,6 +452,7 @@ void MachineReset()
     SpriteZeroLine = 255;
     VramAddress = 0;
     ReadBuffer = 0;
+    StatusReadAsBlankBegan = false;
     DiskControl = 0;
     DiskPosition = 0;
     DiskSide = 255;

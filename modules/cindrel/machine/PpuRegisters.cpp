@@ -66,10 +66,16 @@ void StepAddress()
     VramAddress = uint16_t((VramAddress + ((PpuRegisters[0] & 4) ? 32 : 1)) & 0x7FFF);
 }
 
-// The read buffer is left alone: only reads load it.
+// The read buffer is left alone: only reads load it. While the picture is
+// fetched the address is the picture's position, not the CPU's: the write
+// stores nothing (neither in pattern memory nor in the palette).
 void WriteVideo(uint8_t value)
 {
     const uint32_t a = VramAddress & 0x3FFFu;
+    if (PictureFetching()) {
+        StepAddress();
+        return;
+    }
     if (a < 0x3F00) {
         uint8_t *page = (a < 0x2000 ? CpuPatternPages : VideoPageMap)[a >> 10];
         if (!InVrom(page))

@@ -132,8 +132,10 @@ int WriteMmc3(uint16_t a, uint8_t v)
 }
 
 // A counter at 0 raises the IRQ and reloads from the latch, so splits
-// repeat every latch + 1 lines. The line step hands the request to the CPU
-// as it returns, so the IRQ is taken at the line's start already.
+// repeat every latch + 1 lines. The counter sees the sprite pattern
+// fetches that follow each line's visible part: the line step hands the
+// request to the CPU as it returns, so the handler runs in the horizontal
+// blank before the next line, as on the console.
 int32_t LineMmc3(int32_t)
 {
     if (!State[11] || !LineCounts())
@@ -208,7 +210,7 @@ const char *ValidateRambo(const uint8_t *bytes) { return Sane(bytes[18] <= 1); }
 
 void AddMmc3Rows(MapperRows &rows)
 {
-    rows[4] = MapperRow{InitMmc3, WriteMmc3, LineMmc3, ValidateMmc3, nullptr};
+    rows[4] = MapperRow{InitMmc3, WriteMmc3, LineMmc3, ValidateMmc3, nullptr, nullptr, true};
     rows[64] = MapperRow{InitRambo, WriteRambo, LineRambo, ValidateRambo, nullptr};
 }
 

@@ -421,7 +421,7 @@ TEST_F(CartridgeStart, ResetKeepsStatusScrollYAndStep)
     EXPECT_EQ(ScrollX, 0u);
     EXPECT_EQ(WriteToggle, 0);
     EXPECT_EQ(SpriteRam[5], 0);
-    EXPECT_EQ(PpuRegisters[1], 0x18);
+    EXPECT_EQ(PpuRegisters[1], 0); // the picture off, as at power-on
     EXPECT_EQ(Cpu.PC, 0xC000);
     EXPECT_EQ(DiskSide, 255);
 }

@@ -108,6 +108,43 @@ TEST_F(PpuRegisterTest, DataPortReadsAndWrites)
     EXPECT_EQ(VromBuffer[0], 0);
 }
 
+TEST_F(PpuRegisterTest, DataWritesWhileThePictureIsFetchedStoreNothing)
+{
+    // Pattern RAM, a name table and the palette, written on a visible line
+    // with the picture on or off, and inside the vertical blank.
+    ASSERT_TRUE(Start(IdleCartridge(2, 0)));
+    enum When { VisibleLine, VerticalBlank };
+    const struct {
+        uint8_t mask;
+        When when;
+        bool stored;
+    } cases[] = {
+        {0x18, VisibleLine, false}, {0x08, VisibleLine, false}, {0x10, VisibleLine, false},
+        {0x00, VisibleLine, true},  {0x18, VerticalBlank, true},
+    };
+    for (const auto &c : cases) {
+        RunFrames(1);
+        if (c.when == VisibleLine)
+            while (!(CurrentLine == 100 && LineStep == 1))
+                LineHook(Cpu);
+        else
+            while (LineStep != 3)
+                LineHook(Cpu);
+        Cpu.cyclesLeft = Cpu.linePeriod; // at the start of the step's slice
+        WriteMemory(0x2001, c.mask);
+        for (uint16_t address : {0x0123, 0x2345, 0x3F00, 0x3F11}) {
+            uint8_t *cell = (address < 0x2000 ? VideoPageMap[address >> 10] + (address & 0x3FF) : VideoSpace + address);
+            *cell = 0x0F;
+            SetAddress(address);
+            WriteMemory(0x2007, 0x2A);
+            EXPECT_EQ(*cell, c.stored ? 0x2A : 0x0F)
+                << std::hex << "$" << address << " $2001 = $" << int(c.mask) << (c.when == VisibleLine ? " line 100" : " blank");
+            EXPECT_EQ(VramAddress, address + 1) << "the address steps all the same";
+        }
+        FrameDone = false;
+    }
+}
+
 TEST_F(PpuRegisterTest, PaletteWritesAndTheirMirrors)
 {
     ASSERT_TRUE(Start(IdleCartridge()));

@@ -129,6 +129,34 @@ TEST_F(Mmc3, IrqRequestedAndAcknowledged)
     EXPECT_EQ(Cpu.pendingInterrupt, 2);
 }
 
+// The counter sees the sprite pattern fetches after each line's visible
+// part: a split IRQ's handler runs in the horizontal blank before the next
+// line, and a fine scroll it writes there shows from that line on. The
+// counter is reloaded with the latch in the vertical blank, so the IRQ
+// comes at the end of line latch - 1.
+TEST_F(Mmc3, ASplitWrittenInTheHorizontalBlankShowsOnTheNextLine)
+{
+    for (uint8_t latch : {1, 20, 100}) {
+        CartridgeBuilder cart(16, 16);
+        cart.Mapper(4);
+        // SEI; LDX #$FF; TXS; $4017 = $40; $2001 = $18; $2000 = $88 (NMI,
+        // sprites at $1000); CLI; JMP to itself.
+        cart.Code(0xC000, {0x78, 0xA2, 0xFF, 0x9A, 0xA9, 0x40, 0x8D, 0x17, 0x40, 0xA9, 0x18, 0x8D, 0x01, 0x20,
+                           0xA9, 0x88, 0x8D, 0x00, 0x20, 0x58, 0x4C, 0x14, 0xC0});
+        // NMI: scroll 0, 0; $C000 = latch; $C001; $E001; RTI.
+        cart.Code(0xC100, {0x2C, 0x02, 0x20, 0xA9, 0x00, 0x8D, 0x05, 0x20, 0x8D, 0x05, 0x20, 0xA9, latch, 0x8D,
+                           0x00, 0xC0, 0x8D, 0x01, 0xC0, 0x8D, 0x01, 0xE0, 0x40});
+        // IRQ: fine scroll 4; $E000; RTI.
+        cart.Code(0xC200, {0x2C, 0x02, 0x20, 0xA9, 0x04, 0x8D, 0x05, 0x20, 0x8D, 0x00, 0xE0, 0x40})
+            .Vectors(0xC100, 0xC000, 0xC200);
+        ASSERT_TRUE(Start(cart));
+        RunFrames(3);
+        EXPECT_EQ(StandIns.lineX[latch - 1], 0) << "latch " << int(latch);
+        EXPECT_EQ(StandIns.lineX[latch], 4) << "latch " << int(latch);
+        EXPECT_EQ(StandIns.lineX[239], 4) << "latch " << int(latch);
+    }
+}
+
 // Writes through the board with the machine's cycle at each.
 struct TimedWrite {
     uint16_t address;
