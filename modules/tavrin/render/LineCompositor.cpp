@@ -154,6 +154,7 @@ struct LayerCall {
     uint32_t renderer;  // kind * 8 + variant
     uint32_t a, b;
     uint32_t bandEnd;   // sprites, front to back: the first record not drawn
+    bool empty;         // sprites, front to back: none of the band on the line
 };
 
 // A line makes at most nine calls: a band of sprites before and after each
@@ -170,7 +171,7 @@ bool paletteCalls;
 template <uint32_t R>
 int32_t RecordCall(uint32_t, uint32_t a, uint32_t b)
 {
-    calls[callCount++] = {R, a, b, 0};
+    calls[callCount++] = {R, a, b, 0, false};
     if constexpr ((R & 3) == EffectAlpha)
         frontToBack = false;
     if constexpr (R / 8 != KindObj)
@@ -199,11 +200,13 @@ void DrawBackToFront(uint32_t line)
     }
 }
 
-// Sets the sprite calls' ranges; false when a semi-transparent sprite of
-// them covers the line.
-bool SetBandRanges(uint32_t line)
+// Sets the sprite calls' ranges and counts the bands with sprites on the
+// line into bandsOnLine; false when a semi-transparent sprite of them covers
+// the line.
+bool SetBandRanges(uint32_t line, uint32_t &bandsOnLine)
 {
     int32_t cursor = 0;
+    bandsOnLine = 0;
     for (uint32_t k = 0; k < callCount; ++k) {
         LayerCall &c = calls[k];
         if (c.renderer / 8 != KindObj)
@@ -211,12 +214,14 @@ bool SetBandRanges(uint32_t line)
         c.a = cursor == -1 ? 0 : uint32_t(cursor);
         c.bandEnd = cursor == -1 ? 0 : SpriteBandEnd(c.a, c.b);
         bool semiTransparent = false;
-        if (SemiTransparentListed)
-            ForEachSpriteOnLine(line, c.a, c.bandEnd, [&](const SpriteRecord &r) {
-                semiTransparent |= ((SpriteAttribute(r, 0) >> 10) & 3) == 1;
-            });
+        c.empty = true;
+        ForEachSpriteOnLine(line, c.a, c.bandEnd, [&](const SpriteRecord &r) {
+            c.empty = false;
+            semiTransparent |= SemiTransparentListed && ((SpriteAttribute(r, 0) >> 10) & 3) == 1;
+        });
         if (semiTransparent)
             return false;
+        bandsOnLine += !c.empty;
         if (cursor != -1)
             cursor = SpriteBandCursor(c.bandEnd);
     }
@@ -283,7 +288,7 @@ void DrawFrontToBack(uint32_t line)
     uint8_t open = OpenLayers();
     for (uint32_t i = callCount; i-- > 0;) {
         const LayerCall &c = calls[i];
-        if (!(open & LayerBit(c)))
+        if (c.empty || !(open & LayerBit(c)))
             continue;
         if (c.renderer / 8 == KindObj)
             SpriteBandDownwardTable[c.renderer & 7](line, c.a, c.bandEnd);
@@ -323,8 +328,11 @@ void RenderLine()
     TakeNoteOfStores();
     const uint32_t line = RenderIo(IoVcount) & 0xFF;
     RefreshHostPalette(line == 0, paletteCalls);
-    // Sprites alone seldom hide enough of each other to pay for the order.
-    if (frontToBack && backgroundCalls > 0 && callCount > 1 && SetBandRanges(line))
+    // Sprites alone seldom hide enough of each other to pay for the order,
+    // and one layer alone on the line has nothing in front of it.
+    uint32_t bandsOnLine = 0;
+    if (frontToBack && backgroundCalls > 0 && callCount > 1 && SetBandRanges(line, bandsOnLine) &&
+        backgroundCalls + bandsOnLine > 1)
         DrawFrontToBack(line);
     else
         DrawBackToFront(line);
