@@ -312,9 +312,8 @@ uint8_t LayerBit(const LayerCall &c)
     }
 }
 
-void DrawFrontToBack(uint32_t line)
+void DrawLayersFrontToBack(uint32_t line)
 {
-    const SavedWindowLine saved;
     CoverKeep = WindowCovered;
     // A layer whose bit no column has any more is hidden whole.
     uint8_t open = OpenLayers();
@@ -330,6 +329,19 @@ void DrawFrontToBack(uint32_t line)
             open = OpenLayers();
     }
     CoverKeep = 0xFF;
+}
+
+// While a window is on, the next line drawn builds the picture's part of
+// the window line afresh, so the bytes this one closes need not be put
+// back (those of the guard bands only decide pixels no one sees).
+void DrawFrontToBack(uint32_t line)
+{
+    if (RenderDirtyFlags & DirtyWindowLine) {
+        DrawLayersFrontToBack(line);
+        return;
+    }
+    const SavedWindowLine saved;
+    DrawLayersFrontToBack(line);
     saved.Restore();
 }
 
