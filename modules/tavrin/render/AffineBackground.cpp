@@ -14,6 +14,7 @@
 #include "modules/tavrin/render/LayerRendererTable.h"
 #include "modules/tavrin/render/RenderMemory.h"
 #include "modules/tavrin/render/TexelRun.h"
+#include "modules/tavrin/render/TileRowColours.h"
 #include "modules/tavrin/render/TileRow.h"
 
 #include <algorithm>
@@ -365,19 +366,35 @@ void WalkUnscaled(const AffineLine &a)
     const uint32_t ty = uint32_t(int32_t(a.y) >> 8) & mask;
     const uint32_t tx = uint32_t((int32_t(a.x) >> 8) + run.first) & mask;
     const uint8_t *mapRow = a.map + ((ty >> 3) << (a.sizeLog2 - 3));
-    const uint8_t *tileRow = a.tiles + (ty & 7) * 8;
+    const uint8_t *vram = RenderVramBlock();
+    const uint32_t rowBase = uint32_t(a.tiles - vram) + (ty & 7) * 8;
     const uint32_t tileMask = mask >> 3;
+    constexpr bool Plain = (V & 3) == EffectNone;
+    if constexpr (Plain)
+        CheckTileRowPalette();
     uint32_t tile = tx >> 3;
     for (int32_t k = run.first - int32_t(tx & 7); k < run.end; k += 8, tile = (tile + 1) & tileMask) {
         const unsigned col = unsigned(PictureColumn + k);
         if (!WindowOpenAny(col, a.layerBit))
             continue;
+        const uint32_t at = rowBase + mapRow[tile] * 64u;
         uint64_t lanes;
-        std::memcpy(&lanes, tileRow + mapRow[tile] * 64u, 8);
+        std::memcpy(&lanes, vram + at, 8);
         if (k < 0 || k > LineColumns - 8)
             lanes &= LanesWithin(k, 0, LineColumns);
-        if (lanes)
+        if (!lanes)
+            continue;
+        if constexpr (Plain) {
+            // The kept colours are the whole row's: lanes cut off at the
+            // picture's edges are transparent by their index all the same.
+            LaneVector index;
+            std::memcpy(&index, &lanes, 8);
+            WriteRow<V>(
+                a.row, col, index == 0, a.layerBit, [&] { return GatherEntries(BgPalette, lanes); },
+                [&] { return TileRowHostColours(vram, at); });
+        } else {
             WriteTileRow<V>(a.row, col, lanes, 0, a.layerBit);
+        }
     }
 }
 

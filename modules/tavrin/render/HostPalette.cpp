@@ -10,6 +10,7 @@ namespace Tavrin {
 uint16_t HostPalette[512];
 uint32_t HostPairs[32][256];
 uint32_t ConsolePairs[32][256];
+uint32_t BgHostGeneration = 0;
 
 namespace {
 uint16_t converted[512];
@@ -50,6 +51,8 @@ void RefreshHostPalette(bool whole, bool needed)
             changedBanks |= 1u << (i >> 4);
         }
     }
+    if (changedBanks & 0xFFFF)
+        ++BgHostGeneration;
     for (; changedBanks; changedBanks &= changedBanks - 1) {
         const int bank = __builtin_ctz(changedBanks);
         FillPairs(HostPairs[bank], HostPalette + bank * 16);

@@ -7,6 +7,7 @@
 #include "modules/tavrin/render/RenderState.h"
 #include "modules/tavrin/render/SpriteList.h"
 #include "modules/tavrin/render/SpriteWalk.h"
+#include "modules/tavrin/render/TileRowColours.h"
 #include "modules/tavrin/render/WindowLine.h"
 
 #include <array>
@@ -356,8 +357,10 @@ void TakeNoteOfStores()
         parts = ~uint64_t(0);
         RenderDirtyFlags = uint8_t((RenderDirtyFlags & ~DirtyWholeMemory) | DirtyPalette);
     }
-    if (parts)
+    if (parts) {
         DropAffineTexels(parts);
+        DropTileRowColours(parts);
+    }
 }
 
 } // namespace
