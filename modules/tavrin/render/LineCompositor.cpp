@@ -238,6 +238,11 @@ void DrawBackToFront(uint32_t line)
 // the line.
 bool SetBandRanges(uint32_t line, uint32_t &bandsOnLine)
 {
+    // The line's records come in list order, as the bands do, so one pass
+    // over them finds the bands that have any.
+    static constexpr LineSpriteRecords None{};
+    const LineSpriteRecords &on = line < SpriteLines ? LineSprites[line] : None;
+    uint32_t next = 0;
     int32_t cursor = 0;
     bandsOnLine = 0;
     for (uint32_t k = 0; k < callCount; ++k) {
@@ -246,15 +251,17 @@ bool SetBandRanges(uint32_t line, uint32_t &bandsOnLine)
             continue;
         c.a = cursor == -1 ? 0 : uint32_t(cursor);
         c.bandEnd = cursor == -1 ? 0 : SpriteBandEnd(c.a, c.b);
+        while (next < on.count && on.record[next] < c.a)
+            ++next;
+        c.empty = next >= on.count || on.record[next] >= c.bandEnd;
+        bandsOnLine += !c.empty;
         bool semiTransparent = false;
-        c.empty = true;
-        ForEachSpriteOnLine(line, c.a, c.bandEnd, [&](const SpriteRecord &r) {
-            c.empty = false;
-            semiTransparent |= SemiTransparentListed && ((SpriteAttribute(r, 0) >> ObjModeShift) & 3) == ObjSemiTransparent;
-        });
+        if (SemiTransparentListed && !c.empty)
+            ForEachSpriteOnLine(line, c.a, c.bandEnd, [&](const SpriteRecord &r) {
+                semiTransparent |= ((SpriteAttribute(r, 0) >> ObjModeShift) & 3) == ObjSemiTransparent;
+            });
         if (semiTransparent)
             return false;
-        bandsOnLine += !c.empty;
         if (cursor != -1)
             cursor = SpriteBandCursor(c.bandEnd);
     }
