@@ -238,11 +238,11 @@ void DrawBackToFront(uint32_t line)
 // the line.
 bool SetBandRanges(uint32_t line, uint32_t &bandsOnLine)
 {
-    // The line's records come in list order, as the bands do, so one pass
-    // over them finds the bands that have any.
-    static constexpr LineSpriteRecords None{};
-    const LineSpriteRecords &on = line < SpriteLines ? LineSprites[line] : None;
-    uint32_t next = 0;
+    // The list runs by priority, 3 first, and each band takes the
+    // priorities from its bound up to the band before's: whether the line
+    // has any of them is one test.
+    const uint32_t present = line < SpriteLines ? LineSprites[line].priorities : 0;
+    uint32_t above = 4;
     int32_t cursor = 0;
     bandsOnLine = 0;
     for (uint32_t k = 0; k < callCount; ++k) {
@@ -251,9 +251,9 @@ bool SetBandRanges(uint32_t line, uint32_t &bandsOnLine)
             continue;
         c.a = cursor == -1 ? 0 : uint32_t(cursor);
         c.bandEnd = cursor == -1 ? 0 : SpriteBandEnd(c.a, c.b);
-        while (next < on.count && on.record[next] < c.a)
-            ++next;
-        c.empty = next >= on.count || on.record[next] >= c.bandEnd;
+        const uint32_t bound = c.b < above ? c.b : above;
+        c.empty = cursor == -1 || !(present & ((1u << above) - (1u << bound)));
+        above = bound;
         bandsOnLine += !c.empty;
         bool semiTransparent = false;
         if (SemiTransparentListed && !c.empty)
@@ -320,7 +320,7 @@ uint8_t LayerBit(const LayerCall &c)
     }
 }
 
-void DrawLayersFrontToBack(uint32_t line)
+[[gnu::always_inline]] inline void DrawLayersFrontToBack(uint32_t line)
 {
     CoverKeep = WindowCovered;
     // A layer whose bit no column has any more is hidden whole.
