@@ -36,14 +36,15 @@ void RefreshHostPalette(bool whole, bool needed)
     RenderDirtyFlags &= uint8_t(~DirtyPalette);
     if (!whole && (!stored || std::memcmp(converted, BgPalette, sizeof converted) == 0))
         return;
-    uint32_t changedBanks = 0;
     // A console colour can change while its host colour stays (a host
     // table that merges colours): its bank's console pairs still follow.
     uint32_t changedConsoleBanks = consolePairsBuilt ? 0 : ~0u;
     consolePairsBuilt = true;
+    for (int bank = 0; bank < 32; ++bank)
+        if (std::memcmp(converted + bank * 16, BgPalette + bank * 16, 32) != 0)
+            changedConsoleBanks |= 1u << bank;
+    uint32_t changedBanks = 0;
     for (int i = 0; i < 512; ++i) {
-        if (converted[i] != BgPalette[i])
-            changedConsoleBanks |= 1u << (i >> 4);
         converted[i] = BgPalette[i];
         const uint16_t host = ColorToHostTable[converted[i]];
         if (host != HostPalette[i]) {
