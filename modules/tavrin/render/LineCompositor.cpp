@@ -323,18 +323,25 @@ uint8_t LayerBit(const LayerCall &c)
 [[gnu::always_inline]] inline void DrawLayersFrontToBack(uint32_t line)
 {
     CoverKeep = WindowCovered;
-    // A layer whose bit no column has any more is hidden whole.
+    // A layer whose bit no column has any more is hidden whole. The bits
+    // are looked at again only before a call that follows a drawing one.
     uint8_t open = OpenLayers();
+    bool drawn = false;
     for (uint32_t i = callCount; i-- > 0;) {
         const LayerCall &c = calls[i];
-        if (c.empty || !(open & LayerBit(c)))
+        if (c.empty)
+            continue;
+        if (drawn) {
+            open = OpenLayers();
+            drawn = false;
+        }
+        if (!(open & LayerBit(c)))
             continue;
         if (c.renderer / 8 == KindObj)
             SpriteBandDownwardTable[c.renderer & 7](line, c.a, c.bandEnd);
         else
             LayerRendererTable[c.renderer](line, c.a, c.b);
-        if (i > 0)
-            open = OpenLayers();
+        drawn = true;
     }
     CoverKeep = 0xFF;
 }
