@@ -2,6 +2,7 @@
 
 #include <minizip/unzip.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -64,7 +65,14 @@ std::vector<Zorvan::String> ZipMemberNames(Zorvan::String const &path)
 ZipReadStatus ReadZipMember(Zorvan::String const &path, Zorvan::String const &name, size_t limit,
                             std::vector<uint8_t> &out)
 {
-    out.clear();
+    Zorvan::VectorSink sink(out);
+    return ReadZipMember(path, name, limit, sink);
+}
+
+ZipReadStatus ReadZipMember(Zorvan::String const &path, Zorvan::String const &name, size_t limit,
+                            Zorvan::ByteSink &out)
+{
+    out.Truncate(0);
     unzFile zip = unzOpen(static_cast<char const *>(path));
     if (!zip)
         return ZipReadStatus::OpenFailed;
@@ -87,18 +95,29 @@ ZipReadStatus ReadZipMember(Zorvan::String const &path, Zorvan::String const &na
             break;
         }
         status = ZipReadStatus::Ok;
-        uint8_t chunk[65536];
+        // The stated size only sizes the first room; the data decides.
+        size_t const stated = info.uncompressed_size;
+        out.Expect(stated < limit ? stated + 1 : limit + 1);
+        size_t constexpr Chunk = 65536;
         for (;;) {
-            int n = unzReadCurrentFile(zip, chunk, sizeof chunk);
+            size_t const size = out.Size();
+            size_t const expected = stated + 1 > size ? stated + 1 - size : 0;
+            size_t got = 0;
+            uint8_t *room = out.Room(std::min(limit + 1 - size, std::max(expected, Chunk)), got);
+            if (!room) {
+                status = ZipReadStatus::ReadFailed;
+                break;
+            }
+            int const n = unzReadCurrentFile(zip, room, unsigned(std::min<size_t>(got, 1u << 30)));
+            out.Filled(n > 0 ? size_t(n) : 0);
             if (n < 0) {
                 status = ZipReadStatus::ReadFailed;
                 break;
             }
             if (n == 0)
                 break;
-            out.insert(out.end(), chunk, chunk + n);
-            if (out.size() > limit) {
-                out.resize(limit);
+            if (out.Size() > limit) {
+                out.Truncate(limit);
                 status = ZipReadStatus::TooLarge;
                 break;
             }
@@ -112,7 +131,7 @@ ZipReadStatus ReadZipMember(Zorvan::String const &path, Zorvan::String const &na
     }
     unzClose(zip);
     if (status != ZipReadStatus::Ok && status != ZipReadStatus::TooLarge)
-        out.clear();
+        out.Truncate(0);
     return status;
 }
 

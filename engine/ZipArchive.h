@@ -2,6 +2,7 @@
 // are archives, the names of their members, and one member read whole.
 #pragma once
 
+#include "common/zorvan/ByteSink.h"
 #include "common/zorvan/String.h"
 
 #include <cstddef>
@@ -33,5 +34,8 @@ enum class ZipReadStatus {
 // header claims, but never more than limit bytes.
 ZipReadStatus ReadZipMember(Zorvan::String const &path, Zorvan::String const &name, size_t limit,
                             std::vector<uint8_t> &out);
+// The same into a sink, whose bytes are then as out's would be.
+ZipReadStatus ReadZipMember(Zorvan::String const &path, Zorvan::String const &name, size_t limit,
+                            Zorvan::ByteSink &out);
 
 } // namespace ZorvanEngine

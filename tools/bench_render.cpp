@@ -3,7 +3,8 @@
 // (plain, then with alpha on two layers and both windows), rotated layers in
 // modes 1 and 2 under sprites, the mode-3 and mode-4 bitmaps, and one
 // rotated layer alone, wrapping and then turned and shrunk within the screen
-// without wrapping.
+// without wrapping; last a large rotation map drawn unrotated and unscaled,
+// scrolled past its right edge, under a few sprites, as games scroll a big level.
 #include "modules/tavrin/render/tests/RenderFixture.h"
 
 #include <algorithm>
@@ -208,6 +209,29 @@ int main(int argc, char **argv)
     BgRefX[0] = -40 << 8;
     BgRefY[0] = -10 << 8;
     Report("mode2_affine_inside", m);
+
+    // 1024 x 1024 texels: a 16 KB map at screen block 16 (VRAM 0x8000),
+    // a quarter of it tile 0, which is blank on the rows drawn here.
+    const uint32_t large = 2 | 1 << 2 | 16 << 8 | 3u << 14;
+    m.Io(0x0C, large);
+    for (uint32_t k = 0; k < 0x4000; ++k)
+        m.vram[0x8000 + k] = (rng() & 3) ? uint8_t(rng() | 1) : 0;
+    std::memset(m.vram.get() + 0x4000, 0, 64);
+    BgOrder[0] = large | 2u << 28 | 2u << 30;
+    BgOrder[1] = 1u << 28;
+    BgOrder[2] = 3u << 28;
+    BgOrder[3] = 0;
+    BgPa[0] = 256;
+    BgPb[0] = 0;
+    BgPc[0] = 0;
+    BgPd[0] = 256;
+    BgRefX[0] = (900 << 8) + 77;
+    BgRefY[0] = 300 << 8;
+    // Sixteen sprites stay on the screen.
+    for (uint32_t n = 16; n < 128; ++n)
+        m.Oam16(n * 8, 160);
+    m.Io(0x000, 0x1400 | 1 | 0x40);
+    Report("mode1_large_map_scrolled", m);
     if (reported == 0) {
         std::printf("bench_render: no scene is named %s; the scenes are: %s\n", only, scenes.c_str());
         return 1;

@@ -1,5 +1,6 @@
 #include "common/zorvan/SafeFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
@@ -67,7 +68,13 @@ bool WriteFileReplacing(const std::string &path, const uint8_t *data, size_t siz
 
 ReadResult ReadFileBounded(const std::string &path, size_t limit, std::vector<uint8_t> &out)
 {
-    out.clear();
+    VectorSink sink(out);
+    return ReadFileBounded(path, limit, sink);
+}
+
+ReadResult ReadFileBounded(const std::string &path, size_t limit, ByteSink &out)
+{
+    out.Truncate(0);
     int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return errno == ENOENT ? ReadResult::Missing : ReadResult::Failed;
@@ -76,26 +83,36 @@ ReadResult ReadFileBounded(const std::string &path, size_t limit, std::vector<ui
         close(fd);
         return ReadResult::NotAFile;
     }
-    // The size on disk is only a hint for the first allocation; what counts
-    // is what the reads return, up to one byte past the limit.
-    size_t hint = st.st_size > 0 ? size_t(st.st_size) : 0;
-    out.reserve(hint < limit ? hint + 1 : limit + 1);
-    uint8_t chunk[65536];
+    // The size on disk is only a hint for the room asked for first; what
+    // counts is what the reads return, up to one byte past the limit.
+    const size_t hint = st.st_size > 0 ? size_t(st.st_size) : 0;
+    out.Expect(hint < limit ? hint + 1 : limit + 1);
+    constexpr size_t Chunk = 65536;
     for (;;) {
-        size_t room = limit + 1 - out.size();
-        ssize_t n = read(fd, chunk, room < sizeof chunk ? room : sizeof chunk);
+        const size_t size = out.Size();
+        const size_t room = limit + 1 - size;
+        const size_t expected = hint + 1 > size ? hint + 1 - size : 0;
+        size_t got = 0;
+        uint8_t *at = out.Room(std::min(room, std::max(expected, Chunk)), got);
+        if (!at) {
+            close(fd);
+            out.Truncate(0);
+            return ReadResult::Failed;
+        }
+        ssize_t n = read(fd, at, got);
         if (n < 0) {
+            out.Filled(0);
             if (errno == EINTR)
                 continue;
             close(fd);
-            out.clear();
+            out.Truncate(0);
             return ReadResult::Failed;
         }
+        out.Filled(size_t(n));
         if (n == 0)
             break;
-        out.insert(out.end(), chunk, chunk + n);
-        if (out.size() > limit) {
-            out.resize(limit);
+        if (out.Size() > limit) {
+            out.Truncate(limit);
             close(fd);
             return ReadResult::TooLarge;
         }

@@ -10,6 +10,8 @@
 // moves a file that could not be used aside, never over an older one.
 #pragma once
 
+#include "common/zorvan/ByteSink.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -40,6 +42,8 @@ enum class ReadResult { Ok, Missing, NotAFile, TooLarge, Failed };
 // Reads up to limit bytes; a file longer than limit gives TooLarge with the
 // first limit bytes in out. Only regular files are read.
 ReadResult ReadFileBounded(const std::string &path, size_t limit, std::vector<uint8_t> &out);
+// The same into a sink, whose bytes are then as out's would be.
+ReadResult ReadFileBounded(const std::string &path, size_t limit, ByteSink &out);
 
 // Renames path to "<path>.damaged", or "<path>.damaged.1", ".2" ... when
 // those exist. Returns the new name, or an empty string when nothing moved.

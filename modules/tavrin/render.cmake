@@ -9,6 +9,7 @@ add_library(TavrinRender STATIC
   render/TextBackground.cpp
   render/AffineBackground.cpp
   render/AffineTexture.cpp
+  render/TileRowColours.cpp
   render/BitmapBackgrounds.cpp
   render/SpriteList.cpp
   render/SpriteLine.cpp

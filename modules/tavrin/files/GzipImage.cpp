@@ -32,27 +32,42 @@ bool GzipBytes(const std::vector<uint8_t> &raw, std::vector<uint8_t> &gz)
 GunzipResult GunzipBounded(const std::vector<uint8_t> &gz, size_t limit, std::vector<uint8_t> &out)
 {
     out.clear();
-    if (gz.size() < 2 || gz[0] != 0x1F || gz[1] != 0x8B) {
+    if (!IsGzip(gz.data(), gz.size())) {
         if (gz.size() > limit)
             return GunzipResult::TooLarge;
         out = gz;
         return GunzipResult::Ok;
     }
+    Zorvan::VectorSink sink(out);
+    return GunzipBounded(gz.data(), gz.size(), limit, sink);
+}
+
+bool IsGzip(const uint8_t *data, size_t size) { return size >= 2 && data[0] == 0x1F && data[1] == 0x8B; }
+
+GunzipResult GunzipBounded(const uint8_t *gz, size_t size, size_t limit, Zorvan::ByteSink &out)
+{
+    out.Truncate(0);
     z_stream z{};
     if (inflateInit2(&z, GzipWindow) != Z_OK)
         return GunzipResult::Damaged;
-    z.next_in = const_cast<Bytef *>(gz.data());
-    z.avail_in = uInt(gz.size());
+    // The last member's trailer ends with its size (modulo 4 GB): the hint
+    // for the first room, which a file of several members outgrows.
+    if (size >= 18)
+        out.Expect(std::min<size_t>(limit + 1, size_t(gz[size - 4]) | size_t(gz[size - 3]) << 8 |
+                                                   size_t(gz[size - 2]) << 16 | size_t(gz[size - 1]) << 24));
+    z.next_in = const_cast<Bytef *>(gz);
+    z.avail_in = uInt(size);
     GunzipResult result = GunzipResult::Damaged;
     for (;;) {
-        size_t room = std::min(Chunk, limit + 1 - out.size());
-        size_t at = out.size();
-        out.resize(at + room);
-        z.next_out = out.data() + at;
+        size_t room = 0;
+        uint8_t *at = out.Room(std::min(Chunk, limit + 1 - out.Size()), room);
+        if (!at)
+            break;
+        z.next_out = at;
         z.avail_out = uInt(room);
         int status = inflate(&z, Z_NO_FLUSH);
-        out.resize(at + room - z.avail_out);
-        if (out.size() > limit) {
+        out.Filled(room - z.avail_out);
+        if (out.Size() > limit) {
             result = GunzipResult::TooLarge;
             break;
         }
@@ -71,7 +86,7 @@ GunzipResult GunzipBounded(const std::vector<uint8_t> &gz, size_t limit, std::ve
     }
     inflateEnd(&z);
     if (result != GunzipResult::Ok)
-        out.clear();
+        out.Truncate(0);
     return result;
 }
 

@@ -1,6 +1,7 @@
 #include "modules/tavrin/machine/CartridgeImage.h"
 
 #include "common/zorvan/Console.h"
+#include "common/zorvan/LargeAlloc.h"
 #include "common/zorvan/Refusal.h"
 #include "common/zorvan/SafeFile.h"
 #include "engine/ZipArchive.h"
@@ -8,6 +9,7 @@
 #include "modules/tavrin/files/GzipImage.h"
 #include "modules/tavrin/machine/TrackedAlloc.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <string>
@@ -48,10 +50,11 @@ bool SizeAccepted(size_t size)
 }
 
 // A plain or gzip file, read whole and inflated in memory, never past the
-// size limit (so a compressed bomb stops early).
-bool ReadStream(const char *path, std::vector<uint8_t> &bytes)
+// size limit (so a compressed bomb stops early). A plain file is read
+// straight into the block that stays its image.
+bool ReadStream(const char *path, CartridgeBytes &bytes)
 {
-    std::vector<uint8_t> raw;
+    CartridgeBytes raw;
     switch (Zorvan::ReadFileBounded(path, GzipSizeBound(MaxImageSize), raw)) {
     case Zorvan::ReadResult::Ok: break;
     case Zorvan::ReadResult::TooLarge: return SizeAccepted(MaxImageSize + 1);
@@ -59,7 +62,11 @@ bool ReadStream(const char *path, std::vector<uint8_t> &bytes)
     case Zorvan::ReadResult::NotAFile: Refuse("The path names no file"); return false;
     default: Refuse("The file cannot be read"); return false;
     }
-    switch (GunzipBounded(raw, MaxImageSize, bytes)) {
+    if (!IsGzip(raw.data(), raw.size())) {
+        bytes = std::move(raw);
+        return SizeAccepted(bytes.size());
+    }
+    switch (GunzipBounded(raw.data(), raw.size(), MaxImageSize, bytes)) {
     case GunzipResult::Ok: return SizeAccepted(bytes.size());
     case GunzipResult::TooLarge: return SizeAccepted(MaxImageSize + 1);
     default: Refuse("The gzip data is damaged"); return false;
@@ -73,7 +80,7 @@ std::string Lower(std::string text)
     return text;
 }
 
-bool ReadZip(const char *path, std::vector<uint8_t> &bytes)
+bool ReadZip(const char *path, CartridgeBytes &bytes)
 {
     std::vector<Zorvan::String> names = ZorvanEngine::ZipMemberNames(path);
     if (names.empty()) {
@@ -104,29 +111,93 @@ bool ReadZip(const char *path, std::vector<uint8_t> &bytes)
 
 } // namespace
 
-bool ReadCartridgeBytes(const char *path, std::vector<uint8_t> &bytes)
+CartridgeBytes &CartridgeBytes::operator=(CartridgeBytes &&other) noexcept
 {
-    bytes.clear();
+    if (this != &other) {
+        Free();
+        block = std::exchange(other.block, nullptr);
+        capacity = std::exchange(other.capacity, 0);
+        used = std::exchange(other.used, 0);
+    }
+    return *this;
+}
+
+void CartridgeBytes::Free()
+{
+    if (block)
+        Zorvan::WCEFree(block);
+    block = nullptr;
+    capacity = used = 0;
+}
+
+uint8_t *CartridgeBytes::Release(size_t &blockSize)
+{
+    blockSize = capacity;
+    capacity = used = 0;
+    return std::exchange(block, nullptr);
+}
+
+bool CartridgeBytes::Reserve(size_t total)
+{
+    const size_t wanted = RoundToPages(total > 0 ? total : 1);
+    if (wanted <= capacity)
+        return true;
+    auto *larger = static_cast<uint8_t *>(Zorvan::WCEAlloc(wanted));
+    if (!larger)
+        return false;
+    if (used)
+        std::memcpy(larger, block, used);
+    if (block)
+        Zorvan::WCEFree(block);
+    block = larger;
+    capacity = wanted;
+    return true;
+}
+
+void CartridgeBytes::Expect(size_t total) { Reserve(std::min<size_t>(total, GzipSizeBound(MaxImageSize) + 1)); }
+
+uint8_t *CartridgeBytes::Room(size_t want, size_t &got)
+{
+    if (capacity == used && !Reserve(std::max(2 * capacity, used + want)))
+        return nullptr;
+    got = std::min(want, capacity - used);
+    return block + used;
+}
+
+void CartridgeBytes::Truncate(size_t size)
+{
+    // The bytes past the image stay zero, as the cartridge's tail must be.
+    if (size < used)
+        std::memset(block + size, 0, used - size);
+    used = std::min(used, size);
+}
+
+bool ReadCartridgeBytes(const char *path, CartridgeBytes &bytes)
+{
+    bytes.Free();
     if (LogFlags)
         printConsole("Loading %s...", path);
     const bool ok = ZorvanEngine::IsZipArchive(path) ? ReadZip(path, bytes) : ReadStream(path, bytes);
     if (!ok)
-        bytes.clear();
+        bytes.Free();
     return ok;
 }
 
-bool PlaceCartridgeImage(const std::vector<uint8_t> &bytes, CartridgeImage &image)
+bool PlaceCartridgeImage(CartridgeBytes &bytes, CartridgeImage &image)
 {
     image = {};
     if (LogFlags)
         printConsole("Allocating %dkB...", int(bytes.size() / 1024));
-    auto *block = static_cast<uint8_t *>(TrackedAlloc(RoundToPages(bytes.size())));
-    if (!block) {
+    const size_t size = bytes.size();
+    size_t blockSize = 0;
+    uint8_t *block = bytes.Release(blockSize);
+    if (!block || !TrackedAdopt(block)) {
+        if (block)
+            Zorvan::WCEFree(block);
         Say("FAILED to allocate memory.\n");
         return false;
     }
-    std::memcpy(block, bytes.data(), bytes.size());
-    image = {block, bytes.size(), RoundToPages(bytes.size())};
+    image = {block, size, RoundToPages(size)};
     Say("OK\n");
     return true;
 }

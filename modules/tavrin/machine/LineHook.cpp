@@ -23,20 +23,35 @@ namespace {
 
 void RaiseIf(uint32_t bits) { IoSet(Io::If, IoGet(Io::If) | bits); }
 
+// The pad word: the ten keys in bits 0-9 (the key input register's, which
+// reads 0 for a pressed key), two more in bits 10-11 and one in bit 12,
+// which the extra key register shows in bits 0-1 and bit 6.
+constexpr uint32_t PadKeys = 0x03FF;
+constexpr uint32_t PadExtraLow = 0x0C00;
+constexpr uint32_t PadExtraLowShift = 10;
+constexpr uint32_t PadExtraHigh = 0x1000;
+constexpr uint32_t PadExtraHighShift = 6;
+// The key interrupt control: the keys it selects, its enable, and its
+// condition (set: all selected keys; clear: any of them).
+constexpr uint32_t KeyCntEnable = 0x4000;
+constexpr uint32_t KeyCntAllKeys = 0x8000;
+constexpr uint32_t IrqKeypad = 0x1000;
+
 void ReadKeys()
 {
     const uint32_t k = ReadPadState();
-    const uint32_t input = ~k & 0x3FF;
+    const uint32_t input = ~k & PadKeys;
     IoSet(Io::KeyInput, input);
-    IoSet(Io::ExtraKeys, ((~k & 0xFFF) >> 10) | ((~k >> 6) & 0x40));
+    IoSet(Io::ExtraKeys,
+          ((~k & PadExtraLow) >> PadExtraLowShift) | ((~k & PadExtraHigh) >> PadExtraHighShift));
     const uint32_t control = IoGet(Io::KeyCnt);
-    if ((control & 0x43FF) <= 0x4000)
+    if ((control & (KeyCntEnable | PadKeys)) <= KeyCntEnable)
         return;
-    const uint32_t selected = control & 0x3FF;
+    const uint32_t selected = control & PadKeys;
     const uint32_t pressed = ~input & selected;
-    const bool raise = (control & 0x8000) ? pressed == selected : pressed != 0;
+    const bool raise = (control & KeyCntAllKeys) ? pressed == selected : pressed != 0;
     if (raise)
-        RaiseIf(0x1000);
+        RaiseIf(IrqKeypad);
 }
 
 // Once a frame, whether the host plays sound or not: the generator's tick

@@ -158,7 +158,7 @@ bool StartOn(const char *path)
     MapConsoleMemory(MachineBlocks);
 
     // The image is judged before anything is allocated.
-    std::vector<uint8_t> imageBytes;
+    CartridgeBytes imageBytes;
     if (!ReadCartridgeBytes(path, imageBytes))
         return false;
     CartridgeCrc = uint32_t(crc32_z(0, imageBytes.data(), imageBytes.size()));
@@ -201,7 +201,6 @@ bool StartOn(const char *path)
     CartridgeImage image;
     if (!PlaceCartridgeImage(imageBytes, image))
         return false;
-    imageBytes = {};
     MachineBlocks.cart = image.data;
     MachineBlocks.cartSize = image.roundedSize;
     MapConsoleMemory(MachineBlocks);

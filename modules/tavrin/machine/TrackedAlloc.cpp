@@ -19,6 +19,14 @@ void *TrackedAlloc(size_t size)
     return block;
 }
 
+bool TrackedAdopt(void *block)
+{
+    if (!block || Tracked >= MaxTrackedBlocks)
+        return false;
+    TrackedBlocks[Tracked++] = block;
+    return true;
+}
+
 void FreeAllTracked()
 {
     for (uint32_t i = 0; i < Tracked; ++i) {

@@ -4,7 +4,8 @@
 // Without mosaic a line is drawn eight columns at a time: the eight texels
 // are fetched first and then drawn as one tile row would be. A map that does
 // not wrap is inside its texture along one run of columns, found once per
-// line, so only the blocks at the run's ends test their columns.
+// line, so only the blocks at the run's ends test their columns. A line
+// neither turned nor scaled reads whole tile rows instead.
 
 #include "modules/tavrin/render/AffineTexture.h"
 #include "modules/tavrin/render/ColorEffects.h"
@@ -13,8 +14,10 @@
 #include "modules/tavrin/render/LayerRendererTable.h"
 #include "modules/tavrin/render/RenderMemory.h"
 #include "modules/tavrin/render/TexelRun.h"
+#include "modules/tavrin/render/TileRowColours.h"
 #include "modules/tavrin/render/TileRow.h"
 
+#include <algorithm>
 #include <cstring>
 
 #ifdef TAVRIN_HOST_AVX2
@@ -333,6 +336,68 @@ TAVRIN_SCALAR_STORES void WalkBlocks(const AffineLine a)
     }
 }
 
+// The lanes of the block of eight columns from k on that lie in [first, end).
+inline uint64_t LanesWithin(int32_t k, int32_t first, int32_t end)
+{
+    const int32_t low = std::clamp(first - k, 0, 8), high = std::clamp(end - k, 0, 8);
+    const uint64_t belowHigh = high == 8 ? ~uint64_t(0) : (uint64_t(1) << (8 * high)) - 1;
+    const uint64_t belowLow = low == 8 ? ~uint64_t(0) : (uint64_t(1) << (8 * low)) - 1;
+    return belowHigh & ~belowLow;
+}
+
+// A line drawn one texel per column without rotation (pa 1.0, pc 0), as a
+// game scrolls a map larger than the screen: it runs along one texel row,
+// where each tile's eight texels are eight bytes in a row, so it is walked
+// as a text background is, a tile at a time, from the tile of its first
+// column. The map's edges fall between tiles, so only the picture's edges
+// cut a tile: its lanes beyond them are dropped, as this layer never draws
+// into the guard bands.
+template <unsigned V, bool Wrap>
+void WalkUnscaled(const AffineLine &a)
+{
+    ColumnRun run{0, LineColumns};
+    if constexpr (!Wrap) {
+        const int64_t size = int64_t(1) << a.sizeLog2;
+        run = Intersect(TexelRun(int32_t(a.x), 256, size, LineColumns), TexelRun(int32_t(a.y), 0, size, LineColumns));
+        if (run.first >= run.end)
+            return;
+    }
+    const uint32_t mask = (1u << a.sizeLog2) - 1;
+    const uint32_t ty = uint32_t(int32_t(a.y) >> 8) & mask;
+    const uint32_t tx = uint32_t((int32_t(a.x) >> 8) + run.first) & mask;
+    const uint8_t *mapRow = a.map + ((ty >> 3) << (a.sizeLog2 - 3));
+    const uint8_t *vram = RenderVramBlock();
+    const uint32_t rowBase = uint32_t(a.tiles - vram) + (ty & 7) * 8;
+    const uint32_t tileMask = mask >> 3;
+    constexpr bool Plain = (V & 3) == EffectNone;
+    if constexpr (Plain)
+        CheckTileRowPalette();
+    uint32_t tile = tx >> 3;
+    for (int32_t k = run.first - int32_t(tx & 7); k < run.end; k += 8, tile = (tile + 1) & tileMask) {
+        const unsigned col = unsigned(PictureColumn + k);
+        if (!WindowOpenAny(col, a.layerBit))
+            continue;
+        const uint32_t at = rowBase + mapRow[tile] * 64u;
+        uint64_t lanes;
+        std::memcpy(&lanes, vram + at, 8);
+        if (k < 0 || k > LineColumns - 8)
+            lanes &= LanesWithin(k, 0, LineColumns);
+        if (!lanes)
+            continue;
+        if constexpr (Plain) {
+            // The kept colours are the whole row's: lanes cut off at the
+            // picture's edges are transparent by their index all the same.
+            LaneVector index;
+            std::memcpy(&index, &lanes, 8);
+            WriteRow<V>(
+                a.row, col, index == 0, a.layerBit, [&] { return GatherEntries(BgPalette, lanes); },
+                [&] { return TileRowHostColours(vram, at); });
+        } else {
+            WriteTileRow<V>(a.row, col, lanes, 0, a.layerBit);
+        }
+    }
+}
+
 } // namespace
 
 template <unsigned V>
@@ -342,9 +407,10 @@ int32_t RenderAffineBgLine(uint32_t line, uint32_t d, uint32_t)
     const uint32_t cnt = d & 0xFFFF;
     const uint8_t *vram = RenderVramBlock();
     const bool mosaic = cnt & 0x40;
+    const bool unscaled = BgPa[i] == 256 && BgPc[i] == 0;
     AffineLine a{vram + ((cnt >> 8) & 31) * 0x800,
                        vram + ((cnt >> 2) & 3) * 0x4000,
-                       mosaic ? nullptr : AffineTexels(i, cnt, line),
+                       mosaic || unscaled ? nullptr : AffineTexels(i, cnt, line),
                        nullptr,
                        FrameRow(line),
                        uint32_t(BgCurX[i]),
@@ -362,6 +428,8 @@ int32_t RenderAffineBgLine(uint32_t line, uint32_t d, uint32_t)
     const bool wrap = cnt & 0x2000;
     if (mosaic) {
         wrap ? WalkMosaic<V, true>(a) : WalkMosaic<V, false>(a);
+    } else if (unscaled) {
+        wrap ? WalkUnscaled<V, true>(a) : WalkUnscaled<V, false>(a);
     } else if (a.texels) {
         wrap ? WalkBlocks<V, true, true>(a) : WalkBlocks<V, false, true>(a);
     } else {

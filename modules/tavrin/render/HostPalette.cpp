@@ -9,10 +9,19 @@ namespace Tavrin {
 
 uint16_t HostPalette[512];
 uint32_t HostPairs[32][256];
+uint32_t ConsolePairs[32][256];
+uint32_t BgHostGeneration = 0;
 
 namespace {
 uint16_t converted[512];
 bool wholePending = true;
+bool consolePairsBuilt = false;
+
+void FillPairs(uint32_t *pairs, const uint16_t *colors)
+{
+    for (uint32_t byte = 0; byte < 256; ++byte)
+        pairs[byte] = colors[byte & 15] | uint32_t(colors[byte >> 4]) << 16;
+}
 } // namespace
 
 void RefreshHostPalette(bool whole, bool needed)
@@ -27,6 +36,13 @@ void RefreshHostPalette(bool whole, bool needed)
     RenderDirtyFlags &= uint8_t(~DirtyPalette);
     if (!whole && (!stored || std::memcmp(converted, BgPalette, sizeof converted) == 0))
         return;
+    // A console colour can change while its host colour stays (a host
+    // table that merges colours): its bank's console pairs still follow.
+    uint32_t changedConsoleBanks = consolePairsBuilt ? 0 : ~0u;
+    consolePairsBuilt = true;
+    for (int bank = 0; bank < 32; ++bank)
+        if (std::memcmp(converted + bank * 16, BgPalette + bank * 16, 32) != 0)
+            changedConsoleBanks |= 1u << bank;
     uint32_t changedBanks = 0;
     for (int i = 0; i < 512; ++i) {
         converted[i] = BgPalette[i];
@@ -36,11 +52,15 @@ void RefreshHostPalette(bool whole, bool needed)
             changedBanks |= 1u << (i >> 4);
         }
     }
+    if (changedBanks & 0xFFFF)
+        ++BgHostGeneration;
     for (; changedBanks; changedBanks &= changedBanks - 1) {
         const int bank = __builtin_ctz(changedBanks);
-        const uint16_t *colors = HostPalette + bank * 16;
-        for (uint32_t byte = 0; byte < 256; ++byte)
-            HostPairs[bank][byte] = colors[byte & 15] | uint32_t(colors[byte >> 4]) << 16;
+        FillPairs(HostPairs[bank], HostPalette + bank * 16);
+    }
+    for (; changedConsoleBanks; changedConsoleBanks &= changedConsoleBanks - 1) {
+        const int bank = __builtin_ctz(changedConsoleBanks);
+        FillPairs(ConsolePairs[bank], converted + bank * 16);
     }
 }
 

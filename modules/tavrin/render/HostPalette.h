@@ -15,6 +15,12 @@ extern uint16_t HostPalette[512];
 // pixels, the low nibble's (the left pixel) in the low half. Kept with
 // HostPalette, so a row of eight pixels takes four lookups.
 extern uint32_t HostPairs[32][256];
+// The same of the console colours, for the second-target entries of a
+// 16-colour row drawn without an effect.
+extern uint32_t ConsolePairs[32][256];
+// Counts the changes of the background entries of HostPalette (0-255), so
+// what is kept from them can tell when it went stale.
+extern uint32_t BgHostGeneration;
 
 // Converts the entries that changed since the last conversion, once a
 // store has marked palette RAM (RenderDirtyFlags), or all of them when

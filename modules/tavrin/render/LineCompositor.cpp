@@ -7,6 +7,7 @@
 #include "modules/tavrin/render/RenderState.h"
 #include "modules/tavrin/render/SpriteList.h"
 #include "modules/tavrin/render/SpriteWalk.h"
+#include "modules/tavrin/render/TileRowColours.h"
 #include "modules/tavrin/render/WindowLine.h"
 
 #include <array>
@@ -28,6 +29,37 @@ constexpr uint32_t TiledModeKinds[3][4] = {
 
 constexpr uint32_t HostWhite = 0x7FFF;
 
+// The display control bits the compositor reads.
+constexpr uint32_t DispcntMode = 0x0007;
+constexpr uint32_t DispcntSecondPage = 0x0010;  // modes 4 and 5: the frame at 0xA000
+constexpr uint32_t DispcntForcedBlank = 0x0080;
+constexpr uint32_t DispcntBg0On = 0x0100;       // BG n: DispcntBg0On << n
+constexpr uint32_t DispcntBg2On = 0x0400;
+constexpr uint32_t DispcntObjOn = 0x1000;
+constexpr uint32_t DispcntWindows = 0xE000;     // WIN0, WIN1 and the OBJ window
+
+// The blend control: first-target bits 0-5 (BG0-BG3, sprites, backdrop),
+// the effect in bits 6-7, the second-target bits eight above the first.
+constexpr uint32_t BldcntBg2First = 0x0004;
+constexpr uint32_t BldcntObjFirst = 0x0010;
+constexpr uint32_t BldcntBackdropFirst = 0x0020;
+constexpr uint32_t BldcntEffectShift = 6;
+constexpr uint32_t BldcntSecondShift = 8;
+constexpr uint32_t BldcntBackdropSecond = BldcntBackdropFirst << BldcntSecondShift;
+constexpr uint32_t BldcntSecondTargets = 0x3F00;
+
+// The fields of a BgOrder word: priority in bits 0-1, variant in 24-26,
+// background number in 28-29.
+constexpr uint32_t PriorityMask = 3;
+constexpr uint32_t OrderVariantShift = 24;
+constexpr uint32_t OrderBgShift = 28;
+
+constexpr uint32_t BitmapSecondPage = 0xA000;
+
+// A sprite's mode, attribute 0 bits 10-11: 1 is semi-transparent.
+constexpr uint32_t ObjModeShift = 10;
+constexpr uint32_t ObjSemiTransparent = 1;
+
 // Every line starts with these fills: unrolled, their loops cost less than
 // the stores.
 void FillRow(uint16_t *row, uint16_t value)
@@ -41,16 +73,17 @@ void FillRow(uint16_t *row, uint16_t value)
 // bit firstBit << 8.
 inline uint32_t LayerVariant(uint32_t bldcnt, uint32_t firstBit)
 {
-    return ((bldcnt & firstBit) ? (bldcnt >> 6) & 3 : 0) + ((bldcnt & (firstBit << 8)) ? 4 : 0);
+    return ((bldcnt & firstBit) ? (bldcnt >> BldcntEffectShift) & 3 : 0) +
+           ((bldcnt & (firstBit << BldcntSecondShift)) ? 4 : 0);
 }
 
 void PaintBackdrop(uint16_t *row, uint32_t bldcnt)
 {
     const uint32_t backdrop = BgPalette[0];
     const uint16_t plain = ColorToHostTable[backdrop];
-    const uint32_t effect = (bldcnt >> 6) & 3;
+    const uint32_t effect = (bldcnt >> BldcntEffectShift) & 3;
     // Under alpha the backdrop has nothing beneath it to blend with.
-    if (!(bldcnt & 0x20) || effect == EffectNone || effect == EffectAlpha) {
+    if (!(bldcnt & BldcntBackdropFirst) || effect == EffectNone || effect == EffectAlpha) {
         FillRow(row, plain);
         return;
     }
@@ -65,17 +98,17 @@ uint32_t BeginScanline(uint32_t line, uint32_t dirty)
 {
     const uint32_t dispcnt = RenderIo(IoDispcnt);
     uint16_t *row = FrameRow(line);
-    if (dispcnt & 0x80) {
+    if (dispcnt & DispcntForcedBlank) {
         FillRow(row, ColorToHostTable[HostWhite]);
         return 0;
     }
     const uint32_t bldcnt = RenderIo(IoBldcnt);
-    if (dirty & 4)
+    if (dirty & DirtySpriteList)
         BuildObjList();
-    if (dirty & 2)
+    if (dirty & DirtyWindowLine)
         BuildWindowLine(line);
-    if (dirty & 1) {
-        const uint16_t entry = (bldcnt & 0x2000) ? uint16_t(BgPalette[0] | SecondTargetMark) : 0;
+    if (dirty & DirtySecondTargets) {
+        const uint16_t entry = (bldcnt & BldcntBackdropSecond) ? uint16_t(BgPalette[0] | SecondTargetMark) : 0;
         FillRow(SecondTargetLine, entry);
     }
     PaintBackdrop(row, bldcnt);
@@ -94,44 +127,44 @@ uint32_t ComposeLine(const LayerRenderer *table)
 
     const uint32_t dispcnt = RenderIo(IoDispcnt);
     const uint32_t bldcnt = RenderIo(IoBldcnt);
-    if (!(dispcnt & 0xE000))
-        RenderDirtyFlags &= uint8_t(~2u);
-    if (!(bldcnt & 0x3F00))
-        RenderDirtyFlags &= uint8_t(~1u);
-    RenderDirtyFlags &= uint8_t(~4u);
+    if (!(dispcnt & DispcntWindows))
+        RenderDirtyFlags &= uint8_t(~DirtyWindowLine);
+    if (!(bldcnt & BldcntSecondTargets))
+        RenderDirtyFlags &= uint8_t(~DirtySecondTargets);
+    RenderDirtyFlags &= uint8_t(~DirtySpriteList);
 
-    const uint32_t mode = dispcnt & 7;
+    const uint32_t mode = dispcnt & DispcntMode;
     if (mode >= 6)
         return 1;
 
-    const LayerRenderer drawObj = table[KindObj * 8 + LayerVariant(bldcnt, 0x10)];
-    const bool objOn = dispcnt & 0x1000;
+    const LayerRenderer drawObj = table[KindObj * 8 + LayerVariant(bldcnt, BldcntObjFirst)];
+    const bool objOn = dispcnt & DispcntObjOn;
     int32_t cursor = -1;
 
     if (mode <= 2) {
         if (objOn)
-            cursor = drawObj(line, 0, (BgOrder[0] & 3) + 1);
+            cursor = drawObj(line, 0, (BgOrder[0] & PriorityMask) + 1);
         for (int i = 0; i < 4; ++i) {
             const uint32_t d = BgOrder[i];
-            const uint32_t n = (d >> 28) & 3;
+            const uint32_t n = (d >> OrderBgShift) & 3;
             const uint32_t kind = TiledModeKinds[mode][n];
-            if (kind != NoLayer && (dispcnt & (0x100u << n))) {
-                const uint32_t v = (d >> 24) & 7;
+            if (kind != NoLayer && (dispcnt & (DispcntBg0On << n))) {
+                const uint32_t v = (d >> OrderVariantShift) & 7;
                 table[kind * 8 + v](line, d, v * 4);
             }
-            const uint32_t bound = i < 3 ? (BgOrder[i + 1] & 3) + 1 : 0;
-            if (cursor != -1 && bound <= (d & 3))
+            const uint32_t bound = i < 3 ? (BgOrder[i + 1] & PriorityMask) + 1 : 0;
+            if (cursor != -1 && bound <= (d & PriorityMask))
                 cursor = drawObj(line, uint32_t(cursor), bound);
         }
         return 1;
     }
 
     if (objOn)
-        cursor = drawObj(line, 0, (RenderIo(IoBg2cnt) & 3) + 1);
-    if (dispcnt & 0x400) {
-        const uint32_t v = LayerVariant(bldcnt, 0x04);
+        cursor = drawObj(line, 0, (RenderIo(IoBg2cnt) & PriorityMask) + 1);
+    if (dispcnt & DispcntBg2On) {
+        const uint32_t v = LayerVariant(bldcnt, BldcntBg2First);
         const uint32_t kind = mode == 3 ? KindBitmap16 : mode == 4 ? KindBitmap8 : KindBitmapSmall;
-        const uint32_t page = (mode != 3 && (dispcnt & 0x10)) ? 0xA000 : 0;
+        const uint32_t page = (mode != 3 && (dispcnt & DispcntSecondPage)) ? BitmapSecondPage : 0;
         table[kind * 8 + v](line, page, v * 4);
     }
     if (cursor != -1)
@@ -154,6 +187,7 @@ struct LayerCall {
     uint32_t renderer;  // kind * 8 + variant
     uint32_t a, b;
     uint32_t bandEnd;   // sprites, front to back: the first record not drawn
+    bool empty;         // sprites, front to back: none of the band on the line
 };
 
 // A line makes at most nine calls: a band of sprites before and after each
@@ -170,7 +204,7 @@ bool paletteCalls;
 template <uint32_t R>
 int32_t RecordCall(uint32_t, uint32_t a, uint32_t b)
 {
-    calls[callCount++] = {R, a, b, 0};
+    calls[callCount++] = {R, a, b, 0, false};
     if constexpr ((R & 3) == EffectAlpha)
         frontToBack = false;
     if constexpr (R / 8 != KindObj)
@@ -199,21 +233,32 @@ void DrawBackToFront(uint32_t line)
     }
 }
 
-// Sets the sprite calls' ranges; false when a semi-transparent sprite of
-// them covers the line.
-bool SetBandRanges(uint32_t line)
+// Sets the sprite calls' ranges and counts the bands with sprites on the
+// line into bandsOnLine; false when a semi-transparent sprite of them covers
+// the line.
+bool SetBandRanges(uint32_t line, uint32_t &bandsOnLine)
 {
+    // The list runs by priority, 3 first, and each band takes the
+    // priorities from its bound up to the band before's: whether the line
+    // has any of them is one test.
+    const uint32_t present = line < SpriteLines ? LineSprites[line].priorities : 0;
+    uint32_t above = 4;
     int32_t cursor = 0;
+    bandsOnLine = 0;
     for (uint32_t k = 0; k < callCount; ++k) {
         LayerCall &c = calls[k];
         if (c.renderer / 8 != KindObj)
             continue;
         c.a = cursor == -1 ? 0 : uint32_t(cursor);
         c.bandEnd = cursor == -1 ? 0 : SpriteBandEnd(c.a, c.b);
+        const uint32_t bound = c.b < above ? c.b : above;
+        c.empty = cursor == -1 || !(present & ((1u << above) - (1u << bound)));
+        above = bound;
+        bandsOnLine += !c.empty;
         bool semiTransparent = false;
-        if (SemiTransparentListed)
+        if (SemiTransparentListed && !c.empty)
             ForEachSpriteOnLine(line, c.a, c.bandEnd, [&](const SpriteRecord &r) {
-                semiTransparent |= ((SpriteAttribute(r, 0) >> 10) & 3) == 1;
+                semiTransparent |= ((SpriteAttribute(r, 0) >> ObjModeShift) & 3) == ObjSemiTransparent;
             });
         if (semiTransparent)
             return false;
@@ -270,29 +315,48 @@ uint8_t LayerBit(const LayerCall &c)
     switch (c.renderer / 8) {
     case KindObj: return WindowObjBit;
     case KindTextBg:
-    case KindAffineBg: return uint8_t(1u << ((c.a >> 28) & 3));
-    default: return 4;
+    case KindAffineBg: return uint8_t(1u << ((c.a >> OrderBgShift) & 3));
+    default: return uint8_t(1u << 2);  // the bitmaps are background 2
     }
 }
 
-void DrawFrontToBack(uint32_t line)
+[[gnu::always_inline]] inline void DrawLayersFrontToBack(uint32_t line)
 {
-    const SavedWindowLine saved;
     CoverKeep = WindowCovered;
-    // A layer whose bit no column has any more is hidden whole.
+    // A layer whose bit no column has any more is hidden whole. The bits
+    // are looked at again only before a call that follows a drawing one.
     uint8_t open = OpenLayers();
+    bool drawn = false;
     for (uint32_t i = callCount; i-- > 0;) {
         const LayerCall &c = calls[i];
+        if (c.empty)
+            continue;
+        if (drawn) {
+            open = OpenLayers();
+            drawn = false;
+        }
         if (!(open & LayerBit(c)))
             continue;
         if (c.renderer / 8 == KindObj)
             SpriteBandDownwardTable[c.renderer & 7](line, c.a, c.bandEnd);
         else
             LayerRendererTable[c.renderer](line, c.a, c.b);
-        if (i > 0)
-            open = OpenLayers();
+        drawn = true;
     }
     CoverKeep = 0xFF;
+}
+
+// While a window is on, the next line drawn builds the picture's part of
+// the window line afresh, so the bytes this one closes need not be put
+// back (those of the guard bands only decide pixels no one sees).
+void DrawFrontToBack(uint32_t line)
+{
+    if (RenderDirtyFlags & DirtyWindowLine) {
+        DrawLayersFrontToBack(line);
+        return;
+    }
+    const SavedWindowLine saved;
+    DrawLayersFrontToBack(line);
     saved.Restore();
 }
 
@@ -307,8 +371,10 @@ void TakeNoteOfStores()
         parts = ~uint64_t(0);
         RenderDirtyFlags = uint8_t((RenderDirtyFlags & ~DirtyWholeMemory) | DirtyPalette);
     }
-    if (parts)
+    if (parts) {
         DropAffineTexels(parts);
+        DropTileRowColours(parts);
+    }
 }
 
 } // namespace
@@ -323,8 +389,11 @@ void RenderLine()
     TakeNoteOfStores();
     const uint32_t line = RenderIo(IoVcount) & 0xFF;
     RefreshHostPalette(line == 0, paletteCalls);
-    // Sprites alone seldom hide enough of each other to pay for the order.
-    if (frontToBack && backgroundCalls > 0 && callCount > 1 && SetBandRanges(line))
+    // Sprites alone seldom hide enough of each other to pay for the order,
+    // and one layer alone on the line has nothing in front of it.
+    uint32_t bandsOnLine = 0;
+    if (frontToBack && backgroundCalls > 0 && callCount > 1 && SetBandRanges(line, bandsOnLine) &&
+        backgroundCalls + bandsOnLine > 1)
         DrawFrontToBack(line);
     else
         DrawBackToFront(line);

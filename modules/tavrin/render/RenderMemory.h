@@ -28,6 +28,11 @@ inline constexpr uint32_t IoWinin = 0x048;
 inline constexpr uint32_t IoWinout = 0x04A;
 inline constexpr uint32_t IoBldcnt = 0x050;
 
+// The rebuild requests of RenderDirtyFlags that the compositor serves.
+inline constexpr uint8_t DirtySecondTargets = 0x01;
+inline constexpr uint8_t DirtyWindowLine = 0x02;
+inline constexpr uint8_t DirtySpriteList = 0x04;
+
 // Sprite tiles occupy the last 32 KB of VRAM; fetches wrap within them.
 inline constexpr uint32_t SpriteTileBase = 0x10000;
 inline constexpr uint32_t SpriteTileMask = 0x7FFF;

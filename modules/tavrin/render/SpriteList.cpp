@@ -48,7 +48,7 @@ void BuildObjList()
     SemiTransparentListed = semiTransparent;
 
     for (LineSpriteRecords &on : LineSprites)
-        on.count = 0;
+        on.count = on.priorities = 0;
     for (int i = 0; i < count; ++i) {
         const SpriteRecord &r = SpriteList[i];
         const int32_t top = r.y < 0 ? 0 : r.y;
@@ -56,6 +56,7 @@ void BuildObjList()
         for (int32_t line = top; line < bottom; ++line) {
             LineSpriteRecords &on = LineSprites[line];
             on.record[on.count++] = uint8_t(i);
+            on.priorities |= uint8_t(1u << r.priority);
         }
     }
     uint32_t i = 0;

@@ -23,11 +23,12 @@ extern bool SemiTransparentListed;
 
 // Built with the list, so that a line's sprite calls visit only the sprites
 // on that line: for each line 0-159 the records whose box covers it, in
-// list order; and for each bound 0-4 the first record whose priority lies
-// below it (the end record for bound 0).
+// list order, and the priorities they have; and for each bound 0-4 the
+// first record whose priority lies below it (the end record for bound 0).
 inline constexpr int SpriteLines = 160;
 struct LineSpriteRecords {
     uint8_t count;
+    uint8_t priorities;  // bit p: a record of priority p
     uint8_t record[SpriteListCapacity - 1];
 };
 extern LineSpriteRecords LineSprites[SpriteLines];

@@ -102,8 +102,9 @@ inline bool WindowOpenAll(unsigned col, unsigned end, uint8_t layerBit)
     return (all & (0x0101010101010101ull * layerBit)) == 0x0101010101010101ull * layerBit;
 }
 
-// The entries table[base + lane] of the eight lanes.
-inline PixelVector GatherEntries(const uint16_t *table, uint64_t lanes)
+// The entries table[base + lane] of the eight lanes. Always inline: a call
+// would cost as much as the eight loads it makes.
+[[gnu::always_inline]] inline PixelVector GatherEntries(const uint16_t *table, uint64_t lanes)
 {
     return PixelVector{table[Lane(lanes, 0)], table[Lane(lanes, 1)], table[Lane(lanes, 2)],
                        table[Lane(lanes, 3)], table[Lane(lanes, 4)], table[Lane(lanes, 5)],
@@ -111,7 +112,7 @@ inline PixelVector GatherEntries(const uint16_t *table, uint64_t lanes)
 }
 
 // The entries table[colour] of eight colours.
-inline PixelVector GatherEntries(const uint16_t *table, PixelVector c)
+[[gnu::always_inline]] inline PixelVector GatherEntries(const uint16_t *table, PixelVector c)
 {
     return PixelVector{table[c[0]], table[c[1]], table[c[2]], table[c[3]],
                        table[c[4]], table[c[5]], table[c[6]], table[c[7]]};
@@ -278,9 +279,20 @@ inline void WriteTileRow(uint16_t *row, unsigned col, uint64_t lanes, uint32_t e
         [&] { return GatherEntries(HostPalette + entryBase, lanes); });
 }
 
+// The eight entries of a 16-colour row from a table of pairs (HostPairs or
+// ConsolePairs) of one bank: four lookups, one per tile byte.
+inline PixelVector PairEntries(const uint32_t *pairs, uint32_t bits)
+{
+    using Pairs = uint32_t __attribute__((vector_size(16)));
+    const Pairs both{pairs[bits & 0xFF], pairs[(bits >> 8) & 0xFF], pairs[(bits >> 16) & 0xFF], pairs[bits >> 24]};
+    PixelVector v;
+    std::memcpy(&v, &both, sizeof v);
+    return v;
+}
+
 // A 16-colour tile row, its eight nibbles left to right from the lowest,
 // in palette bank entryBase / 16 (sprite banks from entry 256). Without an
-// effect the host colours come two at a time from HostPairs.
+// effect the colours come two at a time from the bank's pairs.
 template <unsigned V>
 inline void WriteNibbleRow(uint16_t *row, unsigned col, uint32_t bits, uint32_t entryBase, uint8_t layerBit)
 {
@@ -288,17 +300,10 @@ inline void WriteNibbleRow(uint16_t *row, unsigned col, uint32_t bits, uint32_t 
     if constexpr ((V & 3) == EffectNone) {
         LaneVector index;
         std::memcpy(&index, &lanes, 8);
-        const uint32_t *pairs = HostPairs[entryBase >> 4];
+        const uint32_t bank = entryBase >> 4;
         WriteRow<V>(
-            row, col, index == 0, layerBit, [&] { return GatherEntries(BgPalette + entryBase, lanes); },
-            [&] {
-                using Pairs = uint32_t __attribute__((vector_size(16)));
-                const Pairs hosts{pairs[bits & 0xFF], pairs[(bits >> 8) & 0xFF], pairs[(bits >> 16) & 0xFF],
-                                  pairs[bits >> 24]};
-                PixelVector v;
-                std::memcpy(&v, &hosts, sizeof v);
-                return v;
-            });
+            row, col, index == 0, layerBit, [&] { return PairEntries(ConsolePairs[bank], bits); },
+            [&] { return PairEntries(HostPairs[bank], bits); });
     } else {
         WriteTileRow<V>(row, col, lanes, entryBase, layerBit);
     }

@@ -11,6 +11,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 #include <functional>
@@ -113,6 +114,18 @@ TEST_F(MachineStartTest, GzipImageEqualsThePlainOne)
     ASSERT_TRUE(Start(folder.Write("game.gba.gz", Gzipped(plain, folder.Path("tmp.gz")))));
     EXPECT_EQ(MachineBlocks.cartSize, 0x8000u);
     EXPECT_EQ(std::memcmp(MachineBlocks.cart, plain.data(), plain.size()), 0);
+    // Two members, the last one short: its size, the hint the image is
+    // inflated by, falls short, and the image moves to a larger block on
+    // the way, its tail still zero.
+    const std::vector<uint8_t> head(plain.begin(), plain.end() - 0x100), end(plain.end() - 0x100, plain.end());
+    std::vector<uint8_t> members = Gzipped(head, folder.Path("head.gz"));
+    const std::vector<uint8_t> last = Gzipped(end, folder.Path("end.gz"));
+    members.insert(members.end(), last.begin(), last.end());
+    ASSERT_TRUE(Start(folder.Write("members.gba.gz", members)));
+    EXPECT_EQ(MachineBlocks.cartSize, 0x8000u);
+    EXPECT_EQ(std::memcmp(MachineBlocks.cart, plain.data(), plain.size()), 0);
+    EXPECT_TRUE(std::all_of(MachineBlocks.cart + plain.size(), MachineBlocks.cart + MachineBlocks.cartSize,
+                            [](uint8_t b) { return b == 0; }));
     // A folder whose name holds "zip" is no archive.
     ASSERT_TRUE(Start(folder.Write("zipped/game.gba", plain)));
     EXPECT_EQ(std::memcmp(MachineBlocks.cart, plain.data(), plain.size()), 0);

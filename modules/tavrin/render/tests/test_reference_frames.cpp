@@ -4,7 +4,8 @@
 // sprites, semi-transparency and tile fetches near the end of VRAM; and
 // scenes whose rotated layers and bitmaps lie on the screen in whole or in
 // part, with colours changed between lines, for the walks that draw a run
-// of columns at a time.
+// of columns at a time; and rotation layers drawn unturned, under stores
+// between lines.
 
 #include "ReferenceRenderer.h"
 #include "RenderFixture.h"
@@ -162,6 +163,28 @@ public:
         }
     }
 
+    // Rotation layers drawn one texel per column, neither turned nor
+    // scaled, as games scroll maps larger than the screen: any size of map,
+    // with or without wrap-around, entering and leaving it anywhere, the
+    // lines stepping down, up or not at all.
+    void Unturned(RenderBlocks &b)
+    {
+        for (uint32_t n = 2; n < 4; ++n) {
+            const uint32_t cnt = b.Io(0x08 + 2 * n);
+            b.Io(0x08 + 2 * n, Chance(80) ? (cnt & ~0x0040u) : cnt);
+        }
+        b.SortBgOrder();
+        for (int i = 0; i < 2; ++i) {
+            const int32_t size = 128 << (b.Io(0x0C + 2 * i) >> 14);
+            BgPa[i] = 256;
+            BgPc[i] = 0;
+            BgPb[i] = Chance(70) ? 0 : int32_t(Range(0, 512)) - 256;
+            BgPd[i] = Chance(70) ? 256 : int32_t(Range(0, 1024)) - 512;
+            BgRefX[i] = (int32_t(Range(0, uint32_t(size) + 480)) - 240) * 256 + int32_t(Bits(8));
+            BgRefY[i] = (int32_t(Range(0, uint32_t(size) + 320)) - 160) * 256 + int32_t(Bits(8));
+        }
+    }
+
     // Rewrites a few palette entries, background and sprite ones.
     void ChangeColors()
     {
@@ -312,6 +335,28 @@ TEST_P(ReferenceFrames, StoresBetweenLinesReachTheNextLine)
         scene.GameMaps(blocks);
         if (CompareFrameWithReference(blocks, what) != 0)
             return;
+        const uint32_t every = k % 3 == 0 ? 1 : 16;
+        const auto store = [&](uint32_t line) {
+            if (line % every == 0)
+                scene.StoreThroughTheBus(blocks);
+        };
+        CompareFrameWithReference(blocks, what + ", stores", store, false);
+    });
+}
+
+// The same for rotation layers drawn unturned and unscaled, whose tile
+// rows' colours the renderer keeps from line to line: stores into their
+// maps, tiles and palette, before every line or now and then.
+TEST_P(ReferenceFrames, UnturnedRotationLayersFollowStores)
+{
+    EachScene(1100, [&](SceneMaker &scene, uint32_t k, const std::string &what) {
+        TexturedScene(scene, k);
+        scene.Unturned(blocks);
+        if (CompareFrameWithReference(blocks, what) != 0)
+            return;
+        // A frame first, as the machine leaves the rows kept from it.
+        RenderDirtyFlags = 0xFF;
+        DrawFrame(blocks);
         const uint32_t every = k % 3 == 0 ? 1 : 16;
         const auto store = [&](uint32_t line) {
             if (line % every == 0)
