@@ -23,7 +23,7 @@ uint8_t CurrentLine;
 uint8_t SpriteZeroLine = 255;
 int FrameSkip = 1;
 int FrameSkipCounter;
-int32_t CycleTotal;
+int64_t CycleTotal;
 bool QuitFlag;
 uint8_t DiskControl;
 uint32_t DiskPosition;
@@ -235,7 +235,7 @@ int StartOfLine(Cpu6502State &cpu)
     if (line == SpriteZeroLine)
         PpuRegisters[2] |= 0x40;
     if (MapperLine)
-        CycleTotal = MapperLine(CycleTotal);
+        CycleTotal = MapperLine(int32_t(CycleTotal)); // a line or two: always small here
     LineStep = 1;
     cpu.linePeriod = VisibleCycles(HPeriod);
     return cpu.pendingInterrupt;
