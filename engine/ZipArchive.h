@@ -10,9 +10,9 @@
 
 namespace ZorvanEngine {
 
-// A zip archive is named so (".zip", case-blind) or begins with a zip member
-// header; a folder that merely has ".zip" in its name does not make a file
-// an archive.
+// A zip archive is named so (".zip", case-blind) or is a regular file that
+// begins with a zip member header; a folder that merely has ".zip" in its
+// name does not make a file an archive. Only regular files are opened.
 bool IsZipArchive(Zorvan::String const &path);
 
 // The names of every member, in archive order, read at their full stored

@@ -143,7 +143,6 @@ void ClearMachine()
     RomPageMask = 0;
     CartRamPagesUsed = 0;
     BatteryPagesLoaded = 0;
-    BatteryKeptAs.clear();
     CartridgeCrc = 0;
     QuitFlag = 0;
     FrameSkipCounter = 0;

@@ -365,7 +365,6 @@ uint16_t CartridgeChecksum()
 int MachineStart(const std::string &path, const std::string &zipMember, const std::string &saveName)
 {
     ClearRecords();
-    BatteryKeptAs.clear();
     SaveName = saveName;
     AllocateSpaces();
     printConsole("Opening %s...", path.c_str());
