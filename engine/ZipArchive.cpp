@@ -92,6 +92,11 @@ ZipReadStatus ReadZipMember(Zorvan::String const &path, Zorvan::String const &na
             status = ZipReadStatus::Encrypted;
             break;
         }
+        // A member that says it is too large is not inflated at all.
+        if (info.uncompressed_size > limit) {
+            status = ZipReadStatus::TooLarge;
+            break;
+        }
         if (unzOpenCurrentFile(zip) != UNZ_OK) {
             status = ZipReadStatus::ReadFailed;
             break;

@@ -24,7 +24,8 @@ enum class ZipReadStatus {
     OpenFailed,   // not a readable archive
     NoMember,     // no member of that name
     Encrypted,    // the member needs a password
-    TooLarge,     // more than the limit; out holds the first limit bytes
+    TooLarge,     // more than the limit (said in the member's header, or found
+                  // inflating it); out holds what was read, at most limit bytes
     CrcError,     // the data does not match its checksum
     ReadFailed    // damaged data
 };

@@ -5,6 +5,7 @@
 #include "common/zorvan/SafeFile.h"
 #include "engine/ZipArchive.h"
 #include "modules/cindrel/machine/BatteryFile.h"
+#include "modules/common/ImageCheck.h"
 #include "modules/cindrel/machine/MapperFramework.h"
 #include "modules/sounddriver/SoundDriver.h"
 
@@ -154,8 +155,12 @@ const char *ReadImageBytes(const std::string &path, const std::string &zipMember
 {
     const Zorvan::String zpath(path.c_str());
     if (!ZorvanEngine::IsZipArchive(zpath)) {
-        const Zorvan::ReadResult r = Zorvan::ReadFileBounded(path, MaxImageSize, bytes);
-        return r == Zorvan::ReadResult::Ok || r == Zorvan::ReadResult::TooLarge ? nullptr : "NOT FOUND";
+        switch (Zorvan::ReadFileBounded(path, MaxImageSize, bytes)) {
+        case Zorvan::ReadResult::Ok: return nullptr;
+        case Zorvan::ReadResult::TooLarge: return ConsoleSaves::ImageTooLarge;
+        case Zorvan::ReadResult::NotAFile: return "The path names no file (a pipe, a device or a folder)";
+        default: return "NOT FOUND";
+        }
     }
     std::vector<uint8_t> probe;
     if (Zorvan::ReadFileBounded(path, 4, probe) == Zorvan::ReadResult::Missing)
@@ -174,8 +179,9 @@ const char *ReadImageBytes(const std::string &path, const std::string &zipMember
         return "FAILED";
     switch (ZorvanEngine::ReadZipMember(zpath, *chosen, MaxImageSize, bytes)) {
     case ZorvanEngine::ZipReadStatus::Ok:
-    case ZorvanEngine::ZipReadStatus::TooLarge:
         return nullptr;
+    case ZorvanEngine::ZipReadStatus::TooLarge:
+        return ConsoleSaves::ImageTooLarge;
     case ZorvanEngine::ZipReadStatus::CrcError:
     case ZorvanEngine::ZipReadStatus::ReadFailed:
         return "FAILED";
@@ -370,6 +376,8 @@ int MachineStart(const std::string &path, const std::string &zipMember, const st
     printConsole("Opening %s...", path.c_str());
     std::vector<uint8_t> image;
     const char *failure = ReadImageBytes(path, zipMember, image);
+    if (!failure)
+        failure = ConsoleSaves::WhyNotAnImage(image, 0);
     if (!failure)
         failure = LoadImage(image);
     if (failure) {

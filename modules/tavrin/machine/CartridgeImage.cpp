@@ -3,6 +3,7 @@
 #include "common/zorvan/Console.h"
 #include "common/zorvan/SafeFile.h"
 #include "engine/ZipArchive.h"
+#include "modules/common/ImageCheck.h"
 #include "modules/tavrin/bus/MemoryBus.h"
 #include "modules/tavrin/files/GzipImage.h"
 #include "modules/tavrin/machine/TrackedAlloc.h"
@@ -54,7 +55,7 @@ bool ReadStream(const char *path, std::vector<uint8_t> &bytes)
     case Zorvan::ReadResult::Ok: break;
     case Zorvan::ReadResult::TooLarge: return SizeAccepted(MaxImageSize + 1);
     case Zorvan::ReadResult::Missing: Refuse("The file does not exist"); return false;
-    case Zorvan::ReadResult::NotAFile: Refuse("The path names no file"); return false;
+    case Zorvan::ReadResult::NotAFile: Refuse("The path names no file (a pipe, a device or a folder)"); return false;
     default: Refuse("The file cannot be read"); return false;
     }
     switch (GunzipBounded(raw, MaxImageSize, bytes)) {
@@ -100,6 +101,17 @@ bool ReadZip(const char *path, std::vector<uint8_t> &bytes)
     }
 }
 
+// The refusals every console makes of what was read, before any of it
+// becomes a cartridge.
+bool AcceptedAsImage(const std::vector<uint8_t> &bytes)
+{
+    if (const char *why = ConsoleSaves::WhyNotAnImage(bytes, 0)) {
+        Refuse(why);
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 bool ReadCartridgeBytes(const char *path, std::vector<uint8_t> &bytes)
@@ -107,7 +119,8 @@ bool ReadCartridgeBytes(const char *path, std::vector<uint8_t> &bytes)
     bytes.clear();
     if (LogFlags)
         printConsole("Loading %s...", path);
-    const bool ok = ZorvanEngine::IsZipArchive(path) ? ReadZip(path, bytes) : ReadStream(path, bytes);
+    const bool ok = (ZorvanEngine::IsZipArchive(path) ? ReadZip(path, bytes) : ReadStream(path, bytes)) &&
+                    AcceptedAsImage(bytes);
     if (!ok)
         bytes.clear();
     return ok;
