@@ -297,7 +297,8 @@ TEST_F(SaveFilesTest, GameGearStateRefusedByAMasterSystem)
 
 // Two Master System games share the header byte; the cartridge's CRC-32
 // tells their states apart. A copier's header does not make another game,
-// and states written before the CRC was kept load on any cartridge.
+// and states written before the CRC was kept load only where what they hold
+// fits the cartridge (their banks within its pages).
 TEST_F(SaveFilesTest, AnotherCartridgesStateIsRefusedWithItsReason)
 {
     std::vector<uint8_t> game = MakeImage(4), other = game;
@@ -308,10 +309,18 @@ TEST_F(SaveFilesTest, AnotherCartridgesStateIsRefusedWithItsReason)
     ASSERT_TRUE(StartWithImage(folder, game));
     Dirty();
     const auto path = folder / "game.sta", older = folder / "older.sta";
+    const auto larger = folder / "larger.sta", unmarked = folder / "unmarked.sta";
     ASSERT_EQ(SaveStateFile(path.string()), 1);
     std::vector<uint8_t> bytes = ReadFile(path);
+    // Byte 12 cleared alone: a checksum with no mark is no older state.
+    bytes[12] = 0;
+    WriteFile(unmarked, bytes);
     std::fill_n(bytes.begin() + 8, 5, uint8_t(0));
     WriteFile(older, bytes);
+    // An older state whose bank register (machine word 11) selects page 7:
+    // the cartridge it was saved with had more than four pages.
+    bytes[104 + 4 * 11] = 7;
+    WriteFile(larger, bytes);
 
     struct Case {
         const char *name;
@@ -323,7 +332,9 @@ TEST_F(SaveFilesTest, AnotherCartridgesStateIsRefusedWithItsReason)
         {"the same game", game, path, nullptr},
         {"the same game behind a copier's header", withHeader, path, nullptr},
         {"another game", other, path, "it was saved with another cartridge"},
-        {"an older state on another game", other, older, nullptr},
+        {"an older state on another game of the same size", other, older, nullptr},
+        {"an older state of a larger cartridge", game, larger, "it was saved with a larger cartridge"},
+        {"a checksum without the mark", game, unmarked, "its cartridge mark is missing"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);

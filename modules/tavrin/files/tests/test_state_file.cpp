@@ -294,7 +294,8 @@ TEST_F(StateFileTest, OlderStatesShowTheFirstKilobyteOfPaletteAndOamEverywhere)
 }
 
 // Another game is told by its complement byte or, where that agrees, by the
-// CRC-32; states written before the CRC was kept load where the byte agrees.
+// CRC-32; states written before the CRC was kept (zeros where it is now)
+// load where the byte agrees.
 TEST_F(StateFileTest, StatesOfAnotherCartridgeOrSaveMemoryAreRefused)
 {
     Bytes otherCart, sameComplement, smallerFlash, largerFlash;
@@ -315,6 +316,12 @@ TEST_F(StateFileTest, StatesOfAnotherCartridgeOrSaveMemoryAreRefused)
     Bytes damagedMark = Inflate(sameComplement);
     damagedMark[12] = 2;
     EXPECT_TRUE(Refused(Gz(damagedMark), "header"));
+    EXPECT_EQ(Snapshot(), before);
+
+    // Byte 12 cleared alone: a checksum with no mark is no older state.
+    Bytes unmarked = Inflate(sameComplement);
+    unmarked[12] = 0;
+    EXPECT_TRUE(Refused(Gz(unmarked), "mark is missing"));
     EXPECT_EQ(Snapshot(), before);
 
     Bytes older = Inflate(sameComplement);
