@@ -5,6 +5,8 @@
 #include "common/zorvan/SafeFile.h"
 #include "modules/tavrin/module/tests/PluginSandbox.h"
 
+#include <sys/stat.h>
+
 using namespace TavrinTest;
 
 namespace {
@@ -157,6 +159,26 @@ TEST_F(TavrinModuleTest, NineSlotsEachLoadTheFrameAfterTheirSave)
     EXPECT_THAT(messages[0], testing::HasSubstr("Saved game 4 was not loaded"));
     EXPECT_THAT(messages[0], testing::HasSubstr("refused: not a state file"));
     EXPECT_TRUE(Active().RunFrame());
+
+    // A named pipe in a slot is refused at once, not waited on.
+    std::string const slot5 = Narrow(Active().GetStateName(5));
+    fs::remove(slot5);
+    ASSERT_EQ(mkfifo(slot5.c_str(), 0644), 0);
+    messages.clear();
+    EXPECT_FALSE(Active().LoadState(5));
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_THAT(messages[0], testing::HasSubstr("Saved game 5 was not loaded"));
+
+    // A state that cannot be written is told, and the slot keeps its file.
+    std::string const slot3 = Narrow(Active().GetStateName(3));
+    std::string const kept = Contents(slot3);
+    for (unsigned ahead = 0; ahead < 16; ++ahead)
+        fs::create_directories(fs::path(Zorvan::NextTemporaryNameOf(slot3, ahead)) / "blocker");
+    messages.clear();
+    EXPECT_FALSE(Active().SaveState(3));
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_THAT(messages[0], testing::HasSubstr("could not be saved to " + slot3));
+    EXPECT_EQ(Contents(slot3), kept);
 }
 
 // A file at the battery's name that the game cannot use stays while the
