@@ -306,6 +306,28 @@ TEST_F(BatteryFileTest, AWriteFailingHalfWayKeepsTheOldFile)
     EXPECT_EQ(Zorvan::RemoveLeftTemporaries(dir.string()), 0u);
 }
 
+// A full disk and a file that is no save: the file stays under the save's
+// name and nowhere else, and the user is told that it is as it was.
+TEST_F(BatteryFileTest, AFullDiskLeavesAFileThatWasNoSaveWhereItWas)
+{
+    const Bytes damaged{1, 2, 3};
+    WriteRaw(file, damaged);
+    EXPECT_EQ(LoadBatteryFile(file.c_str()), 0);
+    TakeBatteryNote();
+    std::mt19937 random(2);
+    for (uint8_t &b : save)
+        b = uint8_t(random());
+    const int wrong = Testing::ResultUnderFileSizeLimit(8192, [&] {
+        const int result = SaveBatteryFile(file.c_str());
+        const std::string note = TakeBatteryNote();
+        return result != 0 || note.find("the file there is as it was") == std::string::npos ||
+               note.find("moved aside") != std::string::npos;
+    });
+    EXPECT_EQ(wrong, 0) << "the save was told as written, or the file as moved";
+    EXPECT_EQ(ReadRaw(file), damaged);
+    EXPECT_FALSE(fs::exists(file + ".damaged"));
+}
+
 TEST_F(BatteryFileTest, AReadOnlyFolderKeepsTheOldFile)
 {
     if (geteuid() == 0)
