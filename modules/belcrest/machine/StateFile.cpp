@@ -157,6 +157,8 @@ int LoadStateFile(const std::string &name, std::string *reason)
     const Zorvan::ReadResult r = Zorvan::ReadFileBounded(name, StateFileSize + 1, bytes);
     if (r == Zorvan::ReadResult::Missing)
         return Refuse(name, "it does not exist", reason);
+    if (r == Zorvan::ReadResult::NotAFile)
+        return Refuse(name, "it is not a file (a pipe, a device or a folder)", reason);
     if (r != Zorvan::ReadResult::Ok && r != Zorvan::ReadResult::TooLarge)
         return Refuse(name, "it could not be read", reason);
     if (bytes.size() != StateFileSize)

@@ -220,6 +220,7 @@ int LoadStateFile(const char *name)
     switch (Zorvan::ReadFileBounded(name, GzipSizeBound(largest), gz)) {
     case Zorvan::ReadResult::Ok: break;
     case Zorvan::ReadResult::Missing: why = "no such file"; break;
+    case Zorvan::ReadResult::NotAFile: why = "not a file (a pipe, a device or a folder)"; break;
     case Zorvan::ReadResult::TooLarge: why = "too large"; break;
     default: why = "cannot be read"; break;
     }

@@ -169,6 +169,13 @@ TEST_F(SaveFilesTest, RefusedStatesLeaveTheGameUntouched)
     }
     EXPECT_EQ(LoadStateFile((folder / "missing.sta").string()), 0);
     EXPECT_TRUE(Take() == before);
+    // A named pipe is refused at once, not waited on.
+    const auto pipe = folder / "pipe.sta";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0644), 0);
+    std::string reason;
+    EXPECT_EQ(LoadStateFile(pipe.string(), &reason), 0);
+    EXPECT_EQ(reason, "it is not a file (a pipe, a device or a folder)");
+    EXPECT_TRUE(Take() == before);
 }
 
 // A program that scrolls by one more pixel each frame: after a load, the

@@ -6,6 +6,7 @@
 
 #include <csignal>
 #include <zlib.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -307,6 +308,10 @@ TEST_F(StateFileTest, HostileFilesAreRefusedAndChangeNothing)
     std::string reason;
     EXPECT_EQ(LoadStateFile(Path("missing.st"), &reason), 0);
     EXPECT_EQ(LoadStateFile("", &reason), 0);
+    // A named pipe is refused at once, not waited on.
+    ASSERT_EQ(mkfifo(Path("pipe.st").c_str(), 0644), 0);
+    EXPECT_EQ(LoadStateFile(Path("pipe.st"), &reason), 0);
+    EXPECT_NE(reason.find("not a file"), std::string::npos) << reason;
     EXPECT_TRUE(MachineSnapshot() == before);
 }
 

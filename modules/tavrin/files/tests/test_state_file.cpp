@@ -26,6 +26,7 @@
 #include <functional>
 #include <random>
 #include <string>
+#include <sys/stat.h>
 #include <tuple>
 #include <unistd.h>
 
@@ -454,7 +455,8 @@ TEST_F(StateFileTest, UnreadableFilesAreRefusedWithTheReason)
         const char *why;
     } cases[] = {
         {"missing file", [&] { fs::remove(file); }, "no such file"},
-        {"a folder at the path", [&] { fs::create_directory(file); }, "cannot be read"},
+        {"a folder at the path", [&] { fs::create_directory(file); }, "not a file"},
+        {"a named pipe at the path", [&] { mkfifo(file.c_str(), 0644); }, "not a file"},
         {"larger than any state", [&] { WriteRaw(file, Bytes(4u << 20, 0x1F)); }, "too large"},
         {"wrong checksum", [&] { WriteRaw(file, badChecksum); }, "damaged"},
         {"damaged compressed data", [&] { WriteRaw(file, badBody); }, "damaged"},
