@@ -10,7 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace ConsoleSaves {
+namespace ConsoleFiles {
 
 namespace {
 
@@ -198,8 +198,6 @@ bool BatteryFile::Save(const std::vector<uint8_t> &ram)
                 (found_ == Found::None ? std::string("no file was made.") : std::string("the file there is as it was."));
         return false;
     }
-    if (found_ == Found::Usable)
-        backupDone_ = true;
     if (!keptAs.empty())
         note_ = "The battery file " + path_ + " " + why_ + "; it has been moved aside as " + keptAs + ".";
     // From here on the file is this game's save.
@@ -209,4 +207,4 @@ bool BatteryFile::Save(const std::vector<uint8_t> &ram)
     return true;
 }
 
-} // namespace ConsoleSaves
+} // namespace ConsoleFiles

@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-namespace ConsoleSaves {
+namespace ConsoleFiles {
 
 struct BatteryRule {
     // Bytes read at most; a longer file is not a save of this game.
@@ -65,4 +65,4 @@ private:
     std::string note_;
 };
 
-} // namespace ConsoleSaves
+} // namespace ConsoleFiles

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace ConsoleSaves {
+namespace ConsoleFiles {
 
 const char *WhyNotAnImage(const std::vector<uint8_t> &image, size_t smallest)
 {
@@ -17,4 +17,4 @@ const char *WhyNotAnImage(const std::vector<uint8_t> &image, size_t smallest)
     return nullptr;
 }
 
-} // namespace ConsoleSaves
+} // namespace ConsoleFiles

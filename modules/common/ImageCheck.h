@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace ConsoleSaves {
+namespace ConsoleFiles {
 
 // The reason the bytes cannot be a cartridge image, or null when they may be
 // one. A file is text when every byte of its first 4 KB (of all of it, when
@@ -18,4 +18,4 @@ const char *WhyNotAnImage(const std::vector<uint8_t> &image, size_t smallest);
 // largest.
 inline constexpr const char *ImageTooLarge = "The file is larger than any game image of this console";
 
-} // namespace ConsoleSaves
+} // namespace ConsoleFiles

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <sys/stat.h>
 #include <vector>
 
 namespace Belcrest {
@@ -16,7 +17,7 @@ namespace {
 
 constexpr size_t CartRamSize = 2 * RomPageSize;
 
-ConsoleSaves::BatteryFile battery;
+ConsoleFiles::BatteryFile battery;
 // Pages the last file judged a save held.
 uint8_t pagesInFile;
 
@@ -29,7 +30,7 @@ bool Judge(const std::vector<uint8_t> &file, std::vector<uint8_t> &ram)
     return true;
 }
 
-const ConsoleSaves::BatteryRule Rule{CartRamSize, Judge, nullptr};
+const ConsoleFiles::BatteryRule Rule{CartRamSize, Judge, nullptr};
 
 } // namespace
 
@@ -37,10 +38,12 @@ void LoadBatteryFile()
 {
     uint8_t *const ram = CpuSpace.get() + 0x4000;
     std::vector<uint8_t> image(ram, ram + CartRamSize);
-    if (!BatteryFileName.empty() && VerboseFlags)
+    struct stat st;
+    const bool found = !BatteryFileName.empty() && lstat(BatteryFileName.c_str(), &st) == 0;
+    if (found && VerboseFlags)
         printConsole("Found %s...reading...", BatteryFileName.c_str());
     if (!battery.Load(BatteryFileName, Rule, image)) {
-        if (!BatteryFileName.empty())
+        if (found)
             Progress("FAILED\n");
         return;
     }

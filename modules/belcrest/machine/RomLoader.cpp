@@ -70,7 +70,7 @@ bool ReadImage(const std::string &path, const std::string &zipMember, std::vecto
     if (!ZorvanEngine::IsZipArchive(archive)) {
         switch (Zorvan::ReadFileBounded(path, ImageReadLimit, image)) {
         case Zorvan::ReadResult::Ok: return true;
-        case Zorvan::ReadResult::TooLarge: message = ConsoleSaves::ImageTooLarge; return false;
+        case Zorvan::ReadResult::TooLarge: message = ConsoleFiles::ImageTooLarge; return false;
         case Zorvan::ReadResult::NotAFile: message = "The path names no file (a pipe, a device or a folder)"; return false;
         default: message = "NOT FOUND"; return false;
         }
@@ -101,7 +101,7 @@ bool ReadImage(const std::string &path, const std::string &zipMember, std::vecto
     case ZorvanEngine::ZipReadStatus::Ok:
         return true;
     case ZorvanEngine::ZipReadStatus::TooLarge:
-        message = ConsoleSaves::ImageTooLarge;
+        message = ConsoleFiles::ImageTooLarge;
         return false;
     case ZorvanEngine::ZipReadStatus::OpenFailed:
         message = "NOT FOUND";
@@ -119,7 +119,7 @@ bool ReadImage(const std::string &path, const std::string &zipMember, std::vecto
 // The refusals every console makes before a file becomes a cartridge.
 bool AcceptImage(const std::vector<uint8_t> &image, const char *&message)
 {
-    message = ConsoleSaves::WhyNotAnImage(image, SmallestImage);
+    message = ConsoleFiles::WhyNotAnImage(image, SmallestImage);
     return message == nullptr;
 }
 

@@ -24,28 +24,21 @@ Zorvan::String Wide(std::string const &text)
     return Zorvan::String(text.c_str());
 }
 
-// The battery file's news (a file that cannot be used, a save not written
-// or a file moved aside) reaches the user as it happens.
-void TellBatteryNote()
-{
-    std::string const note = TakeBatteryNote();
-    if (!note.empty())
-        ConsoleGlue::TellUser(Wide(note));
-}
-
 bool Start(char const *path)
 {
     BatteryFileName = saveName;
     std::string const member = ConsoleGlue::ChosenZipMember();
     bool const started = MachineStart(path, member) != 0;
-    TellBatteryNote();
+    // The battery file's news (a file that cannot be used, a save not
+    // written or a file moved aside) reaches the user as it happens.
+    ConsoleGlue::TellUser(TakeBatteryNote());
     return started;
 }
 
 void Shutdown()
 {
     MachineShutdown();
-    TellBatteryNote();
+    ConsoleGlue::TellUser(TakeBatteryNote());
 }
 
 // A machine that was shut down is not run again.

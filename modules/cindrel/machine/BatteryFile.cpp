@@ -14,7 +14,7 @@ namespace {
 // Other programs write the RAM behind a header of this size.
 constexpr size_t ForeignHeaderSize = 16;
 
-ConsoleSaves::BatteryFile battery;
+ConsoleFiles::BatteryFile battery;
 
 bool Judge(const std::vector<uint8_t> &file, std::vector<uint8_t> &ram)
 {
@@ -24,7 +24,7 @@ bool Judge(const std::vector<uint8_t> &file, std::vector<uint8_t> &ram)
     return true;
 }
 
-ConsoleSaves::BatteryRule rule{0, Judge, nullptr};
+ConsoleFiles::BatteryRule rule{0, Judge, nullptr};
 
 uint8_t *Ram() { return CpuSpace + 0x6000; }
 size_t RamSize() { return size_t(Cartridge.ramPages) * 0x2000; }

@@ -157,7 +157,7 @@ const char *ReadImageBytes(const std::string &path, const std::string &zipMember
     if (!ZorvanEngine::IsZipArchive(zpath)) {
         switch (Zorvan::ReadFileBounded(path, MaxImageSize, bytes)) {
         case Zorvan::ReadResult::Ok: return nullptr;
-        case Zorvan::ReadResult::TooLarge: return ConsoleSaves::ImageTooLarge;
+        case Zorvan::ReadResult::TooLarge: return ConsoleFiles::ImageTooLarge;
         case Zorvan::ReadResult::NotAFile: return "The path names no file (a pipe, a device or a folder)";
         default: return "NOT FOUND";
         }
@@ -181,7 +181,7 @@ const char *ReadImageBytes(const std::string &path, const std::string &zipMember
     case ZorvanEngine::ZipReadStatus::Ok:
         return nullptr;
     case ZorvanEngine::ZipReadStatus::TooLarge:
-        return ConsoleSaves::ImageTooLarge;
+        return ConsoleFiles::ImageTooLarge;
     case ZorvanEngine::ZipReadStatus::CrcError:
     case ZorvanEngine::ZipReadStatus::ReadFailed:
         return "FAILED";
@@ -377,7 +377,7 @@ int MachineStart(const std::string &path, const std::string &zipMember, const st
     std::vector<uint8_t> image;
     const char *failure = ReadImageBytes(path, zipMember, image);
     if (!failure)
-        failure = ConsoleSaves::WhyNotAnImage(image, 0);
+        failure = ConsoleFiles::WhyNotAnImage(image, 0);
     if (!failure)
         failure = LoadImage(image);
     if (failure) {

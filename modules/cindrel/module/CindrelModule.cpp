@@ -23,21 +23,14 @@ Zorvan::String Wide(std::string const &text)
     return Zorvan::String(text.c_str());
 }
 
-// The battery file's news (a file that cannot be used, a save not written
-// or a file moved aside) reaches the user as it happens.
-void TellBatteryNote()
-{
-    std::string const note = TakeBatteryNote();
-    if (!note.empty())
-        ConsoleGlue::TellUser(Wide(note));
-}
-
 bool Start(char const *path)
 {
     std::string const member = ConsoleGlue::ChosenZipMember();
     if (MachineStart(path, member, saveName) == 0)
         return false;
-    TellBatteryNote();
+    // The battery file's news (a file that cannot be used, a save not
+    // written or a file moved aside) reaches the user as it happens.
+    ConsoleGlue::TellUser(TakeBatteryNote());
     // The game runs on the default mapping, which may be enough; the user
     // should know why it might not.
     if (!MapperSupported(Cartridge.mapper))
@@ -48,7 +41,7 @@ bool Start(char const *path)
 void Shutdown()
 {
     MachineShutdown();
-    TellBatteryNote();
+    ConsoleGlue::TellUser(TakeBatteryNote());
     QuitFlag = true;
 }
 

@@ -22,7 +22,7 @@ constexpr size_t LargestFile = HeaderSize + (size_t(1) << MaxSaveExp) + (size_t(
 // Six address bits reach 512 bytes; a larger block is a 14-bit chip's.
 constexpr uint32_t SmallEepromExp = 6;
 
-ConsoleSaves::BatteryFile battery;
+ConsoleFiles::BatteryFile battery;
 // The last file judged a save held a 14-bit chip's EEPROM block.
 bool wideEeprom;
 
@@ -113,7 +113,7 @@ bool Encode(const std::vector<uint8_t> &image, std::vector<uint8_t> &gz)
     return GzipBytes(out.bytes(), gz);
 }
 
-const ConsoleSaves::BatteryRule Rule{GzipSizeBound(LargestFile), Judge, Encode};
+const ConsoleFiles::BatteryRule Rule{GzipSizeBound(LargestFile), Judge, Encode};
 
 } // namespace
 

@@ -105,7 +105,7 @@ bool ReadZip(const char *path, std::vector<uint8_t> &bytes)
 // becomes a cartridge.
 bool AcceptedAsImage(const std::vector<uint8_t> &bytes)
 {
-    if (const char *why = ConsoleSaves::WhyNotAnImage(bytes, 0)) {
+    if (const char *why = ConsoleFiles::WhyNotAnImage(bytes, 0)) {
         Refuse(why);
         return false;
     }

@@ -24,26 +24,19 @@ namespace Tavrin {
 
 namespace {
 
-// The battery file's news (a file that cannot be used, a save not written
-// or a file moved aside) reaches the user as it happens.
-void TellBatteryNote()
-{
-    std::string const note = TakeBatteryNote();
-    if (!note.empty())
-        ConsoleGlue::TellUser(note);
-}
-
 bool StartMachine(char const *path)
 {
     bool const started = MachineStart(path) != 0;
-    TellBatteryNote();
+    // The battery file's news (a file that cannot be used, a save not
+    // written or a file moved aside) reaches the user as it happens.
+    ConsoleGlue::TellUser(TakeBatteryNote());
     return started;
 }
 
 void StopMachine()
 {
     MachineShutdown();
-    TellBatteryNote();
+    ConsoleGlue::TellUser(TakeBatteryNote());
 }
 
 // A machine that was shut down is not touched again.
