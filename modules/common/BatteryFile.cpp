@@ -69,14 +69,18 @@ bool BatteryFile::Load(const std::string &path, const BatteryRule &rule, std::ve
     Clear();
     path_ = target_ = path;
     rule_ = &rule;
-    struct stat st;
-    if (path.empty() || (lstat(path.c_str(), &st) != 0 && errno == ENOENT)) {
+    struct stat st {};
+    const bool seen = !path.empty() && lstat(path.c_str(), &st) == 0;
+    if (path.empty() || (!seen && errno == ENOENT)) {
         snapshot_ = ram;
         return false;
     }
     // Judged on what the name leads to: a link is followed to its target,
     // which is what a save must then replace.
-    if (S_ISLNK(st.st_mode)) {
+    if (!seen) {
+        found_ = Found::LeftAlone;
+        why_ = "cannot be reached (" + Cause(errno) + ")";
+    } else if (S_ISLNK(st.st_mode)) {
         if (char *real = realpath(path.c_str(), nullptr)) {
             target_ = real;
             std::free(real);
