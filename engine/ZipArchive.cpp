@@ -1,6 +1,9 @@
 #include "engine/ZipArchive.h"
 
+#include "common/zorvan/SafeFile.h"
+
 #include <minizip/unzip.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -14,16 +17,23 @@ bool IsZipArchive(Zorvan::String const &path)
     lower.MakeLower();
     if (lower.GetLength() >= 4 && lower.Right(4) == L".zip")
         return true;
-    FILE *file = std::fopen(static_cast<char const *>(path), "rb");
-    if (!file)
-        return false;
-    unsigned char signature[4] = {};
-    size_t const read = std::fread(signature, 1, sizeof signature, file);
-    std::fclose(file);
-    return read == 4 && signature[0] == 'P' && signature[1] == 'K' && signature[2] == 3 && signature[3] == 4;
+    std::vector<uint8_t> signature;
+    Zorvan::ReadResult const read = Zorvan::ReadFileBounded(static_cast<char const *>(path), 4, signature);
+    return (read == Zorvan::ReadResult::Ok || read == Zorvan::ReadResult::TooLarge) && signature.size() == 4 &&
+           signature[0] == 'P' && signature[1] == 'K' && signature[2] == 3 && signature[3] == 4;
 }
 
 namespace {
+
+// The archive reader opens its file for a blocking read: only a regular
+// file (after links) is handed to it, so a named pipe cannot hold it.
+unzFile OpenArchive(Zorvan::String const &path)
+{
+    struct stat st;
+    if (stat(static_cast<char const *>(path), &st) != 0 || !S_ISREG(st.st_mode))
+        return nullptr;
+    return unzOpen(static_cast<char const *>(path));
+}
 
 // The current member's name at its full stored length, or false. A name
 // that is empty or holds a zero byte comes back empty: it cannot be passed
@@ -47,7 +57,7 @@ bool CurrentMemberName(unzFile zip, unz_file_info &info, Zorvan::String &name)
 std::vector<Zorvan::String> ZipMemberNames(Zorvan::String const &path)
 {
     std::vector<Zorvan::String> names;
-    unzFile zip = unzOpen(static_cast<char const *>(path));
+    unzFile zip = OpenArchive(path);
     if (!zip)
         return names;
     for (int status = unzGoToFirstFile(zip); status == UNZ_OK; status = unzGoToNextFile(zip)) {
@@ -73,7 +83,7 @@ ZipReadStatus ReadZipMember(Zorvan::String const &path, Zorvan::String const &na
                             Zorvan::ByteSink &out)
 {
     out.Truncate(0);
-    unzFile zip = unzOpen(static_cast<char const *>(path));
+    unzFile zip = OpenArchive(path);
     if (!zip)
         return ZipReadStatus::OpenFailed;
     ZipReadStatus status = ZipReadStatus::NoMember;
@@ -88,6 +98,11 @@ ZipReadStatus ReadZipMember(Zorvan::String const &path, Zorvan::String const &na
             continue;
         if (info.flag & 1) {
             status = ZipReadStatus::Encrypted;
+            break;
+        }
+        // A member that says it is too large is not inflated at all.
+        if (info.uncompressed_size > limit) {
+            status = ZipReadStatus::TooLarge;
             break;
         }
         if (unzOpenCurrentFile(zip) != UNZ_OK) {

@@ -11,9 +11,9 @@
 
 namespace ZorvanEngine {
 
-// A zip archive is named so (".zip", case-blind) or begins with a zip member
-// header; a folder that merely has ".zip" in its name does not make a file
-// an archive.
+// A zip archive is named so (".zip", case-blind) or is a regular file that
+// begins with a zip member header; a folder that merely has ".zip" in its
+// name does not make a file an archive. Only regular files are opened.
 bool IsZipArchive(Zorvan::String const &path);
 
 // The names of every member, in archive order, read at their full stored
@@ -25,7 +25,8 @@ enum class ZipReadStatus {
     OpenFailed,   // not a readable archive
     NoMember,     // no member of that name
     Encrypted,    // the member needs a password
-    TooLarge,     // more than the limit; out holds the first limit bytes
+    TooLarge,     // more than the limit (said in the member's header, or found
+                  // inflating it); out holds what was read, at most limit bytes
     CrcError,     // the data does not match its checksum
     ReadFailed    // damaged data
 };

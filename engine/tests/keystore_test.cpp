@@ -1,5 +1,6 @@
 // The file-backed key store: values, keys, two processes, killed writers and
 // damaged files.
+#include "common/zorvan/SafeFile.h"
 #include "platform/keystore/KeyStore.h"
 #include "platform/keystore/KeyStoreFormat.h"
 
@@ -477,7 +478,11 @@ TEST_F(KeyStoreTest, FailedSaveKeepsTheOldFileAndForgetsTheChange)
     const auto saved = ReadFile(File());
 
     // The temporary file cannot be made: a folder stands in its place.
-    ASSERT_EQ(mkdir((File() + ".tmp").c_str(), 0700), 0);
+    std::vector<std::string> blockers;
+    for (unsigned ahead = 0; ahead < 4; ++ahead)
+        blockers.push_back(Zorvan::NextTemporaryNameOf(File(), ahead));
+    for (const std::string &blocker : blockers)
+        ASSERT_EQ(mkdir(blocker.c_str(), 0700), 0);
     EXPECT_FALSE(SetDWord(store, "K", "V", 2));
     EXPECT_EQ(DWordOf(store.GetValue("K", "V")), 1u);
     {
@@ -486,7 +491,8 @@ TEST_F(KeyStoreTest, FailedSaveKeepsTheOldFileAndForgetsTheChange)
     }
     EXPECT_EQ(DWordOf(store.GetValue("K", "V")), 1u);
     EXPECT_EQ(ReadFile(File()), saved);
-    ASSERT_EQ(rmdir((File() + ".tmp").c_str()), 0);
+    for (const std::string &blocker : blockers)
+        ASSERT_EQ(rmdir(blocker.c_str()), 0);
 
     // The disk fills up halfway through the temporary file.
     ASSERT_EQ(InChild([&] {
@@ -502,8 +508,9 @@ TEST_F(KeyStoreTest, FailedSaveKeepsTheOldFileAndForgetsTheChange)
               }),
               0);
     EXPECT_EQ(ReadFile(File()), saved);
-    struct stat st;
-    EXPECT_NE(stat((File() + ".tmp").c_str(), &st), 0) << "the partial file is left behind";
+    const std::string folder = Zorvan::FolderOfPath(File());
+    EXPECT_EQ(Zorvan::RemoveLeftTemporaries(folder), 0u) << "the partial file is left behind";
+
     EXPECT_TRUE(SetDWord(store, "K", "V", 4));
     EXPECT_EQ(DWordOf(KeyStore(File()).GetValue("K", "V")), 4u);
 }

@@ -33,9 +33,10 @@ TEST_F(ZipArchiveTest, ReadsTheNamedMemberWithinItsLimit)
     EXPECT_EQ(ReadZipMember(Z(zip), L"b.txt", 10, out), ZipReadStatus::Ok);
     EXPECT_TRUE(out.empty());
 
-    // One byte over the limit: refused with only the limit's worth read.
+    // One byte over the limit: refused, never past the limit (a member whose
+    // header tells its size is not inflated at all).
     EXPECT_EQ(ReadZipMember(Z(zip), L"game.sms", big.size() - 1, out), ZipReadStatus::TooLarge);
-    EXPECT_EQ(out.size(), big.size() - 1);
+    EXPECT_LE(out.size(), big.size() - 1);
 
     EXPECT_EQ(ReadZipMember(Z(zip), L"GAME.SMS", 1 << 20, out), ZipReadStatus::NoMember);
     EXPECT_TRUE(out.empty());

@@ -2,7 +2,8 @@
 // dialog: the user is told why, in a box, and the Console is shown in front
 // of the main window; the save folders are left byte for byte (also when the program
 // ends afterwards); the program stays usable. Files that are no game but
-// start as one leave the save folders byte for byte too.
+// start as one leave the save folders byte for byte too; a save they cannot
+// use is told of as they start.
 #include "frontend/tests/RealModulesSandbox.h"
 
 #include "frontend/ConsoleDialog.h"
@@ -41,7 +42,8 @@ BadFile const kBadFiles[] = {
     {"damaged gzip data named .gba.gz", "gzip/game.gba.gz", "the gzip data is damaged", false},
     {"a zip whose .gba fails its check", "zip/damaged-gba.zip", "the zip archive is damaged", false},
     {"1 KB of random bytes named .nes", "random/game.nes", "the file is not a game image for this console", false},
-    {"a text file named .nes", "text/game.nes", "the file is not a game image for this console", false},
+    {"a text file named .nes", "text/game.nes", "the file is text, not a game image", false},
+    {"a text file named .sms", "text/game.sms", "the file is text, not a game image", false},
     {"a .nes image cut short", "short/game.nes", "the image is cut short or damaged", false},
     {"a zip whose .sms fails its check", "zip/damaged-sms.zip", "the file is damaged", false},
 };
@@ -53,9 +55,9 @@ std::string FailureMessage(char const *reason)
 }
 
 // Files that are no game but start as one: the Z80 consoles run whatever a
-// cartridge holds (short images padded), and the handheld runs an image
-// whatever its header says. While such a "game" has not written its save
-// memory, the save of the same name stays as it was, whatever it holds.
+// cartridge of 1 KB or more holds that is not text, and the handheld runs an
+// image whatever its header says. While such a "game" has not written its
+// save memory, the save of the same name stays as it was, whatever it holds.
 struct OddStart {
     char const *what;
     char const *path;    // under the sandbox's games folder
@@ -64,11 +66,6 @@ struct OddStart {
 };
 
 OddStart const kOddStarts[] = {
-    // The text runs off its end into the 0xFF padding, whose RST 38h
-    // recursion walks the stack down the whole address space: in its
-    // seventh frame it switches the cartridge RAM in through the mapper
-    // and writes it, as a game saving does (see OddStartThatWritesItsRam).
-    {"a text file named .sms", "text/game.sms", "Belcrest (SMS-GG)", 5},
     {"1 KB of random bytes named .sms", "random/game.sms", "Belcrest (SMS-GG)", 60},
     {"1 KB of random bytes named .gba", "random/game.gba", "Tavrin (GameBoy Advance)", 60},
 };
@@ -146,8 +143,9 @@ protected:
         std::ofstream(SavePath(console), std::ios::binary | std::ios::trunc) << bytes;
     }
 
-    // Each odd start with each kind of save of its console: act(file) starts
-    // it, runs it and ends it; the save folders must be as they were.
+    // Each odd start with each kind of save of its console: act(file, told)
+    // starts it, runs it and ends it; the save folders must be as they were,
+    // and a save it cannot use is told (told: the messages expected).
     template <typename Act> void ForEachOddStart(Act act)
     {
         for (OddStart const &file : kOddStarts) {
@@ -156,7 +154,7 @@ protected:
                 WriteSave(file.console, usable ? UsableSave(file.console) : wrongSizeSave);
                 messages.clear();
                 auto const before = SaveFolders();
-                act(games / file.path, file.frames);
+                act(games / file.path, file.frames, usable ? 0u : 1u);
                 EXPECT_EQ(Changes(before, SaveFolders()), "");
             }
         }
@@ -191,6 +189,14 @@ protected:
             inspect();
         });
         timer->start(0);
+    }
+
+    // Only the start's word on a save it cannot use, when there is one.
+    void ExpectTold(size_t told) const
+    {
+        ASSERT_EQ(messages.size(), told) << (messages.empty() ? std::string() : messages[0].text);
+        if (told)
+            EXPECT_NE(messages[0].text.find("is not a save of this game"), std::string::npos) << messages[0].text;
     }
 
     // The odd start runs as a game: frames go by.
@@ -329,19 +335,19 @@ TEST_F(FailedStartTest, OddStartsFromTheCommandLineLeaveTheSavesAlone)
     if (!app)
         GTEST_SKIP() << "another test made a plain QApplication first";
     app->SetProgramFolder(Zorvan::String(programFolder.c_str()));
-    ForEachOddStart([&](fs::path const &path, int frames) {
+    ForEachOddStart([&](fs::path const &path, int frames, size_t told) {
         app->SetInstanceName(FreshInstanceName());
         bool inspected = false;
         WhenTheFileWasTried([&] {
             inspected = true;
             ExpectItRuns(frames);
-            EXPECT_TRUE(messages.empty()) << messages[0].text;
+            ExpectTold(told);
             QuitProgram();
         });
         // The program ends with the game running.
         EXPECT_EQ(app->Run(QString::fromStdString(path.string())), 0);
         EXPECT_TRUE(inspected);
-        EXPECT_TRUE(messages.empty()) << messages[0].text;
+        ExpectTold(told);
     });
     app->SetProgramFolder(Zorvan::String());
 }
@@ -350,31 +356,38 @@ TEST_F(FailedStartTest, OddStartsFromTheOpenDialogLeaveTheSavesAlone)
 {
     MakeFrameWithOpenDialog();
     ASSERT_FALSE(HasFatalFailure());
-    ForEachOddStart([&](fs::path const &path, int frames) {
+    ForEachOddStart([&](fs::path const &path, int frames, size_t told) {
         chosen = QString::fromStdString(path.string());
         frame->OnCommand(ID_FILE_OPEN);
         ExpectItRuns(frames);
         engine().Shutdown();
-        EXPECT_TRUE(messages.empty()) << messages[0].text;
+        ExpectTold(told);
     });
     SetQtOpenFileDialog(nullptr);
 }
 
-// The text named .sms run on until it has written its cartridge RAM: the
-// save of the wrong size it could not load is kept aside whole as its RAM
-// is written, and the user is told then, once.
-TEST_F(FailedStartTest, OddStartThatWritesItsRam)
+// A game that writes its cartridge RAM over a save of the wrong size: the
+// user is told as it starts that the save cannot be used, and as the game's
+// save replaces it that it was kept aside whole.
+TEST_F(FailedStartTest, AGameThatWritesItsRamKeepsTheSaveItCouldNotUseAside)
 {
     MakeConsoleFrame();
     ASSERT_FALSE(HasFatalFailure());
+    // DI; cartridge RAM in at $8000; write $5A there; HALT.
+    std::string rom(0x8000, '\0');
+    std::string const code = {'\xF3', '\x3E', '\x08', '\x32', '\xFC', '\xFF', '\x3E', '\x5A', '\x32', '\x00', '\x80', '\x76'};
+    rom.replace(0, code.size(), code);
+    fs::create_directories(games / "writer");
+    std::ofstream(games / "writer/game.sms", std::ios::binary) << rom;
     auto const before = SaveFolders();
-    ASSERT_TRUE(engine().RunFile(Zorvan::String((games / "text/game.sms").c_str())));
-    ExpectItRuns(60);
-    EXPECT_TRUE(messages.empty()) << messages[0].text;
+    ASSERT_TRUE(engine().RunFile(Zorvan::String((games / "writer/game.sms").c_str())));
+    ExpectItRuns(10);
+    ExpectTold(1);
     engine().Shutdown();
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_NE(messages[0].text.find(SavePath("Belcrest (SMS-GG)").string() + ".damaged"), std::string::npos)
-        << messages[0].text;
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_NE(messages[1].text.find("moved aside as " + SavePath("Belcrest (SMS-GG)").string() + ".damaged"),
+              std::string::npos)
+        << messages[1].text;
     auto const after = SaveFolders();
     EXPECT_EQ(after.at("Belcrest (SMS-GG)/game.save.damaged"), wrongSizeSave);
     EXPECT_EQ(after.at("Belcrest (SMS-GG)/game.save").size(), 16384u);

@@ -12,7 +12,7 @@ add_library(BelcrestMachine STATIC
   machine/StateFile.cpp
   machine/Sf7000Disk.cpp)
 target_include_directories(BelcrestMachine PUBLIC ${CMAKE_SOURCE_DIR})
-target_link_libraries(BelcrestMachine PUBLIC BelcrestCore SoundDriver ZorvanEngine Zorvan ZLIB::ZLIB)
+target_link_libraries(BelcrestMachine PUBLIC BelcrestCore ConsoleFiles SoundDriver ZorvanEngine Zorvan ZLIB::ZLIB)
 
 if(QUINTAR_TESTS)
   add_subdirectory(machine/tests)

@@ -12,7 +12,7 @@ add_library(CindrelMachine STATIC
   machine/MapperFramework.cpp
   machine/MapperTable.cpp)
 target_include_directories(CindrelMachine PUBLIC ${CMAKE_SOURCE_DIR})
-target_link_libraries(CindrelMachine PUBLIC CindrelCore Zorvan ZorvanEngine SoundDriver ZLIB::ZLIB)
+target_link_libraries(CindrelMachine PUBLIC CindrelCore ConsoleFiles Zorvan ZorvanEngine SoundDriver ZLIB::ZLIB)
 
 # Objects, not an archive, so every stand-in is linked in. The sound unit's
 # record is the real one, so state files read in these tests are checked as

@@ -75,11 +75,11 @@ bool ConsoleModule::OpenRom(Zorvan::String path)
         m_sound->Open(m_settings.GetInt(L"SoundRate"), 8, false);
     *m_machine.quitFlag = 0;
     *m_machine.saveName = static_cast<char const *>(GetSaveName());
-    // Saves cut short by a kill leave their temporary files; the game's
-    // own are cleared before it runs.
-    Zorvan::RemoveLeftTemporary(*m_machine.saveName);
-    for (int slot = 1; slot <= kStateSlots; ++slot)
-        Zorvan::RemoveLeftTemporary(static_cast<char const *>(GetStateName(slot)));
+    // Saves cut short by a kill leave their temporary files; those of
+    // programs no longer running are cleared from the save folder (the
+    // states' too) before the game runs.
+    if (!m_machine.saveName->empty())
+        Zorvan::RemoveLeftTemporaries(Zorvan::FolderOfPath(*m_machine.saveName));
     // A game that did not start is never shut down, so its battery file is
     // never written: the save of the same name stays as it was.
     m_machineStarted = m_machine.start(static_cast<char const *>(path));

@@ -6,7 +6,7 @@ namespace ConsoleGlue {
 
 void TellUser(Zorvan::String const &text)
 {
-    if (ourEngine)
+    if (ourEngine && !text.IsEmpty())
         ourEngine->Message(text);
 }
 

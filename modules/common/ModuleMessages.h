@@ -8,7 +8,8 @@
 
 namespace ConsoleGlue {
 
-// One message through the engine; nothing without an engine.
+// One message through the engine; nothing without an engine or for an
+// empty text (so news that may be empty can be passed on as it is).
 void TellUser(Zorvan::String const &text);
 void TellUser(std::string const &text);
 

@@ -5,7 +5,7 @@ add_library(TavrinFiles OBJECT
   files/BatteryFile.cpp
   files/WordBlock.cpp
   files/StateFile.cpp)
-target_link_libraries(TavrinFiles PUBLIC TavrinCart TavrinRenderState Zorvan ZLIB::ZLIB)
+target_link_libraries(TavrinFiles PUBLIC TavrinCart TavrinRenderState ConsoleFiles Zorvan ZLIB::ZLIB)
 
 if(QUINTAR_TESTS)
   add_subdirectory(files/tests)

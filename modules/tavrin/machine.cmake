@@ -6,7 +6,7 @@ file(GLOB TAVRIN_MACHINE_SOURCES CONFIGURE_DEPENDS
 add_library(TavrinMachine STATIC ${TAVRIN_MACHINE_SOURCES})
 target_include_directories(TavrinMachine PUBLIC ${CMAKE_SOURCE_DIR})
 target_compile_features(TavrinMachine PUBLIC cxx_std_20)
-target_link_libraries(TavrinMachine PUBLIC TavrinCore TavrinRenderState SoundDriver ZorvanEngine Zorvan ZLIB::ZLIB)
+target_link_libraries(TavrinMachine PUBLIC TavrinCore TavrinRenderState ConsoleFiles SoundDriver ZorvanEngine Zorvan ZLIB::ZLIB)
 
 # The core calls the machine (line step, BIOS calls, I/O stores) and the
 # machine calls the core, so every object of the machine goes in, ahead of

@@ -31,10 +31,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     } else {
         FUZZ_CHECK(CartRamPagesUsed == 0);
     }
+    FUZZ_CHECK(TakeBatteryNote().empty() == usable);
     FUZZ_CHECK(Fuzz::ReadWholeFile(battery) == file);
     RunFrames(2);
     FUZZ_CHECK(MachineShutdown() == 1);
-    FUZZ_CHECK(BatteryKeptAs.empty() && !std::filesystem::exists(kept));
+    FUZZ_CHECK(TakeBatteryNote().empty() && !std::filesystem::exists(kept));
     FUZZ_CHECK(Fuzz::ReadWholeFile(battery) == file);
     return 0;
 }

@@ -1,9 +1,9 @@
 // The 6502 console's battery file for a board with 8-32 KB of work RAM
-// (choice bits 0-1). A file of the RAM's size loads; any other is loaded
-// as far as it goes (past a 16-byte header in front of the right size). A
-// game that leaves its RAM alone leaves the file as it was; one that writes
-// (choice bit 2) has its RAM saved at shutdown, a file that was not a save
-// of ours kept aside byte for byte first.
+// (choice bits 0-1). A file of the RAM's size loads, and so does one with a
+// 16-byte header in front of it; any other leaves the RAM clear. A game that
+// leaves its RAM alone leaves the file as it was; one that writes (choice
+// bit 2) has its RAM saved at shutdown, a file that was not a save of ours
+// kept aside byte for byte first, a save that loaded kept as ".bak".
 #include "modules/cindrel/machine/BatteryFile.h"
 #include "modules/cindrel/machine/tests/support/CartridgeBuilder.h"
 #include "tools/fuzz/CindrelFuzz.h"
@@ -35,28 +35,32 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
     const std::filesystem::path image = Fuzz::WriteInputFile("game.nes", game);
     const std::filesystem::path battery = Fuzz::WriteInputFile("game.sav", file);
-    const std::string kept = battery.string() + ".damaged";
+    const std::string kept = battery.string() + ".damaged", backup = battery.string() + ".bak";
     std::filesystem::remove(kept);
+    std::filesystem::remove(backup);
     FUZZ_CHECK(Start(image, battery.string()));
     FUZZ_CHECK(Cartridge.battery && size_t(Cartridge.ramPages) * 0x2000 == ram);
 
+    const bool whole = file.size() == ram || file.size() == ram + 16;
     const size_t skipped = file.size() == ram + 16 ? 16 : 0;
-    const size_t loaded = std::min(file.size() - skipped, ram);
+    const size_t loaded = whole ? ram : 0;
     FUZZ_CHECK(std::equal(file.begin() + skipped, file.begin() + skipped + loaded, CpuSpace + 0x6000));
+    FUZZ_CHECK(TakeBatteryNote().empty() == whole);
     FUZZ_CHECK(std::all_of(CpuSpace + 0x6000 + loaded, CpuSpace + 0x6000 + ram, [](uint8_t b) { return b == 0; }));
     RunFrames(2);
     FUZZ_CHECK(Fuzz::ReadWholeFile(battery) == file);
     const std::vector<uint8_t> held(CpuSpace + 0x6000, CpuSpace + 0x6000 + ram);
     MachineShutdown();
+    const std::string note = TakeBatteryNote();
     if (!writes) {
-        FUZZ_CHECK(BatteryKeptAs.empty() && !std::filesystem::exists(kept));
+        FUZZ_CHECK(note.empty() && !std::filesystem::exists(kept) && !std::filesystem::exists(backup));
         FUZZ_CHECK(Fuzz::ReadWholeFile(battery) == file);
     } else {
         FUZZ_CHECK(Fuzz::ReadWholeFile(battery) == held);
-        if (file.size() == ram)
-            FUZZ_CHECK(BatteryKeptAs.empty() && !std::filesystem::exists(kept));
+        if (whole)
+            FUZZ_CHECK(note.empty() && !std::filesystem::exists(kept) && Fuzz::ReadWholeFile(backup) == file);
         else
-            FUZZ_CHECK(BatteryKeptAs == kept && Fuzz::ReadWholeFile(kept) == file);
+            FUZZ_CHECK(note.find(kept) != std::string::npos && Fuzz::ReadWholeFile(kept) == file);
     }
     return 0;
 }

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -30,7 +31,26 @@ struct SafeFileTest : ::testing::Test {
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
     static std::vector<uint8_t> Bytes(std::string const &s) { return {s.begin(), s.end()}; }
+    // Names in the folder that end in ".tmp": what a write left behind.
+    std::vector<std::string> Temporaries() const
+    {
+        std::vector<std::string> left;
+        for (auto const &entry : fs::directory_iterator(dir))
+            if (entry.path().extension() == ".tmp")
+                left.push_back(entry.path().filename().string());
+        return left;
+    }
 };
+
+// A process id that names no running program: a child that has exited.
+pid_t GonePid()
+{
+    pid_t const child = fork();
+    if (child == 0)
+        _exit(0);
+    waitpid(child, nullptr, 0);
+    return child;
+}
 
 TEST_F(SafeFileTest, ReplacesWholeOrKeepsTheOldFile)
 {
@@ -38,7 +58,7 @@ TEST_F(SafeFileTest, ReplacesWholeOrKeepsTheOldFile)
     ASSERT_TRUE(WriteFileReplacing(file.string(), Bytes("old contents")));
     ASSERT_TRUE(WriteFileReplacing(file.string(), Bytes("new")));
     EXPECT_EQ(Read(file), "new");
-    EXPECT_FALSE(fs::exists(dir / "game.sav.tmp"));
+    EXPECT_TRUE(Temporaries().empty());
 
     // A folder that does not exist: nothing written, nothing left.
     EXPECT_FALSE(WriteFileReplacing((dir / "none" / "x.sav").string(), Bytes("data")));
@@ -63,16 +83,19 @@ TEST_F(SafeFileTest, AWriteThatFillsTheDiskKeepsTheOldFile)
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0) << "the failed write was reported as success";
     EXPECT_EQ(Read(file), "old contents");
-    EXPECT_FALSE(fs::exists(dir / "game.sav.tmp"));
+    EXPECT_TRUE(Temporaries().empty());
 }
 
-// What a killed writer leaves at the temporary name: a part-written file, a
-// read-only one, or a link someone put there. The next write makes its own
-// file (never writing through the link), and start-up clears it.
-TEST_F(SafeFileTest, ATemporaryFileLeftBehindIsReplacedOrCleared)
+// What a killed writer leaves at its temporary name: a part-written file, a
+// read-only one, or a link someone put there. Start-up clears those of
+// programs no longer running (never following a link) and leaves a running
+// program's write, a folder and every other name alone. Each write makes a
+// name of its own: something standing in its way fails that write only.
+TEST_F(SafeFileTest, TemporaryFilesLeftBehindAreClearedOnlyWhenTheirWriterIsGone)
 {
-    fs::path const file = dir / "game.sav", temp = dir / "game.sav.tmp", outside = dir / "outside";
+    fs::path const file = dir / "game.sav", outside = dir / "outside";
     std::ofstream(outside) << "not to be touched";
+    std::string const gone = "game.sav." + std::to_string(GonePid()) + "-";
     struct Case {
         const char *name;
         void (*leave)(fs::path const &temp, fs::path const &outside);
@@ -86,27 +109,63 @@ TEST_F(SafeFileTest, ATemporaryFileLeftBehindIsReplacedOrCleared)
          }},
         {"link to another file", [](fs::path const &t, fs::path const &o) { fs::create_symlink(o, t); }},
     };
+    int n = 0;
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
+        fs::path const temp = dir / (gone + std::to_string(n++) + ".tmp");
         c.leave(temp, outside);
         ASSERT_TRUE(WriteFileReplacing(file.string(), Bytes("saved")));
         EXPECT_EQ(Read(file), "saved");
         EXPECT_FALSE(fs::is_symlink(file));
+        EXPECT_EQ(RemoveLeftTemporaries(dir.string()), 1u);
         EXPECT_FALSE(fs::exists(fs::symlink_status(temp)));
         EXPECT_EQ(Read(outside), "not to be touched");
-
-        c.leave(temp, outside);
-        EXPECT_TRUE(RemoveLeftTemporary(file.string()));
-        EXPECT_FALSE(fs::exists(fs::symlink_status(temp)));
-        EXPECT_EQ(Read(outside), "not to be touched");
-        EXPECT_FALSE(RemoveLeftTemporary(file.string()));
     }
-    // A folder at that name is not a temporary file of ours.
-    fs::create_directory(temp);
-    EXPECT_FALSE(RemoveLeftTemporary(file.string()));
-    EXPECT_TRUE(fs::is_directory(temp));
+    std::vector<std::string> const stay = {"game.sav." + std::to_string(getppid()) + "-4.tmp", "game.sav.tmp",
+                                           "notes.tmp", "game.sav.x-1.tmp"};
+    for (std::string const &name : stay)
+        std::ofstream(dir / name) << "not ours to clear";
+    fs::create_directory(dir / (gone + "9.tmp"));
+    EXPECT_EQ(RemoveLeftTemporaries(dir.string()), 0u);
+    for (std::string const &name : stay)
+        EXPECT_TRUE(fs::exists(dir / name)) << name;
+    EXPECT_TRUE(fs::is_directory(dir / (gone + "9.tmp")));
+
+    // Something at the name the next write would use fails that write; the
+    // one after has a name of its own.
+    fs::create_directory(NextTemporaryNameOf(file.string()));
     EXPECT_FALSE(WriteFileReplacing(file.string(), Bytes("new")));
     EXPECT_EQ(Read(file), "saved");
+    EXPECT_TRUE(WriteFileReplacing(file.string(), Bytes("newer")));
+    EXPECT_EQ(Read(file), "newer");
+}
+
+// Two programs saving the same file over and over: each write is whole,
+// none reports a failure, and the file is never seen empty or part-written.
+TEST_F(SafeFileTest, TwoWritersOfOneFileNeverSpoilEachOther)
+{
+    fs::path const file = dir / "game-1.state";
+    std::string const a(20000, 'a'), b(20000, 'b');
+    ASSERT_TRUE(WriteFileReplacing(file.string(), Bytes(a)));
+    pid_t const other = fork();
+    if (other == 0) {
+        for (int i = 0; i < 200; ++i)
+            if (!WriteFileReplacing(file.string(), Bytes(b)))
+                _exit(1);
+        _exit(0);
+    }
+    int failures = 0, spoilt = 0;
+    for (int i = 0; i < 200; ++i) {
+        failures += !WriteFileReplacing(file.string(), Bytes(a));
+        std::string const seen = Read(file);
+        spoilt += seen != a && seen != b;
+    }
+    int status = 0;
+    waitpid(other, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the other writer saw a failure";
+    EXPECT_EQ(failures, 0);
+    EXPECT_EQ(spoilt, 0);
+    EXPECT_TRUE(Temporaries().empty());
 }
 
 // A rename that fails (a folder stands at the save's name) reports the
@@ -119,7 +178,7 @@ TEST_F(SafeFileTest, AFailedRenameKeepsWhatStandsThereAndLeavesNoTemporary)
     EXPECT_FALSE(WriteFileReplacing(file.string(), Bytes("new")));
     EXPECT_TRUE(fs::is_directory(file));
     EXPECT_EQ(Read(file / "inside"), "kept");
-    EXPECT_FALSE(fs::exists(fs::symlink_status(dir / "game.sav.tmp")));
+    EXPECT_TRUE(Temporaries().empty());
 }
 
 TEST_F(SafeFileTest, ReadsNeverPastTheLimit)
@@ -139,51 +198,45 @@ TEST_F(SafeFileTest, ReadsNeverPastTheLimit)
     EXPECT_TRUE(out.empty());
 }
 
-TEST_F(SafeFileTest, DamagedFilesAreKeptWithoutReplacingOlderOnes)
+// A file kept under a second name stays at its own: the write that replaces
+// it may still fail. Older kept files are never replaced.
+TEST_F(SafeFileTest, DamagedFilesGetASecondNameWithoutReplacingOlderOnes)
 {
     fs::path const file = dir / "game.sav";
     std::ofstream(file) << "first";
-    EXPECT_EQ(KeepAsDamaged(file.string()), file.string() + ".damaged");
-    std::ofstream(file) << "second";
-    EXPECT_EQ(KeepAsDamaged(file.string()), file.string() + ".damaged.1");
-    EXPECT_FALSE(fs::exists(file));
+    EXPECT_EQ(LinkAsDamaged(file.string()), file.string() + ".damaged");
+    EXPECT_EQ(Read(file), "first");
+    ASSERT_TRUE(WriteFileReplacing(file.string(), Bytes("second")));
+    EXPECT_EQ(LinkAsDamaged(file.string()), file.string() + ".damaged.1");
     EXPECT_EQ(Read(dir / "game.sav.damaged"), "first");
     EXPECT_EQ(Read(dir / "game.sav.damaged.1"), "second");
-    EXPECT_EQ(KeepAsDamaged((dir / "missing").string()), "");
+    EXPECT_EQ(LinkAsDamaged((dir / "missing").string()), "");
 }
 
-// Before a save replaces a file found unusable: the file goes aside, or
-// nothing was there; when it can be neither moved nor shown to be gone, the
-// caller is told not to write over it.
-TEST_F(SafeFileTest, AnUnusableFileIsKeptAsideBeforeItIsReplaced)
+// The backup holds the file as it was, replaces an older backup whole, and
+// the file itself is not touched.
+TEST_F(SafeFileTest, ABackupKeepsTheFileAsItWas)
 {
-    fs::path const file = dir / "game.sav";
-    std::string keptAs = "stale";
+    fs::path const file = dir / "game.sav", backup = dir / "game.sav.bak";
+    std::ofstream(backup) << "an older backup";
+    std::ofstream(file) << "the save";
+    ASSERT_TRUE(KeepBackup(file.string(), backup.string()));
+    ASSERT_TRUE(WriteFileReplacing(file.string(), Bytes("the new save")));
+    EXPECT_EQ(Read(backup), "the save");
+    EXPECT_EQ(Read(file), "the new save");
+    EXPECT_FALSE(KeepBackup((dir / "missing").string(), backup.string()));
+    EXPECT_EQ(Read(backup), "the save");
+    EXPECT_TRUE(Temporaries().empty());
+}
 
-    EXPECT_TRUE(KeepAsDamagedBeforeReplacing(file.string(), keptAs)) << "nothing there";
-    EXPECT_EQ(keptAs, "");
-
-    std::ofstream(file) << "unusable";
-    EXPECT_TRUE(KeepAsDamagedBeforeReplacing(file.string(), keptAs));
-    EXPECT_EQ(keptAs, file.string() + ".damaged");
-    EXPECT_EQ(Read(keptAs), "unusable");
-    EXPECT_FALSE(fs::exists(file));
-
-    // Every name it could go to is taken: it stays where it is.
-    for (int n = 1; n < 1000; ++n)
-        std::ofstream(file.string() + ".damaged." + std::to_string(n)) << "older";
-    std::ofstream(file) << "unusable too";
-    EXPECT_FALSE(KeepAsDamagedBeforeReplacing(file.string(), keptAs));
-    EXPECT_EQ(keptAs, "");
-    EXPECT_EQ(Read(file), "unusable too");
-    EXPECT_EQ(Read(file.string() + ".damaged"), "unusable");
-    EXPECT_EQ(Read(file.string() + ".damaged.999"), "older");
-
-    // A path that cannot even be looked at (its folder is a file) is not
-    // taken for an empty place.
-    std::ofstream(dir / "plain") << "a file";
-    EXPECT_FALSE(KeepAsDamagedBeforeReplacing((dir / "plain" / "game.sav").string(), keptAs));
-    EXPECT_EQ(keptAs, "");
+// Only regular files are read: a named pipe with no writer is refused at
+// once instead of holding the reader for good.
+TEST_F(SafeFileTest, APipeIsRefusedWithoutWaiting)
+{
+    fs::path const pipe = dir / "game.sav";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0644), 0);
+    std::vector<uint8_t> out;
+    EXPECT_EQ(ReadFileBounded(pipe.string(), 100, out), ReadResult::NotAFile);
 }
 
 } // namespace

@@ -44,7 +44,6 @@ Ppi MachinePpi[2];
 SerialEeprom MachineEeprom;
 uint8_t Port1Latch;
 uint8_t FmDetectLatch;
-std::string BatteryKeptAs;
 uint32_t CartridgeCrc;
 
 void Progress(const char *text)

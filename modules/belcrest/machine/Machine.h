@@ -93,10 +93,10 @@ extern uint8_t FmDetectLatch;
 // recorded in state files so that another game's state is refused.
 extern uint32_t CartridgeCrc;
 
-// When the shutdown's write replaced a battery file the start could not use,
-// the name that file was kept under first ("<battery>.damaged", or with a
-// number); else empty.
-extern std::string BatteryKeptAs;
+// What the user must hear about the battery file after MachineStart or
+// MachineShutdown (a file that cannot be used, a save not written, a file
+// moved aside), once; empty when nothing.
+std::string TakeBatteryNote();
 
 inline uint32_t MachineType() { return MachineWord & MachineTypeMask; }
 inline bool IsGameGear() { return MachineType() == MachineGameGear; }

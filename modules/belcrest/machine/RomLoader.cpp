@@ -9,6 +9,7 @@
 #include "modules/belcrest/machine/Machine.h"
 #include "modules/belcrest/machine/MachineParts.h"
 #include "modules/belcrest/vdp/Vdp.h"
+#include "modules/common/ImageCheck.h"
 
 #include <algorithm>
 #include <cctype>
@@ -21,9 +22,11 @@ namespace Belcrest {
 
 namespace {
 
-// Nothing past 256 pages is used, even after a 512-byte header; one byte
-// more tells an image that was cut off at the limit.
-constexpr size_t ImageReadLimit = size_t(MaxRomPages) * RomPageSize + 512 + 1;
+// 256 pages after a 512-byte header: the largest image; anything longer is
+// refused rather than cut.
+constexpr size_t ImageReadLimit = size_t(MaxRomPages) * RomPageSize + 512;
+// No game of these consoles is smaller.
+constexpr size_t SmallestImage = 1024;
 constexpr size_t HalfPage = RomPageSize / 2;
 
 std::string Lower(std::string text)
@@ -66,11 +69,12 @@ bool ReadImage(const std::string &path, const std::string &zipMember, std::vecto
 {
     const Zorvan::String archive(path.c_str());
     if (!ZorvanEngine::IsZipArchive(archive)) {
-        const Zorvan::ReadResult r = Zorvan::ReadFileBounded(path, ImageReadLimit, image);
-        if (r == Zorvan::ReadResult::Ok || r == Zorvan::ReadResult::TooLarge)
-            return true;
-        message = "NOT FOUND";
-        return false;
+        switch (Zorvan::ReadFileBounded(path, ImageReadLimit, image)) {
+        case Zorvan::ReadResult::Ok: return true;
+        case Zorvan::ReadResult::TooLarge: message = ConsoleFiles::ImageTooLarge; return false;
+        case Zorvan::ReadResult::NotAFile: message = "The path names no file (a pipe, a device or a folder)"; return false;
+        default: message = "NOT FOUND"; return false;
+        }
     }
     const std::vector<Zorvan::String> names = ZorvanEngine::ZipMemberNames(archive);
     if (names.empty()) {
@@ -96,8 +100,10 @@ bool ReadImage(const std::string &path, const std::string &zipMember, std::vecto
     }
     switch (ZorvanEngine::ReadZipMember(archive, member, ImageReadLimit, image)) {
     case ZorvanEngine::ZipReadStatus::Ok:
-    case ZorvanEngine::ZipReadStatus::TooLarge:
         return true;
+    case ZorvanEngine::ZipReadStatus::TooLarge:
+        message = ConsoleFiles::ImageTooLarge;
+        return false;
     case ZorvanEngine::ZipReadStatus::OpenFailed:
         message = "NOT FOUND";
         return false;
@@ -109,6 +115,13 @@ bool ReadImage(const std::string &path, const std::string &zipMember, std::vecto
         message = "CORRUPTED FILE";
         return false;
     }
+}
+
+// The refusals every console makes before a file becomes a cartridge.
+bool AcceptImage(const std::vector<uint8_t> &image, const char *&message)
+{
+    message = ConsoleFiles::WhyNotAnImage(image, SmallestImage);
+    return message == nullptr;
 }
 
 void ReadGameGearHeader()
@@ -144,7 +157,6 @@ void ClearMachine()
     RomPageMask = 0;
     CartRamPagesUsed = 0;
     BatteryPagesLoaded = 0;
-    BatteryKeptAs.clear();
     CartridgeCrc = 0;
     QuitFlag = 0;
     FrameSkipCounter = 0;
@@ -174,7 +186,7 @@ int LoadRomPages(const std::vector<uint8_t> &image, const char *&message)
     RomPageCount = 0;
     // Images come in 8 KB pages; 512 bytes more is a copier's header.
     const size_t size = image.size();
-    const size_t start = size % HalfPage == 512 && size > 512 && size < ImageReadLimit ? 512 : 0;
+    const size_t start = size % HalfPage == 512 && size > 512 && size <= ImageReadLimit ? 512 : 0;
     if (size <= start) {
         message = "CORRUPTED FILE";
         return 0;
@@ -226,9 +238,10 @@ int MachineStart(const std::string &path, const std::string &zipMember)
     std::vector<uint8_t> image;
     const char *message = nullptr;
     if (!ReadImage(romPath, sf7000 ? std::string() : zipMember, image, message) ||
-        !LoadRomPages(image, message)) {
-        if (VerboseFlags)
-            printConsole("%s\n", message);
+        !AcceptImage(image, message) || !LoadRomPages(image, message)) {
+        // Why a file is no game is told whatever the verbosity: the user's
+        // next step depends on it.
+        printConsole("%s\n", message);
         Zorvan::noteRefusal(message);
         return 0;
     }

@@ -1,7 +1,8 @@
 // Saved states: 66,728 bytes, version 4, written field by field through a
 // temporary file; read whole and checked in full before anything changes.
-// Header bytes 8-11 hold the cartridge's CRC-32 and byte 12 is 1 to say so;
-// states written before carry zeros there and load on any cartridge.
+// Header bytes 8-11 hold the cartridge's CRC-32 and byte 12 is 1 to say so.
+// States written before carry zeros there: they load only where what they
+// hold fits the cartridge (its banks within the image's size).
 #include "common/zorvan/ByteStream.h"
 #include "common/zorvan/Console.h"
 #include "common/zorvan/SafeFile.h"
@@ -88,6 +89,20 @@ const char *CheckMachineBlock(const uint32_t *w)
     return nullptr;
 }
 
+// Why a state without the cartridge mark cannot be this cartridge's, or
+// null. Such states were written with zeros where the mark's checksum now
+// is, and a game's bank registers never select pages past its image.
+const char *OlderStateMismatch(const std::vector<uint8_t> &bytes, const uint32_t *w)
+{
+    if (bytes[CrcAt] | bytes[CrcAt + 1] | bytes[CrcAt + 2] | bytes[CrcAt + 3])
+        return "its cartridge mark is missing";
+    if (MachineWord & MachineHasMapper)
+        for (unsigned i = 1; i < 4; ++i)
+            if (w[WordMappers + i] > RomPageMask)
+                return "it was saved with a larger cartridge";
+    return nullptr;
+}
+
 } // namespace
 
 int SaveStateFile(const std::string &name, std::string *reason)
@@ -142,6 +157,8 @@ int LoadStateFile(const std::string &name, std::string *reason)
     const Zorvan::ReadResult r = Zorvan::ReadFileBounded(name, StateFileSize + 1, bytes);
     if (r == Zorvan::ReadResult::Missing)
         return Refuse(name, "it does not exist", reason);
+    if (r == Zorvan::ReadResult::NotAFile)
+        return Refuse(name, "it is not a file (a pipe, a device or a folder)", reason);
     if (r != Zorvan::ReadResult::Ok && r != Zorvan::ReadResult::TooLarge)
         return Refuse(name, "it could not be read", reason);
     if (bytes.size() != StateFileSize)
@@ -179,6 +196,9 @@ int LoadStateFile(const std::string &name, std::string *reason)
         return Refuse(name, "its length is wrong", reason);
     if (const char *why = CheckMachineBlock(s.words))
         return Refuse(name, why, reason);
+    if (bytes[CrcMarkAt] == 0)
+        if (const char *why = OlderStateMismatch(bytes, s.words))
+            return Refuse(name, why, reason);
     const size_t ramAt = in.position();
 
     // Everything checked: apply.

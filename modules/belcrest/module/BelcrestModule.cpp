@@ -28,20 +28,17 @@ bool Start(char const *path)
 {
     BatteryFileName = saveName;
     std::string const member = ConsoleGlue::ChosenZipMember();
-    return MachineStart(path, member) != 0;
+    bool const started = MachineStart(path, member) != 0;
+    // The battery file's news (a file that cannot be used, a save not
+    // written or a file moved aside) reaches the user as it happens.
+    ConsoleGlue::TellUser(TakeBatteryNote());
+    return started;
 }
 
 void Shutdown()
 {
-    std::string const battery = BatteryFileName;
-    bool const written = MachineShutdown() != 0;
-    // A file that was no save of ours is moved aside only as the game's own
-    // save replaces it: the user hears of it then.
-    if (!BatteryKeptAs.empty())
-        ConsoleGlue::TellUser(L"The battery file was damaged and has been kept as " + Wide(BatteryKeptAs) + L".");
-    BatteryKeptAs.clear();
-    if (!written)
-        ConsoleGlue::TellUser(L"The battery file " + Wide(battery) + L" could not be written; the old file is kept.");
+    MachineShutdown();
+    ConsoleGlue::TellUser(TakeBatteryNote());
 }
 
 // A machine that was shut down is not run again.

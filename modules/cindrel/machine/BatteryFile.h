@@ -7,20 +7,18 @@ namespace Cindrel {
 
 #pragma GCC visibility push(hidden)
 
-// Loads as much of the file as there is (never more than the RAM size; a
-// file of a 16-byte header and the RAM size from past its header) and
-// reports on the console; true when the file is exactly the RAM size. Any
-// other file is not a save of ours: it stays as it is until a save
-// replaces it.
+// Loads a file of exactly the RAM size (or, as other programs write it, a
+// 16-byte header and the RAM size, read from past its header) and reports on
+// the console; true when it loaded. Any other file is not a save of this
+// game: the RAM stays clear (TakeBatteryNote says why).
 bool LoadBatteryFile(const std::string &name);
-// Replaces the file with the RAM through a temporary file, only when the
-// game changed the RAM since the load (or the last save); a file that was
-// not a save of ours is kept aside as "<name>.damaged" first (BatteryKeptAs
-// says where), and when it cannot be, nothing is written. On failure the
-// old file stays as it was. Reports on the console.
+// Writes the RAM when the game changed it since the load (or the last
+// save), through the consoles' shared battery file. False when a save was
+// needed and not written; the file there is then as it was.
 bool SaveBatteryFile(const std::string &name);
-// Where the last save kept a file it replaced; cleared at each start.
-extern std::string BatteryKeptAs;
+// What the user must hear about the battery file after a load or a save,
+// once; empty when nothing.
+std::string TakeBatteryNote();
 
 #pragma GCC visibility pop
 

@@ -6,6 +6,7 @@
 #include "common/zorvan/SafeFile.h"
 #include "engine/ZipArchive.h"
 #include "modules/cindrel/machine/BatteryFile.h"
+#include "modules/common/ImageCheck.h"
 #include "modules/cindrel/machine/MapperFramework.h"
 #include "modules/sounddriver/SoundDriver.h"
 
@@ -156,8 +157,12 @@ const char *ReadImageBytes(const std::string &path, const std::string &zipMember
 {
     const Zorvan::String zpath(path.c_str());
     if (!ZorvanEngine::IsZipArchive(zpath)) {
-        const Zorvan::ReadResult r = Zorvan::ReadFileBounded(path, MaxImageSize, bytes);
-        return r == Zorvan::ReadResult::Ok || r == Zorvan::ReadResult::TooLarge ? nullptr : "NOT FOUND";
+        switch (Zorvan::ReadFileBounded(path, MaxImageSize, bytes)) {
+        case Zorvan::ReadResult::Ok: return nullptr;
+        case Zorvan::ReadResult::TooLarge: return ConsoleFiles::ImageTooLarge;
+        case Zorvan::ReadResult::NotAFile: return "The path names no file (a pipe, a device or a folder)";
+        default: return "NOT FOUND";
+        }
     }
     std::vector<uint8_t> probe;
     if (Zorvan::ReadFileBounded(path, 4, probe) == Zorvan::ReadResult::Missing)
@@ -176,8 +181,9 @@ const char *ReadImageBytes(const std::string &path, const std::string &zipMember
         return "FAILED";
     switch (ZorvanEngine::ReadZipMember(zpath, *chosen, MaxImageSize, bytes)) {
     case ZorvanEngine::ZipReadStatus::Ok:
-    case ZorvanEngine::ZipReadStatus::TooLarge:
         return nullptr;
+    case ZorvanEngine::ZipReadStatus::TooLarge:
+        return ConsoleFiles::ImageTooLarge;
     case ZorvanEngine::ZipReadStatus::CrcError:
     case ZorvanEngine::ZipReadStatus::ReadFailed:
         return "FAILED";
@@ -367,12 +373,13 @@ uint16_t CartridgeChecksum()
 int MachineStart(const std::string &path, const std::string &zipMember, const std::string &saveName)
 {
     ClearRecords();
-    BatteryKeptAs.clear();
     SaveName = saveName;
     AllocateSpaces();
     printConsole("Opening %s...", path.c_str());
     std::vector<uint8_t> image;
     const char *failure = ReadImageBytes(path, zipMember, image);
+    if (!failure)
+        failure = ConsoleFiles::WhyNotAnImage(image, 0);
     if (!failure)
         failure = LoadImage(image);
     if (failure) {

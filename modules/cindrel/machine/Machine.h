@@ -116,7 +116,9 @@ extern uint8_t CurrentLine;
 extern uint8_t SpriteZeroLine;
 extern int FrameSkip;        // frames per shown frame, from the settings
 extern int FrameSkipCounter; // 0 while the frame is drawn
-extern int32_t CycleTotal;
+// CPU cycles since the last mapper line call (since start on boards
+// without one): 64 bits, so hours of play never overflow it.
+extern int64_t CycleTotal;
 extern bool QuitFlag;
 
 // Disk system (mapper 20) and the pattern latches of mappers 9 and 10.

@@ -23,7 +23,7 @@ uint8_t CurrentLine;
 uint8_t SpriteZeroLine = 255;
 int FrameSkip = 1;
 int FrameSkipCounter;
-int32_t CycleTotal;
+int64_t CycleTotal;
 bool QuitFlag;
 uint8_t DiskControl;
 uint32_t DiskPosition;
@@ -266,7 +266,7 @@ int StartOfLine(Cpu6502State &cpu)
     if (line == SpriteZeroLine)
         PpuRegisters[2] |= 0x40;
     if (MapperLine && !MapperLineAfterDrawing)
-        CycleTotal = MapperLine(CycleTotal);
+        CycleTotal = MapperLine(int32_t(CycleTotal)); // a line or two: always small here
     LineStep = 1;
     cpu.linePeriod = VisibleCycles(HPeriod);
     return cpu.pendingInterrupt;
@@ -348,7 +348,7 @@ int LineStepHook(Cpu6502State &cpu)
         return StartOfVerticalBlank(cpu);
     case 1:
         if (MapperLineAfterDrawing)
-            CycleTotal = MapperLine(CycleTotal);
+            CycleTotal = MapperLine(int32_t(CycleTotal));
         LineStep = 0;
         ++CurrentLine;
         SetOverflow(PrepareSpriteLine(CurrentLine));
@@ -363,7 +363,7 @@ int LineStepHook(Cpu6502State &cpu)
     default:
         // The end of the visible part of the line before the first.
         if (MapperLineAfterDrawing)
-            CycleTotal = MapperLine(CycleTotal);
+            CycleTotal = MapperLine(int32_t(CycleTotal));
         PpuRegisters[2] &= 0x3F;
         LineStep = 0;
         CurrentLine = 0;

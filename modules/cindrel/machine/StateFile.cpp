@@ -216,6 +216,8 @@ int LoadStateFile(const std::string &name, std::string *reason)
         return Refuse(reason, name, "no cartridge");
     std::vector<uint8_t> bytes;
     const Zorvan::ReadResult result = Zorvan::ReadFileBounded(name, StateSizeForCartridge() + 1, bytes);
+    if (result == Zorvan::ReadResult::NotAFile)
+        return Refuse(reason, name, "not a file (a pipe, a device or a folder)");
     if (result != Zorvan::ReadResult::Ok && result != Zorvan::ReadResult::TooLarge)
         return Refuse(reason, name, "cannot be read");
     return LoadStateBytes(bytes, name, reason);

@@ -28,6 +28,9 @@ bool Start(char const *path)
     std::string const member = ConsoleGlue::ChosenZipMember();
     if (MachineStart(path, member, saveName) == 0)
         return false;
+    // The battery file's news (a file that cannot be used, a save not
+    // written or a file moved aside) reaches the user as it happens.
+    ConsoleGlue::TellUser(TakeBatteryNote());
     // The game runs on the default mapping, which may be enough; the user
     // should know why it might not.
     if (!MapperSupported(Cartridge.mapper))
@@ -37,16 +40,8 @@ bool Start(char const *path)
 
 void Shutdown()
 {
-    bool const written = MachineShutdown();
-    // A file that was no save of ours is moved aside only as the game's own
-    // save replaces it: the user hears of it then.
-    if (!BatteryKeptAs.empty())
-        ConsoleGlue::TellUser(L"The battery file could not be used whole and has been kept as " + Wide(BatteryKeptAs) +
-                              L".");
-    BatteryKeptAs.clear();
-    // The game's progress since the start is lost: the user must know.
-    if (!written)
-        ConsoleGlue::TellUser(L"The battery file " + Wide(saveName) + L" could not be written; the old file is kept.");
+    MachineShutdown();
+    ConsoleGlue::TellUser(TakeBatteryNote());
     QuitFlag = true;
 }
 

@@ -11,6 +11,8 @@
 #include <gmock/gmock.h>
 
 #include <fstream>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <iterator>
 
 using namespace EngineTest;
@@ -122,24 +124,36 @@ TEST_F(ConsoleModuleTest, OpenRomGivesTheMachineTheSaveNameAndTheImage)
 }
 
 // Saves cut short by a kill left their temporary files; the game's next
-// start clears them, and only them.
+// start clears those of programs no longer running from the save folder,
+// and only them: a running program's write and other files stay.
 TEST_F(ConsoleModuleTest, AStartClearsTheTemporaryFilesOfKilledSaves)
 {
     fs::path const image = Image("game.qtc");
     ASSERT_TRUE(Run(image));
-    std::vector<std::string> left = {Narrow(Active().GetSaveName()) + ".tmp"};
+    // A child that has exited: its process id names no running program.
+    pid_t const gone = fork();
+    if (gone == 0)
+        _exit(0);
+    ASSERT_EQ(waitpid(gone, nullptr, 0), gone);
+    std::string const dead = "." + std::to_string(gone) + "-3.tmp";
+    std::string const running = "." + std::to_string(getppid()) + "-1.tmp";
+    std::vector<std::string> left = {Narrow(Active().GetSaveName()) + dead};
     for (int slot : {1, 9})
-        left.push_back(Narrow(Active().GetStateName(slot)) + ".tmp");
-    std::string const otherGame = fs::path(left[0]).parent_path() / "other.save.tmp";
+        left.push_back(Narrow(Active().GetStateName(slot)) + dead);
+    fs::path const folder = fs::path(left[0]).parent_path();
+    std::vector<std::string> const kept = {(folder / "other.save").string() + running, (folder / "notes.tmp").string(),
+                                           (folder / "game.save.tmp").string()};
     engine->Shutdown();
     for (std::string const &name : left)
         WriteFile(name, "half a save");
-    WriteFile(otherGame, "half a save");
+    for (std::string const &name : kept)
+        WriteFile(name, "not ours to clear");
 
     ASSERT_TRUE(Run(image));
     for (std::string const &name : left)
         EXPECT_FALSE(fs::exists(name)) << name;
-    EXPECT_TRUE(fs::exists(otherGame));
+    for (std::string const &name : kept)
+        EXPECT_TRUE(fs::exists(name)) << name;
 }
 
 TEST_F(ConsoleModuleTest, ABatteryNameOfAnyLengthReachesTheMachineWhole)

@@ -1,17 +1,16 @@
 #include "modules/tavrin/files/BatteryFile.h"
 
 #include "common/zorvan/ByteStream.h"
-#include "common/zorvan/SafeFile.h"
+#include "modules/common/BatteryFile.h"
 #include "modules/tavrin/cart/Eeprom.h"
 #include "modules/tavrin/machine/Machine.h"
 #include "modules/tavrin/files/GzipImage.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
 namespace Tavrin {
-
-BatteryLoadReport LastBatteryLoad;
 
 namespace {
 
@@ -23,13 +22,13 @@ constexpr size_t LargestFile = HeaderSize + (size_t(1) << MaxSaveExp) + (size_t(
 // Six address bits reach 512 bytes; a larger block is a 14-bit chip's.
 constexpr uint32_t SmallEepromExp = 6;
 
-// What start-up put into save memory, to tell whether the game changed it.
-std::vector<uint8_t> startSave, startEeprom;
-// A file stood at the battery's name that could not be used. It stays where
-// it is until the game's own save is about to replace it.
-bool foreignFile;
+ConsoleFiles::BatteryFile battery;
+// The last file judged a save held a 14-bit chip's EEPROM block.
+bool wideEeprom;
 
 size_t SaveSize() { return SaveRam ? size_t(1) << FlashSizeExp : 0; }
+size_t EepromBytes() { return EepromRam ? EepromArraySize : 0; }
+// The EEPROM bytes the chip's address width reaches.
 size_t EepromSize()
 {
     if (!EepromRam)
@@ -38,25 +37,23 @@ size_t EepromSize()
     return reach < EepromArraySize ? reach : EepromArraySize;
 }
 
-std::vector<uint8_t> Copy(const uint8_t *p, size_t size) { return p ? std::vector<uint8_t>(p, p + size) : std::vector<uint8_t>(); }
-
-void Remember()
+// Save memory as one image: SaveRam, then the whole EEPROM array.
+std::vector<uint8_t> Image()
 {
-    startSave = Copy(SaveRam, SaveSize());
-    startEeprom = Copy(EepromRam, EepromRam ? EepromArraySize : 0);
+    std::vector<uint8_t> image(SaveSize() + EepromBytes());
+    if (SaveRam)
+        std::memcpy(image.data(), SaveRam, SaveSize());
+    if (EepromRam)
+        std::memcpy(image.data() + SaveSize(), EepromRam, EepromBytes());
+    return image;
 }
 
-bool Changed()
-{
-    return startSave != Copy(SaveRam, SaveSize()) || startEeprom != Copy(EepromRam, EepromRam ? EepromArraySize : 0);
-}
-
-void Fill(uint8_t value)
+void PutImage(const std::vector<uint8_t> &image)
 {
     if (SaveRam)
-        std::memset(SaveRam, value, SaveSize());
+        std::memcpy(SaveRam, image.data(), SaveSize());
     if (EepromRam)
-        std::memset(EepromRam, value, EepromArraySize);
+        std::memcpy(EepromRam, image.data() + SaveSize(), EepromBytes());
 }
 
 // The smallest exponent x for which unit << x bytes hold every byte up to
@@ -74,73 +71,35 @@ uint32_t TrimmedExp(const uint8_t *p, size_t size, size_t unit)
     return exp;
 }
 
-struct Parsed {
-    uint32_t s = 0, e = 0;
-    const uint8_t *save = nullptr, *eeprom = nullptr;
-};
-
-bool Parse(const std::vector<uint8_t> &file, Parsed &out)
+bool Judge(const std::vector<uint8_t> &gz, std::vector<uint8_t> &image)
 {
-    if (file.size() < HeaderSize || std::memcmp(file.data(), Magic, sizeof Magic) != 0)
+    std::vector<uint8_t> file;
+    if (GunzipBounded(gz, LargestFile, file) != GunzipResult::Ok || file.size() < HeaderSize ||
+        std::memcmp(file.data(), Magic, sizeof Magic) != 0)
         return false;
-    out.s = file[5];
-    out.e = file[6];
-    if (out.s > MaxSaveExp || out.e > MaxEepromExp)
+    const uint32_t s = file[5], e = file[6];
+    if (s > MaxSaveExp || e > MaxEepromExp)
         return false;
-    size_t saveBytes = out.s ? size_t(1) << out.s : 0;
-    size_t eepromBytes = out.e ? size_t(8) << out.e : 0;
+    const size_t saveBytes = s ? size_t(1) << s : 0;
+    const size_t eepromBytes = e ? size_t(8) << e : 0;
     if (file.size() != HeaderSize + saveBytes + eepromBytes)
         return false;
-    out.save = file.data() + HeaderSize;
-    out.eeprom = out.save + saveBytes;
+    // A file from a larger memory fills it and leaves the rest; one from a
+    // smaller memory leaves the rest zero.
+    std::fill(image.begin(), image.end(), 0);
+    const uint8_t *const save = file.data() + HeaderSize;
+    std::memcpy(image.data(), save, std::min(saveBytes, SaveSize()));
+    std::memcpy(image.data() + SaveSize(), save + saveBytes, std::min(eepromBytes, EepromBytes()));
+    wideEeprom = e > SmallEepromExp;
     return true;
 }
 
-void Apply(const Parsed &p)
+bool Encode(const std::vector<uint8_t> &image, std::vector<uint8_t> &gz)
 {
-    Fill(0);
-    if (SaveRam && p.s) {
-        size_t n = size_t(1) << p.s;
-        std::memcpy(SaveRam, p.save, n < SaveSize() ? n : SaveSize());
-    }
-    if (p.e > SmallEepromExp)
-        EepromSizeExp = 14;
-    if (EepromRam && p.e) {
-        size_t n = size_t(8) << p.e;
-        std::memcpy(EepromRam, p.eeprom, n < EepromArraySize ? n : EepromArraySize);
-    }
-}
-
-} // namespace
-
-int LoadBatteryFile(const char *name)
-{
-    LastBatteryLoad = {};
-    Fill(0xFF);
-    std::vector<uint8_t> gz, file;
-    // No name: no battery file, and nothing to keep aside.
-    Zorvan::ReadResult read = *name ? Zorvan::ReadFileBounded(name, GzipSizeBound(LargestFile), gz)
-                                    : Zorvan::ReadResult::Missing;
-    Parsed parsed;
-    if (read == Zorvan::ReadResult::Ok && GunzipBounded(gz, LargestFile, file) == GunzipResult::Ok &&
-        Parse(file, parsed)) {
-        Apply(parsed);
-        LastBatteryLoad.outcome = BatteryLoad::Loaded;
-    } else if (read != Zorvan::ReadResult::Missing) {
-        LastBatteryLoad.outcome = BatteryLoad::Damaged;
-    }
-    foreignFile = LastBatteryLoad.outcome == BatteryLoad::Damaged;
-    Remember();
-    return LastBatteryLoad.outcome == BatteryLoad::Loaded;
-}
-
-int SaveBatteryFile(const char *name)
-{
-    // No save memory (no machine) has nothing to say about the file.
-    if ((!SaveRam && !EepromRam) || !Changed())
-        return 1;
-    uint32_t s = SaveRam ? TrimmedExp(SaveRam, SaveSize(), 1) : 0;
-    uint32_t e = EepromRam ? TrimmedExp(EepromRam, EepromSize(), 8) : 0;
+    const uint8_t *const save = image.data();
+    const uint8_t *const eeprom = image.data() + SaveSize();
+    const uint32_t s = SaveRam ? TrimmedExp(save, SaveSize(), 1) : 0;
+    const uint32_t e = EepromRam ? TrimmedExp(eeprom, EepromSize(), 8) : 0;
     Zorvan::ByteWriter out;
     for (uint8_t b : Magic)
         out.u8(b);
@@ -148,21 +107,39 @@ int SaveBatteryFile(const char *name)
     out.u8(uint8_t(e));
     out.zeros(HeaderSize - 7);
     if (s)
-        out.raw(SaveRam, size_t(1) << s);
+        out.raw(save, size_t(1) << s);
     if (e)
-        out.raw(EepromRam, size_t(8) << e);
-    std::vector<uint8_t> gz;
-    if (!GzipBytes(out.bytes(), gz))
-        return 0;
-    if (foreignFile) {
-        if (!Zorvan::KeepAsDamagedBeforeReplacing(name, LastBatteryLoad.keptAs))
-            return 0;
-        foreignFile = false;
-    }
-    if (!Zorvan::WriteFileReplacing(name, gz))
-        return 0;
-    Remember();
-    return 1;
+        out.raw(eeprom, size_t(8) << e);
+    return GzipBytes(out.bytes(), gz);
 }
+
+const ConsoleFiles::BatteryRule Rule{GzipSizeBound(LargestFile), Judge, Encode};
+
+} // namespace
+
+int LoadBatteryFile(const char *name)
+{
+    if (SaveRam)
+        std::memset(SaveRam, 0xFF, SaveSize());
+    if (EepromRam)
+        std::memset(EepromRam, 0xFF, EepromBytes());
+    std::vector<uint8_t> image = Image();
+    wideEeprom = false;
+    const bool loaded = battery.Load(name, Rule, image);
+    PutImage(image);
+    if (loaded && wideEeprom)
+        EepromSizeExp = 14;
+    return loaded ? 1 : 0;
+}
+
+int SaveBatteryFile(const char *)
+{
+    // No save memory (no machine) has nothing to say about the file.
+    if (!SaveRam && !EepromRam)
+        return 1;
+    return battery.Save(Image()) ? 1 : 0;
+}
+
+std::string TakeBatteryNote() { return battery.TakeNote(); }
 
 } // namespace Tavrin

@@ -27,7 +27,9 @@ constexpr uint8_t Magic[5] = {'S', 'T', 'D', 0x1A, 5};
 constexpr size_t HeaderSize = 16;
 // Header bytes 8-11 hold the cartridge's CRC-32 and byte 12 is 1 to say so:
 // the complement byte alone lets many pairs of games through. States
-// written before carry zeros there and skip the check.
+// written before carry zeros there; for them the complement byte (the
+// checksum of the header's title and codes) is all that ties them to a
+// cartridge, and anything else in those bytes refuses them.
 constexpr size_t CrcAt = 8, CrcMarkAt = 12;
 constexpr uint32_t SmallEepromExp = 6, LargeEepromExp = 14;
 
@@ -91,6 +93,8 @@ const char *Parse(const std::vector<uint8_t> &file, Parsed &p)
         return "header damaged";
     if (file[CrcMarkAt] == 1 && Zorvan::ByteReader(file.data() + CrcAt, 4).u32() != CartridgeCrc)
         return "made with another cartridge";
+    if (file[CrcMarkAt] == 0 && Zorvan::ByteReader(file.data() + CrcAt, 4).u32() != 0)
+        return "its cartridge mark is missing";
     if (file[6] != uint8_t(FlashSizeExp))
         return "made with another flash size";
     p.eepromExp = file[7];
@@ -216,6 +220,7 @@ int LoadStateFile(const char *name)
     switch (Zorvan::ReadFileBounded(name, GzipSizeBound(largest), gz)) {
     case Zorvan::ReadResult::Ok: break;
     case Zorvan::ReadResult::Missing: why = "no such file"; break;
+    case Zorvan::ReadResult::NotAFile: why = "not a file (a pipe, a device or a folder)"; break;
     case Zorvan::ReadResult::TooLarge: why = "too large"; break;
     default: why = "cannot be read"; break;
     }

@@ -5,6 +5,7 @@
 #include "common/zorvan/Refusal.h"
 #include "common/zorvan/SafeFile.h"
 #include "engine/ZipArchive.h"
+#include "modules/common/ImageCheck.h"
 #include "modules/tavrin/bus/MemoryBus.h"
 #include "modules/tavrin/files/GzipImage.h"
 #include "modules/tavrin/machine/TrackedAlloc.h"
@@ -59,7 +60,7 @@ bool ReadStream(const char *path, CartridgeBytes &bytes)
     case Zorvan::ReadResult::Ok: break;
     case Zorvan::ReadResult::TooLarge: return SizeAccepted(MaxImageSize + 1);
     case Zorvan::ReadResult::Missing: Refuse("The file does not exist"); return false;
-    case Zorvan::ReadResult::NotAFile: Refuse("The path names no file"); return false;
+    case Zorvan::ReadResult::NotAFile: Refuse("The path names no file (a pipe, a device or a folder)"); return false;
     default: Refuse("The file cannot be read"); return false;
     }
     if (!IsGzip(raw.data(), raw.size())) {
@@ -107,6 +108,17 @@ bool ReadZip(const char *path, CartridgeBytes &bytes)
     case ZorvanEngine::ZipReadStatus::NoMember: Say("FAILED TO OPEN FIRST FILE\n"); return false;
     default: Refuse("The zip archive is damaged"); return false;
     }
+}
+
+// The refusals every console makes of what was read, before any of it
+// becomes a cartridge.
+bool AcceptedAsImage(const std::vector<uint8_t> &bytes)
+{
+    if (const char *why = ConsoleFiles::WhyNotAnImage(bytes, 0)) {
+        Refuse(why);
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -177,7 +189,8 @@ bool ReadCartridgeBytes(const char *path, CartridgeBytes &bytes)
     bytes.Free();
     if (LogFlags)
         printConsole("Loading %s...", path);
-    const bool ok = ZorvanEngine::IsZipArchive(path) ? ReadZip(path, bytes) : ReadStream(path, bytes);
+    const bool ok = (ZorvanEngine::IsZipArchive(path) ? ReadZip(path, bytes) : ReadStream(path, bytes)) &&
+                    AcceptedAsImage(bytes);
     if (!ok)
         bytes.Free();
     return ok;

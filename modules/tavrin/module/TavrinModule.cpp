@@ -14,6 +14,7 @@
 #include "ui/propertytree/SettingsPage.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <iterator>
@@ -25,22 +26,17 @@ namespace {
 
 bool StartMachine(char const *path)
 {
-    LastBatteryLoad = BatteryLoadReport{};
-    return MachineStart(path) != 0;
+    bool const started = MachineStart(path) != 0;
+    // The battery file's news (a file that cannot be used, a save not
+    // written or a file moved aside) reaches the user as it happens.
+    ConsoleGlue::TellUser(TakeBatteryNote());
+    return started;
 }
 
-// A damaged battery file is moved aside only as the game's own save
-// replaces it: the user hears of it then.
 void StopMachine()
 {
-    std::string const battery = SaveFileName;
-    bool const written = MachineShutdown();
-    if (!LastBatteryLoad.keptAs.empty())
-        ConsoleGlue::TellUser("The battery file could not be used and was kept as " + LastBatteryLoad.keptAs + ".");
-    LastBatteryLoad.keptAs.clear();
-    // The game's progress since the last save is lost: the user must know.
-    if (!written)
-        ConsoleGlue::TellUser("The battery file " + battery + " could not be written; the old file is kept.");
+    MachineShutdown();
+    ConsoleGlue::TellUser(TakeBatteryNote());
 }
 
 // A machine that was shut down is not touched again.
@@ -51,7 +47,15 @@ int RunMachineFrame()
     return ArmRunFrame(&ConsoleCpu) == 1;
 }
 
-bool WriteState(char const *path) { return SaveStateFile(path) == 1; }
+bool WriteState(char const *path)
+{
+    errno = 0;
+    if (SaveStateFile(path) == 1)
+        return true;
+    std::string const cause = errno ? " (" + std::string(std::strerror(errno)) + ")" : std::string();
+    ConsoleGlue::TellUser("The state could not be saved to " + std::string(path) + cause + "; the old file is kept.");
+    return false;
+}
 bool ReadState(char const *path) { return LoadStateFile(path) == 1; }
 
 ConsoleGlue::ConsoleMachine const kMachine{

@@ -49,21 +49,24 @@ TEST_F(RomLoaderTest, SizesGivePagesOrAMessage)
         size_t size;
         unsigned pages; // 0: the load fails
         uint8_t mask;
-        size_t start; // where page 0 starts in the file
+        size_t start;        // where page 0 starts in the file
+        const char *refusal; // why the load fails
     };
+    const char *const small = "too small to be a game image";
     const Case cases[] = {
-        {"empty", 0, 0, 0, 0},
-        {"300 bytes", 300, 1, 0, 0},
-        {"512 bytes: not a header alone", 512, 1, 0, 0},
-        {"8 KB, mirrored", 0x2000, 1, 0, 0},
-        {"10,000 bytes", 10000, 1, 0, 0},
-        {"16,000 bytes", 16000, 1, 0, 0},
-        {"16 KB + 512-byte header", 0x4200, 1, 0, 512},
-        {"20 KB", 0x5000, 2, 1, 0},
-        {"40 KB: the last 8 KB mirrored", 0xA000, 3, 3, 0},
-        {"98 KB (100,352 bytes)", 100352, 7, 7, 0},
-        {"4 MB + 16 KB: 256 pages, the rest ignored", 0x404000, 256, 255, 0},
-        {"4 MB + 512-byte header", 0x400200, 256, 255, 512},
+        {"empty", 0, 0, 0, 0, small},
+        {"300 bytes", 300, 0, 0, 0, small},
+        {"1023 bytes", 1023, 0, 0, 0, small},
+        {"1 KB", 1024, 1, 0, 0, nullptr},
+        {"8 KB, mirrored", 0x2000, 1, 0, 0, nullptr},
+        {"10,000 bytes", 10000, 1, 0, 0, nullptr},
+        {"16,000 bytes", 16000, 1, 0, 0, nullptr},
+        {"16 KB + 512-byte header", 0x4200, 1, 0, 512, nullptr},
+        {"20 KB", 0x5000, 2, 1, 0, nullptr},
+        {"40 KB: the last 8 KB mirrored", 0xA000, 3, 3, 0, nullptr},
+        {"98 KB (100,352 bytes)", 100352, 7, 7, 0, nullptr},
+        {"4 MB + 512-byte header: the largest", 0x400200, 256, 255, 512, nullptr},
+        {"4 MB + 16 KB: larger than any image", 0x404000, 0, 0, 0, "larger than any game image"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -74,7 +77,7 @@ TEST_F(RomLoaderTest, SizesGivePagesOrAMessage)
         const bool started = StartWithImage(folder, image);
         EXPECT_EQ(started, c.pages != 0);
         if (!started) {
-            EXPECT_TRUE(ConsoleHas("CORRUPTED FILE")) << getConsole();
+            EXPECT_TRUE(ConsoleHas(c.refusal)) << getConsole();
             MachineShutdown();
             continue;
         }
@@ -127,8 +130,9 @@ TEST_F(RomLoaderTest, ZipArchives)
         {"'.sms' inside a name is not an ending", {{"x.sms.txt", page0}}, "", false, 0, "CORRUPTED FILE"},
         {"no matching member", {{"readme.txt", "hello"}}, "", false, 0, "CORRUPTED FILE"},
         {"the chosen member is missing", {{"a.sms", page0}}, "b.sms", false, 0, "FAILED TO OPEN FIRST FILE"},
-        {"a short member runs padded", {{"a.sms", "short"}}, "", true, 's', "pages loaded"},
-        {"an empty member", {{"a.sms", ""}}, "", false, 0, "CORRUPTED FILE"},
+        {"a short member runs padded", {{"a.sms", "\x01short" + std::string(1100, 's')}}, "", true, 1, "pages loaded"},
+        {"a text member", {{"a.sms", "short"}}, "", false, 0, "text, not a game image"},
+        {"an empty member", {{"a.sms", ""}}, "", false, 0, "too small"},
     };
     int n = 0;
     for (const Case &c : cases) {

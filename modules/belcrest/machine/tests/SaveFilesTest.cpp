@@ -1,6 +1,7 @@
 // State and battery files: round trips, refusals that leave the game
 // untouched, foreign battery files kept aside only when the game's save
 // replaces them, and writes that fail without harming the old file.
+#include "common/zorvan/SafeFile.h"
 #include "common/zorvan/ByteStream.h"
 #include "modules/belcrest/cpu/Z80Bus.h"
 #include "modules/belcrest/machine/MachineParts.h"
@@ -168,6 +169,13 @@ TEST_F(SaveFilesTest, RefusedStatesLeaveTheGameUntouched)
     }
     EXPECT_EQ(LoadStateFile((folder / "missing.sta").string()), 0);
     EXPECT_TRUE(Take() == before);
+    // A named pipe is refused at once, not waited on.
+    const auto pipe = folder / "pipe.sta";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0644), 0);
+    std::string reason;
+    EXPECT_EQ(LoadStateFile(pipe.string(), &reason), 0);
+    EXPECT_EQ(reason, "it is not a file (a pipe, a device or a folder)");
+    EXPECT_TRUE(Take() == before);
 }
 
 // A program that scrolls by one more pixel each frame: after a load, the
@@ -296,7 +304,8 @@ TEST_F(SaveFilesTest, GameGearStateRefusedByAMasterSystem)
 
 // Two Master System games share the header byte; the cartridge's CRC-32
 // tells their states apart. A copier's header does not make another game,
-// and states written before the CRC was kept load on any cartridge.
+// and states written before the CRC was kept load only where what they hold
+// fits the cartridge (their banks within its pages).
 TEST_F(SaveFilesTest, AnotherCartridgesStateIsRefusedWithItsReason)
 {
     std::vector<uint8_t> game = MakeImage(4), other = game;
@@ -307,10 +316,18 @@ TEST_F(SaveFilesTest, AnotherCartridgesStateIsRefusedWithItsReason)
     ASSERT_TRUE(StartWithImage(folder, game));
     Dirty();
     const auto path = folder / "game.sta", older = folder / "older.sta";
+    const auto larger = folder / "larger.sta", unmarked = folder / "unmarked.sta";
     ASSERT_EQ(SaveStateFile(path.string()), 1);
     std::vector<uint8_t> bytes = ReadFile(path);
+    // Byte 12 cleared alone: a checksum with no mark is no older state.
+    bytes[12] = 0;
+    WriteFile(unmarked, bytes);
     std::fill_n(bytes.begin() + 8, 5, uint8_t(0));
     WriteFile(older, bytes);
+    // An older state whose bank register (machine word 11) selects page 7:
+    // the cartridge it was saved with had more than four pages.
+    bytes[104 + 4 * 11] = 7;
+    WriteFile(larger, bytes);
 
     struct Case {
         const char *name;
@@ -322,7 +339,9 @@ TEST_F(SaveFilesTest, AnotherCartridgesStateIsRefusedWithItsReason)
         {"the same game", game, path, nullptr},
         {"the same game behind a copier's header", withHeader, path, nullptr},
         {"another game", other, path, "it was saved with another cartridge"},
-        {"an older state on another game", other, older, nullptr},
+        {"an older state on another game of the same size", other, older, nullptr},
+        {"an older state of a larger cartridge", game, larger, "it was saved with a larger cartridge"},
+        {"a checksum without the mark", game, unmarked, "its cartridge mark is missing"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -414,7 +433,7 @@ TEST_F(SaveFilesTest, BatteryRoundTrips)
         if (c.fileSize) {
             EXPECT_EQ(InodeOf(path) == oldInode, !c.writes);
         }
-        EXPECT_FALSE(std::filesystem::exists(path.string() + ".tmp"));
+        EXPECT_EQ(Zorvan::RemoveLeftTemporaries(path.parent_path().string()), 0u);
     }
 }
 
@@ -436,12 +455,13 @@ TEST_F(SaveFilesTest, ForeignBatteryStaysUntilTheGamesSaveReplacesIt)
                 const std::vector<uint8_t> foreign(size, 0x77);
                 WriteFile(path, foreign);
                 if (!readable)
-                    std::filesystem::permissions(path, std::filesystem::perms::none);
+                    std::filesystem::permissions(path, std::filesystem::perms::owner_write);
                 BatteryFileName = path.string();
                 ASSERT_TRUE(StartWithImage(own, MakeImage(2)));
                 EXPECT_EQ(CpuSpace[0x4000], 0) << "cartridge RAM starts clear";
                 EXPECT_EQ(CartRamPagesUsed, 0);
-                EXPECT_TRUE(BatteryKeptAs.empty());
+                EXPECT_NE(TakeBatteryNote().find(readable ? "not a save of this game" : "permission denied"),
+                          std::string::npos);
                 WriteMemory(0xFFFC, 0x08);
                 if (gameWrites)
                     WriteMemory(0x8000, 0x12);
@@ -450,11 +470,11 @@ TEST_F(SaveFilesTest, ForeignBatteryStaysUntilTheGamesSaveReplacesIt)
                     std::filesystem::permissions(path, std::filesystem::perms::owner_all);
                     EXPECT_EQ(ReadFile(path), foreign);
                     EXPECT_FALSE(std::filesystem::exists(path.string() + ".damaged"));
-                    EXPECT_TRUE(BatteryKeptAs.empty());
+                    EXPECT_EQ(TakeBatteryNote(), "");
                     continue;
                 }
-                EXPECT_EQ(BatteryKeptAs, path.string() + ".damaged");
-                std::filesystem::permissions(BatteryKeptAs, std::filesystem::perms::owner_all);
+                EXPECT_NE(TakeBatteryNote().find("moved aside as " + path.string() + ".damaged"), std::string::npos);
+                std::filesystem::permissions(path.string() + ".damaged", std::filesystem::perms::owner_all);
                 EXPECT_EQ(ReadFile(path.string() + ".damaged"), foreign);
                 const std::vector<uint8_t> saved = ReadFile(path);
                 ASSERT_EQ(saved.size(), 0x4000u);
@@ -481,7 +501,7 @@ TEST_F(SaveFilesTest, ForeignBatteryIsNeverWrittenOver)
     WriteMemory(0x8000, 0x12);
     EXPECT_EQ(MachineShutdown(), 0);
     EXPECT_EQ(ReadFile(path), foreign);
-    EXPECT_TRUE(BatteryKeptAs.empty());
+    EXPECT_NE(TakeBatteryNote().find("could not be kept aside"), std::string::npos);
 
     ResetStandIns();
     Start();
@@ -490,7 +510,7 @@ TEST_F(SaveFilesTest, ForeignBatteryIsNeverWrittenOver)
     WriteMemory(0x8000, 0x12);
     EXPECT_EQ(MachineShutdown(), 1);
     EXPECT_EQ(ReadFile(path).size(), 0x4000u);
-    EXPECT_TRUE(BatteryKeptAs.empty());
+    EXPECT_EQ(TakeBatteryNote(), "");
 }
 
 TEST_F(SaveFilesTest, StateLoadKeepsTheBatterysPages)
@@ -530,13 +550,12 @@ TEST_F(SaveFilesTest, FailedWritesKeepTheOldFile)
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the writes reported success";
     EXPECT_EQ(ReadFile(state), oldState);
     EXPECT_EQ(ReadFile(battery), oldBattery);
-    EXPECT_FALSE(std::filesystem::exists(state.string() + ".tmp"));
-    EXPECT_FALSE(std::filesystem::exists(battery.string() + ".tmp"));
+    EXPECT_EQ(Zorvan::RemoveLeftTemporaries(state.parent_path().string()), 0u);
 }
 
 // The state and battery writers killed at random points: each file is a
 // whole one of some round (every RAM byte of one value) and the state loads;
-// the next save clears the temporary file a kill left.
+// the start-up clearing removes the temporary files the kills left.
 TEST_F(SaveFilesTest, WritersKilledAtRandomLeaveWholeFiles)
 {
     Start();
@@ -564,8 +583,9 @@ TEST_F(SaveFilesTest, WritersKilledAtRandomLeaveWholeFiles)
             EXPECT_EQ(LoadStateFile(state.string()), 1);
             ASSERT_EQ(SaveStateFile(state.string()), 1);
             ASSERT_EQ(SaveBatteryFile(), 1);
-            EXPECT_FALSE(std::filesystem::exists(state.string() + ".tmp"));
-            EXPECT_FALSE(std::filesystem::exists(battery + ".tmp"));
+            Zorvan::RemoveLeftTemporaries(state.parent_path().string());
+            for (const auto &entry : std::filesystem::directory_iterator(state.parent_path()))
+                EXPECT_NE(entry.path().extension(), ".tmp") << entry.path();
         });
 }
 

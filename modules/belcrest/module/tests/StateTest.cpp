@@ -2,6 +2,7 @@
 // every slot keeps its own state, a damaged slot is refused with one message
 // and leaves the game running as if nothing was loaded, and a save that
 // cannot be written reports false and keeps the old file.
+#include "common/zorvan/SafeFile.h"
 #include "modules/belcrest/module/tests/BelcrestSandbox.h"
 #include "modules/belcrest/module/tests/TestImages.h"
 
@@ -147,16 +148,19 @@ TEST_F(BelcrestStateTest, ASaveThatCannotBeWrittenKeepsTheOldFile)
     // The superuser writes into read-only folders; for it, a folder in the
     // way of the temporary file makes the write fail instead.
     bool const superuser = geteuid() == 0;
-    if (superuser)
-        fs::create_directory(file.string() + ".tmp");
-    else
+    std::vector<std::string> blockers;
+    for (unsigned ahead = 0; superuser && ahead < 16; ++ahead)
+        blockers.push_back(Zorvan::NextTemporaryNameOf(file.string(), ahead));
+    for (std::string const &blocker : blockers)
+        fs::create_directory(blocker);
+    if (!superuser)
         fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
     messages.clear();
     EXPECT_FALSE(Module().SaveState(2));
     EXPECT_EQ(messages.size(), 1u);
-    if (superuser)
-        fs::remove(file.string() + ".tmp");
-    else
+    for (std::string const &blocker : blockers)
+        fs::remove(blocker);
+    if (!superuser)
         fs::permissions(folder, fs::perms::owner_all);
     std::ifstream again(file, std::ios::binary);
     EXPECT_EQ(std::vector<uint8_t>((std::istreambuf_iterator<char>(again)), {}), old);

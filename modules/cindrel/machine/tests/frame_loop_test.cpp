@@ -11,12 +11,12 @@ using FrameLoop = MachineFixture;
 // Calls LineHook until the frame is done; returns the cycles it handed out.
 int32_t StepFrame()
 {
-    const int32_t before = CycleTotal;
+    const int64_t before = CycleTotal;
     do {
         LineHook(Cpu);
     } while (!FrameDone);
     FrameDone = false;
-    return CycleTotal - before;
+    return int32_t(CycleTotal - before);
 }
 
 TEST_F(FrameLoop, FramesLastTheirCycleCount)
@@ -35,10 +35,23 @@ TEST_F(FrameLoop, FramesLastTheirCycleCount)
         EXPECT_EQ(StepFrame(), c.cycles) << (c.pal ? "PAL" : "NTSC");
         EXPECT_EQ(StepFrame(), c.cycles);
         // The interpreter sees the same frame.
-        const int32_t before = CycleTotal;
+        const int64_t before = CycleTotal;
         ASSERT_EQ(Cpu6502RunFrame(Cpu), 1);
         EXPECT_EQ(CycleTotal - before, c.cycles);
     }
+}
+
+// On a board without a line counter the count only grows: hours of play
+// carry it past 32 bits, where frames go on as before.
+TEST_F(FrameLoop, TheCycleCountGoesOnPastThirtyTwoBits)
+{
+    ASSERT_TRUE(Start(IdleCartridge()));
+    ASSERT_EQ(MapperLine, nullptr);
+    StepFrame();
+    CycleTotal = INT32_MAX - 1000;
+    EXPECT_EQ(StepFrame(), 29780);
+    EXPECT_GT(CycleTotal, int64_t(INT32_MAX));
+    EXPECT_EQ(StepFrame(), 29780);
 }
 
 TEST_F(FrameLoop, NmiComesFourCyclesIntoVerticalBlankUnlessStatusWasReadAsItBegan)
@@ -241,7 +254,7 @@ TEST_F(FrameLoop, ASoundInterruptCutsTheSliceNotTheLines)
     // Hooks as the interpreter makes them, each slice run exactly to its end.
     auto frame = [](std::vector<int64_t> &lineStarts, int64_t &irqHook) {
         lineStarts.clear();
-        const int32_t before = CycleTotal;
+        const int64_t before = CycleTotal;
         do {
             const uint8_t line = CurrentLine;
             Cpu.cyclesLeft = 0;

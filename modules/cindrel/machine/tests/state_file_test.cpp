@@ -1,10 +1,12 @@
 // The saved-state file: its layout, save-load-save round trips, refusals
 // that leave the machine as it was, and saves that never lose the old file.
+#include "common/zorvan/SafeFile.h"
 #include "modules/cindrel/machine/StateFile.h"
 #include "modules/cindrel/machine/tests/MachineFixture.h"
 
 #include <csignal>
 #include <zlib.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -306,6 +308,10 @@ TEST_F(StateFileTest, HostileFilesAreRefusedAndChangeNothing)
     std::string reason;
     EXPECT_EQ(LoadStateFile(Path("missing.st"), &reason), 0);
     EXPECT_EQ(LoadStateFile("", &reason), 0);
+    // A named pipe is refused at once, not waited on.
+    ASSERT_EQ(mkfifo(Path("pipe.st").c_str(), 0644), 0);
+    EXPECT_EQ(LoadStateFile(Path("pipe.st"), &reason), 0);
+    EXPECT_NE(reason.find("not a file"), std::string::npos) << reason;
     EXPECT_TRUE(MachineSnapshot() == before);
 }
 
@@ -365,13 +371,14 @@ TEST_F(StateFileTest, SavesThatCannotBeMadeKeepTheOldFile)
     FetchMap[4] = kept;
     EXPECT_EQ(ReadFile(Path("s.st")), "old");
     // A write that fails keeps the old file and leaves no temporary one.
-    std::filesystem::create_directories(Path("s.st.tmp") + "/blocker");
+    const std::string blocker = Zorvan::NextTemporaryNameOf(Path("s.st"));
+    std::filesystem::create_directories(blocker + "/blocker");
     EXPECT_EQ(SaveStateFile(Path("s.st")), 0);
     EXPECT_EQ(ReadFile(Path("s.st")), "old");
-    std::filesystem::remove_all(Path("s.st.tmp"));
+    std::filesystem::remove_all(blocker);
     EXPECT_EQ(SaveStateFile(""), 0);
     EXPECT_EQ(SaveStateFile(Path("s.st")), 1);
-    EXPECT_FALSE(std::filesystem::exists(Path("s.st.tmp")));
+    EXPECT_EQ(Zorvan::RemoveLeftTemporaries(std::filesystem::path(Path("s.st")).parent_path().string()), 0u);
 }
 
 TEST_F(StateFileTest, AChildKilledWhileSavingLeavesTheOldOrTheNewFile)
@@ -395,7 +402,7 @@ TEST_F(StateFileTest, AChildKilledWhileSavingLeavesTheOldOrTheNewFile)
         waitpid(child, &status, 0);
         const std::string now = ReadFile(Path("s.st"));
         EXPECT_TRUE(now == old || now == fresh) << "round " << round << ": " << now.size() << " bytes";
-        std::filesystem::remove(Path("s.st.tmp"));
+        Zorvan::RemoveLeftTemporaries(std::filesystem::path(Path("s.st")).parent_path().string());
     }
 }
 

@@ -98,6 +98,9 @@ TEST_F(CindrelModuleTest, FailedOpensLeaveTheProgramUsable)
 {
     EngineTest::WriteFile(root / "bad.nes", "NOT AN IMAGE AT ALL");
     EXPECT_FALSE(engine->RunFile(EngineTest::Wide(root / "bad.nes"), new CindrelModule));
+    EXPECT_NE(Console().find("The file is text, not a game image"), std::string::npos) << Console();
+    EngineTest::WriteFile(root / "bad.nes", std::string("NOT\x1A AN IMAGE AT ALL"));
+    EXPECT_FALSE(engine->RunFile(EngineTest::Wide(root / "bad.nes"), new CindrelModule));
     EXPECT_NE(Console().find("INVALID IMAGE"), std::string::npos) << Console();
     CartridgeBuilder cart(2, 1);
     std::vector<uint8_t> bytes = cart.Bytes();

@@ -1,6 +1,7 @@
 // The battery file: round trips of each kind of save memory, trimming, the
 // write-only-on-change rule, damaged files kept aside when the game's save
 // replaces them, and failed writes.
+#include "common/zorvan/SafeFile.h"
 #include "modules/tavrin/files/BatteryFile.h"
 
 #include "FileSizeLimit.h"
@@ -113,7 +114,7 @@ TEST_F(BatteryFileTest, EachKindOfSaveMemoryRoundTrips)
         fs::remove(file);
         Machine(17, c.eepromExp);
         EXPECT_EQ(LoadBatteryFile(file.c_str()), 0) << c.name;
-        EXPECT_EQ(LastBatteryLoad.outcome, BatteryLoad::Missing);
+        EXPECT_EQ(TakeBatteryNote(), "") << "no file is nothing to tell";
         ASSERT_EQ(save, Bytes(save.size(), 0xFF)) << "blank memory reads as an erased chip";
         ASSERT_EQ(eeprom, Bytes(eeprom.size(), 0xFF));
         // The game clears what it does not use, then writes its data.
@@ -234,36 +235,33 @@ TEST_F(BatteryFileTest, DamagedFilesStayUntilTheGamesSaveReplacesThem)
         WriteRaw(file, c.contents);
         Machine(17, 6);
         EXPECT_EQ(LoadBatteryFile(file.c_str()), 0);
-        EXPECT_EQ(LastBatteryLoad.outcome, BatteryLoad::Damaged);
+        EXPECT_NE(TakeBatteryNote().find("not a save of this game"), std::string::npos) << "told at the start";
         EXPECT_EQ(save, Bytes(save.size(), 0xFF));
         EXPECT_EQ(eeprom, Bytes(eeprom.size(), 0xFF));
         EXPECT_EQ(SaveBatteryFile(file.c_str()), 1);
-        EXPECT_TRUE(LastBatteryLoad.keptAs.empty());
+        EXPECT_EQ(TakeBatteryNote(), "");
         EXPECT_FALSE(fs::exists(file + ".damaged"));
         EXPECT_TRUE(ReadRaw(file) == c.contents) << "unchanged memory left the file alone";
 
         save[0] = 1;
         EXPECT_EQ(SaveBatteryFile(file.c_str()), 1);
-        EXPECT_EQ(LastBatteryLoad.keptAs, file + ".damaged");
+        EXPECT_NE(TakeBatteryNote().find("moved aside as " + file + ".damaged"), std::string::npos);
         EXPECT_TRUE(ReadRaw(file + ".damaged") == c.contents);
         Machine(17, 6);
         EXPECT_EQ(LoadBatteryFile(file.c_str()), 1) << "the game's save replaced it";
         EXPECT_EQ(save[0], 1);
     }
 
-    // A folder where the file should be is moved aside too, never over an
-    // older damaged file.
+    // A folder where the file should be is no file to replace: it stays,
+    // and the user is told the save was not written.
     fs::remove(file);
-    fs::remove(file + ".damaged");
-    WriteRaw(file + ".damaged", {1});
     fs::create_directory(file);
     EXPECT_EQ(LoadBatteryFile(file.c_str()), 0);
-    EXPECT_TRUE(fs::is_directory(file));
+    EXPECT_NE(TakeBatteryNote().find("is a folder"), std::string::npos);
     save[0] = 1;
-    EXPECT_EQ(SaveBatteryFile(file.c_str()), 1);
-    EXPECT_EQ(LastBatteryLoad.keptAs, file + ".damaged.1");
-    EXPECT_TRUE(fs::is_directory(file + ".damaged.1"));
-    EXPECT_EQ(ReadRaw(file + ".damaged"), Bytes{1});
+    EXPECT_EQ(SaveBatteryFile(file.c_str()), 0);
+    EXPECT_NE(TakeBatteryNote().find("was not written"), std::string::npos);
+    EXPECT_TRUE(fs::is_directory(file));
 }
 
 // A damaged file that cannot be moved aside is not written over; one that
@@ -286,7 +284,7 @@ TEST_F(BatteryFileTest, ADamagedFileIsNeverWrittenOver)
     fs::remove(file);
     save[0] = 1;
     EXPECT_EQ(SaveBatteryFile(file.c_str()), 1);
-    EXPECT_TRUE(LastBatteryLoad.keptAs.empty());
+    EXPECT_EQ(TakeBatteryNote(), "");
     Machine(17, 6);
     EXPECT_EQ(LoadBatteryFile(file.c_str()), 1);
     EXPECT_EQ(save[0], 1);
@@ -305,7 +303,29 @@ TEST_F(BatteryFileTest, AWriteFailingHalfWayKeepsTheOldFile)
     EXPECT_EQ(Testing::ResultUnderFileSizeLimit(8192, [&] { return SaveBatteryFile(file.c_str()); }), 0)
         << "the failed write was reported as success";
     EXPECT_EQ(ReadRaw(file), old);
-    EXPECT_FALSE(fs::exists(file + ".tmp"));
+    EXPECT_EQ(Zorvan::RemoveLeftTemporaries(dir.string()), 0u);
+}
+
+// A full disk and a file that is no save: the file stays under the save's
+// name and nowhere else, and the user is told that it is as it was.
+TEST_F(BatteryFileTest, AFullDiskLeavesAFileThatWasNoSaveWhereItWas)
+{
+    const Bytes damaged{1, 2, 3};
+    WriteRaw(file, damaged);
+    EXPECT_EQ(LoadBatteryFile(file.c_str()), 0);
+    TakeBatteryNote();
+    std::mt19937 random(2);
+    for (uint8_t &b : save)
+        b = uint8_t(random());
+    const int wrong = Testing::ResultUnderFileSizeLimit(8192, [&] {
+        const int result = SaveBatteryFile(file.c_str());
+        const std::string note = TakeBatteryNote();
+        return result != 0 || note.find("the file there is as it was") == std::string::npos ||
+               note.find("moved aside") != std::string::npos;
+    });
+    EXPECT_EQ(wrong, 0) << "the save was told as written, or the file as moved";
+    EXPECT_EQ(ReadRaw(file), damaged);
+    EXPECT_FALSE(fs::exists(file + ".damaged"));
 }
 
 TEST_F(BatteryFileTest, AReadOnlyFolderKeepsTheOldFile)
@@ -321,7 +341,7 @@ TEST_F(BatteryFileTest, AReadOnlyFolderKeepsTheOldFile)
     EXPECT_EQ(SaveBatteryFile(file.c_str()), 0);
     fs::permissions(dir, fs::perms::owner_all);
     EXPECT_EQ(ReadRaw(file), old);
-    EXPECT_FALSE(fs::exists(file + ".tmp"));
+    EXPECT_EQ(Zorvan::RemoveLeftTemporaries(dir.string()), 0u);
 }
 
 } // namespace

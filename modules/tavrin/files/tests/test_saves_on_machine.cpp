@@ -118,13 +118,13 @@ TEST_F(SavesOnMachine, SaveMemorySurvivesARestartAndSoDoesAnErase)
 {
     const std::string save = folder.Path("game.sav");
     Start(save);
-    EXPECT_EQ(LastBatteryLoad.outcome, BatteryLoad::Missing);
+    EXPECT_EQ(TakeBatteryNote(), "");
     EXPECT_EQ(BusRead8(0x0E001234), 0xFFu) << "blank save memory reads as an erased chip";
     BusWrite8(0x0E001234, 0x5A);
     machine.Stop();
 
     Start(save);
-    EXPECT_EQ(LastBatteryLoad.outcome, BatteryLoad::Loaded);
+    EXPECT_EQ(TakeBatteryNote(), "");
     EXPECT_EQ(BusRead8(0x0E001234), 0x5Au);
     std::memset(SaveRam, 0, size_t(SaveRamSize()));
     std::memset(EepromRam, 0, size_t(EepromRamSize()));
@@ -138,17 +138,17 @@ TEST_F(SavesOnMachine, SaveMemorySurvivesARestartAndSoDoesAnErase)
     // until the game's save replaces it.
     folder.Write("game.sav", {1, 2, 3});
     Start(save);
-    EXPECT_EQ(LastBatteryLoad.outcome, BatteryLoad::Damaged);
+    EXPECT_NE(TakeBatteryNote().find("not a save of this game"), std::string::npos);
     EXPECT_EQ(BusRead8(0x0E001234), 0xFFu);
     machine.RunFrames(2);
     machine.Stop();
     EXPECT_EQ(ReadFileBytes(save), (std::vector<uint8_t>{1, 2, 3}));
-    EXPECT_TRUE(LastBatteryLoad.keptAs.empty());
+    EXPECT_EQ(TakeBatteryNote(), "");
 
     Start(save);
     BusWrite8(0x0E001234, 0x5A);
     machine.Stop();
-    EXPECT_EQ(LastBatteryLoad.keptAs, save + ".damaged");
+    EXPECT_NE(TakeBatteryNote().find("moved aside as " + save + ".damaged"), std::string::npos);
     EXPECT_EQ(ReadFileBytes(save + ".damaged"), (std::vector<uint8_t>{1, 2, 3}));
     Start(save);
     EXPECT_EQ(BusRead8(0x0E001234), 0x5Au);

@@ -26,6 +26,7 @@
 #include <functional>
 #include <random>
 #include <string>
+#include <sys/stat.h>
 #include <tuple>
 #include <unistd.h>
 
@@ -294,7 +295,8 @@ TEST_F(StateFileTest, OlderStatesShowTheFirstKilobyteOfPaletteAndOamEverywhere)
 }
 
 // Another game is told by its complement byte or, where that agrees, by the
-// CRC-32; states written before the CRC was kept load where the byte agrees.
+// CRC-32; states written before the CRC was kept (zeros where it is now)
+// load where the byte agrees.
 TEST_F(StateFileTest, StatesOfAnotherCartridgeOrSaveMemoryAreRefused)
 {
     Bytes otherCart, sameComplement, smallerFlash, largerFlash;
@@ -315,6 +317,12 @@ TEST_F(StateFileTest, StatesOfAnotherCartridgeOrSaveMemoryAreRefused)
     Bytes damagedMark = Inflate(sameComplement);
     damagedMark[12] = 2;
     EXPECT_TRUE(Refused(Gz(damagedMark), "header"));
+    EXPECT_EQ(Snapshot(), before);
+
+    // Byte 12 cleared alone: a checksum with no mark is no older state.
+    Bytes unmarked = Inflate(sameComplement);
+    unmarked[12] = 0;
+    EXPECT_TRUE(Refused(Gz(unmarked), "mark is missing"));
     EXPECT_EQ(Snapshot(), before);
 
     Bytes older = Inflate(sameComplement);
@@ -447,7 +455,8 @@ TEST_F(StateFileTest, UnreadableFilesAreRefusedWithTheReason)
         const char *why;
     } cases[] = {
         {"missing file", [&] { fs::remove(file); }, "no such file"},
-        {"a folder at the path", [&] { fs::create_directory(file); }, "cannot be read"},
+        {"a folder at the path", [&] { fs::create_directory(file); }, "not a file"},
+        {"a named pipe at the path", [&] { mkfifo(file.c_str(), 0644); }, "not a file"},
         {"larger than any state", [&] { WriteRaw(file, Bytes(4u << 20, 0x1F)); }, "too large"},
         {"wrong checksum", [&] { WriteRaw(file, badChecksum); }, "damaged"},
         {"damaged compressed data", [&] { WriteRaw(file, badBody); }, "damaged"},
@@ -498,7 +507,8 @@ TEST_F(StateFileTest, AFailedSaveKeepsTheSlotsFile)
     EXPECT_EQ(Testing::ResultUnderFileSizeLimit(65536, [&] { return SaveStateFile(file.c_str()); }), 0)
         << "the failed save was reported as success";
     EXPECT_EQ(ReadRaw(file), old);
-    EXPECT_FALSE(fs::exists(file + ".tmp"));
+    for (const auto &entry : fs::directory_iterator(fs::path(file).parent_path()))
+        EXPECT_NE(entry.path().extension(), ".tmp") << entry.path();
 
     EXPECT_EQ(SaveStateFile((dir / "no" / "such" / "folder").c_str()), 0);
 }

@@ -95,7 +95,8 @@ TEST_F(MachineStartTest, ImagesThatCannotStart)
         {bombPath, "The image is larger than 32 MB\n"},
         {folder.Write("damaged.gba", damaged), "The gzip data is damaged\n"},
         {folder.Path("missing.gba"), "The file does not exist\n"},
-        {folder.Path("folder.gba"), "The path names no file\n"},
+        {folder.Path("folder.gba"), "The path names no file (a pipe, a device or a folder)\n"},
+        {folder.Write("text.gba", std::vector<uint8_t>(300, 'a')), "The file is text, not a game image\n"},
     };
     for (const auto &c : cases) {
         clearConsole();

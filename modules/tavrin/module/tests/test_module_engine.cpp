@@ -5,6 +5,8 @@
 #include "common/zorvan/SafeFile.h"
 #include "modules/tavrin/module/tests/PluginSandbox.h"
 
+#include <sys/stat.h>
+
 using namespace TavrinTest;
 
 namespace {
@@ -157,10 +159,31 @@ TEST_F(TavrinModuleTest, NineSlotsEachLoadTheFrameAfterTheirSave)
     EXPECT_THAT(messages[0], testing::HasSubstr("Saved game 4 was not loaded"));
     EXPECT_THAT(messages[0], testing::HasSubstr("refused: not a state file"));
     EXPECT_TRUE(Active().RunFrame());
+
+    // A named pipe in a slot is refused at once, not waited on.
+    std::string const slot5 = Narrow(Active().GetStateName(5));
+    fs::remove(slot5);
+    ASSERT_EQ(mkfifo(slot5.c_str(), 0644), 0);
+    messages.clear();
+    EXPECT_FALSE(Active().LoadState(5));
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_THAT(messages[0], testing::HasSubstr("Saved game 5 was not loaded"));
+
+    // A state that cannot be written is told, and the slot keeps its file.
+    std::string const slot3 = Narrow(Active().GetStateName(3));
+    std::string const kept = Contents(slot3);
+    for (unsigned ahead = 0; ahead < 16; ++ahead)
+        fs::create_directories(fs::path(Zorvan::NextTemporaryNameOf(slot3, ahead)) / "blocker");
+    messages.clear();
+    EXPECT_FALSE(Active().SaveState(3));
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_THAT(messages[0], testing::HasSubstr("could not be saved to " + slot3));
+    EXPECT_EQ(Contents(slot3), kept);
 }
 
 // A file at the battery's name that the game cannot use stays while the
-// game runs; the game's save moves it aside at the close, with one message.
+// game runs, the user told why at the start; the game's save moves it aside
+// at the close, and the user is told where.
 TEST_F(TavrinModuleTest, ADamagedBatteryFileIsKeptAsideWhenTheGameSavesWithOneMessage)
 {
     NEEDS_ROMS();
@@ -173,12 +196,13 @@ TEST_F(TavrinModuleTest, ADamagedBatteryFileIsKeptAsideWhenTheGameSavesWithOneMe
     ASSERT_TRUE(engine->RunFile(Wide(fs::path(roms) / "gba/jsmolka_save_flash64.gba")));
     for (int i = 0; i < 30; ++i)
         Active().RunFrame();
-    EXPECT_TRUE(messages.empty()) << messages[0];
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_THAT(messages[0], testing::HasSubstr("is not a save of this game"));
     EXPECT_EQ(Contents(battery), "not a battery file");
     // The program wrote flash: closing saves it.
     engine->Shutdown();
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_THAT(messages[0], testing::HasSubstr(battery + ".damaged"));
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_THAT(messages[1], testing::HasSubstr("moved aside as " + battery + ".damaged"));
     EXPECT_EQ(Contents(battery + ".damaged"), "not a battery file");
     EXPECT_GT(fs::file_size(battery), 0u);
     EXPECT_NE(Contents(battery), "not a battery file");
@@ -196,7 +220,9 @@ TEST_F(TavrinModuleTest, ABatteryWriteThatFailsAtTheCloseIsToldToTheUser)
     engine->Shutdown();
     ASSERT_FALSE(fs::exists(battery));
     ASSERT_TRUE(engine->RunFile(Wide(fs::path(roms) / "gba/jsmolka_save_flash64.gba")));
-    fs::create_directories(fs::path(Zorvan::TemporaryNameOf(battery)) / "blocker");
+    // In the way of the next writes of the file (settings may be written first).
+    for (unsigned ahead = 0; ahead < 16; ++ahead)
+        fs::create_directories(fs::path(Zorvan::NextTemporaryNameOf(battery, ahead)) / "blocker");
     for (int i = 0; i < 30; ++i)
         Active().RunFrame();
     messages.clear();
