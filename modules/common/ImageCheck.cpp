@@ -4,7 +4,7 @@
 
 namespace ConsoleFiles {
 
-const char *WhyNotAnImage(const std::vector<uint8_t> &image, size_t smallest)
+const char *WhyNotAnImage(std::span<const uint8_t> image, size_t smallest)
 {
     const size_t probe = std::min<size_t>(image.size(), 4096);
     const bool text = probe > 0 && std::all_of(image.begin(), image.begin() + std::ptrdiff_t(probe), [](uint8_t b) {

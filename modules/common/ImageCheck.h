@@ -5,14 +5,14 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <span>
 
 namespace ConsoleFiles {
 
 // The reason the bytes cannot be a cartridge image, or null when they may be
 // one. A file is text when every byte of its first 4 KB (of all of it, when
 // shorter) is printable ASCII, a tab, a carriage return or a line feed.
-const char *WhyNotAnImage(const std::vector<uint8_t> &image, size_t smallest);
+const char *WhyNotAnImage(std::span<const uint8_t> image, size_t smallest);
 
 // The reason given for an image (or a zip member) larger than the console's
 // largest.

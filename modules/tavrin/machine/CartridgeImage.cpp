@@ -112,9 +112,9 @@ bool ReadZip(const char *path, CartridgeBytes &bytes)
 
 // The refusals every console makes of what was read, before any of it
 // becomes a cartridge.
-bool AcceptedAsImage(const std::vector<uint8_t> &bytes)
+bool AcceptedAsImage(const CartridgeBytes &bytes)
 {
-    if (const char *why = ConsoleFiles::WhyNotAnImage(bytes, 0)) {
+    if (const char *why = ConsoleFiles::WhyNotAnImage({bytes.data(), bytes.size()}, 0)) {
         Refuse(why);
         return false;
     }
