@@ -78,11 +78,15 @@ void Cpu6502Reset(Cpu6502State &cpu)
     cpu.cliDelay = 0;
     cpu.halted = 0;
     cpu.nmiRaised = 0;
+    cpu.polledI = 0;
 }
 
-void Cpu6502Interrupt(Cpu6502State &cpu, int code)
+namespace {
+
+// The interrupt sequence itself, once the request is known to be taken.
+void Enter(Cpu6502State &cpu, int code)
 {
-    if (cpu.halted || (code != IntNmi && !(code == IntIrq && !(cpu.P & FlagI))))
+    if (cpu.halted)
         return;
     cpu.cyclesLeft -= 7;
     PushRecord(cpu, uint8_t(cpu.PC >> 8));
@@ -94,6 +98,14 @@ void Cpu6502Interrupt(Cpu6502State &cpu, int code)
     // also leaves D as it was.
     cpu.P |= FlagI;
     cpu.PC = ReadVector(code == IntNmi ? 0xFFFA : 0xFFFE);
+}
+
+} // namespace
+
+void Cpu6502Interrupt(Cpu6502State &cpu, int code)
+{
+    if (code == IntNmi || (code == IntIrq && !(cpu.P & FlagI)))
+        Enter(cpu, code);
 }
 
 namespace {
@@ -196,7 +208,9 @@ CPU6502_INLINE void Execute(Regs &r)
         r.pc = uint16_t((lo | (Pull(r) << 8)) + 1);
     }
     else if constexpr (op == RTI) {
+        const uint8_t old = r.p;
         r.p = Pull(r) | FlagR;
+        ReturnUnmask(r, old);
         uint16_t lo = Pull(r);
         r.pc = uint16_t(lo | (Pull(r) << 8));
     }
@@ -218,7 +232,7 @@ CPU6502_INLINE void Execute(Regs &r)
     else if constexpr (op == PLP) {
         uint8_t old = r.p;
         r.p = Pull(r) | FlagB | FlagR;
-        Unmask(r, old);
+        ChangeMask(r, old);
     }
 
     // Flags.
@@ -227,11 +241,15 @@ CPU6502_INLINE void Execute(Regs &r)
     else if constexpr (op == CLD) r.p &= ~FlagD;
     else if constexpr (op == SED) r.p |= FlagD;
     else if constexpr (op == CLV) r.p &= ~FlagV;
-    else if constexpr (op == SEI) r.p |= FlagI;
+    else if constexpr (op == SEI) {
+        const uint8_t old = r.p;
+        r.p |= FlagI;
+        ChangeMask(r, old);
+    }
     else if constexpr (op == CLI) {
-        uint8_t old = r.p;
+        const uint8_t old = r.p;
         r.p &= ~FlagI;
-        Unmask(r, old);
+        ChangeMask(r, old);
     }
 
     // Halting: the CPU stays on the opcode; the rest of the slice passes
@@ -304,10 +322,22 @@ int Cpu6502RunFrame(Cpu6502State &cpu)
             cpu.nmiRaised = 0;
             code = IntNmi;
         }
+        // The I the last instruction's poll saw: CLI, SEI and PLP change it
+        // only after their poll.
+        uint8_t masked = cpu.P & FlagI;
+        if (cpu.polledI) {
+            masked = cpu.polledI & FlagI;
+            cpu.polledI = 0;
+            // A request that CLI or PLP unmasked is taken after the next
+            // instruction, whose poll sees I clear.
+            if (masked && !(cpu.P & FlagI) && (code == IntIrq || cpu.pendingInterrupt == IntIrq) &&
+                code != IntNmi)
+                Cpu6502EndSliceAfter(cpu, 1);
+        }
         // A request held under I waits without a call: the frame interrupt
         // of a program that never clears I stays pending for good.
-        if (code == IntNmi || (code == IntIrq && !(cpu.P & FlagI)))
-            Cpu6502Interrupt(cpu, code);
+        if (code == IntNmi || (code == IntIrq && !masked))
+            Enter(cpu, code);
         if (FrameDone) {
             FrameDone = false;
             return 1;

@@ -62,7 +62,13 @@ struct Cpu6502State {
     // Not part of the state image: a running session's conditions only.
     uint8_t halted = 0;    // a halting opcode stopped the CPU until reset
     uint8_t nmiRaised = 0; // an NMI edge waiting for the end of the cut slice
+    // CLI, SEI and PLP change I after their own interrupt poll: the I that
+    // poll used (FlagI or 0) plus PollOverride, until the slice they cut
+    // ends right after them; 0 otherwise.
+    uint8_t polledI = 0;
 };
+
+inline constexpr uint8_t PollOverride = 0x80;
 
 // Size of the record's image in state files.
 inline constexpr int Cpu6502ImageSize = 36;
