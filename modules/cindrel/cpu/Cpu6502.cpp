@@ -204,8 +204,11 @@ CPU6502_INLINE void Execute(Regs &r)
         r.pc = target;
     }
     else if constexpr (op == RTS) {
+        // The CPU reads the pulled address before stepping past it.
         uint16_t lo = Pull(r);
-        r.pc = uint16_t((lo | (Pull(r) << 8)) + 1);
+        const uint16_t back = uint16_t(lo | (Pull(r) << 8));
+        DummyRead(r, back);
+        r.pc = uint16_t(back + 1);
     }
     else if constexpr (op == RTI) {
         const uint8_t old = r.p;
@@ -264,6 +267,51 @@ CPU6502_INLINE void Execute(Regs &r)
     else static_assert(op == JAM, "every operation has a body");
 }
 
+// The bytes each opcode fetches, itself included.
+constexpr std::array<uint8_t, 256> Lengths = [] {
+    std::array<uint8_t, 256> t{};
+    for (int op = 0; op < 256; ++op) {
+        const Opcodes::Mode m = Table[op].mode;
+        using enum Opcodes::Mode;
+        t[op] = (m == Imp || m == Acc) ? 1 : (m == Abs || m == AbX || m == AbY || m == Ind) ? 3 : 2;
+    }
+    t[0x00] = 2; // BRK fetches its padding byte
+    return t;
+}();
+
+// One fetch of code from the I/O space: a read of the device there on
+// cycle k of the instruction, whose countdown stood at `cycles` before it,
+// left in the fetch map where the interpreter reads it.
+uint8_t FetchDevice(Cpu6502State &cpu, int32_t cycles, uint16_t address, int k)
+{
+    if (uint16_t(address - 0x2000) >= IoFetchSpan)
+        return Fetch(address);
+    cpu.cyclesLeft = cycles - (k + 1);
+    const uint8_t v = ReadMemory(address);
+    FetchMap[address >> 13][address & 0x1FFF] = v;
+    return v;
+}
+
+// Code run from the picture processor's and the sound unit's registers
+// reads them, side effects and all, as the console's CPU does: the bytes
+// the instruction fetches are read from the devices first, in the order
+// the CPU reads them, and the instruction then runs on them as on memory.
+// A one-byte instruction also reads the byte after it and drops it. The
+// registers are passed by value so that the run loop keeps its own in
+// host registers.
+__attribute__((noinline, cold)) void FetchFromIo(Cpu6502State &cpu, uint16_t pc, int32_t cycles)
+{
+    const uint8_t opcode = FetchDevice(cpu, cycles, pc, 0);
+    const int length = Lengths[opcode];
+    for (int k = 1; k < length; ++k)
+        FetchDevice(cpu, cycles, uint16_t(pc + k), k);
+    const uint16_t next = uint16_t(pc + 1);
+    if (length == 1 && Table[opcode].operation != JAM && uint16_t(next - 0x2000) < IoFetchSpan) {
+        cpu.cyclesLeft = cycles - 2;
+        ReadMemory(next);
+    }
+}
+
 } // namespace
 
 int Cpu6502RunFrame(Cpu6502State &cpu)
@@ -271,6 +319,9 @@ int Cpu6502RunFrame(Cpu6502State &cpu)
     Regs r{0, 0, 0, 0, 0, 0, 0, cpu};
     Load(r, cpu);
     for (;;) {
+        // Instructions that start in, or run into, the I/O space.
+        if (uint16_t(r.pc - 0x1FFE) < IoFetchSpan + 2) [[unlikely]]
+            FetchFromIo(cpu, r.pc, r.cycles);
         const uint8_t opcode = FetchOperand(r);
         switch (opcode) {
 #define CPU6502_CASE(n) \

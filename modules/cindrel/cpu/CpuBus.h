@@ -19,6 +19,12 @@ struct Cpu6502State;
 // read straight from it.
 extern uint8_t *FetchMap[8];
 
+// Code fetched from $2000 to $2000 + IoFetchSpan - 1 is read from the
+// devices through ReadMemory; the interpreter leaves each byte in the
+// FetchMap page at its address, so those pages are scratch that nothing
+// else reads.
+inline constexpr uint16_t IoFetchSpan = 0x2020;
+
 // Data accesses of the CPU (also the reset and interrupt vectors). While
 // the run loop calls them the record's cyclesLeft is current; WriteMemory
 // may lower it (sprite DMA), ReadMemory must leave it alone.

@@ -153,10 +153,10 @@ __attribute__((noinline)) uint8_t ReadIo(uint16_t address)
         if (value >= 0)
             return uint8_t(value);
     }
-    if (address == 0x5015)
-        return Cartridge.mapper == 5 ? ReadSoundStatus(MapperState.sound) : CpuSpace[0x5015];
-    if (address <= 0x4017)
-        return CpuSpace[address];
+    if (address == 0x5015 && Cartridge.mapper == 5)
+        return ReadSoundStatus(MapperState.sound);
+    // Nothing answers: the bus keeps the address's high byte, the last
+    // byte the CPU fetched for an absolute operand.
     return uint8_t(address >> 8);
 }
 

@@ -203,6 +203,34 @@ TEST_F(PpuRegisterTest, WriteOnlyRegistersReadTheIoLatch)
     EXPECT_EQ(ReadMemory(0x2002), 0x60);
 }
 
+// Code fetched from $2007 comes through the read buffer and moves the
+// address on, as a data read would: a program that stores RTS at $2100,
+// primes the buffer with it and calls $2007 returns at once, with the
+// address stepped once by the fetch (the RTS's read of $2008 is a
+// write-only register's and moves nothing).
+TEST_F(PpuRegisterTest, CodeRunFromTheDataPortComesThroughTheBuffer)
+{
+    const std::vector<uint8_t> setAddress = {0xA9, 0x21, 0x8D, 0x06, 0x20, 0xA9, 0x00, 0x8D, 0x06, 0x20};
+    std::vector<uint8_t> code = {0xA9, 0x00, 0x8D, 0x01, 0x20}; // rendering off
+    code.insert(code.end(), setAddress.begin(), setAddress.end());
+    code.insert(code.end(), {0xA9, 0x60, 0x8D, 0x07, 0x20}); // $2100 = RTS
+    code.insert(code.end(), setAddress.begin(), setAddress.end());
+    code.insert(code.end(), {0xAD, 0x07, 0x20});             // the buffer takes the RTS
+    code.insert(code.end(), {0x20, 0x07, 0x20});             // JSR $2007
+    code.insert(code.end(), {0xA9, 0x01, 0x85, 0x10});       // returned: $10 = 1
+    const uint16_t loop = uint16_t(0xC000 + code.size());
+    code.insert(code.end(), {0x4C, uint8_t(loop), uint8_t(loop >> 8)});
+    CartridgeBuilder cart(2, 1);
+    cart.Code(0xC000, code).Code(0xC100, {0x40}).Vectors(0xC100, 0xC000, 0xC100);
+    ASSERT_TRUE(Start(cart));
+    VideoSpace[0x2101] = 0x4B;
+    RunFrames(2);
+    EXPECT_EQ(CpuSpace[0x10], 1) << "the RTS fetched from $2007 returned";
+    EXPECT_EQ(VramAddress, 0x2102);
+    EXPECT_EQ(ReadBuffer, 0x4B);
+    EXPECT_EQ(Cpu.S, 0xFF) << "no interrupt, no BRK";
+}
+
 TEST_F(PpuRegisterTest, SpriteRamThroughItsPorts)
 {
     ASSERT_TRUE(Start(IdleCartridge()));
