@@ -65,6 +65,10 @@ struct SoundUnitState {
     uint16_t heardBytes;
     uint8_t heardLevel;
     uint8_t heardFresh;         // started since the last push: heard for a frame at least
+    // The cycle of the last half-frame clock and the length counters it
+    // counted down: a reload written on that same cycle is lost.
+    int64_t lengthClockCycle = INT64_MIN;
+    uint8_t lengthClocked = 0;
 };
 inline constexpr int SoundUnitImageSize = 236;
 inline constexpr int64_t ApuUntied = INT64_MIN;

@@ -78,8 +78,13 @@ void SetChannel(SoundUnitState &unit, int c, int frequency, int volume)
     unit.changed |= uint8_t(1 << c);
 }
 
+// The counter takes the load on the write's cycle. A half-frame clock on
+// that same cycle comes first (with the halt bit as it stood): when it
+// counted the counter down, the load is lost; a counter at 0 loads.
 void WriteLength(SoundUnitState &unit, int c, uint8_t v)
 {
+    if (unit.lengthClockCycle == unit.cycle && (unit.lengthClocked & (1 << c)))
+        return;
     if (unit.enableMask & (1 << c))
         unit.lengthCounter[c] = LengthCounts[v >> 3];
 }
@@ -149,9 +154,14 @@ void ClockQuarterFrame(SoundUnitState &unit)
 
 void ClockHalfFrame(SoundUnitState &unit)
 {
-    for (int c = 0; c < 4; ++c)
-        if (unit.lengthCounter[c] && !LengthHalted(unit, c))
+    unit.lengthClockCycle = unit.cycle;
+    unit.lengthClocked = 0;
+    for (int c = 0; c < 4; ++c) {
+        if (unit.lengthCounter[c] && !LengthHalted(unit, c)) {
             --unit.lengthCounter[c];
+            unit.lengthClocked |= uint8_t(1 << c);
+        }
+    }
     if (unit.firstChannel != 0)
         return; // the second unit's squares have no sweep units
     for (int c = 0; c < 2; ++c) {
