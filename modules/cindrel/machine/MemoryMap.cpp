@@ -269,6 +269,7 @@ int StartOfVerticalBlank(Cpu6502State &cpu)
             pad &= uint8_t(~0x40);
     }
     FrameDone = true;
+    DecayIoLatch();
     if (FrameSkipCounter) {
         --FrameSkipCounter;
     } else {
