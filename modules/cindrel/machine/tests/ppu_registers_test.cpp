@@ -295,6 +295,29 @@ TEST_F(PpuRegisterTest, CodeRunFromTheDataPortComesThroughTheBuffer)
     EXPECT_EQ(Cpu.S, 0xFF) << "no interrupt, no BRK";
 }
 
+// A read-modify-write on $2006 reads the I/O latch and writes it back,
+// then the result: the two halves of an address. After a $2007 read the
+// latch holds the byte that read carried, so ASL $2006 sets the address
+// from it: $21 read gives $21 then $42, address $2142.
+TEST_F(PpuRegisterTest, AReadModifyWriteOnTheAddressPortUsesWhatTheLastReadCarried)
+{
+    const std::vector<uint8_t> code = {
+        0xA9, 0x00, 0x8D, 0x01, 0x20,                   // rendering off
+        0xA9, 0x21, 0x8D, 0x06, 0x20, 0xA9, 0x00, 0x8D, 0x06, 0x20, // address $2100
+        0xAD, 0x07, 0x20, 0xAD, 0x07, 0x20,             // prime, then read $21
+        0x0E, 0x06, 0x20,                               // ASL $2006
+        0xAD, 0x07, 0x20, 0xAD, 0x07, 0x20, 0x85, 0x10, // $10 = the byte at the address set
+        0x4C, 0x20, 0xC0};
+    CartridgeBuilder cart(2, 1);
+    cart.Code(0xC000, code).Code(0xC100, {0x40}).Vectors(0xC100, 0xC000, 0xC100);
+    ASSERT_TRUE(Start(cart));
+    VideoSpace[0x2100] = 0x21;
+    VideoSpace[0x2142] = 0x5A;
+    RunFrames(1);
+    EXPECT_EQ(CpuSpace[0x10], 0x5A);
+    EXPECT_EQ(VramAddress, 0x2144);
+}
+
 TEST_F(PpuRegisterTest, SpriteRamThroughItsPorts)
 {
     ASSERT_TRUE(Start(IdleCartridge()));
