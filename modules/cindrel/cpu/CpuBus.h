@@ -16,7 +16,7 @@ struct Cpu6502State;
 
 // One host pointer per 8 KB of the CPU's address space; entry 0 covers
 // $0000-$1FFF. Opcodes, operands, stack pulls and zero-page pointers are
-// read straight from it.
+// read straight from it, but for code in the registers' space.
 extern uint8_t *FetchMap[8];
 
 // Code fetched from $2000 to $2000 + IoFetchSpan - 1 is read from the
