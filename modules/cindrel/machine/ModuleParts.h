@@ -65,9 +65,7 @@ struct SoundUnitState {
     uint16_t heardBytes;
     uint8_t heardLevel;
     uint8_t heardFresh;         // started since the last push: heard for a frame at least
-    // The cycle of the last half-frame clock and the length counters it
-    // counted down: a reload written on that same cycle is lost.
-    int64_t lengthClockCycle = INT64_MIN;
+    // The length counters the last half-frame clock counted down.
     uint8_t lengthClocked = 0;
 };
 inline constexpr int SoundUnitImageSize = 236;

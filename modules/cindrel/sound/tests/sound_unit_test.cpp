@@ -159,12 +159,15 @@ TEST_F(SoundUnitTest, FrameSequencerStepsOnTheCpuClock)
     }
 }
 
-// A write on the very cycle of a length clock comes after the clock: the
-// clock counts with the halt bit as it stood, and a reload is lost when the
-// clock counted the counter down (a counter at 0 loads as ever). $4017 = 0
-// is written at cycle 10 (the sequence restarts at 13), so the clock falls
-// on cycle C = 13 + 14913; square 1 starts with 254 (length index 1).
-TEST_F(SoundUnitTest, WritesOnTheLengthClocksCycleComeAfterIt)
+// A halt bit or a length load written on the cycle before a length clock
+// (the clock first shows in a read on the next) lands together with the
+// clock: the clock counts with the halt bit as it stood, and a load is lost
+// when the clock counted the counter down (a counter at 0, or halted,
+// loads). Written a cycle earlier or on the clock's cycle, the write is
+// simply before or after it. $4017 = 0 is written at cycle 10 (the
+// sequence restarts at 13), so the clock falls on cycle C = 13 + 14913;
+// square 1 starts with 254 (length index 1), a load gives 2.
+TEST_F(SoundUnitTest, WritesOnTheCycleBeforeALengthClockLandWithIt)
 {
     constexpr int64_t C = 13 + 14913;
     struct Case {
@@ -175,15 +178,16 @@ TEST_F(SoundUnitTest, WritesOnTheLengthClocksCycleComeAfterIt)
         int reg, value;
         int want;        // the counter after the clock
     } const cases[] = {
-        {"halted the cycle before: not clocked", 0x10, false, C - 1, 0x00, 0x30, 254},
-        {"halted on the clock's cycle: clocked", 0x10, false, C, 0x00, 0x30, 253},
-        {"unhalted the cycle before: clocked", 0x30, false, C - 1, 0x00, 0x10, 253},
-        {"unhalted on the clock's cycle: not clocked", 0x30, false, C, 0x00, 0x10, 254},
-        {"reload (to 2) the cycle before, then clocked", 0x10, false, C - 1, 0x03, 0x18, 1},
-        {"reload on the clock's cycle, counter running: lost", 0x10, false, C, 0x03, 0x18, 253},
-        {"reload the cycle after", 0x10, false, C + 1, 0x03, 0x18, 2},
-        {"reload on the clock's cycle, counter at 0: loads", 0x10, true, C, 0x03, 0x18, 2},
-        {"reload on the clock's cycle, halted: loads", 0x30, false, C, 0x03, 0x18, 2},
+        {"halted before: not clocked", 0x10, false, C - 2, 0x00, 0x30, 254},
+        {"halted with the clock: clocked", 0x10, false, C - 1, 0x00, 0x30, 253},
+        {"halted after: clocked", 0x10, false, C, 0x00, 0x30, 253},
+        {"unhalted before: clocked", 0x30, false, C - 2, 0x00, 0x10, 253},
+        {"unhalted with the clock: not clocked", 0x30, false, C - 1, 0x00, 0x10, 254},
+        {"loaded before, then clocked", 0x10, false, C - 2, 0x03, 0x18, 1},
+        {"loaded with the clock, counter running: lost", 0x10, false, C - 1, 0x03, 0x18, 253},
+        {"loaded after the clock", 0x10, false, C, 0x03, 0x18, 2},
+        {"loaded with the clock, counter at 0: loads", 0x10, true, C - 1, 0x03, 0x18, 2},
+        {"loaded with the clock, halted: loads", 0x30, false, C - 1, 0x03, 0x18, 2},
     };
     for (const Case &c : cases) {
         Reset(0);
