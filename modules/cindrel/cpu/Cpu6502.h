@@ -66,6 +66,9 @@ struct Cpu6502State {
     // poll used (FlagI or 0) plus PollOverride, until the slice they cut
     // ends right after them; 0 otherwise.
     uint8_t polledI = 0;
+    // An instruction whose bytes were read from the registers' space, at
+    // this address, until the end of its slice; -1 none.
+    int32_t ioFetchedAt = -1;
 };
 
 inline constexpr uint8_t PollOverride = 0x80;
@@ -82,7 +85,8 @@ inline constexpr std::array<uint8_t, 256> ZnTable = [] {
 }();
 
 // A = X = Y = 0, P = $26 (I set), S = $FF, PC from the reset vector, countdown
-// restarted from linePeriod, no pending interrupt, no delay, not halted.
+// restarted from linePeriod, no pending interrupt, no delay, not halted; the
+// marks of code in the registers' space armed.
 void Cpu6502Reset(Cpu6502State &cpu);
 
 // Interrupt entry for code IntIrq (taken only with I clear) or IntNmi.
@@ -121,6 +125,10 @@ inline void Cpu6502RaiseNmi(Cpu6502State &cpu)
     cpu.nmiRaised = 1;
     Cpu6502EndSliceAfter(cpu, 1);
 }
+
+// Puts the marks of code in the registers' space into the fetch map (see
+// CpuBus.h); the machine calls it whenever those pages were filled anew.
+void Cpu6502ArmIoTraps();
 
 // Offered each halting opcode before it is reported; nothing claims them.
 int Cpu6502TrapOpcode(uint8_t opcode, Cpu6502State &cpu);

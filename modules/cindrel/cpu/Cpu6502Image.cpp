@@ -72,6 +72,7 @@ bool Cpu6502ReadImage(Cpu6502State &cpu, Zorvan::ByteReader &in)
     next.halted = 0;
     next.nmiRaised = 0;
     next.polledI = 0;
+    next.ioFetchedAt = -1;
     cpu = next;
     return true;
 }

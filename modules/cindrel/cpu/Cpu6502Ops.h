@@ -336,6 +336,15 @@ CPU6502_INLINE void Branch(Regs &r, bool taken)
     }
 }
 
+// Cuts the slice on the run loop's countdown. Through a copy: were the
+// countdown's own address handed on, the registers would live in memory.
+CPU6502_INLINE void EndSliceAfter(Regs &r, int32_t cycles)
+{
+    int32_t countdown = r.cycles;
+    Cpu6502EndSliceAfter(r.cpu, countdown, cycles);
+    r.cycles = countdown;
+}
+
 // CLI, SEI and PLP change I only after the interrupt poll of their own
 // instruction, so the check after them must use the I they started with:
 // the slice is cut to end right after the instruction, with that I kept
@@ -345,7 +354,7 @@ CPU6502_INLINE void ChangeMask(Regs &r, uint8_t oldP)
 {
     if ((oldP ^ r.p) & FlagI) {
         r.cpu.polledI = uint8_t(PollOverride | (oldP & FlagI));
-        Cpu6502EndSliceAfter(r.cpu, r.cycles, 0);
+        EndSliceAfter(r, 0);
     }
 }
 
@@ -354,7 +363,7 @@ CPU6502_INLINE void ChangeMask(Regs &r, uint8_t oldP)
 CPU6502_INLINE void ReturnUnmask(Regs &r, uint8_t oldP)
 {
     if ((oldP & FlagI) && !(r.p & FlagI) && r.cpu.pendingInterrupt)
-        Cpu6502EndSliceAfter(r.cpu, r.cycles, 0);
+        EndSliceAfter(r, 0);
 }
 
 #pragma GCC visibility pop

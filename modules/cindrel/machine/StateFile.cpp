@@ -273,6 +273,7 @@ int LoadStateBytes(const std::vector<uint8_t> &bytes, const std::string &name, s
 
     Cpu = cpu;
     std::memcpy(CpuSpace, spaces, CpuSpaceSize);
+    Cpu6502ArmIoTraps(); // files from before carry zeros there
     std::memcpy(VideoSpace, spaces + CpuSpaceSize, VideoSpaceSize);
     std::memcpy(SpriteRam, spaces + CpuSpaceSize + VideoSpaceSize, sizeof SpriteRam);
     std::memcpy(PpuRegisters, spaces + CpuSpaceSize + VideoSpaceSize + sizeof SpriteRam, sizeof PpuRegisters);
