@@ -65,6 +65,12 @@ void Load(Regs &r, const Cpu6502State &cpu)
 
 int Cpu6502TrapOpcode(uint8_t, Cpu6502State &) { return 0; }
 
+void Cpu6502ArmIoTraps()
+{
+    for (uint32_t a = 0x2000; a < 0x2000u + IoFetchSpan; ++a)
+        FetchMap[a >> 13][a & 0x1FFF] = IoTrapOpcode;
+}
+
 void Cpu6502Reset(Cpu6502State &cpu)
 {
     cpu.A = cpu.X = cpu.Y = 0;
@@ -78,11 +84,17 @@ void Cpu6502Reset(Cpu6502State &cpu)
     cpu.cliDelay = 0;
     cpu.halted = 0;
     cpu.nmiRaised = 0;
+    cpu.polledI = 0;
+    cpu.ioFetchedAt = -1;
+    Cpu6502ArmIoTraps();
 }
 
-void Cpu6502Interrupt(Cpu6502State &cpu, int code)
+namespace {
+
+// The interrupt sequence itself, once the request is known to be taken.
+void Enter(Cpu6502State &cpu, int code)
 {
-    if (cpu.halted || (code != IntNmi && !(code == IntIrq && !(cpu.P & FlagI))))
+    if (cpu.halted)
         return;
     cpu.cyclesLeft -= 7;
     PushRecord(cpu, uint8_t(cpu.PC >> 8));
@@ -96,9 +108,73 @@ void Cpu6502Interrupt(Cpu6502State &cpu, int code)
     cpu.PC = ReadVector(code == IntNmi ? 0xFFFA : 0xFFFE);
 }
 
+} // namespace
+
+void Cpu6502Interrupt(Cpu6502State &cpu, int code)
+{
+    if (code == IntNmi || (code == IntIrq && !(cpu.P & FlagI)))
+        Enter(cpu, code);
+}
+
 namespace {
 
 using namespace Opcodes;
+
+// The bytes each opcode fetches, itself included.
+constexpr std::array<uint8_t, 256> Lengths = [] {
+    std::array<uint8_t, 256> t{};
+    for (int op = 0; op < 256; ++op) {
+        const Opcodes::Mode m = Table[op].mode;
+        using enum Opcodes::Mode;
+        t[op] = (m == Imp || m == Acc) ? 1 : (m == Abs || m == AbX || m == AbY || m == Ind) ? 3 : 2;
+    }
+    t[0x00] = 2; // BRK fetches its padding byte
+    return t;
+}();
+
+// One fetch of code from the I/O space: a read of the device there on
+// cycle k of the instruction, whose countdown stood at `cycles` before it,
+// left in the fetch map where the interpreter reads it.
+uint8_t FetchDevice(Cpu6502State &cpu, int32_t cycles, uint16_t address, int k)
+{
+    if (uint16_t(address - 0x2000) >= IoFetchSpan)
+        return Fetch(address);
+    cpu.cyclesLeft = cycles - (k + 1);
+    const uint8_t v = ReadMemory(address);
+    FetchMap[address >> 13][address & 0x1FFF] = v;
+    return v;
+}
+
+// Code run from the picture processor's and the sound unit's registers
+// reads them, side effects and all, as the console's CPU does: the bytes
+// the instruction fetches are read from the devices first, in the order
+// the CPU reads them, and the instruction then runs on them as on memory.
+// A one-byte instruction also reads the byte after it and drops it. The
+// registers are passed by value so that the run loop keeps its own in
+// host registers. The marks go back at the end of the slice.
+__attribute__((noinline, cold)) void FetchFromIo(Cpu6502State &cpu, uint16_t pc, int32_t cycles)
+{
+    cpu.ioFetchedAt = pc;
+    const uint8_t opcode = FetchDevice(cpu, cycles, pc, 0);
+    const int length = Lengths[opcode];
+    for (int k = 1; k < length; ++k)
+        FetchDevice(cpu, cycles, uint16_t(pc + k), k);
+    const uint16_t next = uint16_t(pc + 1);
+    if (length == 1 && Table[opcode].operation != JAM && uint16_t(next - 0x2000) < IoFetchSpan) {
+        cpu.cyclesLeft = cycles - 2;
+        ReadMemory(next);
+    }
+}
+
+// Puts the marks back over the bytes an instruction read from the devices.
+void RearmIoTraps(uint16_t pc)
+{
+    for (int k = 0; k < 3; ++k) {
+        const uint16_t a = uint16_t(pc + k);
+        if (uint16_t(a - 0x2000) < IoFetchSpan)
+            FetchMap[a >> 13][a & 0x1FFF] = IoTrapOpcode;
+    }
+}
 
 // One opcode's handler, put together at compile time from its row in the
 // opcode matrix.
@@ -192,11 +268,16 @@ CPU6502_INLINE void Execute(Regs &r)
         r.pc = target;
     }
     else if constexpr (op == RTS) {
+        // The CPU reads the pulled address before stepping past it.
         uint16_t lo = Pull(r);
-        r.pc = uint16_t((lo | (Pull(r) << 8)) + 1);
+        const uint16_t back = uint16_t(lo | (Pull(r) << 8));
+        DummyRead(r, back);
+        r.pc = uint16_t(back + 1);
     }
     else if constexpr (op == RTI) {
+        const uint8_t old = r.p;
         r.p = Pull(r) | FlagR;
+        ReturnUnmask(r, old);
         uint16_t lo = Pull(r);
         r.pc = uint16_t(lo | (Pull(r) << 8));
     }
@@ -218,7 +299,7 @@ CPU6502_INLINE void Execute(Regs &r)
     else if constexpr (op == PLP) {
         uint8_t old = r.p;
         r.p = Pull(r) | FlagB | FlagR;
-        Unmask(r, old);
+        ChangeMask(r, old);
     }
 
     // Flags.
@@ -227,17 +308,32 @@ CPU6502_INLINE void Execute(Regs &r)
     else if constexpr (op == CLD) r.p &= ~FlagD;
     else if constexpr (op == SED) r.p |= FlagD;
     else if constexpr (op == CLV) r.p &= ~FlagV;
-    else if constexpr (op == SEI) r.p |= FlagI;
+    else if constexpr (op == SEI) {
+        const uint8_t old = r.p;
+        r.p |= FlagI;
+        ChangeMask(r, old);
+    }
     else if constexpr (op == CLI) {
-        uint8_t old = r.p;
+        const uint8_t old = r.p;
         r.p &= ~FlagI;
-        Unmask(r, old);
+        ChangeMask(r, old);
     }
 
     // Halting: the CPU stays on the opcode; the rest of the slice passes
     // without it, so the machine's lines and frames go on.
     else if constexpr (op == JAM) {
         r.pc = uint16_t(r.pc - 1);
+        if constexpr (Opcode == IoTrapOpcode) {
+            // The mark the registers' space holds in the fetch map, not an
+            // opcode: the instruction there is read from the devices and
+            // run, the slice cut to end after it.
+            if (uint16_t(r.pc - 0x2000) < IoFetchSpan && r.cpu.ioFetchedAt < 0 && !r.cpu.halted) {
+                r.cycles += e.cycles;
+                FetchFromIo(r.cpu, r.pc, r.cycles);
+                EndSliceAfter(r, 1);
+                return;
+            }
+        }
         Save(r, r.cpu);
         Halt(r.cpu, uint8_t(Opcode));
         if (r.cycles > 0)
@@ -276,6 +372,10 @@ int Cpu6502RunFrame(Cpu6502State &cpu)
             continue;
 
         Save(r, cpu);
+        if (cpu.ioFetchedAt >= 0) [[unlikely]] {
+            RearmIoTraps(uint16_t(cpu.ioFetchedAt));
+            cpu.ioFetchedAt = -1;
+        }
         int code = IntNone;
         bool lineDue = true;
         if (cpu.cliDelay) {
@@ -304,10 +404,22 @@ int Cpu6502RunFrame(Cpu6502State &cpu)
             cpu.nmiRaised = 0;
             code = IntNmi;
         }
+        // The I the last instruction's poll saw: CLI, SEI and PLP change it
+        // only after their poll.
+        uint8_t masked = cpu.P & FlagI;
+        if (cpu.polledI) {
+            masked = cpu.polledI & FlagI;
+            cpu.polledI = 0;
+            // A request that CLI or PLP unmasked is taken after the next
+            // instruction, whose poll sees I clear.
+            if (masked && !(cpu.P & FlagI) && (code == IntIrq || cpu.pendingInterrupt == IntIrq) &&
+                code != IntNmi)
+                Cpu6502EndSliceAfter(cpu, 1);
+        }
         // A request held under I waits without a call: the frame interrupt
         // of a program that never clears I stays pending for good.
-        if (code == IntNmi || (code == IntIrq && !(cpu.P & FlagI)))
-            Cpu6502Interrupt(cpu, code);
+        if (code == IntNmi || (code == IntIrq && !masked))
+            Enter(cpu, code);
         if (FrameDone) {
             FrameDone = false;
             return 1;

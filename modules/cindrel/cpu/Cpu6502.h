@@ -62,7 +62,16 @@ struct Cpu6502State {
     // Not part of the state image: a running session's conditions only.
     uint8_t halted = 0;    // a halting opcode stopped the CPU until reset
     uint8_t nmiRaised = 0; // an NMI edge waiting for the end of the cut slice
+    // CLI, SEI and PLP change I after their own interrupt poll: the I that
+    // poll used (FlagI or 0) plus PollOverride, until the slice they cut
+    // ends right after them; 0 otherwise.
+    uint8_t polledI = 0;
+    // An instruction whose bytes were read from the registers' space, at
+    // this address, until the end of its slice; -1 none.
+    int32_t ioFetchedAt = -1;
 };
+
+inline constexpr uint8_t PollOverride = 0x80;
 
 // Size of the record's image in state files.
 inline constexpr int Cpu6502ImageSize = 36;
@@ -76,7 +85,8 @@ inline constexpr std::array<uint8_t, 256> ZnTable = [] {
 }();
 
 // A = X = Y = 0, P = $26 (I set), S = $FF, PC from the reset vector, countdown
-// restarted from linePeriod, no pending interrupt, no delay, not halted.
+// restarted from linePeriod, no pending interrupt, no delay, not halted; the
+// marks of code in the registers' space armed.
 void Cpu6502Reset(Cpu6502State &cpu);
 
 // Interrupt entry for code IntIrq (taken only with I clear) or IntNmi.
@@ -115,6 +125,10 @@ inline void Cpu6502RaiseNmi(Cpu6502State &cpu)
     cpu.nmiRaised = 1;
     Cpu6502EndSliceAfter(cpu, 1);
 }
+
+// Puts the marks of code in the registers' space into the fetch map (see
+// CpuBus.h); the machine calls it whenever those pages were filled anew.
+void Cpu6502ArmIoTraps();
 
 // Offered each halting opcode before it is reported; nothing claims them.
 int Cpu6502TrapOpcode(uint8_t opcode, Cpu6502State &cpu);

@@ -71,6 +71,8 @@ bool Cpu6502ReadImage(Cpu6502State &cpu, Zorvan::ByteReader &in)
         return false;
     next.halted = 0;
     next.nmiRaised = 0;
+    next.polledI = 0;
+    next.ioFetchedAt = -1;
     cpu = next;
     return true;
 }

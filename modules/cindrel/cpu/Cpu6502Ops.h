@@ -336,12 +336,34 @@ CPU6502_INLINE void Branch(Regs &r, bool taken)
     }
 }
 
-// CLI and PLP unmasking IRQs with one pending let one more instruction run
-// first: the slice is cut to end after it.
-CPU6502_INLINE void Unmask(Regs &r, uint8_t oldP)
+// Cuts the slice on the run loop's countdown. Through a copy: were the
+// countdown's own address handed on, the registers would live in memory.
+CPU6502_INLINE void EndSliceAfter(Regs &r, int32_t cycles)
+{
+    int32_t countdown = r.cycles;
+    Cpu6502EndSliceAfter(r.cpu, countdown, cycles);
+    r.cycles = countdown;
+}
+
+// CLI, SEI and PLP change I only after the interrupt poll of their own
+// instruction, so the check after them must use the I they started with:
+// the slice is cut to end right after the instruction, with that I kept
+// for the check. The run loop then lets a request waiting under the new,
+// clear I in after the next instruction (CLI then SEI admits exactly one).
+CPU6502_INLINE void ChangeMask(Regs &r, uint8_t oldP)
+{
+    if ((oldP ^ r.p) & FlagI) {
+        r.cpu.polledI = uint8_t(PollOverride | (oldP & FlagI));
+        EndSliceAfter(r, 0);
+    }
+}
+
+// RTI's change of I counts at once: a request waiting when it clears I is
+// taken before the next instruction.
+CPU6502_INLINE void ReturnUnmask(Regs &r, uint8_t oldP)
 {
     if ((oldP & FlagI) && !(r.p & FlagI) && r.cpu.pendingInterrupt)
-        Cpu6502EndSliceAfter(r.cpu, r.cycles, 1);
+        EndSliceAfter(r, 0);
 }
 
 #pragma GCC visibility pop

@@ -16,8 +16,17 @@ struct Cpu6502State;
 
 // One host pointer per 8 KB of the CPU's address space; entry 0 covers
 // $0000-$1FFF. Opcodes, operands, stack pulls and zero-page pointers are
-// read straight from it.
+// read straight from it, but for code in the registers' space.
 extern uint8_t *FetchMap[8];
+
+// Code at $2000 to $2000 + IoFetchSpan - 1 is read from the devices through
+// ReadMemory. The FetchMap pages over that span hold IoTrapOpcode (a halting
+// opcode) as a mark: meeting it there, the interpreter reads the
+// instruction's bytes from the devices into the page, runs it and puts the
+// marks back. Those pages are the interpreter's; nothing else reads them.
+// An instruction that starts below $2000 reads the marks as its operands.
+inline constexpr uint16_t IoFetchSpan = 0x2020;
+inline constexpr uint8_t IoTrapOpcode = 0x02;
 
 // Data accesses of the CPU (also the reset and interrupt vectors). While
 // the run loop calls them the record's cyclesLeft is current; WriteMemory

@@ -69,10 +69,16 @@ extern void (*PatternFetchWatch)(uint32_t address);
 extern uint8_t SpriteRam[256];
 // $2000 control, $2001 mask, $2002 status (bits 5-7), 3 sprite-RAM
 // address, 6 the high byte latched by the first $2006 write, 7 the I/O
-// latch: the last value written to any of $2000-$2007, which the
-// write-only registers and $2002's low bits read back.
+// latch: what the registers last drove onto the picture processor's data
+// bus (every write, and the bits a read drives), which the write-only
+// registers and the undriven bits of $2002 and palette reads read back.
 extern uint8_t PpuRegisters[8];
 inline constexpr int IoLatch = 7;
+// Frames since each latch bit was last driven: a bit left alone for about
+// 600 ms decays to 0.
+extern uint8_t IoLatchAge[8];
+// Once a frame: ages the latch's bits and lets the old ones decay.
+void DecayIoLatch();
 extern uint32_t ScrollX;
 extern uint32_t ScrollY;
 // Shared by $2005 and $2006: 0 idle, 1 after a first $2006 write, 2 after a

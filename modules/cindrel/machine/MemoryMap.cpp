@@ -54,7 +54,9 @@ namespace {
 
 // The machine's clock in CPU cycles: where the running slice began, where
 // the next line step is due, and when the sound unit next wants a LineHook
-// (a cycle after its next step that can raise the IRQ line).
+// (two cycles after its next step that can raise the IRQ line: the CPU
+// polls the line on an instruction's next-to-last cycle, so a line raised
+// on the last one is taken only after the next instruction).
 int64_t SliceStart;
 int64_t NextLineAt;
 int64_t SoundHookAt = INT64_MAX;
@@ -74,7 +76,7 @@ void FollowSoundIrq()
     else
         ReleaseIrq(IrqFromSound);
     const int64_t event = ApuNextEvent(SoundUnit);
-    SoundHookAt = event == INT64_MAX ? event : event + 1;
+    SoundHookAt = event == INT64_MAX ? event : event + 2;
 }
 
 // Ends the running slice at cycle `at` when it would end later, so that
@@ -119,8 +121,9 @@ void WriteSound(int reg, uint8_t value)
     CpuSpace[0x4015] = ApuWrite(SoundUnit, reg, value);
     const bool held = SoundHoldsIrq();
     FollowSoundIrq();
-    // An interrupt the write raised is taken after this instruction.
-    EndSliceBy(SoundHoldsIrq() && !held ? now : SoundHookAt);
+    // An interrupt the write raised on this instruction's last cycle is
+    // polled by the next one.
+    EndSliceBy(SoundHoldsIrq() && !held ? now + 1 : SoundHookAt);
 }
 
 __attribute__((noinline)) void SoundHook()
@@ -182,10 +185,10 @@ __attribute__((noinline)) uint8_t ReadIo(uint16_t address)
         if (value >= 0)
             return uint8_t(value);
     }
-    if (address == 0x5015)
-        return Cartridge.mapper == 5 ? ReadSoundStatus(MapperState.sound) : CpuSpace[0x5015];
-    if (address <= 0x4017)
-        return CpuSpace[address];
+    if (address == 0x5015 && Cartridge.mapper == 5)
+        return ReadSoundStatus(MapperState.sound);
+    // Nothing answers: the bus keeps the address's high byte, the last
+    // byte the CPU fetched for an absolute operand.
     return uint8_t(address >> 8);
 }
 
@@ -279,8 +282,10 @@ void SetOverflow(int overflow)
 
 int StartOfVerticalBlank(Cpu6502State &cpu)
 {
-    // The driver hears the channels as the sequencer has clocked them.
-    RunSound(SliceStart - 1);
+    // The driver hears the channels as the sequencer has clocked them. The
+    // unit runs only to the instruction's next-to-last cycle, the last one
+    // its IRQ line can reach the CPU's poll on; SoundHook takes the rest.
+    RunSound(SliceStart - 2);
     FollowSoundIrq();
     ApuSync(SoundUnit, 0x82);
     if (Cartridge.mapper == 5)
@@ -289,6 +294,7 @@ int StartOfVerticalBlank(Cpu6502State &cpu)
     TriggerSound();
     PadsStale = true;
     FrameDone = true;
+    DecayIoLatch();
     if (FrameSkipCounter) {
         --FrameSkipCounter;
     } else {

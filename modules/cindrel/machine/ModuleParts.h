@@ -65,6 +65,8 @@ struct SoundUnitState {
     uint16_t heardBytes;
     uint8_t heardLevel;
     uint8_t heardFresh;         // started since the last push: heard for a frame at least
+    // The length counters the last half-frame clock counted down.
+    uint8_t lengthClocked = 0;
 };
 inline constexpr int SoundUnitImageSize = 236;
 inline constexpr int64_t ApuUntied = INT64_MIN;

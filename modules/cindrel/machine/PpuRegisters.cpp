@@ -21,6 +21,7 @@ uint8_t *PpuBgPalette;
 uint8_t *PpuSpritePalette;
 SpriteLine SpriteLineTable{{}, -1};
 uint8_t Palette[64][3];
+uint8_t IoLatchAge[8];
 
 namespace {
 
@@ -32,6 +33,18 @@ constexpr uint16_t MirrorTable[5][4] = {
     {0x2400, 0x2400, 0x2400, 0x2400},
     {0x2000, 0x2400, 0x2800, 0x2C00},
 };
+
+// The latch's bits hold their charge for about 600 ms: counted in frames.
+int DecayFrames() { return Cartridge.pal ? 30 : 36; }
+
+// The bits of mask take the value's and start their time afresh.
+void RefreshLatch(uint8_t mask, uint8_t value)
+{
+    PpuRegisters[IoLatch] = uint8_t((PpuRegisters[IoLatch] & ~mask) | (value & mask));
+    for (int bit = 0; bit < 8; ++bit)
+        if (mask & (1 << bit))
+            IoLatchAge[bit] = 0;
+}
 
 bool InVrom(const uint8_t *page)
 {
@@ -86,23 +99,23 @@ void WriteVideo(uint8_t value)
     StepAddress();
 }
 
-// Name tables and pattern memory arrive one read late, through the buffer.
-// Palette entries arrive at once (six bits, in grey as the picture shows
-// them, the top two bits from the I/O latch); the buffer takes the name
-// table byte that lies under the palette instead.
+// Name tables and pattern memory arrive one read late, through the buffer,
+// and drive all eight bits. Palette entries arrive at once and drive six
+// (in grey as the picture shows them); the top two are the I/O latch's.
+// The buffer takes the name table byte that lies under the palette instead.
 uint8_t ReadVideo()
 {
     const uint32_t a = VramAddress & 0x3FFFu;
-    uint8_t v = ReadBuffer;
     if (a >= 0x3F00) {
         const uint8_t grey = (PpuRegisters[1] & 1) ? 0x30 : 0x3F;
-        v = uint8_t((PpuRegisters[IoLatch] & 0xC0) | (VideoSpace[0x3F00 + (a & ((a & 3) ? 0x1F : 0x0F))] & grey));
+        RefreshLatch(0x3F, VideoSpace[0x3F00 + (a & ((a & 3) ? 0x1F : 0x0F))] & grey);
         ReadBuffer = VideoRead(a - 0x1000);
     } else {
+        RefreshLatch(0xFF, ReadBuffer);
         ReadBuffer = VideoRead(a);
     }
     StepAddress();
-    return v;
+    return PpuRegisters[IoLatch];
 }
 
 // The first $2006 write: the high six address bits, as the temporary
@@ -179,9 +192,19 @@ void SelectPatternTables()
     BackgroundHalf = VideoPageMap + ((PpuRegisters[0] & 0x10) ? 4 : 0);
 }
 
+void DecayIoLatch()
+{
+    for (int bit = 0; bit < 8; ++bit) {
+        if (IoLatchAge[bit] < 255)
+            ++IoLatchAge[bit];
+        if (IoLatchAge[bit] >= DecayFrames())
+            PpuRegisters[IoLatch] &= uint8_t(~(1 << bit));
+    }
+}
+
 void WritePpuRegister(int reg, uint8_t value)
 {
-    PpuRegisters[IoLatch] = value;
+    RefreshLatch(0xFF, value);
     switch (reg) {
     case 0:
         // NMI enabled inside vertical blank: the NMI line rises now. Within
@@ -231,15 +254,16 @@ uint8_t ReadPpuRegister(int reg)
     switch (reg) {
     case 2: {
         // Bits 0-4 are not driven: they read as the I/O latch holds them.
-        const uint8_t v = uint8_t((PpuRegisters[2] & 0xE0) | (PpuRegisters[IoLatch] & 0x1F));
+        RefreshLatch(0xE0, PpuRegisters[2]);
         PpuRegisters[2] &= 0x7F;
         WriteToggle = 0;
-        return v;
+        return PpuRegisters[IoLatch];
     }
     case 4: {
-        // Sprite attribute bytes have no bits 2-4.
+        // Sprite attribute bytes have no bits 2-4; they read 0.
         const uint8_t a = PpuRegisters[3];
-        return uint8_t(SpriteRam[a] & ((a & 3) == 2 ? 0xE3 : 0xFF));
+        RefreshLatch(0xFF, uint8_t(SpriteRam[a] & ((a & 3) == 2 ? 0xE3 : 0xFF)));
+        return PpuRegisters[IoLatch];
     }
     case 7:
         return ReadVideo();

@@ -88,6 +88,7 @@ struct HardwareBlock {
     uint8_t *video[12]; // entries 0-11
     uint8_t *entry3;
     uint32_t irqSources;
+    uint8_t latchAge[8]; // zeros in files from before the latch decayed
 };
 
 bool ReadHardwareBlock(Zorvan::ByteReader &in, HardwareBlock &hw)
@@ -116,7 +117,8 @@ bool ReadHardwareBlock(Zorvan::ByteReader &in, HardwareBlock &hw)
     const uint32_t marked = in.u32();
     hw.entry3 = marked ? ProgramPointer(entry3) : CpuSpace + 0x6000;
     hw.irqSources = in.u32();
-    in.skip(HardwareBlockSize - 136);
+    in.raw(hw.latchAge, sizeof hw.latchAge);
+    in.skip(HardwareBlockSize - 144);
     const bool irqOk = hw.irqSources == 0 || (hw.irqSources & ~uint32_t(IrqFromBoard)) == IrqSourcesMarked;
     return in.ok() && pagesOk && hw.entry3 && marked <= 1 && irqOk && hw.mirroring <= 4 && hw.line <= 255 &&
            hw.scrollX <= 255 && hw.scrollY <= 255 && hw.vramAddress <= 0x7FFF && hw.readBuffer <= 255 &&
@@ -149,6 +151,7 @@ void WriteHardwareBlock(Zorvan::ByteWriter &out)
     out.i32(ProgramPosition(FetchMap[3]));
     out.u32(1);
     out.u32(IrqSourcesMarked | (IrqSources & IrqFromBoard));
+    out.raw(IoLatchAge, sizeof IoLatchAge);
     out.zeros(HardwareBlockSize - (out.size() - start));
 }
 
@@ -272,6 +275,7 @@ int LoadStateBytes(const std::vector<uint8_t> &bytes, const std::string &name, s
 
     Cpu = cpu;
     std::memcpy(CpuSpace, spaces, CpuSpaceSize);
+    Cpu6502ArmIoTraps(); // files from before carry zeros there
     std::memcpy(VideoSpace, spaces + CpuSpaceSize, VideoSpaceSize);
     std::memcpy(SpriteRam, spaces + CpuSpaceSize + VideoSpaceSize, sizeof SpriteRam);
     std::memcpy(PpuRegisters, spaces + CpuSpaceSize + VideoSpaceSize + sizeof SpriteRam, sizeof PpuRegisters);
@@ -292,6 +296,7 @@ int LoadStateBytes(const std::vector<uint8_t> &bytes, const std::string &name, s
     Latch9State = uint8_t(hw.latch9);
     Latch10LowState = uint8_t(hw.latch10Low);
     Latch10HighState = uint8_t(hw.latch10High);
+    std::memcpy(IoLatchAge, hw.latchAge, sizeof IoLatchAge);
     FetchMap[3] = hw.entry3;
     for (int n = 0; n < 4; ++n)
         FetchMap[4 + n] = hw.fetch[n];

@@ -81,6 +81,15 @@ void ApuRunTo(SoundUnitState &unit, int64_t cycle)
         RefreshChannels(unit);
 }
 
+bool HalfFrameNext(const SoundUnitState &unit)
+{
+    if (unit.cycle == ApuUntied)
+        return false;
+    if (unit.frameWriteDelay == 1)
+        return unit.frameWrite & 0x80; // the five-step restart clocks at once
+    return CyclesToFrameStep(unit) == 1 && (SequenceOf(unit).steps[unit.frameStep].what & FrameHalf);
+}
+
 uint8_t ApuReadStatus(SoundUnitState &unit)
 {
     const uint8_t status = unit.status;

@@ -78,8 +78,16 @@ void SetChannel(SoundUnitState &unit, int c, int frequency, int volume)
     unit.changed |= uint8_t(1 << c);
 }
 
-void WriteLength(SoundUnitState &unit, int c, uint8_t v)
+// The registers holding a halt bit ($00, $04, $08, $0C) or loading a length
+// counter ($03, $07, $0B, $0F).
+bool HaltOrLength(int r) { return r <= 0x0F && ((r & 3) == 0 || (r & 3) == 3); }
+
+// A load made with a length clock (see ApuWrite) is lost when that clock
+// counted the counter down; a counter at 0, or halted, loads.
+void WriteLength(SoundUnitState &unit, int c, uint8_t v, bool withClock)
 {
+    if (withClock && (unit.lengthClocked & (1 << c)))
+        return;
     if (unit.enableMask & (1 << c))
         unit.lengthCounter[c] = LengthCounts[v >> 3];
 }
@@ -149,9 +157,13 @@ void ClockQuarterFrame(SoundUnitState &unit)
 
 void ClockHalfFrame(SoundUnitState &unit)
 {
-    for (int c = 0; c < 4; ++c)
-        if (unit.lengthCounter[c] && !LengthHalted(unit, c))
+    unit.lengthClocked = 0;
+    for (int c = 0; c < 4; ++c) {
+        if (unit.lengthCounter[c] && !LengthHalted(unit, c)) {
             --unit.lengthCounter[c];
+            unit.lengthClocked |= uint8_t(1 << c);
+        }
+    }
     if (unit.firstChannel != 0)
         return; // the second unit's squares have no sweep units
     for (int c = 0; c < 2; ++c) {
@@ -219,6 +231,15 @@ uint8_t ApuReset(SoundUnitState &unit, int setup)
 uint8_t ApuWrite(SoundUnitState &unit, int r, uint8_t v)
 {
     const int c = r >> 2;
+    // A write to a halt bit or a length load lands together with a length
+    // clock on the next cycle (the cycle on which a read would first see
+    // the clocked counters): the clock counts first, with the halt bit as
+    // it stood, and the write follows it.
+    bool withClock = false;
+    if (HaltOrLength(r) && HalfFrameNext(unit)) {
+        ApuRunTo(unit, unit.cycle + 1);
+        withClock = true;
+    }
     switch (r) {
     case 0x00: case 0x04:
         if ((v ^ unit.registers[r]) & 0xC0)
@@ -232,14 +253,14 @@ uint8_t ApuWrite(SoundUnitState &unit, int r, uint8_t v)
         break;
     case 0x03: case 0x07: case 0x0B:
         unit.timer[c] = uint16_t((unit.timer[c] & 0xFF) | (v & 7) << 8);
-        WriteLength(unit, c, v);
+        WriteLength(unit, c, v, withClock);
         if (c == ChTriangle)
             unit.linearReload = 1;
         else
             unit.envelopeStart |= uint8_t(1 << c);
         break;
     case 0x0F:
-        WriteLength(unit, ChNoise, v);
+        WriteLength(unit, ChNoise, v, withClock);
         unit.envelopeStart |= 1 << ChNoise;
         break;
     case RegDmcControl:

@@ -91,6 +91,8 @@ int TriangleFrequency(int timer);
 // The frame sequencer's clocks of the channels' counters.
 void ClockQuarterFrame(SoundUnitState &unit);
 void ClockHalfFrame(SoundUnitState &unit);
+// Whether the sequencer clocks the length counters on the unit's next cycle.
+bool HalfFrameNext(const SoundUnitState &unit);
 
 // The delta channel (DeltaChannel.cpp): $4015 bit 4, the CPU cycles to its
 // next output byte, running its timer for a number of cycles (an output byte

@@ -16,6 +16,7 @@ int HookCalls;
 std::function<int(Cpu6502State &)> OnLineHook;
 int HookCode;
 std::function<void(uint16_t, uint8_t)> OnWrite;
+std::function<int(uint16_t)> OnRead;
 
 void ResetMachine()
 {
@@ -28,6 +29,7 @@ void ResetMachine()
     OnLineHook = nullptr;
     HookCode = IntNone;
     OnWrite = nullptr;
+    OnRead = nullptr;
     FrameDone = false;
 }
 
@@ -60,7 +62,8 @@ int Step(Cpu6502State &cpu)
 
 uint8_t ReadMemory(uint16_t address)
 {
-    uint8_t v = Test::Ram[address];
+    const int device = Test::OnRead ? Test::OnRead(address) : -1;
+    uint8_t v = device >= 0 ? uint8_t(device) : Test::Ram[address];
     if (Test::LogAccesses)
         Test::Accesses.push_back({address, v, false});
     return v;

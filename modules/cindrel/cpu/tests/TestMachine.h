@@ -30,6 +30,8 @@ extern std::function<int(Cpu6502State &)> OnLineHook;
 extern int HookCode;
 // Called after a write has been stored.
 extern std::function<void(uint16_t, uint8_t)> OnWrite;
+// Answers a read in place of RAM when it returns 0-255 (a device).
+extern std::function<int(uint16_t)> OnRead;
 
 // Clears RAM, the log and the hooks and maps every page flat.
 void ResetMachine();

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 using namespace Cindrel;
 using namespace Cindrel::Test;
 
@@ -186,25 +188,79 @@ TEST(Cpu6502Interrupt, PlpThatClearsIBehavesLikeCli)
     EXPECT_EQ(run.hookCycles, -1);
 }
 
-TEST(Cpu6502Interrupt, RtiThatClearsIWaitsForTheCountdown)
+// The CPU polls for an interrupt before an instruction's last cycle; CLI,
+// SEI and PLP change I on that last cycle, so their own poll still sees the
+// old I, while RTI's pulled I counts for its poll. The IRQ line is held
+// throughout (the handler never acknowledges it), as a device's line is:
+// the handler at $B000 is INC $10 ; RTI, so an IRQ whose pushed P has I
+// set runs once, and one whose pushed P has I clear comes back at once.
+TEST(Cpu6502Interrupt, EachInstructionPollsWithTheIBeforeItsLastCycle)
 {
-    ResetMachine();
-    SetVectors();
-    Poke(0x0300, {0x40});                  // RTI to $0400 with I clear
-    Poke(0x01FB, {FlagR, 0x00, 0x04});
-    for (int i = 0; i < 16; ++i)
-        Ram[0x0400 + i] = 0xE8;            // INX ...
-    Cpu6502State cpu = MakeCpu(0x0300, FlagR | FlagI, 0xFA);
-    cpu.pendingInterrupt = IntIrq;
-    cpu.autoClear = 1;
-    cpu.cyclesLeft = 20;
-    cpu.linePeriod = 1000;
-    Cpu6502RunFrame(cpu);
-    // 20 - RTI 6 = 14: seven INX run, then the line hook's turn takes the IRQ.
-    EXPECT_EQ(cpu.X, 7);
-    EXPECT_EQ(cpu.PC, 0xB000);
-    EXPECT_EQ(Ram[0x01FC], 0x07);
-    EXPECT_EQ(cpu.cyclesLeft, 1000 - 7);
+    constexpr uint8_t R = FlagR, I = FlagI;
+    struct Case {
+        const char *what;
+        std::vector<uint8_t> code; // at $0400, INX follow
+        uint8_t p;                 // at the start
+        std::vector<uint8_t> stack; // pulled from $01FB on
+        int irqs;                  // handler runs; -1: it loops under the held line
+        uint16_t returnTo;         // what the first entry pushed
+        uint8_t pushedI;           // I in the P the first entry pushed
+        uint8_t x;                 // INX run before the first entry
+    };
+    const Case cases[] = {
+        // CLI's poll sees I set: INX runs, then the IRQ; it returns with I
+        // clear and the held line takes it again at once, for ever.
+        {"CLI ; INX", {0x58}, R | I, {}, -1, 0x0402, 0, 1},
+        // SEI's poll sees the I that CLI cleared: one IRQ just after SEI,
+        // with I set in the pushed P, so the return masks the line again.
+        {"CLI ; SEI", {0x58, 0x78}, R | I, {}, 1, 0x0402, I, 0},
+        {"CLI ; PLP setting I", {0x58, 0x28}, R | I, {R | I}, 1, 0x0402, I, 0},
+        {"PLP clearing I ; SEI", {0x28, 0x78}, R | I, {R}, 1, 0x0402, I, 0},
+        {"PLP clearing I ; PLP setting I", {0x28, 0x28}, R | I, {R, R | I}, 1, 0x0402, I, 0},
+        // SEI with the line already held and I clear: its poll lets it in.
+        {"SEI with I clear", {0x78}, R, {}, 1, 0x0401, I, 0},
+        // RTI clearing I: taken before the next instruction.
+        {"RTI clearing I", {0x40}, R | I, {R, 0x01, 0x04}, -1, 0x0401, 0, 0},
+        // RTI setting I: masked at once, nothing taken.
+        {"RTI setting I", {0x40}, R, {R | I, 0x01, 0x04}, 0, 0, 0, 27},
+    };
+    for (const Case &c : cases) {
+        ResetMachine();
+        SetVectors();
+        Poke(0xB000, {0xE6, 0x10, 0x40}); // INC $10 ; RTI
+        for (size_t i = 0; i < c.code.size(); ++i)
+            Ram[0x0400 + i] = c.code[i];
+        for (size_t i = c.code.size(); i < 0x40; ++i)
+            Ram[0x0400 + i] = 0xE8; // INX
+        for (size_t i = 0; i < c.stack.size(); ++i)
+            Ram[0x01FB + i] = c.stack[i];
+        Cpu6502State cpu = MakeCpu(0x0400, c.p, 0xFA);
+        cpu.pendingInterrupt = IntIrq;
+        cpu.autoClear = 0;
+        // 60 cycles: enough for the pair, one entry (7), the handler (11)
+        // and the INX after, never reaching the line hook's own poll.
+        cpu.cyclesLeft = 60;
+        cpu.linePeriod = 1000;
+        OnLineHook = [](Cpu6502State &) { FrameDone = true; return 0; };
+        Cpu6502RunFrame(cpu);
+        if (c.irqs >= 0) {
+            EXPECT_EQ(Ram[0x10], c.irqs) << c.what;
+        } else {
+            EXPECT_GT(Ram[0x10], 1) << c.what;
+        }
+        if (c.irqs == 0) {
+            EXPECT_EQ(cpu.X, c.x) << c.what; // 60 - RTI 6 = 54: 27 INX
+            continue;
+        }
+        // The first entry pushes from the stack pointer the pulls left.
+        const int top = 0x01FA + int(c.stack.size());
+        EXPECT_EQ(Ram[top] << 8 | Ram[top - 1], c.returnTo) << c.what;
+        EXPECT_EQ(Ram[top - 2] & FlagI, c.pushedI) << c.what;
+        if (c.irqs == 1)
+            EXPECT_GT(cpu.X, 0) << c.what << ": the program ran on after the one IRQ";
+        else
+            EXPECT_EQ(cpu.X, c.x) << c.what;
+    }
 }
 
 // STA $2000 at $0400 raises an NMI edge while it writes; INX follow. The
@@ -401,7 +457,10 @@ TEST(Cpu6502Interrupt, ResetSetsRegistersAndKeepsConfiguration)
     Cpu6502RunFrame(cpu);
     EXPECT_EQ(cpu.PC, 0xA001) << "the IRQ is not taken under I";
     cpu.cyclesLeft = 1;
-    Cpu6502RunFrame(cpu); // CLI, then the one instruction it lets run first
+    Cpu6502RunFrame(cpu); // CLI ends the slice; its poll saw I set
+    EXPECT_EQ(cpu.PC, 0xA002);
+    cpu.cyclesLeft = 1;
+    Cpu6502RunFrame(cpu); // the one instruction CLI lets run first
     EXPECT_EQ(cpu.PC, 0xB000);
     EXPECT_EQ(Ram[0x01FF], 0xA0);
     EXPECT_EQ(Ram[0x01FE], 0x03);

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -122,6 +123,61 @@ TEST(Cpu6502RunLoop, AnIrqHandlerStartingWithCliStillLetsTheFrameEnd)
     EXPECT_EQ(HookCalls, 1);
     EXPECT_GT(cpu.cyclesLeft, 0);
     EXPECT_LE(cpu.cyclesLeft, 114);
+}
+
+// Code in the registers' space ($2000-$401F) is read from the devices:
+// every byte the instruction fetches there is a data read, in order, and a
+// one-byte instruction also reads the byte after it. Elsewhere fetches stay
+// off the bus. The fetch map holds the marks over that space; the devices
+// answer with the code. The table lists the reads one instruction makes.
+TEST(Cpu6502RunLoop, CodeInTheRegistersIsReadFromThem)
+{
+    struct Case {
+        const char *what;
+        uint16_t pc;
+        std::vector<uint8_t> code;
+        std::vector<uint16_t> reads;
+        uint16_t pcAfter;
+        uint8_t a;
+    } const cases[] = {
+        {"NOP: opcode, then the byte after it", 0x2002, {0xEA}, {0x2002, 0x2003}, 0x2003, 0},
+        {"LDA #: opcode and operand", 0x2006, {0xA9, 0x5A}, {0x2006, 0x2007}, 0x2008, 0x5A},
+        {"LDA abs: three fetches, then its data", 0x401D, {0xAD, 0x00, 0x03}, {0x401D, 0x401E, 0x401F, 0x0300},
+         0x4020, 0x33},
+        {"operands past $401F come from memory", 0x401F, {0x4C, 0x00, 0x80}, {0x401F}, 0x8000, 0},
+        {"BRK reads its padding byte", 0x3000, {0x00, 0x99}, {0x3000, 0x3001, 0xFFFE, 0xFFFF}, 0x0000, 0},
+        {"RTS reads the byte after it, then the address it pulled", 0x2005, {0x60}, {0x2005, 0x2006, 0x2001}, 0x2002, 0},
+        {"a halting opcode from a device halts", 0x2004, {0x02}, {0x2004}, 0x2004, 0},
+        {"code in ROM reads nothing", 0x8000, {0xEA}, {}, 0x8001, 0},
+        {"nor does RAM", 0x0400, {0xA9, 0x01}, {}, 0x0402, 0x01},
+    };
+    for (const Case &c : cases) {
+        ResetMachine();
+        Cpu6502ArmIoTraps();
+        std::map<uint16_t, uint8_t> device;
+        for (size_t i = 0; i < c.code.size(); ++i) {
+            const uint16_t a = uint16_t(c.pc + i);
+            if (uint16_t(a - 0x2000) < IoFetchSpan)
+                device[a] = c.code[i];
+            else
+                Ram[a] = c.code[i];
+        }
+        OnRead = [&](uint16_t a) { return device.count(a) ? int(device[a]) : -1; };
+        Ram[0x0300] = 0x33;
+        Poke(0x01FE, {0x01, 0x20}); // what RTS pulls: $2001
+        Cpu6502State cpu = MakeCpu(c.pc, FlagR | FlagI, 0xFD);
+        LogAccesses = true;
+        Step(cpu);
+        std::vector<uint16_t> reads;
+        for (const Access &a : Accesses)
+            if (!a.write)
+                reads.push_back(a.address);
+        EXPECT_EQ(reads, c.reads) << c.what;
+        EXPECT_EQ(cpu.PC, c.pcAfter) << c.what;
+        EXPECT_EQ(cpu.A, c.a) << c.what;
+        for (uint32_t a = 0x2000; a < 0x2000u + IoFetchSpan; ++a)
+            ASSERT_EQ(Ram[a], IoTrapOpcode) << c.what << ": the marks are back at " << std::hex << a;
+    }
 }
 
 TEST(Cpu6502RunLoop, CyclesTakenByAMachineWriteShortenTheLine)

@@ -74,6 +74,7 @@ inline const std::vector<uint8_t> &MachineSnapshot()
                        uint32_t(DiskSide), uint32_t(Latch9State), uint32_t(Latch10LowState),
                        uint32_t(Latch10HighState), uint32_t(IrqSources)})
         out.u32(v);
+    out.raw(IoLatchAge, sizeof IoLatchAge);
     for (uint8_t *p : FetchMap)
         out.u64(reinterpret_cast<uintptr_t>(p));
     for (uint8_t *p : VideoPageMap)

@@ -244,8 +244,9 @@ TEST_F(FrameLoop, SpriteDmaCopiesFromTheSpriteAddressAndCosts513Or514Cycles)
     EXPECT_EQ(SpriteRam[0x00], 0xF0);
 }
 
-// The sound unit's interrupt cuts the slice it falls in: LineHook comes the
-// cycle after it, while the line steps keep their cycles and the frame its
+// The sound unit's interrupt cuts the slice it falls in: LineHook comes two
+// cycles after it (an instruction whose last cycle it falls on has polled
+// already), while the line steps keep their cycles and the frame its
 // length.
 TEST_F(FrameLoop, ASoundInterruptCutsTheSliceNotTheLines)
 {
@@ -277,7 +278,7 @@ TEST_F(FrameLoop, ASoundInterruptCutsTheSliceNotTheLines)
     StandIns.irqAt = irqAt;
     WriteMemory(0x4011, 0x00); // the machine learns of it at a sound access
     EXPECT_EQ(frame(cut, irqHook), 29780);
-    EXPECT_EQ(irqHook, irqAt + 1);
+    EXPECT_EQ(irqHook, irqAt + 2);
     ASSERT_EQ(cut.size(), plain.size());
     for (size_t i = 0; i < cut.size(); ++i)
         EXPECT_EQ(cut[i] - plain[i], 29780) << "line " << i;

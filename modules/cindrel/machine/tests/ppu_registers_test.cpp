@@ -240,6 +240,121 @@ TEST_F(PpuRegisterTest, WriteOnlyRegistersReadTheIoLatch)
     EXPECT_EQ(ReadMemory(0x2002), 0x60);
 }
 
+// The latch holds what the picture processor's data bus last carried:
+// every write, the bits each read drives ($2002 bits 5-7, all of $2004 and
+// of a $2007 read below the palette, bits 0-5 of a palette read). A bit not
+// driven for 36 frames (600 ms) has decayed to 0; each bit keeps its own
+// time. Steps run in order on one machine; frames run the idle program.
+TEST_F(PpuRegisterTest, TheIoLatchTakesWhatTheBusCarriedAndDecaysBitByBit)
+{
+    ASSERT_TRUE(Start(IdleCartridge(2, 0)));
+    SetMirroring(1);
+    VideoSpace[0x2000] = 0x3C; // name table byte at $2000
+    VideoSpace[0x3F01] = 0x2D; // palette entry 1
+    SpriteRam[0] = 0xA5;
+    SpriteRam[2] = 0xFF; // an attribute byte: bits 2-4 read 0
+    enum Action { Write, Read, Frames, Status };
+    const struct {
+        const char *what;
+        Action action;
+        uint16_t address; // or the frames to run, or the status bits
+        uint8_t value;    // written
+        int read;         // what a read of the address gives, -1 unchecked
+        int latch;        // the latch after the step, -1 unchecked
+    } steps[] = {
+        {"a write drives all eight bits", Write, 0x2003, 0xFF, -1, 0xFF},
+        {"35 frames on, every bit holds", Frames, 35, 0, -1, 0xFF},
+        {"the 36th frame decays them all", Frames, 1, 0, -1, 0x00},
+        {"bits 0-4 driven by a write", Write, 0x2003, 0x1F, -1, 0x1F},
+        {"20 frames on", Frames, 20, 0, -1, 0x1F},
+        {"vertical blank, hit and overflow up", Status, 0xE0, 0, -1, 0x1F},
+        {"$2002 drives bits 5-7 only", Read, 0x2002, 0, 0xFF, 0xFF},
+        {"16 frames on: bits 0-4 are 36 frames old", Frames, 16, 0, -1, 0xE0},
+        {"20 frames on: bits 5-7 too", Frames, 20, 0, -1, 0x00},
+        {"rendering off, so that frames leave the address alone", Write, 0x2001, 0x00, -1, 0x00},
+        {"sprite address 0", Write, 0x2003, 0x00, -1, 0x00},
+        {"$2004 drives all eight", Read, 0x2004, 0, 0xA5, 0xA5},
+        {"sprite address 2, an attribute byte", Write, 0x2003, 0x02, -1, 0x02},
+        {"its bits 2-4 read, and drive, 0", Read, 0x2004, 0, 0xE3, 0xE3},
+        {"address $2000", Write, 0x2006, 0x20, -1, 0x20},
+        {"low byte", Write, 0x2006, 0x00, -1, 0x00},
+        {"a name table read returns the old buffer", Read, 0x2007, 0, -1, -1},
+        {"the next gives the byte, and drives it", Read, 0x2007, 0, 0x3C, 0x3C},
+        {"address $3FC1 (palette entry 1), bits 6-7 up", Write, 0x2006, 0xFF, -1, 0xFF},
+        {"low byte", Write, 0x2006, 0xC1, -1, 0xC1},
+        {"20 frames on", Frames, 20, 0, -1, 0xC1},
+        {"a palette read: bits 0-5 driven, 6-7 the latch's", Read, 0x2007, 0, 0xED, 0xED},
+        {"16 frames on: bits 6-7 are 36 frames old", Frames, 16, 0, -1, 0x2D},
+    };
+    for (const auto &s : steps) {
+        switch (s.action) {
+        case Write: WriteMemory(s.address, s.value); break;
+        case Read: {
+            const uint8_t got = ReadMemory(s.address);
+            if (s.read >= 0)
+                EXPECT_EQ(got, s.read) << s.what;
+            break;
+        }
+        case Frames: RunFrames(s.address); break;
+        case Status: PpuRegisters[2] = uint8_t(s.address); break;
+        }
+        if (s.latch >= 0)
+            EXPECT_EQ(PpuRegisters[IoLatch], s.latch) << s.what;
+    }
+    EXPECT_EQ(ReadMemory(0x2000), 0x2D) << "the write-only registers read the latch";
+}
+
+// Code fetched from $2007 comes through the read buffer and moves the
+// address on, as a data read would: a program that stores RTS at $2100,
+// primes the buffer with it and calls $2007 returns at once, with the
+// address stepped once by the fetch (the RTS's read of $2008 is a
+// write-only register's and moves nothing).
+TEST_F(PpuRegisterTest, CodeRunFromTheDataPortComesThroughTheBuffer)
+{
+    const std::vector<uint8_t> setAddress = {0xA9, 0x21, 0x8D, 0x06, 0x20, 0xA9, 0x00, 0x8D, 0x06, 0x20};
+    std::vector<uint8_t> code = {0xA9, 0x00, 0x8D, 0x01, 0x20}; // rendering off
+    code.insert(code.end(), setAddress.begin(), setAddress.end());
+    code.insert(code.end(), {0xA9, 0x60, 0x8D, 0x07, 0x20}); // $2100 = RTS
+    code.insert(code.end(), setAddress.begin(), setAddress.end());
+    code.insert(code.end(), {0xAD, 0x07, 0x20});             // the buffer takes the RTS
+    code.insert(code.end(), {0x20, 0x07, 0x20});             // JSR $2007
+    code.insert(code.end(), {0xA9, 0x01, 0x85, 0x10});       // returned: $10 = 1
+    const uint16_t loop = uint16_t(0xC000 + code.size());
+    code.insert(code.end(), {0x4C, uint8_t(loop), uint8_t(loop >> 8)});
+    CartridgeBuilder cart(2, 1);
+    cart.Code(0xC000, code).Code(0xC100, {0x40}).Vectors(0xC100, 0xC000, 0xC100);
+    ASSERT_TRUE(Start(cart));
+    VideoSpace[0x2101] = 0x4B;
+    RunFrames(2);
+    EXPECT_EQ(CpuSpace[0x10], 1) << "the RTS fetched from $2007 returned";
+    EXPECT_EQ(VramAddress, 0x2102);
+    EXPECT_EQ(ReadBuffer, 0x4B);
+    EXPECT_EQ(Cpu.S, 0xFF) << "no interrupt, no BRK";
+}
+
+// A read-modify-write on $2006 reads the I/O latch and writes it back,
+// then the result: the two halves of an address. After a $2007 read the
+// latch holds the byte that read carried, so ASL $2006 sets the address
+// from it: $21 read gives $21 then $42, address $2142.
+TEST_F(PpuRegisterTest, AReadModifyWriteOnTheAddressPortUsesWhatTheLastReadCarried)
+{
+    const std::vector<uint8_t> code = {
+        0xA9, 0x00, 0x8D, 0x01, 0x20,                   // rendering off
+        0xA9, 0x21, 0x8D, 0x06, 0x20, 0xA9, 0x00, 0x8D, 0x06, 0x20, // address $2100
+        0xAD, 0x07, 0x20, 0xAD, 0x07, 0x20,             // prime, then read $21
+        0x0E, 0x06, 0x20,                               // ASL $2006
+        0xAD, 0x07, 0x20, 0xAD, 0x07, 0x20, 0x85, 0x10, // $10 = the byte at the address set
+        0x4C, 0x20, 0xC0};
+    CartridgeBuilder cart(2, 1);
+    cart.Code(0xC000, code).Code(0xC100, {0x40}).Vectors(0xC100, 0xC000, 0xC100);
+    ASSERT_TRUE(Start(cart));
+    VideoSpace[0x2100] = 0x21;
+    VideoSpace[0x2142] = 0x5A;
+    RunFrames(1);
+    EXPECT_EQ(CpuSpace[0x10], 0x5A);
+    EXPECT_EQ(VramAddress, 0x2144);
+}
+
 TEST_F(PpuRegisterTest, SpriteRamThroughItsPorts)
 {
     ASSERT_TRUE(Start(IdleCartridge()));

@@ -62,6 +62,8 @@ TEST_F(StateFileTest, BlocksLieAtTheirOffsets)
     PpuRegisters[1] = 0x1E;
     SoundUnit.registers[2] = 0x7A;
     MirroringMode = 1;
+    for (int bit = 0; bit < 8; ++bit)
+        IoLatchAge[bit] = uint8_t(10 + bit);
     ASSERT_EQ(SaveStateFile(Path("s.st")), 1);
     const std::string f = ReadFile(Path("s.st"));
     ASSERT_EQ(f.size(), StateFileSize);
@@ -95,7 +97,8 @@ TEST_F(StateFileTest, BlocksLieAtTheirOffsets)
     };
     for (const auto &w : words)
         EXPECT_EQ(Word(f, Hw + w.at), w.value) << "hardware block +" << w.at;
-    EXPECT_EQ(f.substr(Hw + 136, 1024 - 136), std::string(1024 - 136, '\0'));
+    EXPECT_EQ(f.substr(Hw + 136, 8), std::string("\x0A\x0B\x0C\x0D\x0E\x0F\x10\x11")) << "the latch bits' ages";
+    EXPECT_EQ(f.substr(Hw + 144, 1024 - 144), std::string(1024 - 144, '\0'));
 }
 
 TEST_F(StateFileTest, SaveLoadSaveIsByteIdentical)
@@ -120,6 +123,32 @@ TEST_F(StateFileTest, SaveLoadSaveIsByteIdentical)
     EXPECT_EQ(ReadFile(Path("a.st")), ReadFile(Path("b.st")));
     // The machine carries on from there.
     EXPECT_EQ(RunFrames(2), 2);
+}
+
+// The latch bits' ages travel with the state; a file from before they
+// were kept has zeros there and loads with the latch freshly driven, so
+// that it holds its value for the whole decay time from the load on.
+TEST_F(StateFileTest, TheIoLatchsAgesTravelAndOlderFilesLoadFresh)
+{
+    StartBusyMachine();
+    PpuRegisters[IoLatch] = 0x81;
+    IoLatchAge[0] = 35;
+    IoLatchAge[7] = 20;
+    ASSERT_EQ(SaveStateFile(Path("a.st")), 1);
+    std::string older = ReadFile(Path("a.st"));
+    std::fill_n(older.begin() + Hw + 136, 8, '\0');
+    WriteFile(Path("older.st"), older);
+    ASSERT_EQ(LoadStateFile(Path("a.st")), 1);
+    EXPECT_EQ(IoLatchAge[0], 35);
+    EXPECT_EQ(IoLatchAge[7], 20);
+    RunFrames(1); // the program (INC, JMP) touches no register
+    EXPECT_EQ(PpuRegisters[IoLatch], 0x80) << "bit 0 was 35 frames old";
+    ASSERT_EQ(LoadStateFile(Path("older.st")), 1);
+    EXPECT_EQ(PpuRegisters[IoLatch], 0x81);
+    RunFrames(35);
+    EXPECT_EQ(PpuRegisters[IoLatch], 0x81);
+    RunFrames(1);
+    EXPECT_EQ(PpuRegisters[IoLatch], 0x00);
 }
 
 TEST_F(StateFileTest, AFourScreenBoardKeepsItsFourTablesThroughALoad)

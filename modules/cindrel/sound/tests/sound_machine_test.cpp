@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -113,6 +114,67 @@ TEST_F(SoundMachineTest, FrameInterruptReachesTheCpuWithinAnInstruction)
     }
 }
 
+// The CPU polls the IRQ line on each instruction's next-to-last cycle: a
+// flag raised on an instruction's last cycle is taken only after the next
+// instruction. The flag's cycle E is fixed by the $4017 write; a padding
+// after the write moves the loop (NOP, NOP, JMP: 2, 2 and 3 cycles) under
+// it, and a padding before the write moves E by the write's parity. The
+// handler's STA $8000 ends 7 + 4 cycles after the entry begins.
+TEST_F(SoundMachineTest, TheFrameInterruptIsPolledOnTheNextToLastCycle)
+{
+    const std::vector<uint8_t> Nop = {0xEA}, LdaZp = {0xA5, 0x00};
+    struct Case {
+        std::vector<std::vector<uint8_t>> before, after; // instructions
+        int pad;                                         // cycles of `after`
+    } const cases[] = {
+        {{}, {}, 0},           {{}, {Nop}, 2},           {{}, {LdaZp}, 3},           {{}, {Nop, Nop}, 4},
+        {{}, {Nop, LdaZp}, 5}, {{}, {Nop, Nop, Nop}, 6}, {{LdaZp}, {}, 0},           {{LdaZp}, {Nop}, 2},
+        {{LdaZp}, {LdaZp}, 3}, {{LdaZp}, {Nop, Nop}, 4}, {{LdaZp}, {Nop, LdaZp}, 5}, {{LdaZp}, {Nop, Nop, Nop}, 6},
+    };
+    std::set<int> offsets; // where in its instruction E fell: 0 first cycle, 1 next, ...
+    std::set<bool> lastCycle;
+    for (size_t n = 0; n < std::size(cases); ++n) {
+        const Case &c = cases[n];
+        std::vector<uint8_t> code = Prologue;
+        for (const auto &i : c.before)
+            code.insert(code.end(), i.begin(), i.end());
+        code.insert(code.end(), {0xA9, 0x00, 0x8D, 0x17, 0x40}); // LDA #0 ; STA $4017
+        for (const auto &i : c.after)
+            code.insert(code.end(), i.begin(), i.end());
+        code.push_back(0x58); // CLI
+        const uint16_t loop = uint16_t(0xC000 + code.size());
+        code.insert(code.end(), {0xEA, 0xEA, 0x4C, uint8_t(loop), uint8_t(loop >> 8)});
+        CartridgeBuilder cart(2, 1);
+        cart.Code(0xC000, code).Code(0xC200, {0x8D, 0x00, 0x80, 0xAD, 0x15, 0x40, 0x40}).Vectors(0xC100, 0xC000, 0xC200);
+        cart.Code(0xC100, {0x40});
+        ASSERT_TRUE(Start(cart)) << n;
+        MapperWrite = RecordMarker;
+        markers.clear();
+        Cindrel::Test::RunFrames(3);
+        ASSERT_GE(markers.size(), 2u) << n;
+        ASSERT_EQ(markers[0].address, 0x4017) << n;
+        const int64_t write = markers[0].cycle - 1;
+        const int64_t flag = write + ((write & 1) ? 4 : 3) + 29828;
+        // Walk the loop from its first NOP to the instruction under E.
+        const int lengths[3] = {2, 2, 3};
+        int64_t start = markers[0].cycle + c.pad + 2, entry = 0;
+        for (int i = 0;; ++i) {
+            const int64_t end = start + lengths[i % 3];
+            if (flag < end) {
+                offsets.insert(int(flag - start) + 10 * (i % 3));
+                lastCycle.insert(flag == end - 1);
+                entry = flag <= end - 2 ? end : end + lengths[(i + 1) % 3];
+                break;
+            }
+            start = end;
+        }
+        EXPECT_EQ(markers[1].cycle, entry + 7 + 4) << "case " << n << ": flag at " << flag - markers[0].cycle
+                                                   << " cycles after the write's instruction";
+    }
+    EXPECT_EQ(lastCycle.size(), 2u) << "E fell on last cycles and on others";
+    EXPECT_GE(offsets.size(), 5u);
+}
+
 // Power-on leaves the frame interrupt enabled, and the CPU comes out of
 // reset with interrupts masked: a program that never touches I or $4017
 // sees the flag in $4015 but never enters its handler.
@@ -162,8 +224,9 @@ TEST_F(SoundMachineTest, AMapperIrqOutlivesTheFrameInterruptsAcknowledgement)
 }
 
 // The delta interrupt comes at the fetch of the sample's last byte; a
-// sample of one byte raises it at the write that starts it, and the CPU
-// takes it after that instruction.
+// sample of one byte raises it at the write that starts it, on that
+// instruction's last cycle: the CPU polls it during the next instruction
+// and takes it after that one.
 TEST_F(SoundMachineTest, DeltaInterruptReachesTheCpuWithinAnInstruction)
 {
     for (int length : {1, 0}) {
@@ -193,12 +256,12 @@ TEST_F(SoundMachineTest, DeltaInterruptReachesTheCpuWithinAnInstruction)
         };
         const Marker started = find(0x8000), handler = find(0x8001);
         if (length == 0) {
-            // Taken straight after STA $4015 (20 cycles after STA $4017
-            // ends), before the marker write.
-            EXPECT_LT(handler.cycle, started.cycle);
-            EXPECT_EQ(handler.cycle, markers[0].cycle + 20 + 7 + 4);
+            // Taken after the marker's STA that follows STA $4015 (which
+            // ends 20 cycles after STA $4017 does).
+            EXPECT_GT(handler.cycle, started.cycle);
+            EXPECT_EQ(handler.cycle, markers[0].cycle + 20 + 4 + 7 + 4);
         } else {
-            const int64_t late = handler.cycle - (started.soundEvent + 1) - 11;
+            const int64_t late = handler.cycle - (started.soundEvent + 2) - 11;
             EXPECT_GE(late, 0);
             EXPECT_LE(late, 2);
         }
@@ -210,13 +273,14 @@ TEST_F(SoundMachineTest, StatusAndInterruptLineThroughTheMemoryMap)
     ASSERT_TRUE(Start(CartridgeBuilder(2, 1).Code(0xC000, {0x4C, 0x00, 0xC0}).Vectors(0xC000, 0xC000, 0xC000)));
     Cpu.P |= FlagI;
     // A delta sample of one byte with its interrupt: up at the write that
-    // starts it, the slice cut to end with this instruction.
+    // starts it, the slice cut to end with the next instruction, whose
+    // poll sees it.
     WriteMemory(0x4010, 0x8F);
     WriteMemory(0x4013, 0x00);
     Spend(4); // the cost of the STA that writes $4015, charged before it
     ASSERT_GT(Cpu.cyclesLeft, 0);
     WriteMemory(0x4015, 0x10);
-    EXPECT_EQ(Cpu.cyclesLeft, 0);
+    EXPECT_EQ(Cpu.cyclesLeft, 1);
     EXPECT_EQ(Cpu.pendingInterrupt, IntIrq);
     EXPECT_EQ(ReadMemory(0x4015) & 0x80, 0x80) << "reading leaves the delta interrupt";
     EXPECT_EQ(Cpu.pendingInterrupt, IntIrq);

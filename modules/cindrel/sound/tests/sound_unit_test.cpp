@@ -159,6 +159,50 @@ TEST_F(SoundUnitTest, FrameSequencerStepsOnTheCpuClock)
     }
 }
 
+// A halt bit or a length load written on the cycle before a length clock
+// (the clock first shows in a read on the next) lands together with the
+// clock: the clock counts with the halt bit as it stood, and a load is lost
+// when the clock counted the counter down (a counter at 0, or halted,
+// loads). Written a cycle earlier or on the clock's cycle, the write is
+// simply before or after it. $4017 = 0 is written at cycle 10 (the
+// sequence restarts at 13), so the clock falls on cycle C = 13 + 14913;
+// square 1 starts with 254 (length index 1), a load gives 2.
+TEST_F(SoundUnitTest, WritesOnTheCycleBeforeALengthClockLandWithIt)
+{
+    constexpr int64_t C = 13 + 14913;
+    struct Case {
+        const char *what;
+        uint8_t control; // $4000 at the start
+        bool emptied;    // the counter was run down to 0 before
+        int64_t at;      // the write's cycle
+        int reg, value;
+        int want;        // the counter after the clock
+    } const cases[] = {
+        {"halted before: not clocked", 0x10, false, C - 2, 0x00, 0x30, 254},
+        {"halted with the clock: clocked", 0x10, false, C - 1, 0x00, 0x30, 253},
+        {"halted after: clocked", 0x10, false, C, 0x00, 0x30, 253},
+        {"unhalted before: clocked", 0x30, false, C - 2, 0x00, 0x10, 253},
+        {"unhalted with the clock: not clocked", 0x30, false, C - 1, 0x00, 0x10, 254},
+        {"loaded before, then clocked", 0x10, false, C - 2, 0x03, 0x18, 1},
+        {"loaded with the clock, counter running: lost", 0x10, false, C - 1, 0x03, 0x18, 253},
+        {"loaded after the clock", 0x10, false, C, 0x03, 0x18, 2},
+        {"loaded with the clock, counter at 0: loads", 0x10, true, C - 1, 0x03, 0x18, 2},
+        {"loaded with the clock, halted: loads", 0x30, false, C - 1, 0x03, 0x18, 2},
+    };
+    for (const Case &c : cases) {
+        Reset(0);
+        Write({{0x15, 0x01}, {0x00, c.control}, {0x03, 0x08}});
+        if (c.emptied)
+            Write({{0x15, 0x00}, {0x15, 0x01}});
+        At(10);
+        ApuWrite(unit, 0x17, 0x00);
+        At(c.at);
+        ApuWrite(unit, c.reg, uint8_t(c.value));
+        At(C + 1);
+        EXPECT_EQ(unit.lengthCounter[0], c.want) << c.what;
+    }
+}
+
 // $4015 as the CPU reads it after each event, the sequence restarted by a
 // $4017 write at cycle 0 (so its steps come 3 cycles later).
 TEST_F(SoundUnitTest, StatusAfterEachEvent)
