@@ -14,8 +14,7 @@ add_library(Tavrin MODULE
   module/TavrinModule.cpp
   module/TavrinVideo.cpp
   module/TavrinSound.cpp
-  module/TavrinInput.cpp
-  module/TavrinSettingsPage.cpp)
+  module/TavrinInput.cpp)
 target_link_libraries(Tavrin PRIVATE ConsoleModule TavrinCart TavrinFiles TavrinMachineLinked TavrinPsg TavrinMixer)
 quintar_module_output(Tavrin)
 
