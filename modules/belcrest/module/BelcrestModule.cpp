@@ -28,7 +28,7 @@ bool Start(char const *path)
 {
     BatteryFileName = saveName;
     std::string const member = ConsoleGlue::ChosenZipMember();
-    return MachineStart(path, member) != 0;
+    return MachineStart(path, member);
 }
 
 void Shutdown()
