@@ -1,5 +1,3 @@
 # Benchmark of the Z80 interpreter of the Z80 consoles' module.
-if(TARGET BelcrestCore)
-  add_executable(bench_z80 ${CMAKE_CURRENT_LIST_DIR}/bench_z80.cpp)
-  target_link_libraries(bench_z80 PRIVATE BelcrestCore)
-endif()
+add_executable(bench_z80 ${CMAKE_CURRENT_LIST_DIR}/bench_z80.cpp)
+target_link_libraries(bench_z80 PRIVATE BelcrestCore)

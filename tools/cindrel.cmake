@@ -1,5 +1,3 @@
 # 6502 CPU benchmark: guest instructions per second on a stand-in machine.
-if(TARGET CindrelCore)
-  add_executable(bench_6502 ${CMAKE_CURRENT_LIST_DIR}/bench_6502.cpp)
-  target_link_libraries(bench_6502 PRIVATE CindrelCore)
-endif()
+add_executable(bench_6502 ${CMAKE_CURRENT_LIST_DIR}/bench_6502.cpp)
+target_link_libraries(bench_6502 PRIVATE CindrelCore)

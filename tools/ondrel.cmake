@@ -1,5 +1,3 @@
 # Blit benchmark of the Ondrel graphics library (never run as a test).
-if(TARGET Ondrel)
-  add_executable(bench_blit ${CMAKE_CURRENT_LIST_DIR}/bench_blit.cpp)
-  target_link_libraries(bench_blit PRIVATE Ondrel)
-endif()
+add_executable(bench_blit ${CMAKE_CURRENT_LIST_DIR}/bench_blit.cpp)
+target_link_libraries(bench_blit PRIVATE Ondrel)

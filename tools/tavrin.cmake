@@ -1,5 +1,3 @@
 # Benchmark of the handheld's ARM interpreter (prints "<name>: <n> Minstr/s").
-if(TARGET TavrinCore)
-  add_executable(bench_arm ${CMAKE_CURRENT_LIST_DIR}/bench_arm.cpp)
-  target_link_libraries(bench_arm PRIVATE TavrinStandIns)
-endif()
+add_executable(bench_arm ${CMAKE_CURRENT_LIST_DIR}/bench_arm.cpp)
+target_link_libraries(bench_arm PRIVATE TavrinStandIns)

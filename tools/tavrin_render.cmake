@@ -1,5 +1,3 @@
 # Benchmark of the handheld's line renderer (prints "<scene>: <n> ms/frame").
-if(TARGET TavrinRender)
-  add_executable(bench_render ${CMAKE_CURRENT_LIST_DIR}/bench_render.cpp)
-  target_link_libraries(bench_render PRIVATE TavrinRender TavrinStandIns)
-endif()
+add_executable(bench_render ${CMAKE_CURRENT_LIST_DIR}/bench_render.cpp)
+target_link_libraries(bench_render PRIVATE TavrinRender TavrinStandIns)

@@ -97,7 +97,7 @@ int CSeException::GetErrorMessage(wchar_t *buffer, unsigned size, unsigned *help
     return 1;
 }
 
-int CSeException::ReportError(unsigned type, unsigned helpId) const
+int CSeException::ReportError(unsigned type, unsigned /*helpId*/) const
 {
     String text;
     GetErrorMessage(text);

@@ -224,8 +224,8 @@ std::string LinkAsDamaged(const std::string &path)
     struct stat st;
     for (int n = 0; n < 1000; ++n) {
         std::string name = path + ".damaged";
-        if (n > 0)
-            name += "." + std::to_string(n);
+        if (n > 0) // appended: GCC 12 warns falsely of an overlap in "." + string
+            name.append(".").append(std::to_string(n));
         if (lstat(name.c_str(), &st) == 0)
             continue;
         // link never replaces a name that appeared since the check.

@@ -149,7 +149,7 @@ protected:
     bool AssignCopy(int srcLen, wchar_t const *src);
     bool ConcatCopy(int len1, wchar_t const *src1, int len2, wchar_t const *src2);
     void ConcatInPlace(int srcLen, wchar_t const *src);
-    static bool _IsValidString(wchar_t const *text, int length) { return text != nullptr; }
+    static bool _IsValidString(wchar_t const *text, int /*length*/) { return text != nullptr; }
 
 private:
     // CopyBeforeWrite, then drops the narrow copy; false when the buffer

@@ -136,10 +136,12 @@ TEST_F(PadSkinTest, ABitmapOutsideTheSkinsFolderRefusesTheSkin)
         Zorvan::clearConsole();
         auto skin = Read(std::string("Quintar.Skin.1\nName=Pad\nBitmap=") + std::string(c.bitmap) + "\n");
         EXPECT_EQ(skin != nullptr, c.accepted) << c.bitmap;
-        if (skin)
-            EXPECT_TRUE(std::string_view(static_cast<char const *>(skin->GetBitmap()))
-                            .ends_with("/" + std::string(c.bitmap.substr(0, c.bitmap.find('\0')))))
+        if (skin) {
+            // Appended: GCC 12 sees a false overlap in "/" + std::string.
+            std::string const name = std::string("/").append(c.bitmap.substr(0, c.bitmap.find('\0')));
+            EXPECT_TRUE(std::string_view(static_cast<char const *>(skin->GetBitmap())).ends_with(name))
                 << static_cast<char const *>(skin->GetBitmap());
+        }
         std::string const console = Zorvan::getConsole();
         EXPECT_EQ(console.find("outside the Skins folder") != std::string::npos, !c.accepted)
             << c.bitmap << ": " << console;

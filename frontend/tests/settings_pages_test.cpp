@@ -101,8 +101,9 @@ TEST_F(SettingsPagesTest, EveryPageClosesInEveryWayWhateverRuns)
                 EXPECT_EQ(engine().GetActiveModule(), active);
                 EXPECT_EQ(engine().IsRunning(), running != Running::Nothing);
                 EXPECT_FALSE(engine().IsPaused());
-                if (running != Running::Nothing)
+                if (running != Running::Nothing) {
                     EXPECT_TRUE(active->RunFrame()) << "the game runs on";
+                }
             }
         }
     }

@@ -8,10 +8,8 @@ add_library(BelcrestSoundChips STATIC
 target_include_directories(BelcrestSoundChips PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(BelcrestSoundChips PUBLIC SoundDriver)
 
-if(TARGET ZorvanEngine)
-  add_library(BelcrestAudio STATIC ${CMAKE_CURRENT_LIST_DIR}/sound/BelcrestSound.cpp)
-  target_link_libraries(BelcrestAudio PUBLIC BelcrestSoundChips ZorvanEngine)
-endif()
+add_library(BelcrestAudio STATIC ${CMAKE_CURRENT_LIST_DIR}/sound/BelcrestSound.cpp)
+target_link_libraries(BelcrestAudio PUBLIC BelcrestSoundChips ZorvanEngine)
 
 if(QUINTAR_TESTS)
   add_subdirectory(${CMAKE_CURRENT_LIST_DIR}/sound/tests ${CMAKE_CURRENT_BINARY_DIR}/sound_tests)

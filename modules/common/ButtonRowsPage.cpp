@@ -5,9 +5,11 @@
 
 namespace ConsoleGlue {
 
+// The platform's default key table lists Up, Down, Left, Right, Start, A,
+// B, Select, L, R; joysticks number A and B before Start and Select.
 ButtonRowsPage::ButtonRow const ButtonRowsPage::kButtons[kButtonCount] = {
-    {L"Up", 32}, {L"Down", 33}, {L"Left", 34}, {L"Right", 35},
-    {L"Start", 39}, {L"Select", 38}, {L"A", 36}, {L"B", 37},
+    {L"Up", 32, 0, 0},     {L"Down", 33, 1, 1}, {L"Left", 34, 2, 2}, {L"Right", 35, 3, 3}, {L"Start", 39, 4, 6},
+    {L"Select", 38, 7, 7}, {L"A", 36, 5, 4},    {L"B", 37, 6, 5},    {L"L", 40, 8, 8},     {L"R", 41, 9, 9},
 };
 
 namespace {
@@ -24,6 +26,10 @@ Zorvan::String JoystickSetting(ButtonRowsPage::ButtonRow const &button)
 
 } // namespace
 
+ButtonRowsPage::ButtonRowsPage(PropertyMap *settings, int buttons) : ConsoleSettingsPage(settings), m_buttons(buttons)
+{
+}
+
 void ButtonRowsPage::OnInitDialog()
 {
     ConsoleSettingsPage::OnInitDialog();
@@ -37,7 +43,7 @@ void ButtonRowsPage::AddButtonRows()
     PropertyTree &tree = GetTree();
     PropertyRow const category =
         tree.InsertItem(CategoryItem::Create(L"Input", L""), kInputCategoryImage, kInputCategoryImage);
-    for (int i = 0; i < kButtonCount; ++i)
+    for (int i = 0; i < m_buttons; ++i)
         m_rows[i] = tree.InsertItem(BrowseItem::Create(kButtons[i].name, L""), kButtons[i].image, kButtons[i].image,
                                     category);
 }

@@ -1,5 +1,5 @@
 // The "Input" rows of a console's settings page: one browse row per
-// emulated button, bound to a key ("vk" + name) and a joystick button
+// button of the console's pad, bound to a key ("vk" + name) and a joystick button
 // ("js" + name) through the page's Button Assignment dialog. A binding made
 // on the page waits in the page's pending map and reaches the module's
 // settings only when the page is confirmed (SaveButtonBindings).
@@ -14,13 +14,17 @@ public:
     struct ButtonRow {
         wchar_t const *name; // row text and the suffix of its two settings
         int image;
+        int defaultKeyIndex; // entry of the platform's default key table
+        int defaultJoystickButton;
     };
-    static constexpr int kButtonCount = 8;
-    // In tree order.
+    // Every pad's buttons in tree order: the eight of the 6502 and Z80
+    // consoles, then the handheld's shoulder buttons.
+    static constexpr int kButtonCount = 10;
     static ButtonRow const kButtons[kButtonCount];
     static constexpr int kInputCategoryImage = 29;
 
-    using ConsoleSettingsPage::ConsoleSettingsPage;
+    // A page with rows for the first `buttons` of kButtons.
+    ButtonRowsPage(PropertyMap *settings, int buttons);
 
     // Each button row shows the name of its key (the pending binding, else
     // the module's), then the base refreshes. Joystick bindings are not shown.
@@ -50,6 +54,7 @@ private:
     // The button of a row, or -1.
     int ButtonOf(PropertyRow row) const;
 
+    int const m_buttons;
     PropertyRow m_rows[kButtonCount] = {};
 };
 

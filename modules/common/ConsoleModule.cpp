@@ -6,13 +6,18 @@
 #include "engine/BaseSound.h"
 #include "engine/BaseVideo.h"
 #include "engine/Engine.h"
+#include "modules/common/ConsoleRowsPage.h"
 #include "platform/ondrel/Input.h"
 #include "ui/propertytree/SettingsPage.h"
 
+#include <vector>
 
 namespace ConsoleGlue {
 
-ConsoleModule::ConsoleModule(ConsoleMachine const &machine) : m_machine(machine) {}
+ConsoleModule::ConsoleModule(ConsoleMachine const &machine, ConsoleDefaults const &defaults)
+    : m_machine(machine), m_defaults(defaults)
+{
+}
 
 ConsoleModule::~ConsoleModule()
 {
@@ -30,24 +35,57 @@ void ConsoleModule::SetPage(std::unique_ptr<SettingsPage> page)
     m_page = std::move(page);
 }
 
-void ConsoleModule::ResetConsoleSettings(int soundChannels)
+void ConsoleModule::WriteDefaults(PropertyMap &s) const
 {
-    Module::ResetSettings();
-    PropertyMap &s = m_settings;
     s.Set(L"UseBlend", false, false);
     s.Set(L"DoubleWidth", false, false);
     s.Set(L"ScreenSize", L"100%", false);
     s.Set(L"FrameSync", true, false);
     s.Set(L"FrameSkip", 3, false);
     s.Set(L"SoundBuffers", 8, false);
-    s.Set(L"Sound", true, false);
+    s.Set(L"Sound", m_defaults.sound, false);
     s.Set(L"Noise", true, false);
-    for (int i = 0; i < soundChannels; ++i) {
+    for (int i = 0; i < m_defaults.soundChannels; ++i) {
         Zorvan::String channel;
         channel.Format(L"SoundChannel%d", i);
-        s.Set(channel, true, false);
+        s.Set(channel, i < m_defaults.channelsOn, false);
     }
     s.Set(L"SoundRate", 44100, false);
+    if (m_defaults.ownSettings)
+        m_defaults.ownSettings(s);
+    for (int i = 0; i < m_defaults.buttons; ++i)
+        s.Set(Zorvan::String(L"vk") + ButtonRowsPage::kButtons[i].name,
+              DefaultKey(ButtonRowsPage::kButtons[i].defaultKeyIndex), false);
+    for (int i = 0; i < m_defaults.buttons; ++i)
+        s.Set(Zorvan::String(L"js") + ButtonRowsPage::kButtons[i].name,
+              ButtonRowsPage::kButtons[i].defaultJoystickButton, false);
+    s.Set(L"PadSkin", L"Quintar Default", false);
+}
+
+void ConsoleModule::ResetSettings()
+{
+    Module::ResetSettings();
+    WriteDefaults(m_settings);
+    LoadPad();
+}
+
+void ConsoleModule::LoadSettings()
+{
+    Module::LoadSettings();
+    std::vector<Zorvan::String> const unusable = ConsoleRowsPage::ValuesOutOfRange(m_settings, m_defaults.buttons);
+    if (unusable.empty())
+        return;
+    PropertyMap defaults;
+    WriteDefaults(defaults);
+    for (Zorvan::String const &key : unusable) {
+        Zorvan::printConsole("The stored setting %s is out of its range; its default is used.\n",
+                             static_cast<char const *>(key));
+        if (key == L"ScreenSize")
+            m_settings.Set(key, defaults.GetString(key), false);
+        else
+            m_settings.Set(key, defaults.GetInt(key), false);
+    }
+    LoadPad();
 }
 
 int ConsoleModule::DefaultKey(int index)

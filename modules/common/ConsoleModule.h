@@ -11,15 +11,16 @@
 //   - its input, derived from ConsoleInput (ConsoleInput.h) with its button
 //     table and the machine's input pointer, constructible from (Module *);
 //   - its sound, a BaseSound constructible from (Module *);
-//   - its settings page, derived from ConsoleSettingsPage
-//     (ConsoleSettingsPage.h), constructible from (PropertyMap *);
+//   - its settings page, a ConsoleRowsPage (ConsoleRowsPage.h) with the
+//     console's rows, constructible from (PropertyMap *);
+//   - its defaults where they differ from the other consoles'
+//     (ConsoleDefaults);
 //   - its module class and exports:
 //
 //   class CindrelModule final
 //       : public ConsoleGlue::ConsoleModuleOf<CindrelSettingsPage, CindrelSound, CindrelVideo, CindrelInput> {
 //   public:
-//       CindrelModule() : ConsoleModuleOf(kCindrelMachine) {}
-//       void ResetSettings() override;   // ResetConsoleSettings, the module's own defaults, then LoadPad()
+//       CindrelModule() : ConsoleModuleOf(kCindrelMachine, kCindrelDefaults) {}
 //   };
 //   CONSOLE_MODULE_EXPORTS(CindrelModule, kCindrelTexts)   // ConsoleDesc.h
 //
@@ -34,9 +35,22 @@
 
 #include <memory>
 
+class PropertyMap;
 class SettingsPage;
 
 namespace ConsoleGlue {
+
+// A console's defaults where the consoles differ; every other default is
+// the same for all (ConsoleModule::WriteDefaults).
+struct ConsoleDefaults {
+    bool sound;        // "Sound"
+    int soundChannels; // "SoundChannel0" up to soundChannels - 1 are written,
+    int channelsOn;    // the first channelsOn of them on
+    int buttons;       // bindings of the first of ButtonRowsPage::kButtons
+    // The console's own settings, written after the shared ones; null when
+    // it has none.
+    void (*ownSettings)(PropertyMap &settings);
+};
 
 class ConsoleModule : public ZorvanEngine::Module {
 public:
@@ -72,17 +86,22 @@ public:
     bool LoadState(int slot) override;
     // Shows the module's settings page.
     void ShowProperties() override;
+    // The base module's defaults, then WriteDefaults, then LoadPad.
+    void ResetSettings() override;
+    // The settings store's values over the defaults; a value the page's
+    // rows cannot show (a hand edit, another version's value) is replaced
+    // by its default and named on a console line.
+    void LoadSettings() override;
 
     // Both the engine's and the module's "Sound" settings are on.
     bool SoundWanted() const;
     SettingsPage *GetPage() const { return m_page.get(); }
 
 protected:
-    explicit ConsoleModule(ConsoleMachine const &machine);
-    // The start of a console module's ResetSettings: the base module's
-    // defaults, then the display, sound and speed defaults the consoles
-    // share, with "SoundChannel0" up to soundChannels - 1 on.
-    void ResetConsoleSettings(int soundChannels);
+    ConsoleModule(ConsoleMachine const &machine, ConsoleDefaults const &defaults);
+    // Every console's display, sound, speed, binding and pad skin defaults,
+    // as the console's ConsoleDefaults state them.
+    void WriteDefaults(PropertyMap &settings) const;
     // Entry `index` of the platform's default key table; 0 without an
     // engine or its input.
     static int DefaultKey(int index);
@@ -90,6 +109,7 @@ protected:
     void SetPage(std::unique_ptr<SettingsPage> page);
 
     ConsoleMachine const m_machine;
+    ConsoleDefaults const m_defaults;
 
 private:
     std::unique_ptr<SettingsPage> m_page;
@@ -103,7 +123,7 @@ private:
 template <class Page, class Sound, class Video, class Input>
 class ConsoleModuleOf : public ConsoleModule {
 protected:
-    explicit ConsoleModuleOf(ConsoleMachine const &machine) : ConsoleModule(machine)
+    ConsoleModuleOf(ConsoleMachine const &machine, ConsoleDefaults const &defaults) : ConsoleModule(machine, defaults)
     {
         SetPage(std::make_unique<Page>(&m_settings));
         m_sound = new Sound(this);

@@ -5,6 +5,7 @@
 #include "ui/propertytree/ValueItem.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace ConsoleGlue {
 
@@ -36,6 +37,17 @@ int ChoiceCount(wchar_t const *const *choices)
     return count;
 }
 
+bool IsChoice(wchar_t const *const *choices, Zorvan::String const &text)
+{
+    for (; *choices; ++choices)
+        if (text == *choices)
+            return true;
+    return false;
+}
+
+// Key and joystick button codes are bytes.
+bool IsCode(int code) { return code >= 0 && code <= 0xFF; }
+
 int QualityOfRate(int rate)
 {
     return rate == 11025 ? 2 : rate == 22050 ? 1 : 0;
@@ -48,11 +60,35 @@ int RateOfQuality(int index)
 
 } // namespace
 
-ConsoleRowsPage::ConsoleRowsPage(PropertyMap *settings, wchar_t const *title) : ButtonRowsPage(settings), m_title(title) {}
+ConsoleRowsPage::ConsoleRowsPage(PropertyMap *settings, PageRows const &rows)
+    : ButtonRowsPage(settings, rows.buttons), m_layout(rows)
+{
+}
+
+std::vector<Zorvan::String> ConsoleRowsPage::ValuesOutOfRange(PropertyMap const &settings, int buttons)
+{
+    std::vector<Zorvan::String> out;
+    if (!IsChoice(SettingsPageChoices::ScreenScale, settings.GetString(L"ScreenSize")))
+        out.emplace_back(L"ScreenSize");
+    if (std::find(std::begin(kSoundRates), std::end(kSoundRates), settings.GetInt(L"SoundRate")) ==
+        std::end(kSoundRates))
+        out.emplace_back(L"SoundRate");
+    int const frameSkip = settings.GetInt(L"FrameSkip");
+    if (frameSkip < 0 || frameSkip >= ChoiceCount(SettingsPageChoices::Digits))
+        out.emplace_back(L"FrameSkip");
+    for (int i = 0; i < buttons; ++i) {
+        for (wchar_t const *prefix : {L"vk", L"js"}) {
+            Zorvan::String const key = Zorvan::String(prefix) + kButtons[i].name;
+            if (!IsCode(settings.GetInt(key)))
+                out.push_back(key);
+        }
+    }
+    return out;
+}
 
 void ConsoleRowsPage::OnInitDialog()
 {
-    SetTitle(m_title);
+    SetTitle(m_layout.title);
     ButtonRowsPage::OnInitDialog();
 
     PropertyTree &tree = GetTree();
@@ -71,10 +107,12 @@ void ConsoleRowsPage::OnInitDialog()
     PropertyRow const sound = category(L"Sound", 15);
     m_sound = check(L"Enable Sound", sound);
     m_quality = tree.InsertItem(ListItem::Create(L"Quality", SettingsPageChoices::SoundRates, 0), 20, 20, sound);
-    m_noise = check(L"Enable Noise / Drums", sound);
-    static wchar_t const *const channels[] = {L"Channel 1", L"Channel 2", L"Channel 3", L"Channel 4"};
-    for (int i = 0; i < 4; ++i)
-        m_channel[i] = check(channels[i], sound);
+    if (m_layout.soundChannels) {
+        m_noise = check(L"Enable Noise / Drums", sound);
+        static wchar_t const *const channels[] = {L"Channel 1", L"Channel 2", L"Channel 3", L"Channel 4"};
+        for (int i = 0; i < 4; ++i)
+            m_channel[i] = check(channels[i], sound);
+    }
 
     PropertyRow const speed = category(L"Speed", 45);
     m_frameSkip = tree.InsertItem(ListItem::Create(L"Frame Skip", SettingsPageChoices::Digits, 0), 44, 44, speed);
@@ -93,9 +131,11 @@ void ConsoleRowsPage::LoadValues()
 
     SetItemString(m_screenSize, s.GetString(L"ScreenSize"));
     for (CheckRow const &check : kCheckRows)
-        tree.SetCheck(this->*check.row, s.GetBoolean(check.setting) ? 1 : 0);
+        if (this->*check.row)
+            tree.SetCheck(this->*check.row, s.GetBoolean(check.setting) ? 1 : 0);
     for (int i = 0; i < 4; ++i)
-        tree.SetCheck(m_channel[i], s.GetBoolean(kChannelSettings[i]) ? 1 : 0);
+        if (m_channel[i])
+            tree.SetCheck(m_channel[i], s.GetBoolean(kChannelSettings[i]) ? 1 : 0);
     SetItemInt(m_quality, QualityOfRate(s.GetInt(L"SoundRate")));
     int const lastSkip = ChoiceCount(SettingsPageChoices::Digits) - 1;
     SetItemInt(m_frameSkip, std::clamp(s.GetInt(L"FrameSkip"), 0, lastSkip));
@@ -115,9 +155,11 @@ void ConsoleRowsPage::SaveValues()
     s.Set(L"SoundRate", RateOfQuality(GetItemInt(m_quality)), false);
     s.Set(L"FrameSkip", GetItemInt(m_frameSkip), false);
     for (CheckRow const &check : kCheckRows)
-        s.Set(check.setting, tree.GetCheck(this->*check.row), false);
+        if (this->*check.row)
+            s.Set(check.setting, tree.GetCheck(this->*check.row), false);
     for (int i = 0; i < 4; ++i)
-        s.Set(kChannelSettings[i], tree.GetCheck(m_channel[i]), false);
+        if (m_channel[i])
+            s.Set(kChannelSettings[i], tree.GetCheck(m_channel[i]), false);
 
     SaveButtonBindings();
     SavePadSkin();

@@ -1,4 +1,4 @@
 # The BIOS calls build into TavrinMachine (machine.cmake); their tests here.
-if(QUINTAR_TESTS AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/bios/tests/CMakeLists.txt)
+if(QUINTAR_TESTS)
   add_subdirectory(bios/tests)
 endif()

@@ -26,7 +26,7 @@ add_library(TavrinHarness OBJECT harness/MachineHarness.cpp harness/HeadlessHost
 target_include_directories(TavrinHarness PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(TavrinHarness PUBLIC TavrinMachineLinked)
 
-if(QUINTAR_TESTS AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/machine/tests/CMakeLists.txt)
+if(QUINTAR_TESTS)
   add_subdirectory(machine/tests)
 endif()
 

@@ -1,10 +1,6 @@
 # The handheld plug-in libTavrin.so: the module classes on the shared module
 # glue over the CPU, machine, renderer, cartridge, files and sound generator.
 # The module supplies the machine's frame and pad calls (machine/ModuleServices.h).
-if(NOT TARGET ConsoleModule)
-  return()
-endif()
-
 # The mixer without the engine, for its tests and the plug-in.
 add_library(TavrinMixer OBJECT module/SoundMixer.cpp)
 target_include_directories(TavrinMixer PUBLIC ${CMAKE_SOURCE_DIR})
@@ -14,8 +10,7 @@ add_library(Tavrin MODULE
   module/TavrinModule.cpp
   module/TavrinVideo.cpp
   module/TavrinSound.cpp
-  module/TavrinInput.cpp
-  module/TavrinSettingsPage.cpp)
+  module/TavrinInput.cpp)
 target_link_libraries(Tavrin PRIVATE ConsoleModule TavrinCart TavrinFiles TavrinMachineLinked TavrinPsg TavrinMixer)
 quintar_module_output(Tavrin)
 

@@ -25,7 +25,7 @@ public:
 
 protected:
     // A button (id 1 or 2) was clicked.
-    virtual void OnButton(int id) {}
+    virtual void OnButton(int /*id*/) {}
 
     bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;

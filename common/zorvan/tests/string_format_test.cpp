@@ -67,23 +67,26 @@ TEST(StringFormat, LongResultsAreKeptWhole)
     EXPECT_EQ(s.Right(2), L" 1");
 }
 
-TEST(StringFormat, UnrepresentableWidthFailsAndLeavesTheString)
+// A format that cannot be made returns 0: a width too large and a missing
+// format leave the string as it was; a resource format, with no resources
+// to take its text from, empties it.
+TEST(StringFormat, FormatsThatCannotBeMadeReturnZero)
 {
-    String s(L"kept");
-    EXPECT_EQ(s.Format(L"%99999999999d", 1), 0);
-    EXPECT_EQ(s, L"kept");
-    EXPECT_EQ(s.Format(nullptr), 0);
-    EXPECT_EQ(s, L"kept");
-}
-
-TEST(StringFormat, ResourceFormatsHaveNoTextToUse)
-{
-    String s(L"x");
-    EXPECT_EQ(s.Format(12u, 1), 0);
-    EXPECT_TRUE(s.IsEmpty());
-    s = L"x";
-    EXPECT_EQ(s.FormatMessageW(12u), 0);
-    EXPECT_TRUE(s.IsEmpty());
+    struct Case {
+        char const *what;
+        int (*format)(String &);
+        wchar_t const *left;
+    } const cases[] = {
+        {"width too large", [](String &s) { return s.Format(L"%99999999999d", 1); }, L"kept"},
+        {"no format", [](String &s) { return s.Format(static_cast<wchar_t const *>(nullptr)); }, L"kept"},
+        {"resource format", [](String &s) { return s.Format(12u, 1); }, L""},
+        {"resource message", [](String &s) { return s.FormatMessageW(12u); }, L""},
+    };
+    for (Case const &c : cases) {
+        String s(L"kept");
+        EXPECT_EQ(c.format(s), 0) << c.what;
+        EXPECT_EQ(s, c.left) << c.what;
+    }
 }
 
 TEST(StringFormat, FormatMessageInsertsByNumber)

@@ -10,7 +10,7 @@
 #include "engine/tests/testmodule/TestConsoleVideo.h"
 #include "modules/common/ConsoleDesc.h"
 #include "modules/common/ConsoleModule.h"
-#include "modules/common/ConsoleSettingsPage.h"
+#include "modules/common/ConsoleRowsPage.h"
 #include "platform/ondrel/Display.h"
 #include "platform/ondrel/Surface.h"
 
@@ -130,11 +130,6 @@ constexpr ConsoleGlue::ConsoleButton kButtons[] = {
     {L"Select", 0x40, ZorvanEngine::kPadSelect}, {L"Start", 0x80, ZorvanEngine::kPadStart},
 };
 
-// The index of each button's key in the platform's default key table, and
-// its default joystick button, in the order of kButtons.
-constexpr int kDefaultKeyIndex[] = {0, 1, 2, 3, 5, 6, 7, 4};
-constexpr int kDefaultJoystickButton[] = {0, 1, 2, 3, 4, 5, 7, 6};
-
 class Input : public ConsoleGlue::ConsoleInput {
 public:
     explicit Input(Module *owner) : ConsoleInput(owner, kButtons, padInput) { Log("input new"); }
@@ -143,28 +138,23 @@ public:
 
 // ---- settings page ----
 
-class Page : public ConsoleGlue::ConsoleSettingsPage {
+class Page : public ConsoleGlue::ConsoleRowsPage {
 public:
-    explicit Page(PropertyMap *settings) : ConsoleSettingsPage(settings) { Log("page new"); }
+    explicit Page(PropertyMap *settings) : ConsoleRowsPage(settings, {L"Test Console", 8, false}) { Log("page new"); }
     ~Page() override { Log("page delete"); }
-
-protected:
-    void OnInitDialog() override
-    {
-        SetTitle(L"Test Console");
-        SettingsPage::OnInitDialog();
-        AddSkinItems();
-        LoadValues();
-    }
-    void LoadValues() override { LoadPadSkin(); }
-    void SaveValues() override { SavePadSkin(); }
 };
 
 // ---- module ----
 
+// Silent by default, and a rate of its own so tests see the module's
+// setting reach the sound.
+ConsoleGlue::ConsoleDefaults const kDefaults{
+    false, 0, 0, 8, [](PropertyMap &s) { s.Set(L"SoundRate", 22050, false); },
+};
+
 class TestConsoleModule final : public ConsoleGlue::ConsoleModuleOf<Page, Sound, Video, Input> {
 public:
-    TestConsoleModule() : ConsoleModuleOf(kMachine) { Log("module new"); }
+    TestConsoleModule() : ConsoleModuleOf(kMachine, kDefaults) { Log("module new"); }
     ~TestConsoleModule() override { Log("module delete"); }
 
     void Pause() override
@@ -176,22 +166,6 @@ public:
     {
         Log("Resume");
         Module::Resume();
-    }
-    void ResetSettings() override
-    {
-        Module::ResetSettings();
-        m_settings.Set(L"ScreenSize", L"100%", false);
-        m_settings.Set(L"FrameSync", true, false);
-        m_settings.Set(L"FrameSkip", 3, false);
-        m_settings.Set(L"Sound", false, false);
-        m_settings.Set(L"SoundRate", 22050, false);
-        for (size_t i = 0; i < std::size(kButtons); ++i) {
-            Zorvan::String const name(kButtons[i].name);
-            m_settings.Set(L"vk" + name, DefaultKey(kDefaultKeyIndex[i]), false);
-            m_settings.Set(L"js" + name, kDefaultJoystickButton[i], false);
-        }
-        m_settings.Set(L"PadSkin", L"Quintar Default", false);
-        LoadPad();
     }
 };
 

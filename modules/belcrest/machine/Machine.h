@@ -104,8 +104,9 @@ inline bool IsGameGear() { return MachineType() == MachineGameGear; }
 // Builds the machine for one game: loads the image at path (for a zip
 // archive the member zipMember, or when that is empty the first member whose
 // name ends in ".sms" or ".gg"), the battery RAM and the SF-7000's disk, sets
-// the TMS palette and resets. Returns 1, or 0 with the reason on the console.
-int MachineStart(const std::string &path, const std::string &zipMember = std::string());
+// the TMS palette and resets. False with the reason on the console when the
+// image cannot be used.
+bool MachineStart(const std::string &path, const std::string &zipMember = std::string());
 // Resets every piece of emulated hardware.
 void MachineReset();
 // Writes the battery file when the game changed the cartridge RAM, and
@@ -115,10 +116,11 @@ int MachineShutdown();
 // Runs one emulated frame: 1 when it ended, 0 when the machine asked to quit.
 int MachineRunFrame();
 
-// State files. Each returns 1 on success; on failure 0 with the reason in
-// *reason (when given) and on the console, and the running game unchanged.
-int SaveStateFile(const std::string &name, std::string *reason = nullptr);
-int LoadStateFile(const std::string &name, std::string *reason = nullptr);
+// State files. Each returns true on success; on failure false with the
+// reason in *reason (when given) and on the console, and the running game
+// unchanged.
+bool SaveStateFile(const std::string &name, std::string *reason = nullptr);
+bool LoadStateFile(const std::string &name, std::string *reason = nullptr);
 
 inline constexpr size_t StateFileSize = 66728;
 

@@ -15,9 +15,9 @@ void RebuildMemoryMap();              // from MapperRegisters and RegionWritable
 void MapRegion(unsigned region, uint8_t *base);
 
 // The image's pages from a whole file (or zip member) in memory, a short
-// last page padded: 1, or 0 for an empty image with message set to the
+// last page padded; false for an empty image, with message set to the
 // loader's message.
-int LoadRomPages(const std::vector<uint8_t> &image, const char *&message);
+bool LoadRomPages(const std::vector<uint8_t> &image, const char *&message);
 
 // Battery RAM: read at start, written at shutdown when it changed.
 void LoadBatteryFile();

@@ -179,7 +179,7 @@ void ClearMachine()
 
 } // namespace
 
-int LoadRomPages(const std::vector<uint8_t> &image, const char *&message)
+bool LoadRomPages(const std::vector<uint8_t> &image, const char *&message)
 {
     for (auto &page : RomPages)
         page.reset();
@@ -189,7 +189,7 @@ int LoadRomPages(const std::vector<uint8_t> &image, const char *&message)
     const size_t start = size % HalfPage == 512 && size > 512 && size <= ImageReadLimit ? 512 : 0;
     if (size <= start) {
         message = "CORRUPTED FILE";
-        return 0;
+        return false;
     }
     CartridgeCrc = uint32_t(crc32(0, image.data() + start, uInt(size - start)));
     for (size_t at = start; at < size && RomPageCount < MaxRomPages; at += RomPageSize) {
@@ -205,10 +205,10 @@ int LoadRomPages(const std::vector<uint8_t> &image, const char *&message)
             std::memcpy(page.get() + HalfPage, page.get(), HalfPage);
         RomPages[RomPageCount++] = std::move(page);
     }
-    return 1;
+    return true;
 }
 
-int MachineStart(const std::string &path, const std::string &zipMember)
+bool MachineStart(const std::string &path, const std::string &zipMember)
 {
     if (FrameSkip < 1)
         FrameSkip = 1;
@@ -243,7 +243,7 @@ int MachineStart(const std::string &path, const std::string &zipMember)
         // next step depends on it.
         printConsole("%s\n", message);
         Zorvan::noteRefusal(message);
-        return 0;
+        return false;
     }
     image = {};
     if (VerboseFlags)
@@ -272,7 +272,7 @@ int MachineStart(const std::string &path, const std::string &zipMember)
     RomPageMask = uint8_t(size - 1);
     MachineReset();
     Progress("RUNNING ROM CODE...\n");
-    return 1;
+    return true;
 }
 
 } // namespace Belcrest

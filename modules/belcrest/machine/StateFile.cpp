@@ -47,12 +47,12 @@ uint8_t HeaderMachineByte() { return uint8_t(MachineWord & 0x33); }
 
 constexpr size_t CrcAt = 8, CrcMarkAt = 12;
 
-int Refuse(const std::string &name, const char *why, std::string *reason)
+bool Refuse(const std::string &name, const char *why, std::string *reason)
 {
     if (reason)
         *reason = why;
     printConsole("State file %s refused: %s\n", name.c_str(), why);
-    return 0;
+    return false;
 }
 
 // Everything a state file holds, checked before any of it is applied.
@@ -105,7 +105,7 @@ const char *OlderStateMismatch(const std::vector<uint8_t> &bytes, const uint32_t
 
 } // namespace
 
-int SaveStateFile(const std::string &name, std::string *reason)
+bool SaveStateFile(const std::string &name, std::string *reason)
 {
     if (!CpuSpace)
         return Refuse(name, "no game is running", reason);
@@ -146,10 +146,10 @@ int SaveStateFile(const std::string &name, std::string *reason)
 
     if (!Zorvan::WriteFileReplacing(name, out.bytes()))
         return Refuse(name, "it could not be written", reason);
-    return 1;
+    return true;
 }
 
-int LoadStateFile(const std::string &name, std::string *reason)
+bool LoadStateFile(const std::string &name, std::string *reason)
 {
     if (!CpuSpace)
         return Refuse(name, "no game is running", reason);
@@ -252,7 +252,7 @@ int LoadStateFile(const std::string &name, std::string *reason)
     VdpIrqBits = uint8_t(((VdpStatus & VdpStatusFrame) && (VdpRegisters[1] & 0x20) ? 1 : 0) |
                          (VdpLinePending && (VdpRegisters[0] & 0x10) ? 2 : 0));
     MachineCpu.pendingInterrupt = VdpIrqBits ? 0x00FF : Z80VectorNone;
-    return 1;
+    return true;
 }
 
 } // namespace Belcrest

@@ -28,7 +28,7 @@ bool Start(char const *path)
 {
     BatteryFileName = saveName;
     std::string const member = ConsoleGlue::ChosenZipMember();
-    bool const started = MachineStart(path, member) != 0;
+    bool const started = MachineStart(path, member);
     // The battery file's news (a file that cannot be used, a save not
     // written or a file moved aside) reaches the user as it happens.
     ConsoleGlue::TellUser(TakeBatteryNote());
@@ -96,31 +96,19 @@ uint32_t MachineTypeForName(Zorvan::String const &path, Zorvan::String const &zi
     return EndsWithGg(zippedName.IsEmpty() ? path : zippedName) ? MachineGameGear : MachineMasterSystem;
 }
 
-BelcrestModule::BelcrestModule() : ConsoleModuleOf(kMachine) {}
+namespace {
+
+// The Z80 consoles' sound chip has four channels.
+ConsoleGlue::ConsoleDefaults const kDefaults{true, 4, 4, 8, nullptr};
+
+} // namespace
+
+BelcrestModule::BelcrestModule() : ConsoleModuleOf(kMachine, kDefaults) {}
 
 bool BelcrestModule::OpenRom(Zorvan::String path)
 {
     MachineWord = MachineTypeForName(path, ourEngine ? ourEngine->GetZippedFileName() : Zorvan::String());
     return ConsoleModule::OpenRom(path);
-}
-
-void BelcrestModule::ResetSettings()
-{
-    ResetConsoleSettings(4);
-    PropertyMap &s = m_settings;
-
-    // Keys: entries 0-7 of the platform's default key table; joystick
-    // buttons 0-7.
-    static wchar_t const *const keys[] = {L"vkUp", L"vkDown", L"vkLeft", L"vkRight",
-                                          L"vkStart", L"vkA", L"vkB", L"vkSelect"};
-    static wchar_t const *const joystick[] = {L"jsUp", L"jsDown", L"jsLeft", L"jsRight",
-                                              L"jsA", L"jsB", L"jsStart", L"jsSelect"};
-    for (int i = 0; i < 8; ++i) {
-        s.Set(keys[i], DefaultKey(i), false);
-        s.Set(joystick[i], i, false);
-    }
-    s.Set(L"PadSkin", L"Quintar Default", false);
-    LoadPad();
 }
 
 } // namespace Belcrest

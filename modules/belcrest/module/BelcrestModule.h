@@ -21,9 +21,6 @@ public:
     // A Game Gear for a name ending in ".gg", a Master System otherwise;
     // then the glue's opening, and the machine's start on the image.
     bool OpenRom(Zorvan::String path) override;
-    // Every default of the module's settings, then the pad skin.
-    void ResetSettings() override;
-
     BelcrestSettingsPage &GetSettingsPage() const { return GetConsolePage(); }
 };
 

@@ -8,7 +8,10 @@ namespace Belcrest {
 
 class BelcrestSettingsPage : public ConsoleGlue::ConsoleRowsPage {
 public:
-    explicit BelcrestSettingsPage(PropertyMap *settings) : ConsoleRowsPage(settings, L"MasterSystem and GameGear") {}
+    explicit BelcrestSettingsPage(PropertyMap *settings)
+        : ConsoleRowsPage(settings, {L"MasterSystem and GameGear", 8, true})
+    {
+    }
 };
 
 } // namespace Belcrest

@@ -51,7 +51,7 @@ BelcrestSound::~BelcrestSound()
         moduleSound = nullptr;
 }
 
-void BelcrestSound::Open(int rate, int bits, bool stereo)
+void BelcrestSound::Open(int rate, int /*bits*/, bool /*stereo*/)
 {
     if (IsOpen())
         return;

@@ -83,28 +83,16 @@ ConsoleGlue::ModuleTexts const CindrelTexts{
     kExtensions,
 };
 
-CindrelModule::CindrelModule() : ConsoleModuleOf(kMachine) {}
+namespace {
 
-void CindrelModule::ResetSettings()
-{
-    ResetConsoleSettings(7);
-    PropertyMap &s = m_settings;
-    s.Set(L"SoundRefresh", 1, false);
+// The 6502 console mixes seven sound channels; its sound reads
+// "SoundRefresh", which no row shows.
+ConsoleGlue::ConsoleDefaults const kDefaults{
+    true, 7, 7, 8, [](PropertyMap &s) { s.Set(L"SoundRefresh", 1, false); },
+};
 
-    // Keys: these entries of the platform's default key table; joystick
-    // buttons as listed.
-    static wchar_t const *const keys[] = {L"vkUp",    L"vkDown",   L"vkLeft", L"vkRight",
-                                          L"vkStart", L"vkSelect", L"vkA",    L"vkB"};
-    static constexpr int keyIndex[] = {0, 1, 2, 3, 4, 7, 5, 6};
-    static wchar_t const *const joystick[] = {L"jsUp",    L"jsDown",   L"jsLeft", L"jsRight",
-                                              L"jsStart", L"jsSelect", L"jsA",    L"jsB"};
-    static constexpr int joystickButton[] = {0, 1, 2, 3, 6, 7, 4, 5};
-    for (int i = 0; i < 8; ++i)
-        s.Set(keys[i], DefaultKey(keyIndex[i]), false);
-    for (int i = 0; i < 8; ++i)
-        s.Set(joystick[i], joystickButton[i], false);
-    s.Set(L"PadSkin", L"Quintar Default", false);
-    LoadPad();
-}
+} // namespace
+
+CindrelModule::CindrelModule() : ConsoleModuleOf(kMachine, kDefaults) {}
 
 } // namespace Cindrel

@@ -16,9 +16,6 @@ class CindrelModule final
 public:
     CindrelModule();
 
-    // Every default of the module's settings, then the pad skin.
-    void ResetSettings() override;
-
     CindrelSettingsPage &GetSettingsPage() const { return GetConsolePage(); }
 };
 

@@ -8,7 +8,7 @@ namespace Cindrel {
 
 class CindrelSettingsPage : public ConsoleGlue::ConsoleRowsPage {
 public:
-    explicit CindrelSettingsPage(PropertyMap *settings) : ConsoleRowsPage(settings, L"NES") {}
+    explicit CindrelSettingsPage(PropertyMap *settings) : ConsoleRowsPage(settings, {L"NES", 8, true}) {}
 };
 
 } // namespace Cindrel

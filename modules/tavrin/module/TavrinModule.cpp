@@ -72,26 +72,11 @@ constexpr ConsoleGlue::ModuleTexts kTexts{
     L"Nintendo GameBoy Advance<br>Tavrin 3.0<br><a href=\"https://quintar.invalid/\">Quintar home page</a>",
     kExtensions, L"2, 4, 0, 9"};
 
-// Index of each button's key in the platform's default key table, and its
-// default joystick button, in the settings' order Up, Down, Left, Right,
-// Start, Select, A, B, L, R.
-constexpr wchar_t const *kKeyNames[] = {L"Up", L"Down", L"Left", L"Right", L"Start",
-                                        L"Select", L"A", L"B", L"L", L"R"};
-constexpr int kDefaultKeyIndex[] = {0, 1, 2, 3, 4, 7, 5, 6, 8, 9};
-constexpr int kDefaultJoystickButton[] = {0, 1, 2, 3, 6, 7, 4, 5, 8, 9};
-
-constexpr wchar_t const *kDefaultScreenSize = L"100%";
-
-// Key and joystick button codes are bytes.
-bool IsCode(int code) { return code >= 0 && code <= 0xFF; }
-
-bool IsScreenSizeChoice(Zorvan::String const &text)
-{
-    for (wchar_t const *const *choice = SettingsPageChoices::ScreenScale; *choice; ++choice)
-        if (text == *choice)
-            return true;
-    return false;
-}
+// The handheld starts silent; it has sixteen sound channels, the first six
+// on. The sound object opens its own sample size, which "Sound16Bit" tells
+// the engine so that it does not reopen the device for another.
+void WriteSampleSize(PropertyMap &s) { s.Set(L"Sound16Bit", kSoundBits == 16, false); }
+ConsoleGlue::ConsoleDefaults const kDefaults{false, 16, 6, ConsoleGlue::ButtonRowsPage::kButtonCount, WriteSampleSize};
 
 bool FileExists(Zorvan::String const &path)
 {
@@ -112,7 +97,7 @@ std::string LastConsoleLine(size_t mark)
 
 } // namespace
 
-TavrinModule::TavrinModule() : ConsoleModuleOf(kMachine) {}
+TavrinModule::TavrinModule() : ConsoleModuleOf(kMachine, kDefaults) {}
 
 bool TavrinModule::OpenRom(Zorvan::String path)
 {
@@ -141,53 +126,10 @@ bool TavrinModule::LoadState(int slot)
     return loaded;
 }
 
-void TavrinModule::ResetSettings()
-{
-    Module::ResetSettings();
-    m_settings.Set(L"UseBlend", false, false);
-    m_settings.Set(L"DoubleWidth", false, false);
-    m_settings.Set(L"ScreenSize", kDefaultScreenSize, false);
-    m_settings.Set(L"FrameSync", true, false);
-    m_settings.Set(L"FrameSkip", 3, false);
-    m_settings.Set(L"SoundBuffers", 8, false);
-    m_settings.Set(L"Sound", false, false);
-    m_settings.Set(L"Noise", true, false);
-    for (int c = 0; c < 16; ++c)
-        m_settings.Set(Zorvan::String(L"SoundChannel") + Zorvan::String(std::to_wstring(c).c_str()), c < 6, false);
-    m_settings.Set(L"SoundRate", 44100, false);
-    m_settings.Set(L"Sound16Bit", kSoundBits == 16, false);
-    for (size_t i = 0; i < std::size(kKeyNames); ++i)
-        m_settings.Set(Zorvan::String(L"vk") + kKeyNames[i], DefaultKey(kDefaultKeyIndex[i]), false);
-    for (size_t i = 0; i < std::size(kKeyNames); ++i)
-        m_settings.Set(Zorvan::String(L"js") + kKeyNames[i], kDefaultJoystickButton[i], false);
-    m_settings.Set(L"PadSkin", L"Quintar Default", false);
-    LoadPad();
-}
-
 void TavrinModule::LoadSettings()
 {
-    Module::LoadSettings();
-    // The key store may hold hand edits or another version's values: a frame
-    // skip is held within the page's choices and a sound rate within the
-    // mixer's, and a screen size, key or joystick button the program does
-    // not know falls back to its default.
-    m_settings.Set(L"FrameSkip", std::clamp(m_settings.GetInt(L"FrameSkip"), 0, TavrinSettingsPage::kLastFrameSkip),
-                   false);
-    m_settings.Set(L"SoundRate", ZorvanEngine::BaseSound::ClampRate(m_settings.GetInt(L"SoundRate")), false);
-    // The sound object opens its own sample size; the engine must not
-    // reopen the device for another.
-    m_settings.Set(L"Sound16Bit", kSoundBits == 16, false);
-    if (!IsScreenSizeChoice(m_settings.GetString(L"ScreenSize")))
-        m_settings.Set(L"ScreenSize", kDefaultScreenSize, false);
-    for (size_t i = 0; i < std::size(kKeyNames); ++i) {
-        Zorvan::String const key = Zorvan::String(L"vk") + kKeyNames[i];
-        Zorvan::String const button = Zorvan::String(L"js") + kKeyNames[i];
-        if (!IsCode(m_settings.GetInt(key)))
-            m_settings.Set(key, DefaultKey(kDefaultKeyIndex[i]), false);
-        if (!IsCode(m_settings.GetInt(button)))
-            m_settings.Set(button, kDefaultJoystickButton[i], false);
-    }
-    LoadPad();
+    ConsoleModule::LoadSettings();
+    WriteSampleSize(m_settings);
 }
 
 } // namespace Tavrin

@@ -1,6 +1,5 @@
 // The handheld's module: the glue's module body over the handheld machine,
-// with its own start-up steps (BIOS path, header check off, sound state)
-// and its settings' defaults.
+// with its own start-up steps (BIOS path, header check off, sound state).
 #pragma once
 
 #include "modules/common/ConsoleModule.h"
@@ -20,8 +19,7 @@ public:
     // A refused state file: one message naming the slot and the reason;
     // the game runs on as it was.
     bool LoadState(int slot) override;
-    void ResetSettings() override;
-    // The key store's values, each one the module cannot use replaced.
+    // The glue's loading; the sample size stays the sound object's.
     void LoadSettings() override;
     TavrinSettingsPage &GetTavrinPage() const { return GetConsolePage(); }
 };

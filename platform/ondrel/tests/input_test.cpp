@@ -149,8 +149,9 @@ TEST_F(InputTest, KeysAndButtonsHeldWhenTheGameStartsOrResumesCountOnlyAfterARel
         input->Update();
         joystick.Set(button, true);
         input->Update();
-        if (joystick.IsOpen())
+        if (joystick.IsOpen()) {
             EXPECT_EQ(input->IsJoystickButtonDown(button), 1);
+        }
 
         QTest::keyRelease(viewWidget.get(), Qt::Key_Return);
         QTest::keyRelease(viewWidget.get(), Qt::Key_Up);

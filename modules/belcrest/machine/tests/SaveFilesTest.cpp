@@ -311,6 +311,7 @@ TEST_F(SaveFilesTest, AnotherCartridgesStateIsRefusedWithItsReason)
     std::vector<uint8_t> game = MakeImage(4), other = game;
     other[0x5000] ^= 1;
     std::vector<uint8_t> withHeader(512, 0xEE);
+    withHeader.reserve(512 + game.size()); // spares GCC 12 a false out-of-bounds warning in insert
     withHeader.insert(withHeader.end(), game.begin(), game.end());
     BatteryFileName.clear();
     ASSERT_TRUE(StartWithImage(folder, game));

@@ -308,8 +308,9 @@ TEST_F(CartridgeStart, ZipArchives)
         clearConsole();
         const bool started = MachineStart(Path(c.file), c.member, "") == 1;
         EXPECT_EQ(started, c.mark >= 0) << c.file << " " << c.member;
-        if (started)
+        if (started) {
             EXPECT_EQ(RomBuffer[0], c.mark) << c.file << " " << c.member;
+        }
         EXPECT_TRUE(Console().ends_with(c.ending)) << c.file << ":\n" << Console();
     }
     // An encrypted member, and one whose data does not match its checksum.

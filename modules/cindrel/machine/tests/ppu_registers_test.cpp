@@ -200,8 +200,9 @@ TEST_F(PpuRegisterTest, PaletteReadsArriveAtOnceAndBufferTheNameTableBeneath)
         SetAddress(c.address); // the low address byte is the latch's value
         ReadBuffer = 0x55;
         EXPECT_EQ(ReadMemory(0x2007), c.want) << c.what;
-        if (c.buffered)
+        if (c.buffered) {
             EXPECT_EQ(ReadBuffer, c.buffered) << c.what;
+        }
         EXPECT_EQ(VramAddress, c.address + 1) << c.what;
     }
     // The name-table byte beneath comes out of the buffer at the next read.

@@ -144,9 +144,11 @@ TEST(HolyMapperel, TheTableCoversEveryImage)
     std::set<std::string> rows;
     for (const BoardScreen &s : Screens)
         rows.insert(s.file);
-    for (const auto &entry : std::filesystem::directory_iterator(folder))
-        if (entry.path().extension() == ".nes")
+    for (const auto &entry : std::filesystem::directory_iterator(folder)) {
+        if (entry.path().extension() == ".nes") {
             EXPECT_TRUE(rows.count(entry.path().filename().string())) << entry.path().filename();
+        }
+    }
 }
 
 } // namespace

@@ -55,10 +55,10 @@ TEST_F(MapperTableWalk, EveryNumberInstallsItsRow)
 TEST_F(MapperTableWalk, EveryRowStartsOnEveryImage)
 {
     for (const Supported &s : Rows)
-        OnHostileImages(s.number, [] {
-            Touch();
+        OnHostileImages(s.number, [this] {
+            ExpectPagesInside();
             RunFrames(2);
-            Touch();
+            ExpectPagesInside();
         });
 }
 

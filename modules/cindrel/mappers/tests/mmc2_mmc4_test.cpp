@@ -141,7 +141,7 @@ TEST_F(Mmc2Mmc4, AnyWriteStaysInsideAndMutatedStates)
                 WriteMemory(0x2006, uint8_t(a >> 8));
                 WriteMemory(0x2006, uint8_t(a));
                 ReadMemory(0x2007);
-                Touch();
+                ExpectPagesInside();
             }
         });
         ASSERT_TRUE(Start(IdleCartridge(8, 3).Mapper(mapper)));

@@ -112,7 +112,7 @@ TEST_F(SunSoft, AnyWriteStaysInsideAndMutatedStates)
                 for (int v = 0; v < 256; ++v) {
                     WriteMemory(0xA000, uint8_t(v));
                     WriteMemory(0x6000, uint8_t(v));
-                    Touch();
+                    ExpectPagesInside();
                 }
             }
             WriteEverything(registers);

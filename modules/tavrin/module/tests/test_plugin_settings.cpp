@@ -1,7 +1,8 @@
 // The module's settings through the real plug-in: values in the key store
-// that the module cannot use, and the settings page's rows, bindings,
-// reset, OK and Cancel.
+// that the module cannot use (ConsoleSettingsLoadCases.h), and the settings
+// page's rows, bindings, reset, OK and Cancel.
 #include "modules/common/ConsoleSettingsPage.h"
+#include "modules/common/tests/ConsoleSettingsLoadCases.h"
 #include "modules/tavrin/harness/TestImage.h"
 #include "modules/tavrin/module/tests/PluginSandbox.h"
 #include "ui/propertytree/ButtonAssignDialog.h"
@@ -9,7 +10,6 @@
 
 #include <climits>
 #include <functional>
-#include <variant>
 
 using namespace TavrinTest;
 
@@ -28,49 +28,14 @@ protected:
     int DefaultKey(int index) const { return engine->GetInput()->GetDefaultKeys()[index]; }
 };
 
-TEST_F(TavrinSettingsTest, KeyStoreValuesTheModuleCannotUseAreClampedOrFallBack)
-{
-    using Value = std::variant<int, std::wstring>;
-    struct Case {
-        wchar_t const *key;
-        Value stored;
-        Value loaded;
-    };
-    Case const cases[] = {
-        {L"FrameSkip", INT_MAX, 8},
-        {L"FrameSkip", -7, 0},
-        {L"FrameSkip", 5, 5},
-        {L"SoundRate", INT_MAX, 48000},
-        {L"SoundRate", -44100, 8000},
-        {L"SoundRate", 0, 8000},
-        {L"SoundRate", 22050, 22050},
-        {L"vkA", 0x141, DefaultKey(5)},
-        {L"vkR", -1, DefaultKey(9)},
-        {L"vkB", 255, 255},
-        {L"vkL", 0, 0}, // unbound stays unbound
-        {L"jsA", 4000, 4},
-        {L"jsR", INT_MIN, 9},
-        {L"jsB", 25, 25},
-        {L"ScreenSize", L"37%", L"100%"},
-        {L"ScreenSize", L"", L"100%"},
-        {L"ScreenSize", L"Auto Scale", L"Auto Scale"},
-    };
-    for (Case const &c : cases) {
-        Store([&](PropertyMap &s) {
-            if (int const *value = std::get_if<int>(&c.stored))
-                s.Set(c.key, *value, false);
-            else
-                s.Set(c.key, std::get<std::wstring>(c.stored).c_str(), false);
-        });
-        ZorvanEngine::Module *module = engine->OpenModule(0);
-        PropertyMap const &s = module->GetSettings();
-        if (int const *value = std::get_if<int>(&c.loaded))
-            EXPECT_EQ(s.GetInt(c.key), *value) << Narrow(c.key);
-        else
-            EXPECT_EQ(Narrow(s.GetString(c.key)), Narrow(std::get<std::wstring>(c.loaded).c_str())) << Narrow(c.key);
-        engine->CloseModule(module);
+// The plug-in as the engine opens it.
+struct TavrinStore {
+    using Sandbox = TavrinSettingsTest;
+    static std::shared_ptr<ZorvanEngine::Module> Open(ZorvanEngine::Engine &engine)
+    {
+        return {engine.OpenModule(0), [&engine](ZorvanEngine::Module *module) { engine.CloseModule(module); }};
     }
-}
+};
 
 TEST_F(TavrinSettingsTest, AGameRunsOnWhatWasLeftOfUnusableValues)
 {
@@ -86,9 +51,9 @@ TEST_F(TavrinSettingsTest, AGameRunsOnWhatWasLeftOfUnusableValues)
     ASSERT_TRUE(engine->RunFile(Wide(Image("spin.gba", Tavrin::SpinningImage(0x4000))))) << Console();
     for (int i = 0; i < 20; ++i)
         ASSERT_TRUE(Active().RunFrame());
-    EXPECT_EQ(words->SkipPeriod(), 9u) << "eight frames skipped for each drawn";
+    EXPECT_EQ(words->SkipPeriod(), 4u) << "the default: three frames skipped for each drawn";
     ASSERT_TRUE(Active().GetSound()->IsOpen());
-    EXPECT_EQ(Active().GetSound()->m_rate, 48000);
+    EXPECT_EQ(Active().GetSound()->m_rate, 44100);
     // A is on its default key again.
     engine->GetInput()->KeyEvent(DefaultKey(5), true);
     ASSERT_TRUE(Active().RunFrame());
@@ -340,3 +305,7 @@ TEST_F(TavrinPageTest, ResettingARowUnbindsItAfterAYesAndOnlyWithOk)
 }
 
 } // namespace
+
+namespace ConsoleGlue::Test {
+INSTANTIATE_TYPED_TEST_SUITE_P(Tavrin, ConsoleSettingsLoadTest, TavrinStore);
+} // namespace ConsoleGlue::Test

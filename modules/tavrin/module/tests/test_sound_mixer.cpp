@@ -338,10 +338,11 @@ TEST_F(MixerTest, EveryNoiseControlPlaysAtItsClockOrStops)
         for (size_t i = 1; i < out.size(); ++i)
             changes += out[i] != out[i - 1];
         const int shift = control >> 4;
-        if (shift >= 14)
+        if (shift >= 14) {
             EXPECT_EQ(changes, 0) << "a stopped clock is silent: " << control;
-        else if (shift <= 4)
+        } else if (shift <= 4) {
             EXPECT_GT(changes, 400) << control;
+        }
     }
 }
 

@@ -211,8 +211,9 @@ TEST_F(LayerRules, SpritesBlendWithABitmapStoredStraight)
         for (int col : columns) {
             const bool onBitmap = col >= shift;
             EXPECT_EQ(b.Pixel(col + 4, 0), Host(onBitmap ? blended : over)) << "shift " << shift << " column " << col;
-            if (onBitmap && col + 8 < 240)
+            if (onBitmap && col + 8 < 240) {
                 EXPECT_EQ(b.Pixel(col + 8, 0), Host(under)) << "shift " << shift << " column " << col;
+            }
         }
     }
 }
