@@ -195,8 +195,9 @@ protected:
     void ExpectTold(size_t told) const
     {
         ASSERT_EQ(messages.size(), told) << (messages.empty() ? std::string() : messages[0].text);
-        if (told)
+        if (told) {
             EXPECT_NE(messages[0].text.find("is not a save of this game"), std::string::npos) << messages[0].text;
+        }
     }
 
     // The odd start runs as a game: frames go by.

@@ -135,8 +135,11 @@ TEST_F(ConsoleModuleTest, AStartClearsTheTemporaryFilesOfKilledSaves)
     if (gone == 0)
         _exit(0);
     ASSERT_EQ(waitpid(gone, nullptr, 0), gone);
-    std::string const dead = "." + std::to_string(gone) + "-3.tmp";
-    std::string const running = "." + std::to_string(getppid()) + "-1.tmp";
+    // Appended piece by piece: GCC 12 warns, falsely, on the same names built with +.
+    std::string dead = ".";
+    dead.append(std::to_string(gone)).append("-3.tmp");
+    std::string running = ".";
+    running.append(std::to_string(getppid())).append("-1.tmp");
     std::vector<std::string> left = {Narrow(Active().GetSaveName()) + dead};
     for (int slot : {1, 9})
         left.push_back(Narrow(Active().GetStateName(slot)) + dead);

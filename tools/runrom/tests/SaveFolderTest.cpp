@@ -421,8 +421,9 @@ TEST_F(SaveFolderTest, NoCaseCostsTheUserASave)
         ASSERT_NE(run.status, -1) << "the program hung";
         EXPECT_EQ(run.status, c.status) << run.err;
         EXPECT_LT(run.seconds, 10.0);
-        if (*c.told)
+        if (*c.told) {
             EXPECT_NE(run.err.find(c.told), std::string::npos) << run.err;
+        }
         c.expect(expected, saves);
         // Only the run's own saves may be new; nothing else appears.
         Folder after = Snapshot(saves);

@@ -292,15 +292,17 @@ TEST_F(PpuRegisterTest, TheIoLatchTakesWhatTheBusCarriedAndDecaysBitByBit)
         case Write: WriteMemory(s.address, s.value); break;
         case Read: {
             const uint8_t got = ReadMemory(s.address);
-            if (s.read >= 0)
+            if (s.read >= 0) {
                 EXPECT_EQ(got, s.read) << s.what;
+            }
             break;
         }
         case Frames: RunFrames(s.address); break;
         case Status: PpuRegisters[2] = uint8_t(s.address); break;
         }
-        if (s.latch >= 0)
+        if (s.latch >= 0) {
             EXPECT_EQ(PpuRegisters[IoLatch], s.latch) << s.what;
+        }
     }
     EXPECT_EQ(ReadMemory(0x2000), 0x2D) << "the write-only registers read the latch";
 }
