@@ -372,6 +372,7 @@ void WalkUnscaled(const AffineLine &a)
     constexpr bool Plain = (V & 3) == EffectNone;
     if constexpr (Plain)
         CheckTileRowPalette();
+    const RowTarget target = RowTargetOf(a.layerBit);
     uint32_t tile = tx >> 3;
     for (int32_t k = run.first - int32_t(tx & 7); k < run.end; k += 8, tile = (tile + 1) & tileMask) {
         const unsigned col = unsigned(PictureColumn + k);
@@ -390,10 +391,10 @@ void WalkUnscaled(const AffineLine &a)
             LaneVector index;
             std::memcpy(&index, &lanes, 8);
             WriteRow<V>(
-                a.row, col, index == 0, a.layerBit, [&] { return GatherEntries(BgPalette, lanes); },
+                a.row, col, index == 0, target, [&] { return GatherEntries(BgPalette, lanes); },
                 [&] { return TileRowHostColours(vram, at); });
         } else {
-            WriteTileRow<V>(a.row, col, lanes, 0, a.layerBit);
+            WriteTileRow<V>(a.row, col, lanes, 0, target);
         }
     }
 }

@@ -287,26 +287,26 @@ uint8_t OpenLayers()
     return uint8_t(any | any >> 8);
 }
 
-// The window line as it was before a line drawn front to back closed its
-// bytes, copied sixteen bytes at a time, unrolled so the compiler does not
-// make it a block copy, which costs more to start than it moves here.
+// The picture's part of the window line as it was before a line drawn front
+// to back closed its bytes, copied sixteen bytes at a time, unrolled so the
+// compiler does not make it a block copy, which costs more to start than it
+// moves here. The guard bands' bytes only decide pixels no one sees, so
+// they are left as the line leaves them, as when a window is on.
 struct SavedWindowLine {
-    WindowBytes sixteens[LineBufferColumns / 16];
-    uint8_t tail[LineBufferColumns % 16];
+    static constexpr int Sixteens = 240 / 16;
+    WindowBytes sixteens[Sixteens];
 
     SavedWindowLine()
     {
-#pragma GCC unroll 32
-        for (int k = 0; k < LineBufferColumns / 16; ++k)
-            std::memcpy(&sixteens[k], WindowLine + 16 * k, 16);
-        std::memcpy(tail, WindowLine + LineBufferColumns / 16 * 16, sizeof tail);
+#pragma GCC unroll 16
+        for (int k = 0; k < Sixteens; ++k)
+            std::memcpy(&sixteens[k], WindowLine + PictureColumn + 16 * k, 16);
     }
     void Restore() const
     {
-#pragma GCC unroll 32
-        for (int k = 0; k < LineBufferColumns / 16; ++k)
-            std::memcpy(WindowLine + 16 * k, &sixteens[k], 16);
-        std::memcpy(WindowLine + LineBufferColumns / 16 * 16, tail, sizeof tail);
+#pragma GCC unroll 16
+        for (int k = 0; k < Sixteens; ++k)
+            std::memcpy(WindowLine + PictureColumn + 16 * k, &sixteens[k], 16);
     }
 };
 

@@ -197,13 +197,30 @@ inline void BlendStore(uint16_t *at, PixelVector value, PixelMask kept)
 // their console colours; hosts() their host colours, asked for only where
 // no effect can apply, so a layer with host colours at hand (a converted
 // palette) saves the conversion.
+//
+// A walk that draws many rows takes the layer's bit and the line's cover
+// once (RowTargetOf) and passes them to every row: CoverKeep may share
+// memory with the window line as far as the compiler knows, so a row that
+// read it itself would load and spread it again after each store.
+struct RowTarget {
+    LaneVector layerBits;  // the layer's bit in every lane
+    LaneVector cover;      // CoverKeep in every lane
+    bool frontToBack;
+};
+
+inline RowTarget RowTargetOf(uint8_t layerBit)
+{
+    const uint8_t cover = CoverKeep;
+    return {LaneVector{} + layerBit, LaneVector{} + cover, cover != 0xFF};
+}
+
 template <unsigned V, class Colors, class Hosts>
-inline void WriteRow(uint16_t *row, unsigned col, LaneMask transparent, uint8_t layerBit, Colors colors,
+inline void WriteRow(uint16_t *row, unsigned col, LaneMask transparent, const RowTarget &target, Colors colors,
                      Hosts hosts)
 {
     LaneVector window;
     std::memcpy(&window, WindowLine + col, 8);
-    const LaneMask keptLanes = transparent | ((window & layerBit) == 0);
+    const LaneMask keptLanes = transparent | ((window & target.layerBits) == 0);
     // A row without an effect is stored whole even when every lane is kept:
     // that costs less than the branch, which blank tiles and drawn-over
     // columns make hard to foresee.
@@ -216,9 +233,9 @@ inline void WriteRow(uint16_t *row, unsigned col, LaneMask transparent, uint8_t 
     // Drawn front to back, a line blends nothing with what lies beneath, so
     // no one reads its second targets; the next line that has any marks
     // them afresh (with none, the line holds zeros, as every layer leaves it).
-    const bool frontToBack = CoverKeep != 0xFF;
+    const bool frontToBack = target.frontToBack;
     if (frontToBack) {
-        window &= LaneVector(keptLanes) | CoverKeep;
+        window &= LaneVector(keptLanes) | target.cover;
         std::memcpy(WindowLine + col, &window, 8);
     }
     const PixelMask kept = WidenMask(keptLanes);
@@ -267,10 +284,17 @@ inline void WriteRow(uint16_t *row, unsigned col, LaneMask transparent, uint8_t 
     }
 }
 
+template <unsigned V, class Colors, class Hosts>
+inline void WriteRow(uint16_t *row, unsigned col, LaneMask transparent, uint8_t layerBit, Colors colors,
+                     Hosts hosts)
+{
+    WriteRow<V>(row, col, transparent, RowTargetOf(layerBit), colors, hosts);
+}
+
 // Palette entries are entryBase + lane; lane 0 is transparent, and so is a
-// pixel whose window byte lacks layerBit.
-template <unsigned V>
-inline void WriteTileRow(uint16_t *row, unsigned col, uint64_t lanes, uint32_t entryBase, uint8_t layerBit)
+// pixel whose window byte lacks layerBit (the layer's bit, or its RowTarget).
+template <unsigned V, class Target>
+inline void WriteTileRow(uint16_t *row, unsigned col, uint64_t lanes, uint32_t entryBase, const Target &layerBit)
 {
     LaneVector index;
     std::memcpy(&index, &lanes, 8);
