@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace ConsoleGlueTest {
+namespace ConsoleGlue::Test {
 
 class TestConsoleProbe {
 public:
@@ -62,4 +62,4 @@ private:
     void *m_handle;
 };
 
-} // namespace ConsoleGlueTest
+} // namespace ConsoleGlue::Test

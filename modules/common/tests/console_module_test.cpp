@@ -16,7 +16,7 @@
 #include <iterator>
 
 using namespace EngineTest;
-using ConsoleGlueTest::TestConsoleProbe;
+using ConsoleGlue::Test::TestConsoleProbe;
 using testing::ElementsAre;
 using testing::HasSubstr;
 
