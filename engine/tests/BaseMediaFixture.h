@@ -13,7 +13,7 @@
 
 #include <QWidget>
 
-namespace EngineTest {
+namespace ZorvanEngine::Test {
 
 // A clock that moves only when told to, or by 1 µs per reading so that a
 // pacing loop spinning on it still ends; sleeps move it by their length.
@@ -80,4 +80,4 @@ protected:
     std::unique_ptr<CallerModule> module;
 };
 
-} // namespace EngineTest
+} // namespace ZorvanEngine::Test

@@ -8,7 +8,7 @@
 
 #include <map>
 
-namespace EngineTest {
+namespace ZorvanEngine::Test {
 
 class SoundProbe : public ZorvanEngine::BaseSound {
 public:
@@ -74,4 +74,4 @@ private:
     std::map<void *, uint64_t> m_lastInBlock;
 };
 
-} // namespace EngineTest
+} // namespace ZorvanEngine::Test

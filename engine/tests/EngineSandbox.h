@@ -28,7 +28,7 @@
 #include <string>
 #include <vector>
 
-namespace EngineTest {
+namespace ZorvanEngine::Test {
 
 namespace fs = std::filesystem;
 
@@ -186,4 +186,7 @@ private:
     QuintarTest::ScopedEnvironment m_environment;
 };
 
-} // namespace EngineTest
+} // namespace ZorvanEngine::Test
+
+// The consoles' tests still reach the sandbox under its former name.
+namespace EngineTest = ZorvanEngine::Test;

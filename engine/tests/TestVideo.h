@@ -10,7 +10,7 @@
 
 #include <cstdint>
 
-namespace EngineTest {
+namespace ZorvanEngine::Test {
 
 class TestVideo : public ZorvanEngine::BaseVideo {
 public:
@@ -83,4 +83,4 @@ private:
     Ondrel::Point m_size;
 };
 
-} // namespace EngineTest
+} // namespace ZorvanEngine::Test

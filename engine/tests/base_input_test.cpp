@@ -7,7 +7,7 @@
 #include <QKeyEvent>
 #include <QTest>
 
-using namespace EngineTest;
+using namespace ZorvanEngine::Test;
 using ZorvanEngine::BaseInput;
 
 namespace {

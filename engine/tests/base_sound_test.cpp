@@ -11,7 +11,7 @@
 #include <chrono>
 #include <thread>
 
-using namespace EngineTest;
+using namespace ZorvanEngine::Test;
 using ZorvanEngine::BaseSound;
 
 namespace {

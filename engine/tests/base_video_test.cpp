@@ -7,7 +7,7 @@
 
 #include <climits>
 
-using namespace EngineTest;
+using namespace ZorvanEngine::Test;
 using ZorvanEngine::BaseVideo;
 
 namespace {

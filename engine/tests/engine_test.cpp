@@ -12,7 +12,7 @@
 #include <thread>
 #include <unistd.h>
 
-using namespace EngineTest;
+using namespace ZorvanEngine::Test;
 using ZorvanEngine::Engine;
 
 namespace {

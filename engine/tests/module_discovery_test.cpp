@@ -6,7 +6,7 @@
 #include "engine/Registry.h"
 #include "engine/tests/EngineSandbox.h"
 
-using namespace EngineTest;
+using namespace ZorvanEngine::Test;
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <QTest>
 #include <QWidget>
 
-using namespace EngineTest;
+using namespace ZorvanEngine::Test;
 
 namespace {
 

@@ -9,7 +9,7 @@
 
 #include <set>
 
-using namespace EngineTest;
+using namespace ZorvanEngine::Test;
 using ZorvanEngine::PadSkin;
 using ZorvanEngine::PadSkinMgr;
 

@@ -4,7 +4,7 @@
 
 #include <functional>
 
-using namespace EngineTest;
+using namespace ZorvanEngine::Test;
 using ZorvanEngine::Engine;
 
 namespace {

@@ -11,7 +11,7 @@
 
 #include <unistd.h>
 
-using namespace EngineTest;
+using namespace ZorvanEngine::Test;
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include "engine/ModuleDesc.h"
 #include "engine/tests/EngineSandbox.h"
 
-using namespace EngineTest;
+using namespace ZorvanEngine::Test;
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <cstring>
 #include <thread>
 
-using namespace EngineTest;
+using namespace ZorvanEngine::Test;
 
 namespace {
 

@@ -67,7 +67,7 @@ public:
             return false;
         }
         if (!m_video) {
-            m_video = new EngineTest::TestVideo(this, kPictureWidth, kPictureHeight);
+            m_video = new ZorvanEngine::Test::TestVideo(this, kPictureWidth, kPictureHeight);
             m_video->Open(0, 0, Ondrel::PixelFormatNone);
         }
         return true;
@@ -144,7 +144,7 @@ private:
     // A dark field with a bright bar that moves one step per frame.
     void DrawFrame(int frame)
     {
-        auto *video = static_cast<EngineTest::TestVideo *>(m_video);
+        auto *video = static_cast<ZorvanEngine::Test::TestVideo *>(m_video);
         if (!video || !video->IsOpen())
             return;
         video->PaintCurrent(Ondrel::Rgb888To565(kFieldColour));

@@ -57,13 +57,13 @@ protected:
     PropertyRow ButtonRow(char const *name) const
     {
         for (int i = 0; i < ButtonRowsPage::kButtonCount; ++i) {
-            if (EngineTest::Narrow(ButtonRowsPage::kButtons[i].name) == name)
+            if (ZorvanEngine::Test::Narrow(ButtonRowsPage::kButtons[i].name) == name)
                 return page->GetButtonRow(i);
         }
         return nullptr;
     }
 
-    std::string RowText(PropertyRow row) const { return EngineTest::Narrow(page->GetItemString(row)); }
+    std::string RowText(PropertyRow row) const { return ZorvanEngine::Test::Narrow(page->GetItemString(row)); }
 
     // Selects the row and browses it, as a tap on its button does.
     long Browse(PropertyRow row)
@@ -111,7 +111,7 @@ TYPED_TEST_P(ConsoleRowsPageTest, ShowsEveryRowFromTheSettings)
     settings.Set(L"FrameSkip", 5, false);
     settings.Set(L"SoundRate", 22050, false);
     page->Show(this->View());
-    EXPECT_EQ(EngineTest::Narrow(page->GetTitle()), TypeParam::kTitle);
+    EXPECT_EQ(ZorvanEngine::Test::Narrow(page->GetTitle()), TypeParam::kTitle);
     EXPECT_EQ(page->GetItemInt(page->m_screenSize), 11);
     EXPECT_NE(page->GetItemInt(page->m_smoothing), 0);
     EXPECT_NE(page->GetItemInt(page->m_sound), 0);
@@ -155,7 +155,7 @@ TYPED_TEST_P(ConsoleRowsPageTest, AnUnknownSoundRateShowsHighAndIsSavedAs44100)
     EXPECT_EQ(settings.GetInt(L"SoundRate"), 22050);
     EXPECT_FALSE(settings.GetBoolean(L"Noise"));
     EXPECT_EQ(settings.GetInt(L"FrameSkip"), 8);
-    EXPECT_EQ(EngineTest::Narrow(settings.GetString(L"ScreenSize")), "115%");
+    EXPECT_EQ(ZorvanEngine::Test::Narrow(settings.GetString(L"ScreenSize")), "115%");
 }
 
 TYPED_TEST_P(ConsoleRowsPageTest, AHandEditedFrameSkipIsShownWithinItsChoices)
@@ -211,8 +211,8 @@ TYPED_TEST_P(ConsoleRowsPageTest, ResettingARowUnbindsItAfterAYes)
     auto &page = this->page;
     std::vector<int> answers = {IDNO, IDYES};
     Zorvan::setMessagePresenter([&](Zorvan::String const &text, Zorvan::String const &caption, unsigned style) {
-        this->messages.push_back(EngineTest::Narrow(text));
-        this->captions.push_back(EngineTest::Narrow(caption));
+        this->messages.push_back(ZorvanEngine::Test::Narrow(text));
+        this->captions.push_back(ZorvanEngine::Test::Narrow(caption));
         EXPECT_EQ(style & MB_TYPEMASK, MB_YESNO);
         int const answer = answers.front();
         answers.erase(answers.begin());

@@ -100,7 +100,7 @@ TYPED_TEST_P(ConsoleSettingsLoadTest, AValueOutOfItsRowsRangeGetsTheDefaultAndAC
         {L"jsB", 25, true},
     };
     for (Case const &c : cases) {
-        SCOPED_TRACE(EngineTest::Narrow(c.name));
+        SCOPED_TRACE(ZorvanEngine::Test::Narrow(c.name));
         Value const fallback = TestFixture::Read(defaults, c.name, c.stored);
         ASSERT_NE(c.stored, fallback) << "a case must store something other than the default";
         this->Store(c.name, c.stored);
@@ -111,9 +111,9 @@ TYPED_TEST_P(ConsoleSettingsLoadTest, AValueOutOfItsRowsRangeGetsTheDefaultAndAC
         }
         std::string const lines = Zorvan::getConsole() + mark;
         if (c.inRange)
-            EXPECT_EQ(lines.find(EngineTest::Narrow(c.name)), std::string::npos) << lines;
+            EXPECT_EQ(lines.find(ZorvanEngine::Test::Narrow(c.name)), std::string::npos) << lines;
         else
-            EXPECT_NE(lines.find("setting " + EngineTest::Narrow(c.name) + " is out of its range"), std::string::npos)
+            EXPECT_NE(lines.find("setting " + ZorvanEngine::Test::Narrow(c.name) + " is out of its range"), std::string::npos)
                 << lines;
         this->Store(c.name, fallback);
     }

@@ -1,5 +1,5 @@
 // The fixture of a console module's tests: an engine over a shown game view
-// in a temporary home (EngineTest::Sandbox) that knows the module's file
+// in a temporary home (ZorvanEngine::Test::Sandbox) that knows the module's file
 // types and runs images on a module object of the test's own, so that tests
 // can look at the machine. Every frame is drawn and nothing waits for the
 // clock unless a test asks for it.
@@ -17,7 +17,7 @@
 namespace ConsoleGlue::Test {
 
 template <class ModuleT, ModuleTexts const &Texts, int ViewWidth, int ViewHeight>
-class ModuleSandbox : public EngineTest::Sandbox {
+class ModuleSandbox : public ZorvanEngine::Test::Sandbox {
 protected:
     void SetUp() override
     {
@@ -26,7 +26,7 @@ protected:
         view->resize(ViewWidth, ViewHeight);
         view->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
-        engine = std::make_unique<ZorvanEngine::Engine>(nullptr, nullptr, view.get(), EngineTest::Wide(programFolder));
+        engine = std::make_unique<ZorvanEngine::Engine>(nullptr, nullptr, view.get(), ZorvanEngine::Test::Wide(programFolder));
         engine->m_modules.push_back(NewConsoleModuleDesc(Texts));
         engine->GetSettings().Set(L"Sound", false, false);
     }
@@ -40,7 +40,7 @@ protected:
     // Runs the image on a new module; the engine owns the module from here.
     bool Run(std::filesystem::path const &image)
     {
-        bool const running = engine->RunFile(EngineTest::Wide(image), new ModuleT);
+        bool const running = engine->RunFile(ZorvanEngine::Test::Wide(image), new ModuleT);
         if (running) {
             PropertyMap &settings = Module().GetSettings();
             settings.Set(L"FrameSkip", 0, false);

@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-using EngineTest::CallerModule;
+using ZorvanEngine::Test::CallerModule;
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include <unistd.h>
 #include <iterator>
 
-using namespace EngineTest;
+using namespace ZorvanEngine::Test;
 using ConsoleGlue::Test::TestConsoleProbe;
 using testing::ElementsAre;
 using testing::HasSubstr;

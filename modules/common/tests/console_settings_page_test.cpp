@@ -32,7 +32,7 @@ TEST(KeyNameTest, NamedKeysButtonsFunctionKeysAndKeyboardKeys)
         {0x100 + 38, "Up"}, {0x200, "None"}, {0x100 + 'X', "X"},
     };
     for (Case const &c : cases)
-        EXPECT_EQ(EngineTest::Narrow(ConsoleSettingsPage::GetKeyName(c.code)), c.name) << c.code;
+        EXPECT_EQ(ZorvanEngine::Test::Narrow(ConsoleSettingsPage::GetKeyName(c.code)), c.name) << c.code;
 }
 
 // A page with nothing but the skin rows.
@@ -51,12 +51,12 @@ protected:
     void SaveValues() override { SavePadSkin(); }
 };
 
-class ConsoleSettingsPageTest : public EngineTest::Sandbox {
+class ConsoleSettingsPageTest : public ZorvanEngine::Test::Sandbox {
 protected:
     void SetUp() override
     {
         Sandbox::SetUp();
-        EngineTest::WriteFile(programFolder / "Skins/second.txt", "Quintar.Skin.1\nName=Second Pad\n");
+        ZorvanEngine::Test::WriteFile(programFolder / "Skins/second.txt", "Quintar.Skin.1\nName=Second Pad\n");
         MakeEngine();
         settings.Set(L"PadSkin", L"Second Pad", false);
         page = std::make_unique<SkinPage>(&settings);
@@ -92,7 +92,7 @@ TEST_F(ConsoleSettingsPageTest, SkinRowsListEverySkinAndSelectTheSettingsOne)
     // OK stores the chosen skin's name.
     page->SetItemInt(page->GetSkinRow(), 0);
     page->OnOK();
-    EXPECT_EQ(EngineTest::Narrow(settings.GetString(L"PadSkin")), "Quintar Default");
+    EXPECT_EQ(ZorvanEngine::Test::Narrow(settings.GetString(L"PadSkin")), "Quintar Default");
 }
 
 TEST_F(ConsoleSettingsPageTest, ASkinNameNoSkinHasLeavesTheFirstSkinChosen)
@@ -101,7 +101,7 @@ TEST_F(ConsoleSettingsPageTest, ASkinNameNoSkinHasLeavesTheFirstSkinChosen)
     page->Show();
     EXPECT_EQ(page->GetItemInt(page->GetSkinRow()), 0);
     page->OnCancel();
-    EXPECT_EQ(EngineTest::Narrow(settings.GetString(L"PadSkin")), "Second");
+    EXPECT_EQ(ZorvanEngine::Test::Narrow(settings.GetString(L"PadSkin")), "Second");
 }
 
 TEST_F(ConsoleSettingsPageTest, TheButtonDialogComesWithThePageUnshown)
