@@ -1,6 +1,6 @@
 // T-state totals: single instructions, short programs, the block
 // instructions, and the cost of prefix bytes.
-#include "modules/belcrest/tests/TestMachine.h"
+#include "modules/belcrest/testing/TestMachine.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The CP/M instruction exercisers on the bare core. They take billions of
 // cycles, so this program is labelled long and runs in release builds only.
-#include "modules/belcrest/tests/TestMachine.h"
+#include "modules/belcrest/testing/TestMachine.h"
 #include "tools/testsupport/TestRoms.h"
 
 #include <gtest/gtest.h>

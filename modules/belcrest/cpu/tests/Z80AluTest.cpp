@@ -1,6 +1,6 @@
 // Arithmetic and logic over whole operand spaces, checked against plain
 // wide-integer arithmetic written here independently of the core's tables.
-#include "modules/belcrest/tests/TestMachine.h"
+#include "modules/belcrest/testing/TestMachine.h"
 
 #include <gtest/gtest.h>
 

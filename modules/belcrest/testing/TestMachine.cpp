@@ -1,4 +1,4 @@
-#include "modules/belcrest/tests/TestMachine.h"
+#include "modules/belcrest/testing/TestMachine.h"
 
 #include <stdexcept>
 

@@ -1,6 +1,6 @@
 // The DD and FD prefixes: every opcode behind them compared with its
 // unprefixed form, and the listed edge cases of the index forms.
-#include "modules/belcrest/tests/TestMachine.h"
+#include "modules/belcrest/testing/TestMachine.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // EI/DI/HALT, interrupt modes 0, 1 and 2, NMI, and how the run loop takes
 // the line step's interrupt word at the end of each slice.
-#include "modules/belcrest/tests/TestMachine.h"
+#include "modules/belcrest/testing/TestMachine.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Instruction behaviour beyond the ALU tables: reset, I and R, port
 // addressing, the block instructions, operand wrap at 0xFFFF, the trap, the
 // unknown-opcode reports, and a whole CRC-32 routine against zlib.
-#include "modules/belcrest/tests/TestMachine.h"
+#include "modules/belcrest/testing/TestMachine.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>

@@ -1,6 +1,6 @@
 // The 52-byte register image of the state file.
 #include "common/zorvan/ByteStream.h"
-#include "modules/belcrest/tests/TestMachine.h"
+#include "modules/belcrest/testing/TestMachine.h"
 
 #include <gtest/gtest.h>
 
