@@ -1,8 +1,8 @@
 // The three public Master System programs, run 30 frames through the
 // machine and the 32-bit renderers, against their author's pictures.
-#include "modules/belcrest/machine/tests/MachineStandIns.h"
+#include "modules/belcrest/testing/MachineStandIns.h"
 #include "modules/belcrest/vdp/Vdp.h"
-#include "modules/belcrest/vdp/tests/VdpModel.h"
+#include "modules/belcrest/testing/VdpModel.h"
 #include "tools/testsupport/TestRoms.h"
 
 #include <QImage>

@@ -1,7 +1,7 @@
 // A frame driven through the line step: slice lengths, line and frame
 // interrupts, the end of the frame, frame skip and the Pause button.
 #include "modules/belcrest/cpu/Z80Bus.h"
-#include "modules/belcrest/machine/tests/MachineStandIns.h"
+#include "modules/belcrest/testing/MachineStandIns.h"
 #include "modules/belcrest/vdp/Vdp.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // The memory map per machine type, the cartridge mapper and its first-1 KB
 // view, and stores to ROM, RAM and the mapper registers.
 #include "modules/belcrest/cpu/Z80Bus.h"
-#include "modules/belcrest/machine/tests/MachineStandIns.h"
+#include "modules/belcrest/testing/MachineStandIns.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 // builds run the same cases.
 #include "common/zorvan/ByteStream.h"
 #include "modules/belcrest/machine/MachineParts.h"
-#include "modules/belcrest/machine/tests/MachineStandIns.h"
+#include "modules/belcrest/testing/MachineStandIns.h"
 #include "modules/belcrest/vdp/Vdp.h"
 #include "tools/testsupport/TestZip.h"
 

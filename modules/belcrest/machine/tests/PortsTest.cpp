@@ -2,7 +2,7 @@
 // built from the host buttons.
 #include "modules/belcrest/cpu/Z80Bus.h"
 #include "modules/belcrest/machine/MachineParts.h"
-#include "modules/belcrest/machine/tests/MachineStandIns.h"
+#include "modules/belcrest/testing/MachineStandIns.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // each failure; the machine type from the file name; a clean second start.
 #include "common/zorvan/Console.h"
 #include "modules/belcrest/cpu/Z80Bus.h"
-#include "modules/belcrest/machine/tests/MachineStandIns.h"
+#include "modules/belcrest/testing/MachineStandIns.h"
 #include "modules/belcrest/vdp/Vdp.h"
 #include "tools/testsupport/TestZip.h"
 

@@ -5,7 +5,7 @@
 #include "common/zorvan/ByteStream.h"
 #include "modules/belcrest/cpu/Z80Bus.h"
 #include "modules/belcrest/machine/MachineParts.h"
-#include "modules/belcrest/machine/tests/MachineStandIns.h"
+#include "modules/belcrest/testing/MachineStandIns.h"
 #include "modules/belcrest/vdp/Vdp.h"
 #include "tools/testsupport/KilledWriter.h"
 

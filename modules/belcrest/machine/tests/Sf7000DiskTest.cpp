@@ -1,7 +1,7 @@
 // The SF-7000: the system ROM beside the disk, its trap patches, and
 // sector reads served by the trap.
 #include "modules/belcrest/cpu/Z80Bus.h"
-#include "modules/belcrest/machine/tests/MachineStandIns.h"
+#include "modules/belcrest/testing/MachineStandIns.h"
 
 #include <gtest/gtest.h>
 

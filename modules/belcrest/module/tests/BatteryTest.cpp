@@ -3,8 +3,8 @@
 // set aside with a message when the game saves, and a file that cannot be
 // written reported with the old one kept.
 #include "common/zorvan/SafeFile.h"
-#include "modules/belcrest/module/tests/BelcrestSandbox.h"
-#include "modules/belcrest/module/tests/TestImages.h"
+#include "modules/belcrest/testing/BelcrestSandbox.h"
+#include "modules/belcrest/testing/TestImages.h"
 
 #include <unistd.h>
 

@@ -3,8 +3,8 @@
 // bit at ports $DC/$DD, the Game Gear's Start at port $00, and Pause as one
 // non-maskable interrupt per press.
 #include "modules/belcrest/cpu/Z80Bus.h"
-#include "modules/belcrest/module/tests/BelcrestSandbox.h"
-#include "modules/belcrest/module/tests/TestImages.h"
+#include "modules/belcrest/testing/BelcrestSandbox.h"
+#include "modules/belcrest/testing/TestImages.h"
 #include "tools/testsupport/VirtualJoystick.h"
 #include "platform/ondrel/Input.h"
 

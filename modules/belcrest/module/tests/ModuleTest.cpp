@@ -1,7 +1,7 @@
 // The module's face to the engine: its description, its default settings,
 // the machine type it chooses by name, and closing and saving without a game.
-#include "modules/belcrest/module/tests/BelcrestSandbox.h"
-#include "modules/belcrest/module/tests/TestImages.h"
+#include "modules/belcrest/testing/BelcrestSandbox.h"
+#include "modules/belcrest/testing/TestImages.h"
 #include "modules/belcrest/sound/MachineChips.h"
 #include "platform/ondrel/Input.h"
 

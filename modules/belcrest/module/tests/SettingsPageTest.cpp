@@ -2,7 +2,7 @@
 // page's cases (ConsoleRowsPageCases.h) on the module's title and defaults,
 // and the cases of values loaded from the settings store
 // (ConsoleSettingsLoadCases.h).
-#include "modules/belcrest/module/tests/BelcrestSandbox.h"
+#include "modules/belcrest/testing/BelcrestSandbox.h"
 #include "modules/common/tests/ConsoleRowsPageCases.h"
 #include "modules/common/tests/ConsoleSettingsLoadCases.h"
 

@@ -1,8 +1,8 @@
 // The module's sound end to end: a program sets tone 0 to N = 254 at full
 // volume, later to attenuation 6; played through the module with SDL's disk
 // driver at 44,100 Hz, the capture holds 440 Hz, a 12 dB drop and no gap.
-#include "modules/belcrest/module/tests/BelcrestSandbox.h"
-#include "modules/belcrest/module/tests/TestImages.h"
+#include "modules/belcrest/testing/BelcrestSandbox.h"
+#include "modules/belcrest/testing/TestImages.h"
 #include "tools/testsupport/ToneCapture.h"
 
 #include <chrono>

@@ -3,8 +3,8 @@
 // and leaves the game running as if nothing was loaded, and a save that
 // cannot be written reports false and keeps the old file.
 #include "common/zorvan/SafeFile.h"
-#include "modules/belcrest/module/tests/BelcrestSandbox.h"
-#include "modules/belcrest/module/tests/TestImages.h"
+#include "modules/belcrest/testing/BelcrestSandbox.h"
+#include "modules/belcrest/testing/TestImages.h"
 
 #include <unistd.h>
 

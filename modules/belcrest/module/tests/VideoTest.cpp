@@ -1,7 +1,7 @@
 // The module's video: its frame surfaces, the host colour table at each
 // display depth, and the window of the frame it shows.
-#include "modules/belcrest/module/tests/BelcrestSandbox.h"
-#include "modules/belcrest/module/tests/TestImages.h"
+#include "modules/belcrest/testing/BelcrestSandbox.h"
+#include "modules/belcrest/testing/TestImages.h"
 #include "modules/belcrest/machine/MachineHooks.h"
 #include "modules/belcrest/vdp/Vdp.h"
 #include "modules/common/HostColor.h"

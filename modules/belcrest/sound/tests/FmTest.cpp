@@ -1,7 +1,7 @@
 // The FM unit's model: register writes to frequencies, volumes, instruments
 // and rhythm hits, and what a sync sends to the driver.
 #include "modules/belcrest/sound/Fm.h"
-#include "modules/belcrest/sound/tests/DriverRecorder.h"
+#include "modules/belcrest/testing/DriverRecorder.h"
 
 #include <gtest/gtest.h>
 

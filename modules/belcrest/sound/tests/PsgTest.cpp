@@ -1,7 +1,7 @@
 // The PSG: what register writes make of each channel's frequency and volume,
 // and what reaches the driver at a sync.
 #include "modules/belcrest/sound/Psg.h"
-#include "modules/belcrest/sound/tests/DriverRecorder.h"
+#include "modules/belcrest/testing/DriverRecorder.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // or without drawing: overflow for a ninth sprite, collision where two
 // drawn sprites' opaque pixels meet on the screen (magnified ones by their
 // magnified pixels).
-#include "modules/belcrest/machine/tests/MachineStandIns.h"
+#include "modules/belcrest/testing/MachineStandIns.h"
 #include "modules/belcrest/vdp/Vdp.h"
 
 #include <gtest/gtest.h>

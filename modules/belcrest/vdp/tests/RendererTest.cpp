@@ -2,9 +2,9 @@
 // (registers, VRAM, line): scroll and both locks, flips, priority,
 // sprites, every TMS mode, the three pixel depths, and random scenes that
 // must stay inside VRAM and the surface.
-#include "modules/belcrest/machine/tests/MachineStandIns.h"
+#include "modules/belcrest/testing/MachineStandIns.h"
 #include "modules/belcrest/vdp/Vdp.h"
-#include "modules/belcrest/vdp/tests/VdpModel.h"
+#include "modules/belcrest/testing/VdpModel.h"
 
 #include <gtest/gtest.h>
 

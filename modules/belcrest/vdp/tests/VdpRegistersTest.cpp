@@ -1,6 +1,6 @@
 // The display processor's ports, registers, screen-mode decoding,
 // interrupts, scroll latch and sprite collision.
-#include "modules/belcrest/machine/tests/MachineStandIns.h"
+#include "modules/belcrest/testing/MachineStandIns.h"
 #include "modules/belcrest/vdp/Vdp.h"
 
 #include <gtest/gtest.h>

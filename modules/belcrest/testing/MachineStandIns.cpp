@@ -1,4 +1,4 @@
-#include "modules/belcrest/machine/tests/MachineStandIns.h"
+#include "modules/belcrest/testing/MachineStandIns.h"
 
 #include "modules/belcrest/machine/MachineHooks.h"
 #include "modules/belcrest/vdp/Vdp.h"
