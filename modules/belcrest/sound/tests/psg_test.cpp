@@ -8,7 +8,7 @@
 #include <array>
 #include <vector>
 
-namespace Belcrest {
+namespace Belcrest::Test {
 namespace {
 
 using Test::DriverCall;
@@ -167,4 +167,4 @@ TEST(PsgConversions, ToneVolumeAndNoiseTables)
 }
 
 } // namespace
-} // namespace Belcrest
+} // namespace Belcrest::Test

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-namespace Belcrest {
+namespace Belcrest::Test {
 namespace {
 
 using Test::DriverCall;
@@ -162,4 +162,4 @@ TEST_F(FmTest, WithoutDeferralAStoredChangeGoesOutAtOnce)
 }
 
 } // namespace
-} // namespace Belcrest
+} // namespace Belcrest::Test

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+namespace Belcrest::Test {
 namespace {
 
 namespace fs = std::filesystem;
@@ -138,3 +139,4 @@ TEST_F(BelcrestRunromTest, HoldingButtonOneStartsSmsAudioPlaying)
 }
 
 } // namespace
+} // namespace Belcrest::Test

@@ -6,7 +6,7 @@
 
 #include <vector>
 
-namespace Belcrest {
+namespace Belcrest::Test {
 namespace {
 
 enum Opcode { Special = 0, Write = 1, Read = 2, Erase = 3 };
@@ -193,4 +193,4 @@ TEST(SerialEeprom, AddressWidthsOfTheOptions)
 }
 
 } // namespace
-} // namespace Belcrest
+} // namespace Belcrest::Test

@@ -8,7 +8,7 @@
 
 #include <vector>
 
-namespace Belcrest {
+namespace Belcrest::Test {
 namespace {
 
 class MixerTest : public ::testing::Test {
@@ -183,4 +183,4 @@ TEST(MixerOpen, ReopeningHasThePsgSendEveryChannelAgain)
 }
 
 } // namespace
-} // namespace Belcrest
+} // namespace Belcrest::Test

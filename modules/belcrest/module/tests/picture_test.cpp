@@ -11,6 +11,7 @@
 #include <QTest>
 #include <QWidget>
 
+namespace Belcrest::Test {
 namespace {
 
 namespace fs = std::filesystem;
@@ -79,3 +80,4 @@ TEST_F(BelcrestPictureTest, HelloWorldFillsTheViewDoubled)
 }
 
 } // namespace
+} // namespace Belcrest::Test

@@ -6,7 +6,7 @@
 
 #include <cstring>
 
-namespace Belcrest {
+namespace Belcrest::Test {
 namespace {
 
 Ppi Loaded(uint8_t control)
@@ -111,4 +111,4 @@ TEST(Ppi, StateRecordIsTenBytesInOrder)
 }
 
 } // namespace
-} // namespace Belcrest
+} // namespace Belcrest::Test
