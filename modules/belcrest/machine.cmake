@@ -1,7 +1,7 @@
 # The Z80 consoles' machine: memory map and frame loop, ports, ROM loading,
 # state, battery and disk files. The display processor (vdp.cmake) joins the
 # same library. The module supplies the PSG, FM unit, pads and video hooks of
-# machine/MachineHooks.h; tests link machine/tests' stand-ins instead.
+# machine/MachineHooks.h; tests link testing/'s stand-ins instead.
 add_library(BelcrestMachine STATIC
   machine/Machine.cpp
   machine/MemoryMap.cpp
@@ -17,8 +17,3 @@ target_link_libraries(BelcrestMachine PUBLIC BelcrestCore ConsoleFiles SoundDriv
 if(QUINTAR_TESTS)
   add_subdirectory(machine/tests)
 endif()
-
-# Frames per second of the machine and renderers (no module around them).
-add_executable(bench_belcrest_machine machine/bench/MachineBench.cpp)
-target_link_libraries(bench_belcrest_machine PRIVATE BelcrestMachine)
-target_compile_definitions(bench_belcrest_machine PRIVATE QUINTAR_TESTROMS_DEFAULT="${CMAKE_SOURCE_DIR}/../shared/testroms")

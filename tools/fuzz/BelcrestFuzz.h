@@ -5,7 +5,7 @@
 
 #include "modules/belcrest/machine/Machine.h"
 #include "modules/belcrest/machine/MachineParts.h"
-#include "modules/belcrest/machine/tests/MachineStandIns.h"
+#include "modules/belcrest/testing/MachineStandIns.h"
 #include "tools/fuzz/FuzzSupport.h"
 
 namespace Fuzz::Z80Machine {

@@ -2,7 +2,7 @@
 // A refused image leaves the record untouched; an accepted one writes back
 // the same bytes (the reserved bytes aside); and the frame ends (a run loop
 // that never reaches its line step shows as a timeout).
-#include "modules/belcrest/tests/TestMachine.h"
+#include "modules/belcrest/testing/TestMachine.h"
 #include "tools/fuzz/FuzzSupport.h"
 
 #include <cstring>
