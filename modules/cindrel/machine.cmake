@@ -5,6 +5,7 @@
 # reaches them.
 add_library(CindrelMachine STATIC
   machine/MemoryMap.cpp
+  machine/LineStep.cpp
   machine/PpuRegisters.cpp
   machine/CartridgeStart.cpp
   machine/BatteryFile.cpp
