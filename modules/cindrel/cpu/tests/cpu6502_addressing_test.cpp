@@ -1,6 +1,6 @@
 // Effective addresses, the data accesses each instruction makes, and the
 // cycles it is charged.
-#include "modules/cindrel/cpu/tests/TestMachine.h"
+#include "modules/cindrel/testing/TestMachine.h"
 
 #include <gtest/gtest.h>
 

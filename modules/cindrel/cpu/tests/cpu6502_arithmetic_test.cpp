@@ -1,5 +1,5 @@
 // Arithmetic and logic results against plain integer arithmetic.
-#include "modules/cindrel/cpu/tests/TestMachine.h"
+#include "modules/cindrel/testing/TestMachine.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Interrupt entry, BRK, the B bit on the stack, the CLI/PLP delay, reset.
-#include "modules/cindrel/cpu/tests/TestMachine.h"
+#include "modules/cindrel/testing/TestMachine.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The opcodes beyond the documented set: the length of every opcode, and
 // the registers, flags, memory accesses and cycles of the combined,
 // immediate, unstable and NOP forms, against values worked out by hand.
-#include "modules/cindrel/cpu/tests/TestMachine.h"
+#include "modules/cindrel/testing/TestMachine.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The run loop: when LineHook is called, how its answer is used, machine
 // writes that steal cycles, and the halting opcodes.
-#include "modules/cindrel/cpu/tests/TestMachine.h"
+#include "modules/cindrel/testing/TestMachine.h"
 
 #include "common/zorvan/ByteStream.h"
 

@@ -1,6 +1,6 @@
 // The public CPU conformance program in its automation mode, compared line
 // by line with its reference trace over the documented-opcode section.
-#include "modules/cindrel/cpu/tests/TestMachine.h"
+#include "modules/cindrel/testing/TestMachine.h"
 #include "tools/testsupport/TestRoms.h"
 
 #include <gtest/gtest.h>

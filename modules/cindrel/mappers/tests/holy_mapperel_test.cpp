@@ -4,7 +4,7 @@
 // pattern; 0 = pass). Every screen is what the image's name describes;
 // where it is not, the reason is pinned beside it.
 #include "modules/cindrel/machine/Machine.h"
-#include "modules/cindrel/machine/tests/support/Harness.h"
+#include "modules/cindrel/testing/Harness.h"
 #include "tools/testsupport/TestRoms.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // ones that pass, and the ones known to fail with their code and reason
 // pinned, so that a change either way shows.
 #include "modules/cindrel/machine/Machine.h"
-#include "modules/cindrel/machine/tests/support/Harness.h"
+#include "modules/cindrel/testing/Harness.h"
 #include "tools/testsupport/TestRoms.h"
 
 #include <gtest/gtest.h>
