@@ -6,9 +6,7 @@
 
 #include <vector>
 
-using namespace Cindrel;
-using namespace Cindrel::Test;
-
+namespace Cindrel::Test {
 namespace {
 
 struct AddressCase {
@@ -192,3 +190,4 @@ TEST(Cpu6502Addressing, OperandsAreFetchedThroughTheFetchMap)
 }
 
 } // namespace
+} // namespace Cindrel::Test

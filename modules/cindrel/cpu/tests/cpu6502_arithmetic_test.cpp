@@ -5,9 +5,7 @@
 
 #include <string>
 
-using namespace Cindrel;
-using namespace Cindrel::Test;
-
+namespace Cindrel::Test {
 namespace {
 
 struct Expected {
@@ -166,3 +164,4 @@ TEST(Cpu6502Arithmetic, TransfersWithTheStackPointer)
 }
 
 } // namespace
+} // namespace Cindrel::Test

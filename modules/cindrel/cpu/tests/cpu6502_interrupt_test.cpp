@@ -5,9 +5,7 @@
 
 #include <vector>
 
-using namespace Cindrel;
-using namespace Cindrel::Test;
-
+namespace Cindrel::Test {
 namespace {
 
 void SetVectors()
@@ -467,3 +465,4 @@ TEST(Cpu6502Interrupt, ResetSetsRegistersAndKeepsConfiguration)
 }
 
 } // namespace
+} // namespace Cindrel::Test

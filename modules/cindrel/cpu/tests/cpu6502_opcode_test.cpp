@@ -8,9 +8,7 @@
 #include <array>
 #include <vector>
 
-using namespace Cindrel;
-using namespace Cindrel::Test;
-
+namespace Cindrel::Test {
 namespace {
 
 // The instruction's length from the 6502's opcode layout (bits 4-2 the
@@ -205,3 +203,4 @@ TEST(Cpu6502Opcodes, UndocumentedOperationsGiveTheConsolesResults)
 }
 
 } // namespace
+} // namespace Cindrel::Test

@@ -11,9 +11,7 @@
 #include <string>
 #include <vector>
 
-using namespace Cindrel;
-using namespace Cindrel::Test;
-
+namespace Cindrel::Test {
 namespace {
 
 TEST(Cpu6502RunLoop, LineHookRunsOnlyWhenTheCountdownExpiresAndCarriesOvershoot)
@@ -309,3 +307,4 @@ TEST(Cpu6502RunLoop, StateBetweenFramesCarriesOver)
 }
 
 } // namespace
+} // namespace Cindrel::Test

@@ -13,9 +13,7 @@
 #include <string>
 #include <vector>
 
-using namespace Cindrel;
-using namespace Cindrel::Test;
-
+namespace Cindrel::Test {
 namespace {
 
 using QuintarTest::TestRomFolder;
@@ -120,3 +118,4 @@ TEST(Cpu6502Nestest, DocumentedOpcodesMatchTheReferenceTrace)
 }
 
 } // namespace
+} // namespace Cindrel::Test

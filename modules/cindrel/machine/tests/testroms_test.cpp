@@ -11,9 +11,7 @@
 #include <cctype>
 #include <string>
 
-using namespace Cindrel;
-using namespace Cindrel::Test;
-
+namespace Cindrel::Test {
 namespace {
 
 std::string NesFolder()
@@ -174,3 +172,4 @@ const ZeroPageCase ZeroPageCases[] = {
 INSTANTIATE_TEST_SUITE_P(Nes, ZeroPageProgram, testing::ValuesIn(ZeroPageCases), CaseName<ZeroPageCase>);
 
 } // namespace
+} // namespace Cindrel::Test

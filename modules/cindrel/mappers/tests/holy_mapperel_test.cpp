@@ -15,9 +15,7 @@
 #include <set>
 #include <string>
 
-using namespace Cindrel;
-using namespace Cindrel::Test;
-
+namespace Cindrel::Test {
 namespace {
 
 struct BoardScreen {
@@ -152,3 +150,4 @@ TEST(HolyMapperel, TheTableCoversEveryImage)
 }
 
 } // namespace
+} // namespace Cindrel::Test

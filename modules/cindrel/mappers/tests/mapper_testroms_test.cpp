@@ -11,9 +11,7 @@
 #include <regex>
 #include <string>
 
-using namespace Cindrel;
-using namespace Cindrel::Test;
-
+namespace Cindrel::Test {
 namespace {
 
 std::string NesFile(const char *name)
@@ -136,3 +134,4 @@ TEST(MapperTestRomsScreen, Mmc5SplitsAtLine159)
 }
 
 } // namespace
+} // namespace Cindrel::Test

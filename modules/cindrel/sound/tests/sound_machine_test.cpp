@@ -17,7 +17,7 @@
 #include <unistd.h>
 #include <vector>
 
-namespace Cindrel {
+namespace Cindrel::Test {
 namespace {
 
 using Test::CartridgeBuilder;
@@ -394,4 +394,4 @@ TEST_F(SoundMachineTest, ASavedStateCarriesTheSequencer)
 }
 
 } // namespace
-} // namespace Cindrel
+} // namespace Cindrel::Test
