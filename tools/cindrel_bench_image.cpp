@@ -5,7 +5,7 @@
 // the triangle and a delta sample are written.
 //
 //   cindrel_bench_image OUT.nes
-#include "modules/cindrel/machine/tests/support/CartridgeBuilder.h"
+#include "modules/cindrel/testing/CartridgeBuilder.h"
 
 #include <cstdio>
 

@@ -5,6 +5,7 @@
 # reaches them.
 add_library(CindrelMachine STATIC
   machine/MemoryMap.cpp
+  machine/LineStep.cpp
   machine/PpuRegisters.cpp
   machine/CartridgeStart.cpp
   machine/BatteryFile.cpp
@@ -17,12 +18,12 @@ target_link_libraries(CindrelMachine PUBLIC CindrelCore ConsoleFiles Zorvan Zorv
 # Objects, not an archive, so every stand-in is linked in. The sound unit's
 # record is the real one, so state files read in these tests are checked as
 # the module checks them.
-add_library(CindrelModuleStandIns OBJECT machine/standins/ModuleStandIns.cpp machine/standins/SoundStandIn.cpp
+add_library(CindrelModuleStandIns OBJECT testing/ModuleStandIns.cpp testing/SoundStandIn.cpp
   sound/SoundUnitImage.cpp)
 target_link_libraries(CindrelModuleStandIns PUBLIC CindrelMachine)
 # The same stand-ins around the real sound unit, for the public programs
 # that time themselves by it.
-add_library(CindrelStandInsWithSound OBJECT machine/standins/ModuleStandIns.cpp sound/SoundUnit.cpp
+add_library(CindrelStandInsWithSound OBJECT testing/ModuleStandIns.cpp sound/SoundUnit.cpp
   sound/FrameSequencer.cpp sound/DeltaChannel.cpp sound/SoundUnitImage.cpp)
 target_link_libraries(CindrelStandInsWithSound PUBLIC CindrelMachine)
 
@@ -32,7 +33,7 @@ endif()
 
 # Frames per second of the machine (benchmark, prints figures).
 if(QUINTAR_TESTS)
-  add_executable(bench_6502_machine machine/bench/MachineBench.cpp)
+  add_executable(bench_6502_machine bench/MachineBench.cpp)
   target_link_libraries(bench_6502_machine PRIVATE CindrelMachineTestSupport CindrelModuleStandIns CindrelMachine)
   set_target_properties(bench_6502_machine PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 endif()

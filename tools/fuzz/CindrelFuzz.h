@@ -5,8 +5,8 @@
 
 #include "modules/cindrel/machine/Machine.h"
 #include "modules/cindrel/machine/StateFile.h"
-#include "modules/cindrel/machine/standins/ModuleStandIns.h"
-#include "modules/cindrel/machine/tests/support/Harness.h"
+#include "modules/cindrel/testing/ModuleStandIns.h"
+#include "modules/cindrel/testing/Harness.h"
 #include "tools/fuzz/FuzzSupport.h"
 
 namespace Fuzz::NesMachine {

@@ -5,7 +5,7 @@
 // bit 2) has its RAM saved at shutdown, a file that was not a save of ours
 // kept aside byte for byte first, a save that loaded kept as ".bak".
 #include "modules/cindrel/machine/BatteryFile.h"
-#include "modules/cindrel/machine/tests/support/CartridgeBuilder.h"
+#include "modules/cindrel/testing/CartridgeBuilder.h"
 #include "tools/fuzz/CindrelFuzz.h"
 
 #include <algorithm>

@@ -3,7 +3,7 @@
 // built-in palette, the rest keep theirs; the same colours written back
 // line by line load to the same palette; two frames then run with it.
 #include "common/zorvan/Console.h"
-#include "modules/cindrel/machine/tests/support/CartridgeBuilder.h"
+#include "modules/cindrel/testing/CartridgeBuilder.h"
 #include "tools/fuzz/CindrelFuzz.h"
 
 #include <cstdio>

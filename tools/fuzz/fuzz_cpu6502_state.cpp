@@ -3,7 +3,7 @@
 // the same bytes (padding and the reserved fields, which keep their live
 // values, aside); and the frame ends (a run loop that never reaches its line
 // step shows as a timeout).
-#include "modules/cindrel/cpu/tests/TestMachine.h"
+#include "modules/cindrel/testing/TestMachine.h"
 #include "tools/fuzz/FuzzSupport.h"
 
 #include <cstring>

@@ -5,7 +5,7 @@
 // of each work-RAM size; and palette files.
 #include "modules/cindrel/machine/BatteryFile.h"
 #include "modules/cindrel/machine/MapperFramework.h"
-#include "modules/cindrel/machine/tests/support/CartridgeBuilder.h"
+#include "modules/cindrel/testing/CartridgeBuilder.h"
 #include "tools/fuzz/CindrelFuzz.h"
 #include "tools/fuzz/Seeds.h"
 

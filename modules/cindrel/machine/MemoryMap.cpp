@@ -1,5 +1,6 @@
-// The CPU's view of memory, the per-line event step and the hardware reset.
+// The CPU's view of memory.
 #include "modules/cindrel/machine/Machine.h"
+#include "modules/cindrel/machine/LineStep.h"
 #include "modules/cindrel/machine/MapperFramework.h"
 #include "modules/sounddriver/SoundDriver.h"
 
@@ -20,7 +21,6 @@ int HPeriod = 114;
 int VPeriod = 29829;
 int LineStep;
 uint8_t CurrentLine;
-uint8_t SpriteZeroLine = 255;
 int FrameSkip = 1;
 int FrameSkipCounter;
 int64_t CycleTotal;
@@ -50,23 +50,16 @@ void ReleaseIrq(uint8_t source)
         Cpu.pendingInterrupt = IntNone;
 }
 
-namespace {
-
-// The machine's clock in CPU cycles: where the running slice began, where
-// the next line step is due, and when the sound unit next wants a LineHook
-// (two cycles after its next step that can raise the IRQ line: the CPU
-// polls the line on an instruction's next-to-last cycle, so a line raised
-// on the last one is taken only after the next instruction).
+// The machine's clock in CPU cycles: where the running slice began, and
+// when the sound unit next wants a LineHook (two cycles after its next step
+// that can raise the IRQ line: the CPU polls the line on an instruction's
+// next-to-last cycle, so a line raised on the last one is taken only after
+// the next instruction).
 int64_t SliceStart;
-int64_t NextLineAt;
 int64_t SoundHookAt = INT64_MAX;
-
-constexpr int VisibleCycles(int h) { return h * 256 / 341; }
 
 // A status read at the start of the blank took this frame's NMI with it.
 bool StatusReadAsBlankBegan;
-
-bool SoundHoldsIrq() { return IrqSources & IrqFromSound; }
 
 // The sound unit's hold on the IRQ line follows its flags.
 void FollowSoundIrq()
@@ -78,6 +71,16 @@ void FollowSoundIrq()
     const int64_t event = ApuNextEvent(SoundUnit);
     SoundHookAt = event == INT64_MAX ? event : event + 2;
 }
+
+// The controllers take the buttons while the strobe is high. The player's
+// hands are read at the first strobe of each frame: a press made before a
+// frame reaches a game that reads its pad during that frame, and a game
+// that strobes in a loop does not poll the host each time.
+bool PadsStale = true;
+
+namespace {
+
+bool SoundHoldsIrq() { return IrqSources & IrqFromSound; }
 
 // Ends the running slice at cycle `at` when it would end later, so that
 // LineHook comes then; the countdown is lowered as sprite DMA lowers it.
@@ -94,12 +97,6 @@ void EndSliceBy(int64_t at)
     else
         Cpu.cyclesLeft -= cut;
 }
-
-// The controllers take the buttons while the strobe is high. The player's
-// hands are read at the first strobe of each frame: a press made before a
-// frame reaches a game that reads its pad during that frame, and a game
-// that strobes in a loop does not poll the host each time.
-bool PadsStale = true;
 
 void LatchPads()
 {
@@ -124,12 +121,6 @@ void WriteSound(int reg, uint8_t value)
     // An interrupt the write raised on this instruction's last cycle is
     // polled by the next one.
     EndSliceBy(SoundHoldsIrq() && !held ? now + 1 : SoundHookAt);
-}
-
-__attribute__((noinline)) void SoundHook()
-{
-    RunSound(SliceStart - 1);
-    FollowSoundIrq();
 }
 
 uint8_t ReadSoundStatus(SoundUnitState &unit)
@@ -229,87 +220,6 @@ __attribute__((noinline)) void WriteIo(uint16_t address, uint8_t value)
     MapperWriteNow(address, value);
 }
 
-// Moves VramAddress to the line about to be drawn, as the hardware's
-// address counter does at the end of each line.
-void AdvanceAddress(int line)
-{
-    uint32_t a = VramAddress;
-    if (line == 0) {
-        a = ((ScrollY & 0xF8) << 2) | ((PpuRegisters[0] & 3u) << 10) | ((ScrollY & 7) << 12) | (ScrollX >> 3);
-        if (((a >> 5) & 31) >= 30)
-            a = (a - 0x40) ^ 0x800;
-    } else {
-        if (((a >> 5) & 31) >= 30)
-            a = (a - 0x40) ^ 0x800;
-        a += 0x1000;
-        if (a & 0x8000) {
-            a &= 0x7FFF;
-            if (((a >> 5) & 31) >= 29)
-                a = (a & ~0x3E0u) ^ 0x800;
-            else
-                a += 0x20;
-        }
-        a = (a & 0xFBE0) | ((PpuRegisters[0] & 1u) << 10) | (ScrollX >> 3);
-    }
-    VramAddress = uint16_t(a);
-}
-
-int StartOfLine(Cpu6502State &cpu)
-{
-    const int line = CurrentLine;
-    if (FrameSkipCounter == 0) {
-        if (PpuRegisters[1] & 0x18)
-            AdvanceAddress(line);
-        const uint32_t a = VramAddress;
-        const int x = int(((a >> 10) & 1) * 256 + (a & 31) * 8 + (ScrollX & 7));
-        const int y = int(((a >> 11) & 1) * 256 + ((a >> 5) & 31) * 8 + ((a >> 12) & 7));
-        if (LineRenderer && LineRenderer(line, x, y) && SpriteZeroLine == 255)
-            SpriteZeroLine = uint8_t(line);
-    }
-    if (line == SpriteZeroLine)
-        PpuRegisters[2] |= 0x40;
-    if (MapperLine && !MapperLineAfterDrawing)
-        CycleTotal = MapperLine(int32_t(CycleTotal)); // a line or two: always small here
-    LineStep = 1;
-    cpu.linePeriod = VisibleCycles(HPeriod);
-    return cpu.pendingInterrupt;
-}
-
-void SetOverflow(int overflow)
-{
-    PpuRegisters[2] = uint8_t(overflow ? (PpuRegisters[2] | 0x20) : (PpuRegisters[2] & ~0x20));
-}
-
-int StartOfVerticalBlank(Cpu6502State &cpu)
-{
-    // The driver hears the channels as the sequencer has clocked them. The
-    // unit runs only to the instruction's next-to-last cycle, the last one
-    // its IRQ line can reach the CPU's poll on; SoundHook takes the rest.
-    RunSound(SliceStart - 2);
-    FollowSoundIrq();
-    ApuSync(SoundUnit, 0x82);
-    if (Cartridge.mapper == 5)
-        ApuSync(MapperState.sound, 0x82);
-    MidiTicks(Cartridge.pal ? 20 : 17);
-    TriggerSound();
-    PadsStale = true;
-    FrameDone = true;
-    DecayIoLatch();
-    if (FrameSkipCounter) {
-        --FrameSkipCounter;
-    } else {
-        FrameSkipCounter = FrameSkip - 1;
-        PresentFrame();
-    }
-    if (FrameSkipCounter == 0)
-        SpriteZeroLine = 255;
-    PpuRegisters[2] = uint8_t((PpuRegisters[2] & 0x5F) | 0x80);
-    StatusReadAsBlankBegan = false;
-    LineStep = 2;
-    cpu.linePeriod = 4;
-    return QuitFlag ? int(IntQuit) : int(cpu.pendingInterrupt);
-}
-
 } // namespace
 
 uint8_t ReadMemory(uint16_t address)
@@ -343,44 +253,6 @@ void WriteMemory(uint16_t address, uint8_t value)
     WriteIo(address, value);
 }
 
-namespace {
-
-int LineStepHook(Cpu6502State &cpu)
-{
-    switch (LineStep) {
-    case 0:
-        if (CurrentLine < 240)
-            return StartOfLine(cpu);
-        return StartOfVerticalBlank(cpu);
-    case 1:
-        if (MapperLineAfterDrawing)
-            CycleTotal = MapperLine(int32_t(CycleTotal));
-        LineStep = 0;
-        ++CurrentLine;
-        SetOverflow(PrepareSpriteLine(CurrentLine));
-        cpu.linePeriod = HPeriod - VisibleCycles(HPeriod);
-        return cpu.pendingInterrupt;
-    case 2:
-        cpu.linePeriod = VPeriod - 240 * HPeriod - VisibleCycles(HPeriod) - 4;
-        LineStep = 3;
-        if ((PpuRegisters[0] & 0x80) && !StatusReadAsBlankBegan)
-            return IntNmi;
-        return cpu.pendingInterrupt;
-    default:
-        // The end of the visible part of the line before the first.
-        if (MapperLineAfterDrawing)
-            CycleTotal = MapperLine(int32_t(CycleTotal));
-        PpuRegisters[2] &= 0x3F;
-        LineStep = 0;
-        CurrentLine = 0;
-        SetOverflow(PrepareSpriteLine(0));
-        cpu.linePeriod = HPeriod - VisibleCycles(HPeriod);
-        return cpu.pendingInterrupt;
-    }
-}
-
-} // namespace
-
 void RunSound(int64_t cycle)
 {
     ApuRunTo(SoundUnit, cycle);
@@ -394,78 +266,6 @@ int64_t MachineCycle()
     if (Cpu.cliDelay)
         left += Cpu.savedCyclesLeft - 1;
     return SliceStart + Cpu.linePeriod - left;
-}
-
-// Line steps 0 and 1 cover the visible lines and the hblank before line 0;
-// the rest of the line before the first is the end of the blank's long
-// step.
-bool PictureFetching()
-{
-    if (!(PpuRegisters[1] & 0x18))
-        return false;
-    return LineStep <= 1 || (LineStep == 3 && MachineCycle() >= NextLineAt - VisibleCycles(HPeriod));
-}
-
-// Slices end at line steps, and earlier when the sound unit raises the IRQ
-// line inside one, so that the CPU sees it within an instruction.
-int LineHook(Cpu6502State &cpu)
-{
-    CycleTotal += cpu.linePeriod;
-    const int64_t now = SliceStart += cpu.linePeriod;
-    if (now >= SoundHookAt) [[unlikely]]
-        SoundHook();
-    if (IrqSources) [[unlikely]]
-        cpu.pendingInterrupt = IntIrq; // a line held low interrupts again after each handler
-    int code = cpu.pendingInterrupt;
-    if (now >= NextLineAt) {
-        code = LineStepHook(cpu);
-        NextLineAt = now + cpu.linePeriod;
-    } else {
-        cpu.linePeriod = int32_t(NextLineAt - now);
-    }
-    // The sound unit's next step lies after now: it ran up to now - 1.
-    if (SoundHookAt < NextLineAt) [[unlikely]]
-        cpu.linePeriod = int32_t(SoundHookAt - now);
-    return code;
-}
-
-void RestartSlice()
-{
-    NextLineAt = SliceStart + Cpu.linePeriod;
-    RunSound(MachineCycle() - 1);
-    FollowSoundIrq();
-}
-
-void MachineReset()
-{
-    IrqSources = 0;
-    SetupMapper(Cartridge.mapper);
-    PadState[0] = PadState[1] = 0;
-    PadsStale = true;
-    PadMask[0] = PadMask[1] = 1;
-    std::memset(SpriteRam, 0, sizeof SpriteRam);
-    PpuRegisters[0] = 0;
-    PpuRegisters[1] = 0;
-    SetMirroring(MirroringMode | 128);
-    PpuBgPalette = VideoSpace + 0x3F00;
-    PpuSpritePalette = VideoSpace + 0x3F10;
-    SelectPatternTables();
-    SpriteLineTable.lastSprite = -1;
-    PadStrobe = 0;
-    WriteToggle = 0;
-    CurrentLine = 0;
-    ScrollX = 0;
-    SpriteZeroLine = 255;
-    VramAddress = 0;
-    ReadBuffer = 0;
-    StatusReadAsBlankBegan = false;
-    DiskControl = 0;
-    DiskPosition = 0;
-    DiskSide = 255;
-    // A reset press keeps the frame sequencer's mode; power-on starts it at 0.
-    CpuSpace[0x4015] = ApuReset(SoundUnit, (Cartridge.pal ? ApuPal : 0) | (CartridgeStarted ? ApuWarm : 0));
-    Cpu6502Reset(Cpu);
-    RestartSlice();
 }
 
 } // namespace Cindrel

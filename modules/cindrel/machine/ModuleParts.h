@@ -1,7 +1,7 @@
 // What the machine calls in the other parts of the 6502 module: the sound
 // unit, the scan-line renderers, the video's frame and colour entry points,
 // the pad input and the sound class's per-frame trigger. The module defines
-// them; until it does, tests link the recording stand-ins in standins/.
+// them; until it does, tests link the recording stand-ins in testing/.
 #pragma once
 
 #include <climits>

@@ -1,14 +1,12 @@
 // Effective addresses, the data accesses each instruction makes, and the
 // cycles it is charged.
-#include "modules/cindrel/cpu/tests/TestMachine.h"
+#include "modules/cindrel/testing/TestMachine.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
-using namespace Cindrel;
-using namespace Cindrel::Test;
-
+namespace Cindrel::Test {
 namespace {
 
 struct AddressCase {
@@ -192,3 +190,4 @@ TEST(Cpu6502Addressing, OperandsAreFetchedThroughTheFetchMap)
 }
 
 } // namespace
+} // namespace Cindrel::Test

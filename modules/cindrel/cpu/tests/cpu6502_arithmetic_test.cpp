@@ -1,13 +1,11 @@
 // Arithmetic and logic results against plain integer arithmetic.
-#include "modules/cindrel/cpu/tests/TestMachine.h"
+#include "modules/cindrel/testing/TestMachine.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-using namespace Cindrel;
-using namespace Cindrel::Test;
-
+namespace Cindrel::Test {
 namespace {
 
 struct Expected {
@@ -166,3 +164,4 @@ TEST(Cpu6502Arithmetic, TransfersWithTheStackPointer)
 }
 
 } // namespace
+} // namespace Cindrel::Test

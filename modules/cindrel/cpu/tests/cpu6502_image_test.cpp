@@ -5,8 +5,7 @@
 
 #include <gtest/gtest.h>
 
-using namespace Cindrel;
-
+namespace Cindrel::Test {
 namespace {
 
 Cpu6502State SampleRecord()
@@ -104,3 +103,4 @@ TEST(Cpu6502Image, DamagedImagesAreRefusedAndLeaveTheRecordAlone)
 }
 
 } // namespace
+} // namespace Cindrel::Test

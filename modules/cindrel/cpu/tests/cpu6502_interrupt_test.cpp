@@ -1,13 +1,11 @@
 // Interrupt entry, BRK, the B bit on the stack, the CLI/PLP delay, reset.
-#include "modules/cindrel/cpu/tests/TestMachine.h"
+#include "modules/cindrel/testing/TestMachine.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
-using namespace Cindrel;
-using namespace Cindrel::Test;
-
+namespace Cindrel::Test {
 namespace {
 
 void SetVectors()
@@ -467,3 +465,4 @@ TEST(Cpu6502Interrupt, ResetSetsRegistersAndKeepsConfiguration)
 }
 
 } // namespace
+} // namespace Cindrel::Test

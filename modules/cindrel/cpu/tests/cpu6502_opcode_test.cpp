@@ -1,16 +1,14 @@
 // The opcodes beyond the documented set: the length of every opcode, and
 // the registers, flags, memory accesses and cycles of the combined,
 // immediate, unstable and NOP forms, against values worked out by hand.
-#include "modules/cindrel/cpu/tests/TestMachine.h"
+#include "modules/cindrel/testing/TestMachine.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
 #include <vector>
 
-using namespace Cindrel;
-using namespace Cindrel::Test;
-
+namespace Cindrel::Test {
 namespace {
 
 // The instruction's length from the 6502's opcode layout (bits 4-2 the
@@ -205,3 +203,4 @@ TEST(Cpu6502Opcodes, UndocumentedOperationsGiveTheConsolesResults)
 }
 
 } // namespace
+} // namespace Cindrel::Test

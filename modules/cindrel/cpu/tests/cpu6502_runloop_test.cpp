@@ -1,6 +1,6 @@
 // The run loop: when LineHook is called, how its answer is used, machine
 // writes that steal cycles, and the halting opcodes.
-#include "modules/cindrel/cpu/tests/TestMachine.h"
+#include "modules/cindrel/testing/TestMachine.h"
 
 #include "common/zorvan/ByteStream.h"
 
@@ -11,9 +11,7 @@
 #include <string>
 #include <vector>
 
-using namespace Cindrel;
-using namespace Cindrel::Test;
-
+namespace Cindrel::Test {
 namespace {
 
 TEST(Cpu6502RunLoop, LineHookRunsOnlyWhenTheCountdownExpiresAndCarriesOvershoot)
@@ -309,3 +307,4 @@ TEST(Cpu6502RunLoop, StateBetweenFramesCarriesOver)
 }
 
 } // namespace
+} // namespace Cindrel::Test

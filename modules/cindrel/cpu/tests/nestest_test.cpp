@@ -1,6 +1,6 @@
 // The public CPU conformance program in its automation mode, compared line
 // by line with its reference trace over the documented-opcode section.
-#include "modules/cindrel/cpu/tests/TestMachine.h"
+#include "modules/cindrel/testing/TestMachine.h"
 #include "tools/testsupport/TestRoms.h"
 
 #include <gtest/gtest.h>
@@ -13,9 +13,7 @@
 #include <string>
 #include <vector>
 
-using namespace Cindrel;
-using namespace Cindrel::Test;
-
+namespace Cindrel::Test {
 namespace {
 
 using QuintarTest::TestRomFolder;
@@ -120,3 +118,4 @@ TEST(Cpu6502Nestest, DocumentedOpcodesMatchTheReferenceTrace)
 }
 
 } // namespace
+} // namespace Cindrel::Test

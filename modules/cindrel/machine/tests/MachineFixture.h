@@ -6,9 +6,9 @@
 #include "common/zorvan/Console.h"
 #include "modules/cindrel/machine/Machine.h"
 #include "modules/cindrel/machine/StateFile.h"
-#include "modules/cindrel/machine/standins/ModuleStandIns.h"
-#include "modules/cindrel/machine/tests/support/CartridgeBuilder.h"
-#include "modules/cindrel/machine/tests/support/Harness.h"
+#include "modules/cindrel/testing/ModuleStandIns.h"
+#include "modules/cindrel/testing/CartridgeBuilder.h"
+#include "modules/cindrel/testing/Harness.h"
 
 #include <gtest/gtest.h>
 

@@ -9,9 +9,7 @@
 
 #include <unistd.h>
 
-using namespace Cindrel;
-using namespace Cindrel::Test;
-
+namespace Cindrel::Test {
 namespace {
 
 using BatteryFile = MachineFixture;
@@ -224,3 +222,4 @@ TEST_F(BatteryFile, AWriterKilledAtRandomLeavesAWholeFile)
 }
 
 } // namespace
+} // namespace Cindrel::Test

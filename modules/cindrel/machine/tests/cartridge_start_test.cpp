@@ -7,9 +7,7 @@
 
 #include <zlib.h>
 
-using namespace Cindrel;
-using namespace Cindrel::Test;
-
+namespace Cindrel::Test {
 namespace {
 
 using CartridgeStart = MachineFixture;
@@ -428,3 +426,4 @@ TEST_F(CartridgeStart, ResetKeepsStatusScrollYAndStep)
 }
 
 } // namespace
+} // namespace Cindrel::Test

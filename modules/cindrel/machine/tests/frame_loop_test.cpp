@@ -1,9 +1,7 @@
 // The memory map and the per-line frame loop on built cartridges.
 #include "modules/cindrel/machine/tests/MachineFixture.h"
 
-using namespace Cindrel;
-using namespace Cindrel::Test;
-
+namespace Cindrel::Test {
 namespace {
 
 using FrameLoop = MachineFixture;
@@ -400,3 +398,4 @@ TEST_F(FrameLoop, VsBoardsSwitchPatternBanksThroughThePadPort)
 }
 
 } // namespace
+} // namespace Cindrel::Test

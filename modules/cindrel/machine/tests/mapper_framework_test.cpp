@@ -5,9 +5,7 @@
 #include "modules/cindrel/machine/StateFile.h"
 #include "modules/cindrel/machine/tests/MachineFixture.h"
 
-using namespace Cindrel;
-using namespace Cindrel::Test;
-
+namespace Cindrel::Test {
 namespace {
 
 constexpr int TestMapper = 99;
@@ -126,3 +124,4 @@ TEST_F(MapperFramework, StateLoadsCheckAndRebuildTheMapper)
 }
 
 } // namespace
+} // namespace Cindrel::Test

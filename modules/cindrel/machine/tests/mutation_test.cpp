@@ -8,9 +8,7 @@
 
 #include <random>
 
-using namespace Cindrel;
-using namespace Cindrel::Test;
-
+namespace Cindrel::Test {
 namespace {
 
 constexpr int Rounds = 10000;
@@ -163,3 +161,4 @@ TEST_F(Mutation, RandomPrograms)
 }
 
 } // namespace
+} // namespace Cindrel::Test

@@ -2,9 +2,7 @@
 // sprite pre-pass.
 #include "modules/cindrel/machine/tests/MachineFixture.h"
 
-using namespace Cindrel;
-using namespace Cindrel::Test;
-
+namespace Cindrel::Test {
 namespace {
 
 using PpuRegisterTest = MachineFixture;
@@ -668,3 +666,4 @@ TEST_F(SpritePrePass, PixelPairLayout)
 }
 
 } // namespace
+} // namespace Cindrel::Test

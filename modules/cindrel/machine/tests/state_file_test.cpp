@@ -10,9 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-using namespace Cindrel;
-using namespace Cindrel::Test;
-
+namespace Cindrel::Test {
 namespace {
 
 constexpr size_t Hw = StateHardwareAt;
@@ -436,3 +434,4 @@ TEST_F(StateFileTest, AChildKilledWhileSavingLeavesTheOldOrTheNewFile)
 }
 
 } // namespace
+} // namespace Cindrel::Test

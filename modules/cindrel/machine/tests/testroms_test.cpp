@@ -2,8 +2,8 @@
 // machine passes, and the ones it is known to fail, each with its code and
 // the reason pinned so that a change either way shows.
 #include "modules/cindrel/machine/Machine.h"
-#include "modules/cindrel/machine/standins/ModuleStandIns.h"
-#include "modules/cindrel/machine/tests/support/Harness.h"
+#include "modules/cindrel/testing/ModuleStandIns.h"
+#include "modules/cindrel/testing/Harness.h"
 #include "tools/testsupport/TestRoms.h"
 
 #include <gtest/gtest.h>
@@ -11,9 +11,7 @@
 #include <cctype>
 #include <string>
 
-using namespace Cindrel;
-using namespace Cindrel::Test;
-
+namespace Cindrel::Test {
 namespace {
 
 std::string NesFolder()
@@ -174,3 +172,4 @@ const ZeroPageCase ZeroPageCases[] = {
 INSTANTIATE_TEST_SUITE_P(Nes, ZeroPageProgram, testing::ValuesIn(ZeroPageCases), CaseName<ZeroPageCase>);
 
 } // namespace
+} // namespace Cindrel::Test

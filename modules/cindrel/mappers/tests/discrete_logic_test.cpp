@@ -4,9 +4,7 @@
 // inside the buffers on small, odd and large images.
 #include "modules/cindrel/mappers/tests/MapperFixture.h"
 
-using namespace Cindrel;
-using namespace Cindrel::Test;
-
+namespace Cindrel::Test {
 namespace {
 
 using Discrete = MapperFixture;
@@ -201,3 +199,4 @@ TEST_F(Discrete, MutatedStates)
 }
 
 } // namespace
+} // namespace Cindrel::Test

@@ -3,9 +3,7 @@
 // its state record.
 #include "modules/cindrel/mappers/tests/MapperFixture.h"
 
-using namespace Cindrel;
-using namespace Cindrel::Test;
-
+namespace Cindrel::Test {
 namespace {
 
 using DiskSystem = MapperFixture;
@@ -78,3 +76,4 @@ TEST_F(DiskSystem, AnyWriteStaysInsideAndMutatedStates)
 }
 
 } // namespace
+} // namespace Cindrel::Test

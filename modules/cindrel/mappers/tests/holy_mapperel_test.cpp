@@ -4,7 +4,7 @@
 // pattern; 0 = pass). Every screen is what the image's name describes;
 // where it is not, the reason is pinned beside it.
 #include "modules/cindrel/machine/Machine.h"
-#include "modules/cindrel/machine/tests/support/Harness.h"
+#include "modules/cindrel/testing/Harness.h"
 #include "tools/testsupport/TestRoms.h"
 
 #include <gtest/gtest.h>
@@ -15,9 +15,7 @@
 #include <set>
 #include <string>
 
-using namespace Cindrel;
-using namespace Cindrel::Test;
-
+namespace Cindrel::Test {
 namespace {
 
 struct BoardScreen {
@@ -152,3 +150,4 @@ TEST(HolyMapperel, TheTableCoversEveryImage)
 }
 
 } // namespace
+} // namespace Cindrel::Test

@@ -2,9 +2,7 @@
 // board has; every other number runs on the default mapping with none.
 #include "modules/cindrel/mappers/tests/MapperFixture.h"
 
-using namespace Cindrel;
-using namespace Cindrel::Test;
-
+namespace Cindrel::Test {
 namespace {
 
 using MapperTableWalk = MapperFixture;
@@ -173,3 +171,4 @@ TEST_F(MapperTableWalk, EveryCounterHoldsTheLineUntilItsAcknowledgement)
 }
 
 } // namespace
+} // namespace Cindrel::Test

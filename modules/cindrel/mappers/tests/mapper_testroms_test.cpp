@@ -2,7 +2,7 @@
 // ones that pass, and the ones known to fail with their code and reason
 // pinned, so that a change either way shows.
 #include "modules/cindrel/machine/Machine.h"
-#include "modules/cindrel/machine/tests/support/Harness.h"
+#include "modules/cindrel/testing/Harness.h"
 #include "tools/testsupport/TestRoms.h"
 
 #include <gtest/gtest.h>
@@ -11,9 +11,7 @@
 #include <regex>
 #include <string>
 
-using namespace Cindrel;
-using namespace Cindrel::Test;
-
+namespace Cindrel::Test {
 namespace {
 
 std::string NesFile(const char *name)
@@ -136,3 +134,4 @@ TEST(MapperTestRomsScreen, Mmc5SplitsAtLine159)
 }
 
 } // namespace
+} // namespace Cindrel::Test

@@ -3,9 +3,7 @@
 // page of the boards with more than one, and its state record.
 #include "modules/cindrel/mappers/tests/MapperFixture.h"
 
-using namespace Cindrel;
-using namespace Cindrel::Test;
-
+namespace Cindrel::Test {
 namespace {
 
 using Mmc1 = MapperFixture;
@@ -202,3 +200,4 @@ TEST_F(Mmc1, MutatedStates)
 }
 
 } // namespace
+} // namespace Cindrel::Test

@@ -4,9 +4,7 @@
 // RAM, and the state records.
 #include "modules/cindrel/mappers/tests/MapperFixture.h"
 
-using namespace Cindrel;
-using namespace Cindrel::Test;
-
+namespace Cindrel::Test {
 namespace {
 
 using Mmc2Mmc4 = MapperFixture;
@@ -151,3 +149,4 @@ TEST_F(Mmc2Mmc4, AnyWriteStaysInsideAndMutatedStates)
 }
 
 } // namespace
+} // namespace Cindrel::Test

@@ -3,9 +3,7 @@
 // mirroring, the line counters, and their state records.
 #include "modules/cindrel/mappers/tests/MapperFixture.h"
 
-using namespace Cindrel;
-using namespace Cindrel::Test;
-
+namespace Cindrel::Test {
 namespace {
 
 using Mmc3 = MapperFixture;
@@ -261,3 +259,4 @@ TEST_F(Mmc3, MutatedStates)
 }
 
 } // namespace
+} // namespace Cindrel::Test

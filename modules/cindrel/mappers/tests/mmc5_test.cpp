@@ -4,9 +4,7 @@
 // the state record with its background registers.
 #include "modules/cindrel/mappers/tests/MapperFixture.h"
 
-using namespace Cindrel;
-using namespace Cindrel::Test;
-
+namespace Cindrel::Test {
 namespace {
 
 using Mmc5 = MapperFixture;
@@ -234,3 +232,4 @@ TEST_F(Mmc5, AnyWriteStaysInsideAndMutatedStates)
 }
 
 } // namespace
+} // namespace Cindrel::Test

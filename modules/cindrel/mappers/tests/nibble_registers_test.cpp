@@ -3,9 +3,7 @@
 // of 21, 25 and 24, and their state records.
 #include "modules/cindrel/mappers/tests/MapperFixture.h"
 
-using namespace Cindrel;
-using namespace Cindrel::Test;
-
+namespace Cindrel::Test {
 namespace {
 
 using NibbleRegisters = MapperFixture;
@@ -136,3 +134,4 @@ TEST_F(NibbleRegisters, AnyWriteStaysInsideAndMutatedStates)
 }
 
 } // namespace
+} // namespace Cindrel::Test

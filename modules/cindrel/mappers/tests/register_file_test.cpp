@@ -3,9 +3,7 @@
 // state records, and random writes on odd images.
 #include "modules/cindrel/mappers/tests/MapperFixture.h"
 
-using namespace Cindrel;
-using namespace Cindrel::Test;
-
+namespace Cindrel::Test {
 namespace {
 
 using RegisterFile = MapperFixture;
@@ -165,3 +163,4 @@ TEST_F(RegisterFile, AnyWriteStaysInsideAndMutatedStates)
 }
 
 } // namespace
+} // namespace Cindrel::Test

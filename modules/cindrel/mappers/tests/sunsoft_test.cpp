@@ -3,9 +3,7 @@
 // counters, and their state records.
 #include "modules/cindrel/mappers/tests/MapperFixture.h"
 
-using namespace Cindrel;
-using namespace Cindrel::Test;
-
+namespace Cindrel::Test {
 namespace {
 
 using SunSoft = MapperFixture;
@@ -124,3 +122,4 @@ TEST_F(SunSoft, AnyWriteStaysInsideAndMutatedStates)
 }
 
 } // namespace
+} // namespace Cindrel::Test

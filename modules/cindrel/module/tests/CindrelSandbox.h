@@ -3,7 +3,7 @@
 #pragma once
 
 #include "modules/cindrel/machine/Machine.h"
-#include "modules/cindrel/machine/tests/support/CartridgeBuilder.h"
+#include "modules/cindrel/testing/CartridgeBuilder.h"
 #include "modules/cindrel/module/CindrelModule.h"
 #include "modules/cindrel/video/LineRenderers.h"
 #include "modules/common/tests/ModuleSandbox.h"

@@ -10,7 +10,7 @@
 #include <set>
 #include <vector>
 
-namespace Cindrel {
+namespace Cindrel::Test {
 namespace {
 
 class MixerTest : public ::testing::Test {
@@ -101,4 +101,4 @@ TEST_F(MixerTest, WavesRepeatAtTheToneFrequencyAndSamplesAtTheirRate)
 }
 
 } // namespace
-} // namespace Cindrel
+} // namespace Cindrel::Test

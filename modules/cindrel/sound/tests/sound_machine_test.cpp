@@ -4,8 +4,8 @@
 // sequencer so that a loaded game runs on exactly as it did.
 #include "modules/cindrel/machine/Machine.h"
 #include "modules/cindrel/machine/StateFile.h"
-#include "modules/cindrel/machine/tests/support/CartridgeBuilder.h"
-#include "modules/cindrel/machine/tests/support/Harness.h"
+#include "modules/cindrel/testing/CartridgeBuilder.h"
+#include "modules/cindrel/testing/Harness.h"
 #include "modules/cindrel/sound/SoundUnit.h"
 
 #include <gtest/gtest.h>
@@ -17,7 +17,7 @@
 #include <unistd.h>
 #include <vector>
 
-namespace Cindrel {
+namespace Cindrel::Test {
 namespace {
 
 using Test::CartridgeBuilder;
@@ -394,4 +394,4 @@ TEST_F(SoundMachineTest, ASavedStateCarriesTheSequencer)
 }
 
 } // namespace
-} // namespace Cindrel
+} // namespace Cindrel::Test

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-namespace Cindrel {
+namespace Cindrel::Test {
 namespace {
 
 std::vector<uint8_t> Image(const SoundUnitState &u)
@@ -264,4 +264,4 @@ TEST_F(SoundRecordTest, MutatedRecordsAreRefusedWholeOrRunAndSaveAgain)
 }
 
 } // namespace
-} // namespace Cindrel
+} // namespace Cindrel::Test

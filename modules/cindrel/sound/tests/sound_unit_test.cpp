@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-namespace Cindrel {
+namespace Cindrel::Test {
 namespace {
 
 struct Tone {
@@ -433,4 +433,4 @@ TEST_F(SoundUnitTest, WaveChannel)
 }
 
 } // namespace
-} // namespace Cindrel
+} // namespace Cindrel::Test

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <vector>
 
-namespace Cindrel {
+namespace Cindrel::Test {
 namespace {
 
 constexpr uint8_t Backdrop = 0x21;
@@ -404,4 +404,4 @@ TEST_F(LineRendererTest, NothingDrawnWithoutAFrame)
 }
 
 } // namespace
-} // namespace Cindrel
+} // namespace Cindrel::Test

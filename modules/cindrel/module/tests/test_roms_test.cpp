@@ -1,7 +1,7 @@
 // The public sprite programs through the module with every frame drawn:
 // sprite 0 hits come from the real line renderers. Programs the line model
 // cannot pass are pinned with their code and the reason.
-#include "modules/cindrel/machine/tests/support/Harness.h"
+#include "modules/cindrel/testing/Harness.h"
 #include "modules/cindrel/module/tests/CindrelSandbox.h"
 #include "tools/testsupport/TestRoms.h"
 

@@ -3,8 +3,8 @@
 // recording stand-ins behind the renderers and sound. Prints
 // "<name>: <number> <unit>" lines.
 #include "modules/cindrel/machine/Machine.h"
-#include "modules/cindrel/machine/tests/support/CartridgeBuilder.h"
-#include "modules/cindrel/machine/tests/support/Harness.h"
+#include "modules/cindrel/testing/CartridgeBuilder.h"
+#include "modules/cindrel/testing/Harness.h"
 
 #include <chrono>
 #include <cstdio>

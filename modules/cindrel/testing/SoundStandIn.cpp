@@ -2,7 +2,7 @@
 // reaches it and raises its IRQ line at the cycle a test chooses, so the
 // machine's own tests see the $4000-$4017 paths and the slice cut for a
 // sound interrupt without the unit's timings.
-#include "modules/cindrel/machine/standins/ModuleStandIns.h"
+#include "modules/cindrel/testing/ModuleStandIns.h"
 #include "modules/cindrel/sound/SoundUnit.h"
 
 namespace Cindrel {

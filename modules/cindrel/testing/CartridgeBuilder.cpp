@@ -1,4 +1,4 @@
-#include "modules/cindrel/machine/tests/support/CartridgeBuilder.h"
+#include "modules/cindrel/testing/CartridgeBuilder.h"
 
 #include <fstream>
 

@@ -1,4 +1,4 @@
-#include "modules/cindrel/machine/tests/support/Harness.h"
+#include "modules/cindrel/testing/Harness.h"
 
 #include "common/zorvan/Console.h"
 #include "modules/cindrel/machine/Machine.h"

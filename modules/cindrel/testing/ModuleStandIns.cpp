@@ -1,4 +1,4 @@
-#include "modules/cindrel/machine/standins/ModuleStandIns.h"
+#include "modules/cindrel/testing/ModuleStandIns.h"
 
 #include "modules/cindrel/machine/Machine.h"
 
