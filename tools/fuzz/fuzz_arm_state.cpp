@@ -4,7 +4,7 @@
 // countdown of minutes shows as a timeout, an overflowing fold as a
 // sanitizer report).
 #include "modules/tavrin/cpu/ArmHooks.h"
-#include "modules/tavrin/tests/TestMachine.h"
+#include "modules/tavrin/testing/TestMachine.h"
 #include "tools/fuzz/FuzzSupport.h"
 
 #include <cstring>

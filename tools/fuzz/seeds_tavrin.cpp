@@ -7,7 +7,7 @@
 #include "modules/tavrin/cart/Flash.h"
 #include "modules/tavrin/cart/Rtc.h"
 #include "modules/tavrin/files/GzipImage.h"
-#include "modules/tavrin/tests/ArmAsm.h"
+#include "modules/tavrin/testing/ArmAsm.h"
 #include "tools/fuzz/Seeds.h"
 #include "tools/fuzz/TavrinFuzz.h"
 

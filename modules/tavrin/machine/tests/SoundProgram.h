@@ -3,7 +3,7 @@
 // repeated sample period for a direct-sound channel to stream.
 #pragma once
 
-#include "modules/tavrin/tests/ArmAsm.h"
+#include "modules/tavrin/testing/ArmAsm.h"
 
 #include <cstddef>
 #include <cstdint>

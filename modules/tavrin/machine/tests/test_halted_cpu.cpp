@@ -4,7 +4,7 @@
 #include "modules/tavrin/machine/tests/MachineFixture.h"
 
 #include "common/zorvan/Console.h"
-#include "modules/tavrin/tests/ArmAsm.h"
+#include "modules/tavrin/testing/ArmAsm.h"
 
 #include <string>
 #include <vector>

@@ -6,7 +6,7 @@
 #include "modules/tavrin/bus/BusDevices.h"
 #include "modules/tavrin/machine/LineHook.h"
 #include "modules/tavrin/machine/Timers.h"
-#include "modules/tavrin/tests/ArmAsm.h"
+#include "modules/tavrin/testing/ArmAsm.h"
 
 #include <cstring>
 

@@ -16,7 +16,7 @@
 // All run THUMB code in ROM with the wait control games use.
 //
 //   make_bench_image [WORKLOAD] OUT.gba
-#include "modules/tavrin/tests/ArmAsm.h"
+#include "modules/tavrin/testing/ArmAsm.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -4,7 +4,7 @@
 // path is longer than any fixed name buffer.
 #include "modules/tavrin/harness/TestImage.h"
 #include "modules/tavrin/module/tests/PluginSandbox.h"
-#include "modules/tavrin/tests/ArmAsm.h"
+#include "modules/tavrin/testing/ArmAsm.h"
 
 using namespace TavrinTest;
 namespace Asm = Tavrin::Testing::Asm;

@@ -2,8 +2,8 @@
 // cycle totals they leave must follow from the cycle model. Code runs from
 // internal work RAM (1-cycle fetches); data lives in external work RAM
 // (3-cycle byte and halfword, 6-cycle word accesses).
-#include "modules/tavrin/tests/ArmAsm.h"
-#include "modules/tavrin/tests/TestMachine.h"
+#include "modules/tavrin/testing/ArmAsm.h"
+#include "modules/tavrin/testing/TestMachine.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>

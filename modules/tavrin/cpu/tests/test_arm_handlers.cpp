@@ -1,7 +1,7 @@
 // ARM handlers on single instructions: the loads, stores and r15 rules that
 // follow the real CPU, and the flag and cycle rules of the handler families.
-#include "modules/tavrin/tests/ArmAsm.h"
-#include "modules/tavrin/tests/TestMachine.h"
+#include "modules/tavrin/testing/ArmAsm.h"
+#include "modules/tavrin/testing/TestMachine.h"
 
 #include <gtest/gtest.h>
 

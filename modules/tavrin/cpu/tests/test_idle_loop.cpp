@@ -4,8 +4,8 @@
 // store), and only bodies without effects may be charged in bulk.
 #include "common/zorvan/ByteStream.h"
 #include "modules/tavrin/cpu/IdleLoop.h"
-#include "modules/tavrin/tests/ArmAsm.h"
-#include "modules/tavrin/tests/TestMachine.h"
+#include "modules/tavrin/testing/ArmAsm.h"
+#include "modules/tavrin/testing/TestMachine.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 #include "modules/tavrin/cpu/ArmHooks.h"
 #include "modules/tavrin/cpu/ArmRun.h"
 #include "modules/tavrin/harness/PublicPrograms.h"
-#include "modules/tavrin/tests/TestMachine.h"
+#include "modules/tavrin/testing/TestMachine.h"
 #include "tools/testsupport/TestRoms.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 // The page tables, mirrors, wait states and bus functions.
 #include "modules/tavrin/bus/OpenBus.h"
 #include "modules/tavrin/cpu/ArmMemory.h"
-#include "modules/tavrin/tests/ArmAsm.h"
-#include "modules/tavrin/tests/TestMachine.h"
+#include "modules/tavrin/testing/ArmAsm.h"
+#include "modules/tavrin/testing/TestMachine.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "modules/tavrin/tests/ArmReference.h"
+#include "modules/tavrin/testing/ArmReference.h"
 
 #include "modules/tavrin/bus/MemoryBus.h"
 #include "modules/tavrin/cpu/ArmPrefetch.h"

@@ -2,8 +2,8 @@
 // last, as each kind of memory the code runs from puts it on the bus, and a
 // jump there keeps executing what the bus held when the CPU arrived.
 #include "modules/tavrin/bus/OpenBus.h"
-#include "modules/tavrin/tests/ArmAsm.h"
-#include "modules/tavrin/tests/TestMachine.h"
+#include "modules/tavrin/testing/ArmAsm.h"
+#include "modules/tavrin/testing/TestMachine.h"
 
 #include <gtest/gtest.h>
 

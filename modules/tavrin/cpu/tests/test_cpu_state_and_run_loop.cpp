@@ -2,8 +2,8 @@
 // slice bookkeeping of the run loop.
 #include "common/zorvan/ByteStream.h"
 #include "modules/tavrin/cpu/ArmHooks.h"
-#include "modules/tavrin/tests/ArmAsm.h"
-#include "modules/tavrin/tests/TestMachine.h"
+#include "modules/tavrin/testing/ArmAsm.h"
+#include "modules/tavrin/testing/TestMachine.h"
 
 #include <gtest/gtest.h>
 

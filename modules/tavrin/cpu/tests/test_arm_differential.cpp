@@ -5,7 +5,7 @@
 #include "modules/tavrin/cpu/ArmOpcodeTable.h"
 #include "modules/tavrin/cpu/ArmRun.h"
 #include "modules/tavrin/standins/StandIns.h"
-#include "modules/tavrin/tests/ArmReference.h"
+#include "modules/tavrin/testing/ArmReference.h"
 
 #include <gtest/gtest.h>
 
