@@ -6,7 +6,7 @@
 #include "modules/tavrin/cpu/ArmRun.h"
 #include "modules/tavrin/bus/MemoryMap.h"
 #include "modules/tavrin/cpu/ArmState.h"
-#include "modules/tavrin/standins/StandIns.h"
+#include "modules/tavrin/testing/StandIns.h"
 
 #include <cstdint>
 #include <cstring>

@@ -5,8 +5,8 @@
 // picture must then match the author's, taken on the console, at its five
 // bits a channel. Lines that print a timer value measure the console BIOS's
 // own speed and are left out of both.
-#include "modules/tavrin/harness/MachineHarness.h"
-#include "modules/tavrin/harness/PublicPrograms.h"
+#include "modules/tavrin/testing/MachineHarness.h"
+#include "modules/tavrin/testing/PublicPrograms.h"
 #include "modules/tavrin/machine/IoRegisters.h"
 #include "modules/tavrin/machine/Machine.h"
 

@@ -4,7 +4,7 @@
 #include "modules/tavrin/bus/MemoryBus.h"
 #include "modules/tavrin/cpu/ArmOpcodeTable.h"
 #include "modules/tavrin/cpu/ArmRun.h"
-#include "modules/tavrin/standins/StandIns.h"
+#include "modules/tavrin/testing/StandIns.h"
 #include "modules/tavrin/testing/ArmReference.h"
 
 #include <gtest/gtest.h>

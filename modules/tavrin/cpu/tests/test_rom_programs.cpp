@@ -2,7 +2,7 @@
 // step that only counts scanlines.
 #include "modules/tavrin/cpu/ArmHooks.h"
 #include "modules/tavrin/cpu/ArmRun.h"
-#include "modules/tavrin/harness/PublicPrograms.h"
+#include "modules/tavrin/testing/PublicPrograms.h"
 #include "modules/tavrin/testing/TestMachine.h"
 #include "tools/testsupport/TestRoms.h"
 

@@ -8,9 +8,9 @@
 #include "modules/tavrin/files/BatteryFile.h"
 #include "modules/tavrin/files/GzipImage.h"
 #include "modules/tavrin/files/StateFile.h"
-#include "modules/tavrin/harness/MachineHarness.h"
-#include "modules/tavrin/harness/PublicPrograms.h"
-#include "modules/tavrin/harness/TestImage.h"
+#include "modules/tavrin/testing/MachineHarness.h"
+#include "modules/tavrin/testing/PublicPrograms.h"
+#include "modules/tavrin/testing/TestImage.h"
 #include "modules/tavrin/machine/Machine.h"
 #include "tools/testsupport/KilledWriter.h"
 

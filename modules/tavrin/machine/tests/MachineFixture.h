@@ -5,9 +5,9 @@
 
 #include "modules/tavrin/bus/MemoryBus.h"
 #include "modules/tavrin/cpu/ArmHooks.h"
-#include "modules/tavrin/harness/HeadlessHost.h"
-#include "modules/tavrin/harness/MachineHarness.h"
-#include "modules/tavrin/harness/TestImage.h"
+#include "modules/tavrin/testing/HeadlessHost.h"
+#include "modules/tavrin/testing/MachineHarness.h"
+#include "modules/tavrin/testing/TestImage.h"
 #include "modules/tavrin/machine/IoRegisters.h"
 #include "modules/tavrin/machine/Machine.h"
 

@@ -7,8 +7,8 @@
 
 #include "modules/sounddriver/SoundDriver.h"
 #include "modules/tavrin/files/StateFile.h"
-#include "modules/tavrin/harness/MachineHarness.h"
-#include "modules/tavrin/harness/TestImage.h"
+#include "modules/tavrin/testing/MachineHarness.h"
+#include "modules/tavrin/testing/TestImage.h"
 #include "modules/tavrin/machine/Machine.h"
 #include "modules/tavrin/machine/SoundFifo.h"
 

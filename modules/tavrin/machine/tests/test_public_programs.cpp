@@ -1,7 +1,7 @@
 // The public test programs run on the whole machine through the harness,
 // read at the final branch to itself.
-#include "modules/tavrin/harness/MachineHarness.h"
-#include "modules/tavrin/harness/PublicPrograms.h"
+#include "modules/tavrin/testing/MachineHarness.h"
+#include "modules/tavrin/testing/PublicPrograms.h"
 #include "modules/tavrin/machine/Machine.h"
 
 #include <gtest/gtest.h>

@@ -2,8 +2,8 @@
 // them, against pictures kept beside this file. A missing picture (or
 // QUINTAR_MACHINE_GOLDEN_WRITE=1) is written instead, for a person to look
 // at once; after that any change in a screen fails.
-#include "modules/tavrin/harness/MachineHarness.h"
-#include "modules/tavrin/harness/PublicPrograms.h"
+#include "modules/tavrin/testing/MachineHarness.h"
+#include "modules/tavrin/testing/PublicPrograms.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // game that reads one EEPROM block by DMA and then writes it sees, at its
 // next start, what it wrote before; also below a saved-game folder whose
 // path is longer than any fixed name buffer.
-#include "modules/tavrin/harness/TestImage.h"
+#include "modules/tavrin/testing/TestImage.h"
 #include "modules/tavrin/module/tests/PluginSandbox.h"
 #include "modules/tavrin/testing/ArmAsm.h"
 

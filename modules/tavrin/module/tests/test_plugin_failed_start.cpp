@@ -4,7 +4,7 @@
 // message of its own (the front end shows the one), and every file of the
 // save folder stays byte for byte, also after the engine closes. The
 // handheld's gzip names reach the plug-in and open.
-#include "modules/tavrin/harness/TestImage.h"
+#include "modules/tavrin/testing/TestImage.h"
 #include "modules/tavrin/module/tests/PluginSandbox.h"
 #include "tools/testsupport/TestZip.h"
 

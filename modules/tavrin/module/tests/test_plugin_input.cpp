@@ -1,7 +1,7 @@
 // The buttons reach the console's key register (active low, read once a
 // frame) through the real plug-in: every key of the platform input, and the
 // buttons of an SDL virtual joystick.
-#include "modules/tavrin/harness/TestImage.h"
+#include "modules/tavrin/testing/TestImage.h"
 #include "modules/tavrin/module/tests/PluginSandbox.h"
 #include "tools/testsupport/VirtualJoystick.h"
 

@@ -3,7 +3,7 @@
 // page's rows, bindings, reset, OK and Cancel.
 #include "modules/common/ConsoleSettingsPage.h"
 #include "modules/common/tests/ConsoleSettingsLoadCases.h"
-#include "modules/tavrin/harness/TestImage.h"
+#include "modules/tavrin/testing/TestImage.h"
 #include "modules/tavrin/module/tests/PluginSandbox.h"
 #include "ui/propertytree/ButtonAssignDialog.h"
 #include "ui/propertytree/SettingsPage.h"

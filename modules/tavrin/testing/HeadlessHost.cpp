@@ -1,4 +1,4 @@
-#include "modules/tavrin/harness/HeadlessHost.h"
+#include "modules/tavrin/testing/HeadlessHost.h"
 
 #include "modules/tavrin/machine/ModuleServices.h"
 

@@ -1,4 +1,4 @@
-#include "modules/tavrin/standins/StandIns.h"
+#include "modules/tavrin/testing/StandIns.h"
 
 #include "modules/tavrin/bus/BusDevices.h"
 #include "modules/tavrin/bus/MemoryBus.h"

@@ -1,9 +1,9 @@
-#include "modules/tavrin/harness/MachineHarness.h"
+#include "modules/tavrin/testing/MachineHarness.h"
 
 #include "modules/tavrin/bus/MemoryBus.h"
 #include "modules/tavrin/cpu/ArmRun.h"
-#include "modules/tavrin/harness/HeadlessHost.h"
-#include "modules/tavrin/harness/PublicPrograms.h"
+#include "modules/tavrin/testing/HeadlessHost.h"
+#include "modules/tavrin/testing/PublicPrograms.h"
 #include "modules/tavrin/machine/IoRegisters.h"
 #include "modules/tavrin/machine/Machine.h"
 #include "modules/tavrin/render/ColorTables.h"

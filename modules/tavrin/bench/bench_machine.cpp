@@ -2,8 +2,8 @@
 // HBlank DMA, two timers and the line step run: the cost of the machine
 // around the CPU. Prints "machine_frames: <n> frames/s".
 #include "modules/tavrin/bus/MemoryBus.h"
-#include "modules/tavrin/harness/MachineHarness.h"
-#include "modules/tavrin/harness/TestImage.h"
+#include "modules/tavrin/testing/MachineHarness.h"
+#include "modules/tavrin/testing/TestImage.h"
 
 #include <chrono>
 #include <cstdio>
