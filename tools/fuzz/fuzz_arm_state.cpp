@@ -30,7 +30,7 @@ uint32_t FuzzLineHook(ArmState *s)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static Testing::TestMachine *machine = new Testing::TestMachine(0x10000);
+    static Tavrin::Test::TestMachine *machine = new Tavrin::Test::TestMachine(0x10000);
     machine->ResetCpu();
     ArmState cpu = ConsoleCpu;
     cpu.r[0] = 0xCAFE;

@@ -61,7 +61,7 @@ std::vector<std::pair<std::string, Bytes>> Programs()
 // at the ends of the range, which the call's sums ran past.
 Bytes AffineAtTheEnds()
 {
-    using namespace Tavrin::Testing::Asm;
+    using namespace Tavrin::Test::Asm;
     const uint32_t code[] = {
         DpImm(ADD, false, 0, 15, 0x100 - 8), // r0: the record at 0x08000100
         DpImm(MOV, false, 1, 0, 0x02, 4),    // r1: 0x02000000

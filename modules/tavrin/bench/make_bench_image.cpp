@@ -28,7 +28,7 @@
 
 namespace {
 
-using namespace Tavrin::Testing::Asm;
+using namespace Tavrin::Test::Asm;
 
 constexpr uint32_t kRom = 0x08000000;
 constexpr uint32_t kThumbStart = kRom + 0xC0;

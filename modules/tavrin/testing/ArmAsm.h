@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <initializer_list>
 
-namespace Tavrin::Testing::Asm {
+namespace Tavrin::Test::Asm {
 
 inline constexpr uint32_t AL = 0xE, EQ = 0x0, NE = 0x1, CS = 0x2, CC = 0x3, PL = 0x5, HI = 0x8, GT = 0xC, LE = 0xD;
 enum Alu : uint32_t { AND, EOR, SUB, RSB, ADD, ADC, SBC, RSC, TST, TEQ, CMP, CMN, ORR, MOV, BIC, MVN };
@@ -91,4 +91,4 @@ constexpr uint16_t Pop(uint32_t list, bool pc) { return uint16_t(0xBC00 | uint32
 constexpr uint16_t Spin = 0xE7FE;
 } // namespace T
 
-} // namespace Tavrin::Testing::Asm
+} // namespace Tavrin::Test::Asm

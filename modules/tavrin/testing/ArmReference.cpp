@@ -4,7 +4,7 @@
 #include "modules/tavrin/cpu/ArmPrefetch.h"
 #include "modules/tavrin/cpu/ArmHooks.h"
 
-namespace Tavrin::Testing {
+namespace Tavrin::Test {
 namespace {
 
 uint32_t Bits(uint32_t op, int hi, int lo) { return (op >> lo) & ((1u << (hi - lo + 1)) - 1); }
@@ -509,4 +509,4 @@ void ReferenceExecuteArm(ArmState *s, uint32_t op)
     }
 }
 
-} // namespace Tavrin::Testing
+} // namespace Tavrin::Test

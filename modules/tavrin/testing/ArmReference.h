@@ -7,10 +7,10 @@
 
 #include <cstdint>
 
-namespace Tavrin::Testing {
+namespace Tavrin::Test {
 
 // Executes one ARM opcode whose condition has passed, with r15 = its
 // address + 4, charging cycles as the handlers do.
 void ReferenceExecuteArm(ArmState *s, uint32_t op);
 
-} // namespace Tavrin::Testing
+} // namespace Tavrin::Test

@@ -12,7 +12,7 @@
 #include <cstring>
 #include <vector>
 
-namespace Tavrin::Testing {
+namespace Tavrin::Test {
 
 class TestMachine {
 public:
@@ -138,4 +138,4 @@ private:
     }
 };
 
-} // namespace Tavrin::Testing
+} // namespace Tavrin::Test

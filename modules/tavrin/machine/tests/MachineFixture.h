@@ -13,7 +13,7 @@
 
 #include <gtest/gtest.h>
 
-namespace Tavrin {
+namespace Tavrin::Test {
 
 class MachineTest : public ::testing::Test {
 protected:
@@ -44,4 +44,4 @@ protected:
     ArmState &cpu = ConsoleCpu;
 };
 
-} // namespace Tavrin
+} // namespace Tavrin::Test

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace Tavrin::Testing {
+namespace Tavrin::Test {
 
 class SoundProgram {
 public:
@@ -126,4 +126,4 @@ private:
     std::vector<uint32_t> handler;
 };
 
-} // namespace Tavrin::Testing
+} // namespace Tavrin::Test

@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-namespace Tavrin {
+namespace Tavrin::Test {
 namespace {
 
 constexpr int Width = MachineHarness::PictureWidth, Height = MachineHarness::FrameHeight;
@@ -142,4 +142,4 @@ INSTANTIATE_TEST_SUITE_P(PeterLemon, AuthorPictures,
                          [](const auto &info) { return std::string(info.param); });
 
 } // namespace
-} // namespace Tavrin
+} // namespace Tavrin::Test
