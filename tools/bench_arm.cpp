@@ -4,7 +4,7 @@
 #include "modules/tavrin/bus/MemoryMap.h"
 #include "modules/tavrin/cpu/ArmHooks.h"
 #include "modules/tavrin/cpu/ArmRun.h"
-#include "modules/tavrin/standins/StandIns.h"
+#include "modules/tavrin/testing/StandIns.h"
 
 #include <chrono>
 #include <cstdio>

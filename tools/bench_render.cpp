@@ -21,7 +21,7 @@ using namespace Tavrin;
 namespace {
 
 // The renderer's memory blocks, mapped as the machine maps them.
-using Memory = RenderTest::RenderBlocks;
+using Memory = Tavrin::Test::RenderBlocks;
 
 // Opaque background tiles, sprite tiles with a few transparent pixels.
 void FillTilesAndMaps(Memory &m, std::mt19937 &rng)

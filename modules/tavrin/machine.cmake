@@ -18,11 +18,11 @@ target_link_libraries(TavrinMachineLinked INTERFACE
   "$<LINK_LIBRARY:WHOLE_ARCHIVE,TavrinMachine>" TavrinRender TavrinCore TavrinRenderState)
 
 # Starts the machine on an image file without Qt and runs frames, with a
-# video and pad of its own (harness/HeadlessHost.cpp); shared by the tests
+# video and pad of its own (testing/HeadlessHost.cpp); shared by the tests
 # and tools of the machine, renderer, cartridge and files, which link
 # TAVRIN_MACHINE_TEST_LIBS (CMakeLists.txt). Objects, as the machine calls
 # the host's functions from a whole archive linked after them.
-add_library(TavrinHarness OBJECT harness/MachineHarness.cpp harness/HeadlessHost.cpp)
+add_library(TavrinHarness OBJECT testing/MachineHarness.cpp testing/HeadlessHost.cpp)
 target_include_directories(TavrinHarness PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(TavrinHarness PUBLIC TavrinMachineLinked)
 
@@ -31,5 +31,5 @@ if(QUINTAR_TESTS)
 endif()
 
 # Benchmark of the machine around the CPU (prints "machine_frames: <n> frames/s").
-add_executable(bench_machine harness/bench_machine.cpp)
+add_executable(bench_machine bench/bench_machine.cpp)
 target_link_libraries(bench_machine PRIVATE ${TAVRIN_MACHINE_TEST_LIBS})

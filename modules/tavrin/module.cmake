@@ -19,5 +19,5 @@ if(QUINTAR_TESTS)
 endif()
 
 # The benchmark image's generator (prints nothing; writes the image).
-add_executable(make_bench_image module/bench/make_bench_image.cpp)
+add_executable(make_bench_image bench/make_bench_image.cpp)
 target_include_directories(make_bench_image PRIVATE ${CMAKE_SOURCE_DIR})

@@ -6,7 +6,7 @@
 
 #include "modules/tavrin/cart/Rtc.h"
 #include "modules/tavrin/files/StateFile.h"
-#include "modules/tavrin/harness/MachineHarness.h"
+#include "modules/tavrin/testing/MachineHarness.h"
 #include "modules/tavrin/machine/Machine.h"
 #include "tools/fuzz/FuzzSupport.h"
 

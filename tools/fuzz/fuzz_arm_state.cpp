@@ -4,7 +4,7 @@
 // countdown of minutes shows as a timeout, an overflowing fold as a
 // sanitizer report).
 #include "modules/tavrin/cpu/ArmHooks.h"
-#include "modules/tavrin/tests/TestMachine.h"
+#include "modules/tavrin/testing/TestMachine.h"
 #include "tools/fuzz/FuzzSupport.h"
 
 #include <cstring>
@@ -30,7 +30,7 @@ uint32_t FuzzLineHook(ArmState *s)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static Testing::TestMachine *machine = new Testing::TestMachine(0x10000);
+    static Tavrin::Test::TestMachine *machine = new Tavrin::Test::TestMachine(0x10000);
     machine->ResetCpu();
     ArmState cpu = ConsoleCpu;
     cpu.r[0] = 0xCAFE;

@@ -7,7 +7,7 @@
 #include "modules/tavrin/cart/Flash.h"
 #include "modules/tavrin/cart/Rtc.h"
 #include "modules/tavrin/files/GzipImage.h"
-#include "modules/tavrin/tests/ArmAsm.h"
+#include "modules/tavrin/testing/ArmAsm.h"
 #include "tools/fuzz/Seeds.h"
 #include "tools/fuzz/TavrinFuzz.h"
 
@@ -61,7 +61,7 @@ std::vector<std::pair<std::string, Bytes>> Programs()
 // at the ends of the range, which the call's sums ran past.
 Bytes AffineAtTheEnds()
 {
-    using namespace Tavrin::Testing::Asm;
+    using namespace Tavrin::Test::Asm;
     const uint32_t code[] = {
         DpImm(ADD, false, 0, 15, 0x100 - 8), // r0: the record at 0x08000100
         DpImm(MOV, false, 1, 0, 0x02, 4),    // r1: 0x02000000

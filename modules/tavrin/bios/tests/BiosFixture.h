@@ -8,7 +8,7 @@
 
 #include <vector>
 
-namespace Tavrin {
+namespace Tavrin::Test {
 
 class BiosTest : public MachineTest {
 protected:
@@ -60,4 +60,4 @@ protected:
     }
 };
 
-} // namespace Tavrin
+} // namespace Tavrin::Test

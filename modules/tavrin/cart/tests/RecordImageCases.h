@@ -10,7 +10,7 @@
 #include <initializer_list>
 #include <vector>
 
-namespace Tavrin::Testing {
+namespace Tavrin::Test {
 
 struct BadByte {
     size_t offset;
@@ -41,4 +41,4 @@ void ExpectEachRefused(const std::vector<uint8_t> &good, const Record &target,
     EXPECT_FALSE(read(t, in)) << "cut short";
 }
 
-} // namespace Tavrin::Testing
+} // namespace Tavrin::Test

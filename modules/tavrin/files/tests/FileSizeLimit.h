@@ -10,7 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-namespace Tavrin::Testing {
+namespace Tavrin::Test {
 
 // The save's result (1 or 0), or -1 when the child did not end normally.
 template <class Save>
@@ -28,4 +28,4 @@ int ResultUnderFileSizeLimit(size_t limit, Save save)
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-} // namespace Tavrin::Testing
+} // namespace Tavrin::Test

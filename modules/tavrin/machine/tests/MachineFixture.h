@@ -5,15 +5,15 @@
 
 #include "modules/tavrin/bus/MemoryBus.h"
 #include "modules/tavrin/cpu/ArmHooks.h"
-#include "modules/tavrin/harness/HeadlessHost.h"
-#include "modules/tavrin/harness/MachineHarness.h"
-#include "modules/tavrin/harness/TestImage.h"
+#include "modules/tavrin/testing/HeadlessHost.h"
+#include "modules/tavrin/testing/MachineHarness.h"
+#include "modules/tavrin/testing/TestImage.h"
 #include "modules/tavrin/machine/IoRegisters.h"
 #include "modules/tavrin/machine/Machine.h"
 
 #include <gtest/gtest.h>
 
-namespace Tavrin {
+namespace Tavrin::Test {
 
 class MachineTest : public ::testing::Test {
 protected:
@@ -44,4 +44,4 @@ protected:
     ArmState &cpu = ConsoleCpu;
 };
 
-} // namespace Tavrin
+} // namespace Tavrin::Test

@@ -3,13 +3,13 @@
 // repeated sample period for a direct-sound channel to stream.
 #pragma once
 
-#include "modules/tavrin/tests/ArmAsm.h"
+#include "modules/tavrin/testing/ArmAsm.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
-namespace Tavrin::Testing {
+namespace Tavrin::Test {
 
 class SoundProgram {
 public:
@@ -126,4 +126,4 @@ private:
     std::vector<uint32_t> handler;
 };
 
-} // namespace Tavrin::Testing
+} // namespace Tavrin::Test

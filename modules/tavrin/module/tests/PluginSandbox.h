@@ -19,7 +19,7 @@
 
 #include <cstring>
 
-namespace TavrinTest {
+namespace Tavrin::Test {
 
 using namespace EngineTest;
 
@@ -137,4 +137,4 @@ inline QString RowText(PropertyTree *tree, QString const &name)
     return QStringLiteral("(no row)");
 }
 
-} // namespace TavrinTest
+} // namespace Tavrin::Test

@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <string>
 
-namespace TavrinTest {
+namespace Tavrin::Test {
 
 struct RunResult {
     int status = -1;
@@ -68,4 +68,4 @@ inline int DifferingPixels(QImage const &a, QImage const &b, int tolerance)
     return differing;
 }
 
-} // namespace TavrinTest
+} // namespace Tavrin::Test

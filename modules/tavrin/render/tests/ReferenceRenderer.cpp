@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <vector>
 
-namespace RenderTest {
+namespace Tavrin::Test {
 
 namespace {
 
@@ -389,4 +389,4 @@ int CompareFrameWithReference(RenderBlocks &blocks, const std::string &what,
     return differing;
 }
 
-} // namespace RenderTest
+} // namespace Tavrin::Test

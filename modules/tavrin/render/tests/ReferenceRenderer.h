@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-namespace RenderTest {
+namespace Tavrin::Test {
 
 struct RenderBlocks;
 
@@ -24,4 +24,4 @@ int CompareFrameWithReference(RenderBlocks &blocks, const std::string &what,
                               const std::function<void(uint32_t line)> &beforeLine = {},
                               bool rebuildEveryLine = true);
 
-} // namespace RenderTest
+} // namespace Tavrin::Test

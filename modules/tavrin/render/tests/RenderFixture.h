@@ -15,7 +15,7 @@
 #include <memory>
 #include <vector>
 
-namespace RenderTest {
+namespace Tavrin::Test {
 
 using namespace Tavrin;
 
@@ -159,4 +159,4 @@ inline void DrawFrame(RenderBlocks &blocks)
     DrawFrame(blocks, [](uint32_t) { RenderLine(); });
 }
 
-} // namespace RenderTest
+} // namespace Tavrin::Test

@@ -5,8 +5,8 @@
 // at); the demos are compared with their author's own pictures as console
 // colours, each 8-bit channel of the picture shifted right by three.
 
-#include "modules/tavrin/harness/MachineHarness.h"
-#include "modules/tavrin/harness/PublicPrograms.h"
+#include "modules/tavrin/testing/MachineHarness.h"
+#include "modules/tavrin/testing/PublicPrograms.h"
 #include "modules/tavrin/machine/Machine.h"
 #include "modules/tavrin/render/ColorTables.h"
 
@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-namespace Tavrin {
+namespace Tavrin::Test {
 namespace {
 
 constexpr int Width = MachineHarness::PictureWidth, Height = MachineHarness::FrameHeight;
@@ -142,4 +142,4 @@ INSTANTIATE_TEST_SUITE_P(PeterLemon, AuthorPictures,
                          [](const auto &info) { return std::string(info.param); });
 
 } // namespace
-} // namespace Tavrin
+} // namespace Tavrin::Test
