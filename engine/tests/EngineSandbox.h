@@ -187,6 +187,3 @@ private:
 };
 
 } // namespace ZorvanEngine::Test
-
-// The consoles' tests still reach the sandbox under its former name.
-namespace EngineTest = ZorvanEngine::Test;

@@ -61,7 +61,7 @@ protected:
     {
         program.Write(root / "bat.sms");
         ASSERT_TRUE(Run(root / "bat.sms")) << Console();
-        battery = EngineTest::Narrow(Module().GetSaveName());
+        battery = ZorvanEngine::Test::Narrow(Module().GetSaveName());
         Frames(5);
         seen1 = CpuSpace[0xC100];
         seen2 = CpuSpace[0xC101];

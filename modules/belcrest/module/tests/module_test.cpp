@@ -13,20 +13,20 @@ namespace {
 TEST(BelcrestDescription, NamesTheModuleItsKeyVersionAndFileTypes)
 {
     std::unique_ptr<ZorvanEngine::ModuleDesc> desc(ConsoleGlue::NewConsoleModuleDesc(BelcrestTexts));
-    EXPECT_EQ(EngineTest::Narrow(desc->GetName()), "Belcrest (SMS-GG)");
-    EXPECT_EQ(EngineTest::Narrow(desc->GetRegKeyRoot()), "Belcrest");
-    EXPECT_EQ(EngineTest::Narrow(desc->GetVersion()), "2.4.0.9");
-    std::string const description = EngineTest::Narrow(desc->GetDescription());
+    EXPECT_EQ(ZorvanEngine::Test::Narrow(desc->GetName()), "Belcrest (SMS-GG)");
+    EXPECT_EQ(ZorvanEngine::Test::Narrow(desc->GetRegKeyRoot()), "Belcrest");
+    EXPECT_EQ(ZorvanEngine::Test::Narrow(desc->GetVersion()), "2.4.0.9");
+    std::string const description = ZorvanEngine::Test::Narrow(desc->GetDescription());
     EXPECT_EQ(description.rfind("SEGA MasterSystem/GG<br>Belcrest 2.0<br><a href=", 0), 0u) << description;
     EXPECT_NE(description.find("</a><br>Module Version: 1.01"), std::string::npos) << description;
     auto const &sets = desc->GetExtensionSet();
     ASSERT_EQ(sets.size(), 2u);
-    EXPECT_EQ(EngineTest::Narrow(sets[0]->GetName()), "MasterSystem ROM");
+    EXPECT_EQ(ZorvanEngine::Test::Narrow(sets[0]->GetName()), "MasterSystem ROM");
     ASSERT_EQ(sets[0]->extensions.size(), 1u);
-    EXPECT_EQ(EngineTest::Narrow(sets[0]->extensions[0]), ".sms");
-    EXPECT_EQ(EngineTest::Narrow(sets[1]->GetName()), "GameGear ROM");
+    EXPECT_EQ(ZorvanEngine::Test::Narrow(sets[0]->extensions[0]), ".sms");
+    EXPECT_EQ(ZorvanEngine::Test::Narrow(sets[1]->GetName()), "GameGear ROM");
     ASSERT_EQ(sets[1]->extensions.size(), 1u);
-    EXPECT_EQ(EngineTest::Narrow(sets[1]->extensions[0]), ".gg");
+    EXPECT_EQ(ZorvanEngine::Test::Narrow(sets[1]->extensions[0]), ".gg");
     EXPECT_TRUE(desc->IsExtension(L"/x/GAME.GG"));
     EXPECT_FALSE(desc->IsExtension(L"/x/game.sg"));
 }
@@ -53,8 +53,8 @@ TEST(BelcrestMachineType, GameGearOnlyForANameEndingInGg)
         {L"/roms/pack.zip", L"game.sms", MachineMasterSystem},
     };
     for (auto const &c : cases)
-        EXPECT_EQ(MachineTypeForName(c.path, c.zipped), c.type) << EngineTest::Narrow(c.path) << " "
-                                                                 << EngineTest::Narrow(c.zipped);
+        EXPECT_EQ(MachineTypeForName(c.path, c.zipped), c.type) << ZorvanEngine::Test::Narrow(c.path) << " "
+                                                                 << ZorvanEngine::Test::Narrow(c.zipped);
 }
 
 class BelcrestModuleTest : public BelcrestSandbox {};
@@ -74,16 +74,16 @@ TEST_F(BelcrestModuleTest, ResetSettingsWritesEveryDefault)
         {L"jsRight", 3}, {L"jsA", 4}, {L"jsB", 5}, {L"jsStart", 6}, {L"jsSelect", 7},
     };
     for (auto const &n : numbers) {
-        EXPECT_TRUE(s.Contains(n.key)) << EngineTest::Narrow(n.key);
-        EXPECT_EQ(s.GetInt(n.key), n.value) << EngineTest::Narrow(n.key);
+        EXPECT_TRUE(s.Contains(n.key)) << ZorvanEngine::Test::Narrow(n.key);
+        EXPECT_EQ(s.GetInt(n.key), n.value) << ZorvanEngine::Test::Narrow(n.key);
     }
     EXPECT_FALSE(s.Contains(L"SoundChannel4")) << "the machine has four sound channels";
     uint16_t const *keys = engine->GetInput()->GetDefaultKeys();
     wchar_t const *const vk[] = {L"vkUp", L"vkDown", L"vkLeft", L"vkRight", L"vkStart", L"vkA", L"vkB", L"vkSelect"};
     for (int i = 0; i < 8; ++i)
-        EXPECT_EQ(s.GetInt(vk[i]), keys[i]) << EngineTest::Narrow(vk[i]);
-    EXPECT_EQ(EngineTest::Narrow(s.GetString(L"ScreenSize")), "100%");
-    EXPECT_EQ(EngineTest::Narrow(s.GetString(L"PadSkin")), "Quintar Default");
+        EXPECT_EQ(s.GetInt(vk[i]), keys[i]) << ZorvanEngine::Test::Narrow(vk[i]);
+    EXPECT_EQ(ZorvanEngine::Test::Narrow(s.GetString(L"ScreenSize")), "100%");
+    EXPECT_EQ(ZorvanEngine::Test::Narrow(s.GetString(L"PadSkin")), "Quintar Default");
 }
 
 TEST_F(BelcrestModuleTest, WithoutAGameSavingGivesFalseAndClosingTwiceIsSafe)
@@ -179,7 +179,7 @@ TEST_F(BelcrestModuleTest, ImagesOfAnySizeRun)
         std::vector<uint8_t> image = code.Image(size);
         image[last] = 0x5A;
         auto const path = root / ("sized" + std::to_string(size) + ".sms");
-        EngineTest::WriteFile(path, std::string(image.begin(), image.end()));
+        ZorvanEngine::Test::WriteFile(path, std::string(image.begin(), image.end()));
         ASSERT_TRUE(Run(path)) << Console();
         Frames(2);
         EXPECT_EQ(CpuSpace[0xC100], 0x5A);
@@ -188,7 +188,7 @@ TEST_F(BelcrestModuleTest, ImagesOfAnySizeRun)
 
 TEST_F(BelcrestModuleTest, AnImageThatFailsToStartLeavesItsMessageAndNothingOpen)
 {
-    EngineTest::WriteFile(root / "empty.sms", std::string());
+    ZorvanEngine::Test::WriteFile(root / "empty.sms", std::string());
     EXPECT_FALSE(Run(root / "empty.sms"));
     EXPECT_NE(Console().find("The file is too small to be a game image"), std::string::npos) << Console();
     EXPECT_EQ(engine->GetActiveModule(), nullptr);

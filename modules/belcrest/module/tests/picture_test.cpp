@@ -15,9 +15,9 @@ namespace Belcrest::Test {
 namespace {
 
 namespace fs = std::filesystem;
-using EngineTest::Wide;
+using ZorvanEngine::Test::Wide;
 
-class BelcrestPictureTest : public EngineTest::Sandbox {
+class BelcrestPictureTest : public ZorvanEngine::Test::Sandbox {
 protected:
     void SetUp() override
     {
@@ -49,7 +49,7 @@ TEST_F(BelcrestPictureTest, HelloWorldFillsTheViewDoubled)
     ASSERT_EQ(golden.size(), QSize(256, 192));
     ASSERT_TRUE(engine->RunFile(Wide(roms + "/sms/HelloWorld.sms"))) << Console();
     ZorvanEngine::Module *module = engine->GetActiveModule();
-    ASSERT_EQ(EngineTest::Narrow(module->GetDesc()->GetName()), "Belcrest (SMS-GG)");
+    ASSERT_EQ(ZorvanEngine::Test::Narrow(module->GetDesc()->GetName()), "Belcrest (SMS-GG)");
     module->GetSettings().Set(L"ScreenSize", L"200%", false);
     module->GetSettings().Set(L"FrameSkip", 0, false);
     module->GetSettings().Set(L"FrameSync", false, false);

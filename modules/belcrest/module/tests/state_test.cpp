@@ -37,7 +37,7 @@ protected:
     }
 
     uint8_t Counter() const { return CpuSpace[0xC000]; }
-    fs::path StateFile(int slot) { return fs::path(EngineTest::Narrow(Module().GetStateName(slot))); }
+    fs::path StateFile(int slot) { return fs::path(ZorvanEngine::Test::Narrow(Module().GetStateName(slot))); }
 
     std::vector<std::vector<uint32_t>> Record(int frames)
     {

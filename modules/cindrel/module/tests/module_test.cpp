@@ -11,7 +11,7 @@
 namespace Cindrel::Test {
 namespace {
 
-using EngineTest::Narrow;
+using ZorvanEngine::Test::Narrow;
 
 class CindrelModuleTest : public CindrelSandbox {};
 
@@ -96,17 +96,17 @@ TEST_F(CindrelModuleTest, SceneImagePlainAndZippedDrawsItsPicture)
 
 TEST_F(CindrelModuleTest, FailedOpensLeaveTheProgramUsable)
 {
-    EngineTest::WriteFile(root / "bad.nes", "NOT AN IMAGE AT ALL");
-    EXPECT_FALSE(engine->RunFile(EngineTest::Wide(root / "bad.nes"), new CindrelModule));
+    ZorvanEngine::Test::WriteFile(root / "bad.nes", "NOT AN IMAGE AT ALL");
+    EXPECT_FALSE(engine->RunFile(ZorvanEngine::Test::Wide(root / "bad.nes"), new CindrelModule));
     EXPECT_NE(Console().find("The file is text, not a game image"), std::string::npos) << Console();
-    EngineTest::WriteFile(root / "bad.nes", std::string("NOT\x1A AN IMAGE AT ALL"));
-    EXPECT_FALSE(engine->RunFile(EngineTest::Wide(root / "bad.nes"), new CindrelModule));
+    ZorvanEngine::Test::WriteFile(root / "bad.nes", std::string("NOT\x1A AN IMAGE AT ALL"));
+    EXPECT_FALSE(engine->RunFile(ZorvanEngine::Test::Wide(root / "bad.nes"), new CindrelModule));
     EXPECT_NE(Console().find("INVALID IMAGE"), std::string::npos) << Console();
     CartridgeBuilder cart(2, 1);
     std::vector<uint8_t> bytes = cart.Bytes();
     bytes.resize(16 + 0x4000);
-    EngineTest::WriteFile(root / "short.nes", std::string(bytes.begin(), bytes.end()));
-    EXPECT_FALSE(engine->RunFile(EngineTest::Wide(root / "short.nes"), new CindrelModule));
+    ZorvanEngine::Test::WriteFile(root / "short.nes", std::string(bytes.begin(), bytes.end()));
+    EXPECT_FALSE(engine->RunFile(ZorvanEngine::Test::Wide(root / "short.nes"), new CindrelModule));
     SceneCartridge().Write(root / "scene.nes");
     ASSERT_TRUE(Run(root / "scene.nes")) << Console();
     Frames(3);

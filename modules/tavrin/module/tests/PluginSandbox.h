@@ -21,7 +21,7 @@
 
 namespace Tavrin::Test {
 
-using namespace EngineTest;
+using namespace ZorvanEngine::Test;
 
 // The plug-in's words, by their exported names.
 class PluginWords {

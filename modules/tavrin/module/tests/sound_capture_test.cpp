@@ -15,7 +15,7 @@
 
 namespace {
 
-using namespace EngineTest;
+using namespace ZorvanEngine::Test;
 using Tavrin::Test::SoundProgram;
 
 constexpr int kRate = 44100;
