@@ -208,7 +208,7 @@ void MachineReset()
     DiskPosition = 0;
     DiskSide = 255;
     // A reset press keeps the frame sequencer's mode; power-on starts it at 0.
-    CpuSpace[0x4015] = ApuReset(SoundUnit, (Cartridge.pal ? ApuPal : 0) | (CartridgeStarted ? ApuWarm : 0));
+    ApuReset(SoundUnit, (Cartridge.pal ? ApuPal : 0) | (CartridgeStarted ? ApuWarm : 0));
     Cpu6502Reset(Cpu);
     RestartSlice();
 }

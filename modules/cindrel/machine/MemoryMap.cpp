@@ -115,7 +115,9 @@ void WriteSound(int reg, uint8_t value)
 {
     const int64_t now = MachineCycle();
     RunSound(now - 1);
-    CpuSpace[0x4015] = ApuWrite(SoundUnit, reg, value);
+    // Not stored at $4015: that byte of the fetch page is the mark that
+    // sends code run there to the devices.
+    ApuWrite(SoundUnit, reg, value);
     const bool held = SoundHoldsIrq();
     FollowSoundIrq();
     // An interrupt the write raised on this instruction's last cycle is

@@ -393,5 +393,36 @@ TEST_F(SoundMachineTest, ASavedStateCarriesTheSequencer)
     EXPECT_EQ(std::vector<uint8_t>(CpuSpace, CpuSpace + 0x800), ran);
 }
 
+// Code at $4015 reads the status register, clearing the frame interrupt
+// flag as any read does, also after the program has written $4015: the
+// write must not leave its answer where the CPU fetches code. The program
+// waits for the frame flag (masked), writes $4015, then jumps there with an
+// RTI frame on the stack: the status ($40, RTI) is fetched from the unit,
+// and the status read after the return finds the flag cleared.
+TEST_F(SoundMachineTest, CodeAtTheStatusRegisterIsReadFromItAfterAWrite)
+{
+    std::vector<uint8_t> code = Prologue;
+    // $4017 = 0; wait about 41,000 cycles; $4015 = 0.
+    for (uint8_t b : {0xA9, 0x00, 0x8D, 0x17, 0x40, 0xA0, 0x20, 0xA2, 0x00, 0xCA, 0xD0, 0xFD, 0x88, 0xD0, 0xF8,
+                      0xA9, 0x00, 0x8D, 0x15, 0x40})
+        code.push_back(b);
+    const uint16_t after = uint16_t(0xC000 + code.size() + 12);
+    // Push the return address and P = $24, JMP $4015.
+    code.insert(code.end(), {0xA9, uint8_t(after >> 8), 0x48, 0xA9, uint8_t(after), 0x48, 0xA9, 0x24, 0x48,
+                             0x4C, 0x15, 0x40});
+    // LDA $4015; STA $10; $11 = 1; loop.
+    code.insert(code.end(), {0xAD, 0x15, 0x40, 0x85, 0x10, 0xA9, 0x01, 0x85, 0x11});
+    const uint16_t loop = uint16_t(0xC000 + code.size());
+    code.insert(code.end(), {0x4C, uint8_t(loop), uint8_t(loop >> 8)});
+    CartridgeBuilder cart(2, 1);
+    // BRK or IRQ: $11 = 2; loop.
+    cart.Code(0xC000, code).Code(0xC200, {0xA9, 0x02, 0x85, 0x11, 0x4C, 0x04, 0xC2}).Vectors(0xC100, 0xC000, 0xC200);
+    cart.Code(0xC100, {0x40});
+    ASSERT_TRUE(Start(cart));
+    Cindrel::Test::RunFrames(4);
+    ASSERT_EQ(CpuSpace[0x11], 1) << "returned from the code at $4015";
+    EXPECT_EQ(CpuSpace[0x10] & 0x40, 0) << "the fetch read the status and cleared the frame flag";
+}
+
 } // namespace
 } // namespace Cindrel::Test
