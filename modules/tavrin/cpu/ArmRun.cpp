@@ -102,6 +102,13 @@ template <bool Lahf>
 #undef THUMB_NEXT
 }
 
+// The ARM instructions of one slice.
+[[gnu::hot, gnu::noinline]] void ArmRunSlice(ArmState *s)
+{
+    while (s->cyclesLeft > 0)
+        ArmStep(s);
+}
+
 } // namespace
 
 void ArmStepInstruction(ArmState *s)
@@ -149,8 +156,7 @@ int ArmRunFrame(ArmState *s)
 #endif
                 ThumbRunSlice<false>(s);
         } else {
-            while (s->cyclesLeft > 0)
-                ArmStep(s);
+            ArmRunSlice(s);
         }
         IdleSliceEnded();
 
