@@ -59,6 +59,16 @@ inline void FoldEarlyExit(ArmState *s)
     }
 }
 
+// Whether an instruction of a group leaves r15 as its fetch set it, unless
+// it also ends the slice (the halt register's store steps r15 back): the
+// next fetch then takes its address from the one just fetched instead of
+// reading it back from the record. Every other group may jump (format 5,
+// POP and LDMIA that load r15, branches, BL, the open-bus path).
+constexpr bool ThumbGroupKeepsPc(uint32_t group)
+{
+    return group != 0x08 && group != 0x17 && group != 0x19 && (group < 0x1A || group == 0x1E);
+}
+
 // The THUMB instructions of one slice, fetched as ThumbStep fetches them,
 // with the dispatch repeated at the end of every one of the 32 groups
 // instead of one shared switch: each group's indirect jump then has a
@@ -75,11 +85,11 @@ template <bool Lahf>
         &&g16, &&g17, &&g18, &&g19, &&g1A, &&g1B, &&g1C, &&g1D, &&g1E, &&g1F};
     uint32_t pc, op;
 
-#define THUMB_NEXT()                                                                   \
+#define THUMB_NEXT(next)                                                               \
     do {                                                                               \
         if (s->cyclesLeft <= 0)                                                        \
             return;                                                                    \
-        pc = s->r[15];                                                                 \
+        pc = (next);                                                                   \
         s->cyclesLeft -= WaitCycles16[(pc >> 24) & 15];                                \
         op = HostHalf(ReadPageTable[pc >> PageShift] + (pc & 0x3FFE));                 \
         s->r[15] = pc + 2;                                                             \
@@ -87,9 +97,9 @@ template <bool Lahf>
     } while (0)
 #define THUMB_GROUP(n)                                                                 \
     g##n : ThumbExecuteGroup<Lahf>(s, op, pc, 0x##n);                                  \
-    THUMB_NEXT();
+    THUMB_NEXT(ThumbGroupKeepsPc(0x##n) ? pc + 2 : s->r[15]);
 
-    THUMB_NEXT();
+    THUMB_NEXT(s->r[15]);
     THUMB_GROUP(00) THUMB_GROUP(01) THUMB_GROUP(02) THUMB_GROUP(03)
     THUMB_GROUP(04) THUMB_GROUP(05) THUMB_GROUP(06) THUMB_GROUP(07)
     THUMB_GROUP(08) THUMB_GROUP(09) THUMB_GROUP(0A) THUMB_GROUP(0B)
