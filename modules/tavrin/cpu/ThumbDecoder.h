@@ -90,10 +90,13 @@ inline void ThumbHighRegister(ArmState *s, uint32_t op)
     const uint32_t source = ReadOperand<2>(s, hs);
     if (hd == 15 || ((op >> 8) & 3) == 3)
         NoteJump(r[15] - 2, true);
+    // r15 loses bit 0 only when written: a store of it on every MOV and ADD
+    // would hold up the next fetch, which reads r15 straight back.
     switch ((op >> 8) & 3) {
     case 0:
         r[hd] = ReadOperand<2>(s, hd) + source;
-        r[15] &= ~1u;
+        if (r[15] & 1)
+            r[15] &= ~1u;
         break;
     case 1: {
         uint32_t flags;
@@ -103,7 +106,8 @@ inline void ThumbHighRegister(ArmState *s, uint32_t op)
     }
     case 2:
         r[hd] = source;
-        r[15] &= ~1u;
+        if (r[15] & 1)
+            r[15] &= ~1u;
         break;
     default:
         if (source & 1) {
