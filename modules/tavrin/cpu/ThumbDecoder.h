@@ -90,10 +90,13 @@ inline void ThumbHighRegister(ArmState *s, uint32_t op)
     const uint32_t source = ReadOperand<2>(s, hs);
     if (hd == 15 || ((op >> 8) & 3) == 3)
         NoteJump(r[15] - 2, true);
+    // r15 loses bit 0 only when written: a store of it on every MOV and ADD
+    // would hold up the next fetch, which reads r15 straight back.
     switch ((op >> 8) & 3) {
     case 0:
         r[hd] = ReadOperand<2>(s, hd) + source;
-        r[15] &= ~1u;
+        if (r[15] & 1)
+            r[15] &= ~1u;
         break;
     case 1: {
         uint32_t flags;
@@ -103,7 +106,8 @@ inline void ThumbHighRegister(ArmState *s, uint32_t op)
     }
     case 2:
         r[hd] = source;
-        r[15] &= ~1u;
+        if (r[15] & 1)
+            r[15] &= ~1u;
         break;
     default:
         if (source & 1) {
@@ -244,10 +248,12 @@ void ThumbUndefinedOrOpenBus(ArmState *s, uint32_t op, uint32_t pc);
 template <bool Lahf>
 void ThumbRunLoop(ArmState *s, uint32_t branchPc, uint32_t target);
 
-// Executes the THUMB instruction op fetched from pc (r15 is already past it).
-// Lahf: the flags by LAHF (only where HostHasLahf).
+// Executes the THUMB instruction op fetched from pc (r15 is already past it),
+// given its top five bits as group. Lahf: the flags by LAHF (only where
+// HostHasLahf). The run loop passes group as a constant, one copy per group,
+// so the switch folds away there.
 template <bool Lahf = false>
-[[gnu::always_inline]] inline void ThumbExecute(ArmState *s, uint32_t op, uint32_t pc)
+[[gnu::always_inline]] inline void ThumbExecuteGroup(ArmState *s, uint32_t op, uint32_t pc, uint32_t group)
 {
     uint32_t *r = s->r;
     // The fields are read where each form needs them: computed up front they
@@ -259,7 +265,7 @@ template <bool Lahf = false>
     const auto imm5 = [op] { return (op >> 6) & 31; };
     uint32_t flags;
 
-    switch (op >> 11) {
+    switch (group) {
     case 0x00: ThumbShiftByImmediate<ShiftKind::Lsl>(s, rd(), r[rs()], imm5()); break;
     case 0x01: ThumbShiftByImmediate<ShiftKind::Lsr>(s, rd(), r[rs()], imm5()); break; // 0 means 32
     case 0x02: ThumbShiftByImmediate<ShiftKind::Asr>(s, rd(), r[rs()], imm5()); break; // 0 means 32
@@ -371,6 +377,12 @@ template <bool Lahf = false>
     }
     default: __builtin_unreachable(); // a halfword has five bits above bit 10
     }
+}
+
+template <bool Lahf = false>
+[[gnu::always_inline]] inline void ThumbExecute(ArmState *s, uint32_t op, uint32_t pc)
+{
+    ThumbExecuteGroup<Lahf>(s, op, pc, op >> 11);
 }
 
 // Fetches and executes one THUMB instruction. Inlined into the run loop so
