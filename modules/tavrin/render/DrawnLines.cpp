@@ -26,20 +26,17 @@ constexpr uint32_t OamBytes = 0x400;
 constexpr uint32_t Rotated = 0x100, Hidden = 0x200;
 
 // The display registers, 0x000-0x057: control, backgrounds, affine words,
-// windows, mosaic and blending. The status and line counter (0x004-0x007)
-// are left out, as the line is the record's own.
-constexpr uint32_t DisplayRegisterBytes = 0x58;
-constexpr uint32_t StatusOffset = 0x004;
+// windows, mosaic and blending, in eleven words, the status and line
+// counter (bytes 4-7) left out as the line is the record's own. Then the
+// words the machine derives from them and the content generations, two to
+// a word.
+constexpr uint32_t DisplayRegisterWords = 11;
+constexpr uint32_t InputWords = DisplayRegisterWords + 13;
+constexpr uint64_t WithoutStatus = 0xFFFFFFFFu;
 
 struct LineInputs {
-    uint8_t io[DisplayRegisterBytes];
-    uint32_t order[4];
-    uint32_t blend[3];
-    uint32_t mosaic[4];
-    int32_t walk[12];
-    uint32_t generations[3];
+    uint64_t words[InputWords];
 };
-static_assert(sizeof(LineInputs) == DisplayRegisterBytes + 26 * 4, "no padding: records compare as bytes");
 
 uint8_t seenVram[VramBytes];
 uint8_t seenOam[OamBytes];
@@ -49,34 +46,48 @@ uint8_t seenOam[OamBytes];
 uint32_t spriteLineGenerations[Lines];
 uint32_t spriteChanges = 0;
 
-LineInputs gathered;
 LineInputs kept[Lines];
 bool keptValid[Lines];
+// Per line, how many of its drawings in a row (up to 2) had inputs other
+// than the drawing before. A line that keeps changing is not kept: copying
+// its pixels would cost every frame and pay in none. Once its inputs hold
+// still for a frame it is kept again.
+uint8_t changingFrames[Lines];
 uint16_t keptPixels[Lines][PictureWidth];
 
-void Gather(LineInputs &in, uint32_t line)
+inline uint64_t Pair(uint32_t low, uint32_t high) { return uint64_t(low) | uint64_t(high) << 32; }
+inline uint64_t Pair(const int32_t two[2]) { return Pair(uint32_t(two[0]), uint32_t(two[1])); }
+
+// Puts the line's inputs in its record: true when they all equal what the
+// record held.
+bool GatherInto(LineInputs &record, uint32_t line)
 {
-    std::memcpy(in.io, RenderIoBlock(), DisplayRegisterBytes);
-    std::memset(in.io + StatusOffset, 0, 4);
-    std::memcpy(in.order, BgOrder, sizeof in.order);
-    in.blend[0] = BlendEva;
-    in.blend[1] = BlendEvb;
-    in.blend[2] = BlendEvy;
-    in.mosaic[0] = BgMosaicH;
-    in.mosaic[1] = BgMosaicV;
-    in.mosaic[2] = ObjMosaicH;
-    in.mosaic[3] = ObjMosaicV;
-    for (int i = 0; i < 2; ++i) {
-        in.walk[i] = BgCurX[i];
-        in.walk[2 + i] = BgCurY[i];
-        in.walk[4 + i] = BgPa[i];
-        in.walk[6 + i] = BgPb[i];
-        in.walk[8 + i] = BgPc[i];
-        in.walk[10 + i] = BgPd[i];
-    }
-    in.generations[0] = VramContentGeneration;
-    in.generations[1] = spriteLineGenerations[line];
-    in.generations[2] = PaletteGeneration;
+    LineInputs in;
+    const uint8_t *io = RenderIoBlock();
+    std::memcpy(in.words, io, 8 * DisplayRegisterWords);
+    in.words[0] &= WithoutStatus;
+    uint64_t *w = in.words + DisplayRegisterWords;
+    w[0] = Pair(BgOrder[0], BgOrder[1]);
+    w[1] = Pair(BgOrder[2], BgOrder[3]);
+    w[2] = Pair(BlendEva, BlendEvb);
+    w[3] = Pair(BlendEvy, BgMosaicH);
+    w[4] = Pair(BgMosaicV, ObjMosaicH);
+    w[5] = Pair(ObjMosaicV, VramContentGeneration);
+    w[6] = Pair(BgCurX);
+    w[7] = Pair(BgCurY);
+    w[8] = Pair(BgPa);
+    w[9] = Pair(BgPb);
+    w[10] = Pair(BgPc);
+    w[11] = Pair(BgPd);
+    w[12] = Pair(spriteLineGenerations[line], PaletteGeneration);
+    static_assert(DisplayRegisterWords + 13 == InputWords);
+    uint64_t differ = 0;
+    for (uint32_t k = 0; k < InputWords; ++k)
+        differ |= in.words[k] ^ record.words[k];
+    if (differ == 0)
+        return true;
+    record = in;
+    return false;
 }
 
 // Marks the lines the box of the entry at e covers on the screen, counted
@@ -149,9 +160,13 @@ void ForgetDrawnLines() { std::memset(keptValid, 0, sizeof keptValid); }
 
 bool ReuseDrawnLine(uint32_t line)
 {
-    Gather(gathered, line);
-    if (!keptValid[line] || std::memcmp(&gathered, &kept[line], sizeof gathered) != 0)
+    const bool same = GatherInto(kept[line], line);
+    changingFrames[line] = same ? 0 : changingFrames[line] < 2 ? changingFrames[line] + 1 : 2;
+    if (!same || !keptValid[line]) {
+        // The record now holds this drawing's inputs, its pixels not yet.
+        keptValid[line] = false;
         return false;
+    }
     std::memcpy(FrameRow(line) + PictureColumn, keptPixels[line], sizeof keptPixels[line]);
     ++ReusedLineCount;
     return true;
@@ -159,7 +174,8 @@ bool ReuseDrawnLine(uint32_t line)
 
 void KeepDrawnLine(uint32_t line)
 {
-    kept[line] = gathered;
+    if (changingFrames[line] >= 2)
+        return;
     keptValid[line] = true;
     std::memcpy(keptPixels[line], FrameRow(line) + PictureColumn, sizeof keptPixels[line]);
 }

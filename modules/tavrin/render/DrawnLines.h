@@ -37,9 +37,11 @@ void ForgetDrawnLines();
 
 // Gathers the inputs of the line (0-159); when they equal those it was
 // last drawn with, copies the pixels kept then into its frame-buffer row
-// and returns true.
+// and returns true. Otherwise the line's record takes the new inputs,
+// without pixels until KeepDrawnLine.
 bool ReuseDrawnLine(uint32_t line);
-// Keeps the line just drawn, with the inputs ReuseDrawnLine gathered.
+// Keeps the pixels of the line just drawn, for the inputs ReuseDrawnLine
+// gathered.
 void KeepDrawnLine(uint32_t line);
 
 } // namespace Tavrin

@@ -207,7 +207,7 @@ TEST_F(LineReuseTest, CopiedLinesEqualDrawnOnes)
     ASSERT_TRUE(machine.Start(folder.Write("spin.gba", SpinningImage(0x4000))));
     const auto drawn = Run(true);
     // Many lines of the quiet frames are copied.
-    EXPECT_GT(reused, uint64_t(Frames * 160 / 5));
+    EXPECT_GT(reused, uint64_t(Frames * 160 / 8));
     ASSERT_EQ(copied.size(), drawn.size());
     for (size_t f = 0; f < copied.size(); ++f) {
         for (size_t i = 0; i < copied[f].size(); ++i) {
