@@ -404,7 +404,10 @@ void RenderLine()
             BuildObjList();
             RenderDirtyFlags &= uint8_t(~DirtySpriteList);
         }
-        RefreshHostPalette(line == 0, false);
+        // Palette RAM was looked at with the stores; line 0 still asks
+        // for the whole conversion the next drawn line makes.
+        if (line == 0)
+            RefreshHostPalette(true, false);
         return;
     }
     callCount = backgroundCalls = 0;
