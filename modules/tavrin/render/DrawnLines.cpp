@@ -10,7 +10,6 @@
 
 namespace Tavrin {
 
-uint32_t VramContentGeneration = 0;
 uint64_t ReusedLineCount = 0;
 
 namespace {
@@ -40,6 +39,9 @@ struct LineInputs {
 
 uint8_t seenVram[VramBytes];
 uint8_t seenOam[OamBytes];
+// Counted up whenever a look at VRAM finds content other than at the look
+// before.
+uint32_t vramGeneration = 0;
 // Per line, counted up whenever a sprite entry whose box covers the line
 // (before or after the change) changed, so that a sprite moving or
 // turning draws again only the lines it crosses.
@@ -72,7 +74,7 @@ bool GatherInto(LineInputs &record, uint32_t line)
     w[2] = Pair(BlendEva, BlendEvb);
     w[3] = Pair(BlendEvy, BgMosaicH);
     w[4] = Pair(BgMosaicV, ObjMosaicH);
-    w[5] = Pair(ObjMosaicV, VramContentGeneration);
+    w[5] = Pair(ObjMosaicV, vramGeneration);
     w[6] = Pair(BgCurX);
     w[7] = Pair(BgCurY);
     w[8] = Pair(BgPa);
@@ -122,7 +124,7 @@ uint64_t NoteVramContent(uint64_t parts)
         }
     }
     if (changed)
-        ++VramContentGeneration;
+        ++vramGeneration;
     return changed;
 }
 

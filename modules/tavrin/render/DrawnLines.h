@@ -6,17 +6,14 @@
 // them (layer order, blend and mosaic fields, the affine walk), and the
 // content of VRAM, sprite RAM and palette RAM, told apart by generations
 // that count the changes of their content (a store of what a block already
-// holds changes nothing); sprite RAM's are counted per line. The pixels are kept apart from the frame buffer,
-// which the video may swap or draw over between frames.
+// holds changes nothing); sprite RAM's are counted per line. The pixels
+// are kept apart from the frame buffer, which the video may swap or draw
+// over between frames.
 #pragma once
 
 #include <cstdint>
 
 namespace Tavrin {
-
-// Counted up whenever a look at VRAM finds content other than at the look
-// before.
-extern uint32_t VramContentGeneration;
 
 // The lines copied instead of drawn since the program started, for the
 // tests and for measuring.
