@@ -5,6 +5,7 @@ add_library(TavrinRender STATIC
   render/HostPalette.cpp
   render/LayerRendererTable.cpp
   render/LineCompositor.cpp
+  render/DrawnLines.cpp
   render/WindowLine.cpp
   render/TextBackground.cpp
   render/AffineBackground.cpp

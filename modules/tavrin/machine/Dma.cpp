@@ -61,7 +61,11 @@ void CopyPlain(uint32_t &src, uint32_t &dst, int32_t srcStep, int32_t dstStep, u
     const int32_t *const wait = Unit == 4 ? WaitCycles32 : WaitCycles16;
     ConsoleCpu.cyclesLeft -= int32_t(count) * (wait[src >> 24] + wait[dst >> 24]);
     constexpr uint32_t Within = (PageSize - 1) & ~(Unit - 1);
+    // The renderer hears of VRAM stores as it would from the bus.
+    const bool vram = (dst >> 24) == 6;
     for (uint32_t i = 0; i < count; ++i) {
+        if (vram)
+            NoteVramStore(dst);
         std::memcpy(WritePageTable[dst >> PageShift] + (dst & Within), ReadPageTable[src >> PageShift] + (src & Within),
                     Unit);
         src += uint32_t(srcStep);

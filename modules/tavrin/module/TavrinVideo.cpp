@@ -4,6 +4,7 @@
 #include "engine/Module.h"
 #include "modules/tavrin/machine/ModuleServices.h"
 #include "modules/tavrin/render/ColorTables.h"
+#include "modules/tavrin/render/DrawnLines.h"
 #include "modules/tavrin/render/RenderState.h"
 #include "platform/ondrel/Display.h"
 #include "platform/ondrel/Surface.h"
@@ -84,6 +85,8 @@ void TavrinVideo::SetColor(int index, int r, int g, int b)
 {
     ColorToHostTable[index & 0xFFFF] = PackHostColor(uint32_t(r), uint32_t(g), uint32_t(b) & 0xFF);
     HostTableIsPacked = false;
+    // The kept lines hold host colours of the table as it was.
+    ForgetDrawnLines();
 }
 
 void TavrinVideo::Present()

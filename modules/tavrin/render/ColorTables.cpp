@@ -1,5 +1,6 @@
 #include "modules/tavrin/render/ColorTables.h"
 
+#include "modules/tavrin/render/DrawnLines.h"
 #include "modules/tavrin/render/RenderState.h"
 
 namespace Tavrin {
@@ -14,6 +15,7 @@ void FillColorTables()
         ColorToHostTable[i] = PackHostColor(p.r, p.g, p.b);
     }
     HostTableIsPacked = true;
+    ForgetDrawnLines();
 }
 
 } // namespace Tavrin

@@ -11,9 +11,14 @@ uint16_t HostPalette[512];
 uint32_t HostPairs[32][256];
 uint32_t ConsolePairs[32][256];
 uint32_t BgHostGeneration = 0;
+uint32_t PaletteGeneration = 0;
 
 namespace {
 uint16_t converted[512];
+// Palette RAM as the last look at it found it, and the generation that
+// converted holds.
+uint16_t seen[512];
+uint32_t convertedGeneration = ~0u;
 bool wholePending = true;
 bool consolePairsBuilt = false;
 
@@ -24,18 +29,28 @@ void FillPairs(uint32_t *pairs, const uint16_t *colors)
 }
 } // namespace
 
+void NotePaletteStores()
+{
+    if (!(RenderDirtyFlags & DirtyPalette))
+        return;
+    RenderDirtyFlags &= uint8_t(~DirtyPalette);
+    if (std::memcmp(seen, BgPalette, sizeof seen) != 0) {
+        std::memcpy(seen, BgPalette, sizeof seen);
+        ++PaletteGeneration;
+    }
+}
+
 void RefreshHostPalette(bool whole, bool needed)
 {
+    NotePaletteStores();
     wholePending |= whole;
     if (!needed)
         return;
     whole = wholePending;
     wholePending = false;
-    // Palette RAM changes only through stores, which mark it.
-    const bool stored = RenderDirtyFlags & DirtyPalette;
-    RenderDirtyFlags &= uint8_t(~DirtyPalette);
-    if (!whole && (!stored || std::memcmp(converted, BgPalette, sizeof converted) == 0))
+    if (!whole && convertedGeneration == PaletteGeneration)
         return;
+    convertedGeneration = PaletteGeneration;
     // A console colour can change while its host colour stays (a host
     // table that merges colours): its bank's console pairs still follow.
     uint32_t changedConsoleBanks = consolePairsBuilt ? 0 : ~0u;

@@ -22,11 +22,17 @@ extern uint32_t ConsolePairs[32][256];
 // what is kept from them can tell when it went stale.
 extern uint32_t BgHostGeneration;
 
-// Converts the entries that changed since the last conversion, once a
-// store has marked palette RAM (RenderDirtyFlags), or all of them when
-// asked (once a frame, so a refilled ColorToHostTable is picked up too). A line none of whose layers takes palette colours passes needed =
-// false: nothing is compared then, and a whole conversion asked for waits
-// for the next line that needs one.
+// Counts the changes of palette RAM's content: a look at it once a store
+// has marked it (RenderDirtyFlags) finds other colours than the look before.
+extern uint32_t PaletteGeneration;
+// That look, which clears the mark.
+void NotePaletteStores();
+
+// Converts the entries that changed since the last conversion, once the
+// palette generation moved, or all of them when asked (once a frame, so a
+// refilled ColorToHostTable is picked up too). A line none of whose layers
+// takes palette colours passes needed = false: nothing is converted then,
+// and a whole conversion asked for waits for the next line that needs one.
 void RefreshHostPalette(bool whole, bool needed = true);
 
 } // namespace Tavrin

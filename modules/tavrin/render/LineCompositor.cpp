@@ -2,6 +2,7 @@
 
 #include "modules/tavrin/render/AffineTexture.h"
 #include "modules/tavrin/render/ColorEffects.h"
+#include "modules/tavrin/render/DrawnLines.h"
 #include "modules/tavrin/render/HostPalette.h"
 #include "modules/tavrin/render/RenderMemory.h"
 #include "modules/tavrin/render/RenderState.h"
@@ -360,34 +361,60 @@ void DrawFrontToBack(uint32_t line)
     saved.Restore();
 }
 
-// What the renderer keeps decoded from VRAM is dropped where stores
-// reached it, all of it after a change no store reported, which the
-// palette's converted copy must look at too.
-void TakeNoteOfStores()
+// Looks at what stores reached before a line is drawn or copied: what the
+// renderer keeps decoded from VRAM is dropped where the content changed,
+// all of it after a change no store reported, which also forgets the kept
+// lines. Palette RAM is looked at on line 0 even unmarked, as its
+// converted copy is. False while the machine has not mapped its memory.
+bool NoteStores(uint32_t line)
 {
+    if (!FrameBuffer || !BgPalette || !ObjPalette || RenderVramBlock() == DummyPage || RenderOamBlock() == DummyPage)
+        return false;
+    const bool whole = RenderDirtyFlags & DirtyWholeMemory;
     uint64_t parts = VramPartsStored;
     VramPartsStored = 0;
-    if (RenderDirtyFlags & DirtyWholeMemory) {
+    if (whole) {
         parts = ~uint64_t(0);
-        RenderDirtyFlags = uint8_t((RenderDirtyFlags & ~DirtyWholeMemory) | DirtyPalette);
+        RenderDirtyFlags &= uint8_t(~DirtyWholeMemory);
+        ForgetDrawnLines();
     }
-    if (parts) {
-        DropAffineTexels(parts);
-        DropTileRowColours(parts);
+    if (whole || line == 0)
+        RenderDirtyFlags |= DirtyPalette;
+    NotePaletteStores();
+    if (whole || (RenderDirtyFlags & DirtySpriteList))
+        NoteOamContent();
+    const uint64_t changed = parts ? NoteVramContent(parts) : 0;
+    if (const uint64_t drop = whole ? ~uint64_t(0) : changed) {
+        DropAffineTexels(drop);
+        DropTileRowColours(drop);
     }
+    return true;
 }
 
 } // namespace
 
 void RenderLine()
 {
+    const uint32_t line = RenderIo(IoVcount) & 0xFF;
+    const bool noted = line < 160 && NoteStores(line);
+    if (noted && ReuseDrawnLine(line)) {
+        // The sprite list is rebuilt as the drawing would have, so that
+        // the mark does not make every copied line look at sprite RAM.
+        if (RenderDirtyFlags & DirtySpriteList) {
+            BuildObjList();
+            RenderDirtyFlags &= uint8_t(~DirtySpriteList);
+        }
+        // Palette RAM was looked at with the stores; line 0 still asks
+        // for the whole conversion the next drawn line makes.
+        if (line == 0)
+            RefreshHostPalette(true, false);
+        return;
+    }
     callCount = backgroundCalls = 0;
     frontToBack = true;
     paletteCalls = false;
     if (!ComposeLine(RecordingTable.data()))
         return;
-    TakeNoteOfStores();
-    const uint32_t line = RenderIo(IoVcount) & 0xFF;
     RefreshHostPalette(line == 0, paletteCalls);
     // Sprites alone seldom hide enough of each other to pay for the order,
     // and one layer alone on the line has nothing in front of it.
@@ -397,6 +424,8 @@ void RenderLine()
         DrawFrontToBack(line);
     else
         DrawBackToFront(line);
+    if (noted)
+        KeepDrawnLine(line);
 }
 
 } // namespace Tavrin

@@ -121,6 +121,8 @@ TEST_F(DmaTest, TransfersMatchTheBusUnitByUnit)
 
         FillMemory();
         cpu.cyclesLeft = 100000;
+        VramPartsStored = 0;
+        RenderDirtyFlags = 0;
         uint32_t s = c.src, d = c.dst;
         for (uint32_t i = 0; i < c.count; ++i) {
             if (unit == 4)
@@ -132,13 +134,20 @@ TEST_F(DmaTest, TransfersMatchTheBusUnitByUnit)
         }
         const int32_t busCycles = 100000 - cpu.cyclesLeft;
         const Touched byBus = LookAtMemory();
+        // What the renderer hears of the stores, too.
+        const uint64_t partsByBus = VramPartsStored;
+        const uint8_t flagsByBus = RenderDirtyFlags;
 
         FillMemory();
         SetChannel(c.channel, c.src, c.dst, c.count);
         cpu.cyclesLeft = 100000;
+        VramPartsStored = 0;
+        RenderDirtyFlags = 0;
         WriteIo(0x040000BA + 12 * c.channel, 0x8000 | c.control);
         EXPECT_EQ(100000 - cpu.cyclesLeft, busCycles) << c.what;
         EXPECT_TRUE(LookAtMemory() == byBus) << c.what;
+        EXPECT_EQ(VramPartsStored, partsByBus) << c.what;
+        EXPECT_EQ(RenderDirtyFlags, flagsByBus) << c.what;
         EXPECT_EQ(IoGet32(Io::DmaSource(c.channel)), s) << c.what;
         EXPECT_EQ(IoGet32(Io::DmaDest(c.channel)), d) << c.what;
     }
