@@ -9,6 +9,7 @@
 
 #include <QListWidget>
 
+namespace PropertyTreeUi::Test {
 namespace {
 
 wchar_t const* const Colours[] = {L"Black", L"White", L"Blue", nullptr};
@@ -368,3 +369,4 @@ TEST_F(PropertyTreeTest, DeletingRowsClosesTheEditor)
 }
 
 } // namespace
+} // namespace PropertyTreeUi::Test

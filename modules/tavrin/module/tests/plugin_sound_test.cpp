@@ -5,9 +5,7 @@
 #include "modules/tavrin/machine/tests/SoundProgram.h"
 #include "modules/tavrin/module/tests/PluginSandbox.h"
 
-using namespace Tavrin::Test;
-using Tavrin::Test::SoundProgram;
-
+namespace Tavrin::Test {
 namespace {
 
 // Direct sound A streamed by DMA 1 at 16,384 samples a second, the DMA's
@@ -64,3 +62,4 @@ TEST_F(TavrinModuleTest, SoundDmaAndTimersRunTheSameWithSoundOnAndOff)
 }
 
 } // namespace
+} // namespace Tavrin::Test

@@ -13,10 +13,10 @@
 #include <cstdio>
 #include <functional>
 
+namespace Tavrin::Test {
 namespace {
 
 using namespace ZorvanEngine::Test;
-using Tavrin::Test::SoundProgram;
 
 constexpr int kRate = 44100;
 
@@ -345,3 +345,4 @@ TEST_F(TavrinSoundCaptureTest, TheConsolesProportionsNoiseClockAndDirectSound)
 }
 
 } // namespace
+} // namespace Tavrin::Test

@@ -11,9 +11,8 @@
 
 #include <algorithm>
 
+namespace Tavrin::Test {
 namespace {
-
-using namespace Tavrin::Test;
 
 uint32_t Color(uint32_t r, uint32_t g, uint32_t b) { return r | g << 5 | b << 10; }
 
@@ -146,3 +145,4 @@ TEST_F(ColorEffects, PixelWriteRuleOfEachVariant)
 }
 
 } // namespace
+} // namespace Tavrin::Test

@@ -14,9 +14,8 @@
 #include <utility>
 #include <vector>
 
+namespace Tavrin::Test {
 namespace {
-
-using namespace Tavrin::Test;
 
 // --- a recording renderer table -------------------------------------------
 
@@ -311,3 +310,4 @@ TEST_F(Compositor, WindowPrecedence)
 }
 
 } // namespace
+} // namespace Tavrin::Test

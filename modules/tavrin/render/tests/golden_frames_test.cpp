@@ -14,9 +14,8 @@
 #include <filesystem>
 #include <string>
 
+namespace Tavrin::Test {
 namespace {
-
-using namespace Tavrin::Test;
 
 uint32_t Rgb(uint32_t r, uint32_t g, uint32_t b) { return (r & 31) | (g & 31) << 5 | (b & 31) << 10; }
 
@@ -264,3 +263,4 @@ TEST_F(GoldenFrames, ColourEffects)
 }
 
 } // namespace
+} // namespace Tavrin::Test

@@ -15,9 +15,8 @@
 #include <string>
 #include <vector>
 
+namespace Tavrin::Test {
 namespace {
-
-using namespace Tavrin::Test;
 
 // The run of columns inside a texture, against a walk column by column in
 // the renderers' 32-bit steps: steps of both signs and none, starts on and
@@ -456,3 +455,4 @@ TEST_F(LayerRules, HostileInputStaysInsideTheBlocks)
 }
 
 } // namespace
+} // namespace Tavrin::Test

@@ -11,9 +11,8 @@
 
 #include <vector>
 
+namespace Tavrin::Test {
 namespace {
-
-using namespace Tavrin::Test;
 
 class SpriteListTest : public ::testing::Test {
 protected:
@@ -138,3 +137,4 @@ TEST_F(SpriteListTest, BandCallsReturnTheNextRecord)
 }
 
 } // namespace
+} // namespace Tavrin::Test
