@@ -1,4 +1,4 @@
-#include "TreeFixture.h"
+#include "ui/propertytree/tests/TreeFixture.h"
 
 #include "ui/propertytree/CheckItem.h"
 #include "ui/propertytree/EditItem.h"

@@ -2,8 +2,8 @@
 // sound on and off: what the game can see of its sound DMA and timer (the
 // interrupts it takes, how far the DMA read) must not depend on whether
 // the host plays the sound.
-#include "modules/tavrin/machine/tests/SoundProgram.h"
 #include "modules/tavrin/module/tests/PluginSandbox.h"
+#include "modules/tavrin/testing/SoundProgram.h"
 
 namespace Tavrin::Test {
 namespace {

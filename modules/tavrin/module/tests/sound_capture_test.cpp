@@ -5,7 +5,7 @@
 // starts it, and nothing clipping with everything at full volume.
 #include "engine/BaseSound.h"
 #include "engine/tests/EngineSandbox.h"
-#include "modules/tavrin/machine/tests/SoundProgram.h"
+#include "modules/tavrin/testing/SoundProgram.h"
 #include "tools/testsupport/ToneCapture.h"
 
 #include <chrono>

@@ -1,7 +1,7 @@
 // The colour tables and the three effects, exhaustively against per-component
 // formulas, and the pixel-write rule of one layer pixel.
 
-#include "RenderFixture.h"
+#include "modules/tavrin/testing/RenderFixture.h"
 
 #include "modules/tavrin/render/ColorEffects.h"
 #include "modules/tavrin/render/RenderMemory.h"

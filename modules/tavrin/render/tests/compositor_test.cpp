@@ -2,7 +2,7 @@
 // through a recording renderer table), the window line, the backdrop, forced
 // blank and the life cycle of the rebuild requests.
 
-#include "RenderFixture.h"
+#include "modules/tavrin/testing/RenderFixture.h"
 
 #include "modules/tavrin/render/LineCompositor.h"
 #include "modules/tavrin/render/WindowLine.h"

@@ -3,7 +3,7 @@
 // QUINTAR_RENDER_GOLDEN_WRITE=1) writes it instead, for a person to look at
 // once; after that any change in a frame fails.
 
-#include "RenderFixture.h"
+#include "modules/tavrin/testing/RenderFixture.h"
 
 #include <gtest/gtest.h>
 

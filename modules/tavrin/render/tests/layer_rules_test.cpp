@@ -3,8 +3,8 @@
 // semi-transparent sprite without a second target, and guest input of any
 // value staying inside the blocks.
 
-#include "ReferenceRenderer.h"
-#include "RenderFixture.h"
+#include "modules/tavrin/render/tests/ReferenceRenderer.h"
+#include "modules/tavrin/testing/RenderFixture.h"
 
 #include "modules/tavrin/render/TexelRun.h"
 

@@ -7,8 +7,8 @@
 // of columns at a time; and rotation layers drawn unturned, under stores
 // between lines.
 
-#include "ReferenceRenderer.h"
-#include "RenderFixture.h"
+#include "modules/tavrin/render/tests/ReferenceRenderer.h"
+#include "modules/tavrin/testing/RenderFixture.h"
 
 #include "modules/tavrin/bus/MemoryBus.h"
 

@@ -2,7 +2,7 @@
 // order, the filters of disabled sprites and of the bitmap modes; and the
 // sprite renderer's band calls.
 
-#include "RenderFixture.h"
+#include "modules/tavrin/testing/RenderFixture.h"
 
 #include "modules/tavrin/render/LayerRendererTable.h"
 #include "modules/tavrin/render/SpriteList.h"
