@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+namespace ZorvanEngine::Test {
 namespace {
 
 using Platform::AudioDevice;
@@ -117,3 +118,4 @@ TEST(AudioDevice, DiskCaptureHoldsTheBlocksInOrder)
 }
 
 } // namespace
+} // namespace ZorvanEngine::Test

@@ -7,9 +7,7 @@
 #include <QKeyEvent>
 #include <QTest>
 
-using namespace ZorvanEngine::Test;
-using ZorvanEngine::BaseInput;
-
+namespace ZorvanEngine::Test {
 namespace {
 
 constexpr short kUp = 38, kDown = 40, kLeft = 37, kRight = 39, kEnter = 13, kKeyA = 65;
@@ -203,3 +201,4 @@ TEST_F(BaseInputTest, PausedInputReadsEveryKeyAsUp)
 }
 
 } // namespace
+} // namespace ZorvanEngine::Test

@@ -11,9 +11,7 @@
 #include <chrono>
 #include <thread>
 
-using namespace ZorvanEngine::Test;
-using ZorvanEngine::BaseSound;
-
+namespace ZorvanEngine::Test {
 namespace {
 
 class BaseSoundTest : public MediaSandbox {
@@ -259,3 +257,4 @@ TEST_F(BaseSoundTest, WithoutAnOutputDeviceTheModuleRunsSilently)
 }
 
 } // namespace
+} // namespace ZorvanEngine::Test

@@ -7,9 +7,7 @@
 
 #include <climits>
 
-using namespace ZorvanEngine::Test;
-using ZorvanEngine::BaseVideo;
-
+namespace ZorvanEngine::Test {
 namespace {
 
 class BaseVideoTest : public MediaSandbox {
@@ -423,3 +421,4 @@ TEST(PreciseTimer, CountsInItsUnitsWithoutOverflowingOverLongRuns)
 }
 
 } // namespace
+} // namespace ZorvanEngine::Test

@@ -12,9 +12,7 @@
 #include <thread>
 #include <unistd.h>
 
-using namespace ZorvanEngine::Test;
-using ZorvanEngine::Engine;
-
+namespace ZorvanEngine::Test {
 namespace {
 
 class EngineTest : public Sandbox {
@@ -257,3 +255,4 @@ TEST_F(EngineTest, ThePadTakesHalfTheSkinsHeightOnlyWhenShown)
 }
 
 } // namespace
+} // namespace ZorvanEngine::Test

@@ -13,6 +13,8 @@
 #include <sys/wait.h>
 #include <string>
 
+namespace ZorvanEngine::Test {
+
 using Zorvan::String;
 
 namespace {
@@ -290,3 +292,4 @@ TEST(SeExceptionGuardDeathTest, FaultsNobodyGuardsEndTheProcess)
 }
 
 } // namespace
+} // namespace ZorvanEngine::Test

@@ -28,6 +28,8 @@
 #include <unistd.h>
 #include <zlib.h>
 
+namespace ZorvanEngine::Test {
+
 using Platform::KeyStore;
 using Platform::KeyValue;
 using Platform::ValueType;
@@ -538,3 +540,5 @@ TEST_F(KeyStoreTest, UnreadablePathIsEmptyAndRefusesWrites)
 }
 
 }  // namespace
+
+} // namespace ZorvanEngine::Test

@@ -7,9 +7,7 @@
 
 #include <string>
 
-using ZorvanEngine::ExtensionSet;
-using ZorvanEngine::ModuleDesc;
-
+namespace ZorvanEngine::Test {
 namespace {
 
 std::string Narrow(Zorvan::String const &text)
@@ -64,3 +62,4 @@ TEST(ModuleDescTest, VersionIsStoredDotted)
 }
 
 } // namespace
+} // namespace ZorvanEngine::Test

@@ -6,8 +6,7 @@
 #include "engine/Registry.h"
 #include "engine/tests/EngineSandbox.h"
 
-using namespace ZorvanEngine::Test;
-
+namespace ZorvanEngine::Test {
 namespace {
 
 class ModuleDiscoveryTest : public Sandbox {
@@ -170,3 +169,4 @@ TEST_F(ModuleDiscoveryTest, OpenModuleSetsUpTheModuleAndCloseModuleDeletesIt)
 }
 
 } // namespace
+} // namespace ZorvanEngine::Test

@@ -10,8 +10,7 @@
 #include <QTest>
 #include <QWidget>
 
-using namespace ZorvanEngine::Test;
-
+namespace ZorvanEngine::Test {
 namespace {
 
 // Counts the paints the widget gets.
@@ -96,3 +95,4 @@ TEST_F(ModulePictureTest, EveryFrameIsPresentedInTheView)
 }
 
 } // namespace
+} // namespace ZorvanEngine::Test

@@ -9,10 +9,7 @@
 
 #include <set>
 
-using namespace ZorvanEngine::Test;
-using ZorvanEngine::PadSkin;
-using ZorvanEngine::PadSkinMgr;
-
+namespace ZorvanEngine::Test {
 namespace {
 
 class PadSkinTest : public Sandbox {
@@ -300,3 +297,4 @@ TEST_F(BuiltInSkinTest, ActiveSkinChangesLoadAndReleaseImages)
 }
 
 } // namespace
+} // namespace ZorvanEngine::Test

@@ -4,9 +4,7 @@
 
 #include <functional>
 
-using namespace ZorvanEngine::Test;
-using ZorvanEngine::Engine;
-
+namespace ZorvanEngine::Test {
 namespace {
 
 class PauseTest : public Sandbox {
@@ -116,3 +114,4 @@ TEST_F(PauseTest, ShutdownForgetsEveryPause)
 }
 
 } // namespace
+} // namespace ZorvanEngine::Test

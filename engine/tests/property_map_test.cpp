@@ -7,6 +7,8 @@
 #include <functional>
 #include <string>
 
+namespace ZorvanEngine::Test {
+
 using Zorvan::String;
 
 namespace {
@@ -101,3 +103,4 @@ TEST(PropertyMapTest, CopiesAreIndependent)
 }
 
 } // namespace
+} // namespace ZorvanEngine::Test

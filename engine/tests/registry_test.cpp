@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+namespace ZorvanEngine::Test {
+
 using Zorvan::String;
 
 namespace {
@@ -238,3 +240,4 @@ TEST_F(RegistryTest, SubkeysOpenEnumerateAndDeleteWithEverythingBelow)
 }
 
 } // namespace
+} // namespace ZorvanEngine::Test

@@ -11,8 +11,7 @@
 
 #include <unistd.h>
 
-using namespace ZorvanEngine::Test;
-
+namespace ZorvanEngine::Test {
 namespace {
 
 class RunFileTest : public Sandbox {
@@ -252,3 +251,4 @@ TEST_F(RunFileTest, ACallersModuleTakesTheMatchingDescription)
 }
 
 } // namespace
+} // namespace ZorvanEngine::Test

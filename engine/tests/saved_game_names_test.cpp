@@ -3,8 +3,7 @@
 #include "engine/ModuleDesc.h"
 #include "engine/tests/EngineSandbox.h"
 
-using namespace ZorvanEngine::Test;
-
+namespace ZorvanEngine::Test {
 namespace {
 
 class SavedGameNamesTest : public Sandbox {
@@ -115,3 +114,4 @@ TEST_F(SavedGameNamesTest, WithoutARunningFileThereAreNoNames)
 }
 
 } // namespace
+} // namespace ZorvanEngine::Test

@@ -11,8 +11,7 @@
 #include <cstring>
 #include <thread>
 
-using namespace ZorvanEngine::Test;
-
+namespace ZorvanEngine::Test {
 namespace {
 
 class SoundCaptureTest : public MediaSandbox {
@@ -88,3 +87,4 @@ TEST_F(SoundCaptureTest, SquareWaveComesOutAtItsPitchWithoutGaps)
 }
 
 } // namespace
+} // namespace ZorvanEngine::Test

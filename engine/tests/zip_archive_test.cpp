@@ -10,8 +10,7 @@
 
 #include <fstream>
 
-using namespace ZorvanEngine;
-
+namespace ZorvanEngine::Test {
 namespace {
 
 struct ZipArchiveTest : ::testing::Test {
@@ -109,3 +108,4 @@ TEST_F(ZipArchiveTest, EmptyNamesAndNamesHoldingAZeroByteAreSkipped)
 }
 
 } // namespace
+} // namespace ZorvanEngine::Test

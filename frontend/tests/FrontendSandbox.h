@@ -30,7 +30,7 @@
 #include <string>
 #include <vector>
 
-namespace FrontendTest {
+namespace Frontend::Test {
 
 namespace fs = std::filesystem;
 
@@ -261,4 +261,4 @@ protected:
     std::unique_ptr<ModuleProbe> probe;
 };
 
-} // namespace FrontendTest
+} // namespace Frontend::Test

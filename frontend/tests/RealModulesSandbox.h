@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-namespace FrontendTest {
+namespace Frontend::Test {
 
 // The real console plug-ins, built next to the test program's folder.
 inline fs::path ConsoleModuleFolder()
@@ -112,4 +112,4 @@ protected:
 
 };
 
-} // namespace FrontendTest
+} // namespace Frontend::Test

@@ -28,9 +28,7 @@
 #include <string>
 #include <vector>
 
-namespace ViewTest {
-
-using QuintarTest::EnsureApplication;
+namespace Frontend::Test {
 
 inline std::string Narrow(Zorvan::String const &text)
 {
@@ -135,7 +133,7 @@ protected:
 
     void SetUp() override
     {
-        EnsureApplication();
+        QuintarTest::EnsureApplication();
         ASSERT_TRUE(m_home.isValid());
         SetEnv("HOME", m_home.path());
         SetEnv("QUINTAR_CONFIG_DIR", m_home.path() + "/config");
@@ -201,4 +199,4 @@ private:
     QuintarTest::ScopedEnvironment m_environment;
 };
 
-} // namespace ViewTest
+} // namespace Frontend::Test

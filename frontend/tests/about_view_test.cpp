@@ -6,6 +6,7 @@
 #include <QScrollBar>
 #include <QTextBrowser>
 
+namespace Frontend::Test {
 namespace {
 
 std::string const kHead = "<html>\n<head></head>\n"
@@ -14,7 +15,7 @@ std::string const kHead = "<html>\n<head></head>\n"
                           "<br>Copyright \u00A9 2026 the Quintar developers<br>\n";
 std::string const kTail = "</body>\n</html>";
 
-class AboutViewTest : public ViewTest::ViewFixture {
+class AboutViewTest : public ViewFixture {
 protected:
     void AddModule(wchar_t const *description, wchar_t const *version)
     {
@@ -23,7 +24,7 @@ protected:
         desc->SetVersion(version);
         engine->m_modules.push_back(desc);
     }
-    std::string Page() { return ViewTest::Narrow(AboutView::BuildPage()); }
+    std::string Page() { return Narrow(AboutView::BuildPage()); }
 };
 
 TEST_F(AboutViewTest, PageWithoutModulesHasNoModuleList)
@@ -76,3 +77,4 @@ TEST_F(AboutViewTest, PageIsBuiltWhenTheWindowIsCreated)
 }
 
 } // namespace
+} // namespace Frontend::Test

@@ -11,10 +11,8 @@
 
 #include <cstdint>
 
+namespace Frontend::Test {
 namespace {
-
-using ViewTest::FakeModule;
-using ViewTest::FakeVideo;
 
 bool Near(QRgb a, QColor b, int tolerance = 8)
 {
@@ -27,7 +25,7 @@ std::string Describe(QRgb c)
     return QColor(c).name().toStdString();
 }
 
-class ChildViewTest : public ViewTest::ViewFixture {
+class ChildViewTest : public ViewFixture {
 protected:
     // A paint that draws, so that the view knows the input object.
     void PaintOnce() { Grab(); }
@@ -117,7 +115,7 @@ TEST_F(ChildViewTest, BackgroundFileThatCannotBeLoadedIsForgotten)
     settings().Set(L"BGFileName", ToZorvanString(programFolder + "/missing.bmp"), false);
     QImage const shot = Grab();
     EXPECT_TRUE(Near(shot.pixel(kWidth / 2, kHeight / 2), Qt::white));
-    EXPECT_EQ(ViewTest::Narrow(settings().GetString(L"BGFileName")), "");
+    EXPECT_EQ(Narrow(settings().GetString(L"BGFileName")), "");
     EXPECT_EQ(view->GetBackgroundImage(), nullptr);
 }
 
@@ -401,3 +399,4 @@ TEST_F(ChildViewTest, ProcessorFaultInAFrameIsReportedAndShutsTheEngineDown)
 }
 
 } // namespace
+} // namespace Frontend::Test

@@ -16,9 +16,8 @@
 #include <QPlainTextEdit>
 #include <QTimer>
 
+namespace Frontend::Test {
 namespace {
-
-using namespace FrontendTest;
 
 class CommandsTest : public FrameSandbox {
 protected:
@@ -288,3 +287,4 @@ TEST_F(CommandsTest, ExitDuringAGameOffersToCloseTheGameOnly)
 }
 
 } // namespace
+} // namespace Frontend::Test

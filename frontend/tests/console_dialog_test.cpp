@@ -9,6 +9,7 @@
 #include <QTest>
 #include <QTextBlock>
 
+namespace Frontend::Test {
 namespace {
 
 // Records the close notifications it gets, and whether the dialog's window
@@ -27,7 +28,7 @@ struct Owner : QWidget, ModelessDialogOwner {
 class ConsoleDialogTest : public ::testing::Test {
 protected:
     // Before the fixture's widgets are made.
-    static void SetUpTestSuite() { ViewTest::EnsureApplication(); }
+    static void SetUpTestSuite() { QuintarTest::EnsureApplication(); }
 
     void SetUp() override
     {
@@ -85,7 +86,7 @@ TEST_F(ConsoleDialogTest, ShowsTheConsoleAsItWasWhenOpened)
 TEST_F(ConsoleDialogTest, TitleBandAboveTheTextBox)
 {
     dialog.Show(&owner);
-    EXPECT_EQ(ViewTest::Narrow(dialog.GetTitle()), "Console");
+    EXPECT_EQ(Narrow(dialog.GetTitle()), "Console");
     EXPECT_EQ(dialog.windowTitle(), "Console");
     QRect const box = dialog.GetTextBox()->geometry();
     EXPECT_EQ(box, QRect(0, 25, dialog.width(), dialog.height() - 26));
@@ -119,3 +120,4 @@ TEST_F(ConsoleDialogTest, OwnerWaitsWhileOpenAndIsToldAfterTheWindowIsGone)
 }
 
 } // namespace
+} // namespace Frontend::Test

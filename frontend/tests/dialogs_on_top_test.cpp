@@ -7,9 +7,8 @@
 #include <QApplication>
 #include <QWindow>
 
+namespace Frontend::Test {
 namespace {
-
-using namespace FrontendTest;
 
 class DialogsOnTopTest : public FrameSandbox {
 protected:
@@ -60,3 +59,4 @@ TEST_F(DialogsOnTopTest, AMessageBoxBelongsToTheMainWindowWhenNothingIsInFront)
 }
 
 } // namespace
+} // namespace Frontend::Test

@@ -14,9 +14,8 @@
 #include <QScreen>
 #include <QTimer>
 
+namespace Frontend::Test {
 namespace {
-
-using namespace FrontendTest;
 
 constexpr char kStart[] = "Quintar was unable to open the file: ";
 constexpr char kEnd[] = ".  The console will now be displayed.";
@@ -195,3 +194,4 @@ TEST_F(FailedOpenBoxTest, FromTheCommandLine)
 }
 
 } // namespace
+} // namespace Frontend::Test

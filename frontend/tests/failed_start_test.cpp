@@ -17,9 +17,8 @@
 #include <random>
 #include <unistd.h>
 
+namespace Frontend::Test {
 namespace {
-
-using namespace FrontendTest;
 
 struct BadFile {
     char const *what;
@@ -426,3 +425,4 @@ TEST_F(FailedStartTest, FromTheOpenDialog)
 }
 
 } // namespace
+} // namespace Frontend::Test

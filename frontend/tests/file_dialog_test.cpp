@@ -11,9 +11,8 @@
 #include <QPushButton>
 #include <QTimer>
 
+namespace Frontend::Test {
 namespace {
-
-using namespace FrontendTest;
 
 class FileDialogTest : public Sandbox {};
 
@@ -73,3 +72,4 @@ TEST_F(FileDialogTest, OpenIsEnabledForATypedPathOfAnExistingFile)
 }
 
 } // namespace
+} // namespace Frontend::Test

@@ -11,9 +11,8 @@
 #include <functional>
 #include <vector>
 
+namespace Frontend::Test {
 namespace {
-
-using FrontendTest::EnsureApplication;
 
 // Runs frames until it has run `frames` of them, then asks the loop to quit.
 class CountingRunner : public GameRunner {
@@ -196,3 +195,4 @@ TEST(GameLoopRules, OnlyPaintsTimersAndMouseMovesLeaveTheIdleHandlersDisarmed)
 }
 
 } // namespace
+} // namespace Frontend::Test

@@ -16,6 +16,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+namespace Frontend::Test {
 namespace {
 
 struct OwnerWindow : QWidget, ModelessDialogOwner {
@@ -313,3 +314,4 @@ TEST_F(GlobalSettingsPageTest, ResetAsksFirst)
 }
 
 } // namespace
+} // namespace Frontend::Test

@@ -7,9 +7,8 @@
 
 #include <QTest>
 
+namespace Frontend::Test {
 namespace {
-
-using namespace FrontendTest;
 
 constexpr unsigned kStartBit = 0x80; // the test console's Start, on Enter
 
@@ -75,3 +74,4 @@ TEST_F(HeldKeysTest, AKeyHeldAcrossADialogsCloseIsNoPressForTheGame)
 }
 
 } // namespace
+} // namespace Frontend::Test

@@ -8,6 +8,7 @@
 #include <QTest>
 #include <QTextBrowser>
 
+namespace Frontend::Test {
 namespace {
 
 // A view that can take links itself.
@@ -18,7 +19,7 @@ public:
 
     void OnLink(Zorvan::String target, Zorvan::String data, bool *handled) override
     {
-        links.emplace_back(ViewTest::Narrow(target), ViewTest::Narrow(data));
+        links.emplace_back(Narrow(target), Narrow(data));
         *handled = takeLinks;
     }
 };
@@ -41,7 +42,7 @@ struct Owner : QWidget, ModelessDialogOwner {
 class HtmlViewTest : public ::testing::Test {
 protected:
     // Before the fixture's widgets are made.
-    static void SetUpTestSuite() { ViewTest::EnsureApplication(); }
+    static void SetUpTestSuite() { QuintarTest::EnsureApplication(); }
 
     void SetUp() override
     {
@@ -142,3 +143,4 @@ TEST_F(HtmlViewTest, HostDialogShowsTheViewAndTellsItsOwnerAfterClosing)
 }
 
 } // namespace
+} // namespace Frontend::Test

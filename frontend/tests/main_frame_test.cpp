@@ -16,9 +16,8 @@
 #include <QTimer>
 #include <QToolBar>
 
+namespace Frontend::Test {
 namespace {
-
-using namespace FrontendTest;
 
 class MainFrameTest : public FrameSandbox {};
 
@@ -262,3 +261,4 @@ TEST_F(MainFrameTest, ExceptionsInEventHandlersAreReportedAndShutTheGameDown)
 }
 
 } // namespace
+} // namespace Frontend::Test

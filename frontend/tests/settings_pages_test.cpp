@@ -13,9 +13,8 @@
 #include <QScrollBar>
 #include <QTreeWidget>
 
+namespace Frontend::Test {
 namespace {
-
-using namespace FrontendTest;
 
 enum class Closing { Ok, Cancel, Escape, WindowClose };
 enum class Running { Nothing, AnotherConsole, OwnConsole };
@@ -138,3 +137,4 @@ TEST_F(SettingsPagesTest, TheScrollBarFollowsTheList)
 }
 
 } // namespace
+} // namespace Frontend::Test

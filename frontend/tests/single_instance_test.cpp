@@ -9,9 +9,8 @@
 #include <QTimer>
 #include <QWidget>
 
+namespace Frontend::Test {
 namespace {
-
-using namespace FrontendTest;
 
 class SingleInstanceTest : public Sandbox {
 protected:
@@ -115,3 +114,4 @@ TEST_F(SingleInstanceTest, AStartWithAGameFileRunsItsFramesInTheLoop)
 }
 
 } // namespace
+} // namespace Frontend::Test

@@ -16,9 +16,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+namespace Frontend::Test {
 namespace {
-
-using namespace FrontendTest;
 
 fs::path ProgramUnderTest()
 {
@@ -171,3 +170,4 @@ TEST_F(TerminationTest, ASecondSignalEndsTheProgramAtOnce)
 }
 
 } // namespace
+} // namespace Frontend::Test

@@ -12,9 +12,8 @@
 
 #include <cstdlib>
 
+namespace Frontend::Test {
 namespace {
-
-using namespace FrontendTest;
 
 class ViewPictureTest : public RealModulesSandbox {};
 
@@ -96,3 +95,4 @@ TEST_F(ViewPictureTest, TheProgramsWindowShowsEachConsolesPictureWholeAtEveryScr
 }
 
 } // namespace
+} // namespace Frontend::Test

@@ -30,10 +30,3 @@ target_link_libraries(CindrelStandInsWithSound PUBLIC CindrelMachine)
 if(QUINTAR_TESTS)
   add_subdirectory(machine/tests)
 endif()
-
-# Frames per second of the machine (benchmark, prints figures).
-if(QUINTAR_TESTS)
-  add_executable(bench_6502_machine bench/MachineBench.cpp)
-  target_link_libraries(bench_6502_machine PRIVATE CindrelMachineTestSupport CindrelModuleStandIns CindrelMachine)
-  set_target_properties(bench_6502_machine PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
-endif()

@@ -81,7 +81,7 @@ std::vector<Bytes> BatterySeeds()
         CartRamPagesUsed = uint8_t(pages);
         for (size_t i = 0; i < pages * RomPageSize; i += 97)
             CpuSpace[0x4000 + i] = uint8_t(i >> 7);
-        FUZZ_CHECK(MachineShutdown() == 1);
+        FUZZ_CHECK(MachineShutdown());
         Bytes seed = {uint8_t(pages - 1)};
         const Bytes file = Fuzz::ReadWholeFile(save);
         seed.insert(seed.end(), file.begin(), file.end());

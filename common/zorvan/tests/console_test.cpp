@@ -4,6 +4,8 @@
 
 #include <string>
 
+namespace Zorvan::Test {
+
 TEST(Console, LinesAppendInOrderAndClear)
 {
     clearConsole();
@@ -37,3 +39,5 @@ TEST(Console, PointerStaysValidUntilTheNextCall)
     EXPECT_EQ(copy, "first\n");
     clearConsole();
 }
+
+} // namespace Zorvan::Test

@@ -6,10 +6,7 @@
 #include <string>
 #include <vector>
 
-using Zorvan::CurrentException;
-using Zorvan::Exception;
-using Zorvan::String;
-
+namespace Zorvan::Test {
 namespace {
 
 struct Shown {
@@ -137,3 +134,5 @@ TEST(MessagePresenter, WithoutPresenterTheDefaultButtonAnswers)
         EXPECT_EQ(Zorvan::presentMessage(L"text", L"caption", c.style), c.result) << std::hex << c.style;
     Zorvan::setMessagePresenter(previous);
 }
+
+} // namespace Zorvan::Test

@@ -7,6 +7,7 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+namespace Zorvan::Test {
 namespace {
 
 std::string tempPath()
@@ -56,3 +57,5 @@ TEST(FileStatus, RewindReadsFromTheStartAgain)
     std::fclose(f);
     ::unlink(path.c_str());
 }
+
+} // namespace Zorvan::Test

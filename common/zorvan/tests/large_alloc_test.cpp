@@ -7,6 +7,8 @@
 #include <string>
 #include <unistd.h>
 
+namespace Zorvan::Test {
+
 TEST(LargeAlloc, RoundTripGivesZeroedWritablePageAlignedMemory)
 {
     clearConsole();
@@ -38,3 +40,5 @@ TEST(LargeAlloc, ImpossibleSizesFail)
     EXPECT_EQ(WCEFree(nullptr), 0);
     clearConsole();
 }
+
+} // namespace Zorvan::Test

@@ -4,7 +4,7 @@
 
 #include <string>
 
-using namespace Zorvan;
+namespace Zorvan::Test {
 
 TEST(PathParts, SplitTableAndJoinGivesThePathBack)
 {
@@ -57,3 +57,5 @@ TEST(PathParts, NullOutputsAreSkippedAndLongPartsAreCut)
     _makepath(joined, "", huge.c_str(), "tail", ".z");
     EXPECT_EQ(std::string(joined), huge.substr(0, MaxPath - 1));
 }
+
+} // namespace Zorvan::Test

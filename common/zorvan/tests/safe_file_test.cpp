@@ -12,8 +12,8 @@
 #include <unistd.h>
 
 namespace fs = std::filesystem;
-using namespace Zorvan;
 
+namespace Zorvan::Test {
 namespace {
 
 struct SafeFileTest : ::testing::Test {
@@ -240,3 +240,4 @@ TEST_F(SafeFileTest, APipeIsRefusedWithoutWaiting)
 }
 
 } // namespace
+} // namespace Zorvan::Test

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-using Zorvan::String;
+namespace Zorvan::Test {
 
 TEST(StringFormat, ConversionsKeepTheirWideMeanings)
 {
@@ -101,3 +101,5 @@ TEST(StringFormat, FormatMessageInsertsByNumber)
     ASSERT_EQ(s.FormatMessageW(L"no inserts"), 1);
     EXPECT_EQ(s, L"no inserts");
 }
+
+} // namespace Zorvan::Test

@@ -7,8 +7,7 @@
 #include <thread>
 #include <vector>
 
-using Zorvan::String;
-
+namespace Zorvan::Test {
 namespace {
 
 wchar_t const *chars(String const &s) { return static_cast<wchar_t const *>(s); }
@@ -374,3 +373,5 @@ TEST(StringEdit, CaseReverseAndTrim)
         EXPECT_EQ(x, c.out);
     }
 }
+
+} // namespace Zorvan::Test

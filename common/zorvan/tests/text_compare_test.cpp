@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace Zorvan::Test {
+
 TEST(TextCompare, HashTable)
 {
     struct Case {
@@ -51,3 +53,5 @@ TEST(TextCompare, CaseBlindComparisonTable)
         EXPECT_EQ(got, c.expected) << (c.a ? c.a : "null") << " / " << c.b << " n=" << c.n;
     }
 }
+
+} // namespace Zorvan::Test

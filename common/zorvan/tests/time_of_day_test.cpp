@@ -8,6 +8,7 @@
 #include <string>
 #include <unistd.h>
 
+namespace Zorvan::Test {
 namespace {
 
 // Sets TZ for one test and puts the old value back afterwards.
@@ -156,3 +157,5 @@ TEST(TimeOfDay, WithoutDaylightSavingTimeAndLocaltimeKeepTheStandardClock)
     time_t noon = utc(2024, 7, 1, 12, 0, 0);
     EXPECT_EQ(Zorvan::localtime(&noon)->tm_hour, 12);
 }
+
+} // namespace Zorvan::Test

@@ -5,6 +5,8 @@
 #include <chrono>
 #include <thread>
 
+namespace Zorvan::Test {
+
 TEST(Timer, MeasuresElapsedMilliseconds)
 {
     timerinit();
@@ -33,3 +35,5 @@ TEST(Timer, GetmsIsTheLowWordOfTheUtcFileTime)
     // Within the two readings, modulo 2^32 (the low word wraps every 7 minutes).
     EXPECT_LE(uint32_t(got - before), uint32_t(after - before) + 10u);
 }
+
+} // namespace Zorvan::Test

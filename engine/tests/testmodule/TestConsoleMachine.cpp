@@ -14,7 +14,7 @@
 #include <sstream>
 #include <vector>
 
-namespace TestConsole {
+namespace ZorvanEngine::Test {
 
 ConsoleGlue::ConsoleInput *padInput = nullptr;
 Video *video = nullptr;
@@ -110,25 +110,25 @@ void Log(std::string const &line)
         std::ofstream(file, std::ios::app) << line << "\n";
 }
 
-} // namespace TestConsole
+} // namespace ZorvanEngine::Test
 
 // The log since the library was loaded or last cleared, one line per call.
 extern "C" char const *TestConsoleLog()
 {
     std::ostringstream text;
-    for (std::string const &line : TestConsole::logLines)
+    for (std::string const &line : ZorvanEngine::Test::logLines)
         text << line << "\n";
-    TestConsole::logText = text.str();
-    return TestConsole::logText.c_str();
+    ZorvanEngine::Test::logText = text.str();
+    return ZorvanEngine::Test::logText.c_str();
 }
 
 extern "C" void TestConsoleClearLog()
 {
-    TestConsole::logLines.clear();
+    ZorvanEngine::Test::logLines.clear();
 }
 
 // Makes the state writer fail (non-zero) or work again (0).
 extern "C" void TestConsoleFailStateWrites(int fail)
 {
-    TestConsole::failStateWrites = fail != 0;
+    ZorvanEngine::Test::failStateWrites = fail != 0;
 }

@@ -9,7 +9,7 @@
 
 #include <string>
 
-namespace TestConsole {
+namespace ZorvanEngine::Test {
 
 class Video;
 
@@ -23,4 +23,4 @@ extern int skipPeriod;
 
 extern ConsoleGlue::ConsoleMachine const kMachine;
 
-} // namespace TestConsole
+} // namespace ZorvanEngine::Test

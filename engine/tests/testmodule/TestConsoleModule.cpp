@@ -17,9 +17,7 @@
 #include <cstring>
 #include <string>
 
-using ZorvanEngine::Module;
-
-namespace TestConsole {
+namespace ZorvanEngine::Test {
 
 // ---- video ----
 
@@ -176,6 +174,6 @@ constexpr ConsoleGlue::ExtensionText kExtensions[] = {
 constexpr ConsoleGlue::ModuleTexts kTexts{L"Test Console", L"TestConsole", L"<p>A console module for tests.</p>",
                                           kExtensions};
 
-} // namespace TestConsole
+} // namespace ZorvanEngine::Test
 
-CONSOLE_MODULE_EXPORTS(TestConsole::TestConsoleModule, TestConsole::kTexts)
+CONSOLE_MODULE_EXPORTS(ZorvanEngine::Test::TestConsoleModule, ZorvanEngine::Test::kTexts)

@@ -9,7 +9,7 @@
 
 #include <cstdint>
 
-namespace TestConsole {
+namespace ZorvanEngine::Test {
 
 class Video : public ConsoleGlue::ConsoleVideo {
 public:
@@ -37,4 +37,4 @@ private:
     uint16_t *m_pixels = nullptr;
 };
 
-} // namespace TestConsole
+} // namespace ZorvanEngine::Test

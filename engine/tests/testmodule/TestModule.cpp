@@ -23,9 +23,7 @@
 #include <map>
 #include <string>
 
-using ZorvanEngine::Module;
-using ZorvanEngine::ModuleDesc;
-
+namespace ZorvanEngine::Test {
 namespace {
 
 std::map<std::string, int> counts;
@@ -203,3 +201,5 @@ extern "C" char const *TestModuleLastZipped()
 {
     return lastZipped.c_str();
 }
+
+} // namespace ZorvanEngine::Test

@@ -54,17 +54,17 @@ void LoadBatteryFile()
     Progress("OK\n");
 }
 
-int SaveBatteryFile()
+bool SaveBatteryFile()
 {
     if (BatteryFileName.empty() || CartRamPagesUsed == 0)
-        return 1;
+        return true;
     const uint8_t *const ram = CpuSpace.get() + 0x4000;
     const std::vector<uint8_t> image(ram, ram + size_t(CartRamPagesUsed) * RomPageSize);
     if (VerboseFlags)
         printConsole("\nSaving %s...", BatteryFileName.c_str());
     const bool ok = battery.Save(image);
     Progress(ok ? "OK\n" : "FAILED\n");
-    return ok ? 1 : 0;
+    return ok;
 }
 
 std::string TakeBatteryNote() { return battery.TakeNote(); }

@@ -94,11 +94,11 @@ void MachineReset()
     Z80Reset(MachineCpu);
 }
 
-int MachineRunFrame() { return Z80RunFrame(MachineCpu); }
+bool MachineRunFrame() { return Z80RunFrame(MachineCpu) != 0; }
 
-int MachineShutdown()
+bool MachineShutdown()
 {
-    int result = 1;
+    bool result = true;
     if (CpuSpace)
         result = SaveBatteryFile();
     MidiClose();

@@ -110,11 +110,12 @@ bool MachineStart(const std::string &path, const std::string &zipMember = std::s
 // Resets every piece of emulated hardware.
 void MachineReset();
 // Writes the battery file when the game changed the cartridge RAM, and
-// frees the machine's memory. Returns 0 when the battery file could not be
+// frees the machine's memory. False when the battery file could not be
 // written (the old one is then kept whole).
-int MachineShutdown();
-// Runs one emulated frame: 1 when it ended, 0 when the machine asked to quit.
-int MachineRunFrame();
+bool MachineShutdown();
+// Runs one emulated frame: true when it ended, false when the machine asked
+// to quit.
+bool MachineRunFrame();
 
 // State files. Each returns true on success; on failure false with the
 // reason in *reason (when given) and on the console, and the running game

@@ -19,9 +19,10 @@ void MapRegion(unsigned region, uint8_t *base);
 // loader's message.
 bool LoadRomPages(const std::vector<uint8_t> &image, const char *&message);
 
-// Battery RAM: read at start, written at shutdown when it changed.
+// Battery RAM: read at start, written at shutdown when it changed (false
+// when the write failed).
 void LoadBatteryFile();
-int SaveBatteryFile();
+bool SaveBatteryFile();
 
 // SF-7000: the disk image and the system ROM's trap patches.
 extern std::vector<uint8_t> DiskImage;

@@ -1,22 +1,19 @@
 // The cases of the settings page the 6502 and Z80 modules share
 // (ConsoleRowsPage): its rows and their settings, and binding keys and
 // joystick buttons through the Button Assignment dialog, on the module's
-// own defaults. A module's test file includes this header once and
-// instantiates the cases over a description of the module:
+// own defaults. A module's test file includes this header and states its
+// own page once, outside any namespace; that brings the cases of the values
+// loaded from the settings store (ConsoleSettingsLoadCases.h) as well:
 //
-//   struct CindrelRowsPage {
-//       using Sandbox = CindrelSandbox;      // a ModuleSandbox on the module
-//       using Module = CindrelModule;        // its ResetSettings gives the defaults
-//       using Page = CindrelSettingsPage;
-//       static constexpr char const *kTitle = "NES";
-//   };
-//   namespace ConsoleGlue::Test {   // the suite's own namespace
-//   INSTANTIATE_TYPED_TEST_SUITE_P(Cindrel, ConsoleRowsPageTest, Cindrel::Test::CindrelRowsPage);
-//   }
+//   CONSOLE_ROWS_PAGE_CASES(Cindrel,                       // the console's namespace, the test names' prefix
+//                           Cindrel::Test::CindrelSandbox, // a ModuleSandbox on the module
+//                           Cindrel::CindrelModule,        // its ResetSettings gives the defaults
+//                           Cindrel::CindrelSettingsPage, "NES")
 #pragma once
 
 #include "engine/tests/EngineSandbox.h"
 #include "modules/common/ConsoleRowsPage.h"
+#include "modules/common/tests/ConsoleSettingsLoadCases.h"
 #include "platform/ondrel/Input.h"
 #include "tools/testsupport/VirtualJoystick.h"
 #include "ui/propertytree/PropertyTree.h"
@@ -255,3 +252,25 @@ REGISTER_TYPED_TEST_SUITE_P(ConsoleRowsPageTest, ShowsEveryRowFromTheSettings,
                             ResettingARowUnbindsItAfterAYes, OnlyButtonRowsOpenTheDialog);
 
 } // namespace ConsoleGlue::Test
+
+// The module's page under the prefix Name, which is also the console's
+// namespace: its description for the page's cases in Name::Test (ctest
+// names the typed cases by the description's full name), the module object
+// loaded as the engine loads it for the stored values' cases, and both
+// instantiations in the suites' namespace.
+#define CONSOLE_ROWS_PAGE_CASES(Name, SandboxT, ModuleT, PageT, Title)                      \
+    namespace Name::Test {                                                                  \
+    namespace {                                                                             \
+    struct Name##RowsPage {                                                                 \
+        using Sandbox = SandboxT;                                                           \
+        using Module = ModuleT;                                                             \
+        using Page = PageT;                                                                 \
+        static constexpr char const *kTitle = Title;                                        \
+    };                                                                                      \
+    using Name##Store = ConsoleGlue::Test::ModuleObjectStore<ModuleT, SandboxT>;            \
+    }                                                                                       \
+    }                                                                                       \
+    namespace ConsoleGlue::Test {                                                           \
+    INSTANTIATE_TYPED_TEST_SUITE_P(Name, ConsoleRowsPageTest, Name::Test::Name##RowsPage);  \
+    INSTANTIATE_TYPED_TEST_SUITE_P(Name, ConsoleSettingsLoadTest, Name::Test::Name##Store); \
+    }

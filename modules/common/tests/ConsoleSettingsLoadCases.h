@@ -4,16 +4,18 @@
 // it; a value in range stays. A module's test file includes this header
 // once and instantiates the cases over a description of the module:
 //
-//   struct CindrelStore {
-//       using Sandbox = CindrelSandbox;   // an engine with the module's description first
+//   struct TavrinStore {
+//       using Sandbox = TavrinSettingsTest;   // an engine with the module's description first
 //       // The module with its defaults and the stored values loaded.
 //       static std::shared_ptr<ZorvanEngine::Module> Open(ZorvanEngine::Engine &);
 //   };
 //   namespace ConsoleGlue::Test {
-//   INSTANTIATE_TYPED_TEST_SUITE_P(Cindrel, ConsoleSettingsLoadTest, Cindrel::Test::CindrelStore);
+//   INSTANTIATE_TYPED_TEST_SUITE_P(Tavrin, ConsoleSettingsLoadTest, Tavrin::Test::TavrinStore);
 //   }
 //
-// ModuleObjectStore is that description for a module linked into the test.
+// ModuleObjectStore is that description for a module linked into the test;
+// the modules on the shared settings page get these cases with the page's
+// (CONSOLE_ROWS_PAGE_CASES, ConsoleRowsPageCases.h).
 #pragma once
 
 #include "engine/Engine.h"

@@ -6,12 +6,11 @@
 
 #include <gtest/gtest.h>
 
+namespace ConsoleGlue::Test {
+
 using ZorvanEngine::Test::CallerModule;
 
 namespace {
-
-using ConsoleGlue::ConsoleButton;
-using ConsoleGlue::ConsoleInput;
 
 constexpr ConsoleButton kButtons[] = {
     {L"Up", 0x10, 0x0800},
@@ -107,3 +106,4 @@ TEST(ConsoleVideoTest, FastModeAndPacingSetTheMachinesCounters)
 }
 
 } // namespace
+} // namespace ConsoleGlue::Test

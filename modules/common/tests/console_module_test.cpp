@@ -15,8 +15,9 @@
 #include <unistd.h>
 #include <iterator>
 
+namespace ConsoleGlue::Test {
+
 using namespace ZorvanEngine::Test;
-using ConsoleGlue::Test::TestConsoleProbe;
 using testing::ElementsAre;
 using testing::HasSubstr;
 
@@ -262,3 +263,4 @@ TEST_F(ConsoleModuleTest, AKeyHeldReachesTheMachinesPadRead)
 }
 
 } // namespace
+} // namespace ConsoleGlue::Test

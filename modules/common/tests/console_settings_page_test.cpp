@@ -5,8 +5,7 @@
 
 #include <gtest/gtest.h>
 
-using ConsoleGlue::ConsoleSettingsPage;
-
+namespace ConsoleGlue::Test {
 namespace {
 
 // The names the page shows for bound keys: the few of its own, then the
@@ -111,3 +110,4 @@ TEST_F(ConsoleSettingsPageTest, TheButtonDialogComesWithThePageUnshown)
 }
 
 } // namespace
+} // namespace ConsoleGlue::Test

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+namespace SoundDriver::Test {
 namespace {
 
 struct Call {
@@ -93,3 +94,4 @@ TEST_F(SoundDriverTest, StartUpAndFrameCallsLeaveHooksAlone)
 }
 
 } // namespace
+} // namespace SoundDriver::Test

@@ -9,8 +9,7 @@
 #include <ostream>
 #include <vector>
 
-using namespace Ondrel;
-
+namespace Ondrel::Test {
 namespace {
 
 template <class Pixel>
@@ -272,3 +271,5 @@ TEST(ChangedBlit, RedrawsOnlyChangedRowsAndNeverShowsStalePixels)
     ASSERT_TRUE(dc.Blit({0, 0, 2, 1}, src.get(), {0, 0, 2, 1}, nullptr));
     EXPECT_EQ(Pixels<std::uint16_t>(*dst), (P16{1, 1, 0, 0}));
 }
+
+} // namespace Ondrel::Test

@@ -13,8 +13,9 @@
 #include <memory>
 #include <vector>
 
+namespace Ondrel::Test {
+
 // Ondrel::Display is written in full: QApplication also declares a Display.
-using namespace Ondrel;
 using QuintarTest::EnsureApplication;
 
 namespace {
@@ -273,3 +274,5 @@ TEST_F(DisplayTest, LoadsBitmapsInTheDisplayFormat)
     ASSERT_TRUE(c);
     EXPECT_EQ(c->GetWidth(), 2);
 }
+
+} // namespace Ondrel::Test

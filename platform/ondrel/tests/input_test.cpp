@@ -14,7 +14,8 @@
 #include <memory>
 #include <set>
 
-using namespace Ondrel;
+namespace Ondrel::Test {
+
 using QuintarTest::EnsureApplication;
 
 namespace {
@@ -302,3 +303,5 @@ TEST(SystemObject, MakesWindowsDisplaysAndOwnsTheInput)
     }
     EXPECT_EQ(System::Instance(), nullptr);
 }
+
+} // namespace Ondrel::Test

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <memory>
 
-using namespace Ondrel;
+namespace Ondrel::Test {
 
 TEST(SurfaceCreate, RejectsBadArguments)
 {
@@ -146,3 +146,5 @@ TEST(PaletteLookup, EntryByteOrderIsBlueGreenRed)
     EXPECT_EQ(bytes[2], 0x11);
     EXPECT_EQ(bytes[3], 0);
 }
+
+} // namespace Ondrel::Test

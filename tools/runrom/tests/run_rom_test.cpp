@@ -16,6 +16,7 @@
 #include <fstream>
 #include <sstream>
 
+namespace RunRom::Test {
 namespace {
 
 namespace fs = std::filesystem;
@@ -243,3 +244,4 @@ TEST_F(RunRomTest, AGivenHomeKeepsTheSettingsAndSaves)
 }
 
 } // namespace
+} // namespace RunRom::Test

@@ -19,6 +19,7 @@
 #include <vector>
 #include <zlib.h>
 
+namespace RunRom::Test {
 namespace {
 
 namespace fs = std::filesystem;
@@ -455,3 +456,4 @@ TEST_F(SaveFolderTest, SavesWrittenHoldTheGamesBytes)
 }
 
 } // namespace
+} // namespace RunRom::Test

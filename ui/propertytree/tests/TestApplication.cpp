@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+namespace PropertyTreeUi::Test {
 namespace {
 
 class ApplicationEnvironment : public testing::Environment {
@@ -13,3 +14,4 @@ public:
 testing::Environment* const registered = testing::AddGlobalTestEnvironment(new ApplicationEnvironment);
 
 } // namespace
+} // namespace PropertyTreeUi::Test

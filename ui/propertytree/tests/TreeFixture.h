@@ -10,6 +10,8 @@
 #include <map>
 #include <vector>
 
+namespace PropertyTreeUi::Test {
+
 struct RecordingOwner : PropertyTreeOwner {
     std::vector<std::pair<int, PropertyItem*>> calls;
     std::map<int, long> replies;
@@ -61,3 +63,4 @@ protected:
     RecordingOwner owner;
     PropertyTree tree;
 };
+} // namespace PropertyTreeUi::Test

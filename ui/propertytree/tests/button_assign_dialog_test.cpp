@@ -10,6 +10,7 @@
 #include <set>
 #include <vector>
 
+namespace PropertyTreeUi::Test {
 namespace {
 
 // Stands in for the keyboard and the controllers.
@@ -146,3 +147,4 @@ TEST_F(ButtonAssignDialogTest, TimerPollsTheInput)
 }
 
 } // namespace
+} // namespace PropertyTreeUi::Test

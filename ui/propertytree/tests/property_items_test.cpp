@@ -1,10 +1,11 @@
-#include "TreeFixture.h"
+#include "ui/propertytree/tests/TreeFixture.h"
 
 #include "ui/propertytree/CheckItem.h"
 #include "ui/propertytree/EditItem.h"
 #include "ui/propertytree/ListItem.h"
 #include "ui/propertytree/ValueItem.h"
 
+namespace PropertyTreeUi::Test {
 namespace {
 
 wchar_t const* const ThreeOptions[] = {L"One", L"Two", L"Three", nullptr};
@@ -163,3 +164,4 @@ TEST_F(RowBehaviour, DisabledCheckRowIgnoresTapsAndShowsGreyImages)
 }
 
 } // namespace
+} // namespace PropertyTreeUi::Test

@@ -1,4 +1,4 @@
-#include "TreeFixture.h"
+#include "ui/propertytree/tests/TreeFixture.h"
 
 #include "ui/propertytree/CheckItem.h"
 #include "ui/propertytree/EditItem.h"
@@ -9,6 +9,7 @@
 
 #include <QListWidget>
 
+namespace PropertyTreeUi::Test {
 namespace {
 
 wchar_t const* const Colours[] = {L"Black", L"White", L"Blue", nullptr};
@@ -368,3 +369,4 @@ TEST_F(PropertyTreeTest, DeletingRowsClosesTheEditor)
 }
 
 } // namespace
+} // namespace PropertyTreeUi::Test

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 #include <vector>
 
+namespace PropertyTreeUi::Test {
 namespace {
 
 // The window that opens a page and hears when it is gone.
@@ -307,3 +308,4 @@ TEST_F(SettingsPageTest, TheScrollBarFollowsTheList)
     EXPECT_GT(HandleMiddle(bar), bar->height() / 2);
     longPage.OnCancel();
 }
+} // namespace PropertyTreeUi::Test

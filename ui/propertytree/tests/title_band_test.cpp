@@ -5,6 +5,7 @@
 #include <QWidget>
 #include <gtest/gtest.h>
 
+namespace PropertyTreeUi::Test {
 namespace {
 
 struct Banded : QWidget {
@@ -54,3 +55,4 @@ TEST(TitleBand, BoldBlueTitleOverABlackLine)
 }
 
 } // namespace
+} // namespace PropertyTreeUi::Test

@@ -193,7 +193,7 @@ TEST_F(LineStepTest, VCounterCountsAsTheNtscChipOverAFrame)
     };
     ASSERT_TRUE(StartWithImage(folder, MakeImage(2, code)));
     for (int frame = 0; frame < 3; ++frame)
-        ASSERT_EQ(MachineRunFrame(), 1);
+        ASSERT_TRUE(MachineRunFrame());
     std::vector<uint8_t> expected;
     for (unsigned v = 0; v <= 0xDA; ++v)
         expected.push_back(uint8_t(v));
@@ -291,7 +291,7 @@ TEST_F(LineStepTest, LineInterruptHandlerReadsTheVCounter)
         // where the third run returns, in the step of line 191, before the
         // handler of that line runs.
         for (int frame = 0; frame < 3; ++frame)
-            ASSERT_EQ(MachineRunFrame(), 1);
+            ASSERT_TRUE(MachineRunFrame());
         std::vector<uint8_t> expected = c.firstFrame;
         for (uint8_t v : c.firstFrame)
             if (v < 191)
@@ -306,7 +306,7 @@ TEST_F(LineStepTest, LineInterruptHandlerReadsTheVCounter)
             ASSERT_EQ(SaveStateFile(state), 1);
             const auto nextFrame = [] {
                 const uint16_t from = MachineCpu.HL2.w;
-                EXPECT_EQ(MachineRunFrame(), 1);
+                EXPECT_TRUE(MachineRunFrame());
                 return std::vector<uint8_t>(CpuSpace.get() + from, CpuSpace.get() + MachineCpu.HL2.w);
             };
             const std::vector<uint8_t> ran = nextFrame();
@@ -380,7 +380,7 @@ TEST_F(LineStepTest, SpriteOverflowAlsoInSkippedFrames)
     for (int frame = 0; frame < 3; ++frame) {
         const int refreshes = Hooks.refreshes;
         VdpReadStatus();
-        ASSERT_EQ(MachineRunFrame(), 1);
+        ASSERT_TRUE(MachineRunFrame());
         EXPECT_EQ(VdpStatus & VdpStatusOverflow, VdpStatusOverflow) << "frame " << frame;
         EXPECT_EQ(Hooks.refreshes - refreshes, frame == 0 ? 1 : 0) << "frame " << frame;
     }
@@ -389,9 +389,9 @@ TEST_F(LineStepTest, SpriteOverflowAlsoInSkippedFrames)
 TEST_F(LineStepTest, QuitEndsTheFrameRun)
 {
     Start();
-    EXPECT_EQ(MachineRunFrame(), 1);
+    EXPECT_TRUE(MachineRunFrame());
     QuitFlag = 1;
-    EXPECT_EQ(MachineRunFrame(), 0); // at line 193
+    EXPECT_FALSE(MachineRunFrame()); // at line 193
     QuitFlag = 0;
 }
 

@@ -90,7 +90,7 @@ TEST_F(MutationTest, StateFiles)
         ASSERT_LE(CartRamPagesUsed, 2);
         ASSERT_TRUE(MachineCpu.pendingInterrupt == 0x00FF || MachineCpu.pendingInterrupt == 0xFFFF);
         if (n % 10 == 0) {
-            ASSERT_EQ(MachineRunFrame(), 1) << "mutant " << n;
+            ASSERT_TRUE(MachineRunFrame()) << "mutant " << n;
         }
         ASSERT_EQ(LoadStateFile(validPath.string()), 1);
     }
@@ -118,7 +118,7 @@ TEST_F(MutationTest, BatteryFiles)
             ASSERT_EQ(std::memcmp(CpuSpace.get() + 0x4000, bytes.data(), size), 0);
         }
         // The game never touches its RAM: whatever the file holds stays.
-        ASSERT_EQ(MachineShutdown(), 1);
+        ASSERT_TRUE(MachineShutdown());
         ASSERT_EQ(ReadFile(battery), bytes) << "size " << size;
     }
 }

@@ -418,7 +418,7 @@ TEST_F(SaveFilesTest, BatteryRoundTrips)
             // Without a change, the byte the RAM already holds.
             WriteMemory(0x8000, c.writes ? 0xEE : CpuSpace[(c.mapControl & 0x04) ? 0x8000 : 0x4000]);
         }
-        EXPECT_EQ(MachineShutdown(), 1);
+        EXPECT_TRUE(MachineShutdown());
         if (!c.writtenSize) {
             EXPECT_FALSE(std::filesystem::exists(path));
             continue;
@@ -466,7 +466,7 @@ TEST_F(SaveFilesTest, ForeignBatteryStaysUntilTheGamesSaveReplacesIt)
                 WriteMemory(0xFFFC, 0x08);
                 if (gameWrites)
                     WriteMemory(0x8000, 0x12);
-                EXPECT_EQ(MachineShutdown(), 1);
+                EXPECT_TRUE(MachineShutdown());
                 if (!gameWrites) {
                     std::filesystem::permissions(path, std::filesystem::perms::owner_all);
                     EXPECT_EQ(ReadFile(path), foreign);
@@ -500,7 +500,7 @@ TEST_F(SaveFilesTest, ForeignBatteryIsNeverWrittenOver)
     Start();
     WriteMemory(0xFFFC, 0x08);
     WriteMemory(0x8000, 0x12);
-    EXPECT_EQ(MachineShutdown(), 0);
+    EXPECT_FALSE(MachineShutdown());
     EXPECT_EQ(ReadFile(path), foreign);
     EXPECT_NE(TakeBatteryNote().find("could not be kept aside"), std::string::npos);
 
@@ -509,7 +509,7 @@ TEST_F(SaveFilesTest, ForeignBatteryIsNeverWrittenOver)
     std::filesystem::remove(path);
     WriteMemory(0xFFFC, 0x08);
     WriteMemory(0x8000, 0x12);
-    EXPECT_EQ(MachineShutdown(), 1);
+    EXPECT_TRUE(MachineShutdown());
     EXPECT_EQ(ReadFile(path).size(), 0x4000u);
     EXPECT_EQ(TakeBatteryNote(), "");
 }
@@ -542,9 +542,9 @@ TEST_F(SaveFilesTest, FailedWritesKeepTheOldFile)
         std::signal(SIGXFSZ, SIG_IGN);
         rlimit limit{1000, 1000};
         setrlimit(RLIMIT_FSIZE, &limit);
-        const int stateResult = SaveStateFile(state.string());
-        const int batteryResult = MachineShutdown();
-        _exit(stateResult == 0 && batteryResult == 0 ? 0 : 1);
+        const bool stateWritten = SaveStateFile(state.string());
+        const bool batteryWritten = MachineShutdown();
+        _exit(!stateWritten && !batteryWritten ? 0 : 1);
     }
     int status = 0;
     waitpid(child, &status, 0);
@@ -583,7 +583,7 @@ TEST_F(SaveFilesTest, WritersKilledAtRandomLeaveWholeFiles)
             EXPECT_TRUE(uniform(ram, 0, ram.size())) << "a battery file of two writes";
             EXPECT_EQ(LoadStateFile(state.string()), 1);
             ASSERT_EQ(SaveStateFile(state.string()), 1);
-            ASSERT_EQ(SaveBatteryFile(), 1);
+            ASSERT_TRUE(SaveBatteryFile());
             Zorvan::RemoveLeftTemporaries(state.parent_path().string());
             for (const auto &entry : std::filesystem::directory_iterator(state.parent_path()))
                 EXPECT_NE(entry.path().extension(), ".tmp") << entry.path();

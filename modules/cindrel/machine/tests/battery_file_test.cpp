@@ -2,7 +2,7 @@
 // only for a cartridge that started, never losing the old file.
 #include "common/zorvan/SafeFile.h"
 #include "modules/cindrel/machine/BatteryFile.h"
-#include "modules/cindrel/machine/tests/MachineFixture.h"
+#include "modules/cindrel/testing/MachineFixture.h"
 #include "tools/testsupport/KilledWriter.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 // Starting cartridges: console text, header decoding, truncated and hostile
 // images, zip archives, palettes, timing, and what each start sets afresh.
 #include "modules/cindrel/machine/MapperFramework.h"
-#include "modules/cindrel/machine/tests/MachineFixture.h"
+#include "modules/cindrel/testing/MachineFixture.h"
 
 #include <algorithm>
 

@@ -1,5 +1,5 @@
 // The memory map and the per-line frame loop on built cartridges.
-#include "modules/cindrel/machine/tests/MachineFixture.h"
+#include "modules/cindrel/testing/MachineFixture.h"
 
 namespace Cindrel::Test {
 namespace {

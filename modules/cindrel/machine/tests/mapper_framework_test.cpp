@@ -3,7 +3,7 @@
 // handler's cycle count, and the state file's validator and after-load step.
 #include "modules/cindrel/machine/MapperFramework.h"
 #include "modules/cindrel/machine/StateFile.h"
-#include "modules/cindrel/machine/tests/MachineFixture.h"
+#include "modules/cindrel/testing/MachineFixture.h"
 
 namespace Cindrel::Test {
 namespace {

@@ -4,7 +4,7 @@
 // state changes nothing.
 #include "modules/cindrel/machine/BatteryFile.h"
 #include "modules/cindrel/machine/StateFile.h"
-#include "modules/cindrel/machine/tests/MachineFixture.h"
+#include "modules/cindrel/testing/MachineFixture.h"
 
 #include <random>
 

@@ -1,6 +1,6 @@
 // The picture processor's registers, the page map and mirroring, and the
 // sprite pre-pass.
-#include "modules/cindrel/machine/tests/MachineFixture.h"
+#include "modules/cindrel/testing/MachineFixture.h"
 
 namespace Cindrel::Test {
 namespace {

@@ -2,7 +2,7 @@
 // that leave the machine as it was, and saves that never lose the old file.
 #include "common/zorvan/SafeFile.h"
 #include "modules/cindrel/machine/StateFile.h"
-#include "modules/cindrel/machine/tests/MachineFixture.h"
+#include "modules/cindrel/testing/MachineFixture.h"
 
 #include <csignal>
 #include <zlib.h>

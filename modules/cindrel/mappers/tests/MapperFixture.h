@@ -5,7 +5,7 @@
 
 #include "modules/cindrel/machine/MapperFramework.h"
 #include "modules/cindrel/machine/StateFile.h"
-#include "modules/cindrel/machine/tests/MachineFixture.h"
+#include "modules/cindrel/testing/MachineFixture.h"
 
 #include <array>
 #include <optional>

@@ -4,7 +4,7 @@
 
 #include "modules/tavrin/bios/BiosCall.h"
 #include "modules/tavrin/cpu/ArmRun.h"
-#include "modules/tavrin/machine/tests/MachineFixture.h"
+#include "modules/tavrin/testing/MachineFixture.h"
 
 #include <vector>
 

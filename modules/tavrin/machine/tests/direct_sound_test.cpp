@@ -3,7 +3,7 @@
 // streaming to FIFO A (B) with repeat and special timing, in every order of
 // those writes. The channel must get its sample rate and play the DMA
 // source's bytes in order into its ring.
-#include "modules/tavrin/machine/tests/SoundProgram.h"
+#include "modules/tavrin/testing/SoundProgram.h"
 
 #include "modules/sounddriver/SoundDriver.h"
 #include "modules/tavrin/files/StateFile.h"

@@ -1,5 +1,5 @@
 // DMA transfers and the direct-sound FIFOs they feed.
-#include "modules/tavrin/machine/tests/MachineFixture.h"
+#include "modules/tavrin/testing/MachineFixture.h"
 
 #include "modules/sounddriver/SoundDriver.h"
 #include "modules/tavrin/bus/BusDevices.h"

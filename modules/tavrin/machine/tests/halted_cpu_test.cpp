@@ -1,7 +1,7 @@
 // Whole programs that halt: the machine runs on without the CPU, so a
 // halted program meets its interrupt at the cycle a busy one would, and a
 // program waiting on IntrWait counts its frames as before.
-#include "modules/tavrin/machine/tests/MachineFixture.h"
+#include "modules/tavrin/testing/MachineFixture.h"
 
 #include "common/zorvan/Console.h"
 #include "modules/tavrin/testing/ArmAsm.h"

@@ -1,6 +1,6 @@
 // The scanline scheduler: line and frame timing, status flags and their
 // interrupts, timers, keys, frame skip and the stop code.
-#include "modules/tavrin/machine/tests/MachineFixture.h"
+#include "modules/tavrin/testing/MachineFixture.h"
 
 #include "modules/tavrin/machine/LineHook.h"
 #include "modules/tavrin/machine/SoundFifo.h"

@@ -1,7 +1,7 @@
 // Hostile guests: random images run for a few frames while random I/O
 // stores, DMA set-ups and BIOS calls hit the machine. Nothing may fault or
 // reach outside a block (the sanitizer builds check that); every call ends.
-#include "modules/tavrin/machine/tests/MachineFixture.h"
+#include "modules/tavrin/testing/MachineFixture.h"
 
 #include "modules/tavrin/cpu/ArmRun.h"
 

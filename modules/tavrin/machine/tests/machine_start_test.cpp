@@ -1,5 +1,5 @@
 // Start-up on every kind of image, the start state, and shutdown.
-#include "modules/tavrin/machine/tests/MachineFixture.h"
+#include "modules/tavrin/testing/MachineFixture.h"
 
 #include "common/zorvan/Console.h"
 #include "modules/tavrin/cart/Eeprom.h"

@@ -1,6 +1,6 @@
 // Loads from the I/O region: each register gives back only what the console
 // lets software read, by the CPU's own loads and through the bus alike.
-#include "modules/tavrin/machine/tests/MachineFixture.h"
+#include "modules/tavrin/testing/MachineFixture.h"
 
 #include "modules/tavrin/bus/BusDevices.h"
 #include "modules/tavrin/cpu/ArmMemory.h"

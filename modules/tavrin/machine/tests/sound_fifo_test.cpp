@@ -1,7 +1,7 @@
 // The direct-sound FIFOs: what stores queue, what each timer overflow plays
 // into the channel's ring, when and how the sound DMA refills them, the
 // reset bits, and the rates the mixer is told.
-#include "modules/tavrin/machine/tests/MachineFixture.h"
+#include "modules/tavrin/testing/MachineFixture.h"
 
 #include "modules/sounddriver/SoundDriver.h"
 #include "modules/tavrin/machine/SoundFifo.h"

@@ -1,7 +1,7 @@
 // The timers against the machine's clock: what a load sees at a chosen
 // cycle for each prescaler and along count-up chains, the start and reload
 // rules, and the overflow interrupt that ends the CPU's slice at its cycle.
-#include "modules/tavrin/machine/tests/MachineFixture.h"
+#include "modules/tavrin/testing/MachineFixture.h"
 
 #include "modules/tavrin/bus/BusDevices.h"
 #include "modules/tavrin/machine/LineHook.h"

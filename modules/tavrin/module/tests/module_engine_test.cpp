@@ -7,8 +7,7 @@
 
 #include <sys/stat.h>
 
-using namespace Tavrin::Test;
-
+namespace Tavrin::Test {
 namespace {
 
 std::string Contents(fs::path const &path)
@@ -234,3 +233,4 @@ TEST_F(TavrinModuleTest, ABatteryWriteThatFailsAtTheCloseIsToldToTheUser)
 }
 
 } // namespace
+} // namespace Tavrin::Test

@@ -6,9 +6,7 @@
 #include "modules/tavrin/module/tests/PluginSandbox.h"
 #include "modules/tavrin/testing/ArmAsm.h"
 
-using namespace Tavrin::Test;
-namespace Asm = Tavrin::Test::Asm;
-
+namespace Tavrin::Test {
 namespace {
 
 constexpr uint32_t kRom = 0x08000000;
@@ -132,3 +130,4 @@ TEST_F(TavrinBatteryTest, EepromWrittenByDmaIsReadBackAfterCloseAndReopen)
 }
 
 } // namespace
+} // namespace Tavrin::Test

@@ -15,8 +15,7 @@
 #include <iterator>
 #include <map>
 
-using namespace Tavrin::Test;
-
+namespace Tavrin::Test {
 namespace {
 
 std::string Bytes(fs::path const &path)
@@ -147,3 +146,4 @@ TEST_F(TavrinFailedStartTest, GzipNamesReachThePluginAndRun)
 }
 
 } // namespace
+} // namespace Tavrin::Test

@@ -7,8 +7,7 @@
 
 #include <functional>
 
-using namespace Tavrin::Test;
-
+namespace Tavrin::Test {
 namespace {
 
 constexpr uint32_t kKeyInput = 0x04000130;
@@ -83,3 +82,4 @@ TEST_F(TavrinInputTest, JoystickButtonsReachTheKeyRegister)
 }
 
 } // namespace
+} // namespace Tavrin::Test

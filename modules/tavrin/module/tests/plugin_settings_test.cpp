@@ -11,8 +11,7 @@
 #include <climits>
 #include <functional>
 
-using namespace Tavrin::Test;
-
+namespace Tavrin::Test {
 namespace {
 
 class TavrinSettingsTest : public TavrinModuleTest {
@@ -26,15 +25,6 @@ protected:
         engine->CloseModule(module);
     }
     int DefaultKey(int index) const { return engine->GetInput()->GetDefaultKeys()[index]; }
-};
-
-// The plug-in as the engine opens it.
-struct TavrinStore {
-    using Sandbox = TavrinSettingsTest;
-    static std::shared_ptr<ZorvanEngine::Module> Open(ZorvanEngine::Engine &engine)
-    {
-        return {engine.OpenModule(0), [&engine](ZorvanEngine::Module *module) { engine.CloseModule(module); }};
-    }
 };
 
 TEST_F(TavrinSettingsTest, AGameRunsOnWhatWasLeftOfUnusableValues)
@@ -304,6 +294,19 @@ TEST_F(TavrinPageTest, ResettingARowUnbindsItAfterAYesAndOnlyWithOk)
     EXPECT_EQ(module->GetSettings().GetInt(L"jsA"), 25);
 }
 
+} // namespace
+} // namespace Tavrin::Test
+
+// The plug-in as the engine opens it. Outside Tavrin::Test: the typed
+// cases' test names carry this description's full name.
+namespace {
+struct TavrinStore {
+    using Sandbox = Tavrin::Test::TavrinSettingsTest;
+    static std::shared_ptr<ZorvanEngine::Module> Open(ZorvanEngine::Engine &engine)
+    {
+        return {engine.OpenModule(0), [&engine](ZorvanEngine::Module *module) { engine.CloseModule(module); }};
+    }
+};
 } // namespace
 
 namespace ConsoleGlue::Test {

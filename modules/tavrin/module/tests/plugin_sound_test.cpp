@@ -2,12 +2,10 @@
 // sound on and off: what the game can see of its sound DMA and timer (the
 // interrupts it takes, how far the DMA read) must not depend on whether
 // the host plays the sound.
-#include "modules/tavrin/machine/tests/SoundProgram.h"
 #include "modules/tavrin/module/tests/PluginSandbox.h"
+#include "modules/tavrin/testing/SoundProgram.h"
 
-using namespace Tavrin::Test;
-using Tavrin::Test::SoundProgram;
-
+namespace Tavrin::Test {
 namespace {
 
 // Direct sound A streamed by DMA 1 at 16,384 samples a second, the DMA's
@@ -64,3 +62,4 @@ TEST_F(TavrinModuleTest, SoundDmaAndTimersRunTheSameWithSoundOnAndOff)
 }
 
 } // namespace
+} // namespace Tavrin::Test

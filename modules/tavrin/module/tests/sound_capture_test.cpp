@@ -5,7 +5,7 @@
 // starts it, and nothing clipping with everything at full volume.
 #include "engine/BaseSound.h"
 #include "engine/tests/EngineSandbox.h"
-#include "modules/tavrin/machine/tests/SoundProgram.h"
+#include "modules/tavrin/testing/SoundProgram.h"
 #include "tools/testsupport/ToneCapture.h"
 
 #include <chrono>
@@ -13,10 +13,10 @@
 #include <cstdio>
 #include <functional>
 
+namespace Tavrin::Test {
 namespace {
 
 using namespace ZorvanEngine::Test;
-using Tavrin::Test::SoundProgram;
 
 constexpr int kRate = 44100;
 
@@ -345,3 +345,4 @@ TEST_F(TavrinSoundCaptureTest, TheConsolesProportionsNoiseClockAndDirectSound)
 }
 
 } // namespace
+} // namespace Tavrin::Test

@@ -1,6 +1,6 @@
-#include "ReferenceRenderer.h"
+#include "modules/tavrin/render/tests/ReferenceRenderer.h"
 
-#include "RenderFixture.h"
+#include "modules/tavrin/testing/RenderFixture.h"
 
 #include <gtest/gtest.h>
 

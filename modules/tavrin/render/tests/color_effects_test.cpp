@@ -1,7 +1,7 @@
 // The colour tables and the three effects, exhaustively against per-component
 // formulas, and the pixel-write rule of one layer pixel.
 
-#include "RenderFixture.h"
+#include "modules/tavrin/testing/RenderFixture.h"
 
 #include "modules/tavrin/render/ColorEffects.h"
 #include "modules/tavrin/render/RenderMemory.h"
@@ -11,9 +11,8 @@
 
 #include <algorithm>
 
+namespace Tavrin::Test {
 namespace {
-
-using namespace Tavrin::Test;
 
 uint32_t Color(uint32_t r, uint32_t g, uint32_t b) { return r | g << 5 | b << 10; }
 
@@ -146,3 +145,4 @@ TEST_F(ColorEffects, PixelWriteRuleOfEachVariant)
 }
 
 } // namespace
+} // namespace Tavrin::Test

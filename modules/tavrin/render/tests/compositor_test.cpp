@@ -2,7 +2,7 @@
 // through a recording renderer table), the window line, the backdrop, forced
 // blank and the life cycle of the rebuild requests.
 
-#include "RenderFixture.h"
+#include "modules/tavrin/testing/RenderFixture.h"
 
 #include "modules/tavrin/render/LineCompositor.h"
 #include "modules/tavrin/render/WindowLine.h"
@@ -14,9 +14,8 @@
 #include <utility>
 #include <vector>
 
+namespace Tavrin::Test {
 namespace {
-
-using namespace Tavrin::Test;
 
 // --- a recording renderer table -------------------------------------------
 
@@ -311,3 +310,4 @@ TEST_F(Compositor, WindowPrecedence)
 }
 
 } // namespace
+} // namespace Tavrin::Test

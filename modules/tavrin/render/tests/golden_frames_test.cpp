@@ -3,7 +3,7 @@
 // QUINTAR_RENDER_GOLDEN_WRITE=1) writes it instead, for a person to look at
 // once; after that any change in a frame fails.
 
-#include "RenderFixture.h"
+#include "modules/tavrin/testing/RenderFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -14,9 +14,8 @@
 #include <filesystem>
 #include <string>
 
+namespace Tavrin::Test {
 namespace {
-
-using namespace Tavrin::Test;
 
 uint32_t Rgb(uint32_t r, uint32_t g, uint32_t b) { return (r & 31) | (g & 31) << 5 | (b & 31) << 10; }
 
@@ -264,3 +263,4 @@ TEST_F(GoldenFrames, ColourEffects)
 }
 
 } // namespace
+} // namespace Tavrin::Test

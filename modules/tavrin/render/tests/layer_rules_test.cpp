@@ -3,8 +3,8 @@
 // semi-transparent sprite without a second target, and guest input of any
 // value staying inside the blocks.
 
-#include "ReferenceRenderer.h"
-#include "RenderFixture.h"
+#include "modules/tavrin/render/tests/ReferenceRenderer.h"
+#include "modules/tavrin/testing/RenderFixture.h"
 
 #include "modules/tavrin/render/TexelRun.h"
 
@@ -15,9 +15,8 @@
 #include <string>
 #include <vector>
 
+namespace Tavrin::Test {
 namespace {
-
-using namespace Tavrin::Test;
 
 // The run of columns inside a texture, against a walk column by column in
 // the renderers' 32-bit steps: steps of both signs and none, starts on and
@@ -456,3 +455,4 @@ TEST_F(LayerRules, HostileInputStaysInsideTheBlocks)
 }
 
 } // namespace
+} // namespace Tavrin::Test

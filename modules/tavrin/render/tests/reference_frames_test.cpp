@@ -7,8 +7,8 @@
 // of columns at a time; and rotation layers drawn unturned, under stores
 // between lines.
 
-#include "ReferenceRenderer.h"
-#include "RenderFixture.h"
+#include "modules/tavrin/render/tests/ReferenceRenderer.h"
+#include "modules/tavrin/testing/RenderFixture.h"
 
 #include "modules/tavrin/bus/MemoryBus.h"
 
@@ -20,9 +20,8 @@
 #include <random>
 #include <vector>
 
+namespace Tavrin::Test {
 namespace {
-
-using namespace Tavrin::Test;
 
 class SceneMaker {
 public:
@@ -369,3 +368,4 @@ TEST_P(ReferenceFrames, UnturnedRotationLayersFollowStores)
 INSTANTIATE_TEST_SUITE_P(EveryMode, ReferenceFrames, ::testing::Range(0u, 8u));
 
 } // namespace
+} // namespace Tavrin::Test

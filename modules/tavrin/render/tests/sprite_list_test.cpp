@@ -2,7 +2,7 @@
 // order, the filters of disabled sprites and of the bitmap modes; and the
 // sprite renderer's band calls.
 
-#include "RenderFixture.h"
+#include "modules/tavrin/testing/RenderFixture.h"
 
 #include "modules/tavrin/render/LayerRendererTable.h"
 #include "modules/tavrin/render/SpriteList.h"
@@ -11,9 +11,8 @@
 
 #include <vector>
 
+namespace Tavrin::Test {
 namespace {
-
-using namespace Tavrin::Test;
 
 class SpriteListTest : public ::testing::Test {
 protected:
@@ -138,3 +137,4 @@ TEST_F(SpriteListTest, BandCallsReturnTheNextRecord)
 }
 
 } // namespace
+} // namespace Tavrin::Test

@@ -5,7 +5,7 @@
 // rotated layer alone, wrapping and then turned and shrunk within the screen
 // without wrapping; last a large rotation map drawn unrotated and unscaled,
 // scrolled past its right edge, under a few sprites, as games scroll a big level.
-#include "modules/tavrin/render/tests/RenderFixture.h"
+#include "modules/tavrin/testing/RenderFixture.h"
 
 #include <algorithm>
 #include <cstdio>
