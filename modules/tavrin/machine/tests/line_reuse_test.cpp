@@ -6,7 +6,7 @@
 // RAM (often the value already there), copies blocks by DMA (often their
 // own content), loads a state saved earlier, changes the frame skip and
 // the host colour table.
-#include "modules/tavrin/machine/tests/MachineFixture.h"
+#include "modules/tavrin/testing/MachineFixture.h"
 
 #include "modules/tavrin/files/StateFile.h"
 #include "modules/tavrin/render/ColorTables.h"
