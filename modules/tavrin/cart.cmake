@@ -1,15 +1,16 @@
 # The cartridge: header and save-hardware guess, EEPROM, flash and clock.
-# It defines the device hooks the bus calls (bus/BusDevices.h) and the
-# cartridge calls of the machine (machine/CartridgeServices.h). Objects,
-# not an archive, so the hooks are always linked in; whatever links them
-# links the machine as well.
+# It defines the devices the machine plugs into the bus (cpu/ArmHooks.h)
+# and the cartridge calls of the machine (machine/CartridgeServices.h), and
+# reads the machine's option words. Objects, not an archive, as the machine
+# calls them from an archive linked after them; whatever links them links
+# the machine as well.
 add_library(TavrinCart OBJECT
   cart/CartHeader.cpp
   cart/HardwareGuess.cpp
   cart/Eeprom.cpp
   cart/Flash.cpp
   cart/Rtc.cpp)
-target_link_libraries(TavrinCart PUBLIC TavrinMachineLinked Zorvan)
+target_link_libraries(TavrinCart PUBLIC TavrinMachine Zorvan)
 
 # What the cartridge's and the files' tests link: the whole machine under
 # the harness (CMakeLists.txt).

@@ -11,7 +11,7 @@ add_library(Tavrin MODULE
   module/TavrinVideo.cpp
   module/TavrinSound.cpp
   module/TavrinInput.cpp)
-target_link_libraries(Tavrin PRIVATE ConsoleModule TavrinCart TavrinFiles TavrinMachineLinked TavrinPsg TavrinMixer)
+target_link_libraries(Tavrin PRIVATE ConsoleModule TavrinCart TavrinFiles TavrinMachine TavrinPsg TavrinMixer)
 quintar_module_output(Tavrin)
 
 if(QUINTAR_TESTS)

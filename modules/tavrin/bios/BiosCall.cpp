@@ -276,7 +276,7 @@ void BiosTrace(const char *fmt, ...)
     printConsole("BIOS #0x%02X: %s\n", CallNumber, text);
 }
 
-void BiosCall(ArmState *s, uint32_t comment)
+void MachineBiosCall(ArmState *s, uint32_t comment)
 {
     const uint32_t number = comment > 0x10000 ? comment >> 16 : comment;
     if (BiosLoaded & 1) {

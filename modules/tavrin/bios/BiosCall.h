@@ -1,7 +1,6 @@
 // The console BIOS's software interrupts. With a BIOS image loaded a call
 // enters the image at its SWI vector; without one the calls are done here,
 // directly on the CPU's registers and, through the bus, on emulated memory.
-// BiosCall itself is declared in cpu/ArmHooks.h.
 #pragma once
 
 #include "modules/tavrin/cpu/ArmState.h"
@@ -9,6 +8,9 @@
 #include <cstdint>
 
 namespace Tavrin {
+
+// An SWI's call (BiosCall, cpu/ArmHooks.h), with its comment field.
+void MachineBiosCall(ArmState *s, uint32_t comment);
 
 // A pending IntrWait/VBlankIntrWait: the r15 of its SWI (0 = none) and the
 // game's r12 while it waits. Cleared by MachineReset and by a state load.

@@ -1,7 +1,6 @@
 #include "modules/tavrin/cart/Eeprom.h"
 
 #include "common/zorvan/ByteStream.h"
-#include "modules/tavrin/bus/BusDevices.h"
 #include "modules/tavrin/machine/Machine.h"
 
 #include <cstdio>
@@ -92,7 +91,7 @@ void EepromNoteDmaUnits(uint32_t units)
     }
 }
 
-uint32_t EepromReadBit()
+uint32_t EepromBusRead()
 {
     EepromRecord &e = EepromState;
     if (e.trace)
@@ -108,7 +107,7 @@ uint32_t EepromReadBit()
     return bit;
 }
 
-void EepromWriteBit(uint32_t value)
+void EepromBusWrite(uint32_t value)
 {
     EepromRecord &e = EepromState;
     uint32_t bit = value & 1;

@@ -1,11 +1,11 @@
 // The cartridge's serial EEPROM: a bit-serial request decoder over the
 // 8 KB EepromRam. The game sends a start bit, a read/write bit and n address
 // bits one 16-bit store at a time, then reads 4 dummy bits and 64 data bits
-// or sends 64 data bits. The bus calls EepromReadBit and EepromWriteBit
-// (bus/BusDevices.h) for 16-bit accesses to the EEPROM window.
+// or sends 64 data bits. The bus's 16-bit accesses to the EEPROM window
+// come here (EepromReadBit and EepromWriteBit, cpu/ArmHooks.h).
 #pragma once
 
-#include "modules/tavrin/bus/BusDevices.h"
+#include "modules/tavrin/cpu/ArmHooks.h"
 #include "modules/tavrin/machine/CartridgeServices.h"
 
 #include <cstdint>
@@ -39,6 +39,10 @@ extern EepromRecord EepromState;
 
 // EepromReset (machine/CartridgeServices.h) clamps the address bits to
 // 6..16; the EEPROM then reads 1 ("ready").
+
+// The chip's output bit for a load, and one bit of a store.
+uint32_t EepromBusRead();
+void EepromBusWrite(uint32_t value);
 
 // Byte addresses wrap within the part of the array the address width reaches.
 uint32_t EepromAddressMask(uint32_t bits);

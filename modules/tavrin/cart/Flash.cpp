@@ -1,7 +1,6 @@
 #include "modules/tavrin/cart/Flash.h"
 
 #include "common/zorvan/ByteStream.h"
-#include "modules/tavrin/bus/BusDevices.h"
 #include "modules/tavrin/bus/MemoryBus.h"
 
 #include <cstdio>
@@ -208,7 +207,7 @@ void FlashDetach()
     F.base = F.bank = nullptr;
 }
 
-uint8_t *FlashWrite(uint32_t address, uint32_t byte)
+uint8_t *FlashBusWrite(uint32_t address, uint32_t byte)
 {
     if (!F.bank)
         return nullptr;

@@ -1,11 +1,12 @@
 // The cartridge's save memory as battery RAM and flash chip at once: one
 // array, SaveRam, seen one 64 KB bank at a time at 0x0E000000. Loads and
 // 16/32-bit stores go straight to the bank through the page tables; byte
-// stores come here (FlashWrite, bus/BusDevices.h), which runs the chip's
-// command sequences and otherwise stores the byte as RAM would.
+// stores come here (FlashBusWrite, the bus's FlashWrite: cpu/ArmHooks.h),
+// which runs the chip's command sequences and otherwise stores the byte as
+// RAM would.
 #pragma once
 
-#include "modules/tavrin/bus/BusDevices.h"
+#include "modules/tavrin/cpu/ArmHooks.h"
 #include "modules/tavrin/machine/CartridgeServices.h"
 
 #include <cstdint>
@@ -32,6 +33,10 @@ struct FlashRecord {
 };
 
 extern FlashRecord FlashState;
+
+// A byte store into the save-memory region; returns the 64 KB bank that
+// must now appear at 0x0E000000, or null when the mapping stays.
+uint8_t *FlashBusWrite(uint32_t address, uint32_t byte);
 
 // FlashReset (machine/CartridgeServices.h) leaves ID mode first, so the
 // bytes it hid are back in the array, raises the exponent to 16 and maps

@@ -3,7 +3,6 @@
 #include "common/zorvan/ByteStream.h"
 #include "common/zorvan/Console.h"
 #include "common/zorvan/TimeOfDay.h"
-#include "modules/tavrin/bus/BusDevices.h"
 
 #include <cstring>
 
@@ -164,7 +163,7 @@ void RtcRestorePort()
         std::memcpy(R.rom, keptPort, sizeof keptPort);
 }
 
-void RtcWrite(uint32_t address, uint32_t value)
+void RtcBusWrite(uint32_t address, uint32_t value)
 {
     switch (address) {
     case PortDirection:

@@ -1,11 +1,11 @@
 // The cartridge's real-time clock behind the 4-bit port at 0x080000C4
 // (data), 0x080000C6 (direction) and 0x080000C8 (control). The bus passes
-// 16-bit stores there to RtcWrite (bus/BusDevices.h); while the port is
-// enabled its registers are written into the ROM image itself, where the
-// game reads them back. The clock answers with the host's local time in BCD.
+// 16-bit stores there to RtcBusWrite (as RtcWrite, cpu/ArmHooks.h); while
+// the port is enabled its registers are written into the ROM image itself,
+// where the game reads them back. The clock answers with the host's local time in BCD.
 #pragma once
 
-#include "modules/tavrin/bus/BusDevices.h"
+#include "modules/tavrin/cpu/ArmHooks.h"
 #include "modules/tavrin/machine/CartridgeServices.h"
 
 #include <cstdint>
@@ -43,6 +43,9 @@ extern RtcRecord RtcState;
 extern time_t (*RtcHostTime)();
 
 // RtcKeepPortBytes keeps the image's own bytes 0xC4-0xCB at start-up;
+// A 16-bit store to the port (0x080000C0-0x080000CF).
+void RtcBusWrite(uint32_t address, uint32_t value);
+
 // RtcReset (machine/CartridgeServices.h) puts the kept bytes back and
 // clears the clock.
 // Writes the port's words into the ROM image while the port is enabled,

@@ -1,7 +1,8 @@
 // The I/O registers as halfwords of IoPage, and the offsets the machine
 // gives meaning to. IoPage holds what was last stored (and what the machine
-// set); software loads go through ReadIo16 and every store through WriteIo
-// (bus/BusDevices.h), which keeps the machine's derived state in step.
+// set); software loads go through MachineReadIo16 and every store through
+// MachineWriteIo (ReadIo16 and WriteIo for the bus: cpu/ArmHooks.h), which
+// keeps the machine's derived state in step.
 #pragma once
 
 #include "modules/tavrin/bus/MemoryBus.h"
@@ -60,6 +61,12 @@ inline void IoSet(uint32_t offset, uint32_t value)
 }
 // Two halfwords as one 32-bit value, low first.
 inline uint32_t IoGet32(uint32_t offset) { return IoGet(offset) | IoGet(offset + 2) << 16; }
+
+// The bus's I/O accesses (cpu/ArmHooks.h): address has bits 31-28 cleared;
+// a halfword load ignores bit 0, a word load bits 1-0.
+void MachineWriteIo(uint32_t address, uint32_t value);
+uint32_t MachineReadIo16(uint32_t address);
+uint32_t MachineReadIo32(uint32_t address);
 
 // IF & IE while IME bit 0 is set, else 0.
 inline uint32_t PendingInterrupts() { return (IoGet(Io::Ime) & 1) ? IoGet(Io::If) & IoGet(Io::Ie) : 0; }

@@ -152,7 +152,7 @@ bool InLineHook = false;
 uint64_t SliceEndClock = VisibleCycles;
 uint64_t LineEventClock = VisibleCycles;
 
-uint32_t LineHook(ArmState *cpu)
+uint32_t MachineLineHook(ArmState *cpu)
 {
     InLineHook = true;
     bool frameEnded = false;

@@ -1,5 +1,5 @@
-// The machine's clock: LineHook (cpu/ArmHooks.h) is called whenever the CPU
-// has used up its slice. A slice ends at the next event: the end of the
+// The machine's clock: its line step (LineHook, cpu/ArmHooks.h) is called
+// whenever the CPU has used up its slice. A slice ends at the next event: the end of the
 // visible part of a line (960 cycles) or of its horizontal blank (272), or,
 // sooner, the overflow of a timer whose interrupt is enabled.
 #pragma once
@@ -28,6 +28,10 @@ inline uint64_t CpuClock()
     const int64_t left = int64_t(cpu.cyclesLeft) + (cpu.earlyExit ? cpu.savedCycles : 0);
     return SliceEndClock - uint64_t(left);
 }
+
+// The line step behind LineHook: runs the events up to the end of the slice
+// just run and sets the next sliceLength; returns the pending interrupts.
+uint32_t MachineLineHook(ArmState *cpu);
 
 // After a store that may bring a timer interrupt forward: ends the running
 // slice at that interrupt's cycle when it falls inside the slice.

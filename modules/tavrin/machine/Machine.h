@@ -11,7 +11,12 @@
 namespace Tavrin {
 
 // Returns 1 when the machine is ready, 0 on failure (console lines say where).
+// Plugs the machine into the core first.
 int MachineStart(const char *path);
+// Fills the core's table (cpu/ArmHooks.h) with the machine's line step, BIOS
+// calls, I/O registers and cartridge devices. Tests that drive a device
+// through the bus without starting the machine call it themselves.
+void PlugMachineIntoCore();
 void MachineReset();
 // After a state was loaded: the words a state does not hold, worked out from
 // those it does (timerLead: see LineHook.h).

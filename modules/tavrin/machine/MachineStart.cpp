@@ -4,11 +4,17 @@
 
 #include "common/zorvan/Console.h"
 #include "modules/sounddriver/SoundDriver.h"
+#include "modules/tavrin/bios/BiosCall.h"
 #include "modules/tavrin/bus/MemoryBus.h"
 #include "modules/tavrin/cart/Eeprom.h"
+#include "modules/tavrin/cart/Flash.h"
+#include "modules/tavrin/cart/Rtc.h"
+#include "modules/tavrin/cpu/ArmHooks.h"
 #include "modules/tavrin/cpu/ArmState.h"
 #include "modules/tavrin/machine/CartridgeImage.h"
 #include "modules/tavrin/machine/CartridgeServices.h"
+#include "modules/tavrin/machine/IoRegisters.h"
+#include "modules/tavrin/machine/LineHook.h"
 #include "modules/tavrin/machine/SoundFifo.h"
 #include "modules/tavrin/machine/TrackedAlloc.h"
 #include "modules/tavrin/render/RenderState.h"
@@ -243,10 +249,26 @@ bool StartOn(const char *path)
 
 } // namespace
 
+void PlugMachineIntoCore()
+{
+    Bus = ArmBus{
+        .lineHook = MachineLineHook,
+        .biosCall = MachineBiosCall,
+        .writeIo = MachineWriteIo,
+        .readIo16 = MachineReadIo16,
+        .readIo32 = MachineReadIo32,
+        .eepromReadBit = EepromBusRead,
+        .eepromWriteBit = EepromBusWrite,
+        .rtcWrite = RtcBusWrite,
+        .flashWrite = FlashBusWrite,
+    };
+}
+
 // A start that fails frees what it took and writes no file: the battery
 // file of a game that never ran stays as it was.
 int MachineStart(const char *path)
 {
+    PlugMachineIntoCore();
     BatteryInPlace = false;
     if (StartOn(path))
         return 1;

@@ -3,11 +3,10 @@
 // the timers their counter at the CPU's current cycle, the memory control
 // register its word wherever it is mirrored, and the rest of the region the
 // open bus.
-#include "modules/tavrin/bus/BusDevices.h"
+#include "modules/tavrin/machine/IoRegisters.h"
 
 #include "modules/tavrin/bus/OpenBus.h"
 #include "modules/tavrin/cpu/IdleLoop.h"
-#include "modules/tavrin/machine/IoRegisters.h"
 #include "modules/tavrin/machine/LineHook.h"
 #include "modules/tavrin/machine/Timers.h"
 
@@ -86,7 +85,7 @@ bool AnyTimerFlagsOverflows()
 
 } // namespace
 
-uint32_t ReadIo16(uint32_t address)
+uint32_t MachineReadIo16(uint32_t address)
 {
     const uint32_t offset = address & 0x00FFFFFE;
     if (offset < Io::RegisterEnd) {
@@ -100,10 +99,10 @@ uint32_t ReadIo16(uint32_t address)
     return (OpenBusWord(&ConsoleCpu) >> (8 * (address & 2))) & 0xFFFF;
 }
 
-uint32_t ReadIo32(uint32_t address)
+uint32_t MachineReadIo32(uint32_t address)
 {
     const uint32_t aligned = address & ~3u;
-    return ReadIo16(aligned) | ReadIo16(aligned | 2) << 16;
+    return MachineReadIo16(aligned) | MachineReadIo16(aligned | 2) << 16;
 }
 
 } // namespace Tavrin

@@ -1,12 +1,11 @@
 // Every store to the I/O registers, one halfword at a time: the value is
 // kept in IoPage and the machine's derived state follows it.
-#include "modules/tavrin/bus/BusDevices.h"
+#include "modules/tavrin/machine/IoRegisters.h"
 
 #include "common/zorvan/Console.h"
 #include "modules/tavrin/cpu/ArmState.h"
 #include "modules/tavrin/machine/BgOrder.h"
 #include "modules/tavrin/machine/Dma.h"
-#include "modules/tavrin/machine/IoRegisters.h"
 #include "modules/tavrin/machine/LineHook.h"
 #include "modules/tavrin/machine/Machine.h"
 #include "modules/tavrin/machine/ModuleServices.h"
@@ -77,7 +76,7 @@ void WriteAffine(uint32_t offset, uint32_t value)
 
 } // namespace
 
-void WriteIo(uint32_t address, uint32_t value)
+void MachineWriteIo(uint32_t address, uint32_t value)
 {
     const uint32_t offset = address & 0x00FFFFFE;
     value &= 0xFFFF;

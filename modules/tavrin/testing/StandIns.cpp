@@ -1,6 +1,5 @@
 #include "modules/tavrin/testing/StandIns.h"
 
-#include "modules/tavrin/bus/BusDevices.h"
 #include "modules/tavrin/bus/MemoryBus.h"
 #include "modules/tavrin/cpu/ArmHooks.h"
 
@@ -11,16 +10,13 @@ namespace Tavrin {
 StandInRecord StandInLog;
 
 namespace {
+
 LineHookFn lineHookFn = nullptr;
 BiosCallFn biosCallFn = nullptr;
-} // namespace
 
-void SetStandInLineHook(LineHookFn fn) { lineHookFn = fn; }
-void SetStandInBiosCall(BiosCallFn fn) { biosCallFn = fn; }
+uint32_t StandInLineHook(ArmState *s) { return lineHookFn ? lineHookFn(s) : LineHookStop; }
 
-uint32_t LineHook(ArmState *s) { return lineHookFn ? lineHookFn(s) : LineHookStop; }
-
-void BiosCall(ArmState *s, uint32_t comment)
+void StandInBiosCall(ArmState *s, uint32_t comment)
 {
     ++StandInLog.biosCalls;
     StandInLog.lastComment = comment;
@@ -29,7 +25,7 @@ void BiosCall(ArmState *s, uint32_t comment)
 }
 
 // The I/O registers only keep what is written; the CPU runs without the machine.
-void WriteIo(uint32_t address, uint32_t value)
+void StandInWriteIo(uint32_t address, uint32_t value)
 {
     ++StandInLog.ioWrites;
     StandInLog.lastIoAddress = address;
@@ -41,22 +37,51 @@ void WriteIo(uint32_t address, uint32_t value)
 }
 
 // I/O loads give back what the page holds.
-uint32_t ReadIo16(uint32_t address) { return HostHalf(ReadPageTable[address >> PageShift] + (address & 0x3FFE)); }
-uint32_t ReadIo32(uint32_t address) { return HostWord(ReadPageTable[address >> PageShift] + (address & 0x3FFC)); }
+uint32_t StandInReadIo16(uint32_t address) { return HostHalf(ReadPageTable[address >> PageShift] + (address & 0x3FFE)); }
+uint32_t StandInReadIo32(uint32_t address) { return HostWord(ReadPageTable[address >> PageShift] + (address & 0x3FFC)); }
 
-uint32_t EepromReadBit() { return 1; }
-void EepromWriteBit(uint32_t) { ++StandInLog.eepromWrites; }
-void RtcWrite(uint32_t address, uint32_t)
+uint32_t StandInEepromReadBit() { return 1; }
+void StandInEepromWriteBit(uint32_t) { ++StandInLog.eepromWrites; }
+void StandInRtcWrite(uint32_t address, uint32_t)
 {
     ++StandInLog.rtcWrites;
     StandInLog.lastRtcAddress = address;
 }
-uint8_t *FlashWrite(uint32_t address, uint32_t byte)
+uint8_t *StandInFlashWrite(uint32_t address, uint32_t byte)
 {
     ++StandInLog.flashWrites;
     StandInLog.lastFlashAddress = address;
     StandInLog.lastFlashByte = byte;
     return nullptr;
+}
+
+void PlugIn()
+{
+    Bus = ArmBus{
+        .lineHook = StandInLineHook,
+        .biosCall = StandInBiosCall,
+        .writeIo = StandInWriteIo,
+        .readIo16 = StandInReadIo16,
+        .readIo32 = StandInReadIo32,
+        .eepromReadBit = StandInEepromReadBit,
+        .eepromWriteBit = StandInEepromWriteBit,
+        .rtcWrite = StandInRtcWrite,
+        .flashWrite = StandInFlashWrite,
+    };
+}
+
+} // namespace
+
+void SetStandInLineHook(LineHookFn fn)
+{
+    lineHookFn = fn;
+    PlugIn();
+}
+
+void SetStandInBiosCall(BiosCallFn fn)
+{
+    biosCallFn = fn;
+    PlugIn();
 }
 
 } // namespace Tavrin

@@ -1,7 +1,7 @@
-// Stand-ins for the machine parts that the CPU and the bus call but that
-// live elsewhere in the handheld module (scheduler, BIOS calls, I/O
-// registers, save devices). Tests and tools link them instead of the
-// machine and choose the behaviour of the two CPU hooks.
+// A stand-in machine for the CPU and the bus (cpu/ArmHooks.h: scheduler,
+// BIOS calls, I/O registers, save devices), for tests and tools that run
+// the core without the machine. They plug it in by choosing the behaviour
+// of the two CPU hooks.
 #pragma once
 
 #include "modules/tavrin/cpu/ArmState.h"
@@ -13,7 +13,8 @@ namespace Tavrin {
 using LineHookFn = uint32_t (*)(ArmState *);
 using BiosCallFn = void (*)(ArmState *, uint32_t);
 
-// With no function set, LineHook stops the run and BiosCall only records.
+// Each plugs the stand-ins into the core's table. With no function set,
+// LineHook stops the run and BiosCall only records.
 void SetStandInLineHook(LineHookFn fn);
 void SetStandInBiosCall(BiosCallFn fn);
 

@@ -21,6 +21,7 @@ class EepromTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        PlugMachineIntoCore();
         LogFlags = 0;
         EepromSizeExp = 6;
         for (size_t i = 0; i < data.size(); ++i)

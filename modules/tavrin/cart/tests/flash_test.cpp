@@ -5,6 +5,7 @@
 #include "RecordImageCases.h"
 #include "common/zorvan/ByteStream.h"
 #include "modules/tavrin/bus/MemoryBus.h"
+#include "modules/tavrin/machine/Machine.h"
 
 #include <gtest/gtest.h>
 
@@ -18,7 +19,11 @@ using Writes = std::vector<std::pair<uint32_t, uint8_t>>;
 
 class FlashTest : public ::testing::Test {
 protected:
-    void SetUp() override { Start(17); }
+    void SetUp() override
+    {
+        PlugMachineIntoCore();
+        Start(17);
+    }
     void TearDown() override { BusClearMap(); }
 
     void Start(uint32_t sizeExp, uint16_t chipId = 0xD4BF)

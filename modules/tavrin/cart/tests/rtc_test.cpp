@@ -6,6 +6,7 @@
 #include "RecordImageCases.h"
 #include "common/zorvan/Console.h"
 #include "modules/tavrin/bus/MemoryBus.h"
+#include "modules/tavrin/machine/Machine.h"
 #include "tools/testsupport/ScopedEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -25,6 +26,7 @@ class RtcTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        PlugMachineIntoCore();
         env.Set("TZ", "CET-1");
         RtcHostTime = Pinned;
         for (size_t i = 0; i < rom.size(); ++i)
