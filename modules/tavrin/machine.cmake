@@ -25,7 +25,3 @@ target_link_libraries(TavrinHarness PUBLIC TavrinMachine)
 if(QUINTAR_TESTS)
   add_subdirectory(machine/tests)
 endif()
-
-# Benchmark of the machine around the CPU (prints "machine_frames: <n> frames/s").
-add_executable(bench_machine bench/bench_machine.cpp)
-target_link_libraries(bench_machine PRIVATE ${TAVRIN_MACHINE_TEST_LIBS})

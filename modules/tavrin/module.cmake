@@ -17,7 +17,3 @@ quintar_module_output(Tavrin)
 if(QUINTAR_TESTS)
   add_subdirectory(module/tests)
 endif()
-
-# The benchmark image's generator (prints nothing; writes the image).
-add_executable(make_bench_image bench/make_bench_image.cpp)
-target_include_directories(make_bench_image PRIVATE ${CMAKE_SOURCE_DIR})

@@ -1,6 +1,6 @@
 #include "modules/tavrin/bus/MemoryBus.h"
 
-#include "modules/tavrin/bus/BusDevices.h"
+#include "modules/tavrin/cpu/ArmHooks.h"
 #include "modules/tavrin/bus/OpenBus.h"
 #include "modules/tavrin/cpu/ArmState.h"
 

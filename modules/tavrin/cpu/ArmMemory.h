@@ -4,7 +4,7 @@
 // and VRAM likewise skip the call into the bus.
 #pragma once
 
-#include "modules/tavrin/bus/BusDevices.h"
+#include "modules/tavrin/cpu/ArmHooks.h"
 #include "modules/tavrin/bus/MemoryBus.h"
 #include "modules/tavrin/bus/OpenBus.h"
 #include "modules/tavrin/cpu/ArmPrefetch.h"

@@ -117,7 +117,7 @@ const ConsoleFiles::BatteryRule Rule{GzipSizeBound(LargestFile), Judge, Encode};
 
 } // namespace
 
-int LoadBatteryFile(const char *name)
+bool LoadBatteryFile(const char *name)
 {
     if (SaveRam)
         std::memset(SaveRam, 0xFF, SaveSize());
@@ -129,15 +129,15 @@ int LoadBatteryFile(const char *name)
     PutImage(image);
     if (loaded && wideEeprom)
         EepromSizeExp = 14;
-    return loaded ? 1 : 0;
+    return loaded;
 }
 
-int SaveBatteryFile(const char *)
+bool SaveBatteryFile(const char *)
 {
     // No save memory (no machine) has nothing to say about the file.
     if (!SaveRam && !EepromRam)
-        return 1;
-    return battery.Save(Image()) ? 1 : 0;
+        return true;
+    return battery.Save(Image());
 }
 
 std::string TakeBatteryNote() { return battery.TakeNote(); }

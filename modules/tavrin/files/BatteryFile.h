@@ -12,16 +12,16 @@ namespace Tavrin {
 // Fills SaveRam and EepromRam from the file, or with 0xFF (an erased chip)
 // when there is none or it cannot be used; the file is read whole and judged
 // before any of it is used. An EEPROM block of more than 512 bytes sets the
-// 14-bit address width. Remembers what it put there. Returns 1 when the
+// 14-bit address width. Remembers what it put there. True when the
 // file was loaded.
-int LoadBatteryFile(const char *name);
+bool LoadBatteryFile(const char *name);
 
 // Writes the file when save memory differs from what the load put there,
 // trimmed after the last non-zero byte of each block (all zero: the header
 // alone, so an erased save stays erased), through the consoles' shared
-// battery file; unchanged memory leaves the file alone. Returns 1 unless a
+// battery file; unchanged memory leaves the file alone. False only when a
 // needed write failed, which keeps the old file.
-int SaveBatteryFile(const char *name);
+bool SaveBatteryFile(const char *name);
 
 // What the user must hear about the battery file after a load or a save,
 // once; empty when nothing.

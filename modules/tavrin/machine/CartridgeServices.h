@@ -29,8 +29,8 @@ void RtcKeepPortBytes(const uint8_t *rom);
 // EEPROM learns the length of the request from it.
 void EepromNoteDmaUnits(uint32_t units);
 
-// 1 on success, 0 on failure.
-int LoadBatteryFile(const char *name);
-int SaveBatteryFile(const char *name);
+// Whether the file was read or written.
+bool LoadBatteryFile(const char *name);
+bool SaveBatteryFile(const char *name);
 
 } // namespace Tavrin

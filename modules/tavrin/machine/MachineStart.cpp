@@ -286,7 +286,7 @@ bool MachineShutdown()
     if (BatteryInPlace && !SaveFileName.empty()) {
         if (LogFlags)
             printConsole("\nSaving %s...", SaveFileName.c_str());
-        written = SaveBatteryFile(SaveFileName.c_str()) != 0;
+        written = SaveBatteryFile(SaveFileName.c_str());
         Say(written ? "OK\n" : "FAILED\n");
     }
     ReleaseMachine();

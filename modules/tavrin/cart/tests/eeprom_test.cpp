@@ -4,7 +4,7 @@
 
 #include "RecordImageCases.h"
 #include "common/zorvan/ByteStream.h"
-#include "modules/tavrin/bus/BusDevices.h"
+#include "modules/tavrin/cpu/ArmHooks.h"
 #include "modules/tavrin/bus/MemoryBus.h"
 #include "modules/tavrin/bus/MemoryMap.h"
 #include "modules/tavrin/machine/Machine.h"

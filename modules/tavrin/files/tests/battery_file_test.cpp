@@ -113,7 +113,7 @@ TEST_F(BatteryFileTest, EachKindOfSaveMemoryRoundTrips)
     for (const Case &c : cases) {
         fs::remove(file);
         Machine(17, c.eepromExp);
-        EXPECT_EQ(LoadBatteryFile(file.c_str()), 0) << c.name;
+        EXPECT_FALSE(LoadBatteryFile(file.c_str())) << c.name;
         EXPECT_EQ(TakeBatteryNote(), "") << "no file is nothing to tell";
         ASSERT_EQ(save, Bytes(save.size(), 0xFF)) << "blank memory reads as an erased chip";
         ASSERT_EQ(eeprom, Bytes(eeprom.size(), 0xFF));
@@ -124,7 +124,7 @@ TEST_F(BatteryFileTest, EachKindOfSaveMemoryRoundTrips)
         std::copy(saveData.begin(), saveData.end(), save.begin() + c.saveAt);
         std::copy(eepromData.begin(), eepromData.end(), eeprom.begin());
         const Bytes wantSave = save, wantEeprom = eeprom;
-        ASSERT_EQ(SaveBatteryFile(file.c_str()), 1) << c.name;
+        ASSERT_TRUE(SaveBatteryFile(file.c_str())) << c.name;
 
         Bytes raw = Inflated();
         ASSERT_GE(raw.size(), 16u);
@@ -132,7 +132,7 @@ TEST_F(BatteryFileTest, EachKindOfSaveMemoryRoundTrips)
         EXPECT_EQ(raw[6], c.eepromBytes ? c.e : 0u) << c.name;
 
         Machine(17, 6);
-        EXPECT_EQ(LoadBatteryFile(file.c_str()), 1) << c.name;
+        EXPECT_TRUE(LoadBatteryFile(file.c_str())) << c.name;
         EXPECT_EQ(save, wantSave) << c.name;
         EXPECT_EQ(eeprom, wantEeprom) << c.name;
         EXPECT_EQ(EepromSizeExp, c.eepromExp) << c.name << ": the width follows the block";
@@ -145,14 +145,14 @@ TEST_F(BatteryFileTest, TrimmingKeepsUpToTheLastNonZeroByte)
     std::fill(save.begin(), save.end(), 0);
     std::fill(eeprom.begin(), eeprom.end(), 0);
     save[0] = 0x42;
-    ASSERT_EQ(SaveBatteryFile(file.c_str()), 1);
+    ASSERT_TRUE(SaveBatteryFile(file.c_str()));
     Bytes raw = Inflated();
     EXPECT_EQ(raw.size(), 18u);
     EXPECT_EQ(raw, File(1, 0, {0x42, 0}));
 
     eeprom[8] = 1; // the ninth byte needs 16
     save[1000] = 1;
-    ASSERT_EQ(SaveBatteryFile(file.c_str()), 1);
+    ASSERT_TRUE(SaveBatteryFile(file.c_str()));
     raw = Inflated();
     EXPECT_EQ(raw[5], 10u);
     EXPECT_EQ(raw[6], 1u);
@@ -164,14 +164,14 @@ TEST_F(BatteryFileTest, ALargerMemorysFileFillsWhatFits)
     Bytes big = Pattern(size_t(1) << 18, 3);
     Bytes eepromBlock = Pattern(512, 5);
     WriteRaw(file, Gz(File(18, 6, big, eepromBlock)));
-    EXPECT_EQ(LoadBatteryFile(file.c_str()), 1);
+    EXPECT_TRUE(LoadBatteryFile(file.c_str()));
     EXPECT_EQ(save, Bytes(big.begin(), big.begin() + 0x20000));
     EXPECT_EQ(Bytes(eeprom.begin(), eeprom.begin() + 512), eepromBlock) << "found at 16 + 262,144";
     EXPECT_EQ(Bytes(eeprom.begin() + 512, eeprom.end()), Bytes(EepromArraySize - 512, 0));
 
     // A smaller one leaves the rest zero.
     WriteRaw(file, Gz(File(2, 0, {1, 2, 3, 4})));
-    EXPECT_EQ(LoadBatteryFile(file.c_str()), 1);
+    EXPECT_TRUE(LoadBatteryFile(file.c_str()));
     EXPECT_EQ(Bytes(save.begin(), save.begin() + 5), (Bytes{1, 2, 3, 4, 0}));
     EXPECT_EQ(eeprom, Bytes(EepromArraySize, 0));
 }
@@ -180,16 +180,16 @@ TEST_F(BatteryFileTest, OnlyChangedMemoryIsWrittenAndAnEraseToZeroSurvivesAResta
 {
     // Nothing changed after a blank start: no file.
     LoadBatteryFile(file.c_str());
-    EXPECT_EQ(SaveBatteryFile(file.c_str()), 1);
+    EXPECT_TRUE(SaveBatteryFile(file.c_str()));
     EXPECT_FALSE(fs::exists(file));
 
     save[5] = 0x77;
-    ASSERT_EQ(SaveBatteryFile(file.c_str()), 1);
+    ASSERT_TRUE(SaveBatteryFile(file.c_str()));
     Machine(17, 6);
-    ASSERT_EQ(LoadBatteryFile(file.c_str()), 1);
+    ASSERT_TRUE(LoadBatteryFile(file.c_str()));
     struct stat before{};
     ASSERT_EQ(stat(file.c_str(), &before), 0);
-    EXPECT_EQ(SaveBatteryFile(file.c_str()), 1);
+    EXPECT_TRUE(SaveBatteryFile(file.c_str()));
     struct stat after{};
     ASSERT_EQ(stat(file.c_str(), &after), 0);
     EXPECT_EQ(before.st_ino, after.st_ino) << "unchanged memory leaves the file alone";
@@ -197,10 +197,10 @@ TEST_F(BatteryFileTest, OnlyChangedMemoryIsWrittenAndAnEraseToZeroSurvivesAResta
     // The game erases its save to zeros: the file says so.
     std::fill(save.begin(), save.end(), 0);
     std::fill(eeprom.begin(), eeprom.end(), 0);
-    ASSERT_EQ(SaveBatteryFile(file.c_str()), 1);
+    ASSERT_TRUE(SaveBatteryFile(file.c_str()));
     EXPECT_EQ(Inflated(), File(0, 0));
     Machine(17, 6);
-    ASSERT_EQ(LoadBatteryFile(file.c_str()), 1);
+    ASSERT_TRUE(LoadBatteryFile(file.c_str()));
     EXPECT_EQ(save, Bytes(save.size(), 0)) << "not the blank 0xFF";
     EXPECT_EQ(eeprom, Bytes(eeprom.size(), 0));
 }
@@ -234,21 +234,21 @@ TEST_F(BatteryFileTest, DamagedFilesStayUntilTheGamesSaveReplacesThem)
         fs::create_directory(dir);
         WriteRaw(file, c.contents);
         Machine(17, 6);
-        EXPECT_EQ(LoadBatteryFile(file.c_str()), 0);
+        EXPECT_FALSE(LoadBatteryFile(file.c_str()));
         EXPECT_NE(TakeBatteryNote().find("not a save of this game"), std::string::npos) << "told at the start";
         EXPECT_EQ(save, Bytes(save.size(), 0xFF));
         EXPECT_EQ(eeprom, Bytes(eeprom.size(), 0xFF));
-        EXPECT_EQ(SaveBatteryFile(file.c_str()), 1);
+        EXPECT_TRUE(SaveBatteryFile(file.c_str()));
         EXPECT_EQ(TakeBatteryNote(), "");
         EXPECT_FALSE(fs::exists(file + ".damaged"));
         EXPECT_TRUE(ReadRaw(file) == c.contents) << "unchanged memory left the file alone";
 
         save[0] = 1;
-        EXPECT_EQ(SaveBatteryFile(file.c_str()), 1);
+        EXPECT_TRUE(SaveBatteryFile(file.c_str()));
         EXPECT_NE(TakeBatteryNote().find("moved aside as " + file + ".damaged"), std::string::npos);
         EXPECT_TRUE(ReadRaw(file + ".damaged") == c.contents);
         Machine(17, 6);
-        EXPECT_EQ(LoadBatteryFile(file.c_str()), 1) << "the game's save replaced it";
+        EXPECT_TRUE(LoadBatteryFile(file.c_str())) << "the game's save replaced it";
         EXPECT_EQ(save[0], 1);
     }
 
@@ -256,10 +256,10 @@ TEST_F(BatteryFileTest, DamagedFilesStayUntilTheGamesSaveReplacesThem)
     // and the user is told the save was not written.
     fs::remove(file);
     fs::create_directory(file);
-    EXPECT_EQ(LoadBatteryFile(file.c_str()), 0);
+    EXPECT_FALSE(LoadBatteryFile(file.c_str()));
     EXPECT_NE(TakeBatteryNote().find("is a folder"), std::string::npos);
     save[0] = 1;
-    EXPECT_EQ(SaveBatteryFile(file.c_str()), 0);
+    EXPECT_FALSE(SaveBatteryFile(file.c_str()));
     EXPECT_NE(TakeBatteryNote().find("was not written"), std::string::npos);
     EXPECT_TRUE(fs::is_directory(file));
 }
@@ -276,17 +276,17 @@ TEST_F(BatteryFileTest, ADamagedFileIsNeverWrittenOver)
         WriteRaw(file + ".damaged." + std::to_string(n), {1});
     LoadBatteryFile(file.c_str());
     save[0] = 1;
-    EXPECT_EQ(SaveBatteryFile(file.c_str()), 0);
+    EXPECT_FALSE(SaveBatteryFile(file.c_str()));
     EXPECT_EQ(ReadRaw(file), damaged);
 
     Machine(17, 6);
     LoadBatteryFile(file.c_str());
     fs::remove(file);
     save[0] = 1;
-    EXPECT_EQ(SaveBatteryFile(file.c_str()), 1);
+    EXPECT_TRUE(SaveBatteryFile(file.c_str()));
     EXPECT_EQ(TakeBatteryNote(), "");
     Machine(17, 6);
-    EXPECT_EQ(LoadBatteryFile(file.c_str()), 1);
+    EXPECT_TRUE(LoadBatteryFile(file.c_str()));
     EXPECT_EQ(save[0], 1);
 }
 
@@ -294,7 +294,7 @@ TEST_F(BatteryFileTest, AWriteFailingHalfWayKeepsTheOldFile)
 {
     LoadBatteryFile(file.c_str());
     save[0] = 1;
-    ASSERT_EQ(SaveBatteryFile(file.c_str()), 1);
+    ASSERT_TRUE(SaveBatteryFile(file.c_str()));
     const Bytes old = ReadRaw(file);
     // Noise makes a file larger than the limit.
     std::mt19937 random(1);
@@ -312,7 +312,7 @@ TEST_F(BatteryFileTest, AFullDiskLeavesAFileThatWasNoSaveWhereItWas)
 {
     const Bytes damaged{1, 2, 3};
     WriteRaw(file, damaged);
-    EXPECT_EQ(LoadBatteryFile(file.c_str()), 0);
+    EXPECT_FALSE(LoadBatteryFile(file.c_str()));
     TakeBatteryNote();
     std::mt19937 random(2);
     for (uint8_t &b : save)
@@ -334,11 +334,11 @@ TEST_F(BatteryFileTest, AReadOnlyFolderKeepsTheOldFile)
         GTEST_SKIP() << "file permissions do not bind the superuser";
     LoadBatteryFile(file.c_str());
     save[0] = 1;
-    ASSERT_EQ(SaveBatteryFile(file.c_str()), 1);
+    ASSERT_TRUE(SaveBatteryFile(file.c_str()));
     const Bytes old = ReadRaw(file);
     save[0] = 2;
     fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec);
-    EXPECT_EQ(SaveBatteryFile(file.c_str()), 0);
+    EXPECT_FALSE(SaveBatteryFile(file.c_str()));
     fs::permissions(dir, fs::perms::owner_all);
     EXPECT_EQ(ReadRaw(file), old);
     EXPECT_EQ(Zorvan::RemoveLeftTemporaries(dir.string()), 0u);

@@ -2,7 +2,7 @@
 #include "modules/tavrin/testing/MachineFixture.h"
 
 #include "modules/sounddriver/SoundDriver.h"
-#include "modules/tavrin/bus/BusDevices.h"
+#include "modules/tavrin/cpu/ArmHooks.h"
 #include "modules/tavrin/cart/Eeprom.h"
 #include "modules/tavrin/machine/Dma.h"
 #include "modules/tavrin/machine/SoundFifo.h"

@@ -2,7 +2,7 @@
 // lets software read, by the CPU's own loads and through the bus alike.
 #include "modules/tavrin/testing/MachineFixture.h"
 
-#include "modules/tavrin/bus/BusDevices.h"
+#include "modules/tavrin/cpu/ArmHooks.h"
 #include "modules/tavrin/cpu/ArmMemory.h"
 
 namespace Tavrin::Test {

@@ -3,7 +3,7 @@
 // rules, and the overflow interrupt that ends the CPU's slice at its cycle.
 #include "modules/tavrin/testing/MachineFixture.h"
 
-#include "modules/tavrin/bus/BusDevices.h"
+#include "modules/tavrin/cpu/ArmHooks.h"
 #include "modules/tavrin/machine/LineHook.h"
 #include "modules/tavrin/machine/Timers.h"
 #include "modules/tavrin/testing/ArmAsm.h"
