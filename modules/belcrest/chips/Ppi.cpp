@@ -31,7 +31,7 @@ void PpiReset(Ppi &ppi)
     ppi.control = 0x9B; // mode 0, every port an input
 }
 
-int PpiWrite(Ppi &ppi, unsigned port, uint8_t value)
+bool PpiWrite(Ppi &ppi, unsigned port, uint8_t value)
 {
     switch (port) {
     case 0: ppi.latchA = value; break;
@@ -47,10 +47,10 @@ int PpiWrite(Ppi &ppi, unsigned port, uint8_t value)
         }
         break;
     default:
-        return 0;
+        return false;
     }
     UpdateOutputs(ppi);
-    return 1;
+    return true;
 }
 
 uint8_t PpiRead(const Ppi &ppi, unsigned port)

@@ -22,9 +22,9 @@ struct Ppi {
 inline constexpr unsigned PpiImageSize = 10;
 
 void PpiReset(Ppi &ppi);
-// Ports 0-2 are A, B, C and 3 the control port; returns 0 for any other
-// port and changes nothing then.
-int PpiWrite(Ppi &ppi, unsigned port, uint8_t value);
+// Ports 0-2 are A, B, C and 3 the control port; false for any other port,
+// which changes nothing.
+bool PpiWrite(Ppi &ppi, unsigned port, uint8_t value);
 uint8_t PpiRead(const Ppi &ppi, unsigned port);
 
 // The ten bytes in their order: latches A B C, control, outputs A B C,

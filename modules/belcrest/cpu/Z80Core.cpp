@@ -48,7 +48,7 @@ void Z80Interrupt(Z80State &cpu, uint16_t vector)
     }
 }
 
-int Z80RunFrame(Z80State &cpu)
+bool Z80RunFrame(Z80State &cpu)
 {
     for (;;) {
         while (cpu.cyclesLeft > 0) {
@@ -81,12 +81,12 @@ int Z80RunFrame(Z80State &cpu)
                 vector = cpu.pendingInterrupt;
         }
         if (vector == Z80VectorQuit)
-            return 0;
+            return false;
         if (vector != Z80VectorNone)
             Z80Interrupt(cpu, vector);
         if (FrameDone) {
             FrameDone = 0;
-            return 1;
+            return true;
         }
     }
 }

@@ -66,8 +66,9 @@ inline constexpr unsigned Z80ImageSize = 52;
 
 void Z80Reset(Z80State &cpu);
 
-// Runs until the machine marks the frame done (1) or asks to quit (0).
-int Z80RunFrame(Z80State &cpu);
+// Runs until the machine marks the frame done (true) or asks to quit
+// (false).
+bool Z80RunFrame(Z80State &cpu);
 
 // Takes an interrupt: Z80VectorNmi, or a maskable request whose meaning
 // depends on the interrupt mode.

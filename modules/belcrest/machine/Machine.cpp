@@ -94,7 +94,7 @@ void MachineReset()
     Z80Reset(MachineCpu);
 }
 
-bool MachineRunFrame() { return Z80RunFrame(MachineCpu) != 0; }
+bool MachineRunFrame() { return Z80RunFrame(MachineCpu); }
 
 bool MachineShutdown()
 {

@@ -77,7 +77,7 @@ void VdpLatchScroll();
 void VdpLatchVScroll();
 // The TMS modes' sprite collision test, once a frame (mode 4 finds
 // collisions line by line as it finds the sprites).
-int SpriteCollision();
+bool SpriteCollision();
 // Finds the mode-4 sprites of active line 0-191 as the chip does, setting
 // the overflow and collision status bits, without drawing: for lines the
 // renderer does not draw (frame skip, the Game Gear's hidden lines).

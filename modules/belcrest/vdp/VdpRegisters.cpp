@@ -229,7 +229,7 @@ uint8_t VdpReadStatus()
     return result;
 }
 
-int SpriteCollision()
+bool SpriteCollision()
 {
     // Four-byte entries (Y, X, name, colour), 32 of them; the sprites are
     // square, and twice as large magnified.
@@ -250,10 +250,10 @@ int SpriteCollision()
             if (y[k] >= 191 && y[k] <= 239)
                 continue;
             if (x[k] > x[j] - size && x[k] < x[j] + size && y[k] > y[j] - size && y[k] < y[j] + size)
-                return 1;
+                return true;
         }
     }
-    return 0;
+    return false;
 }
 
 void VdpRefreshPalette()

@@ -81,12 +81,12 @@ TEST(Ppi, OtherPortsAreRefused)
 {
     Ppi p = Loaded(0x80);
     const Ppi before = p;
-    EXPECT_EQ(PpiWrite(p, 4, 0xFF), 0);
-    EXPECT_EQ(PpiWrite(p, 0x100, 0xFF), 0);
+    EXPECT_FALSE(PpiWrite(p, 4, 0xFF));
+    EXPECT_FALSE(PpiWrite(p, 0x100, 0xFF));
     EXPECT_EQ(std::memcmp(&p, &before, sizeof p), 0);
     EXPECT_EQ(PpiRead(p, 4), 0);
     for (unsigned port = 0; port < 4; ++port)
-        EXPECT_EQ(PpiWrite(p, port, 0x80), 1);
+        EXPECT_TRUE(PpiWrite(p, port, 0x80));
 }
 
 TEST(Ppi, StateRecordIsTenBytesInOrder)

@@ -190,7 +190,7 @@ TEST_F(Z80InterruptTest, QuitWordEndsTheFrameWithZero)
     Program(0x0100)({0x00, 0x00}).loadInto(Machine);
     Machine.lineHook = [](Z80State &) -> uint16_t { return Z80VectorQuit; };
     cpu.cyclesLeft = 4;
-    EXPECT_EQ(Z80RunFrame(cpu), 0);
+    EXPECT_FALSE(Z80RunFrame(cpu));
     EXPECT_EQ(cpu.PC.w, 0x0101);
 }
 

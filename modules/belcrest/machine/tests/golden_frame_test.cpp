@@ -56,7 +56,7 @@ TEST_P(GoldenFrameTest, ShownWindowEqualsTheAuthorsPicture)
 
     ResetStandIns();
     MachineWord = MachineMasterSystem;
-    ASSERT_EQ(MachineStart(rom), 1);
+    ASSERT_TRUE(MachineStart(rom));
     for (int frame = 0; frame < 30; ++frame)
         ASSERT_TRUE(MachineRunFrame());
     const QImage shown = ShownWindow();

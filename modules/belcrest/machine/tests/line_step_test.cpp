@@ -303,7 +303,7 @@ TEST_F(LineStepTest, LineInterruptHandlerReadsTheVCounter)
         // loading, and the frames after it follow as they did.
         if (c.reload == 9) {
             const auto state = (folder / "line.sta").string();
-            ASSERT_EQ(SaveStateFile(state), 1);
+            ASSERT_TRUE(SaveStateFile(state));
             const auto nextFrame = [] {
                 const uint16_t from = MachineCpu.HL2.w;
                 EXPECT_TRUE(MachineRunFrame());
@@ -312,7 +312,7 @@ TEST_F(LineStepTest, LineInterruptHandlerReadsTheVCounter)
             const std::vector<uint8_t> ran = nextFrame();
             ASSERT_FALSE(ran.empty());
             EXPECT_EQ(ran.front(), 0xBF);
-            ASSERT_EQ(LoadStateFile(state), 1);
+            ASSERT_TRUE(LoadStateFile(state));
             EXPECT_EQ(nextFrame(), ran);
         }
         MachineShutdown();

@@ -73,9 +73,9 @@ TEST_F(MutationTest, StateFiles)
     for (int f = 0; f < 3; ++f)
         MachineRunFrame();
     const auto validPath = folder / "valid.sta", path = folder / "mutant.sta";
-    ASSERT_EQ(SaveStateFile(validPath.string()), 1);
+    ASSERT_TRUE(SaveStateFile(validPath.string()));
     const std::vector<uint8_t> valid = ReadFile(validPath);
-    ASSERT_EQ(LoadStateFile(validPath.string()), 1);
+    ASSERT_TRUE(LoadStateFile(validPath.string()));
     const Guarded before = Capture();
     int accepted = 0;
     for (int n = 0; n < Mutants; ++n) {
@@ -92,7 +92,7 @@ TEST_F(MutationTest, StateFiles)
         if (n % 10 == 0) {
             ASSERT_TRUE(MachineRunFrame()) << "mutant " << n;
         }
-        ASSERT_EQ(LoadStateFile(validPath.string()), 1);
+        ASSERT_TRUE(LoadStateFile(validPath.string()));
     }
     EXPECT_GT(accepted, 0) << "mutants in RAM and VRAM load";
 }
@@ -111,7 +111,7 @@ TEST_F(MutationTest, BatteryFiles)
         ResetStandIns();
         BatteryFileName = battery.string();
         MachineWord = MachineMasterSystem;
-        ASSERT_EQ(MachineStart(image.string()), 1);
+        ASSERT_TRUE(MachineStart(image.string()));
         const bool usable = size == 0x4000 || size == 0x8000;
         ASSERT_EQ(CartRamPagesUsed, usable ? size / 0x4000 : 0) << "size " << size;
         if (usable) {

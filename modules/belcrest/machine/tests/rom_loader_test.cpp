@@ -102,7 +102,7 @@ TEST_F(RomLoaderTest, SizesGivePagesOrAMessage)
 TEST_F(RomLoaderTest, MissingFileIsNotFound)
 {
     MachineWord = MachineMasterSystem;
-    EXPECT_EQ(MachineStart((folder / "none.sms").string()), 0);
+    EXPECT_FALSE(MachineStart((folder / "none.sms").string()));
     EXPECT_TRUE(ConsoleHas("NOT FOUND"));
 }
 
@@ -143,7 +143,7 @@ TEST_F(RomLoaderTest, ZipArchives)
         const auto path = folder / ("set" + std::to_string(n++) + ".zip");
         WriteZip(path, c.members);
         MachineWord = MachineMasterSystem;
-        EXPECT_EQ(MachineStart(path.string(), c.chosen), c.loads ? 1 : 0);
+        EXPECT_EQ(MachineStart(path.string(), c.chosen), c.loads);
         EXPECT_TRUE(ConsoleHas(c.message)) << getConsole();
         if (c.loads) {
             EXPECT_EQ(RomPages[0][0], c.firstByte);
@@ -171,7 +171,7 @@ TEST_F(RomLoaderTest, DamagedArchives)
     WriteZip(crc, {{"game.sms", AsText(MakeImage(1))}});
     SpoilCrcs(crc);
     MachineWord = MachineMasterSystem;
-    EXPECT_EQ(MachineStart(crc.string()), 0);
+    EXPECT_FALSE(MachineStart(crc.string()));
     EXPECT_TRUE(ConsoleHas("CORRUPTED FILE")) << getConsole();
     MachineShutdown();
 
@@ -179,7 +179,7 @@ TEST_F(RomLoaderTest, DamagedArchives)
     const auto fake = folder / "fake.zip";
     WriteFile(fake, {'n', 'o', 't', ' ', 'a', ' ', 'z', 'i', 'p'});
     MachineWord = MachineMasterSystem;
-    EXPECT_EQ(MachineStart(fake.string()), 0);
+    EXPECT_FALSE(MachineStart(fake.string()));
     EXPECT_TRUE(ConsoleHas("FAILED TO FIND FIRST FILE")) << getConsole();
 }
 
@@ -189,7 +189,7 @@ TEST_F(RomLoaderTest, ZipInAFolderNameIsAPlainFile)
     const std::vector<uint8_t> image = MakeImage(2);
     WriteFile(folder / "zipped" / "game.sms", image);
     MachineWord = MachineMasterSystem;
-    EXPECT_EQ(MachineStart((folder / "zipped" / "game.sms").string()), 1);
+    EXPECT_TRUE(MachineStart((folder / "zipped" / "game.sms").string()));
     EXPECT_EQ(RomPageCount, 2u);
 }
 
@@ -213,7 +213,7 @@ TEST_F(RomLoaderTest, TypeFromTheFileName)
         std::filesystem::create_directories(path.parent_path());
         WriteFile(path, MakeImage(2));
         MachineWord = 0;
-        EXPECT_EQ(MachineStart(path.string()), 1);
+        EXPECT_TRUE(MachineStart(path.string()));
         EXPECT_EQ(MachineType(), c.type);
         MachineShutdown();
     }

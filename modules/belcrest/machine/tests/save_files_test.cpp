@@ -87,7 +87,7 @@ TEST_F(SaveFilesTest, StateSaveLoadSaveIsByteIdentical)
     Start();
     Dirty();
     const auto first = folder / "first.sta", second = folder / "second.sta";
-    ASSERT_EQ(SaveStateFile(first.string()), 1);
+    ASSERT_TRUE(SaveStateFile(first.string()));
     EXPECT_EQ(ReadFile(first).size(), StateFileSize);
     const Snapshot saved = Take();
 
@@ -95,12 +95,12 @@ TEST_F(SaveFilesTest, StateSaveLoadSaveIsByteIdentical)
     VdpWriteRegister(1, 0x00);
     WriteMemory(0xFFFE, 5);
     MachineCpu.PC.w = 0;
-    ASSERT_EQ(LoadStateFile(first.string()), 1);
+    ASSERT_TRUE(LoadStateFile(first.string()));
     EXPECT_EQ(CpuSpace[0xC456], 0xA5);
     EXPECT_EQ(Z80PageTable[2], RomPages[3].get());
     EXPECT_EQ(VdpBackdrop, 5);
     EXPECT_EQ(Hooks.palette[3], (std::array<int, 3>{170, 170, 170})) << "palette rebuilt from colour RAM";
-    ASSERT_EQ(SaveStateFile(second.string()), 1);
+    ASSERT_TRUE(SaveStateFile(second.string()));
     EXPECT_EQ(ReadFile(first), ReadFile(second));
     EXPECT_EQ(Take().ram, saved.ram);
 }
@@ -110,7 +110,7 @@ TEST_F(SaveFilesTest, RefusedStatesLeaveTheGameUntouched)
     Start();
     Dirty();
     const auto good = folder / "good.sta";
-    ASSERT_EQ(SaveStateFile(good.string()), 1);
+    ASSERT_TRUE(SaveStateFile(good.string()));
     const std::vector<uint8_t> valid = ReadFile(good);
     WriteMemory(0xC456, 0x11); // differs from the file
     const Snapshot before = Take();
@@ -163,17 +163,17 @@ TEST_F(SaveFilesTest, RefusedStatesLeaveTheGameUntouched)
         const auto path = folder / ("bad" + std::to_string(n++) + ".sta");
         WriteFile(path, bytes);
         std::string reason;
-        EXPECT_EQ(LoadStateFile(path.string(), &reason), 0);
+        EXPECT_FALSE(LoadStateFile(path.string(), &reason));
         EXPECT_FALSE(reason.empty());
         EXPECT_TRUE(Take() == before);
     }
-    EXPECT_EQ(LoadStateFile((folder / "missing.sta").string()), 0);
+    EXPECT_FALSE(LoadStateFile((folder / "missing.sta").string()));
     EXPECT_TRUE(Take() == before);
     // A named pipe is refused at once, not waited on.
     const auto pipe = folder / "pipe.sta";
     ASSERT_EQ(mkfifo(pipe.c_str(), 0644), 0);
     std::string reason;
-    EXPECT_EQ(LoadStateFile(pipe.string(), &reason), 0);
+    EXPECT_FALSE(LoadStateFile(pipe.string(), &reason));
     EXPECT_EQ(reason, "it is not a file (a pipe, a device or a folder)");
     EXPECT_TRUE(Take() == before);
 }
@@ -209,7 +209,7 @@ TEST_F(SaveFilesTest, LoadedStateReplaysTheSameFrames)
     for (int f = 0; f < 5; ++f)
         MachineRunFrame();
     const auto path = folder / "replay.sta";
-    ASSERT_EQ(SaveStateFile(path.string()), 1);
+    ASSERT_TRUE(SaveStateFile(path.string()));
     // The 256 emulated columns of lines 0-191 (the margins keep whatever
     // earlier frames left there).
     const auto picture = [] {
@@ -226,7 +226,7 @@ TEST_F(SaveFilesTest, LoadedStateReplaysTheSameFrames)
         frames.push_back(picture());
     }
     EXPECT_NE(frames[0], frames[1]) << "the picture moves";
-    ASSERT_EQ(LoadStateFile(path.string()), 1);
+    ASSERT_TRUE(LoadStateFile(path.string()));
     for (int f = 0; f < 10; ++f) {
         MachineRunFrame();
         ASSERT_EQ(picture(), frames[size_t(f)]) << "frame " << f << " after the load";
@@ -266,7 +266,7 @@ TEST_F(SaveFilesTest, LineFlagAndOverflowApartAndOlderStatesAlike)
         SCOPED_TRACE(c.name);
         VdpStatus = c.status;
         VdpLinePending = c.linePending;
-        ASSERT_EQ(SaveStateFile(path.string()), 1);
+        ASSERT_TRUE(SaveStateFile(path.string()));
         if (c.older) {
             std::vector<uint8_t> bytes = ReadFile(path);
             bytes[104 + 2 * 4] = uint8_t(c.status | (c.linePending ? 0x40 : 0));
@@ -275,7 +275,7 @@ TEST_F(SaveFilesTest, LineFlagAndOverflowApartAndOlderStatesAlike)
         }
         VdpStatus = 0;
         VdpLinePending = 0;
-        ASSERT_EQ(LoadStateFile(path.string()), 1);
+        ASSERT_TRUE(LoadStateFile(path.string()));
         EXPECT_EQ(VdpStatus, c.loadedStatus);
         EXPECT_EQ(VdpLinePending, c.loadedLine);
         EXPECT_EQ(MachineCpu.pendingInterrupt, c.loadedLine ? 0x00FF : Z80VectorNone);
@@ -285,7 +285,7 @@ TEST_F(SaveFilesTest, LineFlagAndOverflowApartAndOlderStatesAlike)
         if (firstFrame.empty())
             firstFrame = shown;
         EXPECT_TRUE(shown == firstFrame);
-        ASSERT_EQ(LoadStateFile(path.string()), 1); // back to the saved machine for the next case
+        ASSERT_TRUE(LoadStateFile(path.string())); // back to the saved machine for the next case
     }
 }
 
@@ -293,12 +293,12 @@ TEST_F(SaveFilesTest, GameGearStateRefusedByAMasterSystem)
 {
     Start(MachineGameGear);
     const auto path = folder / "gg.sta";
-    ASSERT_EQ(SaveStateFile(path.string()), 1);
+    ASSERT_TRUE(SaveStateFile(path.string()));
     MachineShutdown();
     ResetStandIns();
     Start(MachineMasterSystem);
     std::string reason;
-    EXPECT_EQ(LoadStateFile(path.string(), &reason), 0);
+    EXPECT_FALSE(LoadStateFile(path.string(), &reason));
     EXPECT_EQ(reason, "it was saved on another machine");
 }
 
@@ -318,7 +318,7 @@ TEST_F(SaveFilesTest, AnotherCartridgesStateIsRefusedWithItsReason)
     Dirty();
     const auto path = folder / "game.sta", older = folder / "older.sta";
     const auto larger = folder / "larger.sta", unmarked = folder / "unmarked.sta";
-    ASSERT_EQ(SaveStateFile(path.string()), 1);
+    ASSERT_TRUE(SaveStateFile(path.string()));
     std::vector<uint8_t> bytes = ReadFile(path);
     // Byte 12 cleared alone: a checksum with no mark is no older state.
     bytes[12] = 0;
@@ -351,7 +351,7 @@ TEST_F(SaveFilesTest, AnotherCartridgesStateIsRefusedWithItsReason)
         ASSERT_TRUE(StartWithImage(folder, c.image));
         const Snapshot before = Take();
         std::string reason;
-        EXPECT_EQ(LoadStateFile(c.state.string(), &reason), c.refusal ? 0 : 1);
+        EXPECT_EQ(LoadStateFile(c.state.string(), &reason), !c.refusal);
         if (c.refusal) {
             EXPECT_EQ(reason, c.refusal);
             EXPECT_TRUE(Take() == before);
@@ -367,12 +367,12 @@ TEST_F(SaveFilesTest, LoadRebuildsInterruptsAndLinePosition)
     VdpWriteRegister(1, 0x60);
     VdpStatus = VdpStatusFrame;
     const auto path = folder / "irq.sta";
-    ASSERT_EQ(SaveStateFile(path.string()), 1);
+    ASSERT_TRUE(SaveStateFile(path.string()));
     VdpStatus = 0;
     VdpSetIrq(0xFC);
     CurrentLine = 50;
     LineSubStep = 2;
-    ASSERT_EQ(LoadStateFile(path.string()), 1);
+    ASSERT_TRUE(LoadStateFile(path.string()));
     EXPECT_EQ(VdpIrqBits, 1);
     EXPECT_EQ(MachineCpu.pendingInterrupt, 0x00FF);
     EXPECT_EQ(CurrentLine, 191);
@@ -520,8 +520,8 @@ TEST_F(SaveFilesTest, StateLoadKeepsTheBatterysPages)
     Start();
     CartRamPagesUsed = 0; // as a state saved before RAM was mapped says
     const auto path = folder / "early.sta";
-    ASSERT_EQ(SaveStateFile(path.string()), 1);
-    ASSERT_EQ(LoadStateFile(path.string()), 1);
+    ASSERT_TRUE(SaveStateFile(path.string()));
+    ASSERT_TRUE(LoadStateFile(path.string()));
     EXPECT_EQ(CartRamPagesUsed, 2);
 }
 
@@ -581,8 +581,8 @@ TEST_F(SaveFilesTest, WritersKilledAtRandomLeaveWholeFiles)
             EXPECT_TRUE(uniform(saved, 1128, 0xC000)) << "a state of two writes";
             EXPECT_EQ(ram.size(), 0x8000u);
             EXPECT_TRUE(uniform(ram, 0, ram.size())) << "a battery file of two writes";
-            EXPECT_EQ(LoadStateFile(state.string()), 1);
-            ASSERT_EQ(SaveStateFile(state.string()), 1);
+            EXPECT_TRUE(LoadStateFile(state.string()));
+            ASSERT_TRUE(SaveStateFile(state.string()));
             ASSERT_TRUE(SaveBatteryFile());
             Zorvan::RemoveLeftTemporaries(state.parent_path().string());
             for (const auto &entry : std::filesystem::directory_iterator(state.parent_path()))
@@ -600,7 +600,7 @@ TEST_F(SaveFilesTest, ReadOnlyFolderKeepsTheOldFile)
     const auto state = ro / "slot.sta";
     WriteFile(state, {1, 2, 3});
     std::filesystem::permissions(ro, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-    EXPECT_EQ(SaveStateFile(state.string()), 0);
+    EXPECT_FALSE(SaveStateFile(state.string()));
     std::filesystem::permissions(ro, std::filesystem::perms::owner_all);
     EXPECT_EQ(ReadFile(state), (std::vector<uint8_t>{1, 2, 3}));
 }

@@ -240,25 +240,25 @@ struct CollisionCase {
     const char *name;
     std::vector<std::pair<int, int>> sprites; // (x, y)
     uint8_t reg1;                             // bit 1 16 x 16, bit 0 magnified
-    int expected;
+    bool expected;
 };
 
 // The TMS modes' frame-end test (mode 4 finds collisions on its pixels).
 TEST_F(VdpTest, TmsSpriteCollision)
 {
     const CollisionCase cases[] = {
-        {"apart", {{10, 10}, {30, 10}}, 0x00, 0},
-        {"overlapping", {{10, 10}, {17, 17}}, 0x00, 1},
-        {"touching edges do not collide", {{10, 10}, {18, 10}}, 0x00, 0},
-        {"16 x 16 sprites reach further down", {{10, 10}, {10, 25}}, 0x02, 1},
-        {"and further right", {{10, 10}, {25, 10}}, 0x02, 1},
-        {"8 x 8 sprites do not", {{10, 10}, {10, 25}}, 0x00, 0},
-        {"magnified 8 x 8 sprites do", {{10, 10}, {25, 10}}, 0x01, 1},
-        {"magnified, 16 apart", {{10, 10}, {26, 10}}, 0x01, 0},
-        {"magnified 16 x 16, 31 apart", {{10, 10}, {41, 41}}, 0x03, 1},
-        {"off-screen Y skipped", {{10, 200}, {12, 202}}, 0x00, 0},
-        {"after 0xD0 ignored", {{10, 10}, {50, 0xD0}, {11, 11}}, 0x00, 0},
-        {"third pair collides", {{10, 10}, {40, 40}, {44, 44}}, 0x00, 1},
+        {"apart", {{10, 10}, {30, 10}}, 0x00, false},
+        {"overlapping", {{10, 10}, {17, 17}}, 0x00, true},
+        {"touching edges do not collide", {{10, 10}, {18, 10}}, 0x00, false},
+        {"16 x 16 sprites reach further down", {{10, 10}, {10, 25}}, 0x02, true},
+        {"and further right", {{10, 10}, {25, 10}}, 0x02, true},
+        {"8 x 8 sprites do not", {{10, 10}, {10, 25}}, 0x00, false},
+        {"magnified 8 x 8 sprites do", {{10, 10}, {25, 10}}, 0x01, true},
+        {"magnified, 16 apart", {{10, 10}, {26, 10}}, 0x01, false},
+        {"magnified 16 x 16, 31 apart", {{10, 10}, {41, 41}}, 0x03, true},
+        {"off-screen Y skipped", {{10, 200}, {12, 202}}, 0x00, false},
+        {"after 0xD0 ignored", {{10, 10}, {50, 0xD0}, {11, 11}}, 0x00, false},
+        {"third pair collides", {{10, 10}, {40, 40}, {44, 44}}, 0x00, true},
     };
     for (const CollisionCase &c : cases) {
         SCOPED_TRACE(c.name);
