@@ -3,9 +3,31 @@
 #include "modules/tavrin/bus/MemoryBus.h"
 #include "modules/tavrin/bus/OpenBus.h"
 
+#include <cstring>
 #include <initializer_list>
 
 namespace Tavrin {
+
+namespace {
+
+// Past the image the cartridge bus reads back the address it was sent: the
+// halfword at a is bits 16-1 of a. That repeats every 128 KB, eight pages
+// that every window maps in turn; stores into the cartridge reach nothing
+// and cannot change them.
+constexpr uint32_t PastImageBytes = 0x20000;
+alignas(8) uint8_t PastImagePages[PastImageBytes];
+
+struct FilledPastImage {
+    FilledPastImage()
+    {
+        for (uint32_t a = 0; a < PastImageBytes; a += 2) {
+            const uint16_t half = uint16_t(a >> 1);
+            std::memcpy(PastImagePages + a, &half, 2);
+        }
+    }
+} filledPastImage;
+
+} // namespace
 
 void MapConsoleMemory(const ConsoleBlocks &b)
 {
@@ -45,8 +67,14 @@ void MapConsoleMemory(const ConsoleBlocks &b)
     EepromWindowStart = 0x0D000000;
     if (b.cart && b.cartSize) {
         uint32_t size = b.cartSize > MaxCartSize ? MaxCartSize : b.cartSize & ~(PageSize - 1);
-        for (uint32_t base : {0x08000000u, 0x0A000000u, 0x0C000000u})
+        // The address pattern fills each 32 MB window up to the EEPROM,
+        // whose window keeps the dummy page: its DMA reads see the bits
+        // there. The image then goes over the pattern.
+        for (uint32_t base : {0x08000000u, 0x0A000000u, 0x0C000000u}) {
+            const uint32_t end = base == 0x0C000000 && size <= 0x01000000 ? 0x0D000000 : base + 0x02000000;
+            MapPages(PastImagePages, PastImageBytes, base, end - base, false);
             MapPages(b.cart, size, base, size, false);
+        }
         // An image over 16 MB leaves the EEPROM only the last 256 bytes of
         // region 0xD; their page shows the EEPROM's echo, not the image.
         if (size > 0x01000000) {
