@@ -127,6 +127,25 @@ TEST_F(BatteryFile, AFailedWriteKeepsTheOldFile)
     EXPECT_EQ(ReadFile(Path("g.sav")), Pattern(0x2000));
 }
 
+// The save that stood there is kept as <save>.bak before the first
+// replacement; when that cannot be done (the name is taken by a folder),
+// the save is not written either, the old one stays whole and no
+// temporary name is left behind.
+TEST_F(BatteryFile, ASaveWhoseBackupCannotBeMadeIsNotReplaced)
+{
+    WriteFile(Path("g.sav"), Pattern(0x2000));
+    std::filesystem::create_directories(Path("g.sav.bak") + "/blocker");
+    ASSERT_TRUE(Start(IdleCartridge().Battery(), "g.nes", Path("g.sav")));
+    CpuSpace[0x6000] ^= 0xFF;
+    EXPECT_FALSE(SaveBatteryFile(Path("g.sav")));
+    EXPECT_NE(TakeBatteryNote().find("could not first be kept as " + Path("g.sav") + ".bak"), std::string::npos);
+    EXPECT_EQ(ReadFile(Path("g.sav")), Pattern(0x2000));
+    for (const auto &entry : std::filesystem::directory_iterator(Path("")))
+        EXPECT_FALSE(entry.path().string().ends_with(".tmp")) << entry.path();
+    MachineShutdown();
+    EXPECT_EQ(ReadFile(Path("g.sav")), Pattern(0x2000));
+}
+
 // A file that is no save of ours and cannot be moved aside (every name it
 // could take is in use) is never written over: the save says so and fails.
 TEST_F(BatteryFile, AFileThatCannotBeKeptAsideIsNeverWrittenOver)
